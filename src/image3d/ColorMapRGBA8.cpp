@@ -258,38 +258,11 @@ int ColorMapRGBA8::ConvertHSLtoRGB(float h, float s, float l, int &r, int &g, in
     // The falling edge uses the squared fraction, the rising edge the plain one.
     const int q = Truncate((1.0 - sd * f * f) * ld + 0.5);
     const int t = Truncate((1.0 - (1.0 - f) * sd) * ld + 0.5);
-    switch (i) {
-        case 0:
-            r = v;
-            g = t;
-            b = p;
-            break;
-        case 1:
-            r = q;
-            g = v;
-            b = p;
-            break;
-        case 2:
-            r = p;
-            g = v;
-            b = t;
-            break;
-        case 3:
-            r = p;
-            g = q;
-            b = v;
-            break;
-        case 4:
-            r = t;
-            g = p;
-            b = v;
-            break;
-        default:
-            r = v;
-            g = p;
-            b = q;
-            break;
-    }
+    // (r, g, b) of each sixth of the circle, from red through yellow, green, cyan, blue, magenta.
+    const int sectors[6][3] = {{v, t, p}, {q, v, p}, {p, v, t}, {p, q, v}, {t, p, v}, {v, p, q}};
+    r = sectors[i][0];
+    g = sectors[i][1];
+    b = sectors[i][2];
     return MapDone;
 }
 
