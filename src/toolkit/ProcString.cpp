@@ -80,7 +80,9 @@ int ProcString::Init(const char *text, int32_t maxSize) {
     const int32_t n = maxSize > int32_t(textLength) ? maxSize : int32_t(textLength);
     if (String == nullptr || n > MaxSize) {
         // The text may lie in our own block, which SetNewSize is about to release.
-        if (text >= String && text <= String + Length && String != nullptr) {
+        const auto at = reinterpret_cast<uintptr_t>(text);
+        const auto start = reinterpret_cast<uintptr_t>(String);
+        if (String != nullptr && at >= start && at <= start + uintptr_t(Length)) {
             ProcString copy(text, 0);
             if (copy.String == nullptr) return Failed;
             return Init(copy.String, maxSize);
