@@ -1,0 +1,79 @@
+#include "rdsimul/kernels/FastRowKernels.h"
+
+#include <cmath>
+#include <cstring>
+
+// Each version is compiled for its own instruction set, in its own namespace, after every
+// include: nothing shared with other files is compiled with wider instructions than the
+// processor may have.
+
+namespace rowkernels_plain {
+#define VORNA_LANES 1
+#include "rdsimul/kernels/FastRowKernels.inc"
+#undef VORNA_LANES
+const RowKernels Table = {"plain", 1, ReactInPlace, ReactToDouble, DiffuseRow};
+}  // namespace rowkernels_plain
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#pragma GCC push_options
+#pragma GCC target("avx2")
+namespace rowkernels_avx2 {
+#define VORNA_LANES 4
+#include "rdsimul/kernels/FastRowKernels.inc"
+#undef VORNA_LANES
+const RowKernels Table = {"avx2", 4, ReactInPlace, ReactToDouble, DiffuseRow};
+}  // namespace rowkernels_avx2
+#pragma GCC pop_options
+
+#pragma GCC push_options
+#pragma GCC target("avx512f,avx512vl,avx512dq")
+namespace rowkernels_avx512 {
+#define VORNA_LANES 8
+#include "rdsimul/kernels/FastRowKernels.inc"
+#undef VORNA_LANES
+const RowKernels Table = {"avx512", 8, ReactInPlace, ReactToDouble, DiffuseRow};
+}  // namespace rowkernels_avx512
+#pragma GCC pop_options
+#define VORNA_HAVE_X86_VERSIONS 1
+#endif
+
+int RowModelComponents(RowModel model) {
+    switch (model) {
+        case RowModel::Identity:
+        case RowModel::Schlogl:
+            return 1;
+        case RowModel::GinzburgLandauDer1:
+            return 3;
+        case RowModel::GinzburgLandauDer2:
+            return 4;
+        default:
+            return 2;
+    }
+}
+
+int SupportedSimdLevel() {
+#ifdef VORNA_HAVE_X86_VERSIONS
+    // Checked once: the answers include the system's support for the wider registers.
+    static const int level = [] {
+        __builtin_cpu_init();
+        if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+            __builtin_cpu_supports("avx512dq")) {
+            return SimdAvx512;
+        }
+        if (__builtin_cpu_supports("avx2")) return SimdAvx2;
+        return SimdPlain;
+    }();
+    return level;
+#else
+    return SimdPlain;
+#endif
+}
+
+const RowKernels &RowKernelsOfLevel(int level) {
+    if (level > SupportedSimdLevel()) level = SupportedSimdLevel();
+#ifdef VORNA_HAVE_X86_VERSIONS
+    if (level >= SimdAvx512) return rowkernels_avx512::Table;
+    if (level == SimdAvx2) return rowkernels_avx2::Table;
+#endif
+    return rowkernels_plain::Table;
+}

@@ -1,0 +1,69 @@
+// FastRowKernels: the vectorised inner loops of the fast kernel set, one row at a time, in a
+// plain, an AVX2 and an AVX-512 version; the version is chosen once from what the processor has.
+#pragma once
+
+#include <cstdint>
+
+// The reactions a row kernel knows. Identity only converts (a diffusion pass without reaction).
+enum class RowModel : int {
+    Identity = 0,
+    Schlogl,
+    GinzburgLandau,
+    GinzburgLandauDer1,
+    GinzburgLandauDer2,
+    Maginu,
+    MaginuDer1,
+    Brusselator,
+    BrusselatorDer1,
+};
+
+// Components a model reads and writes; Identity works on as many as it is given.
+int RowModelComponents(RowModel model);
+
+// The constants of one pass, in double, taken once per call.
+struct RowConstants {
+    double Strength[4] = {0.0, 0.0, 0.0, 0.0};
+    double Alpha = 0.0, Beta = 0.0, Gamma = 0.0, Delta = 0.0;
+    double K = 0.0, D = 0.0, E = 0.0, P = 0.0;
+    double A1 = 0.0, A2 = 0.0, B1 = 0.0, B2 = 0.0, C1 = 0.0, C2 = 0.0, D1 = 0.0, D2 = 0.0;
+    double G = 0.0;  // Maginu models: strength of A divided by "c", formed once per call
+};
+
+// How a diffusion pass treats one component.
+struct RowDiffusion {
+    static constexpr int Keep = 0;       // coefficient 0: values unchanged
+    static constexpr int NoCentre = 1;   // coefficient 1: mean of the 8 neighbours
+    static constexpr int Weighted = 2;   // neighbour x S9 + (centre - neighbour) x c
+    int Mode = Keep;
+    double Neighbour = 0.0;  // d x 0.125
+    double CentreMinusNeighbour = 0.0;  // (1 - d) - d x 0.125
+};
+
+// A double row addresses element 0 and holds x = -1 .. sizeX: the two ends are the periodic
+// copies of the opposite ends, so that the filter needs no wrap inside its loop.
+struct RowKernels {
+    const char *Name;
+    int Lanes;  // doubles per vector
+    // In place: the model's new values of x = 0 .. sizeX - 1 of rows[0 .. components - 1].
+    void (*ReactInPlace)(RowModel model, int components, float *const *rows, int32_t sizeX,
+                         const RowConstants &k);
+    // The model's new values of the rows, rounded to float, stored as doubles in out[c][0 ..
+    // sizeX - 1] with out[c][-1] = out[c][sizeX - 1] and out[c][sizeX] = out[c][0].
+    void (*ReactToDouble)(RowModel model, int components, const float *const *rows,
+                          double *const *out, int32_t sizeX, const RowConstants &k);
+    // One line of the nine-point filter from three double rows (above, same, below; each with
+    // the ends -1 and sizeX filled): out[x] for x = 0 .. sizeX - 1. columnSums: sizeX + 2
+    // doubles of scratch, element -1 included (the pointer addresses element 0).
+    void (*DiffuseRow)(const double *above, const double *same, const double *below,
+                       double *columnSums, float *out, int32_t sizeX, const RowDiffusion &how);
+};
+
+// Levels of vector support, from none to the widest.
+constexpr int SimdPlain = 0;
+constexpr int SimdAvx2 = 1;
+constexpr int SimdAvx512 = 2;
+
+// The widest level this processor and system support.
+int SupportedSimdLevel();
+// The row kernels of a level (clamped to the supported one).
+const RowKernels &RowKernelsOfLevel(int level);

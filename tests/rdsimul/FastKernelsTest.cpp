@@ -1,0 +1,300 @@
+#include "rdsimul/kernels/FastKernels.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "rdsimul/kernels/ReferenceKernels.h"
+
+namespace {
+
+// Single-plane fields with a one-pixel border in plain vectors, filled with noise.
+struct Fields {
+    Fields(int components, int32_t w, int32_t h) : Count(components) {
+        Layout.SizeX = w;
+        Layout.SizeY = h;
+        Layout.SizeZ = 1;
+        Layout.LineOffset = w + 2;
+        Layout.PlaneOffset = (w + 2) * (h + 2);
+        for (int c = 0; c < components; ++c) Store[c].assign(size_t(Layout.PlaneOffset), 0.0f);
+    }
+    float *First(int c) { return Store[c].data() + Layout.LineOffset + 1; }
+    std::vector<float *> Pointers() {
+        std::vector<float *> p;
+        for (int c = 0; c < Count; ++c) p.push_back(First(c));
+        return p;
+    }
+    // Uniform noise in [mean - noise, mean + noise] on the interior; the border keeps garbage so
+    // that a kernel that reads it before refreshing it shows.
+    void Fill(int c, double mean, double noise, uint32_t seed) {
+        for (size_t i = 0; i < Store[c].size(); ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            Store[c][i] = float(mean + noise * (double(seed >> 8) / 8388608.0 - 1.0));
+        }
+    }
+
+    int Count;
+    FieldLayout Layout;
+    std::vector<float> Store[4];
+};
+
+// First store index where the two sets of fields differ in their bits, or -1.
+long FirstDifference(const Fields &a, const Fields &b, int &component) {
+    for (int c = 0; c < a.Count; ++c) {
+        for (size_t i = 0; i < a.Store[c].size(); ++i) {
+            if (std::memcmp(&a.Store[c][i], &b.Store[c][i], sizeof(float)) != 0) {
+                component = c;
+                return long(i);
+            }
+        }
+    }
+    return -1;
+}
+
+using ReactionMember = ReactionKernel KernelSet::*;
+
+struct ModelCase {
+    const char *Name;
+    RowModel Model;
+    int Components;
+    ReactionMember Kernel;  // null for pure diffusion
+    ReactionConstants K;
+    // Per component: coefficient, its drift per iteration (clamped into [0, 1] as the run loop
+    // does), and the initial noise.
+    double Coefficient[4];
+    double Drift[4];
+    double Mean[4];
+    double Noise[4];
+};
+
+ReactionConstants Constants(std::initializer_list<double> strengths) {
+    ReactionConstants k;
+    int i = 0;
+    for (double s : strengths) k.Strength[i++] = s;
+    return k;
+}
+
+std::vector<ModelCase> Models() {
+    std::vector<ModelCase> cases;
+    auto add = [&](ModelCase m) { cases.push_back(m); };
+    {
+        // Diffusion alone; the coefficient drifts through 1 (the filter without centre).
+        add({"diffusion", RowModel::Identity, 1, nullptr, Constants({0.0}), {0.93}, {0.004},
+             {0.5}, {0.5}});
+    }
+    {
+        add({"schlogl", RowModel::Schlogl, 1, &KernelSet::Schlogl, Constants({0.8}), {0.97},
+             {0.001}, {0.7}, {0.6}});
+    }
+    {
+        ReactionConstants k = Constants({0.2, 0.25});
+        k.Alpha = 0.5, k.Gamma = 0.3, k.Delta = 0.2;
+        // B's coefficient drifts down into the clamp at 0.
+        add({"ginzburglandau", RowModel::GinzburgLandau, 2, &KernelSet::GinzburgLandau, k,
+             {0.3, 0.02}, {0.0, -0.0002}, {0.0, 0.1}, {0.5, 0.5}});
+    }
+    {
+        ReactionConstants k = Constants({0.2, 0.2, 0.1});
+        k.Alpha = 0.6, k.Gamma = 0.4, k.Delta = -0.3;
+        add({"gld1", RowModel::GinzburgLandauDer1, 3, &KernelSet::GinzburgLandauDer1, k,
+             {0.25, 0.2, 0.0}, {0.0, 0.0, 0.0}, {0.1, -0.1, 0.0}, {0.5, 0.4, 0.3}});
+    }
+    {
+        ReactionConstants k = Constants({0.2, 0.2, 0.15, 0.15});
+        k.A1 = 0.3, k.A2 = 0.2, k.B1 = 1.0, k.B2 = 0.3, k.C1 = 0.25, k.C2 = 0.15, k.D1 = 1.0,
+        k.D2 = 0.2;
+        add({"gld2", RowModel::GinzburgLandauDer2, 4, &KernelSet::GinzburgLandauDer2, k,
+             {0.3, 0.25, 0.2, 1.0}, {0.0, 0.0, 0.0, 0.0}, {0.0, 0.1, -0.1, 0.05},
+             {0.5, 0.5, 0.5, 0.5}});
+    }
+    {
+        ReactionConstants k = Constants({0.2, 0.1});
+        k.K = 0.8, k.C = 2.0;
+        add({"maginu", RowModel::Maginu, 2, &KernelSet::Maginu, k, {0.2, 0.6}, {0.0, 0.0},
+             {0.0, 0.0}, {1.0, 0.5}});
+    }
+    {
+        ReactionConstants k = Constants({0.2, 0.1});
+        k.K = 0.8, k.C = 2.0, k.D = 0.3, k.E = 0.2, k.P = 2.0;
+        add({"magd1", RowModel::MaginuDer1, 2, &KernelSet::MaginuDer1, k, {0.2, 0.6},
+             {0.0, 0.0}, {0.0, 0.0}, {1.0, 0.5}});
+    }
+    {
+        ReactionConstants k = Constants({0.05, 0.05});
+        k.Alpha = 1.0, k.Beta = 2.5;
+        add({"brusselator", RowModel::Brusselator, 2, &KernelSet::Brusselator, k, {0.1, 0.4},
+             {0.0, 0.0}, {1.0, 2.5}, {0.2, 0.2}});
+    }
+    {
+        ReactionConstants k = Constants({0.05, 0.05});
+        k.Alpha = 1.0, k.Beta = 2.5, k.Gamma = 0.05;
+        add({"brd1", RowModel::BrusselatorDer1, 2, &KernelSet::BrusselatorDer1, k, {0.1, 0.4},
+             {0.0, 0.0}, {1.0, 2.5}, {0.2, 0.2}});
+    }
+    {
+        // "c" = 0: infinite gain, the fields fill with infinities and NaNs.
+        ReactionConstants k = Constants({0.2, 0.1});
+        k.K = 0.8, k.C = 0.0;
+        add({"maginuwithoutc", RowModel::Maginu, 2, &KernelSet::Maginu, k, {0.2, 0.6},
+             {0.0, 0.0}, {0.0, 0.0}, {1.0, 0.5}});
+    }
+    {
+        // Too strong a reaction: the Brusselator blows up to infinity and NaN.
+        ReactionConstants k = Constants({1.5, 1.5});
+        k.Alpha = 1.0, k.Beta = 9.0;
+        add({"brusselatoroverflow", RowModel::Brusselator, 2, &KernelSet::Brusselator, k,
+             {0.1, 0.4}, {0.0, 0.0}, {1.0, 2.5}, {0.5, 0.5}});
+    }
+    return cases;
+}
+
+void Prepare(Fields &f, const ModelCase &m) {
+    for (int c = 0; c < m.Components; ++c) f.Fill(c, m.Mean[c], m.Noise[c], 12345u + 977u * c);
+}
+
+void StepReference(Fields &f, const ModelCase &m, const double *coefficients) {
+    std::vector<float *> p = f.Pointers();
+    if (m.Kernel != nullptr) (ReferenceKernels().*m.Kernel)(p.data(), f.Layout, m.K);
+    for (int c = 0; c < m.Components; ++c) ReferenceDiffusion(p[c], f.Layout, coefficients[c]);
+}
+
+void StepFastSeparate(Fields &f, const ModelCase &m, const double *coefficients) {
+    std::vector<float *> p = f.Pointers();
+    if (m.Kernel != nullptr) (FastKernels().*m.Kernel)(p.data(), f.Layout, m.K);
+    for (int c = 0; c < m.Components; ++c) FastKernels().Diffusion(p[c], f.Layout, coefficients[c]);
+}
+
+bool StepFastFused(Fields &f, const ModelCase &m, const double *coefficients) {
+    std::vector<float *> p = f.Pointers();
+    return FastIteration(m.Model, p.data(), m.Components, f.Layout, m.K, coefficients);
+}
+
+void Drift(const ModelCase &m, double *coefficients) {
+    for (int c = 0; c < m.Components; ++c) {
+        double &d = coefficients[c];
+        d = d + m.Drift[c];
+        if (d < 0.0) {
+            d = 0.0;
+        } else if (d > 1.0) {
+            d = 1.0;
+        }
+    }
+}
+
+// Runs the reference, the fast set's separate passes and the fused iteration side by side and
+// expects the same bits in every store (borders included) after every iteration.
+void ExpectSameBits(const ModelCase &m, int32_t w, int32_t h, int iterations) {
+    Fields reference(m.Components, w, h), separate(m.Components, w, h), fused(m.Components, w, h);
+    Prepare(reference, m);
+    Prepare(separate, m);
+    Prepare(fused, m);
+    double coefficients[4];
+    for (int c = 0; c < 4; ++c) coefficients[c] = m.Coefficient[c];
+    for (int it = 0; it < iterations; ++it) {
+        StepReference(reference, m, coefficients);
+        StepFastSeparate(separate, m, coefficients);
+        ASSERT_TRUE(StepFastFused(fused, m, coefficients));
+        int component = 0;
+        long at = FirstDifference(reference, separate, component);
+        ASSERT_EQ(at, -1) << "separate passes, iteration " << it << ", component " << component;
+        at = FirstDifference(reference, fused, component);
+        ASSERT_EQ(at, -1) << "fused iteration " << it << ", component " << component;
+        Drift(m, coefficients);
+    }
+    // The blow-up cases must really have reached NaN, or they test nothing.
+    if (std::strstr(m.Name, "overflow") != nullptr || std::strstr(m.Name, "withoutc") != nullptr) {
+        bool nan = false;
+        for (float v : reference.Store[0]) nan = nan || std::isnan(v);
+        EXPECT_TRUE(nan);
+    }
+}
+
+struct Setting {
+    int Threads;
+    int Level;
+};
+
+class FastKernelsIdentity : public testing::TestWithParam<std::tuple<ModelCase, Setting>> {
+protected:
+    void SetUp() override {
+        previousThreads = GetFastThreadCount();
+        previousLevel = GetFastSimdLevel();
+    }
+    void TearDown() override {
+        SetFastThreadCount(previousThreads);
+        SetFastSimdLevel(previousLevel);
+    }
+    int previousThreads = 1;
+    int previousLevel = 0;
+};
+
+TEST_P(FastKernelsIdentity, GivesTheReferenceBitsOnAnOddFieldForHundredsOfIterations) {
+    const ModelCase &m = std::get<0>(GetParam());
+    const Setting s = std::get<1>(GetParam());
+    if (s.Level > SupportedSimdLevel()) GTEST_SKIP() << "processor lacks this vector level";
+    ASSERT_EQ(SetFastThreadCount(s.Threads), s.Threads);
+    ASSERT_EQ(SetFastSimdLevel(s.Level), s.Level);
+    ExpectSameBits(m, 37, 23, 300);
+}
+
+std::string CaseName(const testing::TestParamInfo<std::tuple<ModelCase, Setting>> &info) {
+    const Setting s = std::get<1>(info.param);
+    static const char *const levels[] = {"plain", "avx2", "avx512"};
+    return std::string(std::get<0>(info.param).Name) + "_" + std::to_string(s.Threads) +
+           "threads_" + levels[s.Level];
+}
+
+INSTANTIATE_TEST_SUITE_P(AllModels, FastKernelsIdentity,
+                         testing::Combine(testing::ValuesIn(Models()),
+                                          testing::Values(Setting{1, SimdPlain},
+                                                          Setting{2, SimdPlain},
+                                                          Setting{1, SimdAvx2},
+                                                          Setting{2, SimdAvx2},
+                                                          Setting{1, SimdAvx512},
+                                                          Setting{2, SimdAvx512})),
+                         CaseName);
+
+TEST(FastKernels, LargeFieldOnTwoThreadsGivesTheReferenceBits) {
+    const int threads = GetFastThreadCount();
+    SetFastThreadCount(2);
+    for (const ModelCase &m : Models()) {
+        if (std::strcmp(m.Name, "brusselator") != 0 && std::strcmp(m.Name, "gld2") != 0) continue;
+        SCOPED_TRACE(m.Name);
+        ExpectSameBits(m, 600, 600, 3);
+    }
+    SetFastThreadCount(threads);
+}
+
+TEST(FastKernels, FieldsThinnerThanTheBandsAndSingleColumnsWrapAsATorus) {
+    const int threads = GetFastThreadCount();
+    SetFastThreadCount(3);
+    const ModelCase m = Models()[7];  // brusselator
+    for (auto size : {std::pair<int32_t, int32_t>{1, 1}, {1, 5}, {9, 1}, {2, 2}, {17, 3}}) {
+        SCOPED_TRACE(std::to_string(size.first) + "x" + std::to_string(size.second));
+        ExpectSameBits(m, size.first, size.second, 20);
+    }
+    SetFastThreadCount(threads);
+}
+
+TEST(FastKernels, RefusesWhatItCannotLayOut) {
+    Fields f(2, 5, 4);
+    std::vector<float *> p = f.Pointers();
+    const double coefficients[2] = {0.1, 0.2};
+    FieldLayout planes = f.Layout;
+    planes.SizeZ = 2;
+    EXPECT_FALSE(FastIteration(RowModel::Brusselator, p.data(), 2, planes, ReactionConstants(),
+                               coefficients));
+    FieldLayout empty = f.Layout;
+    empty.SizeX = 0;
+    EXPECT_FALSE(FastIteration(RowModel::Brusselator, p.data(), 2, empty, ReactionConstants(),
+                               coefficients));
+    // A model given fewer fields than it needs.
+    EXPECT_FALSE(FastIteration(RowModel::GinzburgLandauDer2, p.data(), 2, f.Layout,
+                               ReactionConstants(), coefficients));
+}
+
+}  // namespace
