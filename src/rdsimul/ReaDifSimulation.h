@@ -27,15 +27,15 @@ public:
     static constexpr int StatusAllocationFailed = 1;  // permanent
     static constexpr int StatusOverflow = 2;          // the run loop found a NaN
 
-    static constexpr int MaxSlots = 26;                  // one capital letter per slot
-    static constexpr int ParameterPairs = 962;           // 26 one-letter + 26 x 36 two-letter keys
-    static constexpr int32_t MaxEndTime = 10000000;      // iterations
-    static constexpr uint32_t MaxRunPixels = 361972;     // SizeX x SizeY of component A
-    static constexpr int32_t OverflowTestPeriod = 15;    // iterations between NaN tests
-    static constexpr double SpeedMeasurePeriod = 6.0;    // seconds between speed measurements
-    static constexpr int ColorCount8 = 256;              // entries of each ColorMaps8 map
-    static constexpr int ColorCount24 = 25303;           // entries of each ColorMaps24 map
-    static constexpr int FileNameSize = 300;             // FileBaseName capacity, ImageFileName size
+    static constexpr int MaxSlots = 26;                // one capital letter per slot
+    static constexpr int ParameterPairs = 962;         // 26 one-letter + 26 x 36 two-letter keys
+    static constexpr int32_t MaxEndTime = 10000000;    // iterations
+    static constexpr uint32_t MaxRunPixels = 361972;   // SizeX x SizeY of component A
+    static constexpr int32_t OverflowTestPeriod = 15;  // iterations between NaN tests
+    static constexpr double SpeedMeasurePeriod = 6.0;  // seconds between speed measurements
+    static constexpr int ColorCount8 = 256;            // entries of each ColorMaps8 map
+    static constexpr int ColorCount24 = 25303;         // entries of each ColorMaps24 map
+    static constexpr int FileNameSize = 300;           // FileBaseName capacity, ImageFileName size
     static constexpr double NotSetConcentration = -10000.0;
 
     using ReactionStepFunction = int (ReaDifSimulation::*)();
@@ -129,10 +129,10 @@ public:
 
     // ---- State, in declared order; public so that the parser, the preview and the front end
     // read and set it directly (the setters above carry the checks) ---------------------------
-    int ComponentCount = 0;     // components in use; 0 means no model
-    int MaxComponentCount = 1;  // component slots, fixed at construction
-    Image3DFloat **Components = nullptr;  // one field per slot, named "component <letter>"
-    double *DiffusionCoeff = nullptr;     // per slot; 0 means not set
+    int ComponentCount = 0;                     // components in use; 0 means no model
+    int MaxComponentCount = 1;                  // component slots, fixed at construction
+    Image3DFloat **Components = nullptr;        // one field per slot, named "component <letter>"
+    double *DiffusionCoeff = nullptr;           // per slot; 0 means not set
     double *DiffusionCoeffVariation = nullptr;  // added after every iteration
     double *ReactionStrength = nullptr;         // per slot; 0 means not set
     double *InitConcentration = nullptr;        // per slot; -10000.0 means not set
@@ -142,9 +142,9 @@ public:
     double ReactionParameters[ParameterPairs][2] = {};  // (value, variation) per key
     int VaryParameters = 0;  // 1 when some named parameter has a non-zero variation
     ReactionStepFunction ReactionStep = &ReaDifSimulation::ReactionStep_Void;
-    int32_t CurrentTime = 0;   // iterations done in this run
-    int32_t EndTime = 0;       // iterations of the whole run
-    int32_t PreviewTime = 0;   // CurrentTime of the last preview
+    int32_t CurrentTime = 0;           // iterations done in this run
+    int32_t EndTime = 0;               // iterations of the whole run
+    int32_t PreviewTime = 0;           // CurrentTime of the last preview
     double CurrentSpeed = 0.0;         // M points (2^20) per second, last measurement
     double AverageSpeed = 0.0;         // M points per second over the finished run
     double IterationsPerSecond = 0.0;  // last measurement

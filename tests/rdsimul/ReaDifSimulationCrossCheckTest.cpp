@@ -118,7 +118,8 @@ void PlainIteration(PlainRun &run, const ModelCase &m) {
     }
     for (auto &[name, value] : run.Value) value += run.Variation[name];
     for (int c = 0; c < m.Components; ++c) {
-        run.Diffusion[c] = std::min(1.0, std::max(0.0, run.Diffusion[c] + run.DiffusionVariation[c]));
+        run.Diffusion[c] =
+            std::min(1.0, std::max(0.0, run.Diffusion[c] + run.DiffusionVariation[c]));
     }
 }
 
@@ -170,6 +171,6 @@ TEST_P(ReaDifSimulationCrossCheck, SimulationMatchesAnIndependentImplementationB
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, ReaDifSimulationCrossCheck, testing::ValuesIn(BoundedModels()),
-                         [](const testing::TestParamInfo<ModelCase> &info) {
-                             return std::string(info.param.Name);
+                         [](const testing::TestParamInfo<ModelCase> &row) {
+                             return std::string(row.param.Name);
                          });

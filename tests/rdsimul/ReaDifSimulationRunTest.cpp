@@ -224,7 +224,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         ImageTimingCase{0, 10, 25, {"tex_A000010.bmp", "tex_A000020.bmp", "tex_A000025.bmp"}},
         ImageTimingCase{5, 10, 30, {"tex_A000005.bmp", "tex_A000015.bmp", "tex_A000025.bmp"}},
-        ImageTimingCase{0, 0, 12, {}},     // no image line: no image at all
+        ImageTimingCase{0, 0, 12, {}},  // no image line: no image at all
         ImageTimingCase{20, 5, 12, {"tex_A000012.bmp"}}));
 
 TEST(ReaDifSimulationRun, ImageNamesAndFileLayouts) {
@@ -298,7 +298,8 @@ TEST(ReaDifSimulationRun, SaveRefusesUnknownLettersOverlongNamesAndReportsUnwrit
 
     // The name would not fit in 300 characters: no file at all rather than a cut name.
     sim.ImageComponent = 'A';
-    const std::string longBase = (dir.Path / std::string(290 - dir.Path.string().size(), 'x')).string();
+    const std::string longBase =
+        (dir.Path / std::string(290 - dir.Path.string().size(), 'x')).string();
     sim.FileBaseName.Init(longBase.c_str(), 300);
     EXPECT_EQ(sim.SaveImage2D(0), 0);
     EXPECT_TRUE(dir.Files().empty());
@@ -335,14 +336,14 @@ TEST_P(ReaDifSimulationDiskSpace, EstimateCountsEveryImageOfTheRun) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ReaDifSimulationDiskSpace,
-    testing::Values(DiskSpaceCase{0, 0, 0, 100, 1000, 3},      // 10 x 256 KB = 2.5 MB
-                    DiskSpaceCase{1, 0, 0, 100, 1000, 8},      // 7.5 MB
-                    DiskSpaceCase{0, 0, 0, 100, 1050, 3},      // 11 images, 2.75 MB
-                    DiskSpaceCase{0, 0, 500, 100, 1000, 2},    // 500 .. 1000: 6 images
-                    DiskSpaceCase{0, 1, 0, 100, 1000, 5},      // 10 x 800 x 600
-                    DiskSpaceCase{1, 1, 0, 1, 1000, 29},       // 1000 x 100 x 100 x 3
-                    DiskSpaceCase{1, 0, 2000, 100, 1050, 1},   // only the final image: 0.75
-                    DiskSpaceCase{0, 0, 0, 0, 1000, 0}));      // no image line
+    testing::Values(DiskSpaceCase{0, 0, 0, 100, 1000, 3},     // 10 x 256 KB = 2.5 MB
+                    DiskSpaceCase{1, 0, 0, 100, 1000, 8},     // 7.5 MB
+                    DiskSpaceCase{0, 0, 0, 100, 1050, 3},     // 11 images, 2.75 MB
+                    DiskSpaceCase{0, 0, 500, 100, 1000, 2},   // 500 .. 1000: 6 images
+                    DiskSpaceCase{0, 1, 0, 100, 1000, 5},     // 10 x 800 x 600
+                    DiskSpaceCase{1, 1, 0, 1, 1000, 29},      // 1000 x 100 x 100 x 3
+                    DiskSpaceCase{1, 0, 2000, 100, 1050, 1},  // only the final image: 0.75
+                    DiskSpaceCase{0, 0, 0, 0, 1000, 0}));     // no image line
 
 TEST(ReaDifSimulationRun, SpeedIsMeasuredEverySixSecondsOrMore) {
     Timer::SetClock(FakeClock);

@@ -1,8 +1,8 @@
-#include "rdsimul/ReaDifSimulation.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "rdsimul/ReaDifSimulation.h"
 
 TEST(ReaDifSimulation, ConstructionBuildsEverySlotWithTheDefaults) {
     ReaDifSimulation sim(3);
