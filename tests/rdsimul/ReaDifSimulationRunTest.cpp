@@ -278,9 +278,7 @@ TEST(ReaDifSimulationRun, TrueColourScaleMapsThePaletteScaleOntoTheLargeMap) {
     for (int i = 0; i < 4; ++i) sim.Components[0]->SetPixelValue(values[i], uint16_t(i), 0, 0);
     ASSERT_EQ(sim.SaveImage2D('A'), 1);
     const unsigned char *map = sim.ColorMaps24[0]->GetPtrFirstEntry();
-    const unsigned char *pixel =
-        reinterpret_cast<const unsigned char *>(sim.TmpImage2D24.GetData()) +
-        sim.TmpImage2D24.GetInitOffset();
+    const unsigned char *pixel = sim.TmpImage2D24.GetPtrFirstPixel();
     for (int i = 0; i < 4; ++i) {
         const int entry = int(200.0 * double(values[i]) - 49.0 + 0.499);
         for (int b = 0; b < 3; ++b) EXPECT_EQ(pixel[3 * i + b], map[4 * entry + b]) << i;
