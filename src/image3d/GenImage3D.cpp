@@ -187,8 +187,8 @@ int GenImage3D::WriteImageFile(const char *path, bool tga, const unsigned char *
     if (Depth == 1) {
         // The palette is always 256 entries, whatever the size of a map the image views.
         for (uint32_t i = 0; i < 256; ++i) {
-            const unsigned char *entry = palette != nullptr && i < paletteEntries ? palette + 4 * i
-                                                                                   : nullptr;
+            const unsigned char *entry =
+                palette != nullptr && i < paletteEntries ? palette + 4 * i : nullptr;
             const unsigned char black[4] = {0, 0, 0, 0};
             if (entry == nullptr) entry = black;
             std::fputc(entry[0], file);  // blue
@@ -200,7 +200,8 @@ int GenImage3D::WriteImageFile(const char *path, bool tga, const unsigned char *
 
     // One offset unit is Depth / PixelUnits bytes.
     const size_t unitBytes = size_t(Depth / PixelUnits);
-    const auto *first = reinterpret_cast<const unsigned char *>(Data) + size_t(InitOffset) * unitBytes;
+    const auto *first =
+        reinterpret_cast<const unsigned char *>(Data) + size_t(InitOffset) * unitBytes;
     const size_t lineBytes = size_t(SizeX) * size_t(Depth);
     const unsigned char padding[4] = {0, 0, 0, 0};
     for (int y = SizeY - 1; y >= 0; --y) {

@@ -69,9 +69,9 @@ protected:
     // Formats value with format into text (one int conversion, as printf; anything else is
     // refused) and draws its digits at (x, y) from a row of ten glyphs: glyph pixel non-zero
     // gives colour, zero gives background, in every byte of a pixel. Other characters count in
-    // the width check but neither draw nor move the drawing position. glyphFirst: the glyph image's first pixel, glyphStride: its line
-    // stride, glyphLineBytes: bytes readable from the start of each glyph line.
-    // 1; 0 text or glyphs do not fit; 3 error state; 4 empty store.
+    // the width check but neither draw nor move the drawing position. glyphFirst: the glyph image's
+    // first pixel, glyphStride: its line stride, glyphLineBytes: bytes readable from the start of
+    // each glyph line. 1; 0 text or glyphs do not fit; 3 error state; 4 empty store.
     int DrawDigits(int value, const char *format, unsigned short x, unsigned short y,
                    unsigned char colour, unsigned char background, const unsigned char *glyphFirst,
                    int glyphStride, int glyphLineBytes, int glyphHeight, unsigned short glyphWidth,

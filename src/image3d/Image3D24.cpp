@@ -74,6 +74,36 @@ int Image3D24::Tile(const Image3D24 &source) {
     return Done;
 }
 
+int Image3D24::DrawColorMap(const ColorMapRGBA8 &map, unsigned short x, unsigned short y,
+                            unsigned short width, unsigned short height) {
+    if (AllocationError) return ErrorState;
+    if (DataSize == 0 || PtrFirstPixel == nullptr) return Empty;
+    const int n = map.GetColorCount();
+    const unsigned char *entries = map.GetPtrFirstEntry();
+    int w = width == 0 ? SizeX : width;
+    int h = height == 0 ? SizeY : height;
+    if (n <= 2 || entries == nullptr || int(x) + 10 > int(SizeX) || int(y) + 10 > int(SizeY) ||
+        w < 2) {
+        return Refused;
+    }
+    if (w > int(SizeX) - int(x)) w = int(SizeX) - int(x);
+    if (h > int(SizeY) - int(y)) h = int(SizeY) - int(y);
+    // The bar runs through the ramp entries 1 .. n - 2, leaving out the black and white ends.
+    const double step = double(n - 3) / double(w - 1);
+    for (int line = 0; line < h; ++line) {
+        unsigned char *p =
+            PtrFirstPixel + size_t(int(y) + line) * size_t(LineOffset) + size_t(x) * 3;
+        double a = 0.0;
+        for (int i = 0; i < w; ++i) {
+            int index = 1 + int(a + 0.49);
+            if (index > n - 2) index = n - 2;
+            std::memcpy(p + size_t(i) * 3, entries + size_t(index) * 4, 3);
+            a += step;
+        }
+    }
+    return Done;
+}
+
 int Image3D24::DrawInteger(int value, const char *format, unsigned short x, unsigned short y,
                            unsigned char colour, unsigned char background, Image3D8 &glyphs,
                            unsigned short glyphWidth) {
