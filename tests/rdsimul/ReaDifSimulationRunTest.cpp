@@ -95,9 +95,9 @@ TEST(ReaDifSimulationRun, RefusalsChangeNothingAndLeaveTheObjectUsable) {
     PrepareRun(sim, FindModel("schlogl"), 700, 600, 10, 3);
     EXPECT_EQ(sim.RunSimulation(0), 0);
     EXPECT_EQ(sim.CurrentTime, 0);
-    PrepareRun(sim, FindModel("schlogl"), 601, 602, 10, 3);
+    PrepareRun(sim, FindModel("schlogl"), 602, 602, 10, 3);  // 362,404 pixels
     EXPECT_EQ(sim.RunSimulation(1), 0);
-    PrepareRun(sim, FindModel("schlogl"), 601, 601, 2, 3);  // 361,201 pixels
+    PrepareRun(sim, FindModel("schlogl"), 601, 602, 2, 3);  // 361,802 pixels
     EXPECT_EQ(sim.RunSimulation(0), 1);
 
     PrepareRun(sim, FindModel("schlogl"), 6, 5, 10, 3);
