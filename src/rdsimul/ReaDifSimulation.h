@@ -119,7 +119,7 @@ public:
     int BuildErrorMessage(ProcString &text, ProcString &annotation);
     int BuildErrorMessage(const char *text, ProcString &annotation);
     // Builds the colour map described by line into ColorMaps8[0] and ColorMaps24[0]: 1; on a
-    // faulty specification 0 with the message in error.
+    // faulty colour-map text 0 with the message in error.
     int SetColorMapFromString(ProcString &line, ProcString &error);
     // The preview picture of ImageComponent (A when not in use): PreviewImage24 when trueColor
     // is non-zero, else PreviewImage8; showColorMap 1 draws the colour-map strip.
