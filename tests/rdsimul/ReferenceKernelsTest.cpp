@@ -1,17 +1,16 @@
-#include "rdsimul/kernels/ReferenceKernels.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
+
+#include "rdsimul/kernels/ReferenceKernels.h"
 
 namespace {
 
 // A single-plane field with a one-pixel border in a plain vector; at(x, y) takes border
 // positions -1 and Size too.
 struct TestField {
-    TestField(int w, int h, float value = 0.0f)
-        : Store(size_t((w + 2) * (h + 2)), value) {
+    TestField(int w, int h, float value = 0.0f) : Store(size_t((w + 2) * (h + 2)), value) {
         Layout.SizeX = w;
         Layout.SizeY = h;
         Layout.SizeZ = 1;
@@ -148,14 +147,12 @@ TEST_P(ReferenceKernelsSpot, SingleOneSpreadsToItsEightPeriodicNeighbours) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Places, ReferenceKernelsSpot,
-                         testing::Values(SpotCase{2, 1, 0.5, 0.5f, 0.0625f},
-                                         SpotCase{0, 0, 0.5, 0.5f, 0.0625f},
-                                         SpotCase{4, 3, 0.5, 0.5f, 0.0625f},
-                                         SpotCase{4, 1, 0.5, 0.5f, 0.0625f},
-                                         SpotCase{0, 3, 1.0, 0.0f, 0.125f},
-                                         SpotCase{2, 2, 1.0, 0.0f, 0.125f},
-                                         SpotCase{1, 0, 0.0, 1.0f, 0.0f}));
+INSTANTIATE_TEST_SUITE_P(
+    Places, ReferenceKernelsSpot,
+    testing::Values(SpotCase{2, 1, 0.5, 0.5f, 0.0625f}, SpotCase{0, 0, 0.5, 0.5f, 0.0625f},
+                    SpotCase{4, 3, 0.5, 0.5f, 0.0625f}, SpotCase{4, 1, 0.5, 0.5f, 0.0625f},
+                    SpotCase{0, 3, 1.0, 0.0f, 0.125f}, SpotCase{2, 2, 1.0, 0.0f, 0.125f},
+                    SpotCase{1, 0, 0.0, 1.0f, 0.0f}));
 
 TEST(ReferenceKernels, BorderCopyMakesATorus) {
     TestField f(3, 3);

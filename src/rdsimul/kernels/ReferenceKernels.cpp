@@ -11,7 +11,8 @@ template <typename Visit>
 void WalkInterior(const FieldLayout &layout, Visit visit) {
     for (int32_t z = 0; z < layout.SizeZ; ++z) {
         for (int32_t y = 0; y < layout.SizeY; ++y) {
-            const ptrdiff_t line = ptrdiff_t(z) * layout.PlaneOffset + ptrdiff_t(y) * layout.LineOffset;
+            const ptrdiff_t line =
+                ptrdiff_t(z) * layout.PlaneOffset + ptrdiff_t(y) * layout.LineOffset;
             for (int32_t x = 0; x < layout.SizeX; ++x) visit(line + x);
         }
     }
@@ -181,7 +182,7 @@ void ReferencePeriodiseBorder(float *firstPixel, const FieldLayout &layout) {
     const int32_t sx = layout.SizeX, sy = layout.SizeY;
     for (int32_t z = layout.SizeZ - 1; z >= 0; --z) {
         float *plane = firstPixel + ptrdiff_t(z) * layout.PlaneOffset;
-        float *top = plane - lineOffset;                      // border line -1
+        float *top = plane - lineOffset;                     // border line -1
         float *bottom = plane + ptrdiff_t(sy) * lineOffset;  // border line SizeY
         for (int32_t x = 0; x < sx; ++x) {
             bottom[x] = plane[x];
