@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <new>
 
-#include "rdsimul/kernels/ReferenceKernels.h"
+#include "rdsimul/kernels/FastKernels.h"
 
 ReaDifSimulation MainRDSim(4);
 
@@ -47,7 +47,7 @@ ReaDifSimulation::ReaDifSimulation(int slots)
       TmpTileImage2D8("TmpTileImage2D8", 0, 0, 1, 0),
       TmpImage2D24("TmpImage2D24", 0, 0, 1, 0),
       TmpTileImage2D24("TmpImage2D24", 0, 0, 1, 0),
-      Kernels(&ReferenceKernels()) {
+      Kernels(&FastKernels()) {
     ErrorStatus = StatusUsable;
     MaxComponentCount = slots < 1 ? 1 : slots;
     CurrentTime = 0;

@@ -89,7 +89,8 @@ public:
     int ReactionStep_BrusselatorDer1();
     // DiffusionSubSteps passes of border copy and nine-point filter over every field in use.
     int DiffusionStep();
-    // The kernels the steps call; the reference set unless changed. Takes effect at once.
+    // The kernels the steps call: the fast set (FastKernels) unless changed; tests select the
+    // reference set (ReferenceKernels) to compare with. Takes effect at once.
     void SetKernelSet(const KernelSet &set) { Kernels = &set; }
     const KernelSet &GetKernelSet() const { return *Kernels; }
 
@@ -174,8 +175,17 @@ private:
     bool Built() const;
     // Pixel layout and first pixel of a slot's field; false when the field has no pixels.
     bool FieldOf(int index, FieldLayout &layout, float *&firstPixel) const;
+    // The fields, layout and constants of a reaction pass over the first components fields;
+    // false when the step must refuse (ErrorStatus, too few components, fields unlike A's).
+    bool GatherReaction(int components, float **fields, FieldLayout &layout,
+                        ReactionConstants &k) const;
     // The common frame of the reaction steps: refusals, constants, the kernel over the fields.
     int RunReactionKernel(int components, ReactionKernel kernel);
+    // One iteration (reaction, then diffusion) through the kernel set's fused kernel: Done, or
+    // NotFused when the set has none or the state needs the separate steps (sub-steps, a
+    // refusal, a step or component count the fused kernel does not cover).
+    static constexpr int NotFused = -1;
+    int FusedIteration();
     // Pair index of a parameter name; -1 when invalid. fold: capital letters count as small.
     static int ParameterKey(const char *name, bool fold);
 

@@ -17,13 +17,12 @@ bool ReaDifSimulation::FieldOf(int index, FieldLayout &layout, float *&firstPixe
     return true;
 }
 
-int ReaDifSimulation::RunReactionKernel(int components, ReactionKernel kernel) {
-    if (ErrorStatus != StatusUsable || ComponentCount < components || !Built()) return Refused;
-    float *fields[4] = {nullptr, nullptr, nullptr, nullptr};
-    FieldLayout layout;
+bool ReaDifSimulation::GatherReaction(int components, float **fields, FieldLayout &layout,
+                                      ReactionConstants &k) const {
+    if (ErrorStatus != StatusUsable || ComponentCount < components || !Built()) return false;
     for (int i = 0; i < components; ++i) {
         FieldLayout own;
-        if (!FieldOf(i, own, fields[i])) return Refused;
+        if (!FieldOf(i, own, fields[i])) return false;
         if (i == 0) {
             layout = own;
         } else if (own.SizeX != layout.SizeX || own.SizeY != layout.SizeY ||
@@ -31,11 +30,10 @@ int ReaDifSimulation::RunReactionKernel(int components, ReactionKernel kernel) {
                    own.PlaneOffset != layout.PlaneOffset) {
             // A field left at another size by a failed resize: walking it with A's counts
             // would leave its store.
-            return Refused;
+            return false;
         }
     }
     // Read once per call: the run loop may drift them between iterations.
-    ReactionConstants k;
     for (int i = 0; i < components; ++i) k.Strength[i] = ReactionStrength[i];
     k.Alpha = GetReactionParameter("alpha");
     k.Beta = GetReactionParameter("beta");
@@ -54,7 +52,48 @@ int ReaDifSimulation::RunReactionKernel(int components, ReactionKernel kernel) {
     k.C2 = GetReactionParameter("c2");
     k.D1 = GetReactionParameter("d1");
     k.D2 = GetReactionParameter("d2");
+    return true;
+}
+
+int ReaDifSimulation::RunReactionKernel(int components, ReactionKernel kernel) {
+    float *fields[4] = {nullptr, nullptr, nullptr, nullptr};
+    FieldLayout layout;
+    ReactionConstants k;
+    if (!GatherReaction(components, fields, layout, k)) return Refused;
     kernel(fields, layout, k);
+    return Done;
+}
+
+int ReaDifSimulation::FusedIteration() {
+    if (Kernels->Iteration == nullptr || ReactionSubSteps != 1 || DiffusionSubSteps != 1) {
+        return NotFused;
+    }
+    // The steps in the order of the kernel set's models: 0 none, then Schloegl .. BrusselatorDer1.
+    static const ReactionStepFunction steps[] = {
+        &ReaDifSimulation::ReactionStep_Void,
+        &ReaDifSimulation::ReactionStep_Schlogl,
+        &ReaDifSimulation::ReactionStep_GinzburgLandau,
+        &ReaDifSimulation::ReactionStep_GinzburgLandauDer1,
+        &ReaDifSimulation::ReactionStep_GinzburgLandauDer2,
+        &ReaDifSimulation::ReactionStep_Maginu,
+        &ReaDifSimulation::ReactionStep_MaginuDer1,
+        &ReaDifSimulation::ReactionStep_Brusselator,
+        &ReaDifSimulation::ReactionStep_BrusselatorDer1};
+    static const int needs[] = {0, 1, 2, 3, 4, 2, 2, 2, 2};
+    int model = -1;
+    for (int m = 0; m < 9; ++m) {
+        if (ReactionStep == steps[m]) model = m;
+    }
+    if (model < 0) return NotFused;
+    // The fused kernel diffuses exactly the fields the reaction reads; any other arrangement
+    // (and every refusal) goes through the separate steps.
+    const int components = model == 0 ? ComponentCount : needs[model];
+    if (components != ComponentCount || components < 1 || components > 4) return NotFused;
+    float *fields[4] = {nullptr, nullptr, nullptr, nullptr};
+    FieldLayout layout;
+    ReactionConstants k;
+    if (!GatherReaction(components, fields, layout, k)) return NotFused;
+    if (!Kernels->Iteration(model, fields, components, layout, k, DiffusionCoeff)) return NotFused;
     return Done;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "SimulationTestSupport.h"
 #include "rdsimul/kernels/ReferenceKernels.h"
 
 namespace {
@@ -57,7 +58,7 @@ long FirstDifference(const Fields &a, const Fields &b, int &component) {
 
 using ReactionMember = ReactionKernel KernelSet::*;
 
-struct ModelCase {
+struct KernelCase {
     const char *Name;
     RowModel Model;
     int Components;
@@ -78,9 +79,9 @@ ReactionConstants Constants(std::initializer_list<double> strengths) {
     return k;
 }
 
-std::vector<ModelCase> Models() {
-    std::vector<ModelCase> cases;
-    auto add = [&](ModelCase m) { cases.push_back(m); };
+std::vector<KernelCase> Models() {
+    std::vector<KernelCase> cases;
+    auto add = [&](KernelCase m) { cases.push_back(m); };
     {
         // Diffusion alone; the coefficient drifts through 1 (the filter without centre).
         add({"diffusion", RowModel::Identity, 1, nullptr, Constants({0.0}), {0.93}, {0.004},
@@ -152,28 +153,28 @@ std::vector<ModelCase> Models() {
     return cases;
 }
 
-void Prepare(Fields &f, const ModelCase &m) {
+void Prepare(Fields &f, const KernelCase &m) {
     for (int c = 0; c < m.Components; ++c) f.Fill(c, m.Mean[c], m.Noise[c], 12345u + 977u * c);
 }
 
-void StepReference(Fields &f, const ModelCase &m, const double *coefficients) {
+void StepReference(Fields &f, const KernelCase &m, const double *coefficients) {
     std::vector<float *> p = f.Pointers();
     if (m.Kernel != nullptr) (ReferenceKernels().*m.Kernel)(p.data(), f.Layout, m.K);
     for (int c = 0; c < m.Components; ++c) ReferenceDiffusion(p[c], f.Layout, coefficients[c]);
 }
 
-void StepFastSeparate(Fields &f, const ModelCase &m, const double *coefficients) {
+void StepFastSeparate(Fields &f, const KernelCase &m, const double *coefficients) {
     std::vector<float *> p = f.Pointers();
     if (m.Kernel != nullptr) (FastKernels().*m.Kernel)(p.data(), f.Layout, m.K);
     for (int c = 0; c < m.Components; ++c) FastKernels().Diffusion(p[c], f.Layout, coefficients[c]);
 }
 
-bool StepFastFused(Fields &f, const ModelCase &m, const double *coefficients) {
+bool StepFastFused(Fields &f, const KernelCase &m, const double *coefficients) {
     std::vector<float *> p = f.Pointers();
     return FastIteration(m.Model, p.data(), m.Components, f.Layout, m.K, coefficients);
 }
 
-void Drift(const ModelCase &m, double *coefficients) {
+void Drift(const KernelCase &m, double *coefficients) {
     for (int c = 0; c < m.Components; ++c) {
         double &d = coefficients[c];
         d = d + m.Drift[c];
@@ -187,7 +188,7 @@ void Drift(const ModelCase &m, double *coefficients) {
 
 // Runs the reference, the fast set's separate passes and the fused iteration side by side and
 // expects the same bits in every store (borders included) after every iteration.
-void ExpectSameBits(const ModelCase &m, int32_t w, int32_t h, int iterations) {
+void ExpectSameBits(const KernelCase &m, int32_t w, int32_t h, int iterations) {
     Fields reference(m.Components, w, h), separate(m.Components, w, h), fused(m.Components, w, h);
     Prepare(reference, m);
     Prepare(separate, m);
@@ -218,7 +219,7 @@ struct Setting {
     int Level;
 };
 
-class FastKernelsIdentity : public testing::TestWithParam<std::tuple<ModelCase, Setting>> {
+class FastKernelsIdentity : public testing::TestWithParam<std::tuple<KernelCase, Setting>> {
 protected:
     void SetUp() override {
         previousThreads = GetFastThreadCount();
@@ -233,7 +234,7 @@ protected:
 };
 
 TEST_P(FastKernelsIdentity, GivesTheReferenceBitsOnAnOddFieldForHundredsOfIterations) {
-    const ModelCase &m = std::get<0>(GetParam());
+    const KernelCase &m = std::get<0>(GetParam());
     const Setting s = std::get<1>(GetParam());
     if (s.Level > SupportedSimdLevel()) GTEST_SKIP() << "processor lacks this vector level";
     ASSERT_EQ(SetFastThreadCount(s.Threads), s.Threads);
@@ -241,7 +242,7 @@ TEST_P(FastKernelsIdentity, GivesTheReferenceBitsOnAnOddFieldForHundredsOfIterat
     ExpectSameBits(m, 37, 23, 300);
 }
 
-std::string CaseName(const testing::TestParamInfo<std::tuple<ModelCase, Setting>> &info) {
+std::string CaseName(const testing::TestParamInfo<std::tuple<KernelCase, Setting>> &info) {
     const Setting s = std::get<1>(info.param);
     static const char *const levels[] = {"plain", "avx2", "avx512"};
     return std::string(std::get<0>(info.param).Name) + "_" + std::to_string(s.Threads) +
@@ -261,7 +262,7 @@ INSTANTIATE_TEST_SUITE_P(AllModels, FastKernelsIdentity,
 TEST(FastKernels, LargeFieldOnTwoThreadsGivesTheReferenceBits) {
     const int threads = GetFastThreadCount();
     SetFastThreadCount(2);
-    for (const ModelCase &m : Models()) {
+    for (const KernelCase &m : Models()) {
         if (std::strcmp(m.Name, "brusselator") != 0 && std::strcmp(m.Name, "gld2") != 0) continue;
         SCOPED_TRACE(m.Name);
         ExpectSameBits(m, 600, 600, 3);
@@ -272,7 +273,7 @@ TEST(FastKernels, LargeFieldOnTwoThreadsGivesTheReferenceBits) {
 TEST(FastKernels, FieldsThinnerThanTheBandsAndSingleColumnsWrapAsATorus) {
     const int threads = GetFastThreadCount();
     SetFastThreadCount(3);
-    const ModelCase m = Models()[7];  // brusselator
+    const KernelCase m = Models()[7];  // brusselator
     for (auto size : {std::pair<int32_t, int32_t>{1, 1}, {1, 5}, {9, 1}, {2, 2}, {17, 3}}) {
         SCOPED_TRACE(std::to_string(size.first) + "x" + std::to_string(size.second));
         ExpectSameBits(m, size.first, size.second, 20);
@@ -295,6 +296,105 @@ TEST(FastKernels, RefusesWhatItCannotLayOut) {
     // A model given fewer fields than it needs.
     EXPECT_FALSE(FastIteration(RowModel::GinzburgLandauDer2, p.data(), 2, f.Layout,
                                ReactionConstants(), coefficients));
+}
+
+}  // namespace
+
+// ---- Through the run loop: the fused iteration, the NaN test, drift and clamping ------------
+
+namespace {
+
+struct RunCase {
+    const char *Model;
+    int Threads;
+};
+
+class FastKernelsRunLoop : public testing::TestWithParam<RunCase> {
+protected:
+    void SetUp() override { previousThreads = GetFastThreadCount(); }
+    void TearDown() override { SetFastThreadCount(previousThreads); }
+    int previousThreads = 1;
+};
+
+bool SameStores(const ReaDifSimulation &a, const ReaDifSimulation &b) {
+    for (int c = 0; c < a.ComponentCount; ++c) {
+        const Image3DFloat &fa = *a.Components[c];
+        const Image3DFloat &fb = *b.Components[c];
+        // The whole plane, border included.
+        const float *pa = fa.GetPtrFirstPixel() - fa.GetLineOffset() - 1;
+        const float *pb = fb.GetPtrFirstPixel() - fb.GetLineOffset() - 1;
+        const size_t n = size_t(fa.GetLineOffset()) * size_t(fa.GetSizeY() + 2);
+        if (std::memcmp(pa, pb, n * sizeof(float)) != 0) return false;
+    }
+    return true;
+}
+
+// Both simulations as an accepted script leaves them; B's coefficient, where there is a B,
+// drifts down into the clamp at 0 within the run.
+void PrepareBoth(ReaDifSimulation &reference, ReaDifSimulation &fast, const ModelCase &m,
+                 int32_t endTime) {
+    reference.SetKernelSet(ReferenceKernels());
+    fast.SetKernelSet(FastKernels());
+    for (ReaDifSimulation *sim : {&reference, &fast}) {
+        PrepareRun(*sim, m, 37, 23, endTime, 4242);
+        if (sim->ComponentCount >= 2) sim->DiffusionCoeffVariation[1] = -sim->DiffusionCoeff[1] / 150.0;
+    }
+}
+
+TEST_P(FastKernelsRunLoop, RunSimulationGivesTheReferenceBitsSliceBySlice) {
+    const RunCase param = GetParam();
+    ASSERT_EQ(SetFastThreadCount(param.Threads), param.Threads);
+    const ModelCase &m = FindModel(param.Model);
+    ASSERT_STREQ(m.Name, param.Model);
+    ReaDifSimulation reference(4), fast(4);
+    PrepareBoth(reference, fast, m, 300);
+    // Slices of 1 to 29 iterations, as a front end with a preview makes them.
+    for (int32_t slice = 1; reference.CurrentTime < 300; slice = slice % 29 + 4) {
+        ASSERT_EQ(fast.RunSimulation(slice), reference.RunSimulation(slice));
+        ASSERT_EQ(fast.CurrentTime, reference.CurrentTime);
+        ASSERT_EQ(fast.ErrorStatus, reference.ErrorStatus);
+        ASSERT_TRUE(SameStores(reference, fast)) << "after iteration " << reference.CurrentTime;
+        for (int c = 0; c < m.Components; ++c) {
+            ASSERT_EQ(fast.DiffusionCoeff[c], reference.DiffusionCoeff[c]);
+        }
+    }
+    if (m.Components >= 2) {
+        EXPECT_EQ(reference.DiffusionCoeff[1], 0.0);  // the clamp was reached
+    }
+}
+
+std::string RunCaseName(const testing::TestParamInfo<RunCase> &info) {
+    return std::string(info.param.Model) + "_" + std::to_string(info.param.Threads) + "threads";
+}
+
+INSTANTIATE_TEST_SUITE_P(AllModels, FastKernelsRunLoop,
+                         testing::ValuesIn([] {
+                             std::vector<RunCase> cases;
+                             for (const ModelCase &m : BoundedModels()) {
+                                 cases.push_back({m.Name, 1});
+                                 cases.push_back({m.Name, 2});
+                             }
+                             return cases;
+                         }()),
+                         RunCaseName);
+
+TEST(FastKernelsRunLoopOverflow, StopsAtTheSameIterationAsTheReference) {
+    // A Brusselator far too strong for explicit steps: it reaches NaN after some iterations.
+    ModelCase m = FindModel("brusselator");
+    m.Strength[0] = m.Strength[1] = 1.2;
+    m.Parameters = {{"alpha", 1.0, 0.0}, {"beta", 9.0, 0.0}};
+    const int threads = GetFastThreadCount();
+    SetFastThreadCount(2);
+    ReaDifSimulation reference(4), fast(4);
+    PrepareBoth(reference, fast, m, 1000);
+    EXPECT_EQ(reference.RunSimulation(0), ReaDifSimulation::Done);
+    EXPECT_EQ(fast.RunSimulation(0), ReaDifSimulation::Done);
+    EXPECT_EQ(reference.ErrorStatus, ReaDifSimulation::StatusOverflow);
+    EXPECT_EQ(fast.ErrorStatus, ReaDifSimulation::StatusOverflow);
+    EXPECT_GT(reference.CurrentTime, 0);
+    EXPECT_EQ(fast.CurrentTime, reference.CurrentTime);
+    EXPECT_TRUE(SameStores(reference, fast));
+    SetFastThreadCount(threads);
 }
 
 }  // namespace

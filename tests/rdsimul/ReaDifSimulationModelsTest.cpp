@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "SimulationTestSupport.h"
+#include "rdsimul/kernels/FastKernels.h"
 #include "rdsimul/kernels/ReferenceKernels.h"
 
 namespace {
@@ -201,8 +202,8 @@ TEST(ReaDifSimulationModels, StepRefusesFieldsOfDifferentSizes) {
 
 TEST(ReaDifSimulationModels, KernelSetIsChosenPerSimulation) {
     ReaDifSimulation sim(1);
-    EXPECT_EQ(&sim.GetKernelSet(), &ReferenceKernels());
-    EXPECT_STREQ(sim.GetKernelSet().Name, "reference");
+    EXPECT_EQ(&sim.GetKernelSet(), &FastKernels());
+    EXPECT_STREQ(sim.GetKernelSet().Name, "fast");
 
     // A set whose Schloegl pass writes a marker shows that the steps go through the table.
     static KernelSet marker = ReferenceKernels();

@@ -308,6 +308,12 @@ void FastDiffusion(float *firstPixel, const FieldLayout &layout, double coeffici
     }
 }
 
+bool FusedIteration(int model, float *const *fields, int components, const FieldLayout &layout,
+                    const ReactionConstants &constants, const double *coefficients) {
+    if (model < int(RowModel::Identity) || model > int(RowModel::BrusselatorDer1)) return false;
+    return FastIteration(RowModel(model), fields, components, layout, constants, coefficients);
+}
+
 }  // namespace
 
 const KernelSet &FastKernels() {
@@ -320,7 +326,8 @@ const KernelSet &FastKernels() {
                                   FastReaction<RowModel::MaginuDer1>,
                                   FastReaction<RowModel::Brusselator>,
                                   FastReaction<RowModel::BrusselatorDer1>,
-                                  FastDiffusion};
+                                  FastDiffusion,
+                                  FusedIteration};
     return set;
 }
 

@@ -65,7 +65,8 @@ const KernelSet &ReferenceKernels() {
                                   ReferenceMaginuDer1,
                                   ReferenceBrusselator,
                                   ReferenceBrusselatorDer1,
-                                  ReferenceDiffusion};
+                                  ReferenceDiffusion,
+                                  nullptr};
     return set;
 }
 
