@@ -40,9 +40,12 @@ asan: deps
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
+# One table: the fast kernels against the reference kernels for every model, and the
+# Brusselator against the naive C++ and numpy yardsticks (bench/yardsticks), measured in one run.
 bench: build
-	cmake --build $(BUILD) -j $(JOBS) --target vorna-bench
-	./$(BUILD)/vorna-bench
+	cmake --build $(BUILD) -j $(JOBS) --target vorna-bench vorna-speed
+	g++ -O2 -std=c++17 -o $(BUILD)/yardstick-naive bench/yardsticks/naive.cpp
+	./$(BUILD)/vorna-speed --naive ./$(BUILD)/yardstick-naive --numpy bench/yardsticks/rd_numpy.py
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -3,6 +3,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+
 // Each version is compiled for its own instruction set, in its own namespace, after every
 // include: nothing shared with other files is compiled with wider instructions than the
 // processor may have.

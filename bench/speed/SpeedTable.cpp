@@ -1,0 +1,311 @@
+// vorna-speed: one table of whole-run throughput for every model and three domain sizes, the
+// fast kernels beside the reference kernels and, for the Brusselator, beside two independent
+// yardsticks (naive scalar C++ and numpy) run in the same session; then the cost of a slice of
+// one iteration, of the per-image work and of building the colour maps.
+//
+// usage: vorna-speed [--naive PROGRAM] [--numpy SCRIPT] [--python PROGRAM] [--seconds S]
+//                    [--sizes 600,200,100]
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "image3d/ColorMapRGBA8.h"
+#include "image3d/Image3D24.h"
+#include "image3d/Image3D8.h"
+#include "image3d/Image3DFloat.h"
+#include "rdsimul/ReaDifSimulation.h"
+#include "rdsimul/kernels/FastKernels.h"
+#include "rdsimul/kernels/ReferenceKernels.h"
+#include "toolkit/RandomGenerator.h"
+
+namespace {
+
+double Now() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+struct Parameter {
+    const char *Name;
+    double Value;
+};
+
+struct BenchModel {
+    const char *Name;
+    int Components;
+    std::vector<Parameter> Parameters;
+    double Strength[4];
+    double Diffusion[4];
+    double Mean[4];
+    double Noise[4];
+};
+
+// Parameters that keep each model bounded over long runs. The Brusselator does exactly the work
+// of the yardsticks (their parameters, their initial state's mean and noise).
+const std::vector<BenchModel> &Models() {
+    static const std::vector<BenchModel> models = {
+        {"diffusion", 1, {}, {0}, {0.4}, {0.5}, {0.5}},
+        {"schlogl", 1, {}, {0.8}, {0.5}, {0.7}, {0.6}},
+        {"ginzburglandau",
+         2,
+         {{"alpha", 0.5}, {"gamma", 0.3}, {"delta", 0.2}},
+         {0.2, 0.25},
+         {0.3, 0.2},
+         {0.0, 0.1},
+         {0.5, 0.5}},
+        {"gld1",
+         3,
+         {{"alpha", 0.6}, {"gamma", 0.4}, {"delta", -0.3}},
+         {0.2, 0.2, 0.1},
+         {0.25, 0.2, 0.15},
+         {0.1, -0.1, 0.0},
+         {0.5, 0.4, 0.3}},
+        {"gld2",
+         4,
+         {{"a1", 0.3},
+          {"a2", 0.2},
+          {"b1", 1.0},
+          {"b2", 0.3},
+          {"c1", 0.25},
+          {"c2", 0.15},
+          {"d1", 1.0},
+          {"d2", 0.2}},
+         {0.2, 0.2, 0.15, 0.15},
+         {0.3, 0.25, 0.2, 0.1},
+         {0.0, 0.1, -0.1, 0.05},
+         {0.5, 0.5, 0.5, 0.5}},
+        {"maginu", 2, {{"k", 0.8}, {"c", 2.0}}, {0.2, 0.1}, {0.2, 0.6}, {0.0, 0.0}, {1.0, 0.5}},
+        {"magd1",
+         2,
+         {{"k", 0.8}, {"c", 2.0}, {"d", 0.3}, {"e", 0.2}, {"p", 2.0}},
+         {0.2, 0.1},
+         {0.2, 0.6},
+         {0.0, 0.0},
+         {1.0, 0.5}},
+        {"brusselator",
+         2,
+         {{"alpha", 3.0}, {"beta", 9.0}},
+         {0.02, 0.02},
+         {0.3, 0.9},
+         {3.0, 3.0},
+         {0.1, 0.1}},
+        {"brd1",
+         2,
+         {{"alpha", 1.0}, {"beta", 2.5}, {"gamma", 0.05}},
+         {0.05, 0.05},
+         {0.1, 0.4},
+         {1.0, 2.5},
+         {0.2, 0.2}},
+    };
+    return models;
+}
+
+void Prepare(ReaDifSimulation &sim, const BenchModel &m, uint16_t size) {
+    sim.ResetDefaultParameters();
+    sim.SetReactionModel(m.Name);
+    for (int i = 0; i < m.Components; ++i) {
+        const char letter = char('A' + i);
+        sim.SetReactionStrength(letter, m.Strength[i]);
+        sim.SetDiffusionCoeff(letter, m.Diffusion[i], 0.0);
+        sim.SetInitConcentration(letter, m.Mean[i], m.Noise[i]);
+    }
+    for (const Parameter &p : m.Parameters) sim.SetReactionParameter(p.Name, p.Value, 0.0);
+    sim.SetDomainSize(size, size, 1);
+    sim.SetEndTime(ReaDifSimulation::MaxEndTime);
+    MainRandom.Randomize(1234);
+    sim.Initialize();
+}
+
+// M points (2^20) per second of RunSimulation in slices of slice iterations, over at least
+// seconds of wall-clock time after a short warm-up; 0 when the run stopped.
+double RunThroughput(const BenchModel &m, uint16_t size, const KernelSet &set, int32_t slice,
+                     double seconds) {
+    static ReaDifSimulation sim(4);
+    sim.SetKernelSet(set);
+    Prepare(sim, m, size);
+    if (sim.RunSimulation(std::max<int32_t>(slice, 2)) != ReaDifSimulation::Done) return 0.0;
+    const int32_t start = sim.CurrentTime;
+    const double t0 = Now();
+    double t1 = t0;
+    while (t1 - t0 < seconds) {
+        if (sim.RunSimulation(slice) != ReaDifSimulation::Done ||
+            sim.ErrorStatus != ReaDifSimulation::StatusUsable) {
+            return 0.0;
+        }
+        t1 = Now();
+    }
+    return double(sim.CurrentTime - start) * size * size / (t1 - t0) / 1048576.0;
+}
+
+// Iterations that make a yardstick run about as long as seconds at rate M points per second.
+int YardstickIterations(int size, double rate, double seconds) {
+    const double n = rate * 1048576.0 * seconds / (double(size) * size);
+    return std::max(5, int(n));
+}
+
+// Runs a yardstick command and takes mpts= from its RESULT line; 0 when it could not run.
+double RunYardstick(const std::string &command) {
+    FILE *pipe = popen((command + " 2>/dev/null").c_str(), "r");
+    if (pipe == nullptr) return 0.0;
+    char line[1024];
+    double rate = 0.0;
+    while (std::fgets(line, sizeof line, pipe) != nullptr) {
+        const char *at = std::strstr(line, "mpts=");
+        if (std::strncmp(line, "RESULT", 6) == 0 && at != nullptr) rate = std::atof(at + 5);
+    }
+    pclose(pipe);
+    return rate;
+}
+
+std::string Cell(double value, const char *format) {
+    if (value <= 0.0) return "-";
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+// Microseconds per call of work, best of a few rounds.
+template <typename Work>
+double Microseconds(Work work, int calls) {
+    double best = 1e30;
+    for (int round = 0; round < 5; ++round) {
+        const double t0 = Now();
+        for (int i = 0; i < calls; ++i) work();
+        best = std::min(best, (Now() - t0) / calls * 1e6);
+    }
+    return best;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    std::string naive, numpy, python = "/usr/bin/python3";
+    double seconds = 0.5;
+    std::vector<int> sizes = {600, 200, 100};
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string option = argv[i];
+        if (option == "--naive") {
+            naive = argv[i + 1];
+        } else if (option == "--numpy") {
+            numpy = argv[i + 1];
+        } else if (option == "--python") {
+            python = argv[i + 1];
+        } else if (option == "--seconds") {
+            seconds = std::atof(argv[i + 1]);
+        } else if (option == "--sizes") {
+            sizes.clear();
+            for (const char *p = argv[i + 1]; *p != '\0';) {
+                sizes.push_back(std::atoi(p));
+                while (*p != '\0' && *p != ',') ++p;
+                if (*p == ',') ++p;
+            }
+        } else {
+            std::fprintf(stderr, "unknown option %s\n", argv[i]);
+            return 2;
+        }
+    }
+
+    static const char *const levels[] = {"plain", "AVX2", "AVX-512"};
+    std::printf("vorna-speed: fast kernels with %d thread(s), %s rows; throughput in M points "
+                "(2^20) per second of wall-clock time, a point being one pixel of component A in "
+                "one iteration\n\n",
+                GetFastThreadCount(), levels[GetFastSimdLevel()]);
+    std::printf("| model | size | fast | reference | x reference | naive | numpy | x naive | "
+                "x numpy |\n");
+    std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|\n");
+    for (int size : sizes) {
+        double naiveRate = 0.0, numpyRate = 0.0;
+        if (!naive.empty()) {
+            const int iterations = YardstickIterations(size, 90.0, seconds * 2);
+            naiveRate = RunYardstick(naive + " " + std::to_string(size) + " " +
+                                     std::to_string(size) + " " + std::to_string(iterations));
+        }
+        if (!numpy.empty()) {
+            const int iterations = YardstickIterations(size, size >= 400 ? 70.0 : 30.0, seconds * 2);
+            numpyRate = RunYardstick(python + " " + numpy + " roll " + std::to_string(size) + " " +
+                                     std::to_string(size) + " " + std::to_string(iterations));
+        }
+        for (const BenchModel &m : Models()) {
+            // A long slice: the whole run as vorna-cli makes it.
+            const double fast = RunThroughput(m, uint16_t(size), FastKernels(), 100, seconds);
+            const double reference =
+                RunThroughput(m, uint16_t(size), ReferenceKernels(), 10, seconds);
+            const bool yardstick = std::strcmp(m.Name, "brusselator") == 0;
+            std::printf("| %s | %dx%d | %s | %s | %s | %s | %s | %s | %s |\n", m.Name, size, size,
+                        Cell(fast, "%.0f").c_str(), Cell(reference, "%.0f").c_str(),
+                        Cell(reference > 0 ? fast / reference : 0, "%.1f").c_str(),
+                        yardstick ? Cell(naiveRate, "%.0f").c_str() : "",
+                        yardstick ? Cell(numpyRate, "%.0f").c_str() : "",
+                        yardstick ? Cell(naiveRate > 0 ? fast / naiveRate : 0, "%.1f").c_str() : "",
+                        yardstick ? Cell(numpyRate > 0 ? fast / numpyRate : 0, "%.1f").c_str()
+                                  : "");
+            std::fflush(stdout);
+        }
+    }
+
+    // A slice of one iteration (the desktop program's slices at 600 x 600) against one
+    // iteration of a long slice.
+    {
+        const BenchModel &m = Models()[7];
+        const double longSlice = RunThroughput(m, 600, FastKernels(), 100, seconds);
+        const double oneSlice = RunThroughput(m, 600, FastKernels(), 1, seconds);
+        if (longSlice > 0 && oneSlice > 0) {
+            const double perLong = 600.0 * 600.0 / (longSlice * 1048576.0) * 1e6;
+            const double perOne = 600.0 * 600.0 / (oneSlice * 1048576.0) * 1e6;
+            std::printf("\nbrusselator 600x600: %.1f us per iteration in slices of 100, %.1f us in "
+                        "slices of 1 (%+.1f%%)\n",
+                        perLong, perOne, (perOne / perLong - 1.0) * 100.0);
+        }
+    }
+
+    // Per-image work at 600 x 600 and the colour maps a parse builds.
+    {
+        Image3DFloat field("bench field", 600, 600, 1, 1);
+        MainRandom.Randomize(99);
+        (void)field.InitRandomNoise(0.5f, 0.5f);
+        Image3D8 picture8("bench 8", 0, 0, 1, 0);
+        Image3D24 picture24("bench 24", 0, 0, 1, 0);
+        ColorMapRGBA8 map256(256), map24(25303);
+        (void)map24.SetLinearHSLColorMap(0, 360, 1, 1, 0, 255);
+        double lo = 0, hi = 0;
+        std::printf("\nper image at 600x600: FindMinMax %.0f us, NaN test %.0f us, 8-bit "
+                    "conversion %.0f us, 24-bit conversion %.0f us\n",
+                    Microseconds([&] { (void)field.FindMinMax(lo, hi); }, 20),
+                    Microseconds([&] { (void)field.NumericOverflowDetected(1000.0); }, 20),
+                    Microseconds([&] { (void)field.ConvertAutoScaleTo(picture8); }, 20),
+                    Microseconds([&] { (void)field.ConvertAutoScaleTo(picture24, map24); }, 20));
+        std::printf("colour maps (256 + 25303 entries): gray %.0f us, RGB %.0f us, HSL %.0f us, "
+                    "XYZ %.0f us, CMYK %.0f us, YCbCr %.0f us, random %.0f us\n",
+                    Microseconds([&] { map256.SetGrayColorMap(); map24.SetGrayColorMap(); }, 5),
+                    Microseconds([&] {
+                        map256.SetLinearRGBColorMap(0, 255, 0, 128, 255, 0);
+                        map24.SetLinearRGBColorMap(0, 255, 0, 128, 255, 0);
+                    }, 5),
+                    Microseconds([&] {
+                        map256.SetLinearHSLColorMap(0, 720, 1, 0.5, 0, 255);
+                        map24.SetLinearHSLColorMap(0, 720, 1, 0.5, 0, 255);
+                    }, 5),
+                    Microseconds([&] {
+                        map256.SetLinearXYZColorMap(0, 1, 0, 1, 1, 0);
+                        map24.SetLinearXYZColorMap(0, 1, 0, 1, 1, 0);
+                    }, 5),
+                    Microseconds([&] {
+                        map256.SetLinearCMYKColorMap(0, 255, 255, 0, 0, 255, 0, 0);
+                        map24.SetLinearCMYKColorMap(0, 255, 255, 0, 0, 255, 0, 0);
+                    }, 5),
+                    Microseconds([&] {
+                        map256.SetLinearYCBCRColorMap(0, 1, -0.5, 0.5, 0.5, -0.5);
+                        map24.SetLinearYCBCRColorMap(0, 1, -0.5, 0.5, 0.5, -0.5);
+                    }, 5),
+                    Microseconds([&] {
+                        map256.SetRandomColorMap(0, 255, 0, 255, 0, 255);
+                        map24.SetRandomColorMap(0, 255, 0, 255, 0, 255);
+                    }, 5));
+    }
+    return 0;
+}
