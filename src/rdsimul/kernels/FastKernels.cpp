@@ -31,7 +31,7 @@ struct BandRows {
 };
 
 constexpr int RowsPerBand = 3 * MaxComponents + 2 * MaxComponents + 1;
-constexpr ptrdiff_t RowLead = 8;  // doubles before element 0 (element -1 and slack)
+constexpr ptrdiff_t RowLead = 16;  // doubles before element 0 (element -1 and slack)
 
 // The row buffers of all bands, grown when a wider field or more bands need them, never shrunk.
 struct RowStore {
@@ -47,7 +47,8 @@ struct RowStore {
         if (bands <= BandCount && sizeX <= SizeX) return true;
         if (bands < BandCount) bands = BandCount;
         if (sizeX < SizeX) sizeX = SizeX;
-        // Element -1 .. sizeX, rounded up to whole cache lines, with slack on both sides.
+        // Element -1 .. sizeX, rounded up to whole cache lines, with RowLead doubles of slack on
+        // both sides: the rows are read in whole vectors of up to 8 doubles beyond either end.
         const size_t stride = (size_t(sizeX) + 2 + 2 * RowLead + 7) / 8 * 8;
         const size_t doubles = stride * RowsPerBand * size_t(bands);
         double *block = static_cast<double *>(
