@@ -143,7 +143,7 @@ int ScriptParser::Parse(ReaDifSimulation &sim, const char *path, int &errorPosit
                 errorPosition = RunningLength +
                                 EditorLength(FullErrorMessage.GetString(),
                                              FullErrorMessage.GetLength()) +
-                                ErrorOffset;
+                                EditorLength(Line.GetString(), ErrorOffset);
                 FirstErrorSet = 1;
             }
             Failed = 1;
@@ -197,9 +197,27 @@ bool ScriptParser::IsReadableText(FILE *stream) {
 }
 
 int32_t ScriptParser::EditorLength(const char *text, int32_t length) {
+    // The editor reads the script as UTF-8 and counts UTF-16 units; a byte that does not
+    // start a well-formed sequence is shown as one replacement character.
+    const unsigned char *bytes = reinterpret_cast<const unsigned char *>(text);
     int32_t count = 0;
-    for (int32_t i = 0; i < length; ++i) {
-        if (!(text[i] == '\r' && i + 1 < length && text[i + 1] == '\n')) ++count;
+    int32_t i = 0;
+    while (i < length) {
+        unsigned char c = bytes[i];
+        if (c == '\r' && i + 1 < length && bytes[i + 1] == '\n') {
+            ++i;  // CR LF is one line break
+            continue;
+        }
+        int trail = c >= 0xF0 && c <= 0xF4 ? 3 : c >= 0xE0 && c <= 0xEF ? 2 : c >= 0xC2 && c <= 0xDF ? 1 : 0;
+        int j = 1;
+        while (j <= trail && i + j < length && (bytes[i + j] & 0xC0) == 0x80) ++j;
+        if (trail > 0 && j == trail + 1) {
+            count += trail == 3 ? 2 : 1;  // outside the basic plane: a surrogate pair
+            i += j;
+        } else {
+            count += 1;
+            i += 1;
+        }
     }
     return count;
 }

@@ -73,7 +73,8 @@ private:
     // Writes MissingItemMessage as an annotation line.
     int WriteMissingItem(AtomicFileWriter &writer, int &length);
     int WriteOutput(AtomicFileWriter &writer);
-    // Characters as a text widget counts them: a CR LF pair is one.
+    // Characters as a text widget counts them: UTF-16 units of the UTF-8 text, a CR LF pair
+    // being one.
     static int32_t EditorLength(const char *text, int32_t length);
     // Reads the whole stream: false on a read error or a zero byte; else rewinds it, true.
     static bool IsReadableText(FILE *stream);
@@ -90,7 +91,7 @@ private:
 
     // Per parse.
     int32_t RunningLength = 0;  // editor characters of the output so far
-    int32_t ErrorOffset = 0;    // cursor offset of the failed check in the current line
+    int32_t ErrorOffset = 0;    // byte offset of the cursor in Line when its check failed
     int Failed = 0;
     int FirstErrorSet = 0;
     int32_t KeptWidth = 0;
