@@ -13,6 +13,8 @@ constexpr unsigned short ColorMapMargin = 15;  // frame around the colour-map pi
 
 }  // namespace
 
+// Neither operation reports failure: a conversion or strip that refuses leaves the picture as it
+// was, and the picture is returned all the same.
 GenImage3D *ReaDifSimulation::GetPreviewImage(int showColorMap, int trueColor) {
     GenImage3D *picture = trueColor != 0 ? static_cast<GenImage3D *>(&PreviewImage24)
                                          : static_cast<GenImage3D *>(&PreviewImage8);
@@ -32,23 +34,23 @@ GenImage3D *ReaDifSimulation::GetPreviewImage(int showColorMap, int trueColor) {
     if (trueColor != 0) {
         ColorMapRGBA8 &map = *ColorMaps24[0];
         if (ImageScale == 0.0) {
-            field.ConvertAutoScaleTo(PreviewImage24, map);
+            (void)field.ConvertAutoScaleTo(PreviewImage24, map);
         } else {
             // The script's scale is written for 256 palette entries: palette index i is entry
             // 1 + 100 (i - 1) of the true-colour map.
-            field.ConvertTo(PreviewImage24, map, float(100.0 * ImageScale),
+            (void)field.ConvertTo(PreviewImage24, map, float(100.0 * ImageScale),
                             float(1.0 + 100.0 * (ImageOffset - 1.0)));
         }
-        if (showColorMap == 1) PreviewImage24.DrawColorMap(map, 0, stripY, sizeX, StripHeight);
+        if (showColorMap == 1) (void)PreviewImage24.DrawColorMap(map, 0, stripY, sizeX, StripHeight);
         return picture;
     }
     if (ImageScale == 0.0) {
-        field.ConvertAutoScaleTo(PreviewImage8);
+        (void)field.ConvertAutoScaleTo(PreviewImage8);
     } else {
-        field.ConvertTo(PreviewImage8, float(ImageScale), float(ImageOffset));
+        (void)field.ConvertTo(PreviewImage8, float(ImageScale), float(ImageOffset));
     }
     PreviewImage8.ShareColorMap(*ColorMaps8[0]);
-    if (showColorMap == 1) PreviewImage8.DrawColorMap(0, stripY, sizeX, StripHeight);
+    if (showColorMap == 1) (void)PreviewImage8.DrawColorMap(0, stripY, sizeX, StripHeight);
     return picture;
 }
 
@@ -62,14 +64,14 @@ GenImage3D *ReaDifSimulation::GetPreviewColorMap(unsigned short width, unsigned 
         PreviewImage8.RawInit(0);
         if (ColorMaps8 != nullptr && ColorMaps8[0] != nullptr) {
             PreviewImage8.ShareColorMap(*ColorMaps8[0]);
-            PreviewImage8.DrawColorMap(ColorMapMargin, ColorMapMargin, innerWidth, innerHeight);
+            (void)PreviewImage8.DrawColorMap(ColorMapMargin, ColorMapMargin, innerWidth, innerHeight);
         }
         return &PreviewImage8;
     }
     PreviewImage24.SetNewSize(width, height, 1);
     PreviewImage24.RawInit(0);
     if (ColorMaps24 != nullptr && ColorMaps24[0] != nullptr) {
-        PreviewImage24.DrawColorMap(*ColorMaps24[0], ColorMapMargin, ColorMapMargin, innerWidth,
+        (void)PreviewImage24.DrawColorMap(*ColorMaps24[0], ColorMapMargin, ColorMapMargin, innerWidth,
                                     innerHeight);
     }
     return &PreviewImage24;
