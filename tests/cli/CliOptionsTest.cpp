@@ -61,8 +61,8 @@ TEST_P(CliOptionsCaseTest, ParsesCommandLine) {
 }
 
 INSTANTIATE_TEST_SUITE_P(CommandLines, CliOptionsCaseTest, testing::ValuesIn(OptionsCases),
-                         [](const testing::TestParamInfo<OptionsCase> &info) {
-                             return std::string(info.param.Name);
+                         [](const testing::TestParamInfo<OptionsCase> &row) {
+                             return std::string(row.param.Name);
                          });
 
 TEST(CliOptionsTest, HelpNamesEveryOptionAndExitCode) {

@@ -195,16 +195,17 @@ TEST_F(CliRunnerTest, UnreadableScriptGivesExit3) {
 }
 
 TEST_F(CliRunnerTest, OverflowStopsWithExit4AndKeepsTheImages) {
-    // A Schloegl strength of 100 from values far off the roots blows up within a few
-    // iterations; the NaN test at iteration 15 stops the run.
+    // Schloegl started far off its roots swings wider and wider until the values overflow;
+    // the NaN test at iteration 15 stops the run.
     std::string path = PathOf("boom.vna");
     WriteFile(path,
-              "model schlogl\nreaction A 100\ndiffusion A 0.1\ninit A 0.9 0.8\nsize 16 16\n"
+              "model schlogl\nreaction A 1\ndiffusion A 0.1\ninit A 9 1\nsize 16 16\n"
               "iterations 100\ncolormap gray\nimage256 A t+5 autoscale\n");
     EXPECT_EQ(Run(path), CliRunner::ExitOverflow);
     EXPECT_NE(Text(Err).find("numeric overflow at iteration 15"), std::string::npos) << Text(Err);
     EXPECT_TRUE(std::filesystem::exists(PathOf("boom_A000005.bmp")));
     EXPECT_TRUE(std::filesystem::exists(PathOf("boom_A000015.bmp")));
+    EXPECT_FALSE(std::filesystem::exists(PathOf("boom_A000020.bmp")));
 }
 
 TEST_F(CliRunnerTest, InterruptStopsAtTheNextSliceBoundary) {

@@ -85,8 +85,8 @@ TEST_P(ColorMapSpecTest, ReadsSpecification) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Specifications, ColorMapSpecTest, testing::ValuesIn(SpecCases),
-                         [](const testing::TestParamInfo<SpecCase> &info) {
-                             return std::string(info.param.Name);
+                         [](const testing::TestParamInfo<SpecCase> &row) {
+                             return std::string(row.param.Name);
                          });
 
 // Both maps get the numbers in the order written, the kinds converted as the space wants.

@@ -122,22 +122,22 @@ const ScriptCase ScriptCases[] = {
     {"ColormapMisspelt", {"colormap grey"}, {"@73", "colormap grey"}, {}, 0},
     {"ColormapFiveNumbers", {"colormap rgb 0 255 0 255 0"}, {"@62", "colormap rgb 0 255 0 255 0"}, {}, 0},
     {"ColormapHsl", {"colormap hsl 0 360 1 0.5 60 255"}, {"colormap hsl 0 360 1 0.5 60 255"}, {}, 1},
-    {"ImageStartAndPeriod", {"image256 A 5<t+10 *2 -0.5 mosaic 30 20 TGA"}, {"image256 A 5<t+10 *2 -0.5 mosaic 30 20 TGA"}, {}, 1},
-    {"ImageTrueColorMosaic", {"image16M B 1000<t+10 *2 +0.5 mosaic 800 600 tga"}, {"image16M B 1000<t+10 *2 +0.5 mosaic 800 600 tga"}, {}, 1},
-    {"ImageSmallM", {"image16m A t+5 autoscale bmp"}, {"image16m A t+5 autoscale bmp"}, {}, 1},
-    {"ImageBlankAfterStart", {"image256 A 100< t+50 autoscale"}, {"@74", "image256 A 100< t+50 autoscale"}, {"@37"}, 0},
-    {"ImageBlankAfterPeriodPrefix", {"image256 A t+ 50 autoscale"}, {"@74", "image256 A t+ 50 autoscale"}, {"@37"}, 0},
-    {"ImageScaleWithoutOffset", {"image256 A t+50 *2"}, {"@74", "image256 A t+50 *2"}, {"@37"}, 0},
-    {"ImageMosaicOneNumber", {"image256 A t+50 autoscale mosaic 100"}, {"@75", "image256 A t+50 autoscale mosaic 100"}, {"@37"}, 0},
-    {"ImageMosaicTooWide", {"image256 A t+50 autoscale mosaic 801 100"}, {"@76", "image256 A t+50 autoscale mosaic 801 100"}, {"@37"}, 0},
-    {"ImageTextLeft", {"image256 A t+50 autoscale png"}, {"@77", "image256 A t+50 autoscale png"}, {"@37"}, 0},
+    {"ImageStartAndPeriod", {"model brusselator", "image256 A 5<t+10 *2 -0.5 mosaic 30 20 TGA"}, {"model brusselator", "image256 A 5<t+10 *2 -0.5 mosaic 30 20 TGA"}, {}, 1},
+    {"ImageTrueColorMosaic", {"model brusselator", "image16M B 1000<t+10 *2 +0.5 mosaic 800 600 tga"}, {"model brusselator", "image16M B 1000<t+10 *2 +0.5 mosaic 800 600 tga"}, {}, 1},
+    {"ImageSmallM", {"model brusselator", "image16m A t+5 autoscale bmp"}, {"model brusselator", "image16m A t+5 autoscale bmp"}, {}, 1},
+    {"ImageBlankAfterStart", {"model brusselator", "image256 A 100< t+50 autoscale"}, {"model brusselator", "@74", "image256 A 100< t+50 autoscale"}, {"@37"}, 0},
+    {"ImageBlankAfterPeriodPrefix", {"model brusselator", "image256 A t+ 50 autoscale"}, {"model brusselator", "@74", "image256 A t+ 50 autoscale"}, {"@37"}, 0},
+    {"ImageScaleWithoutOffset", {"model brusselator", "image256 A t+50 *2"}, {"model brusselator", "@74", "image256 A t+50 *2"}, {"@37"}, 0},
+    {"ImageMosaicOneNumber", {"model brusselator", "image256 A t+50 autoscale mosaic 100"}, {"model brusselator", "@75", "image256 A t+50 autoscale mosaic 100"}, {"@37"}, 0},
+    {"ImageMosaicTooWide", {"model brusselator", "image256 A t+50 autoscale mosaic 801 100"}, {"model brusselator", "@76", "image256 A t+50 autoscale mosaic 801 100"}, {"@37"}, 0},
+    {"ImageTextLeft", {"model brusselator", "image256 A t+50 autoscale png"}, {"model brusselator", "@77", "image256 A t+50 autoscale png"}, {"@37"}, 0},
     {"ImageBeforeModel", {"image256 A t+50 autoscale", "model brusselator"}, {"@29", "image256 A t+50 autoscale", "model brusselator"}, {"@37"}, 0},
-    {"ImageZeroPeriod", {"image256 A t+0 autoscale"}, {"@78:B", "image256 A t+0 autoscale"}, {"@37"}, 0},
-    {"ImageComponentNotInUse", {"image256 C t+5 autoscale"}, {"@78:B", "image256 C t+5 autoscale"}, {"@37"}, 0},
-    {"ImageTwice", {"image256 A t+5 autoscale", "image256 A t+5 autoscale"}, {"image256 A t+5 autoscale", "@28", "image256 A t+5 autoscale"}, {}, 0},
+    {"ImageZeroPeriod", {"model brusselator", "image256 A t+0 autoscale"}, {"model brusselator", "@78:B", "image256 A t+0 autoscale"}, {"@37"}, 0},
+    {"ImageComponentNotInUse", {"model brusselator", "image256 C t+5 autoscale"}, {"model brusselator", "@78:B", "image256 C t+5 autoscale"}, {"@37"}, 0},
+    {"ImageTwice", {"model brusselator", "image256 A t+5 autoscale", "image256 A t+5 autoscale"}, {"model brusselator", "image256 A t+5 autoscale", "@28", "image256 A t+5 autoscale"}, {}, 0},
     {"CommentsBlankLinesIndentation", {"  // a comment", "", "\t  ", "\tsize 20 10"}, {"  // a comment", "", "\t  ", "\tsize 20 10"}, {}, 1},
     {"OldAnnotationsDropped", {"#ERR: stale", "  #ERR indented", "size 20 10"}, {"size 20 10"}, {}, 1},
-    {"CarriageReturnLineEnds", {"modpar alpha 2\r", "image256 A t+5 autoscale tga\r", "model brusselator\r"}, {"modpar alpha 2\r", "image256 A t+5 autoscale tga\r", "model brusselator\r"}, {}, 1},
+    {"CarriageReturnLineEnds", {"model brusselator\r", "modpar alpha 2\r", "image256 A t+5 autoscale tga\r"}, {"model brusselator\r", "modpar alpha 2\r", "image256 A t+5 autoscale tga\r"}, {}, 1},
 };
 
 class ScriptCaseTest : public scripttest::TempDirTest,
@@ -164,8 +164,8 @@ TEST_P(ScriptCaseTest, RewritesScriptWithAnnotations) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, ScriptCaseTest, testing::ValuesIn(ScriptCases),
-                         [](const testing::TestParamInfo<ScriptCase> &info) {
-                             return std::string(info.param.Name);
+                         [](const testing::TestParamInfo<ScriptCase> &row) {
+                             return std::string(row.param.Name);
                          });
 
 namespace {
@@ -308,8 +308,8 @@ const PositionCase PositionCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Scripts, ScriptPositionTest, testing::ValuesIn(PositionCases),
-                         [](const testing::TestParamInfo<PositionCase> &info) {
-                             return std::string(info.param.Name);
+                         [](const testing::TestParamInfo<PositionCase> &row) {
+                             return std::string(row.param.Name);
                          });
 
 TEST_F(ScriptTest, LongLineIsReadInPiecesAndItsAnnotationStartsALine) {
