@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <random>
@@ -78,6 +79,16 @@ void CliRunner::InstallInterruptHandler() {
     sigaction(SIGINT, &action, nullptr);
 }
 
+void CliRunner::ChooseLanguage() {
+    if (GST.GetMessageCount() == 0) LoadGST();
+    const char *language = std::getenv("LC_ALL");
+    if (language == nullptr || *language == 0) language = std::getenv("LC_MESSAGES");
+    if (language == nullptr || *language == 0) language = std::getenv("LANG");
+    if (language != nullptr && std::strncmp(language, "fr", 2) == 0) {
+        GST.SetLanguage(StringTable::French);
+    }
+}
+
 void CliRunner::RequestStop() { StopRequested = 1; }
 
 void CliRunner::ClearStop() { StopRequested = 0; }
@@ -137,13 +148,7 @@ void CliRunner::ReportAnnotations(const std::string &path) {
 }
 
 int CliRunner::Run(const CliOptions &options) {
-    LoadGST();
-    const char *language = std::getenv("LC_ALL");
-    if (language == nullptr || *language == 0) language = std::getenv("LC_MESSAGES");
-    if (language == nullptr || *language == 0) language = std::getenv("LANG");
-    if (language != nullptr && std::strncmp(language, "fr", 2) == 0) {
-        GST.SetLanguage(StringTable::French);
-    }
+    if (GST.GetMessageCount() == 0) LoadGST();
     if (!CheckScriptFile(options.ScriptPath)) return ExitFileError;
     Sim.reset(new (std::nothrow) ReaDifSimulation(ComponentSlots));
     if (Sim == nullptr || Sim->ErrorStatus == ReaDifSimulation::StatusAllocationFailed) {

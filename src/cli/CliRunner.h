@@ -31,6 +31,9 @@ public:
     // Parses the script of options and, unless CheckOnly, runs it Rounds times: an exit code.
     int Run(const CliOptions &options);
 
+    // Loads the message table and takes French when the locale (LC_ALL, LC_MESSAGES, LANG)
+    // asks for it; English otherwise.
+    static void ChooseLanguage();
     // Makes Ctrl-C ask the running script to stop at the next slice boundary; a second Ctrl-C
     // ends the program at once.
     static void InstallInterruptHandler();

@@ -23,6 +23,7 @@ int main(int argc, char *argv[]) {
         case CliOptions::Action::Run:
             break;
     }
+    CliRunner::ChooseLanguage();
     CliRunner::InstallInterruptHandler();
     CliRunner runner(stdout, stderr, isatty(STDERR_FILENO) != 0);
     return runner.Run(options);
