@@ -32,6 +32,8 @@ int AtomicFileWriter::Open(const char *path) {
         fs::path target = fs::canonical(fs::path(TargetPath), error);
         if (!error) TargetPath = target.string();
     }
+    // A file the user may not write stays as it is, as it would if it were opened for writing.
+    if (access(TargetPath.c_str(), W_OK) != 0 && errno != ENOENT) return Failed;
     if (ShouldFail(Step::Create)) return Failed;
 
     // mkstemp gives a fresh name in the target's directory, so the rename stays on one file

@@ -21,7 +21,8 @@ public:
     AtomicFileWriter &operator=(const AtomicFileWriter &) = delete;
 
     // Creates the temporary file in the directory of path (a symbolic link is followed to its
-    // target), with the permissions of the existing file: 1, or 0 when it cannot be created.
+    // target), with the permissions of the existing file: 1; 0 when the file exists but may not
+    // be written, or the temporary file cannot be created.
     int Open(const char *path);
     // Appends count bytes: 1; 0 when the write fails (Commit then refuses).
     int Write(const char *bytes, size_t count);

@@ -169,12 +169,12 @@ int ScriptParser::Parse(ReaDifSimulation &sim, const char *path, int &errorPosit
 
     AtomicFileWriter writer;
     if (writer.Open(path) != 1) return FileError;
-    int missingStart = 0;
-    if (WriteMissingItems(writer, missingStart) != 1 || WriteOutput(writer) != 1 ||
+    int missingLength = 0;
+    if (WriteMissingItems(writer, missingLength) != 1 || WriteOutput(writer) != 1 ||
         writer.Commit() != 1) {
         return FileError;
     }
-    errorPosition += missingStart;
+    errorPosition += missingLength;
     if (Failed) return Rejected;
 
     sim.SetDomainSize(uint16_t(KeptWidth), uint16_t(KeptHeight), 1);

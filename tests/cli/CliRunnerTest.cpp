@@ -106,6 +106,25 @@ TEST(ProgressDisplayTest, PipeGetsOneLinePerTenth) {
     EXPECT_EQ(first, " 10%  iteration 120/1000  100.00 Mps\n");
 }
 
+TEST(ProgressDisplayTest, TerminalRedrawsOneLineWithTimeLeft) {
+    FILE *stream = std::tmpfile();
+    ProgressDisplay progress(stream, true);
+    progress.Start(200, 1048576.0);
+    progress.Update(50, 1.0);
+    progress.Update(60, 1.01);  // too soon after the last redraw
+    progress.Update(100, 2.0);
+    progress.Finish();
+    std::fflush(stream);
+    std::string text(size_t(std::ftell(stream)), 0);
+    std::rewind(stream);
+    text.resize(std::fread(text.data(), 1, text.size(), stream));
+    std::fclose(stream);
+    EXPECT_EQ(text,
+              "\r[#######-----------------------]  25%  iteration 50/200  50.00 Mps  ETA 0:03\033[K"
+              "\r[###############---------------]  50%  iteration 100/200  50.00 Mps  ETA 0:02\033[K"
+              "\n");
+}
+
 TEST_F(CliRunnerTest, RunsScriptAndWritesTheImagesNextToIt) {
     std::string path = PathOf("tex.vna");
     WriteFile(path, SmallScript);
@@ -206,6 +225,19 @@ TEST_F(CliRunnerTest, OverflowStopsWithExit4AndKeepsTheImages) {
     EXPECT_TRUE(std::filesystem::exists(PathOf("boom_A000005.bmp")));
     EXPECT_TRUE(std::filesystem::exists(PathOf("boom_A000015.bmp")));
     EXPECT_FALSE(std::filesystem::exists(PathOf("boom_A000020.bmp")));
+}
+
+TEST_F(CliRunnerTest, NotesDiskSpaceFromTenMegabytes) {
+    // Ten true-colour mosaics of 800 x 600: about 14 MB.
+    std::string path = PathOf("big.vna");
+    WriteFile(path,
+              "model schlogl\nreaction A 1\ndiffusion A 0.1\ninit A 0.7 0.1\nsize 10 10\n"
+              "iterations 10\ncolormap gray\nimage16M A t+1 autoscale mosaic 800 600\n");
+    ASSERT_EQ(Run(path), CliRunner::ExitDone) << Text(Err);
+    EXPECT_NE(Text(Err).find("note: the images of this run will take about 14 MB"),
+              std::string::npos)
+        << Text(Err);
+    EXPECT_EQ(ReadFile(PathOf("big_A000010.bmp")).size(), 54u + 800u * 600u * 3u);
 }
 
 TEST_F(CliRunnerTest, InterruptStopsAtTheNextSliceBoundary) {

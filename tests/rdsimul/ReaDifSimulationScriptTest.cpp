@@ -408,10 +408,16 @@ TEST_F(ScriptTest, WriteErrorOnDiskLeavesScriptUnchanged) {
     EXPECT_EQ(ReadFile(Path()), script);
 }
 
-TEST_F(ScriptTest, ReadOnlyDirectoryLeavesScriptUnchanged) {
-    if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only directories";
+TEST_F(ScriptTest, ReadOnlyFileOrDirectoryLeavesScriptUnchanged) {
+    if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only files and directories";
+    namespace fs = std::filesystem;
     std::string script = CompleteScript({"size 20 20 x"});
     WriteFile(Path(), script);
+    fs::permissions(Path(), fs::perms::owner_read);
+    int readOnlyFile = 0;
+    EXPECT_EQ(Sim.SetParametersFromFile(Path().c_str(), readOnlyFile, 0), 3);
+    EXPECT_EQ(ReadFile(Path()), script);
+    fs::permissions(Path(), fs::perms::owner_read | fs::perms::owner_write);
     std::filesystem::permissions(Dir, std::filesystem::perms::owner_read |
                                           std::filesystem::perms::owner_exec);
     int position = 0;
