@@ -24,9 +24,12 @@ bool ParseRounds(const char *text, int &rounds) {
 
 CliOptions::Action CliOptions::Parse(int argc, char *const argv[]) {
     static const option LongOptions[] = {
-        {"check", no_argument, nullptr, 'c'},   {"randomize", no_argument, nullptr, 'r'},
-        {"rounds", required_argument, nullptr, 'n'}, {"quiet", no_argument, nullptr, 'q'},
-        {"help", no_argument, nullptr, 'h'},    {"version", no_argument, nullptr, 'V'},
+        {"check", no_argument, nullptr, 'c'},
+        {"randomize", no_argument, nullptr, 'r'},
+        {"rounds", required_argument, nullptr, 'n'},
+        {"quiet", no_argument, nullptr, 'q'},
+        {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, 'V'},
         {nullptr, 0, nullptr, 0},
     };
     if (argc > 0 && argv[0] != nullptr) {
@@ -42,11 +45,21 @@ CliOptions::Action CliOptions::Parse(int argc, char *const argv[]) {
     int option;
     while ((option = getopt_long(argc, argv, ":crn:qhV", LongOptions, nullptr)) != -1) {
         switch (option) {
-            case 'c': CheckOnly = true; break;
-            case 'r': Randomize = true; break;
-            case 'q': Quiet = true; break;
-            case 'h': help = true; break;
-            case 'V': version = true; break;
+            case 'c':
+                CheckOnly = true;
+                break;
+            case 'r':
+                Randomize = true;
+                break;
+            case 'q':
+                Quiet = true;
+                break;
+            case 'h':
+                help = true;
+                break;
+            case 'V':
+                version = true;
+                break;
             case 'n':
                 if (!ParseRounds(optarg, Rounds)) {
                     ErrorText = "invalid number of rounds '" + std::string(optarg) +
@@ -58,9 +71,9 @@ CliOptions::Action CliOptions::Parse(int argc, char *const argv[]) {
                 ErrorText = "option '" + std::string(argv[optind - 1]) + "' needs a value";
                 return Action::UsageError;
             default:
-                ErrorText = optopt != 0 ? "invalid option '-" + std::string(1, char(optopt)) + "'"
-                                        : "unrecognized option '" +
-                                              std::string(argv[optind - 1]) + "'";
+                ErrorText = optopt != 0
+                                ? "invalid option '-" + std::string(1, char(optopt)) + "'"
+                                : "unrecognized option '" + std::string(argv[optind - 1]) + "'";
                 return Action::UsageError;
         }
     }

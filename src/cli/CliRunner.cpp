@@ -67,7 +67,8 @@ void OnInterrupt(int) { CliRunner::RequestStop(); }
 
 volatile std::sig_atomic_t CliRunner::StopRequested = 0;
 
-CliRunner::CliRunner(FILE *out, FILE *err, bool terminal) : Out(out), Err(err), Terminal(terminal) {}
+CliRunner::CliRunner(FILE *out, FILE *err, bool terminal)
+    : Out(out), Err(err), Terminal(terminal) {}
 
 CliRunner::~CliRunner() = default;
 
@@ -158,18 +159,27 @@ int CliRunner::Run(const CliOptions &options) {
     TotalIterations = TotalImages = 0;
     TotalSeconds = TotalPoints = 0.0;
     int rounds = options.CheckOnly ? 1 : options.Rounds;
-    for (int round = 1; round <= rounds; ++round) {
-        int code = RunRound(options, round);
-        if (code != ExitDone) return code;
+    int code = ExitDone;
+    for (int round = 1; round <= rounds && code == ExitDone; ++round) {
+        if (round > 1 && StopRequested) {
+            std::fprintf(Err, "%s: stopped before round %d of %d\n", options.ScriptPath.c_str(),
+                         round, rounds);
+            code = ExitInterrupted;
+            break;
+        }
+        code = RunRound(options, round);
     }
     if (options.CheckOnly) {
-        std::fprintf(Out, "%s: no errors\n", options.ScriptPath.c_str());
-        return ExitDone;
+        if (code == ExitDone) std::fprintf(Out, "%s: no errors\n", options.ScriptPath.c_str());
+        return code;
     }
-    double speed = TotalSeconds > 0.0 ? TotalPoints / TotalSeconds / 1048576.0 : 0.0;
-    std::fprintf(Out, "%d iterations, %d images written, %.2f Mps average\n", TotalIterations,
-                 TotalImages, speed);
-    return ExitDone;
+    // Runs that started, also those stopped by an overflow or Ctrl-C, end with the summary.
+    if (code == ExitDone || code == ExitOverflow || code == ExitInterrupted) {
+        double speed = TotalSeconds > 0.0 ? TotalPoints / TotalSeconds / 1048576.0 : 0.0;
+        std::fprintf(Out, "%d iterations, %d images written, %.2f Mps average\n", TotalIterations,
+                     TotalImages, speed);
+    }
+    return code;
 }
 
 int CliRunner::RunRound(const CliOptions &options, int round) {
@@ -234,7 +244,7 @@ int CliRunner::RunRound(const CliOptions &options, int round) {
     TotalSeconds += seconds;
     TotalPoints += double(points) * sim.CurrentTime;
     if (sim.ErrorStatus == ReaDifSimulation::StatusOverflow) {
-        std::fprintf(Err, "%s: numeric overflow at iteration %d; %d images written before it stay. %s\n",
+        std::fprintf(Err, "%s: numeric overflow at iteration %d; the %d images written stay. %s\n",
                      path.c_str(), sim.CurrentTime, images, GST.Get(MsgOverflow));
         return ExitOverflow;
     }

@@ -18,7 +18,8 @@ void FormatDuration(double seconds, char *text, size_t size) {
 
 }  // namespace
 
-ProgressDisplay::ProgressDisplay(FILE *stream, bool terminal) : Stream(stream), Terminal(terminal) {}
+ProgressDisplay::ProgressDisplay(FILE *stream, bool terminal)
+    : Stream(stream), Terminal(terminal) {}
 
 void ProgressDisplay::Start(int32_t endTime, double pointsPerIteration) {
     EndTime = endTime;

@@ -27,7 +27,7 @@ private:
     bool Terminal;
     int32_t EndTime = 0;
     double PointsPerIteration = 0.0;
-    int LastTenth = 0;         // tenths already reported on a pipe
-    double LastDrawn = -1.0;   // seconds of the last redraw on a terminal
+    int LastTenth = 0;        // tenths already reported on a pipe
+    double LastDrawn = -1.0;  // seconds of the last redraw on a terminal
     bool LineOpen = false;
 };

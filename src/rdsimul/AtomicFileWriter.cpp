@@ -52,8 +52,7 @@ int AtomicFileWriter::Open(const char *path) {
     // The new file gets the permissions of the one it replaces before any content is written.
     fs::file_status status = fs::status(fs::path(TargetPath), error);
     if (!error && fs::exists(status)) {
-        fs::permissions(fs::path(TempPath), status.permissions(), fs::perm_options::replace,
-                        error);
+        fs::permissions(fs::path(TempPath), status.permissions(), fs::perm_options::replace, error);
     }
     WriteFailed = false;
     return Done;

@@ -16,12 +16,8 @@ struct ColorSpace {
 
 // Tried in this order.
 constexpr ColorSpace ColorSpaces[] = {
-    {"gray", "", 0, 61},
-    {"rgb", "iiiiii", 62, 63},
-    {"hsl", "iiffii", 64, 65},
-    {"xyz", "ffffff", 66, 67},
-    {"cmyk", "iiiiiiii", 68, 69},
-    {"ycbcr", "ffffff", 70, 71},
+    {"gray", "", 0, 61},       {"rgb", "iiiiii", 62, 63},    {"hsl", "iiffii", 64, 65},
+    {"xyz", "ffffff", 66, 67}, {"cmyk", "iiiiiiii", 68, 69}, {"ycbcr", "ffffff", 70, 71},
 };
 constexpr int MsgNoColorSpace = 72;
 constexpr int MsgUnknownColorSpace = 73;
@@ -29,12 +25,18 @@ constexpr int MaxNumbers = 8;
 
 int Build(ColorMapRGBA8 &map, int space, const double *v) {
     switch (space) {
-        case 0: return map.SetGrayColorMap();
-        case 1: return map.SetLinearRGBColorMap(v[0], v[1], v[2], v[3], v[4], v[5]);
-        case 2: return map.SetLinearHSLColorMap(v[0], v[1], v[2], v[3], v[4], v[5]);
-        case 3: return map.SetLinearXYZColorMap(v[0], v[1], v[2], v[3], v[4], v[5]);
-        case 4: return map.SetLinearCMYKColorMap(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
-        default: return map.SetLinearYCBCRColorMap(v[0], v[1], v[2], v[3], v[4], v[5]);
+        case 0:
+            return map.SetGrayColorMap();
+        case 1:
+            return map.SetLinearRGBColorMap(v[0], v[1], v[2], v[3], v[4], v[5]);
+        case 2:
+            return map.SetLinearHSLColorMap(v[0], v[1], v[2], v[3], v[4], v[5]);
+        case 3:
+            return map.SetLinearXYZColorMap(v[0], v[1], v[2], v[3], v[4], v[5]);
+        case 4:
+            return map.SetLinearCMYKColorMap(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
+        default:
+            return map.SetLinearYCBCRColorMap(v[0], v[1], v[2], v[3], v[4], v[5]);
     }
 }
 

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr unsigned short StripHeight = 18;   // colour-map strip along the preview's bottom
+constexpr unsigned short StripHeight = 18;     // colour-map strip along the preview's bottom
 constexpr unsigned short ColorMapMargin = 15;  // frame around the colour-map picture
 
 }  // namespace
@@ -39,9 +39,10 @@ GenImage3D *ReaDifSimulation::GetPreviewImage(int showColorMap, int trueColor) {
             // The script's scale is written for 256 palette entries: palette index i is entry
             // 1 + 100 (i - 1) of the true-colour map.
             (void)field.ConvertTo(PreviewImage24, map, float(100.0 * ImageScale),
-                            float(1.0 + 100.0 * (ImageOffset - 1.0)));
+                                  float(1.0 + 100.0 * (ImageOffset - 1.0)));
         }
-        if (showColorMap == 1) (void)PreviewImage24.DrawColorMap(map, 0, stripY, sizeX, StripHeight);
+        if (showColorMap == 1)
+            (void)PreviewImage24.DrawColorMap(map, 0, stripY, sizeX, StripHeight);
         return picture;
     }
     if (ImageScale == 0.0) {
@@ -55,7 +56,7 @@ GenImage3D *ReaDifSimulation::GetPreviewImage(int showColorMap, int trueColor) {
 }
 
 GenImage3D *ReaDifSimulation::GetPreviewColorMap(unsigned short width, unsigned short height,
-                                                  int trueColor) {
+                                                 int trueColor) {
     // Sizes of 30 or less wrap around as 16-bit values; the drawing then keeps to the picture.
     unsigned short innerWidth = static_cast<unsigned short>(width - 2 * ColorMapMargin);
     unsigned short innerHeight = static_cast<unsigned short>(height - 2 * ColorMapMargin);
@@ -64,15 +65,16 @@ GenImage3D *ReaDifSimulation::GetPreviewColorMap(unsigned short width, unsigned 
         PreviewImage8.RawInit(0);
         if (ColorMaps8 != nullptr && ColorMaps8[0] != nullptr) {
             PreviewImage8.ShareColorMap(*ColorMaps8[0]);
-            (void)PreviewImage8.DrawColorMap(ColorMapMargin, ColorMapMargin, innerWidth, innerHeight);
+            (void)PreviewImage8.DrawColorMap(ColorMapMargin, ColorMapMargin, innerWidth,
+                                             innerHeight);
         }
         return &PreviewImage8;
     }
     PreviewImage24.SetNewSize(width, height, 1);
     PreviewImage24.RawInit(0);
     if (ColorMaps24 != nullptr && ColorMaps24[0] != nullptr) {
-        (void)PreviewImage24.DrawColorMap(*ColorMaps24[0], ColorMapMargin, ColorMapMargin, innerWidth,
-                                    innerHeight);
+        (void)PreviewImage24.DrawColorMap(*ColorMaps24[0], ColorMapMargin, ColorMapMargin,
+                                          innerWidth, innerHeight);
     }
     return &PreviewImage24;
 }

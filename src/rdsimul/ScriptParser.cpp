@@ -140,10 +140,10 @@ int ScriptParser::Parse(ReaDifSimulation &sim, const char *path, int &errorPosit
                 LineOpen = false;
             }
             if (!FirstErrorSet) {
-                errorPosition = RunningLength +
-                                EditorLength(FullErrorMessage.GetString(),
-                                             FullErrorMessage.GetLength()) +
-                                EditorLength(Line.GetString(), ErrorOffset);
+                errorPosition =
+                    RunningLength +
+                    EditorLength(FullErrorMessage.GetString(), FullErrorMessage.GetLength()) +
+                    EditorLength(Line.GetString(), ErrorOffset);
                 FirstErrorSet = 1;
             }
             Failed = 1;
@@ -208,7 +208,10 @@ int32_t ScriptParser::EditorLength(const char *text, int32_t length) {
             ++i;  // CR LF is one line break
             continue;
         }
-        int trail = c >= 0xF0 && c <= 0xF4 ? 3 : c >= 0xE0 && c <= 0xEF ? 2 : c >= 0xC2 && c <= 0xDF ? 1 : 0;
+        int trail = c >= 0xF0 && c <= 0xF4   ? 3
+                    : c >= 0xE0 && c <= 0xEF ? 2
+                    : c >= 0xC2 && c <= 0xDF ? 1
+                                             : 0;
         int j = 1;
         while (j <= trail && i + j < length && (bytes[i + j] & 0xC0) == 0x80) ++j;
         if (trail > 0 && j == trail + 1) {

@@ -1,9 +1,9 @@
-#include "cli/CliOptions.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "cli/CliOptions.h"
 
 namespace {
 
@@ -17,6 +17,7 @@ struct OptionsCase {
     std::string Error;  // part of the error text
 };
 
+// clang-format off
 const OptionsCase OptionsCases[] = {
     {"ScriptOnly", {"tex.vna"}, CliOptions::Action::Run, "tex.vna", false, false, false, 1, ""},
     {"AllLongOptions", {"--check", "--randomize", "--quiet", "--rounds", "3", "tex.vna"}, CliOptions::Action::Run, "tex.vna", true, true, true, 3, ""},
@@ -34,6 +35,7 @@ const OptionsCase OptionsCases[] = {
     {"RoundsZero", {"--rounds=0", "a.vna"}, CliOptions::Action::UsageError, "", false, false, false, 1, "'0'"},
     {"RoundsNotANumber", {"--rounds=3x", "a.vna"}, CliOptions::Action::UsageError, "", false, false, false, 1, "'3x'"},
 };
+// clang-format on
 
 class CliOptionsCaseTest : public testing::TestWithParam<OptionsCase> {};
 
@@ -67,8 +69,8 @@ INSTANTIATE_TEST_SUITE_P(CommandLines, CliOptionsCaseTest, testing::ValuesIn(Opt
 
 TEST(CliOptionsTest, HelpNamesEveryOptionAndExitCode) {
     std::string help = CliOptions().HelpText();
-    for (const char *word : {"--check", "--randomize", "--rounds", "--quiet", "--help",
-                             "--version", "130", "  4 "}) {
+    for (const char *word :
+         {"--check", "--randomize", "--rounds", "--quiet", "--help", "--version", "130", "  4 "}) {
         EXPECT_NE(help.find(word), std::string::npos) << word;
     }
 }

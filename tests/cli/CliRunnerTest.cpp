@@ -1,5 +1,3 @@
-#include "cli/CliRunner.h"
-
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "cli/CliRunner.h"
 #include "cli/ProgressDisplay.h"
 #include "rdsimul/ScriptTestSupport.h"
 
@@ -77,10 +76,10 @@ TEST(CliRunnerScheduleTest, SliceSizeKeepsAbout200000Updates) {
 }
 
 TEST(CliRunnerScheduleTest, ImagesWrittenFollowsTheSaveTimes) {
-    EXPECT_EQ(CliRunner::ImagesWritten(0, 10, 25, 25), 3);   // 10, 20 and the final 25
-    EXPECT_EQ(CliRunner::ImagesWritten(5, 10, 30, 30), 3);   // 5, 15, 25; 30 is a multiple
-    EXPECT_EQ(CliRunner::ImagesWritten(5, 10, 25, 25), 3);   // the final image is 25 again
-    EXPECT_EQ(CliRunner::ImagesWritten(0, 10, 14, 25), 1);   // stopped early: no final image
+    EXPECT_EQ(CliRunner::ImagesWritten(0, 10, 25, 25), 3);  // 10, 20 and the final 25
+    EXPECT_EQ(CliRunner::ImagesWritten(5, 10, 30, 30), 3);  // 5, 15, 25; 30 is a multiple
+    EXPECT_EQ(CliRunner::ImagesWritten(5, 10, 25, 25), 3);  // the final image is 25 again
+    EXPECT_EQ(CliRunner::ImagesWritten(0, 10, 14, 25), 1);  // stopped early: no final image
     EXPECT_EQ(CliRunner::ImagesWritten(1000, 10, 500, 500), 0);
     EXPECT_EQ(CliRunner::ImagesWritten(1000, 7, 500, 500), 1);
     EXPECT_EQ(CliRunner::ImagesWritten(-15, 10, 20, 20), 2);  // 5 and 15, then the final 20
@@ -119,10 +118,11 @@ TEST(ProgressDisplayTest, TerminalRedrawsOneLineWithTimeLeft) {
     std::rewind(stream);
     text.resize(std::fread(text.data(), 1, text.size(), stream));
     std::fclose(stream);
-    EXPECT_EQ(text,
-              "\r[#######-----------------------]  25%  iteration 50/200  50.00 Mps  ETA 0:03\033[K"
-              "\r[###############---------------]  50%  iteration 100/200  50.00 Mps  ETA 0:02\033[K"
-              "\n");
+    EXPECT_EQ(
+        text,
+        "\r[#######-----------------------]  25%  iteration 50/200  50.00 Mps  ETA 0:03\033[K"
+        "\r[###############---------------]  50%  iteration 100/200  50.00 Mps  ETA 0:02\033[K"
+        "\n");
 }
 
 TEST_F(CliRunnerTest, RunsScriptAndWritesTheImagesNextToIt) {
@@ -142,7 +142,8 @@ TEST_F(CliRunnerTest, RunsScriptAndWritesTheImagesNextToIt) {
         EXPECT_EQ(uint8_t(image[28]), 8);
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir),
-                            std::filesystem::directory_iterator()), 4);
+                            std::filesystem::directory_iterator()),
+              4);
     std::string summary = Text(Out);
     EXPECT_EQ(summary.rfind("25 iterations, 3 images written, ", 0), 0u) << summary;
     EXPECT_EQ(summary.substr(summary.size() - 12), "Mps average\n");
@@ -165,9 +166,9 @@ TEST_F(CliRunnerTest, ScriptErrorsArePrintedWithTheirLines) {
     // Rewritten: five annotations of missing items on lines 1 to 5, the faulty size line on 9.
     std::string expected;
     int line = 1;
-    for (std::string text : {scripttest::Message(31, 'A'), scripttest::Message(33, 'A'),
-                             scripttest::Message(35), scripttest::Message(36),
-                             scripttest::Message(37)}) {
+    for (std::string text :
+         {scripttest::Message(31, 'A'), scripttest::Message(33, 'A'), scripttest::Message(35),
+          scripttest::Message(36), scripttest::Message(37)}) {
         expected += path + ":" + std::to_string(line++) + ": " + text + "\n";
     }
     expected += path + ":9: " + scripttest::Message(54) + "\n";
@@ -182,7 +183,8 @@ TEST_F(CliRunnerTest, CheckParsesWithoutRunning) {
     EXPECT_EQ(Run(path, true), CliRunner::ExitDone);
     EXPECT_EQ(Text(Out), path + ": no errors\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir),
-                            std::filesystem::directory_iterator()), 1);
+                            std::filesystem::directory_iterator()),
+              1);
 }
 
 TEST_F(CliRunnerTest, UnusableScriptsGiveExit3AndStayAsTheyWere) {
@@ -225,6 +227,7 @@ TEST_F(CliRunnerTest, OverflowStopsWithExit4AndKeepsTheImages) {
     EXPECT_TRUE(std::filesystem::exists(PathOf("boom_A000005.bmp")));
     EXPECT_TRUE(std::filesystem::exists(PathOf("boom_A000015.bmp")));
     EXPECT_FALSE(std::filesystem::exists(PathOf("boom_A000020.bmp")));
+    EXPECT_EQ(Text(Out).rfind("15 iterations, 3 images written, ", 0), 0u) << Text(Out);
 }
 
 TEST_F(CliRunnerTest, NotesDiskSpaceFromTenMegabytes) {
@@ -242,13 +245,14 @@ TEST_F(CliRunnerTest, NotesDiskSpaceFromTenMegabytes) {
 
 TEST_F(CliRunnerTest, InterruptStopsAtTheNextSliceBoundary) {
     std::string path = PathOf("tex.vna");
-    WriteFile(path, std::string(SmallScript).replace(std::string(SmallScript).find("iterations 25"),
-                                                       13, "iterations 90000"));
+    WriteFile(path,
+              std::string(SmallScript)
+                  .replace(std::string(SmallScript).find("iterations 25"), 13, "iterations 90000"));
     CliRunner::RequestStop();
     EXPECT_EQ(Run(path), CliRunner::ExitInterrupted);
     // The first slice of a 23 x 17 domain still runs.
-    std::string stop = "stopped at iteration " + std::to_string(CliRunner::SliceSize(1, 23 * 17)) +
-                       " of 90000";
+    std::string stop =
+        "stopped at iteration " + std::to_string(CliRunner::SliceSize(1, 23 * 17)) + " of 90000";
     EXPECT_NE(Text(Err).find(stop), std::string::npos) << Text(Err);
 }
 
@@ -261,7 +265,8 @@ struct ProcessResult {
 
 // Runs build/vorna-cli with the arguments, stderr thrown away.
 ProcessResult RunProgram(const std::string &arguments) {
-    std::string command = std::string(VORNA_BINARY_DIR) + "/vorna-cli " + arguments + " 2>/dev/null";
+    std::string command =
+        std::string(VORNA_BINARY_DIR) + "/vorna-cli " + arguments + " 2>/dev/null";
     FILE *pipe = popen(command.c_str(), "r");
     ProcessResult result{-1, ""};
     if (pipe == nullptr) return result;

@@ -23,6 +23,7 @@ struct SpecCase {
     const char *StopsAt;  // text at the cursor afterwards
 };
 
+// clang-format off
 const SpecCase SpecCases[] = {
     {"Gray", "gray\n", 0, "\n"},
     {"GrayAtTextEnd", "gray", 0, ""},
@@ -47,6 +48,7 @@ const SpecCase SpecCases[] = {
     {"YcbcrMissing", "ycbcr 0 1 -0.5\n", 70, "\n"},
     {"YcbcrTextAfter", "ycbcr 0 1 -0.5 0.5 0 0 //\n", 71, "//\n"},
 };
+// clang-format on
 
 class ColorMapSpecTest : public testing::TestWithParam<SpecCase> {
 protected:

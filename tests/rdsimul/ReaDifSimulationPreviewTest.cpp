@@ -82,14 +82,14 @@ TEST_F(PreviewTest, TrueColorPreviewScalesOntoTheLargeMap) {
     Build(40, 20);
     Sim.ImageScale = 2.0;
     Sim.ImageOffset = 0.5;
-    Sim.Components[0]->SetPixelValue(0.6f, 0, 0, 0);   // entry trunc(120 - 49 + 0.499) = 71
-    Sim.Components[0]->SetPixelValue(200.0f, 1, 0, 0); // beyond the last entry: white
-    Sim.Components[0]->SetPixelValue(-1.0f, 2, 0, 0);  // below entry 0: black
+    Sim.Components[0]->SetPixelValue(0.6f, 0, 0, 0);    // entry trunc(120 - 49 + 0.499) = 71
+    Sim.Components[0]->SetPixelValue(200.0f, 1, 0, 0);  // beyond the last entry: white
+    Sim.Components[0]->SetPixelValue(-1.0f, 2, 0, 0);   // below entry 0: black
     GenImage3D *image = Sim.GetPreviewImage(0, 1);
     ASSERT_EQ(image, &Sim.PreviewImage24);
-    const unsigned char *entry =
-        reinterpret_cast<const unsigned char *>(Sim.ColorMaps24[0]->GetPtrRawColorMap()->GetData()) +
-        4 * 71;
+    const unsigned char *entry = reinterpret_cast<const unsigned char *>(
+                                     Sim.ColorMaps24[0]->GetPtrRawColorMap()->GetData()) +
+                                 4 * 71;
     EXPECT_EQ(Pixel24(image, 0, 0)[0], entry[0]);
     EXPECT_EQ(Pixel24(image, 0, 0)[1], entry[1]);
     EXPECT_EQ(Pixel24(image, 0, 0)[2], entry[2]);
@@ -119,7 +119,8 @@ TEST_F(PreviewTest, SmallColorMapPictureStaysBlack) {
     ASSERT_EQ(image->GetSizeX(), 20);
     for (int y = 0; y < 20; ++y) {
         for (int x = 0; x < 20; ++x) {
-            EXPECT_EQ(Pixel24(image, x, y)[0] | Pixel24(image, x, y)[1] | Pixel24(image, x, y)[2], 0);
+            EXPECT_EQ(Pixel24(image, x, y)[0] | Pixel24(image, x, y)[1] | Pixel24(image, x, y)[2],
+                      0);
         }
     }
 }

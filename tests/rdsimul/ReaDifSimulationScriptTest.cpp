@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -8,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "ScriptTestSupport.h"
 #include "rdsimul/AtomicFileWriter.h"
 #include "rdsimul/ReaDifSimulation.h"
-#include "ScriptTestSupport.h"
 #include "toolkit/RandomGenerator.h"
 
 using scripttest::Annotation;
@@ -22,11 +21,11 @@ namespace {
 // A complete two-component script, keyed by what each line sets; a case's lines replace the
 // standard lines with the same key and come first.
 const std::vector<std::pair<std::string, std::string>> StandardLines = {
-    {"model", "model brusselator"},  {"reaction A", "reaction A 1"},
-    {"reaction B", "reaction B 1"},  {"diffusion A", "diffusion A 0.05"},
-    {"diffusion B", "diffusion B 0.4"}, {"init A", "init A 4.5 0.1"},
-    {"init B", "init B 1.6 0.1"},    {"size", "size 20 10"},
-    {"iterations", "iterations 30"}, {"colormap", "colormap gray"},
+    {"model", "model brusselator"},         {"reaction A", "reaction A 1"},
+    {"reaction B", "reaction B 1"},         {"diffusion A", "diffusion A 0.05"},
+    {"diffusion B", "diffusion B 0.4"},     {"init A", "init A 4.5 0.1"},
+    {"init B", "init B 1.6 0.1"},           {"size", "size 20 10"},
+    {"iterations", "iterations 30"},        {"colormap", "colormap gray"},
     {"image", "image256 A t+10 autoscale"},
 };
 
@@ -66,6 +65,7 @@ struct ScriptCase {
 std::string Name207() { return std::string(207, 'a'); }
 std::string Name208() { return std::string(208, 'a'); }
 
+// clang-format off
 const ScriptCase ScriptCases[] = {
     {"Complete", {}, {}, {}, 1},
     {"SecondModel", {"model brusselator", "model maginu"}, {"model brusselator", "@28", "model maginu"}, {}, 0},
@@ -139,6 +139,7 @@ const ScriptCase ScriptCases[] = {
     {"OldAnnotationsDropped", {"#ERR: stale", "  #ERR indented", "size 20 10"}, {"size 20 10"}, {}, 1},
     {"CarriageReturnLineEnds", {"model brusselator\r", "modpar alpha 2\r", "image256 A t+5 autoscale tga\r"}, {"model brusselator\r", "modpar alpha 2\r", "image256 A t+5 autoscale tga\r"}, {}, 1},
 };
+// clang-format on
 
 class ScriptCaseTest : public scripttest::TempDirTest,
                        public testing::WithParamInterface<ScriptCase> {};
@@ -207,8 +208,8 @@ std::u16string Utf16(const std::string &text) {
 
 TEST_F(ScriptTest, EmptyFileGetsEveryMissingLineAnnotation) {
     EXPECT_EQ(Parse(""), 0);
-    EXPECT_EQ(ReadFile(Path()), Annotation(30) + Annotation(34) + Annotation(35) +
-                                    Annotation(36) + Annotation(37));
+    EXPECT_EQ(ReadFile(Path()),
+              Annotation(30) + Annotation(34) + Annotation(35) + Annotation(36) + Annotation(37));
     // No faulty line: the caret goes just behind the annotations.
     EXPECT_EQ(Position, int(ReadFile(Path()).size()));
 }
@@ -296,6 +297,7 @@ TEST_P(ScriptPositionTest, CaretLandsOnTheError) {
     EXPECT_EQ(text.substr(size_t(Position), expected.size()), expected);
 }
 
+// clang-format off
 const PositionCase PositionCases[] = {
     {"TextAfterSize", CompleteScript({"size 20 20 junk"}), "junk\n", 0},
     {"SecondLineWithMissingItemsAbove", "model brusselator\nreaction A 0.5 9\n", "9\n", 0},
@@ -306,6 +308,7 @@ const PositionCase PositionCases[] = {
     {"AfterOldAnnotationDropped", "#ERR: old\nmodel brusselator\nmodel x\n", "x\n", 0},
     {"ColormapStopsAtFaultyNumber", CompleteScript({"colormap rgb 0 255 0.5 1 2 3"}), ".5 1 2", 0},
 };
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Scripts, ScriptPositionTest, testing::ValuesIn(PositionCases),
                          [](const testing::TestParamInfo<PositionCase> &row) {
@@ -320,7 +323,8 @@ TEST_F(ScriptTest, LongLineIsReadInPiecesAndItsAnnotationStartsALine) {
     // The first 499 characters are a comment; the rest is a line of its own with an unknown
     // keyword, whose annotation is put on a line of its own.
     std::string head = longComment.substr(0, 499);
-    std::string expected = head + "\n" + Annotation(27) + tail + "\n" + script.substr(longComment.size() + 1);
+    std::string expected =
+        head + "\n" + Annotation(27) + tail + "\n" + script.substr(longComment.size() + 1);
     EXPECT_EQ(ReadFile(Path()), expected);
     // The next parse finds the same and leaves the file as it is.
     int position = 0;
@@ -361,6 +365,11 @@ TEST_F(ScriptTest, RewriteKeepsPermissionsAndFollowsLinks) {
     EXPECT_EQ(std::distance(fs::directory_iterator(Dir), fs::directory_iterator()), 2);
 }
 
+static std::string StepName(AtomicFileWriter::Step step) {
+    static const char *const Names[] = {"None", "Create", "Write", "Sync", "Rename"};
+    return Names[int(step)];
+}
+
 class ScriptWriteFailureTest : public ScriptTest,
                                public testing::WithParamInterface<AtomicFileWriter::Step> {
 protected:
@@ -380,14 +389,18 @@ TEST_P(ScriptWriteFailureTest, FailedRewriteLeavesScriptUnchanged) {
     EXPECT_EQ(Sim.SetParametersFromFile(Path().c_str(), position, 0), 3);
     EXPECT_EQ(ReadFile(Path()), script);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir),
-                            std::filesystem::directory_iterator()), 1);
+                            std::filesystem::directory_iterator()),
+              1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, ScriptWriteFailureTest,
                          testing::Values(AtomicFileWriter::Step::Create,
                                          AtomicFileWriter::Step::Write,
                                          AtomicFileWriter::Step::Sync,
-                                         AtomicFileWriter::Step::Rename));
+                                         AtomicFileWriter::Step::Rename),
+                         [](const testing::TestParamInfo<AtomicFileWriter::Step> &row) {
+                             return StepName(row.param);
+                         });
 
 // A real failing write: the file-size limit makes the writes of the new text fail, even for
 // root.
@@ -418,8 +431,8 @@ TEST_F(ScriptTest, ReadOnlyFileOrDirectoryLeavesScriptUnchanged) {
     EXPECT_EQ(Sim.SetParametersFromFile(Path().c_str(), readOnlyFile, 0), 3);
     EXPECT_EQ(ReadFile(Path()), script);
     fs::permissions(Path(), fs::perms::owner_read | fs::perms::owner_write);
-    std::filesystem::permissions(Dir, std::filesystem::perms::owner_read |
-                                          std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(
+        Dir, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     int position = 0;
     EXPECT_EQ(Sim.SetParametersFromFile(Path().c_str(), position, 0), 3);
     EXPECT_EQ(ReadFile(Path()), script);
