@@ -54,11 +54,11 @@ int ReaDifSimulation::SetColorMapFromString(ProcString &line, ProcString &error)
         error.Init(GST.Get(line.CMatchEnd(1) ? MsgNoColorSpace : MsgUnknownColorSpace), 0);
         return 0;
     }
-    const ColorSpace &spec = ColorSpaces[space];
+    const ColorSpace &chosen = ColorSpaces[space];
     double values[MaxNumbers] = {};
-    for (int i = 0; spec.Kinds[i] != 0; ++i) {
+    for (int i = 0; chosen.Kinds[i] != 0; ++i) {
         int read;
-        if (spec.Kinds[i] == 'i') {
+        if (chosen.Kinds[i] == 'i') {
             int32_t number = 0;
             read = line.CMoveReadInteger(number);
             values[i] = number;
@@ -68,12 +68,12 @@ int ReaDifSimulation::SetColorMapFromString(ProcString &line, ProcString &error)
             values[i] = number;
         }
         if (read != 1) {
-            error.Init(GST.Get(spec.MsgNumbers), 0);
+            error.Init(GST.Get(chosen.MsgNumbers), 0);
             return 0;
         }
     }
     if (!line.CMatchEnd(1)) {
-        error.Init(GST.Get(spec.MsgTextAfter), 0);
+        error.Init(GST.Get(chosen.MsgTextAfter), 0);
         return 0;
     }
     // An object whose construction failed has no maps to build into.

@@ -16,7 +16,7 @@ std::string Entries(ColorMapRGBA8 &map) {
     return std::string(reinterpret_cast<const char *>(store->GetData()), store->GetByteSize());
 }
 
-struct SpecCase {
+struct ColorMapText {
     const char *Name;
     const char *Text;
     int Message;          // 0: accepted
@@ -24,7 +24,7 @@ struct SpecCase {
 };
 
 // clang-format off
-const SpecCase SpecCases[] = {
+const ColorMapText ColorMapTexts[] = {
     {"Gray", "gray\n", 0, "\n"},
     {"GrayAtTextEnd", "gray", 0, ""},
     {"Rgb", "rgb 0 255 10 20 255 0\n", 0, "\n"},
@@ -50,7 +50,7 @@ const SpecCase SpecCases[] = {
 };
 // clang-format on
 
-class ColorMapSpecTest : public testing::TestWithParam<SpecCase> {
+class ColorMapTextTest : public testing::TestWithParam<ColorMapText> {
 protected:
     void SetUp() override {
         LoadGST();
@@ -62,8 +62,8 @@ protected:
 
 // A faulty specification names its fault, stops the cursor on it and keeps both maps; a
 // correct one builds both.
-TEST_P(ColorMapSpecTest, ReadsSpecification) {
-    const SpecCase &c = GetParam();
+TEST_P(ColorMapTextTest, ReadsSpecification) {
+    const ColorMapText &c = GetParam();
     ReaDifSimulation sim(4);
     ASSERT_EQ(sim.ColorMaps8[0]->SetLinearRGBColorMap(255, 0, 0, 0, 0, 255), 1);
     ASSERT_EQ(sim.ColorMaps24[0]->SetLinearRGBColorMap(255, 0, 0, 0, 0, 255), 1);
@@ -86,8 +86,8 @@ TEST_P(ColorMapSpecTest, ReadsSpecification) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Specifications, ColorMapSpecTest, testing::ValuesIn(SpecCases),
-                         [](const testing::TestParamInfo<SpecCase> &row) {
+INSTANTIATE_TEST_SUITE_P(Texts, ColorMapTextTest, testing::ValuesIn(ColorMapTexts),
+                         [](const testing::TestParamInfo<ColorMapText> &row) {
                              return std::string(row.param.Name);
                          });
 
