@@ -47,5 +47,15 @@ bench: build
 	g++ -O2 -std=c++17 -o $(BUILD)/yardstick-naive bench/yardsticks/naive.cpp
 	./$(BUILD)/vorna-speed --naive ./$(BUILD)/yardstick-naive --numpy bench/yardsticks/rd_numpy.py
 
+# Runs the command-line program on a bundled example; the textures land in out/demo/.
+DEMO_SCRIPT := examples/gallery/fingerprint-brd1.vna
+
+demo: build
+	rm -rf out/demo
+	mkdir -p out/demo
+	cp $(DEMO_SCRIPT) out/demo/
+	./$(BUILD)/vorna-cli out/demo/$(notdir $(DEMO_SCRIPT))
+	@echo "Textures in out/demo/ (python3 tools/bmp2png.py converts one to PNG)."
+
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
