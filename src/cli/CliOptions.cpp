@@ -8,15 +8,16 @@
 namespace {
 
 constexpr int MaxRounds = 1000000;
+constexpr int MaxThreads = 64;
 
-// Reads a whole decimal count in 1 .. MaxRounds.
-bool ParseRounds(const char *text, int &rounds) {
+// Reads a whole decimal count in 1 .. most.
+bool ParseCount(const char *text, int most, int &count) {
     if (text == nullptr || *text < '0' || *text > '9') return false;
     errno = 0;
     char *end = nullptr;
     long value = std::strtol(text, &end, 10);
-    if (errno != 0 || *end != 0 || value < 1 || value > MaxRounds) return false;
-    rounds = int(value);
+    if (errno != 0 || *end != 0 || value < 1 || value > most) return false;
+    count = int(value);
     return true;
 }
 
@@ -28,6 +29,7 @@ CliOptions::Action CliOptions::Parse(int argc, char *const argv[]) {
         {"randomize", no_argument, nullptr, 'r'},
         {"rounds", required_argument, nullptr, 'n'},
         {"quiet", no_argument, nullptr, 'q'},
+        {"threads", required_argument, nullptr, 't'},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, 'V'},
         {nullptr, 0, nullptr, 0},
@@ -43,7 +45,7 @@ CliOptions::Action CliOptions::Parse(int argc, char *const argv[]) {
     optind = 0;
     opterr = 0;
     int option;
-    while ((option = getopt_long(argc, argv, ":crn:qhV", LongOptions, nullptr)) != -1) {
+    while ((option = getopt_long(argc, argv, ":crn:qt:hV", LongOptions, nullptr)) != -1) {
         switch (option) {
             case 'c':
                 CheckOnly = true;
@@ -61,9 +63,16 @@ CliOptions::Action CliOptions::Parse(int argc, char *const argv[]) {
                 version = true;
                 break;
             case 'n':
-                if (!ParseRounds(optarg, Rounds)) {
+                if (!ParseCount(optarg, MaxRounds, Rounds)) {
                     ErrorText = "invalid number of rounds '" + std::string(optarg) +
                                 "' (a whole number from 1 to 1000000)";
+                    return Action::UsageError;
+                }
+                break;
+            case 't':
+                if (!ParseCount(optarg, MaxThreads, Threads)) {
+                    ErrorText = "invalid number of threads '" + std::string(optarg) +
+                                "' (a whole number from 1 to 64)";
                     return Action::UsageError;
                 }
                 break;
@@ -105,6 +114,7 @@ std::string CliOptions::HelpText() const {
            "  -r, --randomize    ignore the script's randseed and take a fresh seed\n"
            "  -n, --rounds=N     run N times with fresh seeds; round r writes SCRIPT_r<r>_...\n"
            "  -q, --quiet        no progress display and no notes, only errors and the summary\n"
+           "  -t, --threads=N    compute with N threads (default: VORNA_THREADS, else all cores)\n"
            "  -h, --help         show this help and exit\n"
            "  -V, --version      show the version and exit\n"
            "\n"

@@ -23,4 +23,5 @@ public:
     bool Randomize = false;  // ignore the script's seed
     bool Quiet = false;      // no progress, no notes
     int Rounds = 1;          // runs with fresh seeds one after the other
+    int Threads = 0;         // simulation threads; 0: the default (all cores, or VORNA_THREADS)
 };

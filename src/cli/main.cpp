@@ -5,6 +5,7 @@
 
 #include "cli/CliOptions.h"
 #include "cli/CliRunner.h"
+#include "rdsimul/kernels/FastKernels.h"
 
 int main(int argc, char *argv[]) {
     CliOptions options;
@@ -23,6 +24,7 @@ int main(int argc, char *argv[]) {
         case CliOptions::Action::Run:
             break;
     }
+    if (options.Threads > 0) SetFastThreadCount(options.Threads);
     CliRunner::ChooseLanguage();
     CliRunner::InstallInterruptHandler();
     CliRunner runner(stdout, stderr, isatty(STDERR_FILENO) != 0);

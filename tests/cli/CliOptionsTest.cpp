@@ -34,6 +34,8 @@ const OptionsCase OptionsCases[] = {
     {"RoundsWithoutValue", {"a.vna", "--rounds"}, CliOptions::Action::UsageError, "", false, false, false, 1, "--rounds"},
     {"RoundsZero", {"--rounds=0", "a.vna"}, CliOptions::Action::UsageError, "", false, false, false, 1, "'0'"},
     {"RoundsNotANumber", {"--rounds=3x", "a.vna"}, CliOptions::Action::UsageError, "", false, false, false, 1, "'3x'"},
+    {"ThreadsZero", {"--threads=0", "a.vna"}, CliOptions::Action::UsageError, "", false, false, false, 1, "threads '0'"},
+    {"ThreadsTooMany", {"-t", "65", "a.vna"}, CliOptions::Action::UsageError, "", false, false, false, 1, "'65'"},
 };
 // clang-format on
 
@@ -70,7 +72,24 @@ INSTANTIATE_TEST_SUITE_P(CommandLines, CliOptionsCaseTest, testing::ValuesIn(Opt
 TEST(CliOptionsTest, HelpNamesEveryOptionAndExitCode) {
     std::string help = CliOptions().HelpText();
     for (const char *word :
-         {"--check", "--randomize", "--rounds", "--quiet", "--help", "--version", "130", "  4 "}) {
+         {"--check", "--randomize", "--rounds", "--quiet", "--threads", "--help", "--version", "130",
+          "  4 "}) {
         EXPECT_NE(help.find(word), std::string::npos) << word;
+    }
+}
+
+TEST(CliOptionsTest, ThreadsTakesACountAndDefaultsToZero) {
+    for (auto row : {std::pair<std::vector<std::string>, int>{{"a.vna"}, 0},
+                     {{"--threads=3", "a.vna"}, 3},
+                     {{"a.vna", "-t1"}, 1},
+                     {{"-t", "64", "a.vna"}, 64}}) {
+        std::vector<std::string> texts = {"vorna-cli"};
+        texts.insert(texts.end(), row.first.begin(), row.first.end());
+        std::vector<char *> argv;
+        for (std::string &text : texts) argv.push_back(text.data());
+        argv.push_back(nullptr);
+        CliOptions options;
+        ASSERT_EQ(options.Parse(int(texts.size()), argv.data()), CliOptions::Action::Run);
+        EXPECT_EQ(options.Threads, row.second);
     }
 }
