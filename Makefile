@@ -45,7 +45,9 @@ asan: deps
 bench: build
 	cmake --build $(BUILD) -j $(JOBS) --target vorna-bench vorna-speed
 	g++ -O2 -std=c++17 -o $(BUILD)/yardstick-naive bench/yardsticks/naive.cpp
-	./$(BUILD)/vorna-speed --naive ./$(BUILD)/yardstick-naive --numpy bench/yardsticks/rd_numpy.py
+	cmake --build $(BUILD) -j $(JOBS) --target vorna-cli
+	./$(BUILD)/vorna-speed --naive ./$(BUILD)/yardstick-naive --numpy bench/yardsticks/rd_numpy.py \
+	  --cli ./$(BUILD)/vorna-cli
 
 # Runs the command-line program on a bundled example; the textures land in out/demo/.
 DEMO_SCRIPT := examples/gallery/fingerprint-brd1.vna

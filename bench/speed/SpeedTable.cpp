@@ -3,8 +3,8 @@
 // yardsticks (naive scalar C++ and numpy) run in the same session; then the cost of a slice of
 // one iteration, of the per-image work and of building the colour maps.
 //
-// usage: vorna-speed [--naive PROGRAM] [--numpy SCRIPT] [--python PROGRAM] [--seconds S]
-//                    [--sizes 600,200,100]
+// usage: vorna-speed [--naive PROGRAM] [--numpy SCRIPT] [--python PROGRAM] [--cli PROGRAM]
+//                    [--seconds S] [--sizes 600,200,100]
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -13,6 +13,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include "image3d/ColorMapRGBA8.h"
 #include "image3d/Image3D24.h"
@@ -167,6 +169,37 @@ double RunYardstick(const std::string &command) {
     return rate;
 }
 
+// The yardsticks' work as a script: 600 x 600 Brusselator, their parameters, one image at the end.
+std::string YardstickScript(int iterations, const char *colormap) {
+    return "model brusselator\nmodpar alpha 3\nmodpar beta 9\nreaction A 0.02\nreaction B 0.02\n"
+           "diffusion A 0.3\ndiffusion B 0.9\ninit A 3 0.1\ninit B 3 0.1\nsize 600 600\n"
+           "iterations " +
+           std::to_string(iterations) + "\nrandseed 7\ncolormap " + colormap +
+           "\nimage256 A t+10000000 autoscale\n";
+}
+
+bool WriteText(const std::string &path, const std::string &text) {
+    FILE *file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return false;
+    const bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    return std::fclose(file) == 0 && ok;
+}
+
+// The "Mps average" of a whole vorna-cli run (its own measure, start-up excluded); 0 on failure.
+double RunCli(const std::string &cli, const std::string &script) {
+    FILE *pipe = popen((cli + " -q " + script + " 2>/dev/null").c_str(), "r");
+    if (pipe == nullptr) return 0.0;
+    char line[1024];
+    double rate = 0.0;
+    while (std::fgets(line, sizeof line, pipe) != nullptr) {
+        const char *at = std::strstr(line, "Mps average");
+        const char *comma = std::strrchr(line, ',');
+        if (at != nullptr && comma != nullptr && comma < at) rate = std::atof(comma + 1);
+    }
+    pclose(pipe);
+    return rate;
+}
+
 std::string Cell(double value, const char *format) {
     if (value <= 0.0) return "-";
     char text[64];
@@ -189,7 +222,7 @@ double Microseconds(Work work, int calls) {
 }  // namespace
 
 int main(int argc, char **argv) {
-    std::string naive, numpy, python = "/usr/bin/python3";
+    std::string naive, numpy, cli, python = "/usr/bin/python3";
     double seconds = 0.5;
     std::vector<int> sizes = {600, 200, 100};
     for (int i = 1; i + 1 < argc; i += 2) {
@@ -198,6 +231,8 @@ int main(int argc, char **argv) {
             naive = argv[i + 1];
         } else if (option == "--numpy") {
             numpy = argv[i + 1];
+        } else if (option == "--cli") {
+            cli = argv[i + 1];
         } else if (option == "--python") {
             python = argv[i + 1];
         } else if (option == "--seconds") {
@@ -223,6 +258,7 @@ int main(int argc, char **argv) {
     std::printf("| model | size | fast | reference | x reference | naive | numpy | x naive | "
                 "x numpy |\n");
     std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|\n");
+    double naive600 = 0.0, numpy600 = 0.0;
     for (int size : sizes) {
         double naiveRate = 0.0, numpyRate = 0.0;
         if (!naive.empty()) {
@@ -234,6 +270,10 @@ int main(int argc, char **argv) {
             const int iterations = YardstickIterations(size, size >= 400 ? 70.0 : 30.0, seconds * 2);
             numpyRate = RunYardstick(python + " " + numpy + " roll " + std::to_string(size) + " " +
                                      std::to_string(size) + " " + std::to_string(iterations));
+        }
+        if (size == 600) {
+            naive600 = naiveRate;
+            numpy600 = numpyRate;
         }
         for (const BenchModel &m : Models()) {
             // A long slice: the whole run as vorna-cli makes it.
@@ -269,6 +309,49 @@ int main(int argc, char **argv) {
                         "slices of 1 (%+.1f%%)\n",
                         perLong, perOne, (perOne / perLong - 1.0) * 100.0);
         }
+    }
+
+    // A scratch directory for the scripts of the whole-run and parse measurements.
+    char folder[] = "/tmp/vorna-speed-XXXXXX";
+    const bool haveFolder = mkdtemp(folder) != nullptr;
+    const std::string script = std::string(folder) + "/yardstick.vna";
+
+    // The whole run as vorna-cli makes it (its slices of one or two iterations at 600 x 600).
+    if (!cli.empty() && haveFolder && WriteText(script, YardstickScript(3000, "gray"))) {
+        const double rate = RunCli(cli, script);
+        std::printf("\nvorna-cli, whole run of the yardsticks' Brusselator at 600x600: %s Mp/s",
+                    Cell(rate, "%.0f").c_str());
+        if (naive600 > 0 && numpy600 > 0 && rate > 0) {
+            std::printf(" = %.1f x naive, %.1f x numpy", rate / naive600, rate / numpy600);
+        }
+        std::printf("\n");
+    }
+
+    // A parse of a script (both colour maps built), best of a few.
+    if (haveFolder) {
+        // XYZ and YCbCr walks run to 2,530,000 micro-steps when conversions fail on the way.
+        for (const char *colormap : {"gray", "hsl 20 55 0.9 0.5 25 255", "xyz 0 1 0 1 1 0",
+                                     "ycbcr 0 1 -0.5 0.5 0.5 -0.5", "cmyk 0 255 255 0 0 255 0 0"}) {
+            static ReaDifSimulation sim(4);
+            double best = 1e30;
+            for (int round = 0; round < 5; ++round) {
+                if (!WriteText(script, YardstickScript(3000, colormap))) break;
+                int32_t errorPosition = 0;
+                const double t0 = Now();
+                const int result = sim.SetParametersFromFile(script.c_str(), errorPosition, 0);
+                const double t1 = Now();
+                if (result != ReaDifSimulation::Done) break;
+                best = std::min(best, (t1 - t0) * 1e3);
+            }
+            if (best < 1e30) {
+                std::printf("parse of a script with colormap %s: %.2f ms\n", colormap, best);
+            } else {
+                std::printf("parse of a script with colormap %s: refused\n", colormap);
+            }
+        }
+        std::remove(script.c_str());
+        std::remove((std::string(folder) + "/yardstick_A003000.bmp").c_str());
+        rmdir(folder);
     }
 
     // Per-image work at 600 x 600 and the colour maps a parse builds.
