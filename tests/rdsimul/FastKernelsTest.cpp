@@ -219,6 +219,12 @@ struct Setting {
     int Level;
 };
 
+// Readable parameters in the test listing.
+void PrintTo(const KernelCase &m, std::ostream *os) { *os << m.Name; }
+void PrintTo(const Setting &s, std::ostream *os) {
+    *os << s.Threads << " threads, level " << s.Level;
+}
+
 class FastKernelsIdentity : public testing::TestWithParam<std::tuple<KernelCase, Setting>> {
 protected:
     void SetUp() override {
@@ -308,6 +314,8 @@ struct RunCase {
     const char *Model;
     int Threads;
 };
+
+void PrintTo(const RunCase &c, std::ostream *os) { *os << c.Model << ", " << c.Threads << " threads"; }
 
 class FastKernelsRunLoop : public testing::TestWithParam<RunCase> {
 protected:
