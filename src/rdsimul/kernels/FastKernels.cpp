@@ -223,37 +223,25 @@ void IterationBand(void *context, int index, int count) {
     BandRows &own = job.Store->Bands[index];
     const BandRows &previous = job.Store->Bands[(index + bands - 1) % bands];
     const BandRows &next = job.Store->Bands[(index + 1) % bands];
-    const double *above[MaxComponents];
-    const double *same[MaxComponents];
-    const double *below[MaxComponents];
+    BandTask task;
+    task.Model = job.Model;
+    task.Components = n;
+    task.LineOffset = job.LineOffset;
+    task.SizeX = sx;
+    task.Y0 = y0;
+    task.Y1 = y1;
     for (int c = 0; c < n; ++c) {
-        above[c] = previous.Last[c];
-        same[c] = own.First[c];
+        task.Fields[c] = job.Fields[c];
+        task.Above[c] = previous.Last[c];
+        task.First[c] = own.First[c];
+        task.Last[c] = own.Last[c];
+        task.Below[c] = next.First[c];
+        for (int slot = 0; slot < 3; ++slot) task.Rolling[slot][c] = own.Rolling[slot][c];
+        task.How[c] = job.How[c];
     }
-    int slot = 0;
-    for (int32_t y = y0; y < y1; ++y) {
-        if (y + 1 < y1 - 1) {
-            react(y + 1, own.Rolling[slot]);
-            for (int c = 0; c < n; ++c) below[c] = own.Rolling[slot][c];
-            slot = slot == 2 ? 0 : slot + 1;
-        } else if (y + 1 == y1 - 1) {
-            for (int c = 0; c < n; ++c) below[c] = own.Last[c];
-        } else {
-            for (int c = 0; c < n; ++c) below[c] = next.First[c];
-        }
-        for (int c = 0; c < n; ++c) {
-            float *out = line(c, y);
-            job.Rows->DiffuseRow(above[c], same[c], below[c], own.ColumnSums, out, sx,
-                                 job.How[c]);
-            // The border columns end as the periodic copy of the reacted line.
-            out[-1] = float(same[c][sx - 1]);
-            out[sx] = float(same[c][0]);
-        }
-        for (int c = 0; c < n; ++c) {
-            above[c] = same[c];
-            same[c] = below[c];
-        }
-    }
+    task.ColumnSums = own.ColumnSums;
+    task.K = &job.K;
+    job.Rows->DiffuseBand(task);
     // Border lines -1 and SizeY end as the periodic copies of the reacted last and first lines,
     // corners included: what the border copy before the filter leaves there.
     if (index == 0) {

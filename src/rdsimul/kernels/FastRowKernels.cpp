@@ -15,7 +15,8 @@ namespace rowkernels_plain {
 #define VORNA_LANES 1
 #include "rdsimul/kernels/FastRowKernels.inc"
 #undef VORNA_LANES
-const RowKernels Table = {"plain", 1, ReactInPlace, ReactToDouble, DiffuseRow};
+const RowKernels Table = {"plain", 1, ReactInPlace, ReactToDouble, DiffuseRow,
+                         DiffuseBand};
 }  // namespace rowkernels_plain
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -25,7 +26,8 @@ namespace rowkernels_avx2 {
 #define VORNA_LANES 4
 #include "rdsimul/kernels/FastRowKernels.inc"
 #undef VORNA_LANES
-const RowKernels Table = {"avx2", 4, ReactInPlace, ReactToDouble, DiffuseRow};
+const RowKernels Table = {"avx2", 4, ReactInPlace, ReactToDouble, DiffuseRow,
+                         DiffuseBand};
 }  // namespace rowkernels_avx2
 #pragma GCC pop_options
 
@@ -35,7 +37,8 @@ namespace rowkernels_avx512 {
 #define VORNA_LANES 8
 #include "rdsimul/kernels/FastRowKernels.inc"
 #undef VORNA_LANES
-const RowKernels Table = {"avx512", 8, ReactInPlace, ReactToDouble, DiffuseRow};
+const RowKernels Table = {"avx512", 8, ReactInPlace, ReactToDouble, DiffuseRow,
+                         DiffuseBand};
 }  // namespace rowkernels_avx512
 #pragma GCC pop_options
 #define VORNA_HAVE_X86_VERSIONS 1

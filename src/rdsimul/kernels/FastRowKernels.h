@@ -2,6 +2,7 @@
 // plain, an AVX2 and an AVX-512 version; the version is chosen once from what the processor has.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // The reactions a row kernel knows. Identity only converts (a diffusion pass without reaction).
@@ -39,6 +40,24 @@ struct RowDiffusion {
     double CentreMinusNeighbour = 0.0;  // (1 - d) - d x 0.125
 };
 
+// Phase 2 of one band of a fused iteration (see RowKernels::DiffuseBand).
+struct BandTask {
+    RowModel Model = RowModel::Identity;
+    int Components = 1;
+    float *Fields[4] = {};  // pixel (0, 0) of each field
+    ptrdiff_t LineOffset = 0;
+    int32_t SizeX = 0;
+    int32_t Y0 = 0, Y1 = 0;  // the band's lines
+    const double *Above[4] = {};  // reacted line Y0 - 1 (periodic), per component
+    const double *First[4] = {};  // reacted line Y0
+    const double *Last[4] = {};   // reacted line Y1 - 1
+    const double *Below[4] = {};  // reacted line Y1 (periodic)
+    double *Rolling[3][4] = {};   // scratch double rows
+    double *ColumnSums = nullptr; // scratch double row
+    const RowConstants *K = nullptr;
+    RowDiffusion How[4];
+};
+
 // A double row addresses element 0 and holds x = -1 .. sizeX: the two ends are the periodic
 // copies of the opposite ends, so that the filter needs no wrap inside its loop.
 struct RowKernels {
@@ -56,6 +75,9 @@ struct RowKernels {
     // doubles of scratch, element -1 included (the pointer addresses element 0).
     void (*DiffuseRow)(const double *above, const double *same, const double *below,
                        double *columnSums, float *out, int32_t sizeX, const RowDiffusion &how);
+    // Lines Y0 .. Y1 - 1 of the fields in place: each line reacted (the model) and filtered from
+    // its reacted neighbours, the border columns set to the reacted line's periodic copy.
+    void (*DiffuseBand)(const BandTask &task);
 };
 
 // Levels of vector support, from none to the widest.
