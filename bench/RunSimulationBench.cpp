@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "rdsimul/ReaDifSimulation.h"
+#include "rdsimul/kernels/FastKernels.h"
+#include "rdsimul/kernels/ReferenceKernels.h"
 #include "toolkit/RandomGenerator.h"
 
 namespace {
@@ -104,9 +106,11 @@ void Prepare(ReaDifSimulation &sim, const BenchModel &m, uint16_t size) {
     sim.Initialize();
 }
 
-void RunSimulationThroughput(benchmark::State &state, const BenchModel *model) {
+void RunSimulationThroughput(benchmark::State &state, const BenchModel *model,
+                             const KernelSet *kernels) {
     const uint16_t size = uint16_t(state.range(0));
     ReaDifSimulation sim(4);
+    sim.SetKernelSet(*kernels);
     Prepare(sim, *model, size);
     const int64_t pixels = int64_t(size) * size;
     // Slices of about 200,000 component-point updates, as the front end makes them.
@@ -126,14 +130,19 @@ void RunSimulationThroughput(benchmark::State &state, const BenchModel *model) {
     state.counters["components"] = model->Components;
 }
 
+// Both kernel sets; wall-clock time, since the fast set also computes on the pool's threads.
 const int Registered = [] {
-    for (const BenchModel &m : Models()) {
-        benchmark::RegisterBenchmark((std::string("RunSimulation/") + m.Name).c_str(),
-                                     RunSimulationThroughput, &m)
-            ->Arg(600)
-            ->Arg(200)
-            ->Arg(100)
-            ->Unit(benchmark::kMillisecond);
+    for (const KernelSet *kernels : {&ReferenceKernels(), &FastKernels()}) {
+        for (const BenchModel &m : Models()) {
+            benchmark::RegisterBenchmark(
+                (std::string("RunSimulation/") + kernels->Name + "/" + m.Name).c_str(),
+                RunSimulationThroughput, &m, kernels)
+                ->Arg(600)
+                ->Arg(200)
+                ->Arg(100)
+                ->UseRealTime()
+                ->Unit(benchmark::kMillisecond);
+        }
     }
     return 0;
 }();
