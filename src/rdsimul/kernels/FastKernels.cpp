@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <mutex>
 #include <new>
+#include <thread>
 
 #include "rdsimul/kernels/ReferenceKernels.h"
 #include "rdsimul/kernels/ThreadPool.h"
@@ -20,64 +21,120 @@ const RowKernels &CurrentRows() {
     return RowKernelsOfLevel(level);
 }
 
-// Double rows of one band: 3 rolling rows, the band's first and last rows (read by the
-// neighbouring bands) per component, and one row of column sums. Each row has room for the
-// elements -1 .. SizeX and a vector of slack on both sides.
-struct BandRows {
-    double *Rolling[3][MaxComponents];
+// The work is cut into pieces (a few per thread) that the threads claim, each from its own
+// share first and then from the others' shares, so that a thread that the system holds back
+// leaves its pieces to the others instead of making them wait.
+constexpr int PiecesPerThread = 4;
+constexpr int MaxPieces = PiecesPerThread * ThreadPool::MaxThreads;
+
+// Claims pieces 0 .. pieces - 1, split into one share per thread. A thread takes its own share
+// from the front; a thread whose share is done takes from the back of the others' shares, so
+// that the lines a thread works on stay the same from one iteration to the next (and in its
+// cache) unless it falls behind.
+struct PieceClaims {
+    void Reset(int pieceCount, int shareCount) {
+        Pieces = pieceCount;
+        Shares = shareCount;
+        for (int g = 0; g < shareCount; ++g) {
+            const uint64_t front = uint64_t(int64_t(pieceCount) * g / shareCount);
+            const uint64_t back = uint64_t(int64_t(pieceCount) * (g + 1) / shareCount);
+            Range[g].Value.store(front | back << 32, std::memory_order_relaxed);
+        }
+    }
+    // The next unclaimed piece; -1 when none is left.
+    int Claim(int index) {
+        for (int k = 0; k < Shares; ++k) {
+            const int g = (index + k) % Shares;
+            std::atomic<uint64_t> &range = Range[g].Value;
+            uint64_t now = range.load(std::memory_order_relaxed);
+            for (;;) {
+                const uint32_t front = uint32_t(now);
+                const uint32_t back = uint32_t(now >> 32);
+                if (front >= back) break;
+                const uint64_t taken = k == 0 ? (uint64_t(front + 1) | uint64_t(back) << 32)
+                                              : (uint64_t(front) | uint64_t(back - 1) << 32);
+                if (range.compare_exchange_weak(now, taken, std::memory_order_relaxed)) {
+                    return k == 0 ? int(front) : int(back - 1);
+                }
+            }
+        }
+        return -1;
+    }
+
+    int Pieces = 0;
+    int Shares = 1;
+    struct alignas(64) Share {
+        std::atomic<uint64_t> Value{0};  // front in the low half, back (exclusive) in the high
+    };
+    Share Range[ThreadPool::MaxThreads];
+};
+
+// Double rows: per piece its reacted first and last lines (read by the neighbouring pieces), per
+// thread 3 rolling rows and a row of column sums. Each row has room for the elements -1 .. SizeX
+// and RowLead doubles of slack on both sides: rows are read in whole vectors beyond either end.
+struct PieceRows {
     double *First[MaxComponents];
     double *Last[MaxComponents];
+};
+struct WorkRows {
+    double *Rolling[3][MaxComponents];
     double *ColumnSums;
 };
 
-constexpr int RowsPerBand = 3 * MaxComponents + 2 * MaxComponents + 1;
 constexpr ptrdiff_t RowLead = 16;  // doubles before element 0 (element -1 and slack)
 
-// The row buffers of all bands, grown when a wider field or more bands need them, never shrunk.
+// The row buffers, grown when a wider field or more pieces need them, never shrunk.
 struct RowStore {
     double *Block = nullptr;
-    size_t BlockDoubles = 0;
-    BandRows Bands[ThreadPool::MaxThreads];
-    int BandCount = 0;
+    PieceRows Pieces[MaxPieces];
+    WorkRows Work[ThreadPool::MaxThreads];
+    int PieceCount = 0;
     int32_t SizeX = -1;
 
     ~RowStore() { ::operator delete[](Block, std::align_val_t(64)); }
 
-    bool Prepare(int bands, int32_t sizeX) {
-        if (bands <= BandCount && sizeX <= SizeX) return true;
-        if (bands < BandCount) bands = BandCount;
+    bool Prepare(int pieces, int32_t sizeX) {
+        if (pieces <= PieceCount && sizeX <= SizeX) return true;
+        if (pieces < PieceCount) pieces = PieceCount;
         if (sizeX < SizeX) sizeX = SizeX;
-        // Element -1 .. sizeX, rounded up to whole cache lines, with RowLead doubles of slack on
-        // both sides: the rows are read in whole vectors of up to 8 doubles beyond either end.
         const size_t stride = (size_t(sizeX) + 2 + 2 * RowLead + 7) / 8 * 8;
-        const size_t doubles = stride * RowsPerBand * size_t(bands);
+        const size_t rows = size_t(pieces) * 2 * MaxComponents +
+                            size_t(ThreadPool::MaxThreads) * (3 * MaxComponents + 1);
+        const size_t doubles = stride * rows;
         double *block = static_cast<double *>(
             ::operator new[](doubles * sizeof(double), std::align_val_t(64), std::nothrow));
         if (block == nullptr) return false;
         for (size_t i = 0; i < doubles; ++i) block[i] = 0.0;
         ::operator delete[](Block, std::align_val_t(64));
         Block = block;
-        BlockDoubles = doubles;
         double *next = block + RowLead;
         auto take = [&]() {
             double *row = next;
             next += stride;
             return row;
         };
-        for (int b = 0; b < bands; ++b) {
-            BandRows &rows = Bands[b];
-            for (auto &slot : rows.Rolling) {
+        for (int p = 0; p < pieces; ++p) {
+            for (double *&row : Pieces[p].First) row = take();
+            for (double *&row : Pieces[p].Last) row = take();
+        }
+        for (WorkRows &work : Work) {
+            for (auto &slot : work.Rolling) {
                 for (double *&row : slot) row = take();
             }
-            for (double *&row : rows.First) row = take();
-            for (double *&row : rows.Last) row = take();
-            rows.ColumnSums = take();
+            work.ColumnSums = take();
         }
-        BandCount = bands;
+        PieceCount = pieces;
         SizeX = sizeX;
         return true;
     }
 };
+
+// Pieces for count threads over size lines.
+int PieceCountFor(int count, int32_t size) {
+    if (count <= 1) return 1;
+    const int pieces = PiecesPerThread * count;
+    return size < pieces ? int(size) : pieces;
+}
 
 // One call at a time uses the row buffers (and the pool).
 std::mutex &FastLock() {
@@ -144,21 +201,24 @@ struct ReactionJob {
     float *Fields[MaxComponents];
     FieldLayout Layout;
     RowConstants K;
+    PieceClaims Claims;
 };
 
-void ReactionBand(void *context, int index, int count) {
-    const ReactionJob &job = *static_cast<const ReactionJob *>(context);
+void ReactionPieces(void *context, int index, int /*count*/) {
+    ReactionJob &job = *static_cast<ReactionJob *>(context);
     const int32_t lines = job.Layout.SizeY * job.Layout.SizeZ;
-    int32_t first, end;
-    BandRange(index, count, lines, first, end);
-    for (int32_t line = first; line < end; ++line) {
-        const int32_t z = line / job.Layout.SizeY;
-        const int32_t y = line % job.Layout.SizeY;
-        const ptrdiff_t offset =
-            ptrdiff_t(z) * job.Layout.PlaneOffset + ptrdiff_t(y) * job.Layout.LineOffset;
-        float *rows[MaxComponents] = {};
-        for (int c = 0; c < job.Components; ++c) rows[c] = job.Fields[c] + offset;
-        job.Rows->ReactInPlace(job.Model, job.Components, rows, job.Layout.SizeX, job.K);
+    for (int piece; (piece = job.Claims.Claim(index)) >= 0;) {
+        int32_t first, end;
+        BandRange(piece, job.Claims.Pieces, lines, first, end);
+        for (int32_t line = first; line < end; ++line) {
+            const int32_t z = line / job.Layout.SizeY;
+            const int32_t y = line % job.Layout.SizeY;
+            const ptrdiff_t offset =
+                ptrdiff_t(z) * job.Layout.PlaneOffset + ptrdiff_t(y) * job.Layout.LineOffset;
+            float *rows[MaxComponents] = {};
+            for (int c = 0; c < job.Components; ++c) rows[c] = job.Fields[c] + offset;
+            job.Rows->ReactInPlace(job.Model, job.Components, rows, job.Layout.SizeX, job.K);
+        }
     }
 }
 
@@ -173,13 +233,15 @@ void FastReaction(float *const *fields, const FieldLayout &layout, const Reactio
     job.Layout = layout;
     job.K = ToRowConstants(k);
     std::lock_guard<std::mutex> hold(FastLock());
-    ThreadPool::Shared().Run(ReactionBand, &job);
+    ThreadPool &pool = ThreadPool::Shared();
+    const int threads = pool.GetThreadCount();
+    job.Claims.Reset(PieceCountFor(threads, layout.SizeY * layout.SizeZ), threads);
+    pool.Run(ReactionPieces, &job);
 }
 
 // ---- Reaction and diffusion fused, on bands with their edge rows computed first ---------
 
 struct IterationJob {
-    ThreadPool *Pool;
     const RowKernels *Rows;
     RowModel Model;
     int Components;
@@ -190,72 +252,87 @@ struct IterationJob {
     RowConstants K;
     RowDiffusion How[MaxComponents];
     RowStore *Store;
+    int Threads;  // threads the work rows were prepared for
+    PieceClaims EdgeClaims;  // phase 1
+    PieceClaims BandClaims;  // phase 2
+    std::atomic<int> EdgesDone{0};
 };
 
-// Band index: phase 1 computes the reacted first and last rows of the band from the old field
-// (the neighbouring bands read them); after the barrier, phase 2 walks the band top-down,
-// reacting row y + 1 into a rolling double row before the filter overwrites line y in place.
-void IterationBand(void *context, int index, int count) {
-    const IterationJob &job = *static_cast<const IterationJob *>(context);
-    int bands = count;
-    if (bands > job.SizeY) bands = job.SizeY;
-    if (bands > job.Store->BandCount) bands = job.Store->BandCount;
-    const bool active = index < bands;
+// Phase 1: the reacted first and last lines of every piece, from the old fields (the
+// neighbouring pieces read them). Phase 2, once all of them are there: each piece walked
+// top-down, line y + 1 reacted into a rolling double row before the filter overwrites line y in
+// place. The pieces of both phases are claimed, so any thread may do any of them.
+void IterationPieces(void *context, int index, int /*count*/) {
+    IterationJob &job = *static_cast<IterationJob *>(context);
+    if (index >= job.Threads) return;
     const int n = job.Components;
     const int32_t sx = job.SizeX;
-    int32_t y0 = 0, y1 = 0;
+    const int pieces = job.BandClaims.Pieces;
+    RowStore &store = *job.Store;
     auto line = [&](int c, int32_t y) { return job.Fields[c] + ptrdiff_t(y) * job.LineOffset; };
-    auto react = [&](int32_t y, double *const *out) {
-        const float *rows[MaxComponents] = {};
-        for (int c = 0; c < n; ++c) rows[c] = line(c, y);
-        job.Rows->ReactToDouble(job.Model, n, rows, out, sx, job.K);
-    };
 
-    if (active) {
-        BandRange(index, bands, job.SizeY, y0, y1);
-        BandRows &own = job.Store->Bands[index];
-        react(y0, own.First);
-        react(y1 - 1, own.Last);
+    for (int piece; (piece = job.EdgeClaims.Claim(index)) >= 0;) {
+        int32_t y0, y1;
+        BandRange(piece, pieces, job.SizeY, y0, y1);
+        // Both, also when they are the same line (a piece of one line).
+        for (int edge = 0; edge < 2; ++edge) {
+            const int32_t y = edge == 0 ? y0 : y1 - 1;
+            const float *rows[MaxComponents] = {};
+            for (int c = 0; c < n; ++c) rows[c] = line(c, y);
+            double *const *out = edge == 0 ? store.Pieces[piece].First : store.Pieces[piece].Last;
+            job.Rows->ReactToDouble(job.Model, n, rows, out, sx, job.K);
+        }
+        job.EdgesDone.fetch_add(1, std::memory_order_release);
     }
-    job.Pool->Barrier();
-    if (!active) return;
-
-    BandRows &own = job.Store->Bands[index];
-    const BandRows &previous = job.Store->Bands[(index + bands - 1) % bands];
-    const BandRows &next = job.Store->Bands[(index + 1) % bands];
-    BandTask task;
-    task.Model = job.Model;
-    task.Components = n;
-    task.LineOffset = job.LineOffset;
-    task.SizeX = sx;
-    task.Y0 = y0;
-    task.Y1 = y1;
-    for (int c = 0; c < n; ++c) {
-        task.Fields[c] = job.Fields[c];
-        task.Above[c] = previous.Last[c];
-        task.First[c] = own.First[c];
-        task.Last[c] = own.Last[c];
-        task.Below[c] = next.First[c];
-        for (int slot = 0; slot < 3; ++slot) task.Rolling[slot][c] = own.Rolling[slot][c];
-        task.How[c] = job.How[c];
-    }
-    task.ColumnSums = own.ColumnSums;
-    task.K = &job.K;
-    job.Rows->DiffuseBand(task);
-    // Border lines -1 and SizeY end as the periodic copies of the reacted last and first lines,
-    // corners included: what the border copy before the filter leaves there.
-    if (index == 0) {
-        const BandRows &last = job.Store->Bands[bands - 1];
-        for (int c = 0; c < n; ++c) {
-            float *top = line(c, -1);
-            for (int32_t x = -1; x <= sx; ++x) top[x] = float(last.Last[c][x]);
+    // Only a piece claimed by a thread that the system holds back can keep this waiting.
+    for (int round = 0; job.EdgesDone.load(std::memory_order_acquire) < pieces; ++round) {
+        if (round < 2000) {
+#if defined(__x86_64__) || defined(__i386__)
+            __builtin_ia32_pause();
+#endif
+        } else {
+            std::this_thread::yield();
         }
     }
-    if (index == bands - 1) {
-        const BandRows &first = job.Store->Bands[0];
+
+    const WorkRows &work = store.Work[index];
+    for (int piece; (piece = job.BandClaims.Claim(index)) >= 0;) {
+        const PieceRows &own = store.Pieces[piece];
+        const PieceRows &previous = store.Pieces[(piece + pieces - 1) % pieces];
+        const PieceRows &next = store.Pieces[(piece + 1) % pieces];
+        BandTask task;
+        task.Model = job.Model;
+        task.Components = n;
+        task.LineOffset = job.LineOffset;
+        task.SizeX = sx;
+        BandRange(piece, pieces, job.SizeY, task.Y0, task.Y1);
         for (int c = 0; c < n; ++c) {
-            float *bottom = line(c, job.SizeY);
-            for (int32_t x = -1; x <= sx; ++x) bottom[x] = float(first.First[c][x]);
+            task.Fields[c] = job.Fields[c];
+            task.Above[c] = previous.Last[c];
+            task.First[c] = own.First[c];
+            task.Last[c] = own.Last[c];
+            task.Below[c] = next.First[c];
+            for (int slot = 0; slot < 3; ++slot) task.Rolling[slot][c] = work.Rolling[slot][c];
+            task.How[c] = job.How[c];
+        }
+        task.ColumnSums = work.ColumnSums;
+        task.K = &job.K;
+        job.Rows->DiffuseBand(task);
+        // Border lines -1 and SizeY end as the periodic copies of the reacted last and first
+        // lines, corners included: what the border copy before the filter leaves there.
+        if (piece == 0) {
+            const PieceRows &last = store.Pieces[pieces - 1];
+            for (int c = 0; c < n; ++c) {
+                float *top = line(c, -1);
+                for (int32_t x = -1; x <= sx; ++x) top[x] = float(last.Last[c][x]);
+            }
+        }
+        if (piece == pieces - 1) {
+            const PieceRows &first = store.Pieces[0];
+            for (int c = 0; c < n; ++c) {
+                float *bottom = line(c, job.SizeY);
+                for (int32_t x = -1; x <= sx; ++x) bottom[x] = float(first.First[c][x]);
+            }
         }
     }
 }
@@ -268,7 +345,6 @@ bool RunIteration(RowModel model, float *const *fields, int components,
     }
     if (model != RowModel::Identity && RowModelComponents(model) != components) return false;
     IterationJob job;
-    job.Pool = &ThreadPool::Shared();
     job.Rows = &CurrentRows();
     job.Model = model;
     job.Components = components;
@@ -282,10 +358,13 @@ bool RunIteration(RowModel model, float *const *fields, int components,
     job.K = k;
     job.Store = &Store();
     std::lock_guard<std::mutex> hold(FastLock());
-    int bands = job.Pool->GetThreadCount();
-    if (bands > layout.SizeY) bands = layout.SizeY;
-    if (!job.Store->Prepare(bands, layout.SizeX)) return false;
-    job.Pool->Run(IterationBand, &job);
+    ThreadPool &pool = ThreadPool::Shared();
+    job.Threads = pool.GetThreadCount();
+    const int pieces = PieceCountFor(job.Threads, layout.SizeY);
+    if (!job.Store->Prepare(pieces, layout.SizeX)) return false;
+    job.EdgeClaims.Reset(pieces, job.Threads);
+    job.BandClaims.Reset(pieces, job.Threads);
+    pool.Run(IterationPieces, &job);
     return true;
 }
 
@@ -332,7 +411,10 @@ int GetFastSimdLevel() {
     return level < 0 ? SupportedSimdLevel() : level;
 }
 
-int SetFastThreadCount(int threads) { return ThreadPool::Shared().SetThreadCount(threads); }
+int SetFastThreadCount(int threads) {
+    std::lock_guard<std::mutex> hold(FastLock());
+    return ThreadPool::Shared().SetThreadCount(threads);
+}
 
 int GetFastThreadCount() { return ThreadPool::Shared().GetThreadCount(); }
 

@@ -94,31 +94,32 @@ void ThreadPool::StopWorkers() {
 void ThreadPool::Run(Job job, void *context) {
     std::lock_guard<std::mutex> hold(RunLock);
     const int count = ThreadCount;
+    JobThreads = count;
     if (count == 1) {
-        JobThreads = 1;
         job(context, 0, 1);
         return;
     }
+    const uint32_t generation = Generation.load(std::memory_order_relaxed) + 1;
     CurrentJob = job;
     CurrentContext = context;
-    JobThreads = count;
-    BarrierArrived.store(0, std::memory_order_relaxed);
-    Pending.store(count - 1, std::memory_order_relaxed);
-    // The release of the new generation publishes the job; a worker that went to sleep before
-    // it is woken, one that is still spinning sees it by itself.
-    Generation.fetch_add(1, std::memory_order_seq_cst);
+    JobGeneration.store(generation, std::memory_order_seq_cst);
+    Closed.store(0, std::memory_order_seq_cst);
+    // A worker that went to sleep is woken; one still spinning sees the new generation itself.
+    Generation.store(generation, std::memory_order_seq_cst);
     if (Sleepers.load(std::memory_order_seq_cst) > 0) Generation.notify_all();
 
     job(context, 0, count);
 
-    for (int round = 0; Pending.load(std::memory_order_acquire) != 0; ++round) {
+    // No worker enters from now on; those inside are waited for.
+    Closed.store(1, std::memory_order_seq_cst);
+    for (int round = 0; Active.load(std::memory_order_seq_cst) != 0; ++round) {
         if (round < SpinRounds) {
             CpuRelax();
             continue;
         }
         CallerSleeping.store(1, std::memory_order_seq_cst);
-        const int left = Pending.load(std::memory_order_seq_cst);
-        if (left != 0) Pending.wait(left, std::memory_order_acquire);
+        const int inside = Active.load(std::memory_order_seq_cst);
+        if (inside != 0) Active.wait(inside, std::memory_order_seq_cst);
         CallerSleeping.store(0, std::memory_order_relaxed);
     }
 }
@@ -140,33 +141,15 @@ void ThreadPool::WorkerLoop(int index, uint32_t seen) {
         }
         seen = now;
         if (Quit) return;
-        CurrentJob(CurrentContext, index, JobThreads);
-        if (Pending.fetch_sub(1, std::memory_order_seq_cst) == 1 &&
+        Active.fetch_add(1, std::memory_order_seq_cst);
+        if (Closed.load(std::memory_order_seq_cst) == 0) {
+            // The job behind the open gate may already be the next one; it is run once.
+            seen = JobGeneration.load(std::memory_order_seq_cst);
+            CurrentJob(CurrentContext, index, JobThreads);
+        }
+        if (Active.fetch_sub(1, std::memory_order_seq_cst) == 1 &&
             CallerSleeping.load(std::memory_order_seq_cst) != 0) {
-            Pending.notify_all();
+            Active.notify_all();
         }
-    }
-}
-
-void ThreadPool::Barrier() {
-    const int count = JobThreads;
-    if (count == 1) return;
-    const uint32_t phase = BarrierPhase.load(std::memory_order_acquire);
-    if (BarrierArrived.fetch_add(1, std::memory_order_acq_rel) == count - 1) {
-        BarrierArrived.store(0, std::memory_order_relaxed);
-        BarrierPhase.fetch_add(1, std::memory_order_seq_cst);
-        if (BarrierSleepers.load(std::memory_order_seq_cst) > 0) BarrierPhase.notify_all();
-        return;
-    }
-    for (int round = 0; BarrierPhase.load(std::memory_order_acquire) == phase; ++round) {
-        if (round < SpinRounds) {
-            CpuRelax();
-            continue;
-        }
-        BarrierSleepers.fetch_add(1, std::memory_order_seq_cst);
-        if (BarrierPhase.load(std::memory_order_seq_cst) == phase) {
-            BarrierPhase.wait(phase, std::memory_order_acquire);
-        }
-        BarrierSleepers.fetch_sub(1, std::memory_order_relaxed);
     }
 }

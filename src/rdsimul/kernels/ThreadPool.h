@@ -1,5 +1,5 @@
 // ThreadPool: a fixed set of worker threads, started once and kept for the whole process, that
-// run one job at a time together with the calling thread; owns the workers and their wake-up state.
+// join the calling thread on one job at a time; owns the workers and their wake-up state.
 #pragma once
 
 #include <atomic>
@@ -11,7 +11,10 @@ class ThreadPool {
 public:
     static constexpr int MaxThreads = 64;
 
-    // A job: called once on every thread of the pool with index 0 .. count - 1 (0 is the caller).
+    // A job: called on the caller (index 0) and on every worker that is ready before the caller
+    // has finished its own call (indexes 1 .. count - 1, each at most once). A job therefore
+    // shares its work out by claiming pieces (an atomic counter), so that the caller alone can
+    // do all of it when a worker is late, as on a machine busy with other programs.
     using Job = void (*)(void *context, int index, int count);
 
     // The process-wide pool, created on first use with DefaultThreadCount() threads.
@@ -29,11 +32,9 @@ public:
     // Stops the workers and starts threads - 1 new ones (clamped to 1 .. MaxThreads). Returns
     // the count in force, which is lower when the system refused to start a thread.
     int SetThreadCount(int threads);
-    // Runs job on every thread and returns when all of them have finished. Calls from several
-    // threads are taken one after the other.
+    // Runs job on the caller and the ready workers; returns when every call has returned, after
+    // which no worker touches context. Calls from several threads are taken one at a time.
     void Run(Job job, void *context);
-    // Inside a job: returns once every thread of the job has called it.
-    void Barrier();
 
 private:
     void StartWorkers(int threads);
@@ -50,14 +51,12 @@ private:
     bool Quit = false;             // read by the workers after a generation change
     Job CurrentJob = nullptr;
     void *CurrentContext = nullptr;
-    int JobThreads = 1;  // threads of the job being run
+    int JobThreads = 1;                      // threads of the job being run
+    std::atomic<uint32_t> JobGeneration{0};  // generation of CurrentJob
 
-    // End of a job: the workers count down; the caller waits for zero.
-    alignas(64) std::atomic<int> Pending{0};
+    // The gate of a job: open while the caller runs its own part; a worker enters only through
+    // the open gate and is counted until it leaves, and the caller waits for the count to fall.
+    alignas(64) std::atomic<int> Closed{1};
+    std::atomic<int> Active{0};
     std::atomic<int> CallerSleeping{0};
-
-    // Barrier inside a job: arrivals counted, a phase number released.
-    alignas(64) std::atomic<int> BarrierArrived{0};
-    std::atomic<uint32_t> BarrierPhase{0};
-    std::atomic<int> BarrierSleepers{0};
 };
