@@ -48,7 +48,7 @@ private:
     // Wake-up of the workers: a new job is announced by a new generation number.
     alignas(64) std::atomic<uint32_t> Generation{0};
     std::atomic<int> Sleepers{0};  // workers blocked in a wait on Generation
-    bool Quit = false;             // read by the workers after a generation change
+    std::atomic<bool> Quit{false};  // read by the workers after a generation change
     Job CurrentJob = nullptr;
     void *CurrentContext = nullptr;
     int JobThreads = 1;                      // threads of the job being run
