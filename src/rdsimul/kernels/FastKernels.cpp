@@ -129,10 +129,14 @@ struct RowStore {
     }
 };
 
-// Pieces for count threads over size lines.
+// Pieces for count threads over size lines: up to PiecesPerThread per thread, but pieces of at
+// least MinPieceLines lines where there are enough lines (each piece costs a little to start).
+constexpr int32_t MinPieceLines = 24;
 int PieceCountFor(int count, int32_t size) {
     if (count <= 1) return 1;
-    const int pieces = PiecesPerThread * count;
+    int pieces = PiecesPerThread * count;
+    if (pieces > size / MinPieceLines) pieces = int(size / MinPieceLines);
+    if (pieces < count) pieces = count;
     return size < pieces ? int(size) : pieces;
 }
 
