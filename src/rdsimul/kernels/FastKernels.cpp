@@ -146,6 +146,12 @@ std::mutex &FastLock() {
     return lock;
 }
 
+// The claims of the running job (kept, so that a job does not build them on its stack).
+PieceClaims *Claims() {
+    static PieceClaims claims[2];
+    return claims;
+}
+
 RowStore &Store() {
     static RowStore store;
     return store;
@@ -205,15 +211,15 @@ struct ReactionJob {
     float *Fields[MaxComponents];
     FieldLayout Layout;
     RowConstants K;
-    PieceClaims Claims;
+    PieceClaims *Claims;
 };
 
 void ReactionPieces(void *context, int index, int /*count*/) {
     ReactionJob &job = *static_cast<ReactionJob *>(context);
     const int32_t lines = job.Layout.SizeY * job.Layout.SizeZ;
-    for (int piece; (piece = job.Claims.Claim(index)) >= 0;) {
+    for (int piece; (piece = job.Claims->Claim(index)) >= 0;) {
         int32_t first, end;
-        BandRange(piece, job.Claims.Pieces, lines, first, end);
+        BandRange(piece, job.Claims->Pieces, lines, first, end);
         for (int32_t line = first; line < end; ++line) {
             const int32_t z = line / job.Layout.SizeY;
             const int32_t y = line % job.Layout.SizeY;
@@ -239,7 +245,8 @@ void FastReaction(float *const *fields, const FieldLayout &layout, const Reactio
     std::lock_guard<std::mutex> hold(FastLock());
     ThreadPool &pool = ThreadPool::Shared();
     const int threads = pool.GetThreadCount();
-    job.Claims.Reset(PieceCountFor(threads, layout.SizeY * layout.SizeZ), threads);
+    job.Claims = &Claims()[0];
+    job.Claims->Reset(PieceCountFor(threads, layout.SizeY * layout.SizeZ), threads);
     pool.Run(ReactionPieces, &job);
 }
 
@@ -257,8 +264,8 @@ struct IterationJob {
     RowDiffusion How[MaxComponents];
     RowStore *Store;
     int Threads;  // threads the work rows were prepared for
-    PieceClaims EdgeClaims;  // phase 1
-    PieceClaims BandClaims;  // phase 2
+    PieceClaims *EdgeClaims;  // phase 1
+    PieceClaims *BandClaims;  // phase 2
     std::atomic<int> EdgesDone{0};
 };
 
@@ -271,11 +278,11 @@ void IterationPieces(void *context, int index, int /*count*/) {
     if (index >= job.Threads) return;
     const int n = job.Components;
     const int32_t sx = job.SizeX;
-    const int pieces = job.BandClaims.Pieces;
+    const int pieces = job.BandClaims->Pieces;
     RowStore &store = *job.Store;
     auto line = [&](int c, int32_t y) { return job.Fields[c] + ptrdiff_t(y) * job.LineOffset; };
 
-    for (int piece; (piece = job.EdgeClaims.Claim(index)) >= 0;) {
+    for (int piece; (piece = job.EdgeClaims->Claim(index)) >= 0;) {
         int32_t y0, y1;
         BandRange(piece, pieces, job.SizeY, y0, y1);
         // Both, also when they are the same line (a piece of one line).
@@ -300,7 +307,7 @@ void IterationPieces(void *context, int index, int /*count*/) {
     }
 
     const WorkRows &work = store.Work[index];
-    for (int piece; (piece = job.BandClaims.Claim(index)) >= 0;) {
+    for (int piece; (piece = job.BandClaims->Claim(index)) >= 0;) {
         const PieceRows &own = store.Pieces[piece];
         const PieceRows &previous = store.Pieces[(piece + pieces - 1) % pieces];
         const PieceRows &next = store.Pieces[(piece + 1) % pieces];
@@ -366,8 +373,10 @@ bool RunIteration(RowModel model, float *const *fields, int components,
     job.Threads = pool.GetThreadCount();
     const int pieces = PieceCountFor(job.Threads, layout.SizeY);
     if (!job.Store->Prepare(pieces, layout.SizeX)) return false;
-    job.EdgeClaims.Reset(pieces, job.Threads);
-    job.BandClaims.Reset(pieces, job.Threads);
+    job.EdgeClaims = &Claims()[0];
+    job.BandClaims = &Claims()[1];
+    job.EdgeClaims->Reset(pieces, job.Threads);
+    job.BandClaims->Reset(pieces, job.Threads);
     pool.Run(IterationPieces, &job);
     return true;
 }

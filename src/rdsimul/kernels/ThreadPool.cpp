@@ -126,14 +126,16 @@ void ThreadPool::Run(Job job, void *context) {
 
 void ThreadPool::WorkerLoop(int index, uint32_t seen) {
     for (;;) {
+        // Waits for a generation after seen; seen may be ahead of Generation when the worker
+        // took a job that was open before it was announced.
         uint32_t now = Generation.load(std::memory_order_acquire);
-        for (int round = 0; now == seen; ++round) {
+        for (int round = 0; int32_t(now - seen) <= 0; ++round) {
             if (round < SpinRounds) {
                 CpuRelax();
             } else {
                 Sleepers.fetch_add(1, std::memory_order_seq_cst);
-                if (Generation.load(std::memory_order_seq_cst) == seen) {
-                    Generation.wait(seen, std::memory_order_acquire);
+                if (Generation.load(std::memory_order_seq_cst) == now) {
+                    Generation.wait(now, std::memory_order_acquire);
                 }
                 Sleepers.fetch_sub(1, std::memory_order_relaxed);
             }
