@@ -1,0 +1,207 @@
+// Parameter files: scripts are plain 8-bit text stored byte for byte; saves never truncate the
+// old file before the new content is safely on disk.
+#include "frontend/ParameterFiles.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "frontend/FrontEndGlobals.h"
+#include "frontend/PreviewDisplay.h"
+#include "rdsimul/ReaDifSimulation.h"
+#include "toolkit/ProcString.h"
+#include "toolkit/StringTable.h"
+
+namespace {
+
+constexpr int FilterDescriptionSize = 64 - 16;  // room left in the filter by " (*.vna)" etc.
+
+// Error text of the last colour-map test and the copy of the editor's text it scans; made on
+// first use, kept until the process ends.
+ProcString *ColorMapErrorMsg = nullptr;
+ProcString *EditText = nullptr;
+
+void ErrorBox(int message) {
+    ThePlatform->MessageBox(true, GST.Get(message), GST.Get(6), Platform::BoxIconExclamation);
+}
+
+// The file the path finally names, following symbolic links, so that a save replaces the
+// linked file and keeps the link.
+std::string ResolveTarget(const char *path) {
+    char *resolved = realpath(path, nullptr);
+    if (resolved == nullptr) {
+        return path;
+    }
+    std::string target = resolved;
+    std::free(resolved);
+    return target;
+}
+
+}  // namespace
+
+int LoadFile(WindowId window, const char *path) {
+    if (path == nullptr || window != WindowId::Editor) {
+        return 0;
+    }
+    struct stat info;
+    if (stat(path, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > MaxScriptFileBytes) {
+        return 0;
+    }
+    FILE *file = std::fopen(path, "rb");
+    if (file == nullptr) {
+        return 0;
+    }
+    const size_t size = static_cast<size_t>(info.st_size);
+    char *block = static_cast<char *>(std::calloc(size + 1, 1));
+    if (block == nullptr) {
+        std::fclose(file);
+        return 0;
+    }
+    int result = 0;
+    if (std::fread(block, 1, size, file) == size) {
+        block[size] = 0;  // a zero byte inside the file ends the text there
+        result = ThePlatform->SetEditorText(block) ? 1 : 0;
+    }
+    std::free(block);
+    std::fclose(file);
+    return result;
+}
+
+int SaveFile(WindowId window, const char *path) {
+    if (path == nullptr || path[0] == 0 || window != WindowId::Editor) {
+        return 0;
+    }
+    const std::string text = ThePlatform->GetEditorText();
+    const std::string target = ResolveTarget(path);
+    struct stat old;
+    const bool exists = stat(target.c_str(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode)) {
+        return 0;
+    }
+    std::string temporary = target + ".XXXXXX";
+    int fd = mkstemp(temporary.data());
+    if (fd < 0) {
+        return 0;
+    }
+    bool written = true;
+    size_t done = 0;
+    while (written && done < text.size()) {
+        ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n <= 0) {
+            written = false;
+        } else {
+            done += static_cast<size_t>(n);
+        }
+    }
+    if (written) {
+        // The new file gets the old one's permissions, or the usual ones of a new file.
+        mode_t mode = 0;
+        if (exists) {
+            mode = old.st_mode & 07777;
+        } else {
+            mode_t mask = umask(0);
+            umask(mask);
+            mode = 0666 & ~mask;
+        }
+        written = fchmod(fd, mode) == 0 && fsync(fd) == 0;
+    }
+    if (close(fd) != 0) {
+        written = false;
+    }
+    if (!written || std::rename(temporary.c_str(), target.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return 0;
+    }
+    return 1;
+}
+
+void SetCurWindowTitleFromPath(const char *path) {
+    const char *name = std::strrchr(path, '/');
+    name = name == nullptr ? path : name + 1;
+    std::snprintf(CurWindowTitle, sizeof CurWindowTitle, "Vorna %s", name);
+}
+
+int DoFileOpenSave(WindowId window, int save) {
+    (void)window;
+    char description[FilterDescriptionSize + 1];
+    std::snprintf(description, sizeof description, "%s", GST.Get(25));
+    std::string path = CurParamFileName;
+    if (!ThePlatform->FileDialog(save != 0, description, "*.vna", ".", "vna", path,
+                                 MaxPathLength)) {
+        return 0;
+    }
+    std::snprintf(CurParamFileName, sizeof CurParamFileName, "%s", path.c_str());
+    if (save != 0) {
+        if (SaveFile(WindowId::Editor, CurParamFileName) == 0) {
+            ErrorBox(17);
+            return 0;
+        }
+    } else if (LoadFile(WindowId::Editor, CurParamFileName) == 0) {
+        ErrorBox(18);
+        return 0;
+    }
+    SetCurWindowTitleFromPath(CurParamFileName);
+    ThePlatform->SetTitle(CurWindowTitle);
+    return 1;
+}
+
+int CheckColorMap(WindowId window, WindowId editor) {
+    (void)window;
+    if (ColorMapErrorMsg == nullptr) {
+        ColorMapErrorMsg = new (std::nothrow) ProcString(300);
+        EditText = new (std::nothrow) ProcString(0);
+        if (ColorMapErrorMsg == nullptr || EditText == nullptr) {
+            return 0;
+        }
+    }
+    ColorMapErrorMsg->Clear();
+    const std::string text = ThePlatform->GetEditorText();
+    if (text.empty() || EditText->Init(text.c_str(), static_cast<int32_t>(text.size()) + 2) == 0) {
+        return 0;
+    }
+    // The first line whose first word (after spaces) is "colormap".
+    bool found = false;
+    for (;;) {
+        EditText->CMoveSkipSpaces();
+        if (EditText->CMoveMatchWord("colormap") == 1) {
+            found = true;
+            break;
+        }
+        if (EditText->CMoveNextLine() == 0) {
+            break;
+        }
+    }
+    if (!found) {
+        return 0;
+    }
+    const int32_t start = EditText->GetCursorOffset();
+    MainRDSim.SetColorMapFromString(*EditText, *ColorMapErrorMsg);
+    const int32_t stop = EditText->GetCursorOffset();
+    if (ColorMapErrorMsg->GetLength() > 0) {
+        ThePlatform->MessageBox(true, ColorMapErrorMsg->GetString(), GST.Get(22),
+                                Platform::BoxIconExclamation);
+        ThePlatform->SetEditorSelection(stop, stop);
+        ThePlatform->ScrollCaretIntoView();
+        return 0;
+    }
+    const std::string specification(EditText->GetString() + start,
+                                    static_cast<size_t>(stop > start ? stop - start : 0));
+    std::snprintf(TmpStr, sizeof TmpStr, GST.Get(2), specification.c_str());
+    ThePlatform->SetTitle(TmpStr);
+    int width = 0;
+    int height = 0;
+    ThePlatform->GetClientSize(editor, width, height);
+    ThePlatform->ShowEditorCaret(false);
+    GenImage3D *image = MainRDSim.GetPreviewColorMap(static_cast<unsigned short>(width),
+                                                     static_cast<unsigned short>(height),
+                                                     DisplayColors16M);
+    if (image != nullptr) {
+        SimpleDisplay(editor, *image);
+    }
+    return 1;
+}
