@@ -6,45 +6,54 @@
 InternalDebugTool MainDebug("debug.txt");
 
 InternalDebugTool::InternalDebugTool(const char *fileName) : Level(0) {
-    std::snprintf(FileName, sizeof FileName, "%s", fileName != nullptr ? fileName : "");
+    // A name that does not fit is dropped rather than cut: a cut name would append the trace to
+    // some other file. An empty name cannot be opened, so tracing then writes nothing.
+    FileName[0] = 0;
+    if (fileName != nullptr && std::strlen(fileName) < sizeof FileName) {
+        std::memcpy(FileName, fileName, std::strlen(fileName) + 1);
+    }
 }
 
-void InternalDebugTool::Append(const char *line) {
-    if (Level <= 0) return;
+void InternalDebugTool::Append(const char *text, const char *value) {
+    if (Level <= 0 || FileName[0] == 0) return;
     FILE *file = std::fopen(FileName, "a");
     if (file == nullptr) return;
-    std::fputs(line, file);
+    // The text is written as it is, however long; only the value is formatted.
+    std::fputs(text != nullptr ? text : "", file);
+    std::fputs(value, file);
+    std::fputc('\n', file);
     std::fclose(file);
 }
 
-void InternalDebugTool::Trace(const char *text) {
-    if (Level <= 0) return;
-    char line[512];
-    std::snprintf(line, sizeof line, "%s\n", text);
-    Append(line);
-}
+void InternalDebugTool::Trace(const char *text) { Append(text, ""); }
 
 void InternalDebugTool::Trace(const char *text, int32_t value) {
     if (Level <= 0) return;
-    char line[512];
-    std::snprintf(line, sizeof line, "%s %d\n", text, int(value));
-    Append(line);
+    char number[32];
+    std::snprintf(number, sizeof number, " %d", int(value));
+    Append(text, number);
 }
 
 void InternalDebugTool::Trace(const char *text, uint32_t value) {
     if (Level <= 0) return;
-    char line[512];
-    std::snprintf(line, sizeof line, "%s %lu\n", text, (unsigned long)value);
-    Append(line);
+    char number[32];
+    std::snprintf(number, sizeof number, " %lu", (unsigned long)value);
+    Append(text, number);
 }
 
 void InternalDebugTool::Trace(const char *text, double value) {
     if (Level <= 0) return;
-    const int integer = int(value);
-    const int thousandths = int((value - integer + 0.0004999) * 1000);
-    char line[512];
-    std::snprintf(line, sizeof line, "%s %d.%03d\n", text, integer, thousandths);
-    Append(line);
+    char number[64];
+    // The integer part must fit an int; beyond that range (or for NaN) the conversion would be
+    // undefined, so such a value is written in plain floating-point notation instead.
+    if (!(value >= -2147483648.0 && value < 2147483648.0)) {
+        std::snprintf(number, sizeof number, " %g", value);
+    } else {
+        const int integer = int(value);
+        const int thousandths = int((value - integer + 0.0004999) * 1000);
+        std::snprintf(number, sizeof number, " %d.%03d", integer, thousandths);
+    }
+    Append(text, number);
 }
 
 void InternalDebugTool::Trace(const char *text, float value) { Trace(text, double(value)); }

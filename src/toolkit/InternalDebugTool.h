@@ -18,7 +18,8 @@ public:
     void Trace(const char *text, double value);
 
 private:
-    void Append(const char *line);
+    // Appends text, value and a line feed to the file (one open, one close) while enabled.
+    void Append(const char *text, const char *value);
 
     int32_t Level;
     char FileName[260];

@@ -1,0 +1,140 @@
+#include "image3d/GenImage3D.h"
+
+GenImage3D::GenImage3D(const char *name, int depth, int pixelUnits, unsigned short border)
+    : MemoryTable(name, 0, depth), Frame3D() {
+    Depth = depth < 1 ? 1 : depth;
+    PixelUnits = pixelUnits < 1 ? 1 : pixelUnits;
+    BorderSize = border;
+    ClearLayout();
+}
+
+GenImage3D::GenImage3D(const char *name, int depth, int pixelUnits, unsigned short x,
+                       unsigned short y, unsigned short z, unsigned short border)
+    : GenImage3D(name, depth, pixelUnits, border) {
+    SetNewSize(x, y, z);
+}
+
+void GenImage3D::ClearLayout() {
+    AlignedBytes = 0;
+    LineBorderOffset = 0;
+    RealPixelCount = 0;
+    LineOffset = 0;
+    PlaneOffset = 0;
+    PlaneBorderOffset = 0;
+    InitOffset = 0;
+}
+
+int GenImage3D::UpdateSize() {
+    const bool pixelCountFits = Frame3D::UpdateSize() == 1;
+    if (Depth % PixelUnits != 0) PixelUnits = 1;
+
+    // The layout is formed in 64 bits: a wide border or a large 3-D block can pass the 32-bit
+    // offsets, and such an image is refused rather than addressed through wrapped offsets.
+    const int64_t units = PixelUnits;
+    const int64_t b2 = 2 * int64_t(BorderSize);
+    const int64_t lineUnits = int64_t(SizeX) * units;
+    const int64_t aligned = (4 - lineUnits % 4) % 4;
+    // For 8-bit and 24-bit images the padding term is AlignedBytes; a float line is never padded.
+    const int64_t lineBorder = b2 * units + (aligned * units) / Depth;
+    const int64_t line = lineUnits + lineBorder;
+    const int64_t plane = (int64_t(SizeY) + b2) * line;
+    const int64_t planeBorder = b2 * line;
+    // The first pixel sits BorderSize lines down and BorderSize pixels in.
+    int64_t init = int64_t(BorderSize) * (line + units);
+    int64_t real = plane / units;
+    int64_t addressedUnits = plane;
+    if (SizeZ > 1) {
+        // Only a 3-D image has border planes before and after its planes.
+        real = (int64_t(SizeZ) + b2) * real;
+        init = int64_t(BorderSize) * plane + init;
+        addressedUnits = (int64_t(SizeZ) + b2) * plane;
+    }
+    // The store must hold every byte the layout addresses. For a 24-bit image with a border or
+    // several planes RealPixelCount x 3 can fall short of that by a few bytes per plane.
+    const int64_t addressedBytes = addressedUnits * (Depth / units);
+    const int64_t realBytes = real * Depth;
+
+    const int64_t maxBytes = int64_t(MemoryTable::MaxWords) * 4;
+    if (!pixelCountFits || lineBorder > UINT16_MAX || init > INT32_MAX || plane > INT32_MAX ||
+        addressedBytes > maxBytes || realBytes > maxBytes) {
+        ClearLayout();
+        // Puts the store into the error state: a request far over the table's limit.
+        MemoryTable::SetNewDataSize(UINT32_MAX, 4);
+        return 0;
+    }
+
+    AlignedBytes = int(aligned);
+    LineBorderOffset = static_cast<unsigned short>(lineBorder);
+    LineOffset = int(line);
+    PlaneOffset = int(plane);
+    PlaneBorderOffset = int(planeBorder);
+    InitOffset = int(init);
+    RealPixelCount = uint32_t(real);
+
+    const int64_t roundedRealBytes = (realBytes + 3) / 4 * 4;
+    if (addressedBytes <= roundedRealBytes) return SetNewDataSize(RealPixelCount, Depth);
+    return SetNewDataSize(uint32_t(addressedBytes), 1);
+}
+
+MemoryTable *GenImage3D::GetPtrRawColorMap() { return nullptr; }
+
+int GenImage3D::DrawInteger(int /*value*/, const char * /*format*/, unsigned short /*x*/,
+                            unsigned short /*y*/, unsigned char /*colour*/,
+                            unsigned char /*background*/, Image3D8 & /*glyphs*/,
+                            unsigned short /*glyphWidth*/) {
+    return Refused;
+}
+
+void GenImage3D::WriteLE16(FILE *stream, uint32_t value) {
+    std::fputc(int(value & 0xFF), stream);
+    std::fputc(int((value >> 8) & 0xFF), stream);
+}
+
+void GenImage3D::WriteLE32(FILE *stream, uint32_t value) {
+    WriteLE16(stream, value & 0xFFFF);
+    WriteLE16(stream, value >> 16);
+}
+
+uint32_t GenImage3D::GetBMPDataBytes() const {
+    return uint32_t(SizeY) * (uint32_t(SizeX) * uint32_t(Depth) + uint32_t(AlignedBytes));
+}
+
+int GenImage3D::SaveBMPHeader(FILE *stream) const {
+    const uint32_t paletteBytes = Depth == 1 ? 1024 : 0;
+    const uint32_t dataBytes = GetBMPDataBytes();
+    std::fputc('B', stream);
+    std::fputc('M', stream);
+    WriteLE32(stream, BMPHeaderBytes + paletteBytes + dataBytes);  // file size
+    WriteLE32(stream, 0);                                          // reserved
+    WriteLE32(stream, BMPHeaderBytes + paletteBytes);              // offset of the pixel data
+    WriteLE32(stream, 40);                                         // info header size
+    WriteLE32(stream, SizeX);                                      // width
+    WriteLE32(stream, SizeY);                                      // height > 0: bottom-up
+    WriteLE16(stream, 1);                                          // planes
+    WriteLE16(stream, uint32_t(8 * Depth));                        // bits per pixel
+    WriteLE32(stream, 0);                                          // no compression
+    WriteLE32(stream, dataBytes);                                  // image size
+    WriteLE32(stream, 5000);                                       // horizontal resolution
+    WriteLE32(stream, 5000);                                       // vertical resolution
+    WriteLE32(stream, 0);                                          // colours used
+    WriteLE32(stream, 0);                                          // important colours
+    return 1;
+}
+
+int GenImage3D::SaveTGAHeader(FILE *stream) const {
+    if (Depth > 4) return 0;
+    const bool mapped = Depth == 1;
+    std::fputc(0, stream);                // identification length
+    std::fputc(mapped ? 1 : 0, stream);   // colour map type
+    std::fputc(mapped ? 1 : 2, stream);   // uncompressed, colour-mapped or true colour
+    WriteLE16(stream, 0);                 // first colour map entry
+    WriteLE16(stream, mapped ? 256 : 0);  // colour map length
+    std::fputc(mapped ? 24 : 0, stream);  // colour map entry size
+    WriteLE16(stream, 0);                 // x origin
+    WriteLE16(stream, 0);                 // y origin
+    WriteLE16(stream, SizeX);             // width
+    WriteLE16(stream, SizeY);             // height
+    std::fputc(8 * Depth, stream);        // pixel depth
+    std::fputc(0, stream);                // origin bottom left, no attribute bits
+    return 1;
+}

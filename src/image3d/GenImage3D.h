@@ -1,0 +1,79 @@
+// GenImage3D: a bordered X x Y x Z pixel block with 4-byte aligned lines, its derived layout
+// (line, plane and border offsets) and the fixed BMP/TGA headers; owns its pixel store.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "image3d/Frame3D.h"
+#include "toolkit/MemoryTable.h"
+
+class Image3D8;
+
+class GenImage3D : public MemoryTable, public Frame3D {
+public:
+    // Result codes of the image operations.
+    static constexpr int Refused = 0;  // bad position, size, argument or file; failed resize
+    static constexpr int Done = 1;
+    static constexpr int ErrorState = 3;  // a pixel store is in the allocation-error state
+    static constexpr int Empty = 4;       // a pixel store holds no data
+
+    static constexpr uint32_t BMPHeaderBytes = 54;
+    static constexpr uint32_t TGAHeaderBytes = 18;
+
+    // Empty store, sizes 0, every layout field 0; no UpdateSize. depth: bytes per pixel (>= 1),
+    // pixelUnits: offset units per pixel (>= 1), border: pixels on each side.
+    GenImage3D(const char *name, int depth, int pixelUnits, unsigned short border);
+    // As above, then SetNewSize(x, y, z).
+    GenImage3D(const char *name, int depth, int pixelUnits, unsigned short x, unsigned short y,
+               unsigned short z, unsigned short border);
+    ~GenImage3D() override = default;
+
+    // Recomputes the layout and sizes the store: 1 new block (all zero), 4 the block held fits
+    // (old bytes stay), 0 failure (store in the error state, layout fields 0).
+    int UpdateSize() override;
+    // Palette entry table of images that carry one; null here.
+    virtual MemoryTable *GetPtrRawColorMap();
+    // Draws a number from digit glyphs; nothing here (0).
+    virtual int DrawInteger(int value, const char *format, unsigned short x, unsigned short y,
+                            unsigned char colour, unsigned char background, Image3D8 &glyphs,
+                            unsigned short glyphWidth);
+
+    // 54-byte BMP header (bottom-up lines, 1024-byte palette for Depth 1): 1. Stream not checked.
+    int SaveBMPHeader(FILE *stream) const;
+    // 18-byte TGA header: 1; 0 without writing when Depth is above 4. Stream not checked.
+    int SaveTGAHeader(FILE *stream) const;
+    // Bytes of pixel data a BMP file of this image carries: SizeY lines of SizeX x Depth +
+    // AlignedBytes bytes.
+    uint32_t GetBMPDataBytes() const;
+
+    int GetDepth() const { return Depth; }
+    int GetPixelUnits() const { return PixelUnits; }
+    int GetAlignedBytes() const { return AlignedBytes; }
+    unsigned short GetBorderSize() const { return BorderSize; }
+    unsigned short GetLineBorderOffset() const { return LineBorderOffset; }
+    int GetLineOffset() const { return LineOffset; }
+    int GetPlaneOffset() const { return PlaneOffset; }
+    int GetPlaneBorderOffset() const { return PlaneBorderOffset; }
+    int GetInitOffset() const { return InitOffset; }
+    uint32_t GetRealPixelCount() const { return RealPixelCount; }
+
+protected:
+    // Little-endian field writers for the file headers.
+    static void WriteLE16(FILE *stream, uint32_t value);
+    static void WriteLE32(FILE *stream, uint32_t value);
+
+    int Depth;
+    int PixelUnits;
+    int AlignedBytes;
+    unsigned short BorderSize;
+    unsigned short LineBorderOffset;
+    uint32_t RealPixelCount;
+    int LineOffset;
+    int PlaneOffset;
+    int PlaneBorderOffset;
+    int InitOffset;
+
+private:
+    void ClearLayout();
+};

@@ -1,0 +1,188 @@
+#include "image3d/Image3DFloat.h"
+
+#include "toolkit/RandomGenerator.h"
+
+Image3DFloat::Image3DFloat(const char *name, unsigned short x, unsigned short y, unsigned short z,
+                           unsigned short border)
+    : GenImage3D(name, 4, 1, border), PtrFirstPixel(nullptr) {
+    SetNewSize(x, y, z);
+}
+
+int Image3DFloat::UpdateSize() {
+    const int sized = GenImage3D::UpdateSize();
+    if (sized != MemoryTable::Done && sized != MemoryTable::NothingToDo) {
+        PtrFirstPixel = nullptr;
+        return Refused;
+    }
+    // An empty store of a 0 x 0 field without border gives the (null) store start.
+    PtrFirstPixel = Data == nullptr ? nullptr : reinterpret_cast<float *>(Data) + InitOffset;
+    return Done;
+}
+
+int Image3DFloat::StoreState() const {
+    if (AllocationError) return ErrorState;
+    if (DataSize == 0 || PtrFirstPixel == nullptr) return Empty;
+    return Done;
+}
+
+void Image3DFloat::SetPixelValue(float value, unsigned short x, unsigned short y,
+                                 unsigned short z) {
+    if (StoreState() != Done || x >= SizeX || y >= SizeY || z >= SizeZ) return;
+    PtrFirstPixel[z * PlaneOffset + y * LineOffset + x] = value;
+}
+
+float Image3DFloat::GetPixelValue(unsigned short x, unsigned short y, unsigned short z) const {
+    if (StoreState() != Done || x >= SizeX || y >= SizeY || z >= SizeZ) return 0.0f;
+    return PtrFirstPixel[z * PlaneOffset + y * LineOffset + x];
+}
+
+int Image3DFloat::PeriodiseBorderXY1() {
+    if (AllocationError || BorderSize != 1) return ErrorState;
+    if (StoreState() != Done) return Empty;
+    if (SizeX == 0 || SizeY == 0) return Done;
+    const int sx = SizeX;
+    const int sy = SizeY;
+    for (int z = SizeZ - 1; z >= 0; --z) {
+        float *first = PtrFirstPixel + z * PlaneOffset;  // pixel (0, 0) of the plane
+        float *lastLine = first + (sy - 1) * LineOffset;
+        float *lineAbove = first - LineOffset;       // border line -1
+        float *lineBelow = first + sy * LineOffset;  // border line SizeY
+        for (int x = 0; x < sx; ++x) {
+            lineBelow[x] = first[x];
+            lineAbove[x] = lastLine[x];
+        }
+        // The border lines are included, so each corner takes the diagonally opposite pixel.
+        for (float *line = lineAbove; line <= lineBelow; line += LineOffset) {
+            line[-1] = line[sx - 1];
+            line[sx] = line[0];
+        }
+    }
+    return Done;
+}
+
+int Image3DFloat::InitRandomNoise(float mean, float amplitude) {
+    const int state = StoreState();
+    if (state != Done) return state;
+    const double a = double(mean) - double(amplitude);
+    const double w = 2.0 * double(amplitude);
+    float *p = PtrFirstPixel;
+    for (int z = 0; z < SizeZ; ++z) {
+        for (int y = 0; y < SizeY; ++y) {
+            for (int x = 0; x < SizeX; ++x) {
+                const double r = RandomGenerator::Rand();
+                *p++ = float(r * w / 32767.0 + a);
+            }
+            p += LineBorderOffset;
+        }
+        p += PlaneBorderOffset;
+    }
+    return Done;
+}
+
+// Both filters walk one plane at a time, line by line, with rolling 3-pixel column sums. Border
+// line -1 is the scratch line: while line y is processed it holds the old values of line y - 1,
+// and each old value of line y is moved into it just after its column sum has been formed and
+// before any new value that would need it is stored. Column sums are (above + same) + below,
+// the 3 x 3 sum S9 is (left + middle) + right, all in double, rounded to float once.
+int Image3DFloat::FastConvolution2D9(double centre, double neighbour) {
+    const int state = StoreState();
+    if (state != Done) return state;
+    if (BorderSize == 0) return Refused;
+    const double k = centre - neighbour;
+    const int sx = SizeX;
+    for (int z = 0; z < SizeZ; ++z) {
+        float *first = PtrFirstPixel + z * PlaneOffset;
+        float *scratch = first - LineOffset;
+        for (int y = 0; y < SizeY; ++y) {
+            float *line = first + y * LineOffset;
+            const float *below = line + LineOffset;
+            double left = (double(scratch[-1]) + double(line[-1])) + double(below[-1]);
+            scratch[-1] = line[-1];
+            double middle = (double(scratch[0]) + double(line[0])) + double(below[0]);
+            scratch[0] = line[0];
+            for (int x = 0; x < sx; ++x) {
+                const double right =
+                    (double(scratch[x + 1]) + double(line[x + 1])) + double(below[x + 1]);
+                scratch[x + 1] = line[x + 1];
+                const double c = line[x];
+                const double s9 = (left + middle) + right;
+                line[x] = float(neighbour * s9 + k * c);
+                left = middle;
+                middle = right;
+            }
+        }
+    }
+    return Done;
+}
+
+int Image3DFloat::FastConvolution2D9NCEN() {
+    const int state = StoreState();
+    if (state != Done) return state;
+    if (BorderSize == 0) return Refused;
+    const int sx = SizeX;
+    for (int z = 0; z < SizeZ; ++z) {
+        float *first = PtrFirstPixel + z * PlaneOffset;
+        float *scratch = first - LineOffset;
+        for (int y = 0; y < SizeY; ++y) {
+            float *line = first + y * LineOffset;
+            const float *below = line + LineOffset;
+            double left = (double(scratch[-1]) + double(line[-1])) + double(below[-1]);
+            scratch[-1] = line[-1];
+            double middle = (double(scratch[0]) + double(line[0])) + double(below[0]);
+            scratch[0] = line[0];
+            for (int x = 0; x < sx; ++x) {
+                const double right =
+                    (double(scratch[x + 1]) + double(line[x + 1])) + double(below[x + 1]);
+                scratch[x + 1] = line[x + 1];
+                const double c = line[x];
+                const double s9 = (left + middle) + right;
+                line[x] = float((s9 - c) * 0.125);
+                left = middle;
+                middle = right;
+            }
+        }
+    }
+    return Done;
+}
+
+int Image3DFloat::FindMinMax(double &minimum, double &maximum) const {
+    if (StoreState() != Done || PixelCount == 0) return ErrorState;
+    float low = *PtrFirstPixel;
+    float high = low;
+    const float *p = PtrFirstPixel;
+    for (int z = 0; z < SizeZ; ++z) {
+        for (int y = 0; y < SizeY; ++y) {
+            for (int x = 0; x < SizeX; ++x) {
+                const float v = *p++;
+                if (v > high) {
+                    high = v;
+                } else if (v < low) {
+                    low = v;
+                }
+            }
+            p += LineBorderOffset;
+        }
+        p += PlaneBorderOffset;
+    }
+    minimum = low;
+    maximum = high;
+    return Done;
+}
+
+int Image3DFloat::NumericOverflowDetected(double /*limit*/) const {
+    const int state = StoreState();
+    if (state == ErrorState) return ErrorState;
+    if (state == Empty) return 0;
+    const float *p = PtrFirstPixel;
+    for (int z = 0; z < SizeZ; ++z) {
+        for (int y = 0; y < SizeY; ++y) {
+            for (int x = 0; x < SizeX; ++x) {
+                const float v = *p++;
+                if (v != v) return 1;  // NaN is the one value unequal to itself
+            }
+            p += LineBorderOffset;
+        }
+        p += PlaneBorderOffset;
+    }
+    return 0;
+}

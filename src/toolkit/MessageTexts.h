@@ -1,0 +1,17 @@
+// The texts of the message table in English and French, and the loading of them into GST.
+// The texts are built into the program and laid out as a StringTable content at load time.
+#pragma once
+
+#include <cstdint>
+
+class StringTable;
+
+// Number of messages the program uses (indices 1 to MessageTextCount).
+constexpr int32_t MessageTextCount = 78;
+
+// Fills table with every message in languages 0 (English) and 1 (French): 1 done, 3 when the
+// table's words could not be allocated. The texts are UTF-8 and stored plain.
+int LoadMessageTexts(StringTable &table);
+
+// LoadMessageTexts on the global GST.
+int LoadGST();

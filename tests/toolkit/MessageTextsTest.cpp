@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "toolkit/MessageTexts.h"
+#include "toolkit/StringTable.h"
+
+namespace {
+
+// The printf conversions of a format, in order ("d", "s", "lu", ...); "%%" is not one.
+std::vector<std::string> Conversions(const char *format) {
+    std::vector<std::string> found;
+    for (const char *p = format; *p != 0; ++p) {
+        if (*p != '%') continue;
+        ++p;
+        if (*p == '%') continue;
+        while (*p != 0 && std::strchr("-+ #0", *p) != nullptr) ++p;
+        while (*p >= '0' && *p <= '9') ++p;
+        if (*p == '.') ++p;
+        while (*p >= '0' && *p <= '9') ++p;
+        std::string conversion;
+        while (*p != 0 && std::strchr("hlLjzt", *p) != nullptr) conversion += *p++;
+        if (*p == 0) {
+            found.push_back("<truncated>");
+            break;
+        }
+        conversion += *p;
+        found.push_back(conversion);
+    }
+    return found;
+}
+
+// The arguments each message is formatted with; messages not listed take none.
+const std::map<int, std::vector<std::string>> &ExpectedConversions() {
+    static const std::map<int, std::vector<std::string>> expected = {
+        {2, {"s"}},  {7, {"d"}},       {10, {"u"}},      {11, {"d"}},      {13, {"d", "s"}},
+        {14, {"d"}}, {31, {"c", "c"}}, {32, {"c", "c"}}, {33, {"c", "c"}}, {46, {"c"}},
+        {49, {"c"}}, {52, {"c"}},      {78, {"c"}},
+    };
+    return expected;
+}
+
+// Formats message index with the widest arguments its role can bring (a 260-character path
+// for strings) and returns the length of the result.
+size_t FormattedLength(const char *text, int index) {
+    const std::string path(260, 'p');
+    char buffer[2048];
+    int n = 0;
+    switch (index) {
+        case 2:
+            n = std::snprintf(buffer, sizeof buffer, text, path.c_str());
+            break;
+        case 7:
+        case 11:
+        case 14:
+            n = std::snprintf(buffer, sizeof buffer, text, INT_MIN);
+            break;
+        case 10:
+            n = std::snprintf(buffer, sizeof buffer, text, UINT_MAX);
+            break;
+        case 13:
+            n = std::snprintf(buffer, sizeof buffer, text, INT_MIN, path.c_str());
+            break;
+        case 31:
+        case 32:
+        case 33:
+            n = std::snprintf(buffer, sizeof buffer, text, 'D', 'D');
+            break;
+        case 46:
+        case 49:
+        case 52:
+        case 78:
+            n = std::snprintf(buffer, sizeof buffer, text, 'D');
+            break;
+        default:
+            n = int(std::strlen(text));
+    }
+    return size_t(n);
+}
+
+class MessageTextsTest : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(LoadMessageTexts(table), 1); }
+    StringTable table{"messages"};
+};
+
+}  // namespace
+
+TEST_F(MessageTextsTest, EveryMessageExistsInBothLanguagesWithItsConversions) {
+    EXPECT_EQ(table.GetMessageCount(), MessageTextCount);
+    EXPECT_EQ(table.GetLanguageCount(), 2);
+    for (int language = 0; language < 2; ++language) {
+        ASSERT_EQ(table.SetLanguage(language), 1);
+        for (int index = 1; index <= MessageTextCount; ++index) {
+            SCOPED_TRACE("message " + std::to_string(index) + ", language " +
+                         std::to_string(language));
+            const std::string text = table.Get(index);
+            EXPECT_FALSE(text.empty());
+            EXPECT_NE(text[0], '<');  // not a placeholder
+            const auto expected = ExpectedConversions().find(index);
+            EXPECT_EQ(Conversions(text.c_str()), expected != ExpectedConversions().end()
+                                                     ? expected->second
+                                                     : std::vector<std::string>{});
+            EXPECT_LE(FormattedLength(text.c_str(), index), 343u);  // TmpStr, 344 bytes
+        }
+    }
+    EXPECT_STREQ(table.Get(MessageTextCount + 1), "<undefined string #79>");
+}
+
+TEST_F(MessageTextsTest, AnnotationTextsAreSingleLinesThatFitTheParserBuffers) {
+    for (int language = 0; language < 2; ++language) {
+        ASSERT_EQ(table.SetLanguage(language), 1);
+        const std::string prefix = table.Get(26);
+        EXPECT_EQ(prefix.rfind("#ERR", 0), 0u);  // the next parse drops lines starting so
+        for (int index = 26; index <= MessageTextCount; ++index) {
+            SCOPED_TRACE("message " + std::to_string(index) + ", language " +
+                         std::to_string(language));
+            const char *text = table.Get(index);
+            EXPECT_EQ(std::strpbrk(text, "\r\n"), nullptr);
+            const size_t length = FormattedLength(text, index);
+            EXPECT_LE(length, 199u);                      // message buffer, 200 characters
+            EXPECT_LE(prefix.size() + length + 1, 220u);  // annotation line with its line feed
+        }
+        EXPECT_LE(std::strlen(table.Get(25)), 48u);  // dialog filter text
+    }
+}
+
+TEST(MessageTextsGlobalTest, LoadGSTFillsTheGlobalTableInBothLanguages) {
+    ASSERT_EQ(LoadGST(), 1);
+    EXPECT_EQ(GST.GetMessageCount(), MessageTextCount);
+    const std::string english = GST.Get(6);
+    ASSERT_EQ(GST.SetLanguage(1), 1);
+    const std::string french = GST.Get(6);
+    ASSERT_EQ(GST.SetLanguage(0), 1);
+    EXPECT_NE(english, french);
+    // Loading again (a block that already fits) gives the same table.
+    ASSERT_EQ(LoadGST(), 1);
+    EXPECT_EQ(std::string(GST.Get(6)), english);
+}
