@@ -42,6 +42,34 @@ std::string ResolveTarget(const char *path) {
     return target;
 }
 
+// Editor position of a byte offset into the script: the editor shows the text as UTF-8 (UTF-16
+// units, a byte outside a well-formed sequence as one character) and a CR LF pair as one break.
+int EditorPosition(const char *text, int32_t offset) {
+    const auto *bytes = reinterpret_cast<const unsigned char *>(text);
+    int position = 0;
+    int32_t i = 0;
+    while (i < offset) {
+        unsigned char c = bytes[i];
+        if (c == '\r' && i + 1 < offset && bytes[i + 1] == '\n') {
+            ++i;
+            continue;
+        }
+        int trail = c >= 0xF0 && c <= 0xF4 ? 3 : c >= 0xE0 && c <= 0xEF ? 2 : c >= 0xC2 && c <= 0xDF ? 1 : 0;
+        int j = 1;
+        while (j <= trail && i + j < offset && (bytes[i + j] & 0xC0) == 0x80) {
+            ++j;
+        }
+        if (trail > 0 && j == trail + 1) {
+            position += trail == 3 ? 2 : 1;
+            i += j;
+        } else {
+            position += 1;
+            i += 1;
+        }
+    }
+    return position;
+}
+
 }  // namespace
 
 int LoadFile(WindowId window, const char *path) {
@@ -185,7 +213,8 @@ int CheckColorMap(WindowId window, WindowId editor) {
     if (ColorMapErrorMsg->GetLength() > 0) {
         ThePlatform->MessageBox(true, ColorMapErrorMsg->GetString(), GST.Get(22),
                                 Platform::BoxIconExclamation);
-        ThePlatform->SetEditorSelection(stop, stop);
+        const int caret = EditorPosition(EditText->GetString(), stop);
+        ThePlatform->SetEditorSelection(caret, caret);
         ThePlatform->ScrollCaretIntoView();
         return 0;
     }

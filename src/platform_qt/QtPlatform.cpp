@@ -272,19 +272,22 @@ bool QtPlatform::SetEditorText(const char *text) {
     if (TextEditor == nullptr) {
         return false;
     }
+    // The script's bytes come back unchanged from GetEditorText: valid UTF-8 is shown as
+    // UTF-8, anything else as Latin-1 (one character per byte); CR LF line ends are shown as
+    // one line break and written back as CR LF.
     QByteArrayView bytes(text);
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString decoded = decoder(bytes);
-    bool ascii = true;
-    for (char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            ascii = false;
-            break;
-        }
+    EditorUtf8 = !decoder.hasError();
+    if (!EditorUtf8) {
+        decoded = QString::fromLatin1(bytes);
     }
-    EditorUtf8 = !ascii && !decoder.hasError();
+    EditorCrLf = decoded.contains(QStringLiteral("\r\n"));
+    if (EditorCrLf) {
+        decoded.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    }
     Overlay->Clear();
-    TextEditor->setPlainText(EditorUtf8 ? decoded : QString::fromLatin1(bytes));
+    TextEditor->setPlainText(decoded);
     return true;
 }
 
@@ -293,30 +296,11 @@ std::string QtPlatform::GetEditorText() {
         return std::string();
     }
     QString text = RawEditorText(TextEditor);
+    if (EditorCrLf) {
+        text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    }
     QByteArray bytes = EditorUtf8 ? text.toUtf8() : text.toLatin1();
     return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
-}
-
-int QtPlatform::ToByteOffset(int position) const {
-    if (!EditorUtf8) {
-        return position;
-    }
-    return static_cast<int>(RawEditorText(TextEditor).left(position).toUtf8().size());
-}
-
-int QtPlatform::FromByteOffset(int offset) const {
-    if (!EditorUtf8) {
-        return offset;
-    }
-    QString text = RawEditorText(TextEditor);
-    int bytes = 0;
-    int i = 0;
-    while (i < text.size() && bytes < offset) {
-        int step = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        bytes += static_cast<int>(text.mid(i, step).toUtf8().size());
-        i += step;
-    }
-    return i;
 }
 
 void QtPlatform::GetEditorSelection(int &start, int &end) {
@@ -325,8 +309,8 @@ void QtPlatform::GetEditorSelection(int &start, int &end) {
         return;
     }
     QTextCursor cursor = TextEditor->textCursor();
-    start = ToByteOffset(cursor.selectionStart());
-    end = ToByteOffset(cursor.selectionEnd());
+    start = cursor.selectionStart();
+    end = cursor.selectionEnd();
 }
 
 void QtPlatform::SetEditorSelection(int start, int end) {
@@ -334,8 +318,8 @@ void QtPlatform::SetEditorSelection(int start, int end) {
         return;
     }
     int last = TextEditor->document()->characterCount() - 1;
-    int s = std::clamp(FromByteOffset(start), 0, last);
-    int e = std::clamp(FromByteOffset(end), 0, last);
+    int s = std::clamp(start, 0, last);
+    int e = std::clamp(end, 0, last);
     QTextCursor cursor = TextEditor->textCursor();
     cursor.setPosition(s);
     cursor.setPosition(e, QTextCursor::KeepAnchor);

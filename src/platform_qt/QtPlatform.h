@@ -85,9 +85,6 @@ public:
 private:
     // 8-bit text of the front end to Qt: UTF-8 when it is valid UTF-8, else Latin-1.
     static QString FromText8(const char *text);
-    // Editor positions (characters) to and from offsets in the 8-bit text.
-    int ToByteOffset(int position) const;
-    int FromByteOffset(int offset) const;
     void UpdateBitmapImage(const uint8_t *pixels);
 
     WindowProcedure Proc = nullptr;
@@ -96,7 +93,8 @@ private:
     QPlainTextEdit *TextEditor = nullptr;
     PreviewOverlay *Overlay = nullptr;
     bool Destroyed = false;
-    bool EditorUtf8 = false;  // the editor's text came as UTF-8 and goes back as UTF-8
+    bool EditorUtf8 = true;   // the editor's text came as UTF-8 and goes back as UTF-8
+    bool EditorCrLf = false;  // its line ends were CR LF and go back as CR LF
     WindowId BitmapTarget = WindowId::Main;
     int BitmapWidth = 0;
     int BitmapHeight = 0;
