@@ -2,6 +2,7 @@
 // loop pumps the window's messages between slices so that the window stays responsive.
 #include "frontend/RunSequence.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #include "frontend/FrontEndGlobals.h"
@@ -118,6 +119,8 @@ void SliceLoop() {
 // Steps 3 to 13, round after round while looping; returns for the restore, or with destroyed
 // set when the window is gone.
 void Rounds(bool &destroyed) {
+    bool firstRound = true;
+    uint32_t lastSeed = 0;
     for (;;) {
         // Step 3: parse, with a fresh seed in loop mode.
         ParamFlag = MainRDSim.SetParametersFromFile(CurParamFileName, ErrorPosition,
@@ -137,6 +140,13 @@ void Rounds(bool &destroyed) {
             SystemModalError(23);
             return;
         }
+        // The clock gives the loop's seeds in whole seconds: a round that follows within the
+        // same second takes the next seed, so that every round grows a new texture.
+        if (LoopFlag != 0 && !firstRound && MainRandom.GetSeed() == lastSeed) {
+            MainRandom.Randomize(lastSeed % 99999999u + 1u);
+        }
+        firstRound = false;
+        lastSeed = MainRandom.GetSeed();
         // Step 7: disk space, asked once per Run or loop.
         TmpIntValue = MainRDSim.EvalSaveImageDiskSpace();
         if (TmpIntValue >= 10 && LoopFlag != 1) {

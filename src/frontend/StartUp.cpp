@@ -38,7 +38,12 @@ void FindRootDirectory() {
 }  // namespace
 
 const char *GetRootFilePath(const char *name) {
-    std::snprintf(Result, sizeof Result, "%s/%s", RootDirectory, name);
+    // A joined path that does not fit the buffer is refused (empty), never cut to another name.
+    std::string path = std::string(RootDirectory) + "/" + name;
+    if (path.size() >= sizeof Result) {
+        path.clear();
+    }
+    std::memcpy(Result, path.c_str(), path.size() + 1);
     return Result;
 }
 
