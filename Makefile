@@ -10,7 +10,7 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release -DVORNA_WERROR=ON
 PACKAGES := g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             qt6-base-dev qt6-image-formats-plugins libgl-dev
 
-.PHONY: all deps build test asan bench demo clean
+.PHONY: all deps build test asan bench demo gui clean
 
 all: build
 
@@ -43,6 +43,11 @@ asan: deps
 bench: build
 	cmake --build $(BUILD) -j $(JOBS) --target vorna-bench
 	./$(BUILD)/vorna-bench
+
+# The desktop program on a copy of the example script (started from build/, where new.tpl
+# lies too, so that Parameters > New finds it).
+gui: build
+	cd $(BUILD) && { test -f example.vna || cp exemple.tpl example.vna; } && ./vorna example.vna
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
