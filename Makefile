@@ -8,7 +8,7 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release -DVORNA_WERROR=ON
 
 # Debian packages the build, the tests and the benchmarks need.
 PACKAGES := g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
-            qt6-base-dev qt6-image-formats-plugins libgl-dev
+            qt6-base-dev qt6-image-formats-plugins libgl-dev netpbm
 
 .PHONY: all deps build test asan bench demo gui clean
 

@@ -1,5 +1,33 @@
 #include "image3d/GenImage3D.h"
 
+#include <cstring>
+#include <string>
+
+namespace {
+
+// True when format holds exactly one conversion of an int ("%d", "%04d", "%-5i", "%x"...) and
+// otherwise only plain characters and "%%": anything else would read arguments that are not
+// there.
+bool IsSingleIntFormat(const char *format) {
+    int conversions = 0;
+    for (const char *p = format; *p != '\0'; ++p) {
+        if (*p != '%') continue;
+        ++p;
+        if (*p == '%') continue;
+        while (*p != '\0' && std::strchr("-+ 0#", *p) != nullptr) ++p;
+        while (*p >= '0' && *p <= '9') ++p;
+        if (*p == '.') {
+            ++p;
+            while (*p >= '0' && *p <= '9') ++p;
+        }
+        if (*p == '\0' || std::strchr("diouxXc", *p) == nullptr) return false;
+        ++conversions;
+    }
+    return conversions == 1;
+}
+
+}  // namespace
+
 GenImage3D::GenImage3D(const char *name, int depth, int pixelUnits, unsigned short border)
     : MemoryTable(name, 0, depth), Frame3D() {
     Depth = depth < 1 ? 1 : depth;
@@ -137,4 +165,95 @@ int GenImage3D::SaveTGAHeader(FILE *stream) const {
     std::fputc(8 * Depth, stream);        // pixel depth
     std::fputc(0, stream);                // origin bottom left, no attribute bits
     return 1;
+}
+
+int GenImage3D::WriteImageFile(const char *path, bool tga, const unsigned char *palette,
+                               uint32_t paletteEntries) const {
+    if (AllocationError) return ErrorState;
+    if (DataSize == 0 || Data == nullptr) return Empty;
+    if (path == nullptr || path[0] == '\0') return Refused;
+    if (tga && Depth > 4) return Refused;
+
+    // A crash or a full disk must not leave a half-written image under the final name.
+    const std::string temporary = std::string(path) + ".part";
+    FILE *file = std::fopen(temporary.c_str(), "wb");
+    if (file == nullptr) return Refused;
+
+    if (tga) {
+        SaveTGAHeader(file);
+    } else {
+        SaveBMPHeader(file);
+    }
+    if (Depth == 1) {
+        // The palette is always 256 entries, whatever the size of a map the image views.
+        for (uint32_t i = 0; i < 256; ++i) {
+            const unsigned char *entry =
+                palette != nullptr && i < paletteEntries ? palette + 4 * i : nullptr;
+            const unsigned char black[4] = {0, 0, 0, 0};
+            if (entry == nullptr) entry = black;
+            std::fputc(entry[0], file);  // blue
+            std::fputc(entry[1], file);  // green
+            std::fputc(entry[2], file);  // red
+            if (!tga) std::fputc(0, file);
+        }
+    }
+
+    // One offset unit is Depth / PixelUnits bytes.
+    const size_t unitBytes = size_t(Depth / PixelUnits);
+    const auto *first =
+        reinterpret_cast<const unsigned char *>(Data) + size_t(InitOffset) * unitBytes;
+    const size_t lineBytes = size_t(SizeX) * size_t(Depth);
+    const unsigned char padding[4] = {0, 0, 0, 0};
+    for (int y = SizeY - 1; y >= 0; --y) {
+        std::fwrite(first + size_t(y) * size_t(LineOffset) * unitBytes, 1, lineBytes, file);
+        if (!tga) std::fwrite(padding, 1, size_t(AlignedBytes) % 4, file);
+    }
+
+    const bool written = std::ferror(file) == 0;
+    if (std::fclose(file) != 0 || !written || std::rename(temporary.c_str(), path) != 0) {
+        std::remove(temporary.c_str());
+        return Refused;
+    }
+    return Done;
+}
+
+int GenImage3D::DrawDigits(int value, const char *format, unsigned short x, unsigned short y,
+                           unsigned char colour, unsigned char background,
+                           const unsigned char *glyphFirst, int glyphStride, int glyphLineBytes,
+                           int glyphHeight, unsigned short glyphWidth, char *text, int textSize) {
+    if (AllocationError) return ErrorState;
+    if (DataSize == 0 || Data == nullptr) return Empty;
+    if (format == nullptr || glyphFirst == nullptr || !IsSingleIntFormat(format)) return Refused;
+    if (int(y) + glyphHeight > int(SizeY)) return Refused;
+    const int length = std::snprintf(text, size_t(textSize), format, value);
+    if (length < 0 || length >= textSize) return Refused;
+    if (int64_t(x) + int64_t(glyphWidth) * length > int64_t(SizeX)) return Refused;
+    // Every glyph used must lie within the glyph lines before anything is drawn.
+    for (int i = 0; i < length; ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9' && (c - '0' + 1) * int(glyphWidth) > glyphLineBytes) {
+            return Refused;
+        }
+    }
+
+    const int unitBytes = Depth / PixelUnits;
+    const int pixelBytes = PixelUnits * unitBytes;
+    auto *first = reinterpret_cast<unsigned char *>(Data) + size_t(InitOffset) * size_t(unitBytes);
+    const size_t stride = size_t(LineOffset) * size_t(unitBytes);
+    unsigned char *position = first + size_t(y) * stride + size_t(x) * size_t(pixelBytes);
+    for (int i = 0; i < length; ++i) {
+        const char c = text[i];
+        if (c < '0' || c > '9') continue;  // a sign or a space is counted in the width only
+        const unsigned char *glyph = glyphFirst + (c - '0') * int(glyphWidth);
+        for (int line = 0; line < glyphHeight; ++line) {
+            const unsigned char *from = glyph + size_t(line) * size_t(glyphStride);
+            unsigned char *to = position + size_t(line) * stride;
+            for (int column = 0; column < glyphWidth; ++column) {
+                const unsigned char shade = from[column] != 0 ? colour : background;
+                for (int b = 0; b < pixelBytes; ++b) *to++ = shade;
+            }
+        }
+        position += size_t(glyphWidth) * size_t(pixelBytes);
+    }
+    return Done;
 }

@@ -59,6 +59,23 @@ public:
     uint32_t GetRealPixelCount() const { return RealPixelCount; }
 
 protected:
+    // Writes the first plane as a BMP (lines padded to 4 bytes) or TGA file, lines bottom-up,
+    // with palette entries (blue, green, red, alpha) for an 8-bit image: always 256 of them,
+    // missing ones black. The file is written under a temporary name in the same directory and
+    // renamed into place once complete: 1; 3 error state; 4 empty store; 0 the file could not
+    // be written (no partial file is left).
+    int WriteImageFile(const char *path, bool tga, const unsigned char *palette,
+                       uint32_t paletteEntries) const;
+    // Formats value with format into text (one int conversion, as printf; anything else is
+    // refused) and draws its digits at (x, y) from a row of ten glyphs: glyph pixel non-zero
+    // gives colour, zero gives background, in every byte of a pixel. Other characters count in
+    // the width check but neither draw nor move the drawing position. glyphFirst: the glyph image's
+    // first pixel, glyphStride: its line stride, glyphLineBytes: bytes readable from the start of
+    // each glyph line. 1; 0 text or glyphs do not fit; 3 error state; 4 empty store.
+    int DrawDigits(int value, const char *format, unsigned short x, unsigned short y,
+                   unsigned char colour, unsigned char background, const unsigned char *glyphFirst,
+                   int glyphStride, int glyphLineBytes, int glyphHeight, unsigned short glyphWidth,
+                   char *text, int textSize);
     // Little-endian field writers for the file headers.
     static void WriteLE16(FILE *stream, uint32_t value);
     static void WriteLE32(FILE *stream, uint32_t value);

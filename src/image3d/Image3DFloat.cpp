@@ -1,6 +1,31 @@
 #include "image3d/Image3DFloat.h"
 
+#include <cstring>
+
+#include "image3d/ColorMapRGBA8.h"
+#include "image3d/Image3D24.h"
+#include "image3d/Image3D8.h"
 #include "toolkit/RandomGenerator.h"
+
+namespace {
+
+// The picture index of a value before truncation: scale x v + (offset + 0.499), in double.
+double IndexOf(float v, double scale, double roundedOffset) {
+    return scale * double(v) + roundedOffset;
+}
+
+// One axis of InitFromImage: how many pixels to copy and where they start in each.
+struct CentredSpan {
+    int count, fieldStart, imageStart;
+};
+
+CentredSpan Centre(int fieldSize, int imageSize) {
+    const int d = fieldSize - imageSize;
+    if (d > 0) return {imageSize, d / 2, 0};
+    return {fieldSize, 0, -d / 2};
+}
+
+}  // namespace
 
 Image3DFloat::Image3DFloat(const char *name, unsigned short x, unsigned short y, unsigned short z,
                            unsigned short border)
@@ -185,4 +210,117 @@ int Image3DFloat::NumericOverflowDetected(double /*limit*/) const {
         p += PlaneBorderOffset;
     }
     return 0;
+}
+
+int Image3DFloat::ConvertTo(Image3D8 &image, float scale, float offset) const {
+    const int state = StoreState();
+    if (state != Done) return state;
+    if (image.Clone(*this) != Done) return Refused;
+    if (PixelCount == 0 || image.GetPtrFirstPixel() == nullptr) return Done;
+    const double s = scale;
+    const double o = double(offset) + 0.499;
+    const float *from = PtrFirstPixel;
+    unsigned char *planeTo = image.GetPtrFirstPixel();
+    for (int z = 0; z < SizeZ; ++z, planeTo += image.GetPlaneOffset()) {
+        unsigned char *lineTo = planeTo;
+        for (int y = 0; y < SizeY; ++y, lineTo += image.GetLineOffset()) {
+            for (int x = 0; x < SizeX; ++x) {
+                const double t = IndexOf(*from++, s, o);
+                // Limits are tested before the truncation, which would be undefined for NaN
+                // and huge values: t >= 256 truncates above 255, t <= -1 below 0.
+                unsigned char index = 0;
+                if (t >= 256.0) {
+                    index = 255;
+                } else if (t > -1.0) {
+                    index = static_cast<unsigned char>(int(t));
+                }
+                lineTo[x] = index;
+            }
+            from += LineBorderOffset;
+        }
+        from += PlaneBorderOffset;
+    }
+    return Done;
+}
+
+int Image3DFloat::ConvertTo(Image3D24 &image, const ColorMapRGBA8 &map, float scale,
+                            float offset) const {
+    const int state = StoreState();
+    if (state != Done) return state;
+    if (image.Clone(*this) != Done) return Refused;
+    if (PixelCount == 0 || image.GetPtrFirstPixel() == nullptr) return Done;
+    const int n = map.GetColorCount();
+    const unsigned char *entries = map.GetPtrFirstEntry();
+    static const unsigned char white[3] = {255, 255, 255};
+    static const unsigned char black[3] = {0, 0, 0};
+    const double s = scale;
+    const double o = double(offset) + 0.499;
+    const float *from = PtrFirstPixel;
+    unsigned char *planeTo = image.GetPtrFirstPixel();
+    for (int z = 0; z < SizeZ; ++z, planeTo += image.GetPlaneOffset()) {
+        unsigned char *lineTo = planeTo;
+        for (int y = 0; y < SizeY; ++y, lineTo += image.GetLineOffset()) {
+            for (int x = 0; x < SizeX; ++x) {
+                const double t = IndexOf(*from++, s, o);
+                const unsigned char *colour = black;  // below 0, and NaN
+                if (t >= double(n)) {
+                    colour = white;
+                } else if (t > -1.0) {
+                    const int i = int(t);
+                    colour = i > n - 1 ? white : entries + size_t(i) * 4;
+                }
+                std::memcpy(lineTo + size_t(x) * 3, colour, 3);
+            }
+            from += LineBorderOffset;
+        }
+        from += PlaneBorderOffset;
+    }
+    return Done;
+}
+
+int Image3DFloat::ConvertAutoScaleTo(Image3D8 &image) const {
+    double minimum = 0.0;
+    double maximum = 0.0;
+    if (FindMinMax(minimum, maximum) != Done) return ErrorState;
+    if (minimum == maximum) minimum -= 1.0;
+    const float scale = float(253.0 / (maximum - minimum));
+    const float offset = float(1.0 - minimum * double(scale));
+    return ConvertTo(image, scale, offset);
+}
+
+int Image3DFloat::ConvertAutoScaleTo(Image3D24 &image, const ColorMapRGBA8 &map) const {
+    const int n = map.GetColorCount();
+    if (n <= 3) return Refused;
+    double minimum = 0.0;
+    double maximum = 0.0;
+    if (FindMinMax(minimum, maximum) != Done) return ErrorState;
+    if (minimum == maximum) minimum -= 1.0;
+    const float scale = float(double(n - 3) / (maximum - minimum));
+    const float offset = float(1.0 - minimum * double(scale));
+    return ConvertTo(image, map, scale, offset);
+}
+
+int Image3DFloat::InitFromImage(const Image3D8 &image, float scale, float offset) {
+    if (AllocationError || image.HasAllocationError()) return ErrorState;
+    if (StoreState() != Done || image.GetDataSize() == 0 || image.GetPtrFirstPixel() == nullptr) {
+        return Empty;
+    }
+    if (scale == 0.0f) return Refused;
+    const double shift = double(offset) + 0.4999999999;
+    const double inverse = 1.0 / double(scale);
+    const CentredSpan sx = Centre(SizeX, image.GetSizeX());
+    const CentredSpan sy = Centre(SizeY, image.GetSizeY());
+    const CentredSpan sz = Centre(SizeZ, image.GetSizeZ());
+    for (int k = 0; k < sz.count; ++k) {
+        for (int j = 0; j < sy.count; ++j) {
+            float *to = PtrFirstPixel + (sz.fieldStart + k) * PlaneOffset +
+                        (sy.fieldStart + j) * LineOffset + sx.fieldStart;
+            const unsigned char *from = image.GetPtrFirstPixel() +
+                                        size_t(sz.imageStart + k) * size_t(image.GetPlaneOffset()) +
+                                        size_t(sy.imageStart + j) * size_t(image.GetLineOffset()) +
+                                        size_t(sx.imageStart);
+            for (int i = 0; i < sx.count; ++i) to[i] = float((double(from[i]) - shift) * inverse);
+        }
+    }
+    return Done;
 }

@@ -4,6 +4,10 @@
 
 #include "image3d/GenImage3D.h"
 
+class ColorMapRGBA8;
+class Image3D8;
+class Image3D24;
+
 class Image3DFloat : public GenImage3D {
 public:
     // Base GenImage3D(name, 4, 1, border), then SetNewSize(x, y, z).
@@ -38,6 +42,24 @@ public:
     // 1 when some interior pixel is NaN, else 0; 3 error state; 0 empty. limit is not used:
     // infinities compare equal to themselves and soon turn into NaN in the reaction steps.
     [[nodiscard]] int NumericOverflowDetected(double limit) const;
+
+    // Field to picture. Index i = trunc(scale x v + (offset + 0.499)) per interior pixel, in
+    // double. The picture is resized to the field (keeping its border) and its palette is not
+    // touched. 8 bits: pixel = i limited to 0 .. 255. 24 bits: map entry i (blue, green, red),
+    // white above the map's last entry, black below 0. NaN counts as below 0.
+    // 1; 3 field in the error state; 4 field empty; 0 the picture could not be resized.
+    [[nodiscard]] int ConvertTo(Image3D8 &image, float scale, float offset) const;
+    [[nodiscard]] int ConvertTo(Image3D24 &image, const ColorMapRGBA8 &map, float scale,
+                                float offset) const;
+    // As ConvertTo with the field's minimum at index 1 and its maximum at 254 (24 bits: at
+    // entry N - 2 of an N-entry map); a uniform field maps to the maximum. 3 when FindMinMax
+    // fails; 24 bits: 0 when N is 3 or less; else the result of ConvertTo.
+    [[nodiscard]] int ConvertAutoScaleTo(Image3D8 &image) const;
+    [[nodiscard]] int ConvertAutoScaleTo(Image3D24 &image, const ColorMapRGBA8 &map) const;
+    // Picture to field, centred axis by axis: pixel = (p - (offset + 0.4999999999)) / scale.
+    // Field pixels outside the picture keep their values. 1; 3 either store in the error
+    // state; 4 either store empty; 0 scale 0.
+    [[nodiscard]] int InitFromImage(const Image3D8 &image, float scale, float offset);
 
 private:
     // 3 error state, 4 empty, else 1.
