@@ -63,6 +63,7 @@ bool QtPlatform::CreateMainWindow(WindowProcedure proc, const char *title, int w
     SetTitle(title);
     MainWindow->resize(width, height);
     Client->installEventFilter(MainWindow);
+    TextEditor->viewport()->installEventFilter(MainWindow);
     Deliver(WindowMessage::Create);
     return true;
 }

@@ -41,6 +41,13 @@ void VornaMainWindow::mousePressEvent(QMouseEvent *event) {
 }
 
 bool VornaMainWindow::eventFilter(QObject *watched, QEvent *event) {
+    // A left click over the editor also reaches the procedure (it ends the colour-map view
+    // even where the platform cannot capture the mouse); the editor still gets the click.
+    if (Owner.Editor() != nullptr && watched == Owner.Editor()->viewport() &&
+        event->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        Owner.Deliver(WindowMessage::LButtonDown);
+    }
     // The client area (central widget) changed size: the editor is placed by the procedure.
     if (watched == centralWidget() && event->type() == QEvent::Resize && !isMinimized()) {
         QSize s = static_cast<QResizeEvent *>(event)->size();

@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -64,6 +66,14 @@ std::filesystem::path Artifacts() {
     return dir;
 }
 
+// The Qt platform with its program folder moved to the test's own folder, so that every test
+// has its own settings file.
+class TestPlatform : public QtPlatform {
+public:
+    std::string ProgramDirectory() override { return Folder; }
+    std::string Folder;
+};
+
 class QtWindow : public testing::Test {
 protected:
     void SetUp() override {
@@ -72,6 +82,8 @@ protected:
               testing::UnitTest::GetInstance()->current_test_info()->name();
         std::filesystem::remove_all(Dir);
         std::filesystem::create_directories(Dir);
+        Platform.Folder = Dir.string();
+        std::ofstream(Dir / "vorna.ini") << "[Locale]\nlanguage=english\n";
     }
     void TearDown() override { ResetFrontEndGlobals(); }
 
@@ -107,7 +119,7 @@ protected:
         return Platform.Window()->centralWidget()->mapTo(Platform.Window(), QPoint(x, y));
     }
 
-    QtPlatform Platform;
+    TestPlatform Platform;
     std::filesystem::path Dir;
     std::vector<std::string> BoxTexts;
     std::function<void()> OnBox;
@@ -122,6 +134,7 @@ TEST_F(QtWindow, StartsWithTheScriptAndBothMenusShareTheirPositions) {
     RunProgram(script, [&] {
         EXPECT_EQ(Platform.Window()->windowTitle(), QStringLiteral("Vorna spots.vna"));
         EXPECT_EQ(Platform.GetEditorText(), Script(40, 30, 10));
+        EXPECT_EQ(GST.GetCurrentLanguage(), 0);
         auto counts = [&] {
             std::vector<int> c;
             for (QAction *a : Platform.Window()->menuBar()->actions()) {
@@ -149,10 +162,8 @@ TEST_F(QtWindow, StartsWithTheScriptAndBothMenusShareTheirPositions) {
     EXPECT_EQ(englishCounts, frenchCounts);
     EXPECT_EQ(englishCounts, (std::vector<int>{4, 5, 23, -1, 3, -1, 2, -1, -1}));
     // The language was written beside the program at exit.
-    QSettings settings(QDir(QCoreApplication::applicationDirPath()).filePath("vorna.ini"),
-                       QSettings::IniFormat);
+    QSettings settings(QString::fromStdString((Dir / "vorna.ini").string()), QSettings::IniFormat);
     EXPECT_EQ(settings.value("Locale/language").toString(), QStringLiteral("french"));
-    settings.setValue("Locale/language", "english");
 }
 
 TEST_F(QtWindow, EditorGivesBackTheBytesItWasGiven) {
@@ -290,16 +301,28 @@ TEST_F(QtWindow, ColorMapTestDrawsIntoTheEditorUntilAKeyIsReleased) {
     std::ofstream(script) << Script(40, 30, 10);
     QImage shown;
     QImage after;
+    bool endedByClick = false;
     RunProgram(script, [&] {
         Platform.Deliver(WindowMessage::Command, MenuCommand::TestColorMap);
         EXPECT_EQ(CheckColorMapFlag, 1);
         QCoreApplication::processEvents();
         shown = Grab("colormap-test.png");
-        Platform.Deliver(WindowMessage::KeyUp);
+        // A key released over the window ends the view.
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_A, Qt::NoModifier);
+        QApplication::sendEvent(Platform.Window(), &release);
+        EXPECT_EQ(CheckColorMapFlag, 0);
         QCoreApplication::processEvents();
         after = Grab("colormap-ended.png");
         EXPECT_EQ(Platform.Window()->windowTitle(), QStringLiteral("Vorna map.vna"));
+        // So does a left click on the editor.
+        Platform.Deliver(WindowMessage::Command, MenuCommand::TestColorMap);
+        QPointF at(20, 20);
+        QMouseEvent press(QEvent::MouseButtonPress, at, Platform.Editor()->viewport()->mapToGlobal(at),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(Platform.Editor()->viewport(), &press);
+        endedByClick = CheckColorMapFlag == 0;
     });
+    EXPECT_TRUE(endedByClick);
     ASSERT_FALSE(shown.isNull());
     QWidget *viewport = Platform.Editor()->viewport();
     QPoint inner = viewport->mapTo(Platform.Window(), QPoint(viewport->width() / 2,
