@@ -104,7 +104,8 @@ public:
     // Whole text; SetEditorText false when the editor refused it.
     virtual bool SetEditorText(const char *text) = 0;
     virtual std::string GetEditorText() = 0;
-    // Selection in the editor's own character positions (one per line break).
+    // Selection in the editor's own character positions: one per character as shown (UTF-16
+    // units of UTF-8 text, one per byte otherwise), one per line break (a CR LF pair is one).
     virtual void GetEditorSelection(int &start, int &end) = 0;
     virtual void SetEditorSelection(int start, int end) = 0;
     virtual void ScrollCaretIntoView() = 0;

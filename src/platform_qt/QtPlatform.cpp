@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QIcon>
+#include <QPixmap>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -20,6 +22,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QThread>
+#include <cmath>
 
 namespace {
 
@@ -35,6 +38,18 @@ QString RawEditorText(const QPlainTextEdit *editor) {
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     text.replace(QChar::LineSeparator, QLatin1Char('\n'));
     return text;
+}
+
+// A 32 x 32 icon: concentric rings, as a reaction-diffusion spot grows them.
+QIcon ProgramIcon() {
+    QImage image(32, 32, QImage::Format_RGB32);
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 32; ++x) {
+            int r = static_cast<int>(std::hypot(x - 15.5, y - 15.5));
+            image.setPixel(x, y, (r / 3) % 2 == 0 ? qRgb(0, 90, 160) : qRgb(240, 200, 40));
+        }
+    }
+    return QIcon(QPixmap::fromImage(image));
 }
 
 QString SettingsKey(const char *section, const char *key) {
@@ -59,6 +74,7 @@ bool QtPlatform::CreateMainWindow(WindowProcedure proc, const char *title, int w
     TextEditor->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     TextEditor->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Overlay = new PreviewOverlay(Client);
+    MainWindow->setWindowIcon(ProgramIcon());
     SetMenu(menu);
     SetTitle(title);
     MainWindow->resize(width, height);

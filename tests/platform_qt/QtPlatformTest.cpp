@@ -37,6 +37,10 @@ class QtEnvironment : public testing::Environment {
 public:
     void SetUp() override {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+        // Settings that fall back to the user's configuration folder stay in the test's folder.
+        std::filesystem::path config = std::filesystem::path(testing::TempDir()) / "vorna_qt_config";
+        std::filesystem::remove_all(config);
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.string()));
         static int argc = 1;
         static char name[] = "platform_qt_tests";
         static char *argv[] = {name, nullptr};
@@ -343,6 +347,16 @@ TEST_F(QtWindow, GarbageSettingsFileIsReplacedWhenWritten) {
     EXPECT_EQ(Platform.ReadSetting(ini.c_str(), "Locale", "language", "french"), "english");
     EXPECT_EQ(Platform.ReadSetting((Dir / "none.ini").c_str(), "Locale", "language", "french"),
               "french");
+}
+
+TEST_F(QtWindow, SettingsGoToTheUserFolderWhenTheProgramFolderCannotBeWritten) {
+    std::string unwritable = (Dir / "no-such-folder" / "vorna.ini").string();
+    EXPECT_TRUE(Platform.WriteSetting(unwritable.c_str(), "Locale", "language", "english"));
+    EXPECT_FALSE(std::filesystem::exists(unwritable));
+    QSettings fallback(QtPlatform::FallbackSettingsPath(), QSettings::IniFormat);
+    EXPECT_EQ(fallback.value("Locale/language").toString(), QStringLiteral("english"));
+    EXPECT_NE(QtPlatform::FallbackSettingsPath().indexOf(QStringLiteral("vorna_qt_config")), -1);
+    EXPECT_EQ(Platform.ReadSetting(unwritable.c_str(), "Locale", "language", "french"), "english");
 }
 
 }  // namespace
