@@ -57,6 +57,14 @@ TEST_F(RunSequenceTest, GoodScriptRunsToTheEndWritesImagesAndRestores) {
     std::string editorDuring;
     uint32_t background = 0;
     H->OnPump = [&](int n) {
+        if (n == 2) {
+            // Resizing during a run moves the editor, keeps its scroll bars hidden and asks
+            // for a fresh preview.
+            H->Send(WindowMessage::Size, 0, 300u | 200u << 16);
+            EXPECT_EQ(H->EditorWidth, 300);
+            EXPECT_FALSE(H->EditorScrollBars);
+            EXPECT_EQ(LastDisplayPreview, 0);
+        }
         if (n == 1) {
             during = RunMenuStates();
             editorDuring = H->EditorText;
@@ -264,12 +272,29 @@ TEST_F(RunSequenceTest, MinimizedWindowRunsWholeSlicesWithoutPreview) {
 
 TEST_F(RunSequenceTest, CaptureDuringARunSavesTheCurrentImage) {
     StartWith(GoodScript());
+    size_t blitsBeforePaint = 0;
+    size_t blitsAfterPaint = 0;
     H->OnPump = [&](int n) {
         if (n == 5) {
             ASSERT_TRUE(H->Choose(MenuCommand::CaptureBMP));
         }
+        if (n == 6) {
+            // Outside a box a paint request only asks the slice loop to redraw.
+            H->Send(WindowMessage::Paint);
+            EXPECT_EQ(LastDisplayPreview, 0);
+        }
+    };
+    H->OnBox = [&](const HeadlessPlatform::Box &box) {
+        if (box.Caption == "Vorna Capture BMP") {
+            // While the box is open the preview is static and a paint request redraws it.
+            EXPECT_EQ(MessageFlag, 1);
+            blitsBeforePaint = H->Blits.size();
+            H->Send(WindowMessage::Paint);
+            blitsAfterPaint = H->Blits.size();
+        }
     };
     ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    EXPECT_EQ(blitsAfterPaint, blitsBeforePaint + 1);
     ASSERT_EQ(H->Boxes.size(), 2u);
     EXPECT_EQ(H->Boxes[0].Caption, "Vorna Capture BMP");
     EXPECT_NE(H->Boxes[0].Text.find("spots_A000005.bmp"), std::string::npos);
