@@ -1,0 +1,187 @@
+// ReaDifSimulation: the whole state of one reaction-diffusion texture computation; owns the
+// component fields, their coefficients, the model's named parameters, the colour maps and pictures.
+#pragma once
+
+#include <cstdint>
+
+#include "image3d/ColorMapRGBA8.h"
+#include "image3d/GenImage3D.h"
+#include "image3d/Image3D24.h"
+#include "image3d/Image3D8.h"
+#include "image3d/Image3DFloat.h"
+#include "rdsimul/kernels/KernelSet.h"
+#include "toolkit/ProcString.h"
+#include "toolkit/Timer.h"
+
+class ReaDifSimulation {
+public:
+    // Result codes.
+    static constexpr int Refused = 0;
+    static constexpr int Done = 1;
+    static constexpr int ConstructionFailed = 3;  // ResetDefaultParameters on a broken object
+    static constexpr int RunComplete = 3;         // RunSimulation: nothing left to run
+    static constexpr int NothingToDo = 4;         // VaryReactionParameters without variations
+
+    // ErrorStatus values.
+    static constexpr int StatusUsable = 0;
+    static constexpr int StatusAllocationFailed = 1;  // permanent
+    static constexpr int StatusOverflow = 2;          // the run loop found a NaN
+
+    static constexpr int MaxSlots = 26;                // one capital letter per slot
+    static constexpr int ParameterPairs = 962;         // 26 one-letter + 26 x 36 two-letter keys
+    static constexpr int32_t MaxEndTime = 10000000;    // iterations
+    static constexpr uint32_t MaxRunPixels = 361972;   // SizeX x SizeY of component A
+    static constexpr int32_t OverflowTestPeriod = 15;  // iterations between NaN tests
+    static constexpr double SpeedMeasurePeriod = 6.0;  // seconds between speed measurements
+    static constexpr int ColorCount8 = 256;            // entries of each ColorMaps8 map
+    static constexpr int ColorCount24 = 25303;         // entries of each ColorMaps24 map
+    static constexpr int FileNameSize = 300;           // FileBaseName capacity, ImageFileName size
+    static constexpr double NotSetConcentration = -10000.0;
+
+    using ReactionStepFunction = int (ReaDifSimulation::*)();
+
+    // slots: number of component slots; below 1 counts as 1. More than MaxSlots (they could not
+    // be named by letters) leaves the object in ErrorStatus 1 with nothing built.
+    explicit ReaDifSimulation(int slots);
+    ~ReaDifSimulation();
+    ReaDifSimulation(const ReaDifSimulation &) = delete;
+    ReaDifSimulation &operator=(const ReaDifSimulation &) = delete;
+
+    // ---- Components, model and parameters ----------------------------------------------------
+    // letter - 'A' for a capital letter naming a component in use, else -1.
+    int GetComponentIndex(char letter) const;
+    // 0 (nothing changed) for a count below 0 or above MaxComponentCount or a broken object;
+    // newly used slots are resized to component A's size. 1.
+    int SetComponentCount(int count);
+    // Case-insensitive model name: 1 with ComponentCount and ReactionStep set; 0 for an unknown
+    // name or a model needing more components than there are slots (then no model is chosen).
+    int SetReactionModel(const char *name);
+    // 0 .. MaxEndTime iterations: 1; else (negative values included) 0.
+    int SetEndTime(int32_t iterations);
+    // Resizes every field in use, A first: 1; 0 and ErrorStatus 1 at the first failure.
+    int SetDomainSize(uint16_t x, uint16_t y, uint16_t z);
+    // Per-component setters: 0 when the letter names no component in use, else 1.
+    int SetInitConcentration(char letter, double mean, double noise);
+    int SetDiffusionCoeff(char letter, double coefficient, double variation);
+    int SetReactionStrength(char letter, double strength);
+    // Named parameter (first character a letter, second a letter or digit, either case folded
+    // to small): 1; 0 for a null or invalid name.
+    int SetReactionParameter(const char *name, double value, double variation);
+    // Value under the name's key without case folding; 0.0 for an invalid name.
+    double GetReactionParameter(const char *name) const;
+    // Per-component getters: 0.0 for a letter not in use.
+    double GetDiffusionCoeff(char letter) const;
+    double GetReactionStrength(char letter) const;
+    double GetInitConcentration(char letter) const;
+    // Defaults of every setting (fields, colour maps, pictures and counters kept): 1; 3 when
+    // ErrorStatus is 1.
+    int ResetDefaultParameters();
+
+    // ---- One iteration (1 done, 0 refused: ErrorStatus not 0 or too few components) ----------
+    int ReactionStep_Void();
+    int ReactionStep_Schlogl();
+    int ReactionStep_GinzburgLandau();
+    int ReactionStep_GinzburgLandauDer1();
+    int ReactionStep_GinzburgLandauDer2();
+    int ReactionStep_Maginu();
+    int ReactionStep_MaginuDer1();
+    int ReactionStep_Brusselator();
+    int ReactionStep_BrusselatorDer1();
+    // DiffusionSubSteps passes of border copy and nine-point filter over every field in use.
+    int DiffusionStep();
+    // The kernels the steps call; the reference set unless changed. Takes effect at once.
+    void SetKernelSet(const KernelSet &set) { Kernels = &set; }
+    const KernelSet &GetKernelSet() const { return *Kernels; }
+
+    // ---- Run loop and output images ---------------------------------------------------------
+    // Clears the counters and fills every field in use with its initial noise, A first: the
+    // result of the last field's InitRandomNoise; 0 when no component is in use.
+    int Initialize();
+    // Adds every named parameter's variation to its value: 1; 4 when VaryParameters is 0.
+    int VaryReactionParameters();
+    // Runs count more iterations (0: all that remain), never beyond EndTime: 1 ran (ErrorStatus
+    // 2 when stopped by a NaN); 3 the run was already complete; 0 refused (broken object, no
+    // model, domain over MaxRunPixels, negative count) or a step failed.
+    int RunSimulation(int32_t count);
+    // Saves the field of letter (0: ImageComponent) at CurrentTime as
+    // "<FileBaseName>_<letter><iteration, 6 digits or more>.bmp" (".tga" for format 'T'):
+    // 0 letter not in use or name too long; else the file saver's result.
+    int SaveImage2D(char letter);
+    // Disk space of all images of a whole run, in MB (2^20 bytes), rounded.
+    int32_t EvalSaveImageDiskSpace() const;
+
+    // ---- Implemented with the script parser and the preview (separate .cpp files) -----------
+    // Parses and rewrites a parameter script: 1 accepted; 0 errors or missing items (file
+    // annotated, errorPosition set); 3 the file could not be used. randomize non-zero: ignore
+    // the script's seed.
+    int SetParametersFromFile(const char *path, int32_t &errorPosition, int32_t randomize);
+    // annotation = the annotation prefix + text + line feed: 1.
+    int BuildErrorMessage(ProcString &text, ProcString &annotation);
+    int BuildErrorMessage(const char *text, ProcString &annotation);
+    // Builds the colour map described by line into ColorMaps8[0] and ColorMaps24[0]: 1; on a
+    // faulty colour-map text 0 with the message in error.
+    int SetColorMapFromString(ProcString &line, ProcString &error);
+    // The preview picture of ImageComponent (A when not in use): PreviewImage24 when trueColor
+    // is non-zero, else PreviewImage8; showColorMap 1 draws the colour-map strip.
+    GenImage3D *GetPreviewImage(int32_t showColorMap, int32_t trueColor);
+    // A picture of the colour map alone, width x height with a 15-pixel margin.
+    GenImage3D *GetPreviewColorMap(uint16_t width, uint16_t height, int32_t trueColor);
+
+    // ---- State, in declared order; public so that the parser, the preview and the front end
+    // read and set it directly (the setters above carry the checks) ---------------------------
+    int ComponentCount = 0;                     // components in use; 0 means no model
+    int MaxComponentCount = 1;                  // component slots, fixed at construction
+    Image3DFloat **Components = nullptr;        // one field per slot, named "component <letter>"
+    double *DiffusionCoeff = nullptr;           // per slot; 0 means not set
+    double *DiffusionCoeffVariation = nullptr;  // added after every iteration
+    double *ReactionStrength = nullptr;         // per slot; 0 means not set
+    double *InitConcentration = nullptr;        // per slot; -10000.0 means not set
+    double *InitNoise = nullptr;                // half-width of the initial uniform noise
+    int DiffusionSubSteps = 1;                  // diffusion passes per DiffusionStep
+    int ReactionSubSteps = 1;                   // reaction steps per iteration
+    double ReactionParameters[ParameterPairs][2] = {};  // (value, variation) per key
+    int VaryParameters = 0;  // 1 when some named parameter has a non-zero variation
+    ReactionStepFunction ReactionStep = &ReaDifSimulation::ReactionStep_Void;
+    int32_t CurrentTime = 0;           // iterations done in this run
+    int32_t EndTime = 0;               // iterations of the whole run
+    int32_t PreviewTime = 0;           // CurrentTime of the last preview
+    double CurrentSpeed = 0.0;         // M points (2^20) per second, last measurement
+    double AverageSpeed = 0.0;         // M points per second over the finished run
+    double IterationsPerSecond = 0.0;  // last measurement
+    ProcString FileBaseName;           // script path without extension: image name prefix
+    int ErrorStatus = StatusUsable;
+    char ImageComponent = '?';  // component saved as images; '?' no image line
+    char ImageFormat = 'B';     // 'B' BMP, 'T' TGA
+    int32_t ImageStart = 0;     // first iteration with an image
+    int32_t ImagePeriod = 0;    // iterations between images
+    int TrueColor = 0;          // 1: 24-bit images; 0: 8-bit with palette
+    int Mosaic = 0;             // 1: the field is tiled over the tile picture
+    double ImageScale = 0.0;    // concentration to colour index; 0 scales automatically
+    double ImageOffset = 0.0;
+    char ImageFileName[FileNameSize] = {};  // the image file written last
+    ColorMapRGBA8 **ColorMaps8 = nullptr;   // two maps of 256 entries; the first is the script's
+    ColorMapRGBA8 **ColorMaps24 = nullptr;  // two maps of 25303 entries; the first is the script's
+    Image3D8 PreviewImage8;
+    Image3D24 PreviewImage24;
+    Image3D8 TmpImage2D8;
+    Image3D8 TmpTileImage2D8;
+    Image3D24 TmpImage2D24;
+    Image3D24 TmpTileImage2D24;
+    Timer RunTimer;
+
+private:
+    // True when the per-slot arrays and the colour-map arrays exist (construction got that far).
+    bool Built() const;
+    // Pixel layout and first pixel of a slot's field; false when the field has no pixels.
+    bool FieldOf(int index, FieldLayout &layout, float *&firstPixel) const;
+    // The common frame of the reaction steps: refusals, constants, the kernel over the fields.
+    int RunReactionKernel(int components, ReactionKernel kernel);
+    // Pair index of a parameter name; -1 when invalid. fold: capital letters count as small.
+    static int ParameterKey(const char *name, bool fold);
+
+    const KernelSet *Kernels;
+    int32_t LastCurSpeedMeasure = 0;  // CurrentTime at the last speed measurement
+};
+
+// The one simulation of the program, with 4 component slots.
+extern ReaDifSimulation MainRDSim;

@@ -1,0 +1,87 @@
+// The output images of ReaDifSimulation: one field converted through the script's colour map,
+// optionally tiled, written as BMP or TGA; and the disk space a run's images will take.
+#include <cmath>
+#include <cstdio>
+
+#include "rdsimul/ReaDifSimulation.h"
+
+namespace {
+
+constexpr double BytesPerMB = 1048576.0;
+
+}  // namespace
+
+int ReaDifSimulation::SaveImage2D(char letter) {
+    if (letter == 0) letter = ImageComponent;
+    const int index = GetComponentIndex(letter);
+    if (index < 0 || Components[index] == nullptr || ColorMaps8[0] == nullptr ||
+        ColorMaps24[0] == nullptr) {
+        return Refused;
+    }
+    const char *base = FileBaseName.GetString() != nullptr ? FileBaseName.GetString() : "";
+    const int length =
+        std::snprintf(ImageFileName, sizeof ImageFileName, "%s_%c%06d%s", base, letter,
+                      int(CurrentTime), ImageFormat == 'T' ? ".tga" : ".bmp");
+    if (length < 0 || size_t(length) >= sizeof ImageFileName) {
+        // A cut name would write some other file; write none.
+        ImageFileName[0] = '\0';
+        return Refused;
+    }
+    Image3DFloat &field = *Components[index];
+
+    if (TrueColor != 0) {
+        ColorMapRGBA8 &map = *ColorMaps24[0];
+        // The script's scale is written for the 256-entry palette: palette index i is entry
+        // 1 + 100 (i - 1) of the 25303-entry map.
+        if (ImageScale == 0.0) {
+            (void)field.ConvertAutoScaleTo(TmpImage2D24, map);
+        } else {
+            (void)field.ConvertTo(TmpImage2D24, map, float(100.0 * ImageScale),
+                                  float(1.0 + 100.0 * (ImageOffset - 1.0)));
+        }
+        Image3D24 *picture = &TmpImage2D24;
+        if (Mosaic != 0) {
+            (void)TmpTileImage2D24.Tile(TmpImage2D24);
+            picture = &TmpTileImage2D24;
+        }
+        return ImageFormat == 'T' ? picture->SaveFileTGA(ImageFileName, 0)
+                                  : picture->SaveFileBMP(ImageFileName, 0);
+    }
+
+    if (ImageScale == 0.0) {
+        (void)field.ConvertAutoScaleTo(TmpImage2D8);
+    } else {
+        (void)field.ConvertTo(TmpImage2D8, float(ImageScale), float(ImageOffset));
+    }
+    Image3D8 *picture = &TmpImage2D8;
+    if (Mosaic != 0) {
+        (void)TmpTileImage2D8.Tile(TmpImage2D8);
+        picture = &TmpTileImage2D8;
+    }
+    // The file carries the script's colour map as its palette.
+    (void)picture->ShareColorMap(*ColorMaps8[0]);
+    return ImageFormat == 'T' ? picture->SaveFileTGA(ImageFileName, 0)
+                              : picture->SaveFileBMP(ImageFileName, 0);
+}
+
+int32_t ReaDifSimulation::EvalSaveImageDiskSpace() const {
+    if (!Built() || Components[0] == nullptr || ImagePeriod <= 0 || EndTime <= 0) return 0;
+    double bytes;
+    if (Mosaic != 0) {
+        const GenImage3D &tile = TrueColor != 0 ? static_cast<const GenImage3D &>(TmpTileImage2D24)
+                                                : static_cast<const GenImage3D &>(TmpTileImage2D8);
+        bytes = double(tile.GetSizeX()) * tile.GetSizeY();
+    } else {
+        bytes = double(Components[0]->GetSizeX()) * Components[0]->GetSizeY();
+    }
+    if (TrueColor != 0) bytes *= 3.0;
+
+    // Iterations n in 1 .. EndTime with n >= ImageStart and (n - ImageStart) a multiple of the
+    // period: the first is the smallest such n that is at least 1.
+    const int64_t period = ImagePeriod;
+    int64_t first = ImageStart;
+    if (first < 1) first += ((1 - first) + period - 1) / period * period;
+    int64_t images = first > EndTime ? 0 : (EndTime - first) / period + 1;
+    if (EndTime % period != 0) ++images;  // the final image
+    return int32_t(std::trunc(double(images) * bytes / BytesPerMB + 0.5));
+}

@@ -1,0 +1,106 @@
+// The run loop of ReaDifSimulation: start of a run, iterations in slices with parameter drift,
+// overflow watch and speed figures.
+#include <algorithm>
+#include <cmath>
+
+#include "rdsimul/ReaDifSimulation.h"
+
+namespace {
+
+// 2^20 points per M, and the hundredths the speeds are rounded to.
+constexpr double PointsPerMTimesHundredth = 10485.76;
+
+}  // namespace
+
+int ReaDifSimulation::Initialize() {
+    CurrentTime = 0;
+    PreviewTime = 0;
+    CurrentSpeed = 0.0;
+    AverageSpeed = 0.0;
+    int result = Refused;
+    // All of A first, then B, ...: the seed fixes the whole initial state.
+    for (int i = 0; i < ComponentCount && Built(); ++i) {
+        if (Components[i] == nullptr) continue;
+        result = Components[i]->InitRandomNoise(float(InitConcentration[i]), float(InitNoise[i]));
+    }
+    return result;
+}
+
+int ReaDifSimulation::VaryReactionParameters() {
+    if (VaryParameters == 0) return NothingToDo;
+    for (auto &pair : ReactionParameters) pair[0] = pair[0] + pair[1];
+    return Done;
+}
+
+int ReaDifSimulation::RunSimulation(int32_t count) {
+    if (ErrorStatus == StatusAllocationFailed || ComponentCount == 0 || !Built() ||
+        Components[0] == nullptr || count < 0 || ReactionStep == nullptr) {
+        return Refused;
+    }
+    Image3DFloat &first = *Components[0];
+    if (uint32_t(first.GetSizeX()) * first.GetSizeY() > MaxRunPixels) return Refused;
+    if (CurrentTime >= EndTime) return RunComplete;
+
+    if (CurrentTime == 0) {
+        LastCurSpeedMeasure = 0;
+        RunTimer.Reset();
+        RunTimer.Start();
+    }
+    const int64_t target =
+        count == 0 ? EndTime : std::min<int64_t>(int64_t(CurrentTime) + count, EndTime);
+    ErrorStatus = StatusUsable;
+
+    while (CurrentTime < target) {
+        for (int step = 0; step < ReactionSubSteps; ++step) {
+            if ((this->*ReactionStep)() != Done) return Refused;
+        }
+        if (DiffusionStep() != Done) return Refused;
+        // A NaN found here stops the slice before this iteration is counted.
+        if (CurrentTime % OverflowTestPeriod == 0 && first.NumericOverflowDetected(1000.0) != 0) {
+            ErrorStatus = StatusOverflow;
+            break;
+        }
+        VaryReactionParameters();
+        for (int i = 0; i < ComponentCount; ++i) {
+            double &d = DiffusionCoeff[i];
+            d = d + DiffusionCoeffVariation[i];
+            if (d < 0.0) {
+                d = 0.0;
+            } else if (d > 1.0) {
+                d = 1.0;
+            }
+        }
+        ++CurrentTime;
+        // An image period of 0 or less (no image line) asks for no images.
+        if (ImagePeriod > 0 && CurrentTime >= ImageStart &&
+            (int64_t(CurrentTime) - ImageStart) % ImagePeriod == 0) {
+            SaveImage2D(ImageComponent);
+        }
+    }
+    // The last iteration gets its image when the period did not already give it one.
+    if (CurrentTime == EndTime && ImagePeriod > 0 && CurrentTime % ImagePeriod != 0) {
+        SaveImage2D(ImageComponent);
+    }
+
+    const double seconds = RunTimer.ReadIntermediateTime();
+    if (seconds >= SpeedMeasurePeriod) {
+        RunTimer.IntermediateStop();
+        const double rate = double(CurrentTime - LastCurSpeedMeasure) / seconds;
+        CurrentSpeed =
+            std::trunc(double(first.GetPixelCount()) * rate / PointsPerMTimesHundredth + 0.5) /
+            100.0;
+        IterationsPerSecond = std::trunc(rate * 10.0 + 0.5) / 10.0;
+        LastCurSpeedMeasure = CurrentTime;
+    }
+    if (CurrentTime != EndTime) return Done;
+
+    RunTimer.Stop();
+    const double used = RunTimer.GetUsedTime();
+    if (used > SpeedMeasurePeriod) {
+        AverageSpeed = std::trunc(double(first.GetPixelCount()) * double(EndTime) /
+                                      (used * PointsPerMTimesHundredth) +
+                                  0.5) /
+                       100.0;
+    }
+    return Done;
+}

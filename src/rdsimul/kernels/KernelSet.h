@@ -1,0 +1,47 @@
+// KernelSet: the hot loops of one simulation iteration (a reaction pass per model and the
+// diffusion pass) as a table of plain functions on raw float pointers, chosen once per simulation.
+#pragma once
+
+#include <cstdint>
+
+// Where the interior pixels of a float field lie. Sizes in pixels, strides in floats. Every
+// field of a simulation has the same layout, so one layout serves all the fields of a pass.
+// The diffusion pass needs a border of exactly one pixel around each plane.
+struct FieldLayout {
+    int32_t SizeX = 0;
+    int32_t SizeY = 0;
+    int32_t SizeZ = 1;
+    int32_t LineOffset = 0;   // floats from one line to the next (SizeX + 2 with a border of 1)
+    int32_t PlaneOffset = 0;  // floats from one plane to the next
+};
+
+// The constants one reaction pass reads, taken once at the start of the call.
+struct ReactionConstants {
+    double Strength[4] = {0.0, 0.0, 0.0, 0.0};  // ReactionStrength of components A, B, C, D
+    double Alpha = 0.0, Beta = 0.0, Gamma = 0.0, Delta = 0.0;
+    double K = 0.0, C = 0.0, D = 0.0, E = 0.0, P = 0.0;
+    double A1 = 0.0, A2 = 0.0, B1 = 0.0, B2 = 0.0, C1 = 0.0, C2 = 0.0, D1 = 0.0, D2 = 0.0;
+};
+
+// One reaction pass over the interiors of fields[0 .. components - 1] (first pixels), all with
+// the given layout. Every pixel is updated from its own old values only.
+using ReactionKernel = void (*)(float *const *fields, const FieldLayout &layout,
+                                const ReactionConstants &constants);
+
+// One diffusion pass over one field: periodic border copy, then the in-place nine-point filter
+// with the coefficient d (0: border copy only; 1: mean of the 8 neighbours; else
+// (1 - d) x centre + d / 8 x the 8 neighbours). firstPixel is pixel (0, 0, 0).
+using DiffusionKernel = void (*)(float *firstPixel, const FieldLayout &layout, double coefficient);
+
+struct KernelSet {
+    const char *Name;
+    ReactionKernel Schlogl;
+    ReactionKernel GinzburgLandau;
+    ReactionKernel GinzburgLandauDer1;
+    ReactionKernel GinzburgLandauDer2;
+    ReactionKernel Maginu;
+    ReactionKernel MaginuDer1;
+    ReactionKernel Brusselator;
+    ReactionKernel BrusselatorDer1;
+    DiffusionKernel Diffusion;
+};

@@ -1,0 +1,379 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "SimulationTestSupport.h"
+#include "toolkit/Timer.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A fresh directory per test, removed afterwards.
+class TempDirectory {
+public:
+    TempDirectory() {
+        const testing::TestInfo *info = testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = std::string("vorna_run_") + info->test_suite_name() + "_" + info->name();
+        for (char &c : name) {
+            if (c == '/') c = '_';  // parameterised names carry slashes
+        }
+        Path = fs::path(testing::TempDir()) / name;
+        fs::remove_all(Path);
+        fs::create_directories(Path);
+    }
+    ~TempDirectory() { fs::remove_all(Path); }
+    std::set<std::string> Files() const {
+        std::set<std::string> names;
+        for (const auto &entry : fs::directory_iterator(Path)) {
+            names.insert(entry.path().filename().string());
+        }
+        return names;
+    }
+    fs::path Path;
+};
+
+// A diffusion-only run on a small domain with images of component A under dir/tex.
+void PrepareImages(ReaDifSimulation &sim, const TempDirectory &dir, int32_t start, int32_t period,
+                   int32_t end) {
+    PrepareRun(sim, FindModel("diffusion"), 6, 5, end, 11);
+    sim.FileBaseName.Init((dir.Path / "tex").string().c_str(), 300);
+    sim.ImageComponent = 'A';
+    sim.ImageStart = start;
+    sim.ImagePeriod = period;
+}
+
+uint32_t FakeSeconds = 1000;
+uint32_t FakeClock() { return FakeSeconds; }
+
+long FileSize(const fs::path &p) { return long(fs::file_size(p)); }
+
+}  // namespace
+
+TEST(ReaDifSimulationRun, WholeRunInOneCallThenComplete) {
+    ReaDifSimulation sim(4);
+    PrepareRun(sim, FindModel("schlogl"), 5, 4, 100, 3);
+    EXPECT_EQ(sim.RunSimulation(0), 1);
+    EXPECT_EQ(sim.CurrentTime, 100);
+    const uint64_t done = FieldChecksum(sim);
+    EXPECT_EQ(sim.RunSimulation(0), ReaDifSimulation::RunComplete);
+    EXPECT_EQ(sim.RunSimulation(5), ReaDifSimulation::RunComplete);
+    EXPECT_EQ(sim.CurrentTime, 100);
+    EXPECT_EQ(FieldChecksum(sim), done);
+}
+
+TEST(ReaDifSimulationRun, SlicesStopAtTheirEndAndNeverPassEndTime) {
+    ReaDifSimulation sliced(4), whole(4);
+    PrepareRun(sliced, FindModel("gld1"), 5, 4, 100, 8);
+    PrepareRun(whole, FindModel("gld1"), 5, 4, 100, 8);
+    for (int32_t expected : {30, 60, 90, 100}) {
+        ASSERT_EQ(sliced.RunSimulation(30), 1);
+        EXPECT_EQ(sliced.CurrentTime, expected);
+    }
+    EXPECT_EQ(sliced.RunSimulation(30), 3);
+    ASSERT_EQ(whole.RunSimulation(0), 1);
+    EXPECT_EQ(FieldChecksum(sliced), FieldChecksum(whole));
+}
+
+TEST(ReaDifSimulationRun, EndTimeZeroIsCompleteAtOnce) {
+    ReaDifSimulation sim(4);
+    PrepareRun(sim, FindModel("schlogl"), 5, 4, 0, 3);
+    EXPECT_EQ(sim.RunSimulation(0), 3);
+}
+
+TEST(ReaDifSimulationRun, RefusalsChangeNothingAndLeaveTheObjectUsable) {
+    ReaDifSimulation sim(4);
+    EXPECT_EQ(sim.RunSimulation(0), 0);  // no model
+
+    // A plane over 361,972 pixels (a script never asks for more than 600 x 600).
+    PrepareRun(sim, FindModel("schlogl"), 700, 600, 10, 3);
+    EXPECT_EQ(sim.RunSimulation(0), 0);
+    EXPECT_EQ(sim.CurrentTime, 0);
+    PrepareRun(sim, FindModel("schlogl"), 602, 602, 10, 3);  // 362,404 pixels
+    EXPECT_EQ(sim.RunSimulation(1), 0);
+    PrepareRun(sim, FindModel("schlogl"), 601, 602, 2, 3);  // 361,802 pixels
+    EXPECT_EQ(sim.RunSimulation(0), 1);
+
+    PrepareRun(sim, FindModel("schlogl"), 6, 5, 10, 3);
+    EXPECT_EQ(sim.RunSimulation(-1), 0);
+    EXPECT_EQ(sim.CurrentTime, 0);
+    EXPECT_EQ(sim.RunSimulation(0), 1);
+    EXPECT_EQ(sim.CurrentTime, 10);
+}
+
+TEST(ReaDifSimulationRun, RefusedStepEndsTheSliceWithoutCountingTheIteration) {
+    ReaDifSimulation sim(4);
+    PrepareRun(sim, FindModel("ginzburglandau"), 6, 5, 20, 3);
+    ASSERT_EQ(sim.RunSimulation(4), 1);
+    // A four-component step on a two-component model refuses.
+    sim.ReactionStep = &ReaDifSimulation::ReactionStep_GinzburgLandauDer2;
+    EXPECT_EQ(sim.RunSimulation(0), 0);
+    EXPECT_EQ(sim.CurrentTime, 4);
+    sim.ReactionStep = &ReaDifSimulation::ReactionStep_GinzburgLandau;
+    EXPECT_EQ(sim.RunSimulation(0), 1);
+    EXPECT_EQ(sim.CurrentTime, 20);
+}
+
+TEST(ReaDifSimulationRun, NaNAppearingAtFortyIsFoundAtFortyFive) {
+    // Maginu with A = B = 0 stays at 0 while g = kA / c is finite; "c" falls by 1 per iteration
+    // from 40, so the iteration that starts at 40 divides by 0 and A becomes 0 x inf = NaN.
+    ReaDifSimulation sim(4);
+    sim.SetReactionModel("maginu");
+    sim.SetReactionStrength('A', 1.0);
+    sim.SetReactionStrength('B', 1.0);
+    sim.SetInitConcentration('A', 0.0, 0.0);
+    sim.SetInitConcentration('B', 0.0, 0.0);
+    sim.SetReactionParameter("c", 40.0, -1.0);
+    sim.SetReactionParameter("k", 1.0, 0.0);
+    sim.VaryParameters = 1;
+    sim.SetDomainSize(5, 4, 1);
+    sim.SetEndTime(100);
+    sim.Initialize();
+
+    ASSERT_EQ(sim.RunSimulation(41), 1);
+    EXPECT_EQ(sim.ErrorStatus, 0);
+    EXPECT_TRUE(std::isnan(Interior(sim, 0)[0]));  // already there, not yet looked for
+    EXPECT_EQ(sim.RunSimulation(0), 1);
+    EXPECT_EQ(sim.CurrentTime, 45);
+    EXPECT_EQ(sim.ErrorStatus, ReaDifSimulation::StatusOverflow);
+    EXPECT_EQ(sim.ReactionStep_Maginu(), 0);
+}
+
+TEST(ReaDifSimulationRun, DiffusionCoefficientsDriftAndAreClampedToZeroOne) {
+    ReaDifSimulation sim(4);
+    PrepareRun(sim, FindModel("brusselator"), 5, 4, 10, 3);
+    sim.SetDiffusionCoeff('A', 0.95, 0.1);
+    sim.SetDiffusionCoeff('B', 0.2, -0.5);
+    ASSERT_EQ(sim.RunSimulation(1), 1);
+    EXPECT_EQ(sim.DiffusionCoeff[0], 1.0);
+    EXPECT_EQ(sim.DiffusionCoeff[1], 0.0);
+    ASSERT_EQ(sim.RunSimulation(3), 1);
+    EXPECT_EQ(sim.DiffusionCoeff[0], 1.0);
+    EXPECT_EQ(sim.DiffusionCoeff[1], 0.0);
+}
+
+TEST(ReaDifSimulationRun, ParametersDriftOnlyWhenVaryParametersIsSet) {
+    ReaDifSimulation sim(1);
+    sim.SetReactionParameter("alpha", 1.0, 0.25);
+    sim.SetReactionParameter("z9", -1.0, -0.5);
+    EXPECT_EQ(sim.VaryReactionParameters(), ReaDifSimulation::NothingToDo);
+    EXPECT_EQ(sim.GetReactionParameter("alpha"), 1.0);
+    sim.VaryParameters = 1;
+    EXPECT_EQ(sim.VaryReactionParameters(), 1);
+    EXPECT_EQ(sim.GetReactionParameter("alpha"), 1.25);
+    EXPECT_EQ(sim.GetReactionParameter("z9"), -1.5);
+}
+
+TEST(ReaDifSimulationRun, InitializeDrawsAllOfABeforeB) {
+    ReaDifSimulation sim(2);
+    sim.SetReactionModel("maginu");
+    sim.SetDomainSize(3, 2, 1);
+    sim.SetInitConcentration('A', 1.0, 0.5);
+    sim.SetInitConcentration('B', -2.0, 0.25);
+    sim.CurrentTime = 9;
+    sim.PreviewTime = 4;
+    sim.CurrentSpeed = sim.AverageSpeed = 3.0;
+    MainRandom.Randomize(77);
+    EXPECT_EQ(sim.Initialize(), 1);
+    EXPECT_EQ(sim.CurrentTime, 0);
+    EXPECT_EQ(sim.PreviewTime, 0);
+    EXPECT_EQ(sim.CurrentSpeed, 0.0);
+    EXPECT_EQ(sim.AverageSpeed, 0.0);
+
+    MainRandom.Randomize(77);
+    std::vector<float> a, b;
+    for (int i = 0; i < 6; ++i) a.push_back(float(RandomGenerator::Rand() * 1.0 / 32767.0 + 0.5));
+    for (int i = 0; i < 6; ++i) {
+        b.push_back(float(RandomGenerator::Rand() * 0.5 / 32767.0 + -2.25));
+    }
+    EXPECT_EQ(Interior(sim, 0), a);
+    EXPECT_EQ(Interior(sim, 1), b);
+
+    ReaDifSimulation none(1);
+    EXPECT_EQ(none.Initialize(), 0);
+}
+
+// Which iterations get an image, and that the final one is added only when due.
+struct ImageTimingCase {
+    int32_t Start, Period, End;
+    std::set<std::string> Files;
+};
+
+class ReaDifSimulationImageTiming : public testing::TestWithParam<ImageTimingCase> {};
+
+TEST_P(ReaDifSimulationImageTiming, ImagesAtTheirIterationsPlusTheFinalOne) {
+    const ImageTimingCase c = GetParam();
+    TempDirectory dir;
+    ReaDifSimulation sim(4);
+    PrepareImages(sim, dir, c.Start, c.Period, c.End);
+    // In uneven slices: the timing must not depend on them.
+    while (sim.RunSimulation(7) == 1) {
+    }
+    EXPECT_EQ(sim.CurrentTime, c.End);
+    EXPECT_EQ(dir.Files(), c.Files);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReaDifSimulationImageTiming,
+    testing::Values(
+        ImageTimingCase{0, 10, 25, {"tex_A000010.bmp", "tex_A000020.bmp", "tex_A000025.bmp"}},
+        ImageTimingCase{5, 10, 30, {"tex_A000005.bmp", "tex_A000015.bmp", "tex_A000025.bmp"}},
+        ImageTimingCase{0, 0, 12, {}},  // no image line: no image at all
+        ImageTimingCase{20, 5, 12, {"tex_A000012.bmp"}}));
+
+TEST(ReaDifSimulationRun, ImageNamesAndFileLayouts) {
+    TempDirectory dir;
+    ReaDifSimulation sim(4);
+    PrepareImages(sim, dir, 0, 100, 100);
+    ASSERT_TRUE(sim.ColorMaps8[0]->SetLinearRGBColorMap(0, 255, 255, 0, 30, 60) == 1);
+    ASSERT_TRUE(sim.ColorMaps24[0]->SetLinearRGBColorMap(0, 255, 255, 0, 30, 60) == 1);
+    sim.CurrentTime = 1234567;
+
+    // 8-bit BMP: header, the script's palette, lines padded to 4 bytes (6 -> 8).
+    ASSERT_EQ(sim.SaveImage2D(0), 1);
+    const fs::path bmp = dir.Path / "tex_A1234567.bmp";
+    EXPECT_EQ(std::string(sim.ImageFileName), bmp.string());
+    ASSERT_TRUE(fs::exists(bmp));
+    EXPECT_EQ(FileSize(bmp), 54 + 1024 + 5 * 8);
+    std::vector<unsigned char> bytes(1078);
+    FILE *f = std::fopen(bmp.string().c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(std::fread(bytes.data(), 1, bytes.size(), f), bytes.size());
+    std::fclose(f);
+    EXPECT_EQ(std::memcmp(bytes.data() + 54, sim.ColorMaps8[0]->GetPtrFirstEntry(), 1024), 0);
+
+    // 24-bit TGA of a mosaic: the tile picture's size decides.
+    sim.ImageFormat = 'T';
+    sim.TrueColor = 1;
+    sim.Mosaic = 1;
+    sim.CurrentTime = 7;
+    ASSERT_EQ(sim.TmpTileImage2D24.SetNewSize(13, 11, 1), 1);
+    ASSERT_EQ(sim.SaveImage2D('A'), 1);
+    EXPECT_EQ(FileSize(dir.Path / "tex_A000007.tga"), 18 + 13 * 11 * 3);
+
+    // 8-bit mosaic as TGA: header, 768-byte colour map, unpadded lines.
+    sim.TrueColor = 0;
+    sim.CurrentTime = 8;
+    ASSERT_EQ(sim.TmpTileImage2D8.SetNewSize(10, 12, 1), 1);
+    ASSERT_EQ(sim.SaveImage2D('A'), 1);
+    EXPECT_EQ(FileSize(dir.Path / "tex_A000008.tga"), 18 + 768 + 10 * 12);
+}
+
+TEST(ReaDifSimulationRun, TrueColourScaleMapsThePaletteScaleOntoTheLargeMap) {
+    // Scale 2 and offset 0.5 take entry trunc(200 v - 49 + 0.499) of the 25303-entry map.
+    TempDirectory dir;
+    ReaDifSimulation sim(4);
+    PrepareImages(sim, dir, 0, 10, 10);
+    ASSERT_EQ(sim.ColorMaps24[0]->SetLinearHSLColorMap(0, 720, 1, 1, 255, 255), 1);
+    sim.TrueColor = 1;
+    sim.ImageScale = 2.0;
+    sim.ImageOffset = 0.5;
+    const float values[] = {0.5f, 0.75f, 1.3f, 0.3f};
+    for (int i = 0; i < 4; ++i) sim.Components[0]->SetPixelValue(values[i], uint16_t(i), 0, 0);
+    ASSERT_EQ(sim.SaveImage2D('A'), 1);
+    const unsigned char *map = sim.ColorMaps24[0]->GetPtrFirstEntry();
+    const unsigned char *pixel = sim.TmpImage2D24.GetPtrFirstPixel();
+    for (int i = 0; i < 4; ++i) {
+        const int entry = int(200.0 * double(values[i]) - 49.0 + 0.499);
+        for (int b = 0; b < 3; ++b) EXPECT_EQ(pixel[3 * i + b], map[4 * entry + b]) << i;
+    }
+}
+
+TEST(ReaDifSimulationRun, SaveRefusesUnknownLettersOverlongNamesAndReportsUnwritableFiles) {
+    TempDirectory dir;
+    ReaDifSimulation sim(4);
+    PrepareImages(sim, dir, 0, 10, 10);
+    EXPECT_EQ(sim.SaveImage2D('Z'), 0);
+    EXPECT_EQ(sim.SaveImage2D('a'), 0);
+    sim.ImageComponent = '?';
+    EXPECT_EQ(sim.SaveImage2D(0), 0);
+
+    // The name would not fit in 300 characters: no file at all rather than a cut name.
+    sim.ImageComponent = 'A';
+    const std::string longBase =
+        (dir.Path / std::string(290 - dir.Path.string().size(), 'x')).string();
+    sim.FileBaseName.Init(longBase.c_str(), 300);
+    EXPECT_EQ(sim.SaveImage2D(0), 0);
+    EXPECT_TRUE(dir.Files().empty());
+
+    // A directory that does not exist: the saver's refusal is returned, the run goes on.
+    sim.FileBaseName.Init((dir.Path / "missing" / "tex").string().c_str(), 300);
+    EXPECT_EQ(sim.SaveImage2D(0), 0);
+    EXPECT_EQ(sim.RunSimulation(0), 1);
+    EXPECT_EQ(sim.CurrentTime, 10);
+}
+
+struct DiskSpaceCase {
+    int TrueColor, Mosaic;
+    int32_t Start, Period, End;
+    int32_t MB;
+};
+
+class ReaDifSimulationDiskSpace : public testing::TestWithParam<DiskSpaceCase> {};
+
+TEST_P(ReaDifSimulationDiskSpace, EstimateCountsEveryImageOfTheRun) {
+    const DiskSpaceCase c = GetParam();
+    ReaDifSimulation sim(4);
+    sim.SetReactionModel("diffusion");
+    sim.SetDomainSize(512, 512, 1);
+    sim.SetEndTime(c.End);
+    sim.TrueColor = c.TrueColor;
+    sim.Mosaic = c.Mosaic;
+    sim.ImageStart = c.Start;
+    sim.ImagePeriod = c.Period;
+    sim.TmpTileImage2D8.SetNewSize(800, 600, 1);
+    sim.TmpTileImage2D24.SetNewSize(100, 100, 1);
+    EXPECT_EQ(sim.EvalSaveImageDiskSpace(), c.MB);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReaDifSimulationDiskSpace,
+    testing::Values(DiskSpaceCase{0, 0, 0, 100, 1000, 3},     // 10 x 256 KB = 2.5 MB
+                    DiskSpaceCase{1, 0, 0, 100, 1000, 8},     // 7.5 MB
+                    DiskSpaceCase{0, 0, 0, 100, 1050, 3},     // 11 images, 2.75 MB
+                    DiskSpaceCase{0, 0, 500, 100, 1000, 2},   // 500 .. 1000: 6 images
+                    DiskSpaceCase{0, 1, 0, 100, 1000, 5},     // 10 x 800 x 600
+                    DiskSpaceCase{1, 1, 0, 1, 1000, 29},      // 1000 x 100 x 100 x 3
+                    DiskSpaceCase{1, 0, 2000, 100, 1050, 1},  // only the final image: 0.75
+                    DiskSpaceCase{0, 0, 0, 0, 1000, 0}));     // no image line
+
+TEST(ReaDifSimulationRun, SpeedIsMeasuredEverySixSecondsOrMore) {
+    Timer::SetClock(FakeClock);
+    FakeSeconds = 1000;
+    ReaDifSimulation sim(4);
+    PrepareRun(sim, FindModel("diffusion"), 100, 100, 100, 5);
+    sim.IterationsPerSecond = 3.5;
+
+    ASSERT_EQ(sim.RunSimulation(50), 1);  // starts the timer; no time has passed
+    EXPECT_EQ(sim.CurrentSpeed, 0.0);
+    FakeSeconds += 5;
+    ASSERT_EQ(sim.RunSimulation(10), 1);  // 5 seconds: too soon
+    EXPECT_EQ(sim.CurrentSpeed, 0.0);
+    EXPECT_EQ(sim.IterationsPerSecond, 3.5);
+    FakeSeconds += 3;
+    ASSERT_EQ(sim.RunSimulation(20), 1);  // 80 iterations in 8 s: 10 per second
+    EXPECT_EQ(sim.IterationsPerSecond, 10.0);
+    // 10,000 points x 10 / 2^20 = 0.0954: 0.10 after rounding to hundredths.
+    EXPECT_EQ(sim.CurrentSpeed, 0.1);
+    FakeSeconds += 2;
+    ASSERT_EQ(sim.RunSimulation(0), 1);  // the end: 10 s in all
+    EXPECT_EQ(sim.IterationsPerSecond, 10.0);
+    // 10,000 x 100 / (10 x 2^20) = 0.0954.
+    EXPECT_EQ(sim.AverageSpeed, 0.1);
+
+    // A run of under 6 seconds leaves both speeds at 0 and the rate as it was.
+    PrepareRun(sim, FindModel("diffusion"), 100, 100, 30, 5);
+    ASSERT_EQ(sim.RunSimulation(10), 1);
+    FakeSeconds += 5;
+    ASSERT_EQ(sim.RunSimulation(0), 1);
+    EXPECT_EQ(sim.CurrentSpeed, 0.0);
+    EXPECT_EQ(sim.AverageSpeed, 0.0);
+    EXPECT_EQ(sim.IterationsPerSecond, 10.0);
+    Timer::SetClock(nullptr);
+}
