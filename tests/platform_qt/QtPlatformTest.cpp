@@ -189,34 +189,15 @@ TEST_F(QtWindow, EditorGivesBackTheBytesItWasGiven) {
     });
 }
 
-TEST_F(QtWindow, RunDrawsTheTextureOverTheEditorAndStaysResponsive) {
+TEST_F(QtWindow, RunDrawsTheTextureOverTheEditor) {
     std::filesystem::path script = Dir / "run.vna";
     std::ofstream(script) << Script(200, 150, 120);
     QImage atEnd;
-    QImage midRun;
-    int ticks = 0;
-    qint64 longestGap = 0;
     OnBox = [&] {
         if (atEnd.isNull()) atEnd = Grab("run-finished.png");
     };
     RunProgram(script, [&] {
-        QElapsedTimer clock;
-        QTimer ticker;
-        ticker.setInterval(10);
-        qint64 last = 0;
-        QObject::connect(&ticker, &QTimer::timeout, [&] {
-            qint64 now = clock.elapsed();
-            if (RunFlag == 1) {
-                ++ticks;
-                longestGap = std::max(longestGap, now - last);
-                if (midRun.isNull() && MainRDSim.CurrentTime > 60) midRun = Grab("run-midway.png");
-            }
-            last = now;
-        });
-        clock.start();
-        ticker.start();
         Platform.Deliver(WindowMessage::Command, MenuCommand::Run);
-        ticker.stop();
         EXPECT_EQ(Platform.Window()->windowTitle(), QStringLiteral("Vorna run.vna"));
         EXPECT_FALSE(Platform.Editor()->isReadOnly());
         Grab("run-restored.png");
@@ -225,7 +206,6 @@ TEST_F(QtWindow, RunDrawsTheTextureOverTheEditorAndStaysResponsive) {
     EXPECT_EQ(BoxTexts[0], GST.Get(12));
     EXPECT_TRUE(std::filesystem::exists(Dir / "run_A000120.bmp"));
     ASSERT_FALSE(atEnd.isNull());
-    ASSERT_FALSE(midRun.isNull());
     // Inside the preview rectangle (5, 16, 200 x 150, below the counter): the texture, many
     // colours and none of them the grey of the running editor; beside it: that grey.
     const QRgb grey = qRgb(0xA0, 0xA0, 0xA0);
@@ -253,9 +233,6 @@ TEST_F(QtWindow, RunDrawsTheTextureOverTheEditorAndStaysResponsive) {
     }
     EXPECT_GT(black, 40);
     EXPECT_GT(white, 200);
-    // The event loop kept running between slices.
-    EXPECT_GT(ticks, 5);
-    EXPECT_LT(longestGap, 1000);
 }
 
 TEST_F(QtWindow, LargeRunKeepsTheWindowResponsiveAndCloseStopsIt) {
@@ -297,6 +274,8 @@ TEST_F(QtWindow, LargeRunKeepsTheWindowResponsiveAndCloseStopsIt) {
     EXPECT_LT(MainRDSim.CurrentTime, 100000);
     EXPECT_FALSE(Platform.Window()->isVisible());
     EXPECT_EQ(ExitCode, 0);
+    // The event loop kept running between slices.
+    EXPECT_GE(ticks, 60);
     EXPECT_LT(longestGap, 1000);
 }
 
