@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QMenu>
@@ -315,6 +316,48 @@ TEST_F(QtWindow, ColorMapTestDrawsIntoTheEditorUntilAKeyIsReleased) {
     EXPECT_EQ(shown.pixel(frame) & 0xFFFFFF, 0u);
     EXPECT_NE(shown.pixel(inner) & 0xFFFFFF, 0u);
     EXPECT_EQ(after.pixel(inner) & 0xFFFFFF, 0xF0ECE8u);
+}
+
+TEST_F(QtWindow, ExampleScriptIsSavedUnderANewNameAndRuns) {
+    std::filesystem::path example = std::filesystem::path(VORNA_BINARY_DIR) / "exemple.tpl";
+    if (!std::filesystem::exists(example)) {
+        GTEST_SKIP() << "no example script next to the program";
+    }
+    std::filesystem::copy_file(example, Dir / "exemple.tpl");
+    std::string saved = (Dir / "example.vna").string();
+    // The save dialog of the first Run gets the new name.
+    QTimer dialogs;
+    dialogs.setInterval(20);
+    QObject::connect(&dialogs, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (dialog != nullptr && dialog->isVisible()) {
+            dialog->selectFile(QString::fromStdString(saved));
+            static_cast<QDialog *>(dialog)->accept();  // as the Save button does
+        }
+    });
+    dialogs.start();
+    int stoppedAt = 0;
+    RunProgram({}, [&] {
+        Platform.Deliver(WindowMessage::Command, MenuCommand::ParametersExample);
+        EXPECT_EQ(Platform.Window()->windowTitle(), QString::fromUtf8(GST.Get(3)));
+        QTimer breaker;
+        breaker.setInterval(20);
+        QObject::connect(&breaker, &QTimer::timeout, [&] {
+            if (RunFlag == 1 && MessageFlag == 0 && MainRDSim.CurrentTime >= 800 &&
+                stoppedAt == 0) {
+                stoppedAt = MainRDSim.CurrentTime;
+                Grab("example-running.png");
+                Platform.Deliver(WindowMessage::Command, MenuCommand::Break);
+            }
+        });
+        breaker.start();
+        Platform.Deliver(WindowMessage::Command, MenuCommand::Run);
+        breaker.stop();
+        EXPECT_EQ(Platform.Window()->windowTitle(), QStringLiteral("Vorna example.vna"));
+    });
+    EXPECT_GE(stoppedAt, 800);
+    EXPECT_TRUE(std::filesystem::exists(saved));
+    ASSERT_EQ(BoxTexts.size(), 1u);  // the stop message
 }
 
 TEST_F(QtWindow, GarbageSettingsFileIsReplacedWhenWritten) {
