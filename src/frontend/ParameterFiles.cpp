@@ -218,9 +218,9 @@ int CheckColorMap(WindowId window, WindowId editor) {
         ThePlatform->ScrollCaretIntoView();
         return 0;
     }
-    const std::string specification(EditText->GetString() + start,
+    const std::string mapText(EditText->GetString() + start,
                                     static_cast<size_t>(stop > start ? stop - start : 0));
-    std::snprintf(TmpStr, sizeof TmpStr, GST.Get(2), specification.c_str());
+    std::snprintf(TmpStr, sizeof TmpStr, GST.Get(2), mapText.c_str());
     ThePlatform->SetTitle(TmpStr);
     int width = 0;
     int height = 0;

@@ -18,7 +18,7 @@ int SaveFile(WindowId window, const char *path);
 // saved; 0 when cancelled or failed (with box 18 or 17).
 int DoFileOpenSave(WindowId window, int save);
 // Shows the script's colour map over the editor: 1; 0 when there is no "colormap" line, the
-// editor is empty, or the specification is wrong (box, caret where reading stopped).
+// editor is empty, or the colour map it describes is wrong (box, caret where reading stopped).
 int CheckColorMap(WindowId window, WindowId editor);
 // "Vorna %s" with the part of path after its last '/' into CurWindowTitle.
 void SetCurWindowTitleFromPath(const char *path);
