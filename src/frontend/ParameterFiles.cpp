@@ -219,7 +219,7 @@ int CheckColorMap(WindowId window, WindowId editor) {
         return 0;
     }
     const std::string mapText(EditText->GetString() + start,
-                                    static_cast<size_t>(stop > start ? stop - start : 0));
+                              static_cast<size_t>(stop > start ? stop - start : 0));
     std::snprintf(TmpStr, sizeof TmpStr, GST.Get(2), mapText.c_str());
     ThePlatform->SetTitle(TmpStr);
     int width = 0;
