@@ -45,6 +45,15 @@ TEST_F(FrontEndTest, SaveWritesTheEditorToTheCurrentFile) {
     ASSERT_TRUE(H->Choose(MenuCommand::Save));
     EXPECT_EQ(ReadWhole(Dir / "spots.vna"), "model gld2\n");
     EXPECT_TRUE(H->Boxes.empty());
+    EXPECT_TRUE(H->DialogCalls.empty());
+    // Save as: the dialog starts from the current name; the new file becomes the current one.
+    H->DialogAnswers.push_back((Dir / "copy.vna").string());
+    ASSERT_TRUE(H->Choose(MenuCommand::SaveAs));
+    ASSERT_EQ(H->DialogCalls.size(), 1u);
+    EXPECT_NE(H->DialogCalls[0].find("|" + (Dir / "spots.vna").string()), std::string::npos);
+    EXPECT_EQ(ReadWhole(Dir / "copy.vna"), "model gld2\n");
+    EXPECT_STREQ(CurParamFileName, (Dir / "copy.vna").c_str());
+    EXPECT_EQ(H->Title, "Vorna copy.vna");
 }
 
 TEST_F(FrontEndTest, SaveIntoReadOnlyFolderShowsBoxAndKeepsTheOldFile) {
