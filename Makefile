@@ -44,6 +44,16 @@ bench: build
 	cmake --build $(BUILD) -j $(JOBS) --target vorna-bench
 	./$(BUILD)/vorna-bench
 
+# Runs the command-line program on a bundled example; the textures land in out/demo/.
+DEMO_SCRIPT := examples/gallery/fingerprint-brd1.vna
+
+demo: build
+	rm -rf out/demo
+	mkdir -p out/demo
+	cp $(DEMO_SCRIPT) out/demo/
+	./$(BUILD)/vorna-cli out/demo/$(notdir $(DEMO_SCRIPT))
+	@echo "Textures in out/demo/ (python3 tools/bmp2png.py converts one to PNG)."
+
 # The desktop program on a copy of the example script (started from build/, where new.tpl
 # lies too, so that Parameters > New finds it).
 gui: build

@@ -112,19 +112,19 @@ constexpr MessageText Texts[MessageTextCount] = {
      "Aucun modèle choisi : la ligne model doit précéder les lignes reaction, diffusion, init "
      "et image."},
     // 30
-    {"The script has no model line. Add \"model NAME\" with one of diffusion, schlogl, "
+    {"The script has no valid model line. Add \"model NAME\" with one of diffusion, schlogl, "
      "ginzburglandau, gld1, gld2, maginu, magd1, brusselator, brd1.",
-     "Le script n'a pas de ligne model. Ajoutez \"model NOM\" avec diffusion, schlogl, "
+     "Le script n'a pas de ligne model valide. Ajoutez \"model NOM\" avec diffusion, schlogl, "
      "ginzburglandau, gld1, gld2, maginu, magd1, brusselator ou brd1."},
     // 31-33: a component's setting is missing (letter, letter)
     {"Component %c has no diffusion coefficient. Add \"diffusion %c VALUE\" with a value from "
      "0.001 to 1.",
      "Le composant %c n'a pas de coefficient de diffusion. Ajoutez \"diffusion %c VALEUR\" avec "
      "une valeur de 0.001 à 1."},
-    {"Component %c has no reaction strength. Add \"reaction %c VALUE\" with a value from "
-     "0.00001 to 100.",
+    {"Component %c has no reaction strength. Add \"reaction %c VALUE\" with a value above "
+     "0.00001, up to 100.",
      "Le composant %c n'a pas de force de réaction. Ajoutez \"reaction %c VALEUR\" avec une "
-     "valeur de 0.00001 à 100."},
+     "valeur supérieure à 0.00001, jusqu'à 100."},
     {"Component %c has no initial value. Add \"init %c MEAN NOISE\" with both from -10 to 10.",
      "Le composant %c n'a pas de valeur initiale. Ajoutez \"init %c MOYENNE BRUIT\", chacun de "
      "-10 à 10."},
@@ -169,8 +169,8 @@ constexpr MessageText Texts[MessageTextCount] = {
      "exponent, for example 0.25.",
      "Texte inattendu après la force de réaction. Écrivez les nombres sans signe plus ni "
      "exposant, par exemple 0.25."},
-    {"The reaction strength must be from 0.00001 to 100, for a component from A to %c.",
-     "La force de réaction doit être comprise entre 0.00001 et 100, pour un composant de A à "
+    {"The reaction strength must be above 0.00001 and at most 100, for a component from A to %c.",
+     "La force de réaction doit être supérieure à 0.00001 et au plus 100, pour un composant de A à "
      "%c."},
     // 47-49: diffusion line
     {"The diffusion line needs a component letter and a coefficient, for example "

@@ -1,0 +1,266 @@
+#include "cli/CliRunner.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <set>
+
+#include "cli/ProgressDisplay.h"
+#include "rdsimul/ReaDifSimulation.h"
+#include "toolkit/MessageTexts.h"
+#include "toolkit/RandomGenerator.h"
+#include "toolkit/StringTable.h"
+
+namespace {
+
+constexpr int ComponentSlots = 4;
+constexpr double SliceUpdates = 200000.0;  // component-point updates per slice
+constexpr uint32_t MaxSeed = 99999999;     // seeds stay in the range a clock seed has
+
+// Message indexes the runner shows.
+constexpr int MsgAnnotationPrefix = 26;
+constexpr int MsgNoMemory = 23;
+constexpr int MsgMissingModel = 30;
+constexpr int MsgMissingLetterFirst = 31;  // 31 to 33 take the component letter twice
+constexpr int MsgMissingLetterLast = 33;
+constexpr int MsgMissingLineFirst = 34;  // 34 to 37: size, iterations, colormap, image
+constexpr int MsgMissingLineLast = 37;
+constexpr int MsgOverflow = 16;
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// The texts of the annotations written at the top of a script for missing items: they belong
+// to no line of the script.
+std::set<std::string> MissingItemTexts() {
+    std::set<std::string> texts;
+    char text[512];
+    texts.insert(GST.Get(MsgMissingModel));
+    for (int index = MsgMissingLetterFirst; index <= MsgMissingLetterLast; ++index) {
+        for (char letter = 'A'; letter < 'A' + ComponentSlots; ++letter) {
+            std::snprintf(text, sizeof text, GST.Get(index), letter, letter);
+            texts.insert(text);
+        }
+    }
+    for (int index = MsgMissingLineFirst; index <= MsgMissingLineLast; ++index) {
+        texts.insert(GST.Get(index));
+    }
+    return texts;
+}
+
+uint32_t FreshSeed() {
+    std::random_device device;
+    return device() % MaxSeed + 1;
+}
+
+void OnInterrupt(int) { CliRunner::RequestStop(); }
+
+}  // namespace
+
+volatile std::sig_atomic_t CliRunner::StopRequested = 0;
+
+CliRunner::CliRunner(FILE *out, FILE *err, bool terminal)
+    : Out(out), Err(err), Terminal(terminal) {}
+
+CliRunner::~CliRunner() = default;
+
+void CliRunner::InstallInterruptHandler() {
+    struct sigaction action = {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;  // the second Ctrl-C takes the default way out
+    sigaction(SIGINT, &action, nullptr);
+}
+
+void CliRunner::ChooseLanguage() {
+    if (GST.GetMessageCount() == 0) LoadGST();
+    const char *language = std::getenv("LC_ALL");
+    if (language == nullptr || *language == 0) language = std::getenv("LC_MESSAGES");
+    if (language == nullptr || *language == 0) language = std::getenv("LANG");
+    if (language != nullptr && std::strncmp(language, "fr", 2) == 0) {
+        GST.SetLanguage(StringTable::French);
+    }
+}
+
+void CliRunner::RequestStop() { StopRequested = 1; }
+
+void CliRunner::ClearStop() { StopRequested = 0; }
+
+int32_t CliRunner::SliceSize(int components, uint32_t points) {
+    if (points == 0) return 1;
+    int32_t steps = int32_t(components * SliceUpdates / double(points)) + 1;
+    if (steps > 5) steps = steps / 5 * 5;
+    return steps;
+}
+
+int32_t CliRunner::ImagesWritten(int32_t start, int32_t period, int32_t upTo, int32_t endTime) {
+    if (period <= 0 || upTo <= 0) return 0;
+    // Periodic images at n = start, start + period, ... with 1 <= n <= upTo.
+    int32_t first = start >= 1 ? start : start + ((1 - start + period - 1) / period) * period;
+    int32_t count = first <= upTo ? (upTo - first) / period + 1 : 0;
+    bool lastIsPeriodic = upTo >= first && (upTo - first) % period == 0;
+    if (upTo == endTime && endTime % period != 0 && !lastIsPeriodic) ++count;
+    return count;
+}
+
+bool CliRunner::CheckScriptFile(const std::string &path) {
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0) {
+        std::fprintf(Err, "%s: cannot open the script: %s\n", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    if (S_ISDIR(status.st_mode)) {
+        std::fprintf(Err, "%s: is a directory, not a script\n", path.c_str());
+        return false;
+    }
+    FILE *file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        std::fprintf(Err, "%s: cannot read the script: %s\n", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    std::fclose(file);
+    return true;
+}
+
+void CliRunner::ReportAnnotations(const std::string &path) {
+    std::ifstream script(path, std::ios::binary);
+    const std::string prefix = GST.Get(MsgAnnotationPrefix);
+    const std::set<std::string> missing = MissingItemTexts();
+    std::string line;
+    int number = 0;
+    while (std::getline(script, line)) {
+        ++number;
+        if (line.compare(0, prefix.size(), prefix) != 0) continue;
+        std::string text = line.substr(prefix.size());
+        if (!text.empty() && text.back() == '\r') text.pop_back();
+        // An annotation stands above the line it is about; those of missing items belong to
+        // no line and are reported where they stand, at the top.
+        int target = missing.count(text) != 0 ? number : number + 1;
+        std::fprintf(Err, "%s:%d: %s\n", path.c_str(), target, text.c_str());
+    }
+}
+
+int CliRunner::Run(const CliOptions &options) {
+    if (GST.GetMessageCount() == 0) LoadGST();
+    if (!CheckScriptFile(options.ScriptPath)) return ExitFileError;
+    Sim.reset(new (std::nothrow) ReaDifSimulation(ComponentSlots));
+    if (Sim == nullptr || Sim->ErrorStatus == ReaDifSimulation::StatusAllocationFailed) {
+        std::fprintf(Err, "%s: %s\n", options.ScriptPath.c_str(), GST.Get(MsgNoMemory));
+        return ExitFileError;
+    }
+    TotalIterations = TotalImages = 0;
+    TotalSeconds = TotalPoints = 0.0;
+    int rounds = options.CheckOnly ? 1 : options.Rounds;
+    int code = ExitDone;
+    for (int round = 1; round <= rounds && code == ExitDone; ++round) {
+        if (round > 1 && StopRequested) {
+            std::fprintf(Err, "%s: stopped before round %d of %d\n", options.ScriptPath.c_str(),
+                         round, rounds);
+            code = ExitInterrupted;
+            break;
+        }
+        code = RunRound(options, round);
+    }
+    if (options.CheckOnly) {
+        if (code == ExitDone) std::fprintf(Out, "%s: no errors\n", options.ScriptPath.c_str());
+        return code;
+    }
+    // Runs that started, also those stopped by an overflow or Ctrl-C, end with the summary.
+    if (code == ExitDone || code == ExitOverflow || code == ExitInterrupted) {
+        double speed = TotalSeconds > 0.0 ? TotalPoints / TotalSeconds / 1048576.0 : 0.0;
+        std::fprintf(Out, "%d iterations, %d images written, %.2f Mps average\n", TotalIterations,
+                     TotalImages, speed);
+    }
+    return code;
+}
+
+int CliRunner::RunRound(const CliOptions &options, int round) {
+    const std::string &path = options.ScriptPath;
+    ReaDifSimulation &sim = *Sim;
+    bool fresh = options.Randomize || options.Rounds > 1;
+    int32_t errorPosition = 0;
+    int result = sim.SetParametersFromFile(path.c_str(), errorPosition, fresh ? 1 : 0);
+    if (result == 3) {
+        std::fprintf(Err, "%s: %s\n", path.c_str(), GST.Get(21));
+        return ExitFileError;
+    }
+    if (result != 1) {
+        ReportAnnotations(path);
+        return ExitScriptErrors;
+    }
+    if (sim.ErrorStatus == ReaDifSimulation::StatusAllocationFailed) {
+        std::fprintf(Err, "%s: %s\n", path.c_str(), GST.Get(MsgNoMemory));
+        return ExitFileError;
+    }
+    if (options.CheckOnly) return ExitDone;
+    // Seeds from the clock repeat within a second; fresh rounds take them from the system.
+    if (fresh) MainRandom.Randomize(FreshSeed());
+    if (options.Rounds > 1) {
+        // Every round keeps its own images: script_r2_A001000.bmp.
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, "_r%d", round);
+        sim.FileBaseName.Append(suffix);
+    }
+    int32_t diskSpace = sim.EvalSaveImageDiskSpace();
+    if (!options.Quiet && round == 1 && diskSpace >= DiskSpaceNoteMB) {
+        std::fprintf(Err, "%s: note: the images of %s will take about %d MB\n",
+                     options.ProgramName.c_str(), options.Rounds > 1 ? "each round" : "this run",
+                     diskSpace);
+    }
+    uint32_t points = sim.Components[0]->GetPixelCount();
+    if (!options.Quiet) {
+        if (options.Rounds > 1) {
+            std::fprintf(Err, "round %d/%d: ", round, options.Rounds);
+        }
+        std::fprintf(Err, "%s: %d x %d points, %d iterations, seed %u\n", path.c_str(),
+                     sim.Components[0]->GetSizeX(), sim.Components[0]->GetSizeY(), sim.EndTime,
+                     MainRandom.GetSeed());
+    }
+    sim.Initialize();
+    int32_t slice = SliceSize(sim.ComponentCount, points);
+    ProgressDisplay progress(options.Quiet ? nullptr : Err, Terminal);
+    progress.Start(sim.EndTime, double(points));
+    Clock::time_point start = Clock::now();
+    int status = 1;
+    while (sim.CurrentTime < sim.EndTime) {
+        status = sim.RunSimulation(slice);
+        progress.Update(sim.CurrentTime, SecondsSince(start));
+        if (status != 1 || sim.ErrorStatus == ReaDifSimulation::StatusOverflow) break;
+        if (StopRequested) break;
+    }
+    double seconds = SecondsSince(start);
+    progress.Finish();
+    int32_t images = ImagesWritten(sim.ImageStart, sim.ImagePeriod, sim.CurrentTime, sim.EndTime);
+    TotalIterations += sim.CurrentTime;
+    TotalImages += images;
+    TotalSeconds += seconds;
+    TotalPoints += double(points) * sim.CurrentTime;
+    if (sim.ErrorStatus == ReaDifSimulation::StatusOverflow) {
+        std::fprintf(Err, "%s: numeric overflow at iteration %d; the %d images written stay. %s\n",
+                     path.c_str(), sim.CurrentTime, images, GST.Get(MsgOverflow));
+        return ExitOverflow;
+    }
+    if (status != 1 && status != ReaDifSimulation::RunComplete) {
+        std::fprintf(Err, "%s: the simulation refused to run at iteration %d\n", path.c_str(),
+                     sim.CurrentTime);
+        return ExitFileError;
+    }
+    if (StopRequested && sim.CurrentTime < sim.EndTime) {
+        std::fprintf(Err, "%s: stopped at iteration %d of %d; %d images written\n", path.c_str(),
+                     sim.CurrentTime, sim.EndTime, images);
+        return ExitInterrupted;
+    }
+    if (options.Rounds > 1 && !options.Quiet) {
+        std::fprintf(Err, "round %d/%d done: %d images, seed %u\n", round, options.Rounds, images,
+                     MainRandom.GetSeed());
+    }
+    return ExitDone;
+}

@@ -1,0 +1,69 @@
+// CliRunner: runs one parameter script from parse to last image without a window, reporting
+// errors, progress and the outcome as a command-line program does. Owns its simulation object.
+#pragma once
+
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "cli/CliOptions.h"
+
+class ReaDifSimulation;
+
+class CliRunner {
+public:
+    // Exit codes of vorna-cli.
+    static constexpr int ExitDone = 0;
+    static constexpr int ExitUsage = 1;
+    static constexpr int ExitScriptErrors = 2;
+    static constexpr int ExitFileError = 3;  // script unreadable or not rewritable, no memory
+    static constexpr int ExitOverflow = 4;
+    static constexpr int ExitInterrupted = 130;
+
+    static constexpr int32_t DiskSpaceNoteMB = 10;  // estimates from this size on are shown
+
+    // out: the summary; err: errors, notes and progress. terminal: err is a terminal.
+    CliRunner(FILE *out, FILE *err, bool terminal);
+    ~CliRunner();
+
+    // Parses the script of options and, unless CheckOnly, runs it Rounds times: an exit code.
+    int Run(const CliOptions &options);
+
+    // Loads the message table and takes French when the locale (LC_ALL, LC_MESSAGES, LANG)
+    // asks for it; English otherwise.
+    static void ChooseLanguage();
+    // Makes Ctrl-C ask the running script to stop at the next slice boundary; a second Ctrl-C
+    // ends the program at once.
+    static void InstallInterruptHandler();
+    // What Ctrl-C does; ClearStop forgets it.
+    static void RequestStop();
+    static void ClearStop();
+
+    // Iterations per slice for a domain of points points and components components: about
+    // 200,000 point updates, above 5 a multiple of 5.
+    static int32_t SliceSize(int components, uint32_t points);
+    // Image files a run writes up to iteration upTo with this schedule (the final image when
+    // upTo is endTime and no periodic image falls on it).
+    static int32_t ImagesWritten(int32_t start, int32_t period, int32_t upTo, int32_t endTime);
+
+private:
+    // Says why the script cannot be used when it is missing, a directory or unreadable: false.
+    bool CheckScriptFile(const std::string &path);
+    // Prints the annotations of the rewritten script as PATH:LINE: TEXT.
+    void ReportAnnotations(const std::string &path);
+    // One parse and run; round counts from 1, rounds is the total.
+    int RunRound(const CliOptions &options, int round);
+
+    FILE *Out;
+    FILE *Err;
+    bool Terminal;
+    std::unique_ptr<ReaDifSimulation> Sim;
+    int32_t TotalIterations = 0;
+    int32_t TotalImages = 0;
+    double TotalSeconds = 0.0;
+    double TotalPoints = 0.0;
+
+    static volatile std::sig_atomic_t StopRequested;
+};

@@ -1,0 +1,30 @@
+// vorna-cli: runs a parameter script from start to finish without a window.
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "cli/CliOptions.h"
+#include "cli/CliRunner.h"
+
+int main(int argc, char *argv[]) {
+    CliOptions options;
+    switch (options.Parse(argc, argv)) {
+        case CliOptions::Action::Help:
+            std::fputs(options.HelpText().c_str(), stdout);
+            return CliRunner::ExitDone;
+        case CliOptions::Action::Version:
+            std::fputs(CliOptions::VersionText().c_str(), stdout);
+            return CliRunner::ExitDone;
+        case CliOptions::Action::UsageError:
+            std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n",
+                         options.ProgramName.c_str(), options.ErrorText.c_str(),
+                         options.ProgramName.c_str());
+            return CliRunner::ExitUsage;
+        case CliOptions::Action::Run:
+            break;
+    }
+    CliRunner::ChooseLanguage();
+    CliRunner::InstallInterruptHandler();
+    CliRunner runner(stdout, stderr, isatty(STDERR_FILENO) != 0);
+    return runner.Run(options);
+}

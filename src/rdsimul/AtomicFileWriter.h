@@ -1,0 +1,45 @@
+// AtomicFileWriter: replaces a file's content in one step, so a crash, a full disk or a write
+// error never leaves the file half written. Owns a temporary file beside the target until Commit.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+class AtomicFileWriter {
+public:
+    static constexpr int Failed = 0;
+    static constexpr int Done = 1;
+
+    // Steps that tests can make fail, to check that the target is left untouched.
+    enum class Step { None, Create, Write, Sync, Rename };
+
+    AtomicFileWriter() = default;
+    // Discards a temporary file that was not committed.
+    ~AtomicFileWriter();
+    AtomicFileWriter(const AtomicFileWriter &) = delete;
+    AtomicFileWriter &operator=(const AtomicFileWriter &) = delete;
+
+    // Creates the temporary file in the directory of path (a symbolic link is followed to its
+    // target), with the permissions of the existing file: 1; 0 when the file exists but may not
+    // be written, or the temporary file cannot be created.
+    int Open(const char *path);
+    // Appends count bytes: 1; 0 when the write fails (Commit then refuses).
+    int Write(const char *bytes, size_t count);
+    // Flushes and syncs the temporary file and renames it over the target: 1. 0 when any step
+    // failed: the temporary file is removed and the target keeps its old content.
+    int Commit();
+    // Closes and removes the temporary file; the target is not touched.
+    void Discard();
+
+    // Makes the given step fail in every writer until it is reset with Step::None.
+    static void FailStepForTesting(Step step);
+
+private:
+    bool ShouldFail(Step step) const;
+
+    std::string TargetPath;
+    std::string TempPath;
+    FILE *Stream = nullptr;
+    bool WriteFailed = false;
+};

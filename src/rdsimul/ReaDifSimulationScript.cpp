@@ -1,0 +1,36 @@
+// The parameter script of ReaDifSimulation: parse, rewrite with annotations, and the
+// annotation lines themselves.
+#include <cstring>
+
+#include "rdsimul/ReaDifSimulation.h"
+#include "rdsimul/ScriptParser.h"
+#include "toolkit/ProcString.h"
+#include "toolkit/StringTable.h"
+
+namespace {
+
+// Message that begins every annotation line; its text starts with "#ERR".
+constexpr int MsgAnnotationPrefix = 26;
+
+}  // namespace
+
+int ReaDifSimulation::SetParametersFromFile(const char *path, int &errorPosition, int randomize) {
+    // The parser's buffers are made at the first parse and kept until the program ends.
+    static ScriptParser parser;
+    return parser.Parse(*this, path, errorPosition, randomize);
+}
+
+int ReaDifSimulation::BuildErrorMessage(ProcString &text, ProcString &out) {
+    return BuildErrorMessage(text.GetString(), out);
+}
+
+int ReaDifSimulation::BuildErrorMessage(const char *text, ProcString &out) {
+    if (text == nullptr) text = "";
+    const char *prefix = GST.Get(MsgAnnotationPrefix);
+    // Room for the whole line, so a long message is never cut before its line feed.
+    int32_t length = int32_t(std::strlen(prefix) + std::strlen(text) + 1);
+    out.Init(prefix, length);
+    out.Append(text);
+    out.Append('\n');
+    return 1;
+}

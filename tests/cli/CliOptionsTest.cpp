@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/CliOptions.h"
+
+namespace {
+
+struct OptionsCase {
+    const char *Name;
+    std::vector<std::string> Arguments;
+    CliOptions::Action Action;
+    std::string Script;
+    bool Check, Randomize, Quiet;
+    int Rounds;
+    std::string Error;  // part of the error text
+};
+
+// clang-format off
+const OptionsCase OptionsCases[] = {
+    {"ScriptOnly", {"tex.vna"}, CliOptions::Action::Run, "tex.vna", false, false, false, 1, ""},
+    {"AllLongOptions", {"--check", "--randomize", "--quiet", "--rounds", "3", "tex.vna"}, CliOptions::Action::Run, "tex.vna", true, true, true, 3, ""},
+    {"ShortOptionsTogether", {"-crq", "-n5", "tex.vna"}, CliOptions::Action::Run, "tex.vna", true, true, true, 5, ""},
+    {"OptionAfterScript", {"tex.vna", "--rounds=2"}, CliOptions::Action::Run, "tex.vna", false, false, false, 2, ""},
+    {"DashDashEndsOptions", {"--", "-odd.vna"}, CliOptions::Action::Run, "-odd.vna", false, false, false, 1, ""},
+    {"Help", {"--help"}, CliOptions::Action::Help, "", false, false, false, 1, ""},
+    {"HelpWinsOverMissingScript", {"-h", "-q"}, CliOptions::Action::Help, "", false, false, true, 1, ""},
+    {"Version", {"-V"}, CliOptions::Action::Version, "", false, false, false, 1, ""},
+    {"NoScript", {"-q"}, CliOptions::Action::UsageError, "", false, false, true, 1, "no script"},
+    {"TwoScripts", {"a.vna", "b.vna"}, CliOptions::Action::UsageError, "", false, false, false, 1, "b.vna"},
+    {"UnknownLongOption", {"--fast", "a.vna"}, CliOptions::Action::UsageError, "", false, false, false, 1, "--fast"},
+    {"UnknownShortOption", {"-x", "a.vna"}, CliOptions::Action::UsageError, "", false, false, false, 1, "-x"},
+    {"RoundsWithoutValue", {"a.vna", "--rounds"}, CliOptions::Action::UsageError, "", false, false, false, 1, "--rounds"},
+    {"RoundsZero", {"--rounds=0", "a.vna"}, CliOptions::Action::UsageError, "", false, false, false, 1, "'0'"},
+    {"RoundsNotANumber", {"--rounds=3x", "a.vna"}, CliOptions::Action::UsageError, "", false, false, false, 1, "'3x'"},
+};
+// clang-format on
+
+class CliOptionsCaseTest : public testing::TestWithParam<OptionsCase> {};
+
+}  // namespace
+
+TEST_P(CliOptionsCaseTest, ParsesCommandLine) {
+    const OptionsCase &c = GetParam();
+    std::vector<std::string> texts = {"/usr/bin/vorna-cli"};
+    texts.insert(texts.end(), c.Arguments.begin(), c.Arguments.end());
+    std::vector<char *> argv;
+    for (std::string &text : texts) argv.push_back(text.data());
+    argv.push_back(nullptr);
+    CliOptions options;
+    EXPECT_EQ(options.Parse(int(texts.size()), argv.data()), c.Action);
+    EXPECT_EQ(options.ProgramName, "vorna-cli");
+    if (c.Action == CliOptions::Action::UsageError) {
+        EXPECT_NE(options.ErrorText.find(c.Error), std::string::npos) << options.ErrorText;
+        return;
+    }
+    EXPECT_EQ(options.ScriptPath, c.Script);
+    EXPECT_EQ(options.CheckOnly, c.Check);
+    EXPECT_EQ(options.Randomize, c.Randomize);
+    EXPECT_EQ(options.Quiet, c.Quiet);
+    EXPECT_EQ(options.Rounds, c.Rounds);
+}
+
+INSTANTIATE_TEST_SUITE_P(CommandLines, CliOptionsCaseTest, testing::ValuesIn(OptionsCases),
+                         [](const testing::TestParamInfo<OptionsCase> &row) {
+                             return std::string(row.param.Name);
+                         });
+
+TEST(CliOptionsTest, HelpNamesEveryOptionAndExitCode) {
+    std::string help = CliOptions().HelpText();
+    for (const char *word :
+         {"--check", "--randomize", "--rounds", "--quiet", "--help", "--version", "130", "  4 "}) {
+        EXPECT_NE(help.find(word), std::string::npos) << word;
+    }
+}

@@ -1,0 +1,296 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "cli/CliRunner.h"
+#include "cli/ProgressDisplay.h"
+#include "rdsimul/ScriptTestSupport.h"
+
+using scripttest::ReadFile;
+using scripttest::WriteFile;
+
+namespace {
+
+// 23 x 17 points, 25 iterations, an image every 10: files at 10, 20 and the final one at 25.
+const char *SmallScript =
+    "model schlogl\n"
+    "reaction A 0.5\n"
+    "diffusion A 0.2\n"
+    "init A 0.75 0.5\n"
+    "size 23 17\n"
+    "iterations 25\n"
+    "randseed 7\n"
+    "colormap hsl 0 300 1 1 255 255\n"
+    "image256 A t+10 autoscale\n";
+
+uint32_t LE32(const std::string &bytes, size_t at) {
+    return uint32_t(uint8_t(bytes[at])) | uint32_t(uint8_t(bytes[at + 1])) << 8 |
+           uint32_t(uint8_t(bytes[at + 2])) << 16 | uint32_t(uint8_t(bytes[at + 3])) << 24;
+}
+
+class CliRunnerTest : public scripttest::TempDirTest {
+protected:
+    void SetUp() override {
+        TempDirTest::SetUp();
+        CliRunner::ClearStop();
+        Out = std::tmpfile();
+        Err = std::tmpfile();
+    }
+    void TearDown() override {
+        std::fclose(Out);
+        std::fclose(Err);
+        CliRunner::ClearStop();
+        TempDirTest::TearDown();
+    }
+    int Run(const std::string &path, bool check = false, int rounds = 1) {
+        CliOptions options;
+        options.ScriptPath = path;
+        options.CheckOnly = check;
+        options.Rounds = rounds;
+        CliRunner runner(Out, Err, false);
+        return runner.Run(options);
+    }
+    static std::string Text(FILE *stream) {
+        std::fflush(stream);
+        std::string text(size_t(std::ftell(stream)), 0);
+        std::rewind(stream);
+        text.resize(std::fread(text.data(), 1, text.size(), stream));
+        return text;
+    }
+    FILE *Out = nullptr;
+    FILE *Err = nullptr;
+};
+
+}  // namespace
+
+TEST(CliRunnerScheduleTest, SliceSizeKeepsAbout200000Updates) {
+    EXPECT_EQ(CliRunner::SliceSize(2, 100 * 100), 40);
+    EXPECT_EQ(CliRunner::SliceSize(2, 1000 * 1000), 1);
+    EXPECT_EQ(CliRunner::SliceSize(1, 10 * 10), 2000);
+    EXPECT_EQ(CliRunner::SliceSize(4, 600 * 600), 3);
+}
+
+TEST(CliRunnerScheduleTest, ImagesWrittenFollowsTheSaveTimes) {
+    EXPECT_EQ(CliRunner::ImagesWritten(0, 10, 25, 25), 3);  // 10, 20 and the final 25
+    EXPECT_EQ(CliRunner::ImagesWritten(5, 10, 30, 30), 3);  // 5, 15, 25; 30 is a multiple
+    EXPECT_EQ(CliRunner::ImagesWritten(5, 10, 25, 25), 3);  // the final image is 25 again
+    EXPECT_EQ(CliRunner::ImagesWritten(0, 10, 14, 25), 1);  // stopped early: no final image
+    EXPECT_EQ(CliRunner::ImagesWritten(1000, 10, 500, 500), 0);
+    EXPECT_EQ(CliRunner::ImagesWritten(1000, 7, 500, 500), 1);
+    EXPECT_EQ(CliRunner::ImagesWritten(-15, 10, 20, 20), 2);  // 5 and 15, then the final 20
+}
+
+TEST(ProgressDisplayTest, PipeGetsOneLinePerTenth) {
+    FILE *stream = std::tmpfile();
+    ProgressDisplay progress(stream, false);
+    progress.Start(1000, 1048576.0);
+    for (int32_t i = 0; i <= 1000; i += 40) progress.Update(i, i / 100.0);
+    progress.Update(1000, 10.0);
+    progress.Finish();
+    std::fflush(stream);
+    std::rewind(stream);
+    char line[200];
+    int lines = 0;
+    std::string first;
+    while (std::fgets(line, sizeof line, stream) != nullptr) {
+        if (lines++ == 0) first = line;
+    }
+    std::fclose(stream);
+    EXPECT_EQ(lines, 10);
+    EXPECT_EQ(first, " 10%  iteration 120/1000  100.00 Mps\n");
+}
+
+TEST(ProgressDisplayTest, TerminalRedrawsOneLineWithTimeLeft) {
+    FILE *stream = std::tmpfile();
+    ProgressDisplay progress(stream, true);
+    progress.Start(200, 1048576.0);
+    progress.Update(50, 1.0);
+    progress.Update(60, 1.01);  // too soon after the last redraw
+    progress.Update(100, 2.0);
+    progress.Finish();
+    std::fflush(stream);
+    std::string text(size_t(std::ftell(stream)), 0);
+    std::rewind(stream);
+    text.resize(std::fread(text.data(), 1, text.size(), stream));
+    std::fclose(stream);
+    EXPECT_EQ(
+        text,
+        "\r[#######-----------------------]  25%  iteration 50/200  50.00 Mps  ETA 0:03\033[K"
+        "\r[###############---------------]  50%  iteration 100/200  50.00 Mps  ETA 0:02\033[K"
+        "\n");
+}
+
+TEST_F(CliRunnerTest, RunsScriptAndWritesTheImagesNextToIt) {
+    std::string path = PathOf("tex.vna");
+    WriteFile(path, SmallScript);
+    ASSERT_EQ(Run(path), CliRunner::ExitDone) << Text(Err);
+    EXPECT_EQ(ReadFile(path), SmallScript);
+    for (const char *name : {"tex_A000010.bmp", "tex_A000020.bmp", "tex_A000025.bmp"}) {
+        std::string image = ReadFile(PathOf(name));
+        // 54-byte header, 1024-byte palette, 17 lines of 23 pixels padded to 24 bytes.
+        ASSERT_EQ(image.size(), 54u + 1024u + 17u * 24u) << name;
+        EXPECT_EQ(image.substr(0, 2), "BM");
+        EXPECT_EQ(LE32(image, 2), image.size());
+        EXPECT_EQ(LE32(image, 10), 1078u);
+        EXPECT_EQ(LE32(image, 18), 23u);
+        EXPECT_EQ(LE32(image, 22), 17u);
+        EXPECT_EQ(uint8_t(image[28]), 8);
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir),
+                            std::filesystem::directory_iterator()),
+              4);
+    std::string summary = Text(Out);
+    EXPECT_EQ(summary.rfind("25 iterations, 3 images written, ", 0), 0u) << summary;
+    EXPECT_EQ(summary.substr(summary.size() - 12), "Mps average\n");
+}
+
+TEST_F(CliRunnerTest, RoundsKeepTheirOwnImages) {
+    std::string path = PathOf("tex.vna");
+    WriteFile(path, SmallScript);
+    ASSERT_EQ(Run(path, false, 2), CliRunner::ExitDone) << Text(Err);
+    EXPECT_TRUE(std::filesystem::exists(PathOf("tex_r1_A000025.bmp")));
+    EXPECT_TRUE(std::filesystem::exists(PathOf("tex_r2_A000025.bmp")));
+    EXPECT_NE(ReadFile(PathOf("tex_r1_A000025.bmp")), ReadFile(PathOf("tex_r2_A000025.bmp")));
+    EXPECT_NE(Text(Out).find("50 iterations, 6 images written"), std::string::npos);
+}
+
+TEST_F(CliRunnerTest, ScriptErrorsArePrintedWithTheirLines) {
+    std::string path = PathOf("bad.vna");
+    WriteFile(path, "model schlogl\nreaction A 0.5\nsize 20 20 x\n");
+    EXPECT_EQ(Run(path), CliRunner::ExitScriptErrors);
+    // Rewritten: five annotations of missing items on lines 1 to 5, the faulty size line on 9.
+    std::string expected;
+    int line = 1;
+    for (std::string text :
+         {scripttest::Message(31, 'A'), scripttest::Message(33, 'A'), scripttest::Message(35),
+          scripttest::Message(36), scripttest::Message(37)}) {
+        expected += path + ":" + std::to_string(line++) + ": " + text + "\n";
+    }
+    expected += path + ":9: " + scripttest::Message(54) + "\n";
+    EXPECT_EQ(Text(Err), expected);
+    EXPECT_EQ(Text(Out), "");
+    EXPECT_EQ(Run(path, true), CliRunner::ExitScriptErrors);
+}
+
+TEST_F(CliRunnerTest, CheckParsesWithoutRunning) {
+    std::string path = PathOf("tex.vna");
+    WriteFile(path, SmallScript);
+    EXPECT_EQ(Run(path, true), CliRunner::ExitDone);
+    EXPECT_EQ(Text(Out), path + ": no errors\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+TEST_F(CliRunnerTest, UnusableScriptsGiveExit3AndStayAsTheyWere) {
+    EXPECT_EQ(Run(PathOf("missing.vna")), CliRunner::ExitFileError);
+    EXPECT_NE(Text(Err).find("No such file"), std::string::npos);
+    EXPECT_EQ(Run(Dir.string()), CliRunner::ExitFileError);
+    EXPECT_NE(Text(Err).find("is a directory"), std::string::npos);
+
+    std::string garbage;
+    for (int i = 0; i < 3000; ++i) garbage += char((i * 7919) % 256);
+    WriteFile(PathOf("garbage.vna"), garbage);
+    EXPECT_EQ(Run(PathOf("garbage.vna")), CliRunner::ExitFileError);
+    EXPECT_EQ(ReadFile(PathOf("garbage.vna")), garbage);
+
+    std::string longLine(10 * 1024 * 1024, 'w');
+    WriteFile(PathOf("long.vna"), longLine);
+    EXPECT_EQ(Run(PathOf("long.vna")), CliRunner::ExitFileError);
+    EXPECT_EQ(ReadFile(PathOf("long.vna")), longLine);
+}
+
+TEST_F(CliRunnerTest, UnreadableScriptGivesExit3) {
+    if (geteuid() == 0) GTEST_SKIP() << "root reads files without read permission";
+    std::string path = PathOf("secret.vna");
+    WriteFile(path, SmallScript);
+    std::filesystem::permissions(path, std::filesystem::perms::owner_write);
+    EXPECT_EQ(Run(path), CliRunner::ExitFileError);
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+    EXPECT_EQ(ReadFile(path), SmallScript);
+}
+
+TEST_F(CliRunnerTest, OverflowStopsWithExit4AndKeepsTheImages) {
+    // Schloegl started far off its roots swings wider and wider until the values overflow;
+    // the NaN test at iteration 15 stops the run.
+    std::string path = PathOf("boom.vna");
+    WriteFile(path,
+              "model schlogl\nreaction A 1\ndiffusion A 0.1\ninit A 9 1\nsize 16 16\n"
+              "iterations 100\ncolormap gray\nimage256 A t+5 autoscale\n");
+    EXPECT_EQ(Run(path), CliRunner::ExitOverflow);
+    EXPECT_NE(Text(Err).find("numeric overflow at iteration 15"), std::string::npos) << Text(Err);
+    EXPECT_TRUE(std::filesystem::exists(PathOf("boom_A000005.bmp")));
+    EXPECT_TRUE(std::filesystem::exists(PathOf("boom_A000015.bmp")));
+    EXPECT_FALSE(std::filesystem::exists(PathOf("boom_A000020.bmp")));
+    EXPECT_EQ(Text(Out).rfind("15 iterations, 3 images written, ", 0), 0u) << Text(Out);
+}
+
+TEST_F(CliRunnerTest, NotesDiskSpaceFromTenMegabytes) {
+    // Ten true-colour mosaics of 800 x 600: about 14 MB.
+    std::string path = PathOf("big.vna");
+    WriteFile(path,
+              "model schlogl\nreaction A 1\ndiffusion A 0.1\ninit A 0.7 0.1\nsize 10 10\n"
+              "iterations 10\ncolormap gray\nimage16M A t+1 autoscale mosaic 800 600\n");
+    ASSERT_EQ(Run(path), CliRunner::ExitDone) << Text(Err);
+    EXPECT_NE(Text(Err).find("note: the images of this run will take about 14 MB"),
+              std::string::npos)
+        << Text(Err);
+    EXPECT_EQ(ReadFile(PathOf("big_A000010.bmp")).size(), 54u + 800u * 600u * 3u);
+}
+
+TEST_F(CliRunnerTest, InterruptStopsAtTheNextSliceBoundary) {
+    std::string path = PathOf("tex.vna");
+    WriteFile(path,
+              std::string(SmallScript)
+                  .replace(std::string(SmallScript).find("iterations 25"), 13, "iterations 90000"));
+    CliRunner::RequestStop();
+    EXPECT_EQ(Run(path), CliRunner::ExitInterrupted);
+    // The first slice of a 23 x 17 domain still runs.
+    std::string stop =
+        "stopped at iteration " + std::to_string(CliRunner::SliceSize(1, 23 * 17)) + " of 90000";
+    EXPECT_NE(Text(Err).find(stop), std::string::npos) << Text(Err);
+}
+
+namespace {
+
+struct ProcessResult {
+    int Code;
+    std::string Out;
+};
+
+// Runs build/vorna-cli with the arguments, stderr thrown away.
+ProcessResult RunProgram(const std::string &arguments) {
+    std::string command =
+        std::string(VORNA_BINARY_DIR) + "/vorna-cli " + arguments + " 2>/dev/null";
+    FILE *pipe = popen(command.c_str(), "r");
+    ProcessResult result{-1, ""};
+    if (pipe == nullptr) return result;
+    char block[4096];
+    size_t count;
+    while ((count = std::fread(block, 1, sizeof block, pipe)) > 0) result.Out.append(block, count);
+    int status = pclose(pipe);
+    result.Code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+}  // namespace
+
+TEST_F(CliRunnerTest, ProgramReportsThroughExitCodes) {
+    EXPECT_EQ(RunProgram("--help").Code, 0);
+    EXPECT_NE(RunProgram("--help").Out.find("Usage: vorna-cli"), std::string::npos);
+    EXPECT_EQ(RunProgram("--version").Code, 0);
+    EXPECT_EQ(RunProgram("").Code, 1);
+    EXPECT_EQ(RunProgram("--bogus x.vna").Code, 1);
+    EXPECT_EQ(RunProgram(PathOf("none.vna")).Code, 3);
+    WriteFile(PathOf("tex.vna"), SmallScript);
+    ProcessResult run = RunProgram("--quiet " + PathOf("tex.vna"));
+    EXPECT_EQ(run.Code, 0);
+    EXPECT_EQ(run.Out.substr(0, 33), "25 iterations, 3 images written, ");
+    WriteFile(PathOf("bad.vna"), "size 1 1\n");
+    EXPECT_EQ(RunProgram(PathOf("bad.vna")).Code, 2);
+}

@@ -1,0 +1,73 @@
+// Helpers of the script tests: a fresh directory per test, whole-file reads and writes, and
+// the annotation line a message produces.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "toolkit/MessageTexts.h"
+#include "toolkit/StringTable.h"
+
+namespace scripttest {
+
+inline std::string ReadFile(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+inline void WriteFile(const std::string &path, const std::string &text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
+// Message index in the current language, formatted with the letter (twice for the formats
+// that name it twice) when one is given.
+inline std::string Message(int index, char letter = 0) {
+    char text[512];
+    if (letter != 0) {
+        std::snprintf(text, sizeof text, GST.Get(index), letter, letter);
+    } else {
+        std::snprintf(text, sizeof text, "%s", GST.Get(index));
+    }
+    return text;
+}
+
+inline std::string Annotation(int index, char letter = 0) {
+    return std::string(GST.Get(26)) + Message(index, letter) + "\n";
+}
+
+// A directory of its own under the test temporary directory, removed afterwards.
+class TempDirTest : public testing::Test {
+protected:
+    void SetUp() override {
+        LoadGST();
+        GST.SetLanguage(StringTable::English);
+        const testing::TestInfo *info = testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = std::string(info->test_suite_name()) + "_" + info->name();
+        for (char &c : name) {
+            if (c == '/') c = '_';
+        }
+        Dir = std::filesystem::path(testing::TempDir()) / ("vorna_" + name);
+        std::filesystem::remove_all(Dir);
+        std::filesystem::create_directories(Dir);
+    }
+    void TearDown() override {
+        std::error_code error;
+        std::filesystem::permissions(Dir, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, error);
+        std::filesystem::remove_all(Dir, error);
+        GST.SetLanguage(StringTable::English);
+    }
+    std::string PathOf(const std::string &name) const { return (Dir / name).string(); }
+
+    std::filesystem::path Dir;
+};
+
+}  // namespace scripttest
