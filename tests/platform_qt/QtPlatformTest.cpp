@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileDialog>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QMenu>
@@ -17,6 +16,8 @@
 #include <QSettings>
 #include <QTextBlock>
 #include <QTimer>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -39,8 +40,10 @@ public:
     void SetUp() override {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         // Settings that fall back to the user's configuration folder stay in the test's folder.
-        std::filesystem::path config = std::filesystem::path(testing::TempDir()) / "vorna_qt_config";
-        std::filesystem::remove_all(config);
+        std::filesystem::path config = std::filesystem::path(testing::TempDir()) /
+                                       ("vorna_qt_config_" + std::to_string(getpid()));
+        std::error_code error;
+        std::filesystem::remove_all(config, error);
         qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.string()));
         static int argc = 1;
         static char name[] = "platform_qt_tests";
@@ -76,7 +79,21 @@ std::filesystem::path Artifacts() {
 class TestPlatform : public QtPlatform {
 public:
     std::string ProgramDirectory() override { return Folder; }
+    // A file dialog that answers DialogAnswer at once (Qt's own dialog needs a person).
+    bool FileDialog(bool save, const char *description, const char *pattern,
+                    const char *initialDirectory, const char *defaultExtension, std::string &path,
+                    int maxLength) override {
+        DialogCalls.push_back(std::string(save ? "save " : "open ") + description + "|" + pattern +
+                              "|" + initialDirectory + "|" + defaultExtension);
+        if (DialogAnswer.empty() || static_cast<int>(DialogAnswer.size()) > maxLength) {
+            return false;
+        }
+        path = DialogAnswer;
+        return true;
+    }
     std::string Folder;
+    std::string DialogAnswer;
+    std::vector<std::string> DialogCalls;
 };
 
 class QtWindow : public testing::Test {
@@ -205,6 +222,8 @@ TEST_F(QtWindow, RunDrawsTheTextureOverTheEditor) {
     });
     ASSERT_EQ(BoxTexts.size(), 1u);
     EXPECT_EQ(BoxTexts[0], GST.Get(12));
+    EXPECT_EQ(MainRDSim.CurrentTime, 120);
+    EXPECT_EQ(MainRDSim.ErrorStatus, 0);
     EXPECT_TRUE(std::filesystem::exists(Dir / "run_A000120.bmp"));
     ASSERT_FALSE(atEnd.isNull());
     // Inside the preview rectangle (5, 16, 200 x 150, below the counter): the texture, many
@@ -326,16 +345,7 @@ TEST_F(QtWindow, ExampleScriptIsSavedUnderANewNameAndRuns) {
     std::filesystem::copy_file(example, Dir / "exemple.tpl");
     std::string saved = (Dir / "example.vna").string();
     // The save dialog of the first Run gets the new name.
-    QTimer dialogs;
-    dialogs.setInterval(20);
-    QObject::connect(&dialogs, &QTimer::timeout, [&] {
-        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        if (dialog != nullptr && dialog->isVisible()) {
-            dialog->selectFile(QString::fromStdString(saved));
-            static_cast<QDialog *>(dialog)->accept();  // as the Save button does
-        }
-    });
-    dialogs.start();
+    Platform.DialogAnswer = saved;
     int stoppedAt = 0;
     RunProgram({}, [&] {
         Platform.Deliver(WindowMessage::Command, MenuCommand::ParametersExample);
@@ -356,6 +366,8 @@ TEST_F(QtWindow, ExampleScriptIsSavedUnderANewNameAndRuns) {
         EXPECT_EQ(Platform.Window()->windowTitle(), QStringLiteral("Vorna example.vna"));
     });
     EXPECT_GE(stoppedAt, 800);
+    ASSERT_EQ(Platform.DialogCalls.size(), 1u);
+    EXPECT_EQ(Platform.DialogCalls[0], "save " + std::string(GST.Get(25)) + "|*.vna|.|vna");
     EXPECT_TRUE(std::filesystem::exists(saved));
     ASSERT_EQ(BoxTexts.size(), 1u);  // the stop message
 }
