@@ -178,7 +178,22 @@ TEST_F(QtWindow, StartsWithTheScriptAndBothMenusShareTheirPositions) {
         QList<QAction *> frenchTexture = Platform.Window()->menuBar()->actions()[2]->menu()->actions();
         EXPECT_EQ(frenchTexture[12]->text(), QStringLiteral("   3 - &Mosaïque"));
         EXPECT_TRUE(frenchTexture[11]->isChecked());
-        Grab("menus-french.png");
+        QCoreApplication::processEvents();
+        QImage french = Grab("menus-french.png");
+        // The new bar is shown: its first title is drawn where the bar lies.
+        QRect first = Platform.Window()->menuBar()->actionGeometry(
+            Platform.Window()->menuBar()->actions()[0]);
+        std::set<QRgb> colours;
+        for (int x = first.left(); x <= first.right(); ++x) {
+            colours.insert(french.pixel(x, first.center().y()));
+        }
+        EXPECT_GT(colours.size(), 2u);
+        // The Texture popup with its check marks, for a reviewer.
+        QMenu *popup = Platform.Window()->menuBar()->actions()[2]->menu();
+        popup->popup(Platform.Window()->mapToGlobal(QPoint(140, 20)));
+        QCoreApplication::processEvents();
+        popup->grab().save(QString::fromStdString((Artifacts() / "menu-texture-french.png").string()));
+        popup->hide();
     });
     EXPECT_EQ(ExitCode, 0);
     EXPECT_EQ(englishCounts, frenchCounts);
