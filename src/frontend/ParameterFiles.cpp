@@ -3,7 +3,6 @@
 #include "frontend/ParameterFiles.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +13,7 @@
 #include "frontend/FrontEndGlobals.h"
 #include "frontend/PreviewDisplay.h"
 #include "rdsimul/ReaDifSimulation.h"
+#include "toolkit/AtomicFileWriter.h"
 #include "toolkit/ProcString.h"
 #include "toolkit/StringTable.h"
 
@@ -28,18 +28,6 @@ ProcString *EditText = nullptr;
 
 void ErrorBox(int message) {
     ThePlatform->MessageBox(true, GST.Get(message), GST.Get(6), Platform::BoxIconExclamation);
-}
-
-// The file the path finally names, following symbolic links, so that a save replaces the
-// linked file and keeps the link.
-std::string ResolveTarget(const char *path) {
-    char *resolved = realpath(path, nullptr);
-    if (resolved == nullptr) {
-        return path;
-    }
-    std::string target = resolved;
-    std::free(resolved);
-    return target;
 }
 
 // Editor position of a byte offset into the script: the editor shows the text as UTF-8 (UTF-16
@@ -104,48 +92,17 @@ int SaveFile(WindowId window, const char *path) {
     if (path == nullptr || path[0] == 0 || window != WindowId::Editor) {
         return 0;
     }
-    const std::string text = ThePlatform->GetEditorText();
-    const std::string target = ResolveTarget(path);
     struct stat old;
-    const bool exists = stat(target.c_str(), &old) == 0;
-    if (exists && !S_ISREG(old.st_mode)) {
+    if (stat(path, &old) == 0 && !S_ISREG(old.st_mode)) {
         return 0;
     }
-    std::string temporary = target + ".XXXXXX";
-    int fd = mkstemp(temporary.data());
-    if (fd < 0) {
+    const std::string text = ThePlatform->GetEditorText();
+    AtomicFileWriter writer;
+    if (writer.Open(path) != AtomicFileWriter::Done ||
+        writer.Write(text.data(), text.size()) != AtomicFileWriter::Done) {
         return 0;
     }
-    bool written = true;
-    size_t done = 0;
-    while (written && done < text.size()) {
-        ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n <= 0) {
-            written = false;
-        } else {
-            done += static_cast<size_t>(n);
-        }
-    }
-    if (written) {
-        // The new file gets the old one's permissions, or the usual ones of a new file.
-        mode_t mode = 0;
-        if (exists) {
-            mode = old.st_mode & 07777;
-        } else {
-            mode_t mask = umask(0);
-            umask(mask);
-            mode = 0666 & ~mask;
-        }
-        written = fchmod(fd, mode) == 0 && fsync(fd) == 0;
-    }
-    if (close(fd) != 0) {
-        written = false;
-    }
-    if (!written || std::rename(temporary.c_str(), target.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return 0;
-    }
-    return 1;
+    return writer.Commit() == AtomicFileWriter::Done ? 1 : 0;
 }
 
 void SetCurWindowTitleFromPath(const char *path) {
