@@ -79,8 +79,10 @@ int LoadFile(WindowId window, const char *path) {
         return 0;
     }
     int result = 0;
-    if (std::fread(block, 1, size, file) == size) {
-        block[size] = 0;  // a zero byte inside the file ends the text there
+    // A zero byte means the file is no script (a binary file): the editor could hold only the
+    // text before it, and saving would then cut the file short, so it is not loaded at all.
+    if (std::fread(block, 1, size, file) == size && std::memchr(block, 0, size) == nullptr) {
+        block[size] = 0;
         result = ThePlatform->SetEditorText(block) ? 1 : 0;
     }
     std::free(block);

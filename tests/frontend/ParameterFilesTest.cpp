@@ -20,10 +20,12 @@ protected:
     }
 };
 
-TEST_F(ParameterFiles, LoadTakesTheBytesUpToAZeroByte) {
+TEST_F(ParameterFiles, LoadRefusesAFileWithAZeroByteAndTakesAnyOtherBytesWhole) {
+    // Loading only the text before the zero byte would let a later save cut the file short.
+    H->EditorText = "keep";
     WriteWhole(Dir / "zero.vna", std::string("model A\0tail", 12));
-    EXPECT_EQ(LoadFile(WindowId::Editor, (Dir / "zero.vna").c_str()), 1);
-    EXPECT_EQ(H->EditorText, "model A");
+    EXPECT_EQ(LoadFile(WindowId::Editor, (Dir / "zero.vna").c_str()), 0);
+    EXPECT_EQ(H->EditorText, "keep");
     WriteWhole(Dir / "crlf.vna", "a\r\n\xe9\r\n");
     EXPECT_EQ(LoadFile(WindowId::Editor, (Dir / "crlf.vna").c_str()), 1);
     EXPECT_EQ(H->EditorText, "a\r\n\xe9\r\n");
