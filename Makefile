@@ -10,7 +10,7 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release -DVORNA_WERROR=ON
 PACKAGES := g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             qt6-base-dev qt6-image-formats-plugins libgl-dev netpbm python3-numpy
 
-.PHONY: all deps build test asan bench demo clean
+.PHONY: all deps build test asan bench demo gui clean
 
 all: build
 
@@ -58,6 +58,11 @@ demo: build
 	cp $(DEMO_SCRIPT) out/demo/
 	./$(BUILD)/vorna-cli out/demo/$(notdir $(DEMO_SCRIPT))
 	@echo "Textures in out/demo/ (python3 tools/bmp2png.py converts one to PNG)."
+
+# The desktop program on a copy of the example script (started from build/, where new.tpl
+# lies too, so that Parameters > New finds it).
+gui: build
+	cd $(BUILD) && { test -f example.vna || cp exemple.tpl example.vna || true; } && ./vorna example.vna
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

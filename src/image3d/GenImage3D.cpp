@@ -1,7 +1,8 @@
 #include "image3d/GenImage3D.h"
 
 #include <cstring>
-#include <string>
+
+#include "toolkit/AtomicFileWriter.h"
 
 namespace {
 
@@ -175,9 +176,9 @@ int GenImage3D::WriteImageFile(const char *path, bool tga, const unsigned char *
     if (tga && Depth > 4) return Refused;
 
     // A crash or a full disk must not leave a half-written image under the final name.
-    const std::string temporary = std::string(path) + ".part";
-    FILE *file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr) return Refused;
+    AtomicFileWriter writer;
+    if (writer.Open(path) != AtomicFileWriter::Done) return Refused;
+    FILE *file = writer.GetStream();
 
     if (tga) {
         SaveTGAHeader(file);
@@ -209,12 +210,7 @@ int GenImage3D::WriteImageFile(const char *path, bool tga, const unsigned char *
         if (!tga) std::fwrite(padding, 1, size_t(AlignedBytes) % 4, file);
     }
 
-    const bool written = std::ferror(file) == 0;
-    if (std::fclose(file) != 0 || !written || std::rename(temporary.c_str(), path) != 0) {
-        std::remove(temporary.c_str());
-        return Refused;
-    }
-    return Done;
+    return writer.Commit() == AtomicFileWriter::Done ? Done : Refused;
 }
 
 int GenImage3D::DrawDigits(int value, const char *format, unsigned short x, unsigned short y,

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "rdsimul/AtomicFileWriter.h"
+#include "toolkit/AtomicFileWriter.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "toolkit/RandomGenerator.h"
 #include "toolkit/StringTable.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "ScriptTestSupport.h"
-#include "rdsimul/AtomicFileWriter.h"
+#include "toolkit/AtomicFileWriter.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "toolkit/RandomGenerator.h"
 

@@ -31,6 +31,9 @@ public:
     int Commit();
     // Closes and removes the temporary file; the target is not touched.
     void Discard();
+    // The open temporary file, for writers that format straight into a stream; null when closed.
+    // Its errors are seen by Commit.
+    FILE *GetStream() const { return Stream; }
 
     // Makes the given step fail in every writer until it is reset with Step::None.
     static void FailStepForTesting(Step step);

@@ -1,4 +1,4 @@
-#include "rdsimul/AtomicFileWriter.h"
+#include "toolkit/AtomicFileWriter.h"
 
 #include <cerrno>
 #include <cstdlib>

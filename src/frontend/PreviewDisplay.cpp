@@ -1,0 +1,237 @@
+// Preview display: the bitmap is rebuilt only when asked (InitDisplayDone 0) or when the picture
+// no longer matches it; each refresh uploads the pixels and copies one or more rectangles.
+#include "frontend/PreviewDisplay.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "frontend/FrontEndGlobals.h"
+#include "image3d/GenImage3D.h"
+#include "image3d/Image3D8.h"
+#include "rdsimul/ReaDifSimulation.h"
+
+Image3D8 BitmapDigits("BitmapDigits", 99, 12, 1, 0);
+
+namespace {
+
+constexpr int OriginX = 5;   // drawing origin in the main window's client area
+constexpr int OriginY = 16;
+constexpr int DigitLine = 100;  // bytes per glyph line
+constexpr unsigned char GlyphValue = 215;
+
+// Rows 0 to 11 of the ten digits, '#' for a glyph pixel, columns 0 to 9 of each cell.
+const char *const DigitRows[12][10] = {
+    {"..........", "..........", "..........", "..........", "..........", "..........",
+     "..........", "..........", "..........", ".........."},
+    {"..####....", "....#.....", "..####....", "..####....", "..#...#...", "..#####...",
+     "..#####...", "..####....", "..####....", "..####...."},
+    {".######...", "...##.....", ".######...", ".######...", ".##..##...", ".#####....",
+     ".#####....", ".######...", ".######...", ".######..."},
+    {".##..##...", "...##.....", ".....##...", ".....##...", ".##..##...", ".##.......",
+     ".##.......", ".....##...", ".##..##...", ".##..##..."},
+    {".##..##...", "...##.....", ".....##...", ".....##...", ".##..##...", ".##.......",
+     ".##.......", ".....##...", ".##..##...", ".##..##..."},
+    {".##..##...", "...##.....", "..#####...", "...####...", ".######...", ".#####....",
+     ".#####....", ".....##...", ".######...", ".######..."},
+    {".##..##...", "...##.....", ".#####....", "..#####...", "..#####...", "..#####...",
+     ".######...", ".....##...", ".######...", "..#####..."},
+    {".##..##...", "...##.....", ".##.......", ".....##...", ".....##...", ".....##...",
+     ".##..##...", ".....##...", ".##..##...", ".....##..."},
+    {".##..##...", "...##.....", ".##.......", ".....##...", ".....##...", ".....##...",
+     ".##..##...", ".....##...", ".##..##...", ".....##..."},
+    {".######...", "...##.....", ".######...", "..#####...", ".....##...", "..#####...",
+     ".######...", ".....##...", ".######...", "..#####..."},
+    {"..####....", "...##.....", "..#####...", ".#####....", ".....##...", ".#####....",
+     "..####....", ".....##...", "..####....", ".#####...."},
+    {"..........", "..........", "..........", "..........", "..........", "..........",
+     "..........", "..........", "..........", ".........."},
+};
+
+// The 40-byte bitmap info header of the picture on display.
+uint8_t DisplayHeader[40];
+bool BitmapExists = false;
+int BitmapWidth = 0;
+int BitmapHeight = 0;
+int BitmapDepth = 0;
+
+void Put32(uint8_t *p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+    p[2] = static_cast<uint8_t>(v >> 16);
+    p[3] = static_cast<uint8_t>(v >> 24);
+}
+
+void Put16(uint8_t *p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+const uint8_t *Pixels(GenImage3D &image) {
+    return reinterpret_cast<const uint8_t *>(image.GetData());
+}
+
+// The picture can be handed to the bitmap: it has pixels for all its rows.
+bool Displayable(GenImage3D &image) {
+    return image.GetData() != nullptr && image.GetSizeX() > 0 && image.GetSizeY() > 0 &&
+           (image.GetDepth() == 1 || image.GetDepth() == 3);
+}
+
+void StampCounter(GenImage3D &image) {
+    image.DrawInteger(static_cast<int>(MainRDSim.CurrentTime), "%04d", 0, 0, 0, 255, BitmapDigits,
+                      10);
+}
+
+}  // namespace
+
+int LoadDigits(MemoryTable &table) {
+    if (table.HasAllocationError()) {
+        return 3;
+    }
+    if (table.GetDataSize() < 300 || table.GetData() == nullptr) {
+        return 0;
+    }
+    auto *bytes = reinterpret_cast<unsigned char *>(table.GetData());
+    for (int r = 0; r < 12; ++r) {
+        for (int d = 0; d < 10; ++d) {
+            for (int c = 0; c < 10; ++c) {
+                if (DigitRows[r][d][c] == '#') {
+                    bytes[r * DigitLine + 10 * d + c] = GlyphValue;
+                }
+            }
+        }
+    }
+    return 1;
+}
+
+void InitDisplay(WindowId window, GenImage3D &image) {
+    std::memset(DisplayHeader, 0, sizeof DisplayHeader);
+    Put32(DisplayHeader, 40);
+    Put32(DisplayHeader + 4, image.GetSizeX());
+    Put32(DisplayHeader + 8, static_cast<uint32_t>(-static_cast<int32_t>(image.GetSizeY())));
+    Put16(DisplayHeader + 12, 1);
+    Put16(DisplayHeader + 14, static_cast<uint32_t>(8 * image.GetDepth()));
+    Put32(DisplayHeader + 16, 0);
+    Put32(DisplayHeader + 20, image.GetRealPixelCount() * static_cast<uint32_t>(image.GetDepth()));
+    Put32(DisplayHeader + 24, 5000);
+    Put32(DisplayHeader + 28, 5000);
+    Put32(DisplayHeader + 32, 256);
+    Put32(DisplayHeader + 36, 0);
+    std::memcpy(PtrDisplayInfo, DisplayHeader, sizeof DisplayHeader);
+    MemoryTable *palette = image.GetPtrRawColorMap();
+    if (image.GetDepth() == 1 && palette != nullptr && palette->GetData() != nullptr) {
+        // Palette entries are blue, green, red, unused: the bitmap's colour-entry layout.
+        uint32_t words = std::min<uint32_t>(palette->GetDataSize(), 256);
+        std::memcpy(PtrDisplayInfo + 40, palette->GetData(), words * 4);
+    }
+    ReleaseDisplay();
+    if (Displayable(image)) {
+        ThePlatform->CreatePreviewBitmap(window, PtrDisplayInfo, Pixels(image));
+        BitmapExists = true;
+        BitmapWidth = image.GetSizeX();
+        BitmapHeight = image.GetSizeY();
+        BitmapDepth = image.GetDepth();
+    }
+    DisplaySequencePosX = 0;
+    DisplaySequencePosY = 0;
+    InitDisplayDone = 1;
+}
+
+void SimpleDisplay(WindowId window, GenImage3D &image) {
+    InitDisplay(window, image);
+    if (!BitmapExists) {
+        return;
+    }
+    ThePlatform->SetPreviewBitmapPixels(Pixels(image));
+    if (image.GetSizeX() > 0 && image.GetSizeY() > 0) {
+        ThePlatform->BlitPreviewBitmap(0, 0, image.GetSizeX(), image.GetSizeY());
+    }
+}
+
+void FastDisplay(WindowId window, GenImage3D &image) {
+    // A picture of another size or depth than the bitmap would be read past its end: rebuild.
+    if (InitDisplayDone == 0 || !BitmapExists || image.GetSizeX() != BitmapWidth ||
+        image.GetSizeY() != BitmapHeight || image.GetDepth() != BitmapDepth) {
+        InitDisplay(window, image);
+    }
+    if (!BitmapExists || !Displayable(image)) {
+        return;
+    }
+    const int sizeX = image.GetSizeX();
+    const int sizeY = image.GetSizeY();
+    if (DisplayCounter == 1 && DisplayMode != 2) {
+        StampCounter(image);
+    }
+    ThePlatform->SetPreviewBitmapPixels(Pixels(image));
+    int W = 0;
+    int H = 0;
+    ThePlatform->GetClientSize(window, W, H);
+    if (DisplayMode == 1) {
+        int w = std::min(sizeX, W - OriginX);
+        int h = std::min(sizeY, H - OriginY);
+        if (w > 0 && h > 0) {
+            ThePlatform->BlitPreviewBitmap(OriginX, OriginY, w, h);
+        }
+    } else if (DisplayMode == 2) {
+        // The other tiles first: the first row starts after the first tile.
+        int y = OriginY;
+        int x = sizeX + OriginX;
+        int th = sizeY;
+        while (y < H) {
+            if (y + th > H - 4) {
+                th = H - 4 - y;  // kept for the rows below
+            }
+            int w = sizeX;
+            while (x < W) {
+                if (x + w > W - 5) {
+                    w = W - 5 - x;
+                }
+                if (w > 0 && th > 0) {
+                    ThePlatform->BlitPreviewBitmap(x, y, w, th);
+                }
+                x += sizeX;
+            }
+            x = OriginX;
+            y += sizeY;
+        }
+        // Then the first tile, the only one that shows the counter.
+        int h = std::min(sizeY, H - 20);
+        int w = std::min(sizeX, W - 10);
+        if (w > 0 && h > 0) {
+            if (DisplayCounter == 1) {
+                StampCounter(image);
+                ThePlatform->SetPreviewBitmapPixels(Pixels(image));
+            }
+            ThePlatform->BlitPreviewBitmap(OriginX, OriginY, w, h);
+        }
+    } else if (DisplayMode == 3) {
+        int w = sizeX;
+        int h = sizeY;
+        if (sizeX + DisplaySequencePosX > W - 5) {
+            DisplaySequencePosX = 0;
+            DisplaySequencePosY += sizeY + 10;
+        }
+        if (sizeY + DisplaySequencePosY > H - 16) {
+            DisplaySequencePosX = 0;
+            DisplaySequencePosY = 0;
+        }
+        if (DisplaySequencePosX + w > W - 5) {
+            w = W - 5 - DisplaySequencePosX;
+        }
+        if (DisplaySequencePosY + h > H - 5) {
+            h = H - 5 - DisplaySequencePosY;
+        }
+        if (w > 0 && h > 0) {
+            ThePlatform->BlitPreviewBitmap(DisplaySequencePosX + OriginX,
+                                           DisplaySequencePosY + OriginY, w, h);
+        }
+        DisplaySequencePosX += sizeX + 10;
+    }
+}
+
+void ReleaseDisplay() {
+    if (BitmapExists && ThePlatform != nullptr) {
+        ThePlatform->ReleasePreviewBitmap();
+    }
+    BitmapExists = false;
+    BitmapWidth = BitmapHeight = BitmapDepth = 0;
+}

@@ -1,0 +1,297 @@
+// Run sequence: one thread; the run is computed inside the Run command handler, and the slice
+// loop pumps the window's messages between slices so that the window stays responsive.
+#include "frontend/RunSequence.h"
+
+#include <cstdint>
+#include <cstdio>
+
+#include "frontend/FrontEndGlobals.h"
+#include "frontend/MenuResources.h"
+#include "frontend/ParameterFiles.h"
+#include "frontend/PreviewDisplay.h"
+#include "platform/Platform.h"
+#include "rdsimul/ReaDifSimulation.h"
+#include "toolkit/RandomGenerator.h"
+#include "toolkit/StringTable.h"
+
+namespace {
+
+constexpr int SystemErrorBox = Platform::BoxIconExclamation | Platform::BoxSystemModal;
+
+void SystemModalError(int message) {
+    ThePlatform->MessageBox(true, GST.Get(message), GST.Get(6), SystemErrorBox);
+}
+
+// Step 14: back to idle with the script as the parser left it.
+void Restore() {
+    RunFlag = 0;
+    PauseFlag = 0;
+    MessageFlag = 0;
+    ThePlatform->ShowEditorScrollBars(true);
+    ThePlatform->SetEditorReadOnly(false);
+    ThePlatform->SetEditorBackground(EditorBackgroundIdle);
+    SetIdleMenus();
+    ThePlatform->DrawMenuBar();
+    ThePlatform->SetEditorText("");
+    ThePlatform->SetTitle(CurWindowTitle);
+    if (LoadFile(WindowId::Editor, CurParamFileName) == 0) {
+        ThePlatform->MessageBox(true, GST.Get(19), GST.Get(6), Platform::BoxIconExclamation);
+    }
+    ThePlatform->SetFocus(WindowId::Editor);
+    ThePlatform->ShowEditorCaret(true);
+    int caret = ParamFlag == 0 ? ErrorPosition : CarretTextIndex1;
+    ThePlatform->SetEditorSelection(caret, caret);
+    ThePlatform->ScrollCaretIntoView();
+}
+
+// Step 9: the window in its run state.
+void EnterRunState() {
+    RunFlag = 1;
+    MessageFlag = 0;
+    SetRunMenus();
+    ThePlatform->DrawMenuBar();
+    ThePlatform->ShowEditorScrollBars(false);
+    ThePlatform->SetEditorReadOnly(true);
+    ThePlatform->SetEditorBackground(EditorBackgroundRun);
+    std::snprintf(TmpStr, sizeof TmpStr, GST.Get(10), static_cast<unsigned>(MainRandom.GetSeed()));
+    ThePlatform->SetEditorText(TmpStr);
+    ThePlatform->SetTitle("Vorna  0%");
+    ThePlatform->SetFocus(WindowId::Main);
+}
+
+int Percent() {
+    if (MainRDSim.EndTime <= 0) {
+        return 100;
+    }
+    return static_cast<int>(static_cast<double>(MainRDSim.CurrentTime) * 100.0 /
+                            static_cast<double>(MainRDSim.EndTime));
+}
+
+// Step 12: slices until the end, a Break or a close request.
+void SliceLoop() {
+    while (StopFlag == 0) {
+        const bool minimized = ThePlatform->IsMinimized();
+        CurrentRunSteps = DisplayMode != 0 && !minimized && BasicRunSteps >= DisplayRefreshRate
+                              ? DisplayRefreshRate
+                              : BasicRunSteps;
+        if (PauseFlag == 1) {
+            ThePlatform->Sleep(100);
+        } else if (MainRDSim.RunSimulation(CurrentRunSteps) != 1) {
+            break;
+        }
+        if (MainRDSim.ErrorStatus == 2) {
+            break;
+        }
+        if (!ThePlatform->IsMinimized() && DisplayMode > 0 &&
+            (MainRDSim.CurrentTime - LastDisplayPreview >= DisplayRefreshRate ||
+             LastDisplayPreview == 0)) {
+            LastDisplayPreview = MainRDSim.CurrentTime;
+            GenImage3D *image = MainRDSim.GetPreviewImage(DisplayColorMap, DisplayColors16M);
+            if (image != nullptr) {
+                FastDisplay(WindowId::Main, *image);
+            }
+        }
+        const int p = Percent();
+        if (PauseFlag == 1) {
+            std::snprintf(TmpStr, sizeof TmpStr, "Vorna %2d%% (pause)", p);
+            ThePlatform->SetTitle(TmpStr);
+        } else if (MainRDSim.CurrentTime - LastDisplayInfoTime > BasicRunSteps + 12) {
+            LastDisplayInfoTime = MainRDSim.CurrentTime;
+            TmpValue = static_cast<float>(MainRDSim.CurrentSpeed);
+            if (TmpValue > 0) {
+                const int whole = static_cast<int>(TmpValue);
+                const int tenth = static_cast<int>((TmpValue - static_cast<float>(whole)) * 10);
+                std::snprintf(TmpStr, sizeof TmpStr, "Vorna %2d%% %2d.%01dMps %3dips", p, whole,
+                              tenth, static_cast<int>(MainRDSim.IterationsPerSecond));
+                ThePlatform->SetTitle(TmpStr);
+                if (ThePlatform->IsMinimized()) {
+                    ThePlatform->RepaintFrame();
+                }
+            } else {
+                std::snprintf(TmpStr, sizeof TmpStr, "Vorna %2d%%", p);
+                ThePlatform->SetTitle(TmpStr);
+            }
+        }
+        ThePlatform->PumpMessages();
+    }
+}
+
+// Steps 3 to 13, round after round while looping; returns for the restore, or with destroyed
+// set when the window is gone.
+void Rounds(bool &destroyed) {
+    bool firstRound = true;
+    uint32_t lastSeed = 0;
+    for (;;) {
+        // Step 3: parse, with a fresh seed in loop mode.
+        ParamFlag = MainRDSim.SetParametersFromFile(CurParamFileName, ErrorPosition,
+                                                    LoopFlag != 0 ? 1 : 0);
+        if (ParamFlag == 3) {
+            LoopFlag = 0;
+            SystemModalError(21);
+            return;
+        }
+        if (ParamFlag == 0) {
+            LoopFlag = 0;
+            SystemModalError(15);
+            return;
+        }
+        if (MainRDSim.ErrorStatus == 1) {
+            LoopFlag = 0;
+            SystemModalError(23);
+            return;
+        }
+        // The clock gives the loop's seeds in whole seconds: a round that follows within the
+        // same second takes the next seed, so that every round grows a new texture.
+        if (LoopFlag != 0 && !firstRound && MainRandom.GetSeed() == lastSeed) {
+            MainRandom.Randomize(lastSeed % 99999999u + 1u);
+        }
+        firstRound = false;
+        lastSeed = MainRandom.GetSeed();
+        // Step 7: disk space, asked once per Run or loop.
+        TmpIntValue = MainRDSim.EvalSaveImageDiskSpace();
+        if (TmpIntValue >= 10 && LoopFlag != 1) {
+            std::snprintf(TmpStr, sizeof TmpStr, GST.Get(14), TmpIntValue);
+            if (ThePlatform->MessageBox(true, TmpStr, GST.Get(8),
+                                        Platform::BoxIconInformation | Platform::BoxOkCancel) ==
+                Platform::AnswerCancel) {
+                LoopFlag = 0;
+                return;
+            }
+        }
+        if (CloseFlag == 1) {
+            // Closed while the question was open: no run.
+            LoopFlag = 0;
+            return;
+        }
+        if (LoopFlag == 2) {
+            LoopFlag = 1;
+        }
+        EnterRunState();
+        MainRDSim.Initialize();
+        BasicRunSteps = ComputeBasicRunSteps(
+            MainRDSim.ComponentCount, MainRDSim.Components[0]->GetPixelCount());
+        LastDisplayInfoTime = 0;
+        LastDisplayPreview = -1;
+        InitDisplayDone = 0;
+        SliceLoop();
+        // Step 13: report how the round ended.
+        MessageFlag = 1;
+        if (StopFlag == 1) {
+            LoopFlag = 0;
+            ThePlatform->SetTitle(GST.Get(5));
+            std::snprintf(TmpStr, sizeof TmpStr, GST.Get(11),
+                          static_cast<int>(MainRDSim.CurrentTime));
+            ThePlatform->MessageBox(true, TmpStr, "Vorna",
+                                    Platform::BoxIconExclamation | Platform::BoxSystemModal);
+            if (CloseFlag == 1) {
+                ThePlatform->DestroyMainWindow();
+                destroyed = true;
+                StopFlag = 0;
+                return;
+            }
+            StopFlag = 0;
+        } else if (MainRDSim.ErrorStatus == 2) {
+            LoopFlag = 0;
+            std::snprintf(TmpStr, sizeof TmpStr, GST.Get(7),
+                          static_cast<int>(MainRDSim.CurrentTime));
+            ThePlatform->SetTitle(TmpStr);
+            ThePlatform->MessageBox(true, GST.Get(16), GST.Get(5), SystemErrorBox);
+        } else {
+            ThePlatform->SetTitle("Vorna 100%");
+            if (LoopFlag == 0) {
+                ThePlatform->MessageBox(true, GST.Get(12), "Vorna",
+                                        Platform::BoxIconInformation | Platform::BoxSystemModal);
+            } else {
+                ThePlatform->Sleep(500);
+            }
+        }
+        if (LoopFlag == 0) {
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+int ComputeBasicRunSteps(int componentCount, unsigned int pixelCount) {
+    if (pixelCount == 0) {
+        pixelCount = 1;
+    }
+    int steps = static_cast<int>(static_cast<double>(componentCount) * 200000.0 /
+                                 static_cast<double>(pixelCount)) +
+                1;
+    if (steps > 5) {
+        steps = steps / 5 * 5;
+    }
+    return steps;
+}
+
+void SetRunMenus() {
+    ThePlatform->EnableBarEntry(MenuBar::Parameters, false);
+    ThePlatform->EnableMenuItem(MenuBar::Edition, 0, false);
+    ThePlatform->EnableMenuItem(MenuBar::Edition, 2, false);
+    ThePlatform->EnableMenuItem(MenuBar::Edition, 4, false);
+    ThePlatform->EnableMenuItem(MenuBar::Texture, 0, false);
+    ThePlatform->EnableMenuItem(MenuBar::Texture, 1, false);
+    ThePlatform->EnableMenuItem(MenuBar::Texture, 2, true);
+    ThePlatform->EnableMenuItem(MenuBar::Texture, 3, true);
+    ThePlatform->EnableMenuItem(MenuBar::Texture, 5, true);
+    ThePlatform->EnableMenuItem(MenuBar::Texture, 7, false);
+    ThePlatform->EnableBarEntry(MenuBar::Preferences, false);
+    ThePlatform->EnableMenuItem(MenuBar::Aide, 0, false);
+}
+
+void SetIdleMenus() {
+    ThePlatform->EnableBarEntry(MenuBar::Parameters, true);
+    ThePlatform->EnableMenuItem(MenuBar::Edition, 0, true);
+    ThePlatform->EnableMenuItem(MenuBar::Edition, 2, true);
+    ThePlatform->EnableMenuItem(MenuBar::Edition, 4, true);
+    ThePlatform->EnableMenuItem(MenuBar::Texture, 0, true);
+    ThePlatform->EnableMenuItem(MenuBar::Texture, 1, true);
+    ThePlatform->EnableMenuItem(MenuBar::Texture, 2, false);
+    ThePlatform->CheckMenuItem(MenuBar::Texture, 2, false);
+    ThePlatform->EnableMenuItem(MenuBar::Texture, 3, false);
+    ThePlatform->EnableMenuItem(MenuBar::Texture, 5, false);
+    ThePlatform->EnableMenuItem(MenuBar::Texture, 7, true);
+    ThePlatform->EnableBarEntry(MenuBar::Preferences, true);
+    ThePlatform->EnableMenuItem(MenuBar::Aide, 0, true);
+}
+
+void RunSequence() {
+    SequenceActive = 1;
+    // Step 1: store the script.
+    if (CurParamFileName[0] != 0) {
+        if (SaveFile(WindowId::Editor, CurParamFileName) == 0) {
+            ThePlatform->MessageBox(true, GST.Get(17), GST.Get(6), Platform::BoxIconExclamation);
+            LoopFlag = 0;
+            SequenceActive = 0;
+            return;
+        }
+    } else if (DoFileOpenSave(WindowId::Main, 1) == 0) {
+        LoopFlag = 0;
+        SequenceActive = 0;
+        return;
+    }
+    if (CloseFlag == 1) {
+        // Closed while the save dialog was open.
+        SequenceActive = 0;
+        StopFlag = 0;
+        ThePlatform->DestroyMainWindow();
+        return;
+    }
+    // Step 2.
+    ThePlatform->GetEditorSelection(CarretTextIndex1, CarretTextIndex2);
+    ThePlatform->ShowEditorCaret(false);
+    bool destroyed = false;
+    Rounds(destroyed);
+    SequenceActive = 0;
+    if (destroyed) {
+        return;
+    }
+    Restore();
+    if (CloseFlag == 1) {
+        // A close request that came while a box of the sequence was open.
+        StopFlag = 0;
+        ThePlatform->DestroyMainWindow();
+    }
+}

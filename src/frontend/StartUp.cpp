@@ -1,0 +1,100 @@
+// Start-up: the order of the steps matters, since the window's creation handler loads the
+// script named on the command line and reads the display options set here.
+#include "frontend/StartUp.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "frontend/FrontEndGlobals.h"
+#include "frontend/MenuResources.h"
+#include "frontend/PreviewDisplay.h"
+#include "frontend/WindowProcedure.h"
+#include "image3d/Image3D8.h"
+#include "platform/Platform.h"
+#include "toolkit/MessageTexts.h"
+#include "toolkit/StringTable.h"
+
+namespace {
+
+char Result[PathBufferSize];
+uint8_t DisplayInfoBlock[DisplayInfoSize];
+
+// RootDirectory: the program's own folder, else the current working directory.
+void FindRootDirectory() {
+    std::string dir = ThePlatform->ProgramDirectory();
+    if (dir.empty() || dir.size() > MaxPathLength) {
+        char cwd[PathBufferSize];
+        dir = getcwd(cwd, sizeof cwd) != nullptr ? cwd : ".";
+    }
+    while (dir.size() > 1 && dir.back() == '/') {
+        dir.pop_back();
+    }
+    std::snprintf(RootDirectory, sizeof RootDirectory, "%s", dir.c_str());
+}
+
+}  // namespace
+
+const char *GetRootFilePath(const char *name) {
+    // A joined path that does not fit the buffer is refused (empty), never cut to another name.
+    std::string path = std::string(RootDirectory) + "/" + name;
+    if (path.size() >= sizeof Result) {
+        path.clear();
+    }
+    std::memcpy(Result, path.c_str(), path.size() + 1);
+    return Result;
+}
+
+int LanguageFromSetting(const char *value) { return std::strcmp(value, "french") == 0 ? 1 : 0; }
+
+void SetScriptFromCommandLine(const char *argument) {
+    CurParamFileName[0] = 0;
+    if (argument == nullptr) {
+        return;
+    }
+    std::string path = argument;
+    if (path.size() >= 2 && path.front() == '"' && path.back() == '"') {
+        path = path.substr(1, path.size() - 2);
+    }
+    if (path.size() <= MaxPathLength) {
+        std::snprintf(CurParamFileName, sizeof CurParamFileName, "%s", path.c_str());
+    }
+}
+
+int VornaMain(Platform &platform, const char *scriptArgument) {
+    ThePlatform = &platform;
+    // 1. Message table (its texts are stored plain, so no key is applied).
+    LoadGST();
+    // 2. Refresh rates.
+    const int rates[5] = {1, 5, 30, 200, 1000};
+    for (int i = 0; i < 5; ++i) {
+        TDisplayRefreshRates[i] = rates[i];
+    }
+    DisplayRefreshRate = TDisplayRefreshRates[DisplayRefreshLevel];
+    // 3. Digit glyphs.
+    LoadDigits(BitmapDigits);
+    // 4 to 7. Folder, settings, language.
+    FindRootDirectory();
+    std::snprintf(TmpStr, sizeof TmpStr, "%s/vorna.ini", RootDirectory);
+    std::string language = platform.ReadSetting(TmpStr, "Locale", "language", "french");
+    std::snprintf(LocaleLanguage, 10, "%s", language.c_str());
+    const int lang = LanguageFromSetting(LocaleLanguage);
+    GST.SetLanguage(lang);
+    // 9. Script path.
+    SetScriptFromCommandLine(scriptArgument);
+    // 10. Bitmap-info block of the preview.
+    std::memset(DisplayInfoBlock, 0, sizeof DisplayInfoBlock);
+    PtrDisplayInfo = DisplayInfoBlock;
+    // 12, 13. Main window with the menu of the language.
+    if (!platform.CreateMainWindow(WndProc, "Vorna 0.4b", 700, 460,
+                                   lang == 1 ? MainMenuFr : MainMenuEn)) {
+        platform.MessageBox(false, "Window Creation Failed!", "Error!",
+                            Platform::BoxIconExclamation | Platform::BoxSystemModal);
+        return 0;
+    }
+    // 14, 15.
+    platform.ShowMainWindow();
+    return platform.RunMessageLoop();
+}

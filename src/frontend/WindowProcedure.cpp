@@ -1,0 +1,300 @@
+// Window procedure: during a run it is re-entered from the run's message pump; the handlers then
+// only set flags or do things that leave the run alone, and the run menus gray the others.
+#include "frontend/WindowProcedure.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "frontend/FrontEndGlobals.h"
+#include "frontend/MenuResources.h"
+#include "frontend/ParameterFiles.h"
+#include "frontend/PreviewDisplay.h"
+#include "frontend/RunSequence.h"
+#include "frontend/StartUp.h"
+#include "platform/Platform.h"
+#include "rdsimul/ReaDifSimulation.h"
+#include "toolkit/StringTable.h"
+
+namespace {
+
+constexpr int TextureModeBase = 10;     // Texture items 10 to 13: preview modes
+constexpr int TextureRefreshBase = 15;  // Texture items 15 to 19: refresh rates
+
+void ErrorBox(int message) {
+    ThePlatform->MessageBox(true, GST.Get(message), GST.Get(6), Platform::BoxIconExclamation);
+}
+
+void CheckTexture(int item, bool check) { ThePlatform->CheckMenuItem(MenuBar::Texture, item, check); }
+
+void OnCreate() {
+    ThePlatform->SetEditorTabStops(TabVal);
+    ThePlatform->SetEditorBackground(EditorBackgroundIdle);
+    if (CurParamFileName[0] != 0 && LoadFile(WindowId::Editor, CurParamFileName) == 1) {
+        SetCurWindowTitleFromPath(CurParamFileName);
+        ThePlatform->SetTitle(CurWindowTitle);
+    }
+    UpdateCheckedOptions(TextureModeBase);
+}
+
+void OnDestroy() {
+    std::snprintf(TmpStr, sizeof TmpStr, "%s/vorna.ini", RootDirectory);
+    ThePlatform->WriteSetting(TmpStr, "Locale", "language",
+                              GST.GetCurrentLanguage() == 1 ? "french" : "english");
+    ReleaseDisplay();
+    ThePlatform->PostQuit(0);
+}
+
+void OnSize(uint32_t wParam, uint32_t lParam) {
+    if (wParam == WindowMessage::SizeMinimized) {
+        return;
+    }
+    ThePlatform->MoveEditor(static_cast<int>(lParam & 0xFFFF), static_cast<int>(lParam >> 16));
+    if (RunFlag == 1) {
+        ThePlatform->ShowEditorScrollBars(false);
+        LastDisplayPreview = 0;
+    }
+}
+
+void OnPaint() {
+    if (RunFlag != 1) {
+        return;
+    }
+    if (MessageFlag == 1 && !ThePlatform->IsMinimized() && DisplayMode > 0) {
+        GenImage3D *image = MainRDSim.GetPreviewImage(DisplayColorMap, DisplayColors16M);
+        if (image != nullptr) {
+            FastDisplay(WindowId::Main, *image);
+        }
+    } else {
+        LastDisplayPreview = 0;
+    }
+}
+
+void OnClose() {
+    if (RunFlag == 1 || SequenceActive == 1) {
+        // The run (or the sequence waiting in one of its boxes) ends first, then closes.
+        StopFlag = 1;
+        CloseFlag = 1;
+    } else {
+        ThePlatform->DestroyMainWindow();
+    }
+}
+
+void SetPreviewMode(int mode) {
+    CheckTexture(TextureModeBase + DisplayMode, false);
+    DisplayMode = mode;
+    CheckTexture(TextureModeBase + DisplayMode, true);
+}
+
+void OnCommand(int id) {
+    switch (id) {
+        case MenuCommand::New:
+            if (LoadFile(WindowId::Editor, "new.tpl") == 0) {
+                ThePlatform->SetEditorText("");
+            }
+            CurParamFileName[0] = 0;
+            ThePlatform->SetTitle(GST.Get(1));
+            break;
+        case MenuCommand::Open:
+            DoFileOpenSave(WindowId::Main, 0);
+            break;
+        case MenuCommand::Save:
+            if (CurParamFileName[0] != 0) {
+                if (SaveFile(WindowId::Editor, CurParamFileName) == 0) {
+                    ErrorBox(17);
+                }
+            } else {
+                DoFileOpenSave(WindowId::Main, 1);
+            }
+            break;
+        case MenuCommand::SaveAs:
+            DoFileOpenSave(WindowId::Main, 1);
+            break;
+        case MenuCommand::Undo:
+            ThePlatform->EditorUndo();
+            break;
+        case MenuCommand::Cut:
+            ThePlatform->EditorCut();
+            break;
+        case MenuCommand::Copy:
+            ThePlatform->EditorCopy();
+            break;
+        case MenuCommand::Paste:
+            ThePlatform->EditorPaste();
+            break;
+        case MenuCommand::Run:
+            RunSequence();
+            break;
+        case MenuCommand::LoopRandSeed:
+            LoopFlag = 2;
+            RunSequence();
+            break;
+        case MenuCommand::Pause:
+            if (PauseFlag == 0) {
+                PauseFlag = 1;
+                LastDisplayInfoTime = 0;
+                LastDisplayPreview = 0;
+                CheckTexture(2, true);
+            } else {
+                PauseFlag = 0;
+                CheckTexture(2, false);
+            }
+            break;
+        case MenuCommand::Break:
+            StopFlag = 1;
+            break;
+        case MenuCommand::CaptureBMP:
+            if (MainRDSim.SaveImage2D(0) == 1) {
+                std::snprintf(TmpStr, sizeof TmpStr, GST.Get(13),
+                              static_cast<int>(MainRDSim.CurrentTime), MainRDSim.ImageFileName);
+                MessageFlag = 1;
+                ThePlatform->MessageBox(true, TmpStr, "Vorna Capture BMP",
+                                        Platform::BoxIconInformation);
+                MessageFlag = 0;
+            }
+            break;
+        case MenuCommand::TestColorMap:
+            if (CheckColorMap(WindowId::Main, WindowId::Editor) == 1) {
+                ThePlatform->GetEditorSelection(CarretTextIndex1, CarretTextIndex2);
+                ThePlatform->SetEditorReadOnly(true);
+                ThePlatform->SetFocus(WindowId::Main);
+                ThePlatform->CaptureMouse(true);
+                CheckColorMapFlag = 1;
+            }
+            break;
+        case MenuCommand::PreviewInactive:
+            SetPreviewMode(0);
+            break;
+        case MenuCommand::PreviewNormal:
+            LastDisplayPreview = 0;
+            if (DisplayMode == 2) {
+                ThePlatform->InvalidateEditor();
+            }
+            SetPreviewMode(1);
+            break;
+        case MenuCommand::PreviewTile:
+            LastDisplayPreview = 0;
+            SetPreviewMode(2);
+            break;
+        case MenuCommand::PreviewAlbum:
+            LastDisplayPreview = 0;
+            if (DisplayMode == 2) {
+                ThePlatform->InvalidateEditor();
+            }
+            SetPreviewMode(3);
+            DisplaySequencePosX = DisplaySequencePosY = 0;
+            break;
+        case MenuCommand::Colors16M:
+            LastDisplayPreview = 0;
+            DisplayColors16M = DisplayColors16M == 0 ? 1 : 0;
+            InitDisplayDone = 0;
+            CheckTexture(20, DisplayColors16M == 1);
+            break;
+        case MenuCommand::ShowColorMap:
+            LastDisplayPreview = 0;
+            DisplayColorMap = DisplayColorMap == 0 ? 1 : 0;
+            CheckTexture(21, DisplayColorMap == 1);
+            break;
+        case MenuCommand::ShowCounter:
+            LastDisplayPreview = 0;
+            DisplayCounter = DisplayCounter == 0 ? 1 : 0;
+            CheckTexture(22, DisplayCounter == 1);
+            break;
+        case MenuCommand::ParametersExample:
+            if (LoadFile(WindowId::Editor, GetRootFilePath("exemple.tpl")) == 0) {
+                ErrorBox(20);
+            } else {
+                ThePlatform->SetTitle(GST.Get(3));
+                CurParamFileName[0] = 0;
+            }
+            break;
+        case MenuCommand::About:
+            ThePlatform->MessageBox(true, GST.Get(9), GST.Get(4), Platform::BoxIconInformation);
+            break;
+        case MenuCommand::French:
+            if (GST.GetCurrentLanguage() != 1) {
+                SwitchLanguage(1);
+            }
+            break;
+        case MenuCommand::English:
+            if (GST.GetCurrentLanguage() != 0) {
+                SwitchLanguage(0);
+            }
+            break;
+        case MenuCommand::Quit:
+            // The preview bitmap lives until the window is destroyed, so that a run still
+            // drawing before it sees the close request draws into a valid bitmap.
+            ThePlatform->PostCloseRequest();
+            break;
+        default:
+            if (id >= MenuCommand::Refresh1 && id <= MenuCommand::Refresh1000) {
+                LastDisplayPreview = 0;
+                CheckTexture(TextureRefreshBase + DisplayRefreshLevel, false);
+                DisplayRefreshLevel = id - MenuCommand::Refresh1;
+                CheckTexture(TextureRefreshBase + DisplayRefreshLevel, true);
+                DisplayRefreshRate = TDisplayRefreshRates[DisplayRefreshLevel];
+            }
+            break;
+    }
+}
+
+}  // namespace
+
+void UpdateCheckedOptions(int base) {
+    CheckTexture(base + DisplayMode, true);
+    CheckTexture(base + DisplayRefreshLevel + 5, true);
+    CheckTexture(base + 10, DisplayColors16M == 1);
+    CheckTexture(base + 11, DisplayColorMap == 1);
+    CheckTexture(base + 12, DisplayCounter == 1);
+}
+
+void SwitchLanguage(int language) {
+    ThePlatform->SetMenu(language == 1 ? MainMenuFr : MainMenuEn);
+    GST.SetLanguage(language);
+    UpdateCheckedOptions(TextureModeBase);
+    ThePlatform->DrawMenuBar();
+}
+
+void EndColorMapView() {
+    if (CheckColorMapFlag != 1) {
+        return;
+    }
+    ThePlatform->SetTitle(CurWindowTitle);
+    ThePlatform->SetEditorReadOnly(false);
+    ThePlatform->SetFocus(WindowId::Editor);
+    ThePlatform->InvalidateEditor();
+    ThePlatform->ShowEditorCaret(true);
+    ThePlatform->SetEditorSelection(CarretTextIndex1, CarretTextIndex1);
+    ThePlatform->ScrollCaretIntoView();
+    CheckColorMapFlag = 0;
+    ThePlatform->CaptureMouse(false);
+}
+
+int WndProc(int message, uint32_t wParam, uint32_t lParam) {
+    switch (message) {
+        case WindowMessage::Create:
+            OnCreate();
+            break;
+        case WindowMessage::Destroy:
+            OnDestroy();
+            break;
+        case WindowMessage::Size:
+            OnSize(wParam, lParam);
+            break;
+        case WindowMessage::Paint:
+            OnPaint();
+            break;
+        case WindowMessage::Close:
+            OnClose();
+            break;
+        case WindowMessage::KeyUp:
+        case WindowMessage::LButtonDown:
+            EndColorMapView();
+            break;
+        case WindowMessage::Command:
+            OnCommand(static_cast<int>(wParam & 0xFFFF));
+            break;
+        default:
+            break;
+    }
+    return 0;
+}

@@ -1,0 +1,305 @@
+#include "frontend/RunSequence.h"
+
+#include "FrontEndTestSupport.h"
+#include "rdsimul/ReaDifSimulation.h"
+#include "toolkit/RandomGenerator.h"
+
+using frontendtest::FrontEndTest;
+using frontendtest::GoodScript;
+using frontendtest::ReadWhole;
+
+namespace {
+
+struct StepsCase {
+    int Components;
+    unsigned Pixels;
+    int Steps;
+};
+
+class SliceSize : public testing::TestWithParam<StepsCase> {};
+
+TEST_P(SliceSize, KeepsAbout200000UpdatesInMultiplesOf5) {
+    EXPECT_EQ(ComputeBasicRunSteps(GetParam().Components, GetParam().Pixels), GetParam().Steps);
+}
+
+INSTANTIATE_TEST_SUITE_P(Domains, SliceSize,
+                         testing::Values(StepsCase{2, 100 * 100, 40}, StepsCase{2, 1000 * 1000, 1},
+                                         StepsCase{1, 10 * 10, 2000}, StepsCase{4, 600 * 600, 3},
+                                         StepsCase{1, 40000, 5}));
+
+class RunSequenceTest : public FrontEndTest {
+protected:
+    void StartWith(const std::string &text) {
+        Script("spots.vna", text);
+        Start((Dir / "spots.vna").c_str());
+    }
+    // Menu states that differ between a run and idle, in a fixed order.
+    std::vector<bool> RunMenuStates() const {
+        return {H->BarEntry(MenuBar::Parameters).Enabled, H->Item(MenuBar::Edition, 0).Enabled,
+                H->Item(MenuBar::Edition, 2).Enabled,     H->Item(MenuBar::Edition, 4).Enabled,
+                H->Item(MenuBar::Texture, 0).Enabled,     H->Item(MenuBar::Texture, 1).Enabled,
+                H->Item(MenuBar::Texture, 2).Enabled,     H->Item(MenuBar::Texture, 3).Enabled,
+                H->Item(MenuBar::Texture, 5).Enabled,     H->Item(MenuBar::Texture, 7).Enabled,
+                H->BarEntry(MenuBar::Preferences).Enabled, H->Item(MenuBar::Aide, 0).Enabled};
+    }
+    static std::vector<bool> Running() {
+        return {false, false, false, false, false, false, true, true, true, false, false, false};
+    }
+    static std::vector<bool> Idle() {
+        return {true, true, true, true, true, true, false, false, false, true, true, true};
+    }
+};
+
+TEST_F(RunSequenceTest, GoodScriptRunsToTheEndWritesImagesAndRestores) {
+    StartWith(GoodScript());
+    H->SelectionStart = H->SelectionEnd = 7;
+    std::vector<bool> during;
+    std::string editorDuring;
+    uint32_t background = 0;
+    H->OnPump = [&](int n) {
+        if (n == 2) {
+            // Resizing during a run moves the editor, keeps its scroll bars hidden and asks
+            // for a fresh preview.
+            H->Send(WindowMessage::Size, 0, 300u | 200u << 16);
+            EXPECT_EQ(H->EditorWidth, 300);
+            EXPECT_FALSE(H->EditorScrollBars);
+            EXPECT_EQ(LastDisplayPreview, 0);
+        }
+        if (n == 1) {
+            during = RunMenuStates();
+            editorDuring = H->EditorText;
+            background = H->EditorBackground;
+            EXPECT_TRUE(H->EditorReadOnly);
+            EXPECT_FALSE(H->EditorScrollBars);
+            EXPECT_EQ(RunFlag, 1);
+            EXPECT_TRUE(H->FindItem(MenuCommand::Copy)->Enabled);
+            EXPECT_TRUE(H->FindItem(MenuCommand::Quit)->Enabled);
+        }
+    };
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    EXPECT_EQ(during, Running());
+    char seedText[400];
+    std::snprintf(seedText, sizeof seedText, GST.Get(10), MainRandom.GetSeed());
+    EXPECT_EQ(editorDuring, seedText);
+    EXPECT_EQ(background, EditorBackgroundRun);
+    // Titles: "Vorna  0%" first, "Vorna 100%" at the end, then the idle title.
+    auto first = std::find(H->Titles.begin(), H->Titles.end(), "Vorna  0%");
+    ASSERT_NE(first, H->Titles.end());
+    EXPECT_NE(std::find(first, H->Titles.end(), "Vorna 100%"), H->Titles.end());
+    EXPECT_EQ(H->Title, "Vorna spots.vna");
+    ASSERT_EQ(H->Boxes.size(), 1u);
+    EXPECT_EQ(H->Boxes[0].Text, GST.Get(12));
+    EXPECT_EQ(H->Boxes[0].Caption, "Vorna");
+    EXPECT_EQ(H->Boxes[0].Style, Platform::BoxIconInformation | Platform::BoxSystemModal);
+    // Images of iterations 10, 20 and 30 beside the script; the preview was drawn every slice.
+    for (const char *name : {"spots_A000010.bmp", "spots_A000020.bmp", "spots_A000030.bmp"}) {
+        EXPECT_TRUE(std::filesystem::exists(Dir / name)) << name;
+    }
+    EXPECT_EQ(H->Blits.size(), 30u);
+    EXPECT_EQ(MainRDSim.CurrentTime, 30);
+    // Idle again, with the script in the editor and the caret where it was.
+    EXPECT_EQ(RunMenuStates(), Idle());
+    EXPECT_EQ(H->EditorText, GoodScript());
+    EXPECT_FALSE(H->EditorReadOnly);
+    EXPECT_TRUE(H->EditorScrollBars);
+    EXPECT_EQ(H->EditorBackground, EditorBackgroundIdle);
+    EXPECT_EQ(H->SelectionStart, 7);
+    EXPECT_TRUE(H->EditorCaretVisible);
+    EXPECT_EQ(RunFlag, 0);
+}
+
+TEST_F(RunSequenceTest, FaultyScriptComesBackAnnotatedWithTheCaretOnTheError) {
+    std::string text = GoodScript();
+    const size_t third = text.find("modpar beta");
+    text.replace(third, 15, "modpar beta");
+    StartWith(text);
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    ASSERT_EQ(H->Boxes.size(), 1u);
+    EXPECT_EQ(H->Boxes[0].Text, GST.Get(15));
+    EXPECT_EQ(H->Boxes[0].Style, Platform::BoxIconExclamation | Platform::BoxSystemModal);
+    EXPECT_EQ(H->EditorText, ReadWhole(Dir / "spots.vna"));
+    EXPECT_NE(H->EditorText, text);
+    // The annotation line stands above the third line, and the caret is in the script.
+    size_t annotation = H->EditorText.find(GST.Get(26));
+    ASSERT_NE(annotation, std::string::npos);
+    EXPECT_EQ(annotation, third);
+    EXPECT_EQ(H->EditorText.find("modpar beta\n"), H->EditorText.find('\n', third) + 1);
+    EXPECT_EQ(H->SelectionStart, ErrorPosition);
+    EXPECT_GE(ErrorPosition, static_cast<int>(third));
+    EXPECT_EQ(RunMenuStates(), Idle());
+    EXPECT_TRUE(H->Blits.empty());
+}
+
+TEST_F(RunSequenceTest, OverflowIsReportedAndTheRunEnds) {
+    std::string text = GoodScript();
+    text.replace(text.find("reaction A 0.01"), 15, "reaction A 1");
+    text.replace(text.find("reaction B 0.01"), 15, "reaction B 1");
+    StartWith(text);
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    ASSERT_EQ(MainRDSim.ErrorStatus, 2);
+    char title[400];
+    std::snprintf(title, sizeof title, GST.Get(7), static_cast<int>(MainRDSim.CurrentTime));
+    EXPECT_NE(std::find(H->Titles.begin(), H->Titles.end(), title), H->Titles.end());
+    ASSERT_EQ(H->Boxes.size(), 1u);
+    EXPECT_EQ(H->Boxes[0].Text, GST.Get(16));
+    EXPECT_EQ(H->Boxes[0].Caption, GST.Get(5));
+    EXPECT_EQ(RunMenuStates(), Idle());
+    EXPECT_EQ(H->EditorText, text);
+}
+
+TEST_F(RunSequenceTest, PauseStopsComputingAndBreakEndsTheRun) {
+    StartWith(GoodScript());
+    int timeAtPause = -1;
+    int timeAfterPause = -1;
+    std::string pausedTitle;
+    H->OnPump = [&](int n) {
+        if (n == 3) {
+            ASSERT_TRUE(H->Choose(MenuCommand::Pause));
+            EXPECT_TRUE(H->Item(MenuBar::Texture, 2).Checked);
+            timeAtPause = MainRDSim.CurrentTime;
+        }
+        if (n == 6) {
+            timeAfterPause = MainRDSim.CurrentTime;
+            pausedTitle = H->Title;
+            ASSERT_TRUE(H->Choose(MenuCommand::Pause));
+        }
+        if (n == 8) {
+            ASSERT_TRUE(H->Choose(MenuCommand::Break));
+        }
+    };
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    EXPECT_EQ(timeAfterPause, timeAtPause);
+    EXPECT_EQ(pausedTitle, "Vorna 10% (pause)");
+    EXPECT_EQ(H->SleptMs, 300);
+    ASSERT_EQ(H->Boxes.size(), 1u);
+    char stopped[400];
+    std::snprintf(stopped, sizeof stopped, GST.Get(11), 5);
+    EXPECT_EQ(H->Boxes[0].Text, stopped);
+    EXPECT_NE(std::find(H->Titles.begin(), H->Titles.end(), GST.Get(5)), H->Titles.end());
+    EXPECT_EQ(StopFlag, 0);
+    EXPECT_FALSE(H->Item(MenuBar::Texture, 2).Checked);
+    EXPECT_EQ(RunMenuStates(), Idle());
+    EXPECT_FALSE(std::filesystem::exists(Dir / "spots_A000010.bmp"));
+}
+
+TEST_F(RunSequenceTest, LoopRunsRoundsWithFreshSeedsUntilBreak) {
+    StartWith(GoodScript());
+    std::vector<std::string> seeds;
+    H->OnPump = [&](int n) {
+        if (seeds.empty() || seeds.back() != H->EditorText) seeds.push_back(H->EditorText);
+        EXPECT_EQ(RunFlag, 1);
+        if (n == 70) {
+            H->Choose(MenuCommand::Break);
+        }
+    };
+    ASSERT_TRUE(H->Choose(MenuCommand::LoopRandSeed));
+    ASSERT_GE(seeds.size(), 3u);
+    EXPECT_NE(seeds[0], seeds[1]);
+    EXPECT_NE(seeds[1], seeds[2]);
+    // Two finished rounds slept between rounds and showed no end box; Break showed its box.
+    EXPECT_EQ(H->SleptMs, 1000);
+    ASSERT_EQ(H->Boxes.size(), 1u);
+    EXPECT_EQ(H->Boxes[0].Style, Platform::BoxIconExclamation | Platform::BoxSystemModal);
+    EXPECT_EQ(LoopFlag, 0);
+    // The next plain Run runs once.
+    H->OnPump = nullptr;
+    H->Boxes.clear();
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    ASSERT_EQ(H->Boxes.size(), 1u);
+    EXPECT_EQ(H->Boxes[0].Text, GST.Get(12));
+}
+
+TEST_F(RunSequenceTest, CancelledSaveDialogRunsNothingAndResetsTheLoop) {
+    Start();
+    H->EditorText = GoodScript();
+    ASSERT_TRUE(H->Choose(MenuCommand::LoopRandSeed));
+    EXPECT_EQ(LoopFlag, 0);
+    EXPECT_EQ(H->Pumps, 0);
+    EXPECT_TRUE(H->Boxes.empty());
+    // Then Run with a name: one round, parsed with the script's own seed.
+    H->DialogAnswers.push_back((Dir / "named.vna").string());
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    EXPECT_EQ(H->Title, "Vorna named.vna");
+    ASSERT_EQ(H->Boxes.size(), 1u);
+    EXPECT_EQ(H->Boxes[0].Text, GST.Get(12));
+}
+
+TEST_F(RunSequenceTest, CloseDuringARunStopsThenDestroysTheWindow) {
+    StartWith(GoodScript());
+    H->OnPump = [&](int n) {
+        if (n == 4) {
+            H->Post(WindowMessage::Close);
+        }
+    };
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    ASSERT_EQ(H->Boxes.size(), 1u);
+    char stopped[400];
+    std::snprintf(stopped, sizeof stopped, GST.Get(11), 4);
+    EXPECT_EQ(H->Boxes[0].Text, stopped);
+    EXPECT_TRUE(H->Destroyed);
+    EXPECT_TRUE(H->Quit);
+    EXPECT_EQ(H->Settings[SettingsPath()]["Locale/language"], "english");
+}
+
+TEST_F(RunSequenceTest, LargeImagesAskFirstAndCancelReturnsToTheScript) {
+    std::string text = GoodScript();
+    text.replace(text.find("size 20 10"), 10, "size 600 600");
+    text.replace(text.find("iterations 30"), 13, "iterations 300");
+    text.replace(text.find("t+10"), 4, "t+1");
+    StartWith(text);
+    H->BoxAnswers.push_back(Platform::AnswerCancel);
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    ASSERT_EQ(H->Boxes.size(), 1u);
+    char question[400];
+    std::snprintf(question, sizeof question, GST.Get(14), MainRDSim.EvalSaveImageDiskSpace());
+    EXPECT_EQ(H->Boxes[0].Text, question);
+    EXPECT_EQ(H->Boxes[0].Caption, GST.Get(8));
+    EXPECT_EQ(H->Boxes[0].Style, Platform::BoxIconInformation | Platform::BoxOkCancel);
+    EXPECT_EQ(H->Pumps, 0);
+    EXPECT_EQ(H->EditorText, text);
+    EXPECT_EQ(RunMenuStates(), Idle());
+}
+
+TEST_F(RunSequenceTest, MinimizedWindowRunsWholeSlicesWithoutPreview) {
+    StartWith(GoodScript());
+    H->Minimized = true;
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    EXPECT_TRUE(H->Blits.empty());
+    EXPECT_EQ(BasicRunSteps, 2000);
+    EXPECT_EQ(H->Pumps, 1);
+    EXPECT_EQ(MainRDSim.CurrentTime, 30);
+}
+
+TEST_F(RunSequenceTest, CaptureDuringARunSavesTheCurrentImage) {
+    StartWith(GoodScript());
+    size_t blitsBeforePaint = 0;
+    size_t blitsAfterPaint = 0;
+    H->OnPump = [&](int n) {
+        if (n == 5) {
+            ASSERT_TRUE(H->Choose(MenuCommand::CaptureBMP));
+        }
+        if (n == 6) {
+            // Outside a box a paint request only asks the slice loop to redraw.
+            H->Send(WindowMessage::Paint);
+            EXPECT_EQ(LastDisplayPreview, 0);
+        }
+    };
+    H->OnBox = [&](const HeadlessPlatform::Box &box) {
+        if (box.Caption == "Vorna Capture BMP") {
+            // While the box is open the preview is static and a paint request redraws it.
+            EXPECT_EQ(MessageFlag, 1);
+            blitsBeforePaint = H->Blits.size();
+            H->Send(WindowMessage::Paint);
+            blitsAfterPaint = H->Blits.size();
+        }
+    };
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    EXPECT_EQ(blitsAfterPaint, blitsBeforePaint + 1);
+    ASSERT_EQ(H->Boxes.size(), 2u);
+    EXPECT_EQ(H->Boxes[0].Caption, "Vorna Capture BMP");
+    EXPECT_NE(H->Boxes[0].Text.find("spots_A000005.bmp"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(Dir / "spots_A000005.bmp"));
+    EXPECT_EQ(MessageFlag, 0);
+}
+
+}  // namespace

@@ -1,0 +1,411 @@
+// The real window on Qt's offscreen platform: start-up through VornaMain and its message loop,
+// menus, editor round trips, a run with its preview over the editor, the colour-map test.
+// Grabs are saved under build/test-artifacts/ for a reviewer.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QSettings>
+#include <QTextBlock>
+#include <QTimer>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <set>
+#include <sstream>
+
+#include "frontend/FrontEndGlobals.h"
+#include "frontend/MenuResources.h"
+#include "frontend/StartUp.h"
+#include "platform_qt/QtPlatform.h"
+#include "rdsimul/ReaDifSimulation.h"
+#include "toolkit/StringTable.h"
+
+namespace {
+
+QApplication *App = nullptr;
+
+class QtEnvironment : public testing::Environment {
+public:
+    void SetUp() override {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        // Settings that fall back to the user's configuration folder stay in the test's folder.
+        std::filesystem::path config = std::filesystem::path(testing::TempDir()) /
+                                       ("vorna_qt_config_" + std::to_string(getpid()));
+        std::error_code error;
+        std::filesystem::remove_all(config, error);
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.string()));
+        static int argc = 1;
+        static char name[] = "platform_qt_tests";
+        static char *argv[] = {name, nullptr};
+        App = new QApplication(argc, argv);
+    }
+    void TearDown() override {
+        delete App;
+        App = nullptr;
+    }
+};
+
+const testing::Environment *const Env = testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+std::string Script(int width, int height, int iterations) {
+    std::ostringstream s;
+    s << "model brusselator\nmodpar alpha 4.5\nmodpar beta 7.5\nreaction A 0.01\n"
+         "reaction B 0.01\ndiffusion A 0.05\ndiffusion B 0.4\ninit A 4.5 0.5\ninit B 1.6 0.5\n"
+         "size "
+      << width << " " << height << "\niterations " << iterations
+      << "\ncolormap rgb 0 0 128 255 255 0\nimage256 A t+" << iterations << " autoscale\n";
+    return s.str();
+}
+
+std::filesystem::path Artifacts() {
+    std::filesystem::path dir = std::filesystem::path(VORNA_BINARY_DIR) / "test-artifacts";
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+// The Qt platform with its program folder moved to the test's own folder, so that every test
+// has its own settings file.
+class TestPlatform : public QtPlatform {
+public:
+    std::string ProgramDirectory() override { return Folder; }
+    // A file dialog that answers DialogAnswer at once (Qt's own dialog needs a person).
+    bool FileDialog(bool save, const char *description, const char *pattern,
+                    const char *initialDirectory, const char *defaultExtension, std::string &path,
+                    int maxLength) override {
+        DialogCalls.push_back(std::string(save ? "save " : "open ") + description + "|" + pattern +
+                              "|" + initialDirectory + "|" + defaultExtension);
+        if (DialogAnswer.empty() || static_cast<int>(DialogAnswer.size()) > maxLength) {
+            return false;
+        }
+        path = DialogAnswer;
+        return true;
+    }
+    std::string Folder;
+    std::string DialogAnswer;
+    std::vector<std::string> DialogCalls;
+};
+
+class QtWindow : public testing::Test {
+protected:
+    void SetUp() override {
+        ResetFrontEndGlobals();
+        Dir = std::filesystem::path(testing::TempDir()) / "vorna_qt" /
+              testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::filesystem::remove_all(Dir);
+        std::filesystem::create_directories(Dir);
+        Platform.Folder = Dir.string();
+        std::ofstream(Dir / "vorna.ini") << "[Locale]\nlanguage=english\n";
+    }
+    void TearDown() override { ResetFrontEndGlobals(); }
+
+    // Starts the program on script and runs body from inside its message loop; boxes are
+    // answered OK and remembered. The window is closed after body.
+    void RunProgram(const std::filesystem::path &script, const std::function<void()> &body) {
+        QTimer boxes;
+        boxes.setInterval(20);
+        QObject::connect(&boxes, &QTimer::timeout, [this] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (box != nullptr && box->isVisible()) {
+                BoxTexts.push_back(box->text().toStdString());
+                if (OnBox) OnBox();
+                box->accept();
+            }
+        });
+        boxes.start();
+        QTimer::singleShot(0, [&] {
+            body();
+            Platform.PostCloseRequest();
+        });
+        ExitCode = VornaMain(Platform, script.empty() ? nullptr : script.c_str());
+    }
+
+    // The main window as a picture, saved under name.
+    QImage Grab(const char *name) {
+        QImage image = Platform.Window()->grab().toImage();
+        image.save(QString::fromStdString((Artifacts() / name).string()));
+        return image;
+    }
+    // Point (x, y) of the client area in the window's grab.
+    QPoint ClientPoint(int x, int y) const {
+        return Platform.Window()->centralWidget()->mapTo(Platform.Window(), QPoint(x, y));
+    }
+
+    TestPlatform Platform;
+    std::filesystem::path Dir;
+    std::vector<std::string> BoxTexts;
+    std::function<void()> OnBox;
+    int ExitCode = -1;
+};
+
+TEST_F(QtWindow, StartsWithTheScriptAndBothMenusShareTheirPositions) {
+    std::filesystem::path script = Dir / "spots.vna";
+    std::ofstream(script) << Script(40, 30, 10);
+    std::vector<int> englishCounts;
+    std::vector<int> frenchCounts;
+    RunProgram(script, [&] {
+        EXPECT_EQ(Platform.Window()->windowTitle(), QStringLiteral("Vorna spots.vna"));
+        EXPECT_EQ(Platform.GetEditorText(), Script(40, 30, 10));
+        EXPECT_EQ(GST.GetCurrentLanguage(), 0);
+        auto counts = [&] {
+            std::vector<int> c;
+            for (QAction *a : Platform.Window()->menuBar()->actions()) {
+                c.push_back(a->menu() != nullptr ? static_cast<int>(a->menu()->actions().size()) : -1);
+            }
+            return c;
+        };
+        QList<QAction *> bar = Platform.Window()->menuBar()->actions();
+        EXPECT_EQ(bar.size(), 9);
+        // The preview options come checked: Normal, 1/1, counter.
+        QList<QAction *> texture = bar[2]->menu()->actions();
+        EXPECT_TRUE(texture[11]->isChecked());
+        EXPECT_TRUE(texture[15]->isChecked());
+        EXPECT_TRUE(texture[22]->isChecked());
+        EXPECT_FALSE(texture[2]->isEnabled());
+        englishCounts = counts();
+        Platform.Deliver(WindowMessage::Command, MenuCommand::French);
+        frenchCounts = counts();
+        QList<QAction *> frenchTexture = Platform.Window()->menuBar()->actions()[2]->menu()->actions();
+        EXPECT_EQ(frenchTexture[12]->text(), QStringLiteral("   3 - &Mosaïque"));
+        EXPECT_TRUE(frenchTexture[11]->isChecked());
+        QCoreApplication::processEvents();
+        QImage french = Grab("menus-french.png");
+        // The new bar is shown: its first title is drawn where the bar lies.
+        QRect first = Platform.Window()->menuBar()->actionGeometry(
+            Platform.Window()->menuBar()->actions()[0]);
+        std::set<QRgb> colours;
+        for (int x = first.left(); x <= first.right(); ++x) {
+            colours.insert(french.pixel(x, first.center().y()));
+        }
+        EXPECT_GT(colours.size(), 2u);
+        // The Texture popup with its check marks, for a reviewer.
+        QMenu *popup = Platform.Window()->menuBar()->actions()[2]->menu();
+        popup->popup(Platform.Window()->mapToGlobal(QPoint(140, 20)));
+        QCoreApplication::processEvents();
+        popup->grab().save(QString::fromStdString((Artifacts() / "menu-texture-french.png").string()));
+        popup->hide();
+    });
+    EXPECT_EQ(ExitCode, 0);
+    EXPECT_EQ(englishCounts, frenchCounts);
+    EXPECT_EQ(englishCounts, (std::vector<int>{4, 5, 23, -1, 3, -1, 2, -1, -1}));
+    // The language was written beside the program at exit.
+    QSettings settings(QString::fromStdString((Dir / "vorna.ini").string()), QSettings::IniFormat);
+    EXPECT_EQ(settings.value("Locale/language").toString(), QStringLiteral("french"));
+}
+
+TEST_F(QtWindow, EditorGivesBackTheBytesItWasGiven) {
+    RunProgram({}, [&] {
+        const char *texts[] = {"model schlogl\n", "a\r\nb\r\n", "caf\xc3\xa9\n", "caf\xe9\n",
+                               "tab\there\xa0nbsp\n", ""};
+        for (const char *text : texts) {
+            ASSERT_TRUE(Platform.SetEditorText(text));
+            EXPECT_EQ(Platform.GetEditorText(), text);
+        }
+        // Positions count a CR LF as one break and a UTF-8 character as one.
+        Platform.SetEditorText("a\r\n\xc3\xa9z\r\n");
+        Platform.SetEditorSelection(3, 3);
+        int start = 0;
+        int end = 0;
+        Platform.GetEditorSelection(start, end);
+        EXPECT_EQ(start, 3);
+        EXPECT_EQ(Platform.Editor()->textCursor().block().text(), QStringLiteral("éz"));
+    });
+}
+
+TEST_F(QtWindow, RunDrawsTheTextureOverTheEditor) {
+    std::filesystem::path script = Dir / "run.vna";
+    std::ofstream(script) << Script(200, 150, 120);
+    QImage atEnd;
+    OnBox = [&] {
+        if (atEnd.isNull()) atEnd = Grab("run-finished.png");
+    };
+    RunProgram(script, [&] {
+        Platform.Deliver(WindowMessage::Command, MenuCommand::Run);
+        EXPECT_EQ(Platform.Window()->windowTitle(), QStringLiteral("Vorna run.vna"));
+        EXPECT_FALSE(Platform.Editor()->isReadOnly());
+        Grab("run-restored.png");
+    });
+    ASSERT_EQ(BoxTexts.size(), 1u);
+    EXPECT_EQ(BoxTexts[0], GST.Get(12));
+    EXPECT_EQ(MainRDSim.CurrentTime, 120);
+    EXPECT_EQ(MainRDSim.ErrorStatus, 0);
+    EXPECT_TRUE(std::filesystem::exists(Dir / "run_A000120.bmp"));
+    ASSERT_FALSE(atEnd.isNull());
+    // Inside the preview rectangle (5, 16, 200 x 150, below the counter): the texture, many
+    // colours and none of them the grey of the running editor; beside it: that grey.
+    const QRgb grey = qRgb(0xA0, 0xA0, 0xA0);
+    std::set<QRgb> colours;
+    int greyInside = 0;
+    for (int y = 30; y < 16 + 150; y += 3) {
+        for (int x = 5; x < 5 + 200; x += 3) {
+            QRgb c = atEnd.pixel(ClientPoint(x, y)) & 0xFFFFFF;
+            colours.insert(c);
+            greyInside += c == (grey & 0xFFFFFF);
+        }
+    }
+    EXPECT_GT(colours.size(), 20u);
+    EXPECT_EQ(greyInside, 0);
+    EXPECT_EQ(atEnd.pixel(ClientPoint(5 + 200 + 30, 16 + 100)) & 0xFFFFFF, grey & 0xFFFFFF);
+    // The counter in the top-left corner: black glyph pixels on white cells.
+    int black = 0;
+    int white = 0;
+    for (int y = 16; y < 28; ++y) {
+        for (int x = 5; x < 45; ++x) {
+            QRgb c = atEnd.pixel(ClientPoint(x, y)) & 0xFFFFFF;
+            black += c == 0;
+            white += c == 0xFFFFFF;
+        }
+    }
+    EXPECT_GT(black, 40);
+    EXPECT_GT(white, 200);
+}
+
+TEST_F(QtWindow, LargeRunKeepsTheWindowResponsiveAndCloseStopsIt) {
+    std::filesystem::path script = Dir / "large.vna";
+    std::ofstream(script) << Script(600, 600, 100000);
+    int ticks = 0;
+    qint64 longestGap = 0;
+    int closeAt = -1;
+    RunProgram(script, [&] {
+        QElapsedTimer clock;
+        QTimer ticker;
+        ticker.setInterval(10);
+        qint64 last = 0;
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            qint64 now = clock.elapsed();
+            if (RunFlag == 1 && MessageFlag == 0) {
+                ++ticks;
+                if (ticks > 1) longestGap = std::max(longestGap, now - last);
+                // Tiles redraw the whole window at every refresh.
+                if (ticks == 2) Platform.Deliver(WindowMessage::Command, MenuCommand::PreviewTile);
+                if (ticks == 30) Platform.Window()->resize(500, 400);
+                if (ticks == 60 && closeAt < 0) {
+                    Grab("large-run-tiles.png");
+                    closeAt = MainRDSim.CurrentTime;
+                    Platform.Window()->close();  // the window's close button
+                }
+            }
+            last = now;
+        });
+        clock.start();
+        ticker.start();
+        Platform.Deliver(WindowMessage::Command, MenuCommand::Run);
+        ticker.stop();
+    });
+    // The run stopped at the close request, said so, and the window went away.
+    ASSERT_EQ(BoxTexts.size(), 1u);
+    EXPECT_NE(BoxTexts[0].find(std::to_string(MainRDSim.CurrentTime)), std::string::npos);
+    EXPECT_GE(MainRDSim.CurrentTime, closeAt);
+    EXPECT_LT(MainRDSim.CurrentTime, 100000);
+    EXPECT_FALSE(Platform.Window()->isVisible());
+    EXPECT_EQ(ExitCode, 0);
+    // The event loop kept running between slices.
+    EXPECT_GE(ticks, 60);
+    EXPECT_LT(longestGap, 1000);
+}
+
+TEST_F(QtWindow, ColorMapTestDrawsIntoTheEditorUntilAKeyIsReleased) {
+    std::filesystem::path script = Dir / "map.vna";
+    std::ofstream(script) << Script(40, 30, 10);
+    QImage shown;
+    QImage after;
+    bool endedByClick = false;
+    RunProgram(script, [&] {
+        Platform.Deliver(WindowMessage::Command, MenuCommand::TestColorMap);
+        EXPECT_EQ(CheckColorMapFlag, 1);
+        QCoreApplication::processEvents();
+        shown = Grab("colormap-test.png");
+        // A key released over the window ends the view.
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_A, Qt::NoModifier);
+        QApplication::sendEvent(Platform.Window(), &release);
+        EXPECT_EQ(CheckColorMapFlag, 0);
+        QCoreApplication::processEvents();
+        after = Grab("colormap-ended.png");
+        EXPECT_EQ(Platform.Window()->windowTitle(), QStringLiteral("Vorna map.vna"));
+        // So does a left click on the editor.
+        Platform.Deliver(WindowMessage::Command, MenuCommand::TestColorMap);
+        QPointF at(20, 20);
+        QMouseEvent press(QEvent::MouseButtonPress, at, Platform.Editor()->viewport()->mapToGlobal(at),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(Platform.Editor()->viewport(), &press);
+        endedByClick = CheckColorMapFlag == 0;
+    });
+    EXPECT_TRUE(endedByClick);
+    ASSERT_FALSE(shown.isNull());
+    QWidget *viewport = Platform.Editor()->viewport();
+    QPoint inner = viewport->mapTo(Platform.Window(), QPoint(viewport->width() / 2,
+                                                             viewport->height() - 40));
+    QPoint frame = viewport->mapTo(Platform.Window(), QPoint(5, viewport->height() - 5));
+    // The map fills the editor inside a black frame of 15 pixels; afterwards the editor is back.
+    EXPECT_EQ(shown.pixel(frame) & 0xFFFFFF, 0u);
+    EXPECT_NE(shown.pixel(inner) & 0xFFFFFF, 0u);
+    EXPECT_EQ(after.pixel(inner) & 0xFFFFFF, 0xF0ECE8u);
+}
+
+TEST_F(QtWindow, ExampleScriptIsSavedUnderANewNameAndRuns) {
+    std::filesystem::path example = std::filesystem::path(VORNA_BINARY_DIR) / "exemple.tpl";
+    if (!std::filesystem::exists(example)) {
+        GTEST_SKIP() << "no example script next to the program";
+    }
+    std::filesystem::copy_file(example, Dir / "exemple.tpl");
+    std::string saved = (Dir / "example.vna").string();
+    // The save dialog of the first Run gets the new name.
+    Platform.DialogAnswer = saved;
+    int stoppedAt = 0;
+    RunProgram({}, [&] {
+        Platform.Deliver(WindowMessage::Command, MenuCommand::ParametersExample);
+        EXPECT_EQ(Platform.Window()->windowTitle(), QString::fromUtf8(GST.Get(3)));
+        QTimer breaker;
+        breaker.setInterval(20);
+        QObject::connect(&breaker, &QTimer::timeout, [&] {
+            if (RunFlag == 1 && MessageFlag == 0 && MainRDSim.CurrentTime >= 800 &&
+                stoppedAt == 0) {
+                stoppedAt = MainRDSim.CurrentTime;
+                Grab("example-running.png");
+                Platform.Deliver(WindowMessage::Command, MenuCommand::Break);
+            }
+        });
+        breaker.start();
+        Platform.Deliver(WindowMessage::Command, MenuCommand::Run);
+        breaker.stop();
+        EXPECT_EQ(Platform.Window()->windowTitle(), QStringLiteral("Vorna example.vna"));
+    });
+    EXPECT_GE(stoppedAt, 800);
+    ASSERT_EQ(Platform.DialogCalls.size(), 1u);
+    EXPECT_EQ(Platform.DialogCalls[0], "save " + std::string(GST.Get(25)) + "|*.vna|.|vna");
+    EXPECT_TRUE(std::filesystem::exists(saved));
+    ASSERT_EQ(BoxTexts.size(), 1u);  // the stop message
+}
+
+TEST_F(QtWindow, GarbageSettingsFileIsReplacedWhenWritten) {
+    std::filesystem::path ini = Dir / "vorna.ini";
+    std::ofstream(ini, std::ios::binary) << std::string("\x00\xff[[[=\n\x01", 8);
+    std::string value = Platform.ReadSetting(ini.c_str(), "Locale", "language", "french");
+    EXPECT_NE(value, "french\n");
+    EXPECT_TRUE(Platform.WriteSetting(ini.c_str(), "Locale", "language", "english"));
+    EXPECT_EQ(Platform.ReadSetting(ini.c_str(), "Locale", "language", "french"), "english");
+    EXPECT_EQ(Platform.ReadSetting((Dir / "none.ini").c_str(), "Locale", "language", "french"),
+              "french");
+}
+
+TEST_F(QtWindow, SettingsGoToTheUserFolderWhenTheProgramFolderCannotBeWritten) {
+    std::string unwritable = (Dir / "no-such-folder" / "vorna.ini").string();
+    EXPECT_TRUE(Platform.WriteSetting(unwritable.c_str(), "Locale", "language", "english"));
+    EXPECT_FALSE(std::filesystem::exists(unwritable));
+    QSettings fallback(QtPlatform::FallbackSettingsPath(), QSettings::IniFormat);
+    EXPECT_EQ(fallback.value("Locale/language").toString(), QStringLiteral("english"));
+    EXPECT_NE(QtPlatform::FallbackSettingsPath().indexOf(QStringLiteral("vorna_qt_config")), -1);
+    EXPECT_EQ(Platform.ReadSetting(unwritable.c_str(), "Locale", "language", "french"), "english");
+}
+
+}  // namespace
