@@ -25,6 +25,8 @@
 #include "rdsimul/kernels/ReferenceKernels.h"
 #include "toolkit/RandomGenerator.h"
 
+#include "../BenchModels.h"
+
 namespace {
 
 double Now() {
@@ -32,96 +34,9 @@ double Now() {
         .count();
 }
 
-struct Parameter {
-    const char *Name;
-    double Value;
-};
-
-struct BenchModel {
-    const char *Name;
-    int Components;
-    std::vector<Parameter> Parameters;
-    double Strength[4];
-    double Diffusion[4];
-    double Mean[4];
-    double Noise[4];
-};
-
-// Parameters that keep each model bounded over long runs. The Brusselator does exactly the work
-// of the yardsticks (their parameters, their initial state's mean and noise).
-const std::vector<BenchModel> &Models() {
-    static const std::vector<BenchModel> models = {
-        {"diffusion", 1, {}, {0}, {0.4}, {0.5}, {0.5}},
-        {"schlogl", 1, {}, {0.8}, {0.5}, {0.7}, {0.6}},
-        {"ginzburglandau",
-         2,
-         {{"alpha", 0.5}, {"gamma", 0.3}, {"delta", 0.2}},
-         {0.2, 0.25},
-         {0.3, 0.2},
-         {0.0, 0.1},
-         {0.5, 0.5}},
-        {"gld1",
-         3,
-         {{"alpha", 0.6}, {"gamma", 0.4}, {"delta", -0.3}},
-         {0.2, 0.2, 0.1},
-         {0.25, 0.2, 0.15},
-         {0.1, -0.1, 0.0},
-         {0.5, 0.4, 0.3}},
-        {"gld2",
-         4,
-         {{"a1", 0.3},
-          {"a2", 0.2},
-          {"b1", 1.0},
-          {"b2", 0.3},
-          {"c1", 0.25},
-          {"c2", 0.15},
-          {"d1", 1.0},
-          {"d2", 0.2}},
-         {0.2, 0.2, 0.15, 0.15},
-         {0.3, 0.25, 0.2, 0.1},
-         {0.0, 0.1, -0.1, 0.05},
-         {0.5, 0.5, 0.5, 0.5}},
-        {"maginu", 2, {{"k", 0.8}, {"c", 2.0}}, {0.2, 0.1}, {0.2, 0.6}, {0.0, 0.0}, {1.0, 0.5}},
-        {"magd1",
-         2,
-         {{"k", 0.8}, {"c", 2.0}, {"d", 0.3}, {"e", 0.2}, {"p", 2.0}},
-         {0.2, 0.1},
-         {0.2, 0.6},
-         {0.0, 0.0},
-         {1.0, 0.5}},
-        {"brusselator",
-         2,
-         {{"alpha", 3.0}, {"beta", 9.0}},
-         {0.02, 0.02},
-         {0.3, 0.9},
-         {3.0, 3.0},
-         {0.1, 0.1}},
-        {"brd1",
-         2,
-         {{"alpha", 1.0}, {"beta", 2.5}, {"gamma", 0.05}},
-         {0.05, 0.05},
-         {0.1, 0.4},
-         {1.0, 2.5},
-         {0.2, 0.2}},
-    };
-    return models;
-}
-
-void Prepare(ReaDifSimulation &sim, const BenchModel &m, uint16_t size) {
-    sim.ResetDefaultParameters();
-    sim.SetReactionModel(m.Name);
-    for (int i = 0; i < m.Components; ++i) {
-        const char letter = char('A' + i);
-        sim.SetReactionStrength(letter, m.Strength[i]);
-        sim.SetDiffusionCoeff(letter, m.Diffusion[i], 0.0);
-        sim.SetInitConcentration(letter, m.Mean[i], m.Noise[i]);
-    }
-    for (const Parameter &p : m.Parameters) sim.SetReactionParameter(p.Name, p.Value, 0.0);
-    sim.SetDomainSize(size, size, 1);
-    sim.SetEndTime(ReaDifSimulation::MaxEndTime);
-    MainRandom.Randomize(1234);
-    sim.Initialize();
-}
+using benchmodels::BenchModel;
+using benchmodels::Models;
+using benchmodels::Prepare;
 
 // M points (2^20) per second of RunSimulation in slices of slice iterations: the best of five
 // stretches of seconds / 5 of wall-clock time each, after a short warm-up (the machine is shared:
