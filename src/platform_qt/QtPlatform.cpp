@@ -228,32 +228,28 @@ void QtPlatform::EnableBarEntry(int barPosition, bool enable) {
     }
 }
 
-void QtPlatform::EnableMenuItem(int barPosition, int itemPosition, bool enable) {
+QAction *QtPlatform::MenuItemAt(int barPosition, int itemPosition) const {
     if (MainWindow == nullptr) {
-        return;
+        return nullptr;
     }
     QList<QAction *> bar = MainWindow->menuBar()->actions();
     if (barPosition < 0 || barPosition >= bar.size() || bar[barPosition]->menu() == nullptr) {
-        return;
+        return nullptr;
     }
     QList<QAction *> items = bar[barPosition]->menu()->actions();
-    if (itemPosition >= 0 && itemPosition < items.size()) {
-        items[itemPosition]->setEnabled(enable);
+    return itemPosition >= 0 && itemPosition < items.size() ? items[itemPosition] : nullptr;
+}
+
+void QtPlatform::EnableMenuItem(int barPosition, int itemPosition, bool enable) {
+    if (QAction *item = MenuItemAt(barPosition, itemPosition)) {
+        item->setEnabled(enable);
     }
 }
 
 void QtPlatform::CheckMenuItem(int barPosition, int itemPosition, bool check) {
-    if (MainWindow == nullptr) {
-        return;
-    }
-    QList<QAction *> bar = MainWindow->menuBar()->actions();
-    if (barPosition < 0 || barPosition >= bar.size() || bar[barPosition]->menu() == nullptr) {
-        return;
-    }
-    QList<QAction *> items = bar[barPosition]->menu()->actions();
-    if (itemPosition >= 0 && itemPosition < items.size()) {
-        items[itemPosition]->setCheckable(true);
-        items[itemPosition]->setChecked(check);
+    if (QAction *item = MenuItemAt(barPosition, itemPosition)) {
+        item->setCheckable(true);
+        item->setChecked(check);
     }
 }
 

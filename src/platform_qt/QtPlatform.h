@@ -12,6 +12,8 @@
 
 #include "platform/Platform.h"
 
+class QAction;
+
 class QtPlatform : public Platform {
 public:
     QtPlatform();
@@ -86,6 +88,8 @@ private:
     // 8-bit text of the front end to Qt: UTF-8 when it is valid UTF-8, else Latin-1.
     static QString FromText8(const char *text);
     void UpdateBitmapImage(const uint8_t *pixels);
+    // The item at a position of a menu of the bar (separators and labels count), or null.
+    QAction *MenuItemAt(int barPosition, int itemPosition) const;
 
     WindowProcedure Proc = nullptr;
     VornaMainWindow *MainWindow = nullptr;
