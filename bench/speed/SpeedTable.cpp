@@ -138,6 +138,7 @@ double Microseconds(Work work, int calls) {
 
 int main(int argc, char **argv) {
     std::string naive, numpy, cli, python = "/usr/bin/python3";
+    std::string only;  // ",name,name," when only some models are timed
     double seconds = 1.0;
     std::vector<int> sizes = {600, 200, 100};
     for (int i = 1; i + 1 < argc; i += 2) {
@@ -152,6 +153,11 @@ int main(int argc, char **argv) {
             python = argv[i + 1];
         } else if (option == "--seconds") {
             seconds = std::atof(argv[i + 1]);
+        } else if (option == "--simd") {
+            const std::string level = argv[i + 1];
+            SetFastSimdLevel(level == "plain" ? SimdPlain : level == "avx2" ? SimdAvx2 : SimdAvx512);
+        } else if (option == "--models") {
+            only = std::string(",") + argv[i + 1] + ",";
         } else if (option == "--sizes") {
             sizes.clear();
             for (const char *p = argv[i + 1]; *p != '\0';) {
@@ -191,6 +197,9 @@ int main(int argc, char **argv) {
             numpy600 = numpyRate;
         }
         for (const BenchModel &m : Models()) {
+            if (!only.empty() && only.find(std::string(",") + m.Name + ",") == std::string::npos) {
+                continue;
+            }
             // A long slice: the whole run as vorna-cli makes it.
             const double fast = RunThroughput(m, uint16_t(size), FastKernels(), 100, seconds);
             const double reference =

@@ -287,6 +287,43 @@ TEST(FastKernels, FieldsThinnerThanTheBandsAndSingleColumnsWrapAsATorus) {
     SetFastThreadCount(threads);
 }
 
+// The sine model keeps the library's bits for arguments far beyond one period, next to the
+// multiples of pi / 2, at the argument limit of the vector sine and for the special values, with
+// ordinary and infinite gain (c = 0), at every vector level.
+TEST(FastKernels, SineModelGivesTheLibraryBitsOverWideArguments) {
+    const int level = GetFastSimdLevel();
+    const float specials[] = {0.0f,      -0.0f,       1e-30f,     -1e-30f,   1.5707964f,
+                              3.1415927f, -4.712389f, 999999.9f,  1000000.1f, 1e7f,
+                              -3e9f,      3.4e38f,    INFINITY,   -INFINITY,  NAN};
+    for (int scenario = 0; scenario < 3; ++scenario) {
+        ReactionConstants k = Constants({0.2, 0.1});
+        k.K = 0.8, k.C = scenario == 2 ? 0.0 : 2.0, k.D = 0.3, k.E = -1.7;
+        k.P = scenario == 0 ? 2.0 : 1000.0;
+        Fields start(2, 401, 301);
+        for (int c = 0; c < 2; ++c) {
+            uint32_t seed = 99u + 7u * uint32_t(c) + uint32_t(scenario);
+            for (float &v : start.Store[c]) {
+                seed = seed * 1664525u + 1013904223u;
+                // Magnitudes from 1e-6 to 1e4, either sign; every 97th value a special one.
+                const double unit = double(seed >> 8) / 16777216.0;
+                v = float((seed & 1 ? -1.0 : 1.0) * std::pow(10.0, unit * 10.0 - 6.0));
+                if (seed % 97 == 0) v = specials[(seed >> 9) % (sizeof specials / sizeof *specials)];
+            }
+        }
+        for (int simd = SimdPlain; simd <= SupportedSimdLevel(); ++simd) {
+            SCOPED_TRACE("scenario " + std::to_string(scenario) + ", level " + std::to_string(simd));
+            SetFastSimdLevel(simd);
+            Fields reference = start, fast = start;
+            std::vector<float *> pr = reference.Pointers(), pf = fast.Pointers();
+            ReferenceKernels().MaginuDer1(pr.data(), reference.Layout, k);
+            FastKernels().MaginuDer1(pf.data(), fast.Layout, k);
+            int component = 0;
+            EXPECT_EQ(FirstDifference(reference, fast, component), -1) << "component " << component;
+        }
+    }
+    SetFastSimdLevel(level);
+}
+
 TEST(FastKernels, RefusesWhatItCannotLayOut) {
     Fields f(2, 5, 4);
     std::vector<float *> p = f.Pointers();
