@@ -181,11 +181,16 @@ private:
                         ReactionConstants &k) const;
     // The common frame of the reaction steps: refusals, constants, the kernel over the fields.
     int RunReactionKernel(int components, ReactionKernel kernel);
-    // One iteration (reaction, then diffusion) through the kernel set's fused kernel: Done, or
-    // NotFused when the set has none or the state needs the separate steps (sub-steps, a
-    // refusal, a step or component count the fused kernel does not cover).
+    // count iterations (reaction, then diffusion) through the kernel set's fused kernel: Done,
+    // or NotFused, with nothing done, when the set has none or the state needs the separate
+    // steps (sub-steps, a refusal, a step or component count the fused kernel does not cover).
     static constexpr int NotFused = -1;
-    int FusedIteration();
+    int FusedIteration(int32_t count);
+    // Iterations from CurrentTime on, at most up to target, that can run back to back as one
+    // batch: every one but the last changes nothing the steps read (no parameter drift, the
+    // diffusion coefficients fixed and inside the clamp) and is followed by no NaN test and no
+    // image. At least 1.
+    int32_t QuietIterations(int64_t target) const;
     // Pair index of a parameter name; -1 when invalid. fold: capital letters count as small.
     static int ParameterKey(const char *name, bool fold);
 

@@ -64,7 +64,7 @@ int ReaDifSimulation::RunReactionKernel(int components, ReactionKernel kernel) {
     return Done;
 }
 
-int ReaDifSimulation::FusedIteration() {
+int ReaDifSimulation::FusedIteration(int32_t count) {
     if (Kernels->Iteration == nullptr || ReactionSubSteps != 1 || DiffusionSubSteps != 1) {
         return NotFused;
     }
@@ -93,7 +93,9 @@ int ReaDifSimulation::FusedIteration() {
     FieldLayout layout;
     ReactionConstants k;
     if (!GatherReaction(components, fields, layout, k)) return NotFused;
-    if (!Kernels->Iteration(model, fields, components, layout, k, DiffusionCoeff)) return NotFused;
+    if (!Kernels->Iteration(model, fields, components, layout, k, DiffusionCoeff, count)) {
+        return NotFused;
+    }
     return Done;
 }
 

@@ -32,6 +32,25 @@ int ReaDifSimulation::VaryReactionParameters() {
     return Done;
 }
 
+int32_t ReaDifSimulation::QuietIterations(int64_t target) const {
+    if (VaryParameters != 0) return 1;
+    for (int i = 0; i < ComponentCount; ++i) {
+        const double d = DiffusionCoeff[i];
+        if (DiffusionCoeffVariation[i] != 0.0 || !(d >= 0.0 && d <= 1.0)) return 1;
+    }
+    // The NaN test follows the iterations whose count is a multiple of the test period.
+    int64_t last = CurrentTime + (OverflowTestPeriod - CurrentTime % OverflowTestPeriod) %
+                                     OverflowTestPeriod;
+    if (last > target - 1) last = target - 1;
+    for (int64_t t = CurrentTime; t < last; ++t) {
+        const int64_t done = t + 1;  // CurrentTime after iteration t
+        if (ImagePeriod > 0 && done >= ImageStart && (done - ImageStart) % ImagePeriod == 0) {
+            return int32_t(t - CurrentTime + 1);
+        }
+    }
+    return int32_t(last - CurrentTime + 1);
+}
+
 int ReaDifSimulation::RunSimulation(int32_t count) {
     if (ErrorStatus == StatusAllocationFailed || ComponentCount == 0 || !Built() ||
         Components[0] == nullptr || count < 0 || ReactionStep == nullptr) {
@@ -51,9 +70,13 @@ int ReaDifSimulation::RunSimulation(int32_t count) {
     ErrorStatus = StatusUsable;
 
     while (CurrentTime < target) {
-        // The fused kernel gives the bits of the two steps; whatever it does not cover takes
-        // the steps one after the other.
-        if (FusedIteration() != Done) {
+        // The fused kernel gives the bits of the two steps, several iterations at a time where
+        // nothing happens between them; whatever it does not cover takes the steps one after
+        // the other, one iteration at a time.
+        const int32_t batch = QuietIterations(target);
+        if (FusedIteration(batch) == Done) {
+            CurrentTime += batch - 1;  // the batch's last iteration is counted below
+        } else {
             for (int step = 0; step < ReactionSubSteps; ++step) {
                 if ((this->*ReactionStep)() != Done) return Refused;
             }

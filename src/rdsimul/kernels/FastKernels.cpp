@@ -27,34 +27,31 @@ const RowKernels &CurrentRows() {
 constexpr int PiecesPerThread = 4;
 constexpr int MaxPieces = PiecesPerThread * ThreadPool::MaxThreads;
 
-// Claims pieces 0 .. pieces - 1, split into one share per thread. A thread takes its own share
-// from the front; a thread whose share is done takes from the back of the others' shares, so
-// that the lines a thread works on stay the same from one iteration to the next (and in its
-// cache) unless it falls behind.
+// Claims pieces 0 .. pieces - 1, split into one share per thread, once per iteration of a job.
+// A thread takes from its own share first, then from the others', so that the lines a thread
+// works on stay the same from one iteration to the next (and in its cache) unless it falls
+// behind. Each share counts tickets over the whole job, iteration i owning tickets i x (its
+// size) onwards: a thread that fell behind can never take a piece of a later iteration for one
+// of its own.
 struct PieceClaims {
     void Reset(int pieceCount, int shareCount) {
         Pieces = pieceCount;
         Shares = shareCount;
-        for (int g = 0; g < shareCount; ++g) {
-            const uint64_t front = uint64_t(int64_t(pieceCount) * g / shareCount);
-            const uint64_t back = uint64_t(int64_t(pieceCount) * (g + 1) / shareCount);
-            Range[g].Value.store(front | back << 32, std::memory_order_relaxed);
-        }
+        for (int g = 0; g < shareCount; ++g) Share[g].Next.store(0, std::memory_order_relaxed);
     }
-    // The next unclaimed piece; -1 when none is left.
-    int Claim(int index) {
+    // The next unclaimed piece of the iteration; -1 when none is left. Every piece of the
+    // iteration before must have been claimed.
+    int Claim(int index, int64_t iteration) {
         for (int k = 0; k < Shares; ++k) {
             const int g = (index + k) % Shares;
-            std::atomic<uint64_t> &range = Range[g].Value;
-            uint64_t now = range.load(std::memory_order_relaxed);
-            for (;;) {
-                const uint32_t front = uint32_t(now);
-                const uint32_t back = uint32_t(now >> 32);
-                if (front >= back) break;
-                const uint64_t taken = k == 0 ? (uint64_t(front + 1) | uint64_t(back) << 32)
-                                              : (uint64_t(front) | uint64_t(back - 1) << 32);
-                if (range.compare_exchange_weak(now, taken, std::memory_order_relaxed)) {
-                    return k == 0 ? int(front) : int(back - 1);
+            const int front = int(int64_t(Pieces) * g / Shares);
+            const int size = int(int64_t(Pieces) * (g + 1) / Shares) - front;
+            std::atomic<int64_t> &next = Share[g].Next;
+            const int64_t first = iteration * size;
+            int64_t ticket = next.load(std::memory_order_relaxed);
+            while (ticket < first + size) {
+                if (next.compare_exchange_weak(ticket, ticket + 1, std::memory_order_relaxed)) {
+                    return front + int(ticket - first);
                 }
             }
         }
@@ -63,10 +60,10 @@ struct PieceClaims {
 
     int Pieces = 0;
     int Shares = 1;
-    struct alignas(64) Share {
-        std::atomic<uint64_t> Value{0};  // front in the low half, back (exclusive) in the high
+    struct alignas(64) Counter {
+        std::atomic<int64_t> Next{0};
     };
-    Share Range[ThreadPool::MaxThreads];
+    Counter Share[ThreadPool::MaxThreads];
 };
 
 // Double rows: per piece its reacted first and last lines (read by the neighbouring pieces), per
@@ -217,7 +214,7 @@ struct ReactionJob {
 void ReactionPieces(void *context, int index, int /*count*/) {
     ReactionJob &job = *static_cast<ReactionJob *>(context);
     const int32_t lines = job.Layout.SizeY * job.Layout.SizeZ;
-    for (int piece; (piece = job.Claims->Claim(index)) >= 0;) {
+    for (int piece; (piece = job.Claims->Claim(index, 0)) >= 0;) {
         int32_t first, end;
         BandRange(piece, job.Claims->Pieces, lines, first, end);
         for (int32_t line = first; line < end; ++line) {
@@ -264,39 +261,19 @@ struct IterationJob {
     RowDiffusion How[MaxComponents];
     RowStore *Store;
     int Threads;  // threads the work rows were prepared for
+    int Pieces;
+    int32_t Count;  // iterations
     PieceClaims *EdgeClaims;  // phase 1
     PieceClaims *BandClaims;  // phase 2
-    std::atomic<int> EdgesDone{0};
+    // Pieces finished over the whole job, per phase.
+    alignas(64) std::atomic<int64_t> EdgesDone{0};
+    alignas(64) std::atomic<int64_t> BandsDone{0};
 };
 
-// Phase 1: the reacted first and last lines of every piece, from the old fields (the
-// neighbouring pieces read them). Phase 2, once all of them are there: each piece walked
-// top-down, line y + 1 reacted into a rolling double row before the filter overwrites line y in
-// place. The pieces of both phases are claimed, so any thread may do any of them.
-void IterationPieces(void *context, int index, int /*count*/) {
-    IterationJob &job = *static_cast<IterationJob *>(context);
-    if (index >= job.Threads) return;
-    const int n = job.Components;
-    const int32_t sx = job.SizeX;
-    const int pieces = job.BandClaims->Pieces;
-    RowStore &store = *job.Store;
-    auto line = [&](int c, int32_t y) { return job.Fields[c] + ptrdiff_t(y) * job.LineOffset; };
-
-    for (int piece; (piece = job.EdgeClaims->Claim(index)) >= 0;) {
-        int32_t y0, y1;
-        BandRange(piece, pieces, job.SizeY, y0, y1);
-        // Both, also when they are the same line (a piece of one line).
-        for (int edge = 0; edge < 2; ++edge) {
-            const int32_t y = edge == 0 ? y0 : y1 - 1;
-            const float *rows[MaxComponents] = {};
-            for (int c = 0; c < n; ++c) rows[c] = line(c, y);
-            double *const *out = edge == 0 ? store.Pieces[piece].First : store.Pieces[piece].Last;
-            job.Rows->ReactToDouble(job.Model, n, rows, out, sx, job.K);
-        }
-        job.EdgesDone.fetch_add(1, std::memory_order_release);
-    }
-    // Only a piece claimed by a thread that the system holds back can keep this waiting.
-    for (int round = 0; job.EdgesDone.load(std::memory_order_acquire) < pieces; ++round) {
+// Waits until done reaches target. Only a piece claimed by a thread that the system holds back
+// can keep this waiting long.
+void WaitFor(const std::atomic<int64_t> &done, int64_t target) {
+    for (int round = 0; done.load(std::memory_order_acquire) < target; ++round) {
         if (round < 2000) {
 #if defined(__x86_64__) || defined(__i386__)
             __builtin_ia32_pause();
@@ -305,53 +282,108 @@ void IterationPieces(void *context, int index, int /*count*/) {
             std::this_thread::yield();
         }
     }
+}
 
+// Phase 1 of a piece: its reacted first and last lines, from the old fields (the neighbouring
+// pieces read them).
+void ReactEdges(IterationJob &job, int piece) {
+    int32_t y0, y1;
+    BandRange(piece, job.Pieces, job.SizeY, y0, y1);
+    PieceRows &rows = job.Store->Pieces[piece];
+    // Both, also when they are the same line (a piece of one line).
+    for (int edge = 0; edge < 2; ++edge) {
+        const int32_t y = edge == 0 ? y0 : y1 - 1;
+        const float *lines[MaxComponents] = {};
+        for (int c = 0; c < job.Components; ++c) {
+            lines[c] = job.Fields[c] + ptrdiff_t(y) * job.LineOffset;
+        }
+        job.Rows->ReactToDouble(job.Model, job.Components, lines, edge == 0 ? rows.First : rows.Last,
+                                job.SizeX, job.K);
+    }
+}
+
+// Phase 2 of a piece, once every piece's edges are there: walked top-down, line y + 1 reacted
+// into a rolling double row before the filter overwrites line y in place.
+void FilterBand(IterationJob &job, int index, int piece) {
+    const int n = job.Components;
+    const int32_t sx = job.SizeX;
+    const int pieces = job.Pieces;
+    RowStore &store = *job.Store;
     const WorkRows &work = store.Work[index];
-    for (int piece; (piece = job.BandClaims->Claim(index)) >= 0;) {
-        const PieceRows &own = store.Pieces[piece];
-        const PieceRows &previous = store.Pieces[(piece + pieces - 1) % pieces];
-        const PieceRows &next = store.Pieces[(piece + 1) % pieces];
-        BandTask task;
-        task.Model = job.Model;
-        task.Components = n;
-        task.LineOffset = job.LineOffset;
-        task.SizeX = sx;
-        BandRange(piece, pieces, job.SizeY, task.Y0, task.Y1);
+    const PieceRows &own = store.Pieces[piece];
+    const PieceRows &previous = store.Pieces[(piece + pieces - 1) % pieces];
+    const PieceRows &next = store.Pieces[(piece + 1) % pieces];
+    BandTask task;
+    task.Model = job.Model;
+    task.Components = n;
+    task.LineOffset = job.LineOffset;
+    task.SizeX = sx;
+    BandRange(piece, pieces, job.SizeY, task.Y0, task.Y1);
+    for (int c = 0; c < n; ++c) {
+        task.Fields[c] = job.Fields[c];
+        task.Above[c] = previous.Last[c];
+        task.First[c] = own.First[c];
+        task.Last[c] = own.Last[c];
+        task.Below[c] = next.First[c];
+        for (int slot = 0; slot < 3; ++slot) task.Rolling[slot][c] = work.Rolling[slot][c];
+        task.How[c] = job.How[c];
+    }
+    task.ColumnSums = work.ColumnSums;
+    task.K = &job.K;
+    job.Rows->DiffuseBand(task);
+    // Border lines -1 and SizeY end as the periodic copies of the reacted last and first lines,
+    // corners included: what the border copy before the filter leaves there.
+    auto line = [&](int c, int32_t y) { return job.Fields[c] + ptrdiff_t(y) * job.LineOffset; };
+    if (piece == 0) {
+        const PieceRows &last = store.Pieces[pieces - 1];
         for (int c = 0; c < n; ++c) {
-            task.Fields[c] = job.Fields[c];
-            task.Above[c] = previous.Last[c];
-            task.First[c] = own.First[c];
-            task.Last[c] = own.Last[c];
-            task.Below[c] = next.First[c];
-            for (int slot = 0; slot < 3; ++slot) task.Rolling[slot][c] = work.Rolling[slot][c];
-            task.How[c] = job.How[c];
+            float *top = line(c, -1);
+            for (int32_t x = -1; x <= sx; ++x) top[x] = float(last.Last[c][x]);
         }
-        task.ColumnSums = work.ColumnSums;
-        task.K = &job.K;
-        job.Rows->DiffuseBand(task);
-        // Border lines -1 and SizeY end as the periodic copies of the reacted last and first
-        // lines, corners included: what the border copy before the filter leaves there.
-        if (piece == 0) {
-            const PieceRows &last = store.Pieces[pieces - 1];
-            for (int c = 0; c < n; ++c) {
-                float *top = line(c, -1);
-                for (int32_t x = -1; x <= sx; ++x) top[x] = float(last.Last[c][x]);
-            }
+    }
+    if (piece == pieces - 1) {
+        const PieceRows &first = store.Pieces[0];
+        for (int c = 0; c < n; ++c) {
+            float *bottom = line(c, job.SizeY);
+            for (int32_t x = -1; x <= sx; ++x) bottom[x] = float(first.First[c][x]);
         }
-        if (piece == pieces - 1) {
-            const PieceRows &first = store.Pieces[0];
-            for (int c = 0; c < n; ++c) {
-                float *bottom = line(c, job.SizeY);
-                for (int32_t x = -1; x <= sx; ++x) bottom[x] = float(first.First[c][x]);
-            }
+    }
+}
+
+// Every iteration in two phases: the edges of every piece, then the bands. The pieces of both
+// phases are claimed, so any thread may do any of them, and a phase waits only for the pieces
+// of the phase before it; the edge rows of an iteration are overwritten only once every band of
+// the iteration before has read them.
+void IterationPieces(void *context, int index, int /*count*/) {
+    IterationJob &job = *static_cast<IterationJob *>(context);
+    if (index >= job.Threads) return;
+    const int pieces = job.Pieces;
+    for (int32_t iteration = 0; iteration < job.Count; ++iteration) {
+        const int64_t base = int64_t(iteration) * pieces;
+        const int64_t end = base + pieces;
+        WaitFor(job.BandsDone, base);
+        for (;;) {
+            const int piece = job.EdgeClaims->Claim(index, iteration);
+            if (piece < 0) break;
+            ReactEdges(job, piece);
+            job.EdgesDone.fetch_add(1, std::memory_order_release);
+        }
+        WaitFor(job.EdgesDone, end);
+        for (;;) {
+            const int piece = job.BandClaims->Claim(index, iteration);
+            if (piece < 0) break;
+            FilterBand(job, index, piece);
+            job.BandsDone.fetch_add(1, std::memory_order_release);
         }
     }
 }
 
 bool RunIteration(RowModel model, float *const *fields, int components,
-                  const FieldLayout &layout, const RowConstants &k, const RowDiffusion *how) {
+                  const FieldLayout &layout, const RowConstants &k, const RowDiffusion *how,
+                  int32_t count) {
     if (components < 1 || components > MaxComponents || layout.SizeZ != 1 ||
-        layout.SizeX <= 0 || layout.SizeY <= 0 || layout.LineOffset < layout.SizeX + 2) {
+        layout.SizeX <= 0 || layout.SizeY <= 0 || layout.LineOffset < layout.SizeX + 2 ||
+        count < 1) {
         return false;
     }
     if (model != RowModel::Identity && RowModelComponents(model) != components) return false;
@@ -368,15 +400,16 @@ bool RunIteration(RowModel model, float *const *fields, int components,
     job.LineOffset = layout.LineOffset;
     job.K = k;
     job.Store = &Store();
+    job.Count = count;
     std::lock_guard<std::mutex> hold(FastLock());
     ThreadPool &pool = ThreadPool::Shared();
     job.Threads = pool.GetThreadCount();
-    const int pieces = PieceCountFor(job.Threads, layout.SizeY);
-    if (!job.Store->Prepare(pieces, layout.SizeX)) return false;
+    job.Pieces = PieceCountFor(job.Threads, layout.SizeY);
+    if (!job.Store->Prepare(job.Pieces, layout.SizeX)) return false;
     job.EdgeClaims = &Claims()[0];
     job.BandClaims = &Claims()[1];
-    job.EdgeClaims->Reset(pieces, job.Threads);
-    job.BandClaims->Reset(pieces, job.Threads);
+    job.EdgeClaims->Reset(job.Pieces, job.Threads);
+    job.BandClaims->Reset(job.Pieces, job.Threads);
     pool.Run(IterationPieces, &job);
     return true;
 }
@@ -384,15 +417,17 @@ bool RunIteration(RowModel model, float *const *fields, int components,
 void FastDiffusion(float *firstPixel, const FieldLayout &layout, double coefficient) {
     const RowDiffusion how = ToRowDiffusion(coefficient);
     float *fields[1] = {firstPixel};
-    if (!RunIteration(RowModel::Identity, fields, 1, layout, RowConstants(), &how)) {
+    if (!RunIteration(RowModel::Identity, fields, 1, layout, RowConstants(), &how, 1)) {
         ReferenceDiffusion(firstPixel, layout, coefficient);
     }
 }
 
 bool FusedIteration(int model, float *const *fields, int components, const FieldLayout &layout,
-                    const ReactionConstants &constants, const double *coefficients) {
+                    const ReactionConstants &constants, const double *coefficients,
+                    int32_t count) {
     if (model < int(RowModel::Identity) || model > int(RowModel::BrusselatorDer1)) return false;
-    return FastIteration(RowModel(model), fields, components, layout, constants, coefficients);
+    return FastIteration(RowModel(model), fields, components, layout, constants, coefficients,
+                         count);
 }
 
 }  // namespace
@@ -433,9 +468,9 @@ int GetFastThreadCount() { return ThreadPool::Shared().GetThreadCount(); }
 
 bool FastIteration(RowModel model, float *const *fields, int components,
                    const FieldLayout &layout, const ReactionConstants &constants,
-                   const double *coefficients) {
+                   const double *coefficients, int32_t count) {
     RowDiffusion how[MaxComponents];
     if (components < 1 || components > MaxComponents) return false;
     for (int c = 0; c < components; ++c) how[c] = ToRowDiffusion(coefficients[c]);
-    return RunIteration(model, fields, components, layout, ToRowConstants(constants), how);
+    return RunIteration(model, fields, components, layout, ToRowConstants(constants), how, count);
 }

@@ -18,11 +18,12 @@ int GetFastSimdLevel();
 int SetFastThreadCount(int threads);
 int GetFastThreadCount();
 
-// One whole iteration: the reaction of model on fields[0 .. components - 1], then the diffusion
-// pass of every one of them with coefficients[c]; fields and borders end with the bits of the
-// reaction kernel followed by the diffusion kernel on each field. false, with nothing changed,
-// for a layout it does not handle (several planes, an empty field, more than 4 components) or
-// when its row buffers cannot be had: the caller then runs the two passes itself.
+// count whole iterations (1 unless given): each the reaction of model on fields[0 .. components
+// - 1], then the diffusion pass of every one of them with coefficients[c]; fields and borders end
+// with the bits of the reaction kernel followed by the diffusion kernel on each field. false,
+// with nothing changed, for a layout it does not handle (several planes, an empty field, more
+// than 4 components), for a count below 1, or when its row buffers cannot be had: the caller
+// then runs the two passes itself.
 bool FastIteration(RowModel model, float *const *fields, int components,
                    const FieldLayout &layout, const ReactionConstants &constants,
-                   const double *coefficients);
+                   const double *coefficients, int32_t count = 1);

@@ -33,13 +33,14 @@ using ReactionKernel = void (*)(float *const *fields, const FieldLayout &layout,
 // (1 - d) x centre + d / 8 x the 8 neighbours). firstPixel is pixel (0, 0, 0).
 using DiffusionKernel = void (*)(float *firstPixel, const FieldLayout &layout, double coefficient);
 
-// One whole iteration: the reaction of model (0 none, then 1 .. 8 in the order of the reaction
-// kernels below) on fields[0 .. components - 1], then the diffusion pass of each field with
-// coefficients[c], leaving the same bits as the two passes one after the other. false, with
-// nothing changed, when it cannot: the caller then runs the passes itself.
+// count (1 or more) whole iterations with the same constants: each the reaction of model (0
+// none, then 1 .. 8 in the order of the reaction kernels below) on fields[0 .. components - 1],
+// then the diffusion pass of each field with coefficients[c], leaving the same bits as the two
+// passes one after the other. false, with nothing changed, when it cannot: the caller then runs
+// the passes itself.
 using IterationKernel = bool (*)(int model, float *const *fields, int components,
                                  const FieldLayout &layout, const ReactionConstants &constants,
-                                 const double *coefficients);
+                                 const double *coefficients, int32_t count);
 
 struct KernelSet {
     const char *Name;
