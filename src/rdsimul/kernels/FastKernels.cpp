@@ -83,7 +83,7 @@ constexpr ptrdiff_t RowLead = 16;  // doubles before element 0 (element -1 and s
 // The row buffers, grown when a wider field or more pieces need them, never shrunk.
 struct RowStore {
     double *Block = nullptr;
-    PieceRows Pieces[MaxPieces];
+    PieceRows Pieces[2][MaxPieces];  // by the parity of the iteration
     WorkRows Work[ThreadPool::MaxThreads];
     int PieceCount = 0;
     int32_t SizeX = -1;
@@ -95,7 +95,7 @@ struct RowStore {
         if (pieces < PieceCount) pieces = PieceCount;
         if (sizeX < SizeX) sizeX = SizeX;
         const size_t stride = (size_t(sizeX) + 2 + 2 * RowLead + 7) / 8 * 8;
-        const size_t rows = size_t(pieces) * 2 * MaxComponents +
+        const size_t rows = size_t(pieces) * 4 * MaxComponents +
                             size_t(ThreadPool::MaxThreads) * (3 * MaxComponents + 1);
         const size_t doubles = stride * rows;
         double *block = static_cast<double *>(
@@ -110,9 +110,11 @@ struct RowStore {
             next += stride;
             return row;
         };
-        for (int p = 0; p < pieces; ++p) {
-            for (double *&row : Pieces[p].First) row = take();
-            for (double *&row : Pieces[p].Last) row = take();
+        for (PieceRows *set : Pieces) {
+            for (int p = 0; p < pieces; ++p) {
+                for (double *&row : set[p].First) row = take();
+                for (double *&row : set[p].Last) row = take();
+            }
         }
         for (WorkRows &work : Work) {
             for (auto &slot : work.Rolling) {
@@ -286,10 +288,10 @@ void WaitFor(const std::atomic<int64_t> &done, int64_t target) {
 
 // Phase 1 of a piece: its reacted first and last lines, from the old fields (the neighbouring
 // pieces read them).
-void ReactEdges(IterationJob &job, int piece) {
+void ReactEdges(IterationJob &job, int piece, int parity) {
     int32_t y0, y1;
     BandRange(piece, job.Pieces, job.SizeY, y0, y1);
-    PieceRows &rows = job.Store->Pieces[piece];
+    PieceRows &rows = job.Store->Pieces[parity][piece];
     // Both, also when they are the same line (a piece of one line).
     for (int edge = 0; edge < 2; ++edge) {
         const int32_t y = edge == 0 ? y0 : y1 - 1;
@@ -304,15 +306,16 @@ void ReactEdges(IterationJob &job, int piece) {
 
 // Phase 2 of a piece, once every piece's edges are there: walked top-down, line y + 1 reacted
 // into a rolling double row before the filter overwrites line y in place.
-void FilterBand(IterationJob &job, int index, int piece) {
+void FilterBand(IterationJob &job, int index, int piece, int parity) {
     const int n = job.Components;
     const int32_t sx = job.SizeX;
     const int pieces = job.Pieces;
     RowStore &store = *job.Store;
     const WorkRows &work = store.Work[index];
-    const PieceRows &own = store.Pieces[piece];
-    const PieceRows &previous = store.Pieces[(piece + pieces - 1) % pieces];
-    const PieceRows &next = store.Pieces[(piece + 1) % pieces];
+    const PieceRows *edges = store.Pieces[parity];
+    const PieceRows &own = edges[piece];
+    const PieceRows &previous = edges[(piece + pieces - 1) % pieces];
+    const PieceRows &next = edges[(piece + 1) % pieces];
     BandTask task;
     task.Model = job.Model;
     task.Components = n;
@@ -335,14 +338,14 @@ void FilterBand(IterationJob &job, int index, int piece) {
     // corners included: what the border copy before the filter leaves there.
     auto line = [&](int c, int32_t y) { return job.Fields[c] + ptrdiff_t(y) * job.LineOffset; };
     if (piece == 0) {
-        const PieceRows &last = store.Pieces[pieces - 1];
+        const PieceRows &last = edges[pieces - 1];
         for (int c = 0; c < n; ++c) {
             float *top = line(c, -1);
             for (int32_t x = -1; x <= sx; ++x) top[x] = float(last.Last[c][x]);
         }
     }
     if (piece == pieces - 1) {
-        const PieceRows &first = store.Pieces[0];
+        const PieceRows &first = edges[0];
         for (int c = 0; c < n; ++c) {
             float *bottom = line(c, job.SizeY);
             for (int32_t x = -1; x <= sx; ++x) bottom[x] = float(first.First[c][x]);
@@ -350,29 +353,28 @@ void FilterBand(IterationJob &job, int index, int piece) {
     }
 }
 
-// Every iteration in two phases: the edges of every piece, then the bands. The pieces of both
-// phases are claimed, so any thread may do any of them, and a phase waits only for the pieces
-// of the phase before it; the edge rows of an iteration are overwritten only once every band of
-// the iteration before has read them.
+// Phase 1, once per job: the edges of every piece. Then per iteration, once every piece's edges
+// are there, phase 2: the bands, each followed by its piece's edges for the next iteration
+// (its first and last lines are final once its own band is done). The edge rows alternate
+// between two sets by iteration, so that the neighbours still reading this iteration's edges
+// are not disturbed; a set is overwritten only after every band of the iteration before has
+// read it. The pieces are claimed, so any thread may do any of them.
 void IterationPieces(void *context, int index, int /*count*/) {
     IterationJob &job = *static_cast<IterationJob *>(context);
     if (index >= job.Threads) return;
     const int pieces = job.Pieces;
+    for (int piece; (piece = job.EdgeClaims->Claim(index, 0)) >= 0;) {
+        ReactEdges(job, piece, 0);
+        job.EdgesDone.fetch_add(1, std::memory_order_release);
+    }
+    WaitFor(job.EdgesDone, pieces);
     for (int32_t iteration = 0; iteration < job.Count; ++iteration) {
-        const int64_t base = int64_t(iteration) * pieces;
-        const int64_t end = base + pieces;
-        WaitFor(job.BandsDone, base);
-        for (;;) {
-            const int piece = job.EdgeClaims->Claim(index, iteration);
-            if (piece < 0) break;
-            ReactEdges(job, piece);
-            job.EdgesDone.fetch_add(1, std::memory_order_release);
-        }
-        WaitFor(job.EdgesDone, end);
-        for (;;) {
-            const int piece = job.BandClaims->Claim(index, iteration);
-            if (piece < 0) break;
-            FilterBand(job, index, piece);
+        const int parity = iteration & 1;
+        const bool more = iteration + 1 < job.Count;
+        WaitFor(job.BandsDone, int64_t(iteration) * pieces);
+        for (int piece; (piece = job.BandClaims->Claim(index, iteration)) >= 0;) {
+            FilterBand(job, index, piece, parity);
+            if (more) ReactEdges(job, piece, parity ^ 1);
             job.BandsDone.fetch_add(1, std::memory_order_release);
         }
     }
