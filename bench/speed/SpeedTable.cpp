@@ -4,7 +4,8 @@
 // one iteration, of the per-image work and of building the colour maps.
 //
 // usage: vorna-speed [--naive PROGRAM] [--numpy SCRIPT] [--python PROGRAM] [--cli PROGRAM]
-//                    [--seconds S] [--sizes 600,200,100]
+//                    [--seconds S] [--sizes 600,200,100] [--models NAME,NAME]
+//                    [--simd plain|avx2|avx512]
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -155,7 +156,9 @@ int main(int argc, char **argv) {
             seconds = std::atof(argv[i + 1]);
         } else if (option == "--simd") {
             const std::string level = argv[i + 1];
-            SetFastSimdLevel(level == "plain" ? SimdPlain : level == "avx2" ? SimdAvx2 : SimdAvx512);
+            SetFastSimdLevel(level == "plain"  ? SimdPlain
+                             : level == "avx2" ? SimdAvx2
+                                               : SimdAvx512);
         } else if (option == "--models") {
             only = std::string(",") + argv[i + 1] + ",";
         } else if (option == "--sizes") {

@@ -325,11 +325,13 @@ TEST(FastKernels, SineModelGivesTheLibraryBitsOverWideArguments) {
                 // Magnitudes from 1e-6 to 1e4, either sign; every 97th value a special one.
                 const double unit = double(seed >> 8) / 16777216.0;
                 v = float((seed & 1 ? -1.0 : 1.0) * std::pow(10.0, unit * 10.0 - 6.0));
-                if (seed % 97 == 0) v = specials[(seed >> 9) % (sizeof specials / sizeof *specials)];
+                const size_t special = (seed >> 9) % (sizeof specials / sizeof *specials);
+                if (seed % 97 == 0) v = specials[special];
             }
         }
         for (int simd = SimdPlain; simd <= SupportedSimdLevel(); ++simd) {
-            SCOPED_TRACE("scenario " + std::to_string(scenario) + ", level " + std::to_string(simd));
+            SCOPED_TRACE("scenario " + std::to_string(scenario) + ", level " +
+                         std::to_string(simd));
             SetFastSimdLevel(simd);
             Fields reference = start, fast = start;
             std::vector<float *> pr = reference.Pointers(), pf = fast.Pointers();

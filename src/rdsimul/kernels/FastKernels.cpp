@@ -299,8 +299,8 @@ void ReactEdges(IterationJob &job, int piece, int parity) {
         for (int c = 0; c < job.Components; ++c) {
             lines[c] = job.Fields[c] + ptrdiff_t(y) * job.LineOffset;
         }
-        job.Rows->ReactToDouble(job.Model, job.Components, lines, edge == 0 ? rows.First : rows.Last,
-                                job.SizeX, job.K);
+        double *const *out = edge == 0 ? rows.First : rows.Last;
+        job.Rows->ReactToDouble(job.Model, job.Components, lines, out, job.SizeX, job.K);
     }
 }
 
