@@ -1,17 +1,46 @@
 #include "toolkit/AtomicFileWriter.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
 // fsync is the one call the standard library lacks: without it a power cut after the rename
-// could leave an empty file where the user's script was.
+// could leave an empty file where the user's script was. open with O_EXCL makes the temporary
+// name ours.
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
 
 AtomicFileWriter::Step FailingStep = AtomicFileWriter::Step::None;
+
+// Creates path + ".tmp-" + six letters that name no file yet, for writing; the descriptor, or
+// -1 when no such file can be made. O_EXCL makes the name ours even when another writer tries
+// the same one.
+int CreateTemporary(const std::string &path, std::string &temporary) {
+    static const char Letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static unsigned long counter = 0;
+    unsigned long seed = (unsigned long)getpid() * 2654435761ul ^
+                         (unsigned long)std::chrono::steady_clock::now().time_since_epoch().count();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        unsigned long bits = seed ^ (++counter * 0x9E3779B97F4A7C15ul);
+        std::string name = path + ".tmp-";
+        for (int i = 0; i < 6; ++i) {
+            name += Letters[bits % 62];
+            bits /= 62;
+        }
+        const int descriptor = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (descriptor >= 0) {
+            temporary = name;
+            return descriptor;
+        }
+        if (errno != EEXIST) return -1;
+        seed = seed * 6364136223846793005ul + 1442695040888963407ul;
+    }
+    return -1;
+}
 
 }  // namespace
 
@@ -36,12 +65,11 @@ int AtomicFileWriter::Open(const char *path) {
     if (access(TargetPath.c_str(), W_OK) != 0 && errno != ENOENT) return Failed;
     if (ShouldFail(Step::Create)) return Failed;
 
-    // mkstemp gives a fresh name in the target's directory, so the rename stays on one file
-    // system and is atomic.
-    std::string pattern = TargetPath + ".tmp-XXXXXX";
-    int descriptor = mkstemp(pattern.data());
+    // A fresh name in the target's directory, so that the rename stays on one file system and
+    // is atomic. The file is created with the mode every new file gets (0666 less the umask),
+    // so a new image or script is as readable as any other file the user makes.
+    int descriptor = CreateTemporary(TargetPath, TempPath);
     if (descriptor < 0) return Failed;
-    TempPath = pattern;
     Stream = fdopen(descriptor, "wb");
     if (Stream == nullptr) {
         close(descriptor);
