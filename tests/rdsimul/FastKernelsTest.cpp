@@ -445,6 +445,9 @@ INSTANTIATE_TEST_SUITE_P(AllModels, FastKernelsRunLoop,
                                  cases.push_back({m.Name, 1, true});
                                  cases.push_back({m.Name, 2, true});
                                  cases.push_back({m.Name, 2, false});
+                                 // More threads than most machines here have cores: workers
+                                 // join late and take each other's pieces.
+                                 cases.push_back({m.Name, 5, false});
                              }
                              return cases;
                          }()),
