@@ -50,9 +50,9 @@ __attribute__((target("avx512f"))) void Rounds(long count) {
                      :
                      :
                      : "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7", "xmm8",
-                       "xmm9", "xmm10", "xmm11", "xmm12", "xmm13", "xmm14", "xmm15", "xmm16", "xmm17",
-                       "xmm18", "xmm19", "xmm21", "xmm22", "xmm23", "xmm24", "xmm25", "xmm26",
-                       "xmm27", "xmm28");
+                       "xmm9", "xmm10", "xmm11", "xmm12", "xmm13", "xmm14", "xmm15", "xmm16",
+                       "xmm17", "xmm18", "xmm19", "xmm21", "xmm22", "xmm23", "xmm24", "xmm25",
+                       "xmm26", "xmm27", "xmm28");
         // clang-format on
     }
 }

@@ -225,14 +225,16 @@ int main(int argc, char **argv) {
     // The arithmetic alone, on as many threads as the fast kernels use.
     const double bound = BrusselatorComputeBound(GetFastThreadCount(), seconds);
     if (bound > 0) {
-        std::printf("\ncompute bound of the Brusselator's arithmetic on %d thread(s), measured now: "
-                    "%.0f Mp/s",
+        std::printf("\ncompute bound of the Brusselator's arithmetic on %d thread(s), measured "
+                    "now: %.0f Mp/s",
                     GetFastThreadCount(), bound);
         if (fastBrusselator600 > 0) {
             std::printf("; the fast kernels reach %.0f%% of it at 600x600",
                         fastBrusselator600 / bound * 100.0);
         }
-        if (naive600 > 0) std::printf("; 17 x naive would be %.0f%%", 17.0 * naive600 / bound * 100.0);
+        if (naive600 > 0) {
+            std::printf("; 17 x naive would be %.0f%%", 17.0 * naive600 / bound * 100.0);
+        }
         std::printf("\n");
     }
 

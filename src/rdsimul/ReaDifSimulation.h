@@ -191,6 +191,8 @@ private:
     // diffusion coefficients fixed and inside the clamp) and is followed by no NaN test and no
     // image. At least 1.
     int32_t QuietIterations(int64_t target) const;
+    // Whether the periodic images ask for one when CurrentTime has reached time.
+    bool ImageDueAfter(int64_t time) const;
     // Pair index of a parameter name; -1 when invalid. fold: capital letters count as small.
     static int ParameterKey(const char *name, bool fold);
 

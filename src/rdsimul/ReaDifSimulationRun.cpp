@@ -32,6 +32,11 @@ int ReaDifSimulation::VaryReactionParameters() {
     return Done;
 }
 
+bool ReaDifSimulation::ImageDueAfter(int64_t time) const {
+    // An image period of 0 or less (no image line) asks for no images.
+    return ImagePeriod > 0 && time >= ImageStart && (time - ImageStart) % ImagePeriod == 0;
+}
+
 int32_t ReaDifSimulation::QuietIterations(int64_t target) const {
     if (VaryParameters != 0) return 1;
     for (int i = 0; i < ComponentCount; ++i) {
@@ -43,10 +48,7 @@ int32_t ReaDifSimulation::QuietIterations(int64_t target) const {
                                      OverflowTestPeriod;
     if (last > target - 1) last = target - 1;
     for (int64_t t = CurrentTime; t < last; ++t) {
-        const int64_t done = t + 1;  // CurrentTime after iteration t
-        if (ImagePeriod > 0 && done >= ImageStart && (done - ImageStart) % ImagePeriod == 0) {
-            return int32_t(t - CurrentTime + 1);
-        }
+        if (ImageDueAfter(t + 1)) return int32_t(t - CurrentTime + 1);
     }
     return int32_t(last - CurrentTime + 1);
 }
@@ -98,11 +100,7 @@ int ReaDifSimulation::RunSimulation(int32_t count) {
             }
         }
         ++CurrentTime;
-        // An image period of 0 or less (no image line) asks for no images.
-        if (ImagePeriod > 0 && CurrentTime >= ImageStart &&
-            (int64_t(CurrentTime) - ImageStart) % ImagePeriod == 0) {
-            SaveImage2D(ImageComponent);
-        }
+        if (ImageDueAfter(CurrentTime)) SaveImage2D(ImageComponent);
     }
     // The last iteration gets its image when the period did not already give it one.
     if (CurrentTime == EndTime && ImagePeriod > 0 && CurrentTime % ImagePeriod != 0) {

@@ -1,9 +1,10 @@
 #include "toolkit/AtomicFileWriter.h"
 
+#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 // fsync is the one call the standard library lacks: without it a power cut after the rename
@@ -16,28 +17,20 @@ namespace {
 
 AtomicFileWriter::Step FailingStep = AtomicFileWriter::Step::None;
 
-// Creates path + ".tmp-" + six letters that name no file yet, for writing; the descriptor, or
-// -1 when no such file can be made. O_EXCL makes the name ours even when another writer tries
-// the same one.
+// Creates path + ".tmp-" + the process id and a counter, a name no file has yet, for writing;
+// the descriptor, or -1 when no such file can be made. O_EXCL makes the name ours even when
+// another writer tries the same one; the next number is tried then.
 int CreateTemporary(const std::string &path, std::string &temporary) {
-    static const char Letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    static unsigned long counter = 0;
-    unsigned long seed = (unsigned long)getpid() * 2654435761ul ^
-                         (unsigned long)std::chrono::steady_clock::now().time_since_epoch().count();
+    static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
-        unsigned long bits = seed ^ (++counter * 0x9E3779B97F4A7C15ul);
-        std::string name = path + ".tmp-";
-        for (int i = 0; i < 6; ++i) {
-            name += Letters[bits % 62];
-            bits /= 62;
-        }
+        std::string name = path + ".tmp-" + std::to_string(getpid()) + "-" +
+                           std::to_string(counter.fetch_add(1, std::memory_order_relaxed));
         const int descriptor = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (descriptor >= 0) {
             temporary = name;
             return descriptor;
         }
         if (errno != EEXIST) return -1;
-        seed = seed * 6364136223846793005ul + 1442695040888963407ul;
     }
     return -1;
 }
