@@ -2,6 +2,9 @@
 // setting of a simulation the way an accepted script of the model would leave it.
 #pragma once
 
+#include <cstdio>
+#include <cstdlib>
+
 #include <cstdint>
 #include <vector>
 
@@ -85,20 +88,29 @@ inline const std::vector<BenchModel> &Models() {
     return models;
 }
 
+// Stops the program when a set-up step is refused: a timing of a half-built run means nothing.
+inline void Require(int result, const char *what) {
+    if (result == ReaDifSimulation::Done) return;
+    std::fprintf(stderr, "benchmark set-up refused: %s (result %d)\n", what, result);
+    std::exit(1);
+}
+
 inline void Prepare(ReaDifSimulation &sim, const BenchModel &m, uint16_t size) {
-    sim.ResetDefaultParameters();
-    sim.SetReactionModel(m.Name);
+    Require(sim.ResetDefaultParameters(), "reset");
+    Require(sim.SetReactionModel(m.Name), m.Name);
     for (int i = 0; i < m.Components; ++i) {
         const char letter = char('A' + i);
-        sim.SetReactionStrength(letter, m.Strength[i]);
-        sim.SetDiffusionCoeff(letter, m.Diffusion[i], 0.0);
-        sim.SetInitConcentration(letter, m.Mean[i], m.Noise[i]);
+        Require(sim.SetReactionStrength(letter, m.Strength[i]), "reaction strength");
+        Require(sim.SetDiffusionCoeff(letter, m.Diffusion[i], 0.0), "diffusion coefficient");
+        Require(sim.SetInitConcentration(letter, m.Mean[i], m.Noise[i]), "initial concentration");
     }
-    for (const Parameter &p : m.Parameters) sim.SetReactionParameter(p.Name, p.Value, 0.0);
-    sim.SetDomainSize(size, size, 1);
-    sim.SetEndTime(ReaDifSimulation::MaxEndTime);
+    for (const Parameter &p : m.Parameters) {
+        Require(sim.SetReactionParameter(p.Name, p.Value, 0.0), p.Name);
+    }
+    Require(sim.SetDomainSize(size, size, 1), "domain size");
+    Require(sim.SetEndTime(ReaDifSimulation::MaxEndTime), "end time");
     MainRandom.Randomize(1234);
-    sim.Initialize();
+    Require(sim.Initialize(), "initialize");
 }
 
 }  // namespace benchmodels

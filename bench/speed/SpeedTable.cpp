@@ -320,30 +320,30 @@ int main(int argc, char **argv) {
                     Microseconds([&] { (void)field.ConvertAutoScaleTo(picture24, map24); }, 20));
         std::printf("colour maps (256 + 25303 entries): gray %.0f us, RGB %.0f us, HSL %.0f us, "
                     "XYZ %.0f us, CMYK %.0f us, YCbCr %.0f us, random %.0f us\n",
-                    Microseconds([&] { map256.SetGrayColorMap(); map24.SetGrayColorMap(); }, 5),
+                    Microseconds([&] { (void)map256.SetGrayColorMap(); (void)map24.SetGrayColorMap(); }, 5),
                     Microseconds([&] {
-                        map256.SetLinearRGBColorMap(0, 255, 0, 128, 255, 0);
-                        map24.SetLinearRGBColorMap(0, 255, 0, 128, 255, 0);
+                        (void)map256.SetLinearRGBColorMap(0, 255, 0, 128, 255, 0);
+                        (void)map24.SetLinearRGBColorMap(0, 255, 0, 128, 255, 0);
                     }, 5),
                     Microseconds([&] {
-                        map256.SetLinearHSLColorMap(0, 720, 1, 0.5, 0, 255);
-                        map24.SetLinearHSLColorMap(0, 720, 1, 0.5, 0, 255);
+                        (void)map256.SetLinearHSLColorMap(0, 720, 1, 0.5, 0, 255);
+                        (void)map24.SetLinearHSLColorMap(0, 720, 1, 0.5, 0, 255);
                     }, 5),
                     Microseconds([&] {
-                        map256.SetLinearXYZColorMap(0, 1, 0, 1, 1, 0);
-                        map24.SetLinearXYZColorMap(0, 1, 0, 1, 1, 0);
+                        (void)map256.SetLinearXYZColorMap(0, 1, 0, 1, 1, 0);
+                        (void)map24.SetLinearXYZColorMap(0, 1, 0, 1, 1, 0);
                     }, 5),
                     Microseconds([&] {
-                        map256.SetLinearCMYKColorMap(0, 255, 255, 0, 0, 255, 0, 0);
-                        map24.SetLinearCMYKColorMap(0, 255, 255, 0, 0, 255, 0, 0);
+                        (void)map256.SetLinearCMYKColorMap(0, 255, 255, 0, 0, 255, 0, 0);
+                        (void)map24.SetLinearCMYKColorMap(0, 255, 255, 0, 0, 255, 0, 0);
                     }, 5),
                     Microseconds([&] {
-                        map256.SetLinearYCBCRColorMap(0, 1, -0.5, 0.5, 0.5, -0.5);
-                        map24.SetLinearYCBCRColorMap(0, 1, -0.5, 0.5, 0.5, -0.5);
+                        (void)map256.SetLinearYCBCRColorMap(0, 1, -0.5, 0.5, 0.5, -0.5);
+                        (void)map24.SetLinearYCBCRColorMap(0, 1, -0.5, 0.5, 0.5, -0.5);
                     }, 5),
                     Microseconds([&] {
-                        map256.SetRandomColorMap(0, 255, 0, 255, 0, 255);
-                        map24.SetRandomColorMap(0, 255, 0, 255, 0, 255);
+                        (void)map256.SetRandomColorMap(0, 255, 0, 255, 0, 255);
+                        (void)map24.SetRandomColorMap(0, 255, 0, 255, 0, 255);
                     }, 5));
     }
     return 0;

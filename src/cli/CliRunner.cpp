@@ -86,7 +86,7 @@ void CliRunner::ChooseLanguage() {
     if (language == nullptr || *language == 0) language = std::getenv("LC_MESSAGES");
     if (language == nullptr || *language == 0) language = std::getenv("LANG");
     if (language != nullptr && std::strncmp(language, "fr", 2) == 0) {
-        GST.SetLanguage(StringTable::French);
+        (void)GST.SetLanguage(StringTable::French);  // a known language: cannot be refused
     }
 }
 
@@ -207,7 +207,12 @@ int CliRunner::RunRound(const CliOptions &options, int round) {
         // Every round keeps its own images: script_r2_A001000.bmp.
         char suffix[32];
         std::snprintf(suffix, sizeof suffix, "_r%d", round);
-        sim.FileBaseName.Append(suffix);
+        if (sim.FileBaseName.Append(suffix) != ProcString::Done) {
+            // Without the suffix every round would overwrite the images of the one before.
+            std::fprintf(Err, "%s: the image names of round %d are too long\n", path.c_str(),
+                         round);
+            return ExitFileError;
+        }
     }
     int32_t diskSpace = sim.EvalSaveImageDiskSpace();
     if (!options.Quiet && round == 1 && diskSpace >= DiskSpaceNoteMB) {
@@ -224,7 +229,10 @@ int CliRunner::RunRound(const CliOptions &options, int round) {
                      sim.Components[0]->GetSizeX(), sim.Components[0]->GetSizeY(), sim.EndTime,
                      MainRandom.GetSeed());
     }
-    sim.Initialize();
+    if (sim.Initialize() != ReaDifSimulation::Done) {
+        std::fprintf(Err, "%s: the fields could not be set up (out of memory)\n", path.c_str());
+        return ExitFileError;
+    }
     int32_t slice = SliceSize(sim.ComponentCount, points);
     ProgressDisplay progress(options.Quiet ? nullptr : Err, Terminal);
     progress.Start(sim.EndTime, double(points));

@@ -167,9 +167,10 @@ int CheckColorMap(WindowId window, WindowId editor) {
         return 0;
     }
     const int32_t start = EditText->GetCursorOffset();
-    MainRDSim.SetColorMapFromString(*EditText, *ColorMapErrorMsg);
+    const bool accepted =
+        MainRDSim.SetColorMapFromString(*EditText, *ColorMapErrorMsg) == ReaDifSimulation::Done;
     const int32_t stop = EditText->GetCursorOffset();
-    if (ColorMapErrorMsg->GetLength() > 0) {
+    if (!accepted) {
         ThePlatform->MessageBox(true, ColorMapErrorMsg->GetString(), GST.Get(22),
                                 Platform::BoxIconExclamation);
         const int caret = EditorPosition(EditText->GetString(), stop);

@@ -167,7 +167,9 @@ void Rounds(bool &destroyed) {
             LoopFlag = 1;
         }
         EnterRunState();
-        MainRDSim.Initialize();
+        // Fields that could not be sized stay in their error state: the first slice is then
+        // refused and the round ends with its message.
+        (void)MainRDSim.Initialize();
         BasicRunSteps = ComputeBasicRunSteps(
             MainRDSim.ComponentCount, MainRDSim.Components[0]->GetPixelCount());
         LastDisplayInfoTime = 0;

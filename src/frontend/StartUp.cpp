@@ -81,7 +81,7 @@ int VornaMain(Platform &platform, const char *scriptArgument) {
     std::string language = platform.ReadSetting(TmpStr, "Locale", "language", "french");
     std::snprintf(LocaleLanguage, 10, "%s", language.c_str());
     const int lang = LanguageFromSetting(LocaleLanguage);
-    GST.SetLanguage(lang);
+    (void)GST.SetLanguage(lang);  // LanguageFromSetting gives 0 or 1 only
     // 9. Script path.
     SetScriptFromCommandLine(scriptArgument);
     // 10. Bitmap-info block of the preview.

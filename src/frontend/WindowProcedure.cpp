@@ -249,7 +249,7 @@ void UpdateCheckedOptions(int base) {
 
 void SwitchLanguage(int language) {
     ThePlatform->SetMenu(language == 1 ? MainMenuFr : MainMenuEn);
-    GST.SetLanguage(language);
+    (void)GST.SetLanguage(language);  // the menu commands give 0 or 1 only
     UpdateCheckedOptions(TextureModeBase);
     ThePlatform->DrawMenuBar();
 }

@@ -37,26 +37,26 @@ public:
     unsigned char *GetPtrFirstEntry() const;
 
     // Stores (b, g, r, a) in entry index: 1; index outside 0 .. ColorCount - 1: 0.
-    int SetColorRGBA(int index, unsigned char r, unsigned char g, unsigned char b, unsigned char a);
+    [[nodiscard]] int SetColorRGBA(int index, unsigned char r, unsigned char g, unsigned char b, unsigned char a);
 
     // The builders write entry 0 black, the last entry white, all alphas 0, and the ramp between.
     // Gray ramp: 1; 3 when ColorCount is below 2.
-    int SetGrayColorMap();
+    [[nodiscard]] int SetGrayColorMap();
     // Channels 0 .. 255; 1, or 3 when ColorCount is below 4 (the same for every ramp below).
-    int SetLinearRGBColorMap(double r0, double r1, double g0, double g1, double b0, double b1);
+    [[nodiscard]] int SetLinearRGBColorMap(double r0, double r1, double g0, double g1, double b0, double b1);
     // Hue in degrees (unbounded), saturation 0 .. 1, lightness 0 .. 255.
-    int SetLinearHSLColorMap(double h0, double h1, double s0, double s1, double l0, double l1);
+    [[nodiscard]] int SetLinearHSLColorMap(double h0, double h1, double s0, double s1, double l0, double l1);
     // X, Y, Z 0 .. 1 each.
-    int SetLinearXYZColorMap(double x0, double x1, double y0, double y1, double z0, double z1);
+    [[nodiscard]] int SetLinearXYZColorMap(double x0, double x1, double y0, double y1, double z0, double z1);
     // Cyan, magenta, yellow, black 0 .. 255 each.
-    int SetLinearCMYKColorMap(double c0, double c1, double m0, double m1, double y0, double y1,
+    [[nodiscard]] int SetLinearCMYKColorMap(double c0, double c1, double m0, double m1, double y0, double y1,
                               double k0, double k1);
     // Luma 0 .. 1, Cb and Cr -0.5 .. 0.5.
-    int SetLinearYCBCRColorMap(double y0, double y1, double cb0, double cb1, double cr0,
+    [[nodiscard]] int SetLinearYCBCRColorMap(double y0, double y1, double cb0, double cb1, double cr0,
                                double cr1);
     // Entries drawn from RandomGenerator::Rand() within the per-channel ranges: 1; 3 when
     // ColorCount is below 2.
-    int SetRandomColorMap(unsigned char rMin, unsigned char rMax, unsigned char gMin,
+    [[nodiscard]] int SetRandomColorMap(unsigned char rMin, unsigned char rMax, unsigned char gMin,
                           unsigned char gMax, unsigned char bMin, unsigned char bMax);
 
     // Colour conversions to 0 .. 255 channels. HSL and XYZ always give 1; CMYK and YCbCr give 0
@@ -68,18 +68,18 @@ public:
 
     // Makes this map a view of other's entries (changes through either are seen by both):
     // 1; 0 when other's store is in the error state, nothing changed. other must outlive it.
-    int ShareColorMap(ColorMapRGBA8 &other);
+    [[nodiscard]] int ShareColorMap(ColorMapRGBA8 &other);
 
     // Reads count entries (0 or above ColorCount: all) into the first entries: 1, 5 short read,
     // 0 error state or null stream, 3 no entries.
-    int RawReadFile(FILE *stream, int count);
+    [[nodiscard]] int RawReadFile(FILE *stream, int count);
     // Writes every entry as 4 bytes (blue, green, red, alpha): 1, 0, 3 as above.
-    int RawWriteFileRGBA(FILE *stream) const;
+    [[nodiscard]] int RawWriteFileRGBA(FILE *stream) const;
     // Writes blue, green, red of every entry, 3 bytes each: 1; 0 on a null stream or a store in
     // the error state.
-    int RawWriteFileRGB(FILE *stream) const;
+    [[nodiscard]] int RawWriteFileRGB(FILE *stream) const;
     // Decimal dump, one entry per line: 1; 3 no entries ("empty" written); 0 file not created.
-    int DumpTextFile(const char *path) const;
+    [[nodiscard]] int DumpTextFile(const char *path) const;
 
 private:
     int32_t ColorCount;

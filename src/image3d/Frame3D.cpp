@@ -4,7 +4,8 @@ Frame3D::Frame3D() : SizeX(0), SizeY(0), SizeZ(0), PixelCount(0) {}
 
 Frame3D::Frame3D(unsigned short x, unsigned short y, unsigned short z)
     : SizeX(0), SizeY(0), SizeZ(0), PixelCount(0) {
-    SetNewSize(x, y, z);
+    // A refused size leaves the frame empty, which callers see in its sizes.
+    (void)SetNewSize(x, y, z);
 }
 
 int Frame3D::SetNewSize(unsigned short x, unsigned short y, unsigned short z) {

@@ -13,11 +13,11 @@ public:
     virtual ~Frame3D() = default;
 
     // Stores the sizes (z 0 becomes 1), then runs the actual class's UpdateSize; its result.
-    int SetNewSize(unsigned short x, unsigned short y, unsigned short z);
+    [[nodiscard]] int SetNewSize(unsigned short x, unsigned short y, unsigned short z);
     // SetNewSize with the other frame's sizes.
-    int Clone(const Frame3D &other);
+    [[nodiscard]] int Clone(const Frame3D &other);
     // PixelCount = X x Y x Z: 1; 0 when the product does not fit 32 bits (PixelCount saturates).
-    virtual int UpdateSize();
+    [[nodiscard]] virtual int UpdateSize();
 
     unsigned short GetSizeX() const { return SizeX; }
     unsigned short GetSizeY() const { return SizeY; }

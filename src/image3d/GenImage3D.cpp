@@ -40,7 +40,8 @@ GenImage3D::GenImage3D(const char *name, int depth, int pixelUnits, unsigned sho
 GenImage3D::GenImage3D(const char *name, int depth, int pixelUnits, unsigned short x,
                        unsigned short y, unsigned short z, unsigned short border)
     : GenImage3D(name, depth, pixelUnits, border) {
-    SetNewSize(x, y, z);
+    // A failed sizing leaves the image in its error state, which callers test.
+    (void)SetNewSize(x, y, z);
 }
 
 void GenImage3D::ClearLayout() {
@@ -88,7 +89,7 @@ int GenImage3D::UpdateSize() {
         addressedBytes > maxBytes || realBytes > maxBytes) {
         ClearLayout();
         // Puts the store into the error state: a request far over the table's limit.
-        MemoryTable::SetNewDataSize(UINT32_MAX, 4);
+        (void)MemoryTable::SetNewDataSize(UINT32_MAX, 4);
         return 0;
     }
 
@@ -180,11 +181,7 @@ int GenImage3D::WriteImageFile(const char *path, bool tga, const unsigned char *
     if (writer.Open(path) != AtomicFileWriter::Done) return Refused;
     FILE *file = writer.GetStream();
 
-    if (tga) {
-        SaveTGAHeader(file);
-    } else {
-        SaveBMPHeader(file);
-    }
+    if ((tga ? SaveTGAHeader(file) : SaveBMPHeader(file)) != Done) return Refused;
     if (Depth == 1) {
         // The palette is always 256 entries, whatever the size of a map the image views.
         for (uint32_t i = 0; i < 256; ++i) {

@@ -31,18 +31,18 @@ public:
 
     // Recomputes the layout and sizes the store: 1 new block (all zero), 4 the block held fits
     // (old bytes stay), 0 failure (store in the error state, layout fields 0).
-    int UpdateSize() override;
+    [[nodiscard]] int UpdateSize() override;
     // Palette entry table of images that carry one; null here.
     virtual MemoryTable *GetPtrRawColorMap();
     // Draws a number from digit glyphs; nothing here (0).
-    virtual int DrawInteger(int value, const char *format, unsigned short x, unsigned short y,
+    [[nodiscard]] virtual int DrawInteger(int value, const char *format, unsigned short x, unsigned short y,
                             unsigned char colour, unsigned char background, Image3D8 &glyphs,
                             unsigned short glyphWidth);
 
     // 54-byte BMP header (bottom-up lines, 1024-byte palette for Depth 1): 1. Stream not checked.
-    int SaveBMPHeader(FILE *stream) const;
+    [[nodiscard]] int SaveBMPHeader(FILE *stream) const;
     // 18-byte TGA header: 1; 0 without writing when Depth is above 4. Stream not checked.
-    int SaveTGAHeader(FILE *stream) const;
+    [[nodiscard]] int SaveTGAHeader(FILE *stream) const;
     // Bytes of pixel data a BMP file of this image carries: SizeY lines of SizeX x Depth +
     // AlignedBytes bytes.
     uint32_t GetBMPDataBytes() const;
@@ -64,7 +64,7 @@ protected:
     // missing ones black. The file is written under a temporary name in the same directory and
     // renamed into place once complete: 1; 3 error state; 4 empty store; 0 the file could not
     // be written (no partial file is left).
-    int WriteImageFile(const char *path, bool tga, const unsigned char *palette,
+    [[nodiscard]] int WriteImageFile(const char *path, bool tga, const unsigned char *palette,
                        uint32_t paletteEntries) const;
     // Formats value with format into text (one int conversion, as printf; anything else is
     // refused) and draws its digits at (x, y) from a row of ten glyphs: glyph pixel non-zero
@@ -72,7 +72,7 @@ protected:
     // the width check but neither draw nor move the drawing position. glyphFirst: the glyph image's
     // first pixel, glyphStride: its line stride, glyphLineBytes: bytes readable from the start of
     // each glyph line. 1; 0 text or glyphs do not fit; 3 error state; 4 empty store.
-    int DrawDigits(int value, const char *format, unsigned short x, unsigned short y,
+    [[nodiscard]] int DrawDigits(int value, const char *format, unsigned short x, unsigned short y,
                    unsigned char colour, unsigned char background, const unsigned char *glyphFirst,
                    int glyphStride, int glyphLineBytes, int glyphHeight, unsigned short glyphWidth,
                    char *text, int textSize);

@@ -9,7 +9,8 @@ Image3D24::Image3D24(const char *name, unsigned short x, unsigned short y, unsig
                      unsigned short border)
     : GenImage3D(name, 3, 3, border), PtrFirstPixel(nullptr), PtrCurrentPixel(nullptr) {
     IntegerText[0] = '\0';
-    SetNewSize(x, y, z);
+    // A failed sizing leaves the image in its error state, which callers test.
+    (void)SetNewSize(x, y, z);
 }
 
 int Image3D24::UpdateSize() {

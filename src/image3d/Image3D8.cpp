@@ -17,7 +17,8 @@ Image3D8::Image3D8(const char *name, unsigned short x, unsigned short y, unsigne
                    unsigned short border)
     : GenImage3D(name, 1, 1, border), ColorMapRGBA8(PaletteEntries), PtrFirstPixel(nullptr) {
     IntegerText[0] = '\0';
-    SetNewSize(x, y, z);
+    // A failed sizing leaves the image in its error state, which callers test.
+    (void)SetNewSize(x, y, z);
 }
 
 int Image3D8::UpdateSize() {

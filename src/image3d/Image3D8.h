@@ -18,13 +18,13 @@ public:
 
     // Base layout and store sizing, then PtrFirstPixel = store start + InitOffset bytes: 1;
     // 0 and PtrFirstPixel null on failure.
-    int UpdateSize() override;
+    [[nodiscard]] int UpdateSize() override;
     // The palette's entry store.
     MemoryTable *GetPtrRawColorMap() override;
     // Draws value formatted with format (one int conversion) from the digit glyphs of glyphs,
     // glyph pixels non-zero as colour, zero as background. 1; 0 when the text does not fit,
     // cannot be formatted or the glyphs lie outside the glyph image; 3; 4.
-    int DrawInteger(int value, const char *format, unsigned short x, unsigned short y,
+    [[nodiscard]] int DrawInteger(int value, const char *format, unsigned short x, unsigned short y,
                     unsigned char colour, unsigned char background, Image3D8 &glyphs,
                     unsigned short glyphWidth) override;
 

@@ -30,7 +30,8 @@ CentredSpan Centre(int fieldSize, int imageSize) {
 Image3DFloat::Image3DFloat(const char *name, unsigned short x, unsigned short y, unsigned short z,
                            unsigned short border)
     : GenImage3D(name, 4, 1, border), PtrFirstPixel(nullptr) {
-    SetNewSize(x, y, z);
+    // A failed sizing leaves the image in its error state, which callers test.
+    (void)SetNewSize(x, y, z);
 }
 
 int Image3DFloat::UpdateSize() {

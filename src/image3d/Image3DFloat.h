@@ -17,7 +17,7 @@ public:
 
     // Base layout and store sizing, then PtrFirstPixel = Data + InitOffset floats: 1 (store
     // sizing 1 or 4); 0 and PtrFirstPixel null on failure.
-    int UpdateSize() override;
+    [[nodiscard]] int UpdateSize() override;
     float *GetPtrFirstPixel() const { return PtrFirstPixel; }
     // Stores value at interior pixel (x, y, z); a position outside the interior writes nothing.
     void SetPixelValue(float value, unsigned short x, unsigned short y, unsigned short z);
@@ -63,7 +63,7 @@ public:
 
 private:
     // 3 error state, 4 empty, else 1.
-    int StoreState() const;
+    [[nodiscard]] int StoreState() const;
 
     float *PtrFirstPixel;
 };

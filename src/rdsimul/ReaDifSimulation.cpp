@@ -88,7 +88,8 @@ ReaDifSimulation::ReaDifSimulation(int slots)
             ErrorStatus = StatusAllocationFailed;
         }
     }
-    ResetDefaultParameters();
+    // Cannot fail here: the object was just built.
+    (void)ResetDefaultParameters();
 }
 
 ReaDifSimulation::~ReaDifSimulation() {

@@ -52,21 +52,21 @@ public:
     int GetComponentIndex(char letter) const;
     // 0 (nothing changed) for a count below 0 or above MaxComponentCount or a broken object;
     // newly used slots are resized to component A's size. 1.
-    int SetComponentCount(int count);
+    [[nodiscard]] int SetComponentCount(int count);
     // Case-insensitive model name: 1 with ComponentCount and ReactionStep set; 0 for an unknown
     // name or a model needing more components than there are slots (then no model is chosen).
-    int SetReactionModel(const char *name);
+    [[nodiscard]] int SetReactionModel(const char *name);
     // 0 .. MaxEndTime iterations: 1; else (negative values included) 0.
-    int SetEndTime(int32_t iterations);
+    [[nodiscard]] int SetEndTime(int32_t iterations);
     // Resizes every field in use, A first: 1; 0 and ErrorStatus 1 at the first failure.
-    int SetDomainSize(uint16_t x, uint16_t y, uint16_t z);
+    [[nodiscard]] int SetDomainSize(uint16_t x, uint16_t y, uint16_t z);
     // Per-component setters: 0 when the letter names no component in use, else 1.
-    int SetInitConcentration(char letter, double mean, double noise);
-    int SetDiffusionCoeff(char letter, double coefficient, double variation);
-    int SetReactionStrength(char letter, double strength);
+    [[nodiscard]] int SetInitConcentration(char letter, double mean, double noise);
+    [[nodiscard]] int SetDiffusionCoeff(char letter, double coefficient, double variation);
+    [[nodiscard]] int SetReactionStrength(char letter, double strength);
     // Named parameter (first character a letter, second a letter or digit, either case folded
     // to small): 1; 0 for a null or invalid name.
-    int SetReactionParameter(const char *name, double value, double variation);
+    [[nodiscard]] int SetReactionParameter(const char *name, double value, double variation);
     // Value under the name's key without case folding; 0.0 for an invalid name.
     double GetReactionParameter(const char *name) const;
     // Per-component getters: 0.0 for a letter not in use.
@@ -75,20 +75,20 @@ public:
     double GetInitConcentration(char letter) const;
     // Defaults of every setting (fields, colour maps, pictures and counters kept): 1; 3 when
     // ErrorStatus is 1.
-    int ResetDefaultParameters();
+    [[nodiscard]] int ResetDefaultParameters();
 
     // ---- One iteration (1 done, 0 refused: ErrorStatus not 0 or too few components) ----------
-    int ReactionStep_Void();
-    int ReactionStep_Schlogl();
-    int ReactionStep_GinzburgLandau();
-    int ReactionStep_GinzburgLandauDer1();
-    int ReactionStep_GinzburgLandauDer2();
-    int ReactionStep_Maginu();
-    int ReactionStep_MaginuDer1();
-    int ReactionStep_Brusselator();
-    int ReactionStep_BrusselatorDer1();
+    [[nodiscard]] int ReactionStep_Void();
+    [[nodiscard]] int ReactionStep_Schlogl();
+    [[nodiscard]] int ReactionStep_GinzburgLandau();
+    [[nodiscard]] int ReactionStep_GinzburgLandauDer1();
+    [[nodiscard]] int ReactionStep_GinzburgLandauDer2();
+    [[nodiscard]] int ReactionStep_Maginu();
+    [[nodiscard]] int ReactionStep_MaginuDer1();
+    [[nodiscard]] int ReactionStep_Brusselator();
+    [[nodiscard]] int ReactionStep_BrusselatorDer1();
     // DiffusionSubSteps passes of border copy and nine-point filter over every field in use.
-    int DiffusionStep();
+    [[nodiscard]] int DiffusionStep();
     // The kernels the steps call: the fast set (FastKernels) unless changed; tests select the
     // reference set (ReferenceKernels) to compare with. Takes effect at once.
     void SetKernelSet(const KernelSet &set) { Kernels = &set; }
@@ -97,17 +97,17 @@ public:
     // ---- Run loop and output images ---------------------------------------------------------
     // Clears the counters and fills every field in use with its initial noise, A first: the
     // result of the last field's InitRandomNoise; 0 when no component is in use.
-    int Initialize();
+    [[nodiscard]] int Initialize();
     // Adds every named parameter's variation to its value: 1; 4 when VaryParameters is 0.
     int VaryReactionParameters();
     // Runs count more iterations (0: all that remain), never beyond EndTime: 1 ran (ErrorStatus
     // 2 when stopped by a NaN); 3 the run was already complete; 0 refused (broken object, no
     // model, domain over MaxRunPixels, negative count) or a step failed.
-    int RunSimulation(int32_t count);
+    [[nodiscard]] int RunSimulation(int32_t count);
     // Saves the field of letter (0: ImageComponent) at CurrentTime as
     // "<FileBaseName>_<letter><iteration, 6 digits or more>.bmp" (".tga" for format 'T'):
     // 0 letter not in use or name too long; else the file saver's result.
-    int SaveImage2D(char letter);
+    [[nodiscard]] int SaveImage2D(char letter);
     // Disk space of all images of a whole run, in MB (2^20 bytes), rounded.
     int32_t EvalSaveImageDiskSpace() const;
 
@@ -115,13 +115,13 @@ public:
     // Parses and rewrites a parameter script: 1 accepted; 0 errors or missing items (file
     // annotated, errorPosition set); 3 the file could not be used. randomize non-zero: ignore
     // the script's seed.
-    int SetParametersFromFile(const char *path, int32_t &errorPosition, int32_t randomize);
+    [[nodiscard]] int SetParametersFromFile(const char *path, int32_t &errorPosition, int32_t randomize);
     // annotation = the annotation prefix + text + line feed: 1.
-    int BuildErrorMessage(ProcString &text, ProcString &annotation);
-    int BuildErrorMessage(const char *text, ProcString &annotation);
+    [[nodiscard]] int BuildErrorMessage(ProcString &text, ProcString &annotation);
+    [[nodiscard]] int BuildErrorMessage(const char *text, ProcString &annotation);
     // Builds the colour map described by line into ColorMaps8[0] and ColorMaps24[0]: 1; on a
     // faulty colour-map text 0 with the message in error.
-    int SetColorMapFromString(ProcString &line, ProcString &error);
+    [[nodiscard]] int SetColorMapFromString(ProcString &line, ProcString &error);
     // The preview picture of ImageComponent (A when not in use): PreviewImage24 when trueColor
     // is non-zero, else PreviewImage8; showColorMap 1 draws the colour-map strip.
     GenImage3D *GetPreviewImage(int32_t showColorMap, int32_t trueColor);
@@ -180,12 +180,12 @@ private:
     bool GatherReaction(int components, float **fields, FieldLayout &layout,
                         ReactionConstants &k) const;
     // The common frame of the reaction steps: refusals, constants, the kernel over the fields.
-    int RunReactionKernel(int components, ReactionKernel kernel);
+    [[nodiscard]] int RunReactionKernel(int components, ReactionKernel kernel);
     // count iterations (reaction, then diffusion) through the kernel set's fused kernel: Done,
     // or NotFused, with nothing done, when the set has none or the state needs the separate
     // steps (sub-steps, a refusal, a step or component count the fused kernel does not cover).
     static constexpr int NotFused = -1;
-    int FusedIteration(int32_t count);
+    [[nodiscard]] int FusedIteration(int32_t count);
     // Iterations from CurrentTime on, at most up to target, that can run back to back as one
     // batch: every one but the last changes nothing the steps read (no parameter drift, the
     // diffusion coefficients fixed and inside the clamp) and is followed by no NaN test and no

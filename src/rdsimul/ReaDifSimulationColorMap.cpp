@@ -51,8 +51,8 @@ int ReaDifSimulation::SetColorMapFromString(ProcString &line, ProcString &error)
         }
     }
     if (space < 0) {
-        error.Init(GST.Get(line.CMatchEnd(1) ? MsgNoColorSpace : MsgUnknownColorSpace), 0);
-        return 0;
+        (void)error.Init(GST.Get(line.CMatchEnd(1) ? MsgNoColorSpace : MsgUnknownColorSpace), 0);
+        return Refused;
     }
     const ColorSpace &chosen = ColorSpaces[space];
     double values[MaxNumbers] = {};
@@ -68,16 +68,16 @@ int ReaDifSimulation::SetColorMapFromString(ProcString &line, ProcString &error)
             values[i] = number;
         }
         if (read != 1) {
-            error.Init(GST.Get(chosen.MsgNumbers), 0);
-            return 0;
+            (void)error.Init(GST.Get(chosen.MsgNumbers), 0);
+            return Refused;
         }
     }
     if (!line.CMatchEnd(1)) {
-        error.Init(GST.Get(chosen.MsgTextAfter), 0);
-        return 0;
+        (void)error.Init(GST.Get(chosen.MsgTextAfter), 0);
+        return Refused;
     }
     // An object whose construction failed has no maps to build into.
     if (ColorMaps8 != nullptr && ColorMaps8[0] != nullptr) Build(*ColorMaps8[0], space, values);
     if (ColorMaps24 != nullptr && ColorMaps24[0] != nullptr) Build(*ColorMaps24[0], space, values);
-    return 1;
+    return Done;
 }

@@ -50,7 +50,7 @@ GenImage3D *ReaDifSimulation::GetPreviewImage(int showColorMap, int trueColor) {
     } else {
         (void)field.ConvertTo(PreviewImage8, float(ImageScale), float(ImageOffset));
     }
-    PreviewImage8.ShareColorMap(*ColorMaps8[0]);
+    (void)PreviewImage8.ShareColorMap(*ColorMaps8[0]);
     if (showColorMap == 1) (void)PreviewImage8.DrawColorMap(0, stripY, sizeX, StripHeight);
     return picture;
 }
@@ -61,17 +61,19 @@ GenImage3D *ReaDifSimulation::GetPreviewColorMap(unsigned short width, unsigned 
     unsigned short innerWidth = static_cast<unsigned short>(width - 2 * ColorMapMargin);
     unsigned short innerHeight = static_cast<unsigned short>(height - 2 * ColorMapMargin);
     if (trueColor == 0) {
-        PreviewImage8.SetNewSize(width, height, 1);
-        PreviewImage8.RawInit(0);
+        // A picture that cannot be sized is returned in its error state, which the display
+        // refuses to draw.
+        (void)PreviewImage8.SetNewSize(width, height, 1);
+        (void)PreviewImage8.RawInit(0);
         if (ColorMaps8 != nullptr && ColorMaps8[0] != nullptr) {
-            PreviewImage8.ShareColorMap(*ColorMaps8[0]);
+            (void)PreviewImage8.ShareColorMap(*ColorMaps8[0]);
             (void)PreviewImage8.DrawColorMap(ColorMapMargin, ColorMapMargin, innerWidth,
                                              innerHeight);
         }
         return &PreviewImage8;
     }
-    PreviewImage24.SetNewSize(width, height, 1);
-    PreviewImage24.RawInit(0);
+    (void)PreviewImage24.SetNewSize(width, height, 1);
+    (void)PreviewImage24.RawInit(0);
     if (ColorMaps24 != nullptr && ColorMaps24[0] != nullptr) {
         (void)PreviewImage24.DrawColorMap(*ColorMaps24[0], ColorMapMargin, ColorMapMargin,
                                           innerWidth, innerHeight);

@@ -89,7 +89,7 @@ int ReaDifSimulation::RunSimulation(int32_t count) {
             ErrorStatus = StatusOverflow;
             break;
         }
-        VaryReactionParameters();
+        (void)VaryReactionParameters();
         for (int i = 0; i < ComponentCount; ++i) {
             double &d = DiffusionCoeff[i];
             d = d + DiffusionCoeffVariation[i];
@@ -100,11 +100,11 @@ int ReaDifSimulation::RunSimulation(int32_t count) {
             }
         }
         ++CurrentTime;
-        if (ImageDueAfter(CurrentTime)) SaveImage2D(ImageComponent);
+        if (ImageDueAfter(CurrentTime)) (void)SaveImage2D(ImageComponent);
     }
     // The last iteration gets its image when the period did not already give it one.
     if (CurrentTime == EndTime && ImagePeriod > 0 && CurrentTime % ImagePeriod != 0) {
-        SaveImage2D(ImageComponent);
+        (void)SaveImage2D(ImageComponent);
     }
 
     const double seconds = RunTimer.ReadIntermediateTime();

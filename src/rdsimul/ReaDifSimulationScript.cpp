@@ -29,8 +29,9 @@ int ReaDifSimulation::BuildErrorMessage(const char *text, ProcString &out) {
     const char *prefix = GST.Get(MsgAnnotationPrefix);
     // Room for the whole line, so a long message is never cut before its line feed.
     int32_t length = int32_t(std::strlen(prefix) + std::strlen(text) + 1);
-    out.Init(prefix, length);
-    out.Append(text);
-    out.Append('\n');
-    return 1;
+    if (out.Init(prefix, length) != ProcString::Done || out.Append(text) != ProcString::Done ||
+        out.Append('\n') != ProcString::Done) {
+        return Refused;
+    }
+    return Done;
 }

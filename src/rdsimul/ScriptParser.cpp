@@ -7,6 +7,7 @@
 #include "toolkit/AtomicFileWriter.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "toolkit/RandomGenerator.h"
+#include "toolkit/ScopedFile.h"
 #include "toolkit/StringTable.h"
 
 namespace {
@@ -75,7 +76,7 @@ void FormatMessage(ProcString &out, int index, ...) {
     va_start(arguments, index);
     std::vsnprintf(text, sizeof text, GST.Get(index), arguments);
     va_end(arguments);
-    out.Init(text, 0);
+    (void)out.Init(text, 0);
 }
 
 }  // namespace
@@ -97,18 +98,15 @@ ScriptParser::~ScriptParser() {
 int ScriptParser::Parse(ReaDifSimulation &sim, const char *path, int &errorPosition,
                         int randomize) {
     errorPosition = 0;
-    if (path == nullptr) return FileError;
-    FILE *file = std::fopen(path, "rb");
-    if (file == nullptr) return FileError;
+    ScopedFile script(path, "rb");
+    if (!script) return FileError;
+    FILE *file = script.Get();
     // A script is text: a file with zero bytes (or one that cannot be read, a directory) would
     // lose everything behind them when rewritten, so it is refused untouched.
-    if (!IsReadableText(file) || InputLine.GetString() == nullptr) {
-        std::fclose(file);
-        return FileError;
-    }
+    if (!IsReadableText(file) || InputLine.GetString() == nullptr) return FileError;
     if (TOutputBuffers[0] == nullptr) TOutputBuffers[0] = new (std::nothrow) ProcString(0);
-    if (TOutputBuffers[0] == nullptr || TOutputBuffers[0]->SetNewSize(OutputBufferSize) != 1) {
-        std::fclose(file);
+    if (TOutputBuffers[0] == nullptr ||
+        TOutputBuffers[0]->SetNewSize(OutputBufferSize) != ProcString::Done) {
         return FileError;
     }
     Sim = &sim;
@@ -117,7 +115,8 @@ int ScriptParser::Parse(ReaDifSimulation &sim, const char *path, int &errorPosit
     Line.Clear();
     LastErrorMessage.Clear();
     FullErrorMessage.Clear();
-    sim.ResetDefaultParameters();
+    // A broken simulation keeps its error state; the run refuses it later.
+    (void)sim.ResetDefaultParameters();
     RunningLength = 0;
     ErrorOffset = 0;
     Failed = 0;
@@ -128,14 +127,11 @@ int ScriptParser::Parse(ReaDifSimulation &sim, const char *path, int &errorPosit
 
     for (;;) {
         if (LastErrorMessage.GetLength() > 1) {
-            sim.BuildErrorMessage(LastErrorMessage, FullErrorMessage);
+            (void)sim.BuildErrorMessage(LastErrorMessage, FullErrorMessage);
             // A piece of an over-long line may be faulty: its annotation still starts a line
             // of its own, so the next parse recognises and drops it.
             if (LineOpen) {
-                if (AppendToOutput("\n") != 1) {
-                    std::fclose(file);
-                    return FileError;
-                }
+                if (AppendToOutput("\n") != ProcString::Done) return FileError;
                 RunningLength += 1;
                 LineOpen = false;
             }
@@ -148,8 +144,8 @@ int ScriptParser::Parse(ReaDifSimulation &sim, const char *path, int &errorPosit
             }
             Failed = 1;
         }
-        if (AppendToOutput(FullErrorMessage) != 1 || AppendToOutput(InputLine) != 1) {
-            std::fclose(file);
+        if (AppendToOutput(FullErrorMessage) != ProcString::Done ||
+            AppendToOutput(InputLine) != ProcString::Done) {
             return FileError;
         }
         RunningLength += EditorLength(FullErrorMessage.GetString(), FullErrorMessage.GetLength());
@@ -157,31 +153,33 @@ int ScriptParser::Parse(ReaDifSimulation &sim, const char *path, int &errorPosit
             RunningLength += EditorLength(InputLine.GetString(), InputLine.GetLength());
             LineOpen = InputLine.GetString()[InputLine.GetLength() - 1] != '\n';
         }
-        if (InputLine.LoadLineFromFile(file) != 1) break;
+        if (InputLine.LoadLineFromFile(file) != ProcString::Done) break;
         LastErrorMessage.Clear();
         FullErrorMessage.Clear();
         ParseLine();
     }
     // A read error is not the end of the script: rewriting now would cut it short.
-    bool readError = std::ferror(file) != 0;
-    std::fclose(file);
-    if (readError) return FileError;
+    if (std::ferror(file) != 0) return FileError;
 
     AtomicFileWriter writer;
-    if (writer.Open(path) != 1) return FileError;
+    if (writer.Open(path) != AtomicFileWriter::Done) return FileError;
     int missingLength = 0;
-    if (WriteMissingItems(writer, missingLength) != 1 || WriteOutput(writer) != 1 ||
-        writer.Commit() != 1) {
+    if (WriteMissingItems(writer, missingLength) != AtomicFileWriter::Done ||
+        WriteOutput(writer) != AtomicFileWriter::Done ||
+        writer.Commit() != AtomicFileWriter::Done) {
         return FileError;
     }
     errorPosition += missingLength;
     if (Failed) return Rejected;
 
-    sim.SetDomainSize(uint16_t(KeptWidth), uint16_t(KeptHeight), 1);
-    sim.SetEndTime(KeptIterations);
+    // Fields that cannot be sized leave the simulation in its allocation-error state, which
+    // Initialize refuses; the iteration count was checked against its range above.
+    (void)sim.SetDomainSize(uint16_t(KeptWidth), uint16_t(KeptHeight), 1);
+    (void)sim.SetEndTime(KeptIterations);
     MainRandom.Randomize(randomize != 0 ? 0u : uint32_t(KeptSeed));
-    sim.FileBaseName.Init(path, 0);
-    sim.FileBaseName.RemoveFileNameExtension('/');
+    // Without its base name no image could be named after the script.
+    if (sim.FileBaseName.Init(path, 0) != ProcString::Done) return FileError;
+    (void)sim.FileBaseName.RemoveFileNameExtension('/');  // a name without extension stays
     return Accepted;
 }
 
@@ -226,30 +224,32 @@ int32_t ScriptParser::EditorLength(const char *text, int32_t length) {
 }
 
 int ScriptParser::AppendToOutput(const ProcString &text) {
-    if (text.GetLength() == 0) return 1;
+    if (text.GetLength() == 0) return ProcString::Done;
     return AppendToOutput(text.GetString());
 }
 
 int ScriptParser::AppendToOutput(const char *text) {
-    if (TOutputBuffers[OutputIndex]->Append(text) == 1) return 1;
-    if (OutputIndex + 1 >= OutputBufferCount) return 0;
+    if (TOutputBuffers[OutputIndex]->Append(text) == ProcString::Done) return ProcString::Done;
+    if (OutputIndex + 1 >= OutputBufferCount) return ProcString::Failed;
     ++OutputIndex;
     ProcString *&next = TOutputBuffers[OutputIndex];
     if (next == nullptr) next = new (std::nothrow) ProcString(0);
-    if (next == nullptr || next->SetNewSize(OutputBufferSize) != 1) return 0;
+    if (next == nullptr || next->SetNewSize(OutputBufferSize) != ProcString::Done) return ProcString::Failed;
     return next->Append(text);
 }
 
 int ScriptParser::WriteOutput(AtomicFileWriter &writer) {
     for (int i = 0; i <= OutputIndex; ++i) {
         const ProcString &buffer = *TOutputBuffers[i];
-        if (writer.Write(buffer.GetString(), size_t(buffer.GetLength())) != 1) return 0;
+        if (writer.Write(buffer.GetString(), size_t(buffer.GetLength())) != AtomicFileWriter::Done) {
+            return ProcString::Failed;
+        }
     }
-    return 1;
+    return ProcString::Done;
 }
 
 int ScriptParser::WriteMissingItem(AtomicFileWriter &writer, int &length) {
-    Sim->BuildErrorMessage(MissingItemMessage, LastErrorMessage);
+    (void)Sim->BuildErrorMessage(MissingItemMessage, LastErrorMessage);
     Failed = 1;
     length += EditorLength(LastErrorMessage.GetString(), LastErrorMessage.GetLength());
     return writer.Write(LastErrorMessage.GetString(), size_t(LastErrorMessage.GetLength()));
@@ -316,9 +316,9 @@ char ScriptParser::LastComponentLetter() const { return char('A' + Sim->Componen
 
 int ScriptParser::ReadPlainFloat(float &value) {
     const char *before = Line.GetCursor();
-    if (Line.CMoveReadFloat(value, 0.0f) != 1) return 0;
+    if (Line.CMoveReadFloat(value, 0.0f) != ProcString::Done) return ProcString::Failed;
     PlusSignPending = Line.GetCursor() == before;
-    return 1;
+    return ProcString::Done;
 }
 
 void ScriptParser::ReadVariation(float &variation) {
@@ -326,12 +326,12 @@ void ScriptParser::ReadVariation(float &variation) {
     if (PlusSignPending) return;
     const char *p = Line.GetCursor();
     if ((p[0] == '+' || p[0] == '-') && FloatStartsAt(p + 1) && p[1] != '-') {
-        Line.CMoveReadSignedFloat(variation);
+        (void)Line.CMoveReadSignedFloat(variation);  // a number follows: checked above
     }
 }
 
 void ScriptParser::ParseLine() {
-    if (PrepareLine() != 1) {
+    if (PrepareLine() != ProcString::Done) {
         Fail(MsgUnknownKeyword);
         return;
     }
@@ -358,26 +358,26 @@ void ScriptParser::ParseLine() {
 
 void ScriptParser::ParseModel() {
     if (Sim->ComponentCount > 0) return Fail(MsgGivenTwice);
-    if (Line.CMoveReadWord(WordBuffer, WordBufferSize) != 1 || WordBuffer[0] == 0) {
+    if (Line.CMoveReadWord(WordBuffer, WordBufferSize) != ProcString::Done || WordBuffer[0] == 0) {
         // A name too long for the word buffer is left unread: no model has such a name.
         return Fail(AtEnd() ? MsgModelNoName : MsgModelUnknown);
     }
     if (!AtEnd()) return Fail(MsgModelTextAfter);
-    if (Sim->SetReactionModel(WordBuffer) != 1) return Fail(MsgModelUnknown);
+    if (Sim->SetReactionModel(WordBuffer) != ReaDifSimulation::Done) return Fail(MsgModelUnknown);
 }
 
 void ScriptParser::ParseModpar() {
     float value = 0.0f;
     float variation = 0.0f;
     int nameRead = Line.CMoveReadWord(WordBuffer, WordBufferSize);
-    if (nameRead != 1 && !AtEnd()) return Fail(MsgModparBadName);  // longer than the buffer
-    if (nameRead != 1 || WordBuffer[0] == 0 || ReadPlainFloat(value) != 1) {
+    if (nameRead != ProcString::Done && !AtEnd()) return Fail(MsgModparBadName);  // longer than the buffer
+    if (nameRead != ProcString::Done || WordBuffer[0] == 0 || ReadPlainFloat(value) != ProcString::Done) {
         return Fail(MsgModparMissing);
     }
     ReadVariation(variation);
     if (!AtEnd()) return Fail(MsgModparTextAfter);
     if (Sim->GetReactionParameter(WordBuffer) != 0.0) return Fail(MsgGivenTwice);
-    if (Sim->SetReactionParameter(WordBuffer, value, variation) != 1) {
+    if (Sim->SetReactionParameter(WordBuffer, value, variation) != ReaDifSimulation::Done) {
         return Fail(MsgModparBadName);
     }
     if (variation != 0.0f) Sim->VaryParameters = 1;
@@ -386,24 +386,25 @@ void ScriptParser::ParseModpar() {
 void ScriptParser::ParseReaction() {
     char letter = 0;
     float strength = 0.0f;
-    if (Line.CMoveReadCapLetter(letter) != 1 || ReadPlainFloat(strength) != 1) {
+    if (Line.CMoveReadCapLetter(letter) != ProcString::Done || ReadPlainFloat(strength) != ProcString::Done) {
         return Fail(MsgReactionMissing);
     }
     if (Sim->GetReactionStrength(letter) != 0.0) return Fail(MsgGivenTwice);
     if (!AtEnd()) return Fail(MsgReactionTextAfter);
     if (Sim->ComponentCount == 0) return Fail(MsgNoModelYet);
     double value = strength;
-    if (!(value >= 0.00001 && value <= 100.0) || Sim->GetComponentIndex(letter) < 0) {
+    // The setter refuses a letter that names no component in use.
+    if (!(value >= 0.00001 && value <= 100.0) ||
+        Sim->SetReactionStrength(letter, value) != ReaDifSimulation::Done) {
         return FailWithLastLetter(MsgReactionRange);
     }
-    Sim->SetReactionStrength(letter, value);
 }
 
 void ScriptParser::ParseDiffusion() {
     char letter = 0;
     float coefficient = 0.0f;
     float variation = 0.0f;
-    if (Line.CMoveReadCapLetter(letter) != 1 || ReadPlainFloat(coefficient) != 1) {
+    if (Line.CMoveReadCapLetter(letter) != ProcString::Done || ReadPlainFloat(coefficient) != ProcString::Done) {
         return Fail(MsgDiffusionMissing);
     }
     if (Sim->GetDiffusionCoeff(letter) != 0.0) return Fail(MsgGivenTwice);
@@ -411,18 +412,18 @@ void ScriptParser::ParseDiffusion() {
     if (!AtEnd()) return Fail(MsgDiffusionTextAfter);
     if (Sim->ComponentCount == 0) return Fail(MsgNoModelYet);
     double value = coefficient;
-    if (!(value >= 0.001 && value <= 1.0) || Sim->GetComponentIndex(letter) < 0) {
+    if (!(value >= 0.001 && value <= 1.0) ||
+        Sim->SetDiffusionCoeff(letter, value, variation) != ReaDifSimulation::Done) {
         return FailWithLastLetter(MsgDiffusionRange);
     }
-    Sim->SetDiffusionCoeff(letter, value, variation);
 }
 
 void ScriptParser::ParseInit() {
     char letter = 0;
     float mean = 0.0f;
     float noise = 0.0f;
-    if (Line.CMoveReadCapLetter(letter) != 1 || ReadPlainFloat(mean) != 1 ||
-        ReadPlainFloat(noise) != 1) {
+    if (Line.CMoveReadCapLetter(letter) != ProcString::Done || ReadPlainFloat(mean) != ProcString::Done ||
+        ReadPlainFloat(noise) != ProcString::Done) {
         return Fail(MsgInitMissing);
     }
     if (!AtEnd()) return Fail(MsgInitTextAfter);
@@ -431,10 +432,10 @@ void ScriptParser::ParseInit() {
     if (inUse && Sim->GetInitConcentration(letter) != UnsetConcentration) {
         return Fail(MsgGivenTwice);
     }
-    if (!(mean >= -10.0f && mean <= 10.0f) || !(noise >= -10.0f && noise <= 10.0f) || !inUse) {
+    if (!(mean >= -10.0f && mean <= 10.0f) || !(noise >= -10.0f && noise <= 10.0f) || !inUse ||
+        Sim->SetInitConcentration(letter, mean, noise) != ReaDifSimulation::Done) {
         return FailWithLastLetter(MsgInitRange);
     }
-    Sim->SetInitConcentration(letter, mean, noise);
 }
 
 void ScriptParser::ParseSize() {
@@ -442,7 +443,7 @@ void ScriptParser::ParseSize() {
     // The line counts as seen even when it turns out faulty; the numbers are read straight
     // into the kept size, so a width of 0 leaves the size missing as well.
     KeptWidth = -1;
-    if (Line.CMoveReadInteger(KeptWidth) != 1 || Line.CMoveReadInteger(KeptHeight) != 1) {
+    if (Line.CMoveReadInteger(KeptWidth) != ProcString::Done || Line.CMoveReadInteger(KeptHeight) != ProcString::Done) {
         return Fail(MsgSizeMissing);
     }
     if (!AtEnd()) return Fail(MsgSizeTextAfter);
@@ -454,22 +455,24 @@ void ScriptParser::ParseSize() {
 void ScriptParser::ParseIterations() {
     if (KeptIterations != 0) return Fail(MsgGivenTwice);
     KeptIterations = -1;
-    if (Line.CMoveReadInteger(KeptIterations) != 1) return Fail(MsgIterationsMissing);
+    if (Line.CMoveReadInteger(KeptIterations) != ProcString::Done) return Fail(MsgIterationsMissing);
     if (!AtEnd()) return Fail(MsgIterationsTextAfter);
     if (KeptIterations < 1 || KeptIterations > 500000) return Fail(MsgIterationsRange);
 }
 
 void ScriptParser::ParseRandseed() {
     if (KeptSeed != 0) return Fail(MsgGivenTwice);
-    if (Line.CMoveReadInteger(KeptSeed) != 1) return Fail(MsgSeedMissing);
+    if (Line.CMoveReadInteger(KeptSeed) != ProcString::Done) return Fail(MsgSeedMissing);
     if (!AtEnd()) return Fail(MsgSeedTextAfter);
 }
 
 void ScriptParser::ParseColormap() {
     if (ColormapSeen) return Fail(MsgGivenTwice);
     ColormapSeen = 1;
-    Sim->SetColorMapFromString(Line, LastErrorMessage);
-    if (LastErrorMessage.GetLength() > 0) ErrorOffset = Line.GetCursorOffset();
+    // A refused colour map leaves its reason in LastErrorMessage.
+    if (Sim->SetColorMapFromString(Line, LastErrorMessage) != ReaDifSimulation::Done) {
+        ErrorOffset = Line.GetCursorOffset();
+    }
 }
 
 void ScriptParser::ParseImage(int trueColor) {
@@ -479,21 +482,21 @@ void ScriptParser::ParseImage(int trueColor) {
     int32_t period = 0;
     float scale = 0.0f;
     float offset = 0.0f;
-    if (Line.CMoveReadCapLetter(letter) != 1) return Fail(MsgImageSyntax);
-    if (Line.CMoveReadPostfixInteger(start, '<') != 1) start = 0;
+    if (Line.CMoveReadCapLetter(letter) != ProcString::Done) return Fail(MsgImageSyntax);
+    if (Line.CMoveReadPostfixInteger(start, '<') != ProcString::Done) start = 0;
     const char *p = Line.GetCursor();
     if (!(p[0] == 't' && p[1] == '+' && IntegerStartsAt(p + 2)) ||
-        Line.CMoveReadPrefixInteger("t+", period) != 1) {
+        Line.CMoveReadPrefixInteger("t+", period) != ProcString::Done) {
         return Fail(MsgImageSyntax);
     }
     p = Line.GetCursor();
     if (p[0] == '*') {
-        if (!FloatStartsAt(p + 1) || Line.CMoveReadPrefixFloat('*', scale, 0.0f) != 1) {
+        if (!FloatStartsAt(p + 1) || Line.CMoveReadPrefixFloat('*', scale, 0.0f) != ProcString::Done) {
             return Fail(MsgImageSyntax);
         }
         p = Line.GetCursor();
         if (!((p[0] == '+' || p[0] == '-') && FloatStartsAt(p + 1) && p[1] != '-') ||
-            Line.CMoveReadSignedFloat(offset) != 1) {
+            Line.CMoveReadSignedFloat(offset) != ProcString::Done) {
             return Fail(MsgImageSyntax);
         }
     } else if (Line.CMoveMatchWord("autoscale")) {
@@ -506,7 +509,7 @@ void ScriptParser::ParseImage(int trueColor) {
     int32_t mosaicHeight = 0;
     if (Line.CMoveMatchWordCI("mosaic")) {
         mosaic = 1;
-        if (Line.CMoveReadInteger(mosaicWidth) != 1 || Line.CMoveReadInteger(mosaicHeight) != 1) {
+        if (Line.CMoveReadInteger(mosaicWidth) != ProcString::Done || Line.CMoveReadInteger(mosaicHeight) != ProcString::Done) {
             return Fail(MsgMosaicMissing);
         }
         if (mosaicWidth < 10 || mosaicWidth > 800 || mosaicHeight < 10 || mosaicHeight > 600) {
@@ -533,10 +536,12 @@ void ScriptParser::ParseImage(int trueColor) {
     Sim->TrueColor = trueColor;
     Sim->Mosaic = mosaic;
     if (mosaic) {
+        // A mosaic that cannot be sized leaves its picture in the error state: the image
+        // writes of the run then fail and are reported there.
         if (trueColor) {
-            Sim->TmpTileImage2D24.SetNewSize(uint16_t(mosaicWidth), uint16_t(mosaicHeight), 1);
+            (void)Sim->TmpTileImage2D24.SetNewSize(uint16_t(mosaicWidth), uint16_t(mosaicHeight), 1);
         } else {
-            Sim->TmpTileImage2D8.SetNewSize(uint16_t(mosaicWidth), uint16_t(mosaicHeight), 1);
+            (void)Sim->TmpTileImage2D8.SetNewSize(uint16_t(mosaicWidth), uint16_t(mosaicHeight), 1);
         }
     }
 }

@@ -33,7 +33,7 @@ public:
     // errorPosition: caret position of the first error, one character per line break, as a
     // text widget counts (meaningful with result 0). randomize non-zero ignores the script's seed.
     // Results 1, 0, 3 above; with 3 the script is left byte for byte as it was.
-    int Parse(ReaDifSimulation &sim, const char *path, int &errorPosition, int randomize);
+    [[nodiscard]] int Parse(ReaDifSimulation &sim, const char *path, int &errorPosition, int randomize);
 
 private:
     // Line handlers: each leaves LastErrorMessage empty, or sets it to the line's message.
@@ -57,22 +57,22 @@ private:
 
     // Reads a real number written without a plus sign: 1. A plus sign leaves the cursor on it,
     // so the following text-after check rejects the line.
-    int ReadPlainFloat(float &value);
+    [[nodiscard]] int ReadPlainFloat(float &value);
     // Reads an optional variation: a sign directly followed by the number.
     void ReadVariation(float &variation);
     bool AtEnd() const { return Line.CMatchEnd(1) != 0; }
 
     // Copies InputLine into Line without the carriage return of a CR LF line end.
-    int PrepareLine();
+    [[nodiscard]] int PrepareLine();
     // Appends text to the output, starting the next buffer when the current one is full.
-    int AppendToOutput(const ProcString &text);
-    int AppendToOutput(const char *text);
+    [[nodiscard]] int AppendToOutput(const ProcString &text);
+    [[nodiscard]] int AppendToOutput(const char *text);
     // Annotation lines for the missing items, written above everything else.
     // length grows by the editor characters written.
-    int WriteMissingItems(AtomicFileWriter &writer, int &length);
+    [[nodiscard]] int WriteMissingItems(AtomicFileWriter &writer, int &length);
     // Writes MissingItemMessage as an annotation line.
-    int WriteMissingItem(AtomicFileWriter &writer, int &length);
-    int WriteOutput(AtomicFileWriter &writer);
+    [[nodiscard]] int WriteMissingItem(AtomicFileWriter &writer, int &length);
+    [[nodiscard]] int WriteOutput(AtomicFileWriter &writer);
     // Characters as a text widget counts them: UTF-16 units of the UTF-8 text, a CR LF pair
     // being one.
     static int32_t EditorLength(const char *text, int32_t length);

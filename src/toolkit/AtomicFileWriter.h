@@ -23,12 +23,12 @@ public:
     // Creates the temporary file in the directory of path (a symbolic link is followed to its
     // target), with the permissions of the existing file: 1; 0 when the file exists but may not
     // be written, or the temporary file cannot be created.
-    int Open(const char *path);
+    [[nodiscard]] int Open(const char *path);
     // Appends count bytes: 1; 0 when the write fails (Commit then refuses).
-    int Write(const char *bytes, size_t count);
+    [[nodiscard]] int Write(const char *bytes, size_t count);
     // Flushes and syncs the temporary file and renames it over the target: 1. 0 when any step
     // failed: the temporary file is removed and the target keeps its old content.
-    int Commit();
+    [[nodiscard]] int Commit();
     // Closes and removes the temporary file; the target is not touched.
     void Discard();
     // The open temporary file, for writers that format straight into a stream; null when closed.

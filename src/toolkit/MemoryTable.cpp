@@ -5,7 +5,8 @@
 
 MemoryTable::MemoryTable(const char * /*name*/, uint32_t count, int32_t elementSize) {
     InitVoid();
-    SetNewDataSize(count, elementSize);
+    // A refused size leaves the table in its error state, which callers test.
+    (void)SetNewDataSize(count, elementSize);
 }
 
 MemoryTable::~MemoryTable() { Free(); }

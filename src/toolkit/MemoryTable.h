@@ -26,29 +26,29 @@ public:
 
     void InitVoid();
     // Sizes the table for count x elementSize bytes (elementSize <= 0 counts as 1): 1, 4 or 0.
-    int SetNewDataSize(uint32_t count, int32_t elementSize);
+    [[nodiscard]] int SetNewDataSize(uint32_t count, int32_t elementSize);
     // Makes Data hold DataSize words: 1 new zeroed block, 4 the owned block fits, 0 refused.
-    int Allocate();
+    [[nodiscard]] int Allocate();
     // Releases an owned block: 1; 4 nothing owned or shared; 0 in the error state.
     int Free();
     void SetEmpty();
 
     // Word-wise bulk operations: 0 error state (or null argument), 3 no data words, else 1.
-    int RawInit(int32_t value);
-    int RawXOR(int32_t key);
-    int RawWriteMemory(int32_t *destination) const;
+    [[nodiscard]] int RawInit(int32_t value);
+    [[nodiscard]] int RawXOR(int32_t key);
+    [[nodiscard]] int RawWriteMemory(int32_t *destination) const;
     // words 0 or more than DataSize means the whole table; 5 on a short read.
-    int RawReadFile(FILE *stream, uint32_t words);
-    int RawWriteFile(FILE *stream, uint32_t words) const;
+    [[nodiscard]] int RawReadFile(FILE *stream, uint32_t words);
+    [[nodiscard]] int RawWriteFile(FILE *stream, uint32_t words) const;
     // Decimal dump of the bytes, bytesPerLine per line: 1, 3 (empty, "empty" written), 0.
-    int DumpTextFile(const char *path, int32_t bytesPerLine) const;
+    [[nodiscard]] int DumpTextFile(const char *path, int32_t bytesPerLine) const;
     // 2 error state, 0 no data or guards intact, 1 a guard word was overwritten.
-    int OverflowDetected() const;
+    [[nodiscard]] int OverflowDetected() const;
 
     // Views owner's words (0 when owner is in the error state) or a caller's bytes
     // (length 0: up to the terminating zero; 0 when bytes is null).
-    int Share(MemoryTable &owner);
-    int Share(unsigned char *bytes, uint32_t length);
+    [[nodiscard]] int Share(MemoryTable &owner);
+    [[nodiscard]] int Share(unsigned char *bytes, uint32_t length);
 
     // Bytes held: whole words plus the remainder, by the owned or shared convention.
     uint32_t GetByteSize() const;

@@ -278,9 +278,10 @@ int LoadMessageTexts(StringTable &table) {
     for (const MessageText &text : Texts) {
         byteCount += uint32_t(std::strlen(text.english) + 1 + std::strlen(text.french) + 1);
     }
-    table.SetNewDataSize(byteCount, 1);
-    if (table.HasAllocationError() || table.GetData() == nullptr) return 3;
-    table.RawInit(0);
+    if (table.SetNewDataSize(byteCount, 1) == MemoryTable::Failed || table.HasAllocationError() ||
+        table.GetData() == nullptr || table.RawInit(0) != MemoryTable::Done) {
+        return MemoryTable::NoData;
+    }
 
     int32_t *words = table.GetData();
     auto *bytes = reinterpret_cast<char *>(words);

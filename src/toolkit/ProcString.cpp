@@ -27,12 +27,13 @@ char *SkipBlanks(char *p) {
 
 ProcString::ProcString(int32_t maxSize) : MemoryTable("ProcString", 0, 1) {
     SetNoStorage();
-    SetNewSize(maxSize);
+    // Without storage the string stays empty and refuses every append.
+    (void)SetNewSize(maxSize);
 }
 
 ProcString::ProcString(const char *text, int32_t maxSize) : MemoryTable("ProcString", 0, 1) {
     SetNoStorage();
-    Init(text, maxSize);
+    (void)Init(text, maxSize);
 }
 
 void ProcString::SetNoStorage() {
@@ -99,7 +100,10 @@ int ProcString::Share(char *text, int32_t size) {
     if (text == nullptr) return Failed;
     const size_t textLength = std::strlen(text);
     if (textLength > size_t(INT32_MAX) - 1) return Failed;
-    MemoryTable::Share(reinterpret_cast<unsigned char *>(text), size > 0 ? uint32_t(size) : 0u);
+    if (MemoryTable::Share(reinterpret_cast<unsigned char *>(text),
+                           size > 0 ? uint32_t(size) : 0u) != Done) {
+        return Failed;
+    }
     // The capacity never falls below the text's own length, so Length <= MaxSize holds and
     // appends to a full view are refused instead of running past the text's terminator.
     MaxSize = size > int32_t(textLength) ? size : int32_t(textLength);

@@ -21,31 +21,31 @@ public:
 
     // Content ----------------------------------------------------------------------------
     // New empty storage for maxSize characters (maxSize >= 0): 1; 0 leaves no storage.
-    int SetNewSize(int32_t maxSize);
+    [[nodiscard]] int SetNewSize(int32_t maxSize);
     // Empties the string, cursor at the start: 1; 0 without storage.
     int Clear();
     // Copies text (null counts as ""), growing to the larger of maxSize and its length when
     // needed: 1; 0 when storage could not be obtained. Cursor at the start.
-    int Init(const char *text, int32_t maxSize);
+    [[nodiscard]] int Init(const char *text, int32_t maxSize);
     // Views the caller's text, which must hold max(size, strlen(text)) + 1 bytes (size 0: the
     // text's own length); appends then write into that buffer. 0 for a null text, else 1.
-    int Share(char *text, int32_t size);
+    [[nodiscard]] int Share(char *text, int32_t size);
     // Appends whole or not at all: 1; 0 when it would exceed MaxSize (or c is the terminator,
     // or text is null); 3 without storage. The cursor does not move.
-    int Append(char c);
-    int Append(const char *text);
-    int Append(const ProcString &other);
+    [[nodiscard]] int Append(char c);
+    [[nodiscard]] int Append(const char *text);
+    [[nodiscard]] int Append(const ProcString &other);
 
     // Streams and file names -------------------------------------------------------------
     // Reads one line as fgets with a buffer of MaxSize bytes (the line feed stays): 1; 0 at end
     // of file, on a read error or when MaxSize < 2 (the string is then empty); 3 for a null
     // stream or no storage.
-    int LoadLineFromFile(FILE *stream);
+    [[nodiscard]] int LoadLineFromFile(FILE *stream);
     // Writes the Length characters, no terminator, no line end: 1; 0 no storage; 3 null stream.
-    int WriteFile(FILE *stream) const;
+    [[nodiscard]] int WriteFile(FILE *stream) const;
     // Cuts the string at the last '.' that comes after the last separator (the first character
     // is never examined): 1; 0 without storage.
-    int RemoveFileNameExtension(char separator);
+    [[nodiscard]] int RemoveFileNameExtension(char separator);
     // Cursor on the first character after the last separator (not counting the first
     // character), else on the first character: 1; 0 without storage.
     int CMoveSkipFileNamePath(char separator);
@@ -55,49 +55,49 @@ public:
     int CMoveSkipSpaces();
     // 1 on the terminator; on a line feed or carriage return when anyLineEnd is non-zero, or
     // when it is the last character. Does not move.
-    int CMatchEnd(int32_t anyLineEnd) const;
+    [[nodiscard]] int CMatchEnd(int32_t anyLineEnd) const;
     // Passes the next line feed: 1; 0 with the cursor at the end when there is none.
     int CMoveNextLine();
     // Passes the next blank and the blanks after it: 1; 0 when that reaches the end.
     int CMoveNextWord();
     // Passes c (never the terminator): 1, else 0.
-    int CMoveMatchChar(char c);
+    [[nodiscard]] int CMoveMatchChar(char c);
     // Passes the exact characters of s: 1, else 0. No delimiter test, no blank skipping.
-    int CMoveMatchString(const char *s);
+    [[nodiscard]] int CMoveMatchString(const char *s);
     // Passes word when it is followed by a blank, terminator, line feed or carriage return,
     // then blanks: 1, else 0.
-    int CMoveMatchWord(const char *word);
+    [[nodiscard]] int CMoveMatchWord(const char *word);
     // As CMoveMatchWord, codes matching when equal or 32 apart; a carriage return does not
     // end the word.
-    int CMoveMatchWordCI(const char *word);
+    [[nodiscard]] int CMoveMatchWordCI(const char *word);
     // Reads one of 'A' to 'Z' into c, then skips blanks: 1, else 0.
-    int CMoveReadCapLetter(char &c);
+    [[nodiscard]] int CMoveReadCapLetter(char &c);
     // Reads the characters up to a blank, line feed or terminator into out (capacity bytes,
     // terminator included), then skips blanks unless it stopped at the terminator: 1.
     // 0 with out empty when the cursor is on the terminator, and 0 with out empty and the
     // cursor unmoved when the word has capacity characters or more. 0 for a null out or a
     // capacity below 1.
-    int CMoveReadWord(char *out, int32_t capacity);
+    [[nodiscard]] int CMoveReadWord(char *out, int32_t capacity);
     // As CMoveReadWord, but only letters 'A'-'Z', 'a'-'z' are accepted (anything else: 0, out
     // empty, cursor unmoved) and the terminator gives an empty word and 1.
-    int CMoveReadAlphWord(char *out, int32_t capacity);
+    [[nodiscard]] int CMoveReadAlphWord(char *out, int32_t capacity);
     // Converts as sscanf "%d" (numbers beyond the 32-bit range saturate at its limits), then
     // skips an optional '-', digits and blanks: 1. 0 with value untouched when no number.
-    int CMoveReadInteger(int32_t &value);
+    [[nodiscard]] int CMoveReadInteger(int32_t &value);
     // Matches prefix, then reads an integer; after a matched prefix the cursor stays past it.
-    int CMoveReadPrefixInteger(const char *prefix, int32_t &value);
+    [[nodiscard]] int CMoveReadPrefixInteger(const char *prefix, int32_t &value);
     // Converts as "%d", skips an optional '-' and digits; the next character must be suffix,
     // which is passed (no blank skipping): 1. Else 0, value untouched, cursor unmoved.
-    int CMoveReadPostfixInteger(int32_t &value, char suffix);
+    [[nodiscard]] int CMoveReadPostfixInteger(int32_t &value, char suffix);
     // Converts as sscanf "%f", then skips an optional '-', digits and points, blanks: 1.
     // 0 with value = fallback when no number.
-    int CMoveReadFloat(float &value, float fallback);
+    [[nodiscard]] int CMoveReadFloat(float &value, float fallback);
     // Needs a '+' (passed over) or '-' at the cursor, then reads a float (fallback 0). 0 with
     // value untouched without a sign; 0 with value 0 and the cursor unmoved when no number.
-    int CMoveReadSignedFloat(float &value);
+    [[nodiscard]] int CMoveReadSignedFloat(float &value);
     // Needs c at the cursor (else value = fallback, 0), passes it, then reads a float; after
     // a matched c the cursor stays past it.
-    int CMoveReadPrefixFloat(char c, float &value, float fallback);
+    [[nodiscard]] int CMoveReadPrefixFloat(char c, float &value, float fallback);
 
     // Access -----------------------------------------------------------------------------
     const char *GetString() const { return String; }
@@ -113,12 +113,12 @@ public:
 private:
     void MoveCursorTo(char *position);
     void SetNoStorage();
-    int AppendBytes(const char *text, int32_t count);
+    [[nodiscard]] int AppendBytes(const char *text, int32_t count);
     // Length of the number sscanf "%d" would convert at p (0: none), and its value.
     static int32_t ConvertInteger(const char *p, int32_t &value);
     // Position after the optional '-' and the digits at p.
     static char *SkipIntegerText(char *p);
-    int ReadWordInto(char *out, int32_t capacity, bool lettersOnly);
+    [[nodiscard]] int ReadWordInto(char *out, int32_t capacity, bool lettersOnly);
 
     int32_t Length;
     int32_t Remaining;

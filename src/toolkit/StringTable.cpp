@@ -9,7 +9,7 @@ StringTable GST("default string table");
 
 StringTable::StringTable(const char *name) : MemoryTable(name, 0, 4), CurrentLanguage(0) {
     // Two zero words: no messages, no languages.
-    SetNewDataSize(2, 4);
+    (void)SetNewDataSize(2, 4);
 }
 
 int32_t StringTable::Word(uint32_t index) const {

@@ -23,9 +23,9 @@ public:
     // static buffer, so each replaces the previous one. Never null.
     const char *Get(int32_t index) const;
     // Selects language 0 to LanguageCount - 1: 1; anything else: 0 and no change.
-    int SetLanguage(int32_t language);
+    [[nodiscard]] int SetLanguage(int32_t language);
     // Loading messages from a resource file is not supported: does nothing and returns 1.
-    int ProcessRessourceFile(const char *fileName, const char *section);
+    [[nodiscard]] int ProcessRessourceFile(const char *fileName, const char *section);
 
     int32_t GetCurrentLanguage() const { return CurrentLanguage; }
     // Word 0 and word 1 of the content; 0 for a table without content.

@@ -148,11 +148,11 @@ TEST_F(PreviewDisplay, PaletteGoesIntoTheColourTable) {
 
 TEST(LoadDigits, WritesGlyphsOnlyIntoATableLargeEnough) {
     MemoryTable small("small", 299, 4);
-    small.RawInit(0);
+    ASSERT_EQ(small.RawInit(0), MemoryTable::Done);
     EXPECT_EQ(LoadDigits(small), 0);
     for (uint32_t i = 0; i < 299; ++i) EXPECT_EQ(small.GetData()[i], 0);
     MemoryTable table("glyphs", 300, 4);
-    table.RawInit(0);
+    ASSERT_EQ(table.RawInit(0), MemoryTable::Done);
     ASSERT_EQ(LoadDigits(table), 1);
     const auto *bytes = reinterpret_cast<const uint8_t *>(table.GetData());
     // Digit 1, row 1: a single pixel at column 4; digit 8, row 5: columns 1 to 6.

@@ -54,7 +54,7 @@ class ColorMapTextTest : public testing::TestWithParam<ColorMapText> {
 protected:
     void SetUp() override {
         LoadGST();
-        GST.SetLanguage(StringTable::English);
+        EXPECT_EQ(GST.SetLanguage(StringTable::English), StringTable::Done);
     }
 };
 

@@ -79,9 +79,9 @@ TEST(ReaDifSimulationModels, VoidStepAlwaysSucceeds) {
 
 TEST(ReaDifSimulationModels, SchloglOnZeroWithUnitStrengthGivesItsConstantTerm) {
     ReaDifSimulation sim(4);
-    sim.SetReactionModel("schlogl");
-    sim.SetReactionStrength('A', 1.0);
-    sim.SetDomainSize(4, 3, 1);
+    EXPECT_EQ(sim.SetReactionModel("schlogl"), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetReactionStrength('A', 1.0), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetDomainSize(4, 3, 1), ReaDifSimulation::Done);
     ASSERT_EQ(sim.ReactionStep_Schlogl(), 1);
     for (float v : Interior(sim, 0)) EXPECT_EQ(v, 0.002f);
 }
@@ -89,15 +89,15 @@ TEST(ReaDifSimulationModels, SchloglOnZeroWithUnitStrengthGivesItsConstantTerm) 
 TEST(ReaDifSimulationModels, StepsReadTheNamedParametersAtEachCall) {
     // Brusselator from its steady state (alpha, beta / alpha): only a drifted beta moves it.
     ReaDifSimulation sim(4);
-    sim.SetReactionModel("brusselator");
-    sim.SetReactionStrength('A', 0.1);
-    sim.SetReactionStrength('B', 0.1);
-    sim.SetReactionParameter("alpha", 2.0, 0.0);
-    sim.SetReactionParameter("beta", 3.0, 0.5);
-    sim.SetDomainSize(3, 3, 1);
-    sim.SetInitConcentration('A', 2.0, 0.0);
-    sim.SetInitConcentration('B', 1.5, 0.0);
-    sim.Initialize();
+    EXPECT_EQ(sim.SetReactionModel("brusselator"), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetReactionStrength('A', 0.1), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetReactionStrength('B', 0.1), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetReactionParameter("alpha", 2.0, 0.0), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetReactionParameter("beta", 3.0, 0.5), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetDomainSize(3, 3, 1), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetInitConcentration('A', 2.0, 0.0), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetInitConcentration('B', 1.5, 0.0), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.Initialize(), ReaDifSimulation::Done);
     ASSERT_EQ(sim.ReactionStep_Brusselator(), 1);
     EXPECT_EQ(Interior(sim, 0)[4], 2.0f);
     EXPECT_EQ(Interior(sim, 1)[4], 1.5f);
@@ -112,9 +112,9 @@ TEST(ReaDifSimulationModels, DiffusionIsTheFieldsOwnBorderCopyAndFilterBitForBit
     // coefficient of 1) of the float field, border lines included.
     for (double d : {0.0, 0.013, 0.37, 0.5, 0.999, 1.0}) {
         ReaDifSimulation sim(1);
-        sim.SetReactionModel("diffusion");
-        sim.SetDomainSize(7, 5, 1);
-        sim.SetDiffusionCoeff('A', d, 0.0);
+        EXPECT_EQ(sim.SetReactionModel("diffusion"), ReaDifSimulation::Done);
+        EXPECT_EQ(sim.SetDomainSize(7, 5, 1), ReaDifSimulation::Done);
+        EXPECT_EQ(sim.SetDiffusionCoeff('A', d, 0.0), ReaDifSimulation::Done);
         FillPattern(*sim.Components[0], 99);
         Image3DFloat twin("twin", 7, 5, 1, 1);
         FillPattern(twin, 99);
@@ -133,9 +133,9 @@ TEST(ReaDifSimulationModels, DiffusionIsTheFieldsOwnBorderCopyAndFilterBitForBit
 
 TEST(ReaDifSimulationModels, DiffusionOfASingleOneAlsoWrapsAtACorner) {
     ReaDifSimulation sim(1);
-    sim.SetReactionModel("diffusion");
-    sim.SetDomainSize(4, 3, 1);
-    sim.SetDiffusionCoeff('A', 0.5, 0.0);
+    EXPECT_EQ(sim.SetReactionModel("diffusion"), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetDomainSize(4, 3, 1), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetDiffusionCoeff('A', 0.5, 0.0), ReaDifSimulation::Done);
     sim.Components[0]->SetPixelValue(1.0f, 3, 2, 0);
     ASSERT_EQ(sim.DiffusionStep(), 1);
     const Image3DFloat &f = *sim.Components[0];
@@ -148,8 +148,8 @@ TEST(ReaDifSimulationModels, DiffusionOfASingleOneAlsoWrapsAtACorner) {
 
 TEST(ReaDifSimulationModels, ZeroCoefficientsLeaveValuesButRefreshEveryBorder) {
     ReaDifSimulation sim(2);
-    sim.SetReactionModel("maginu");
-    sim.SetDomainSize(5, 4, 1);
+    EXPECT_EQ(sim.SetReactionModel("maginu"), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetDomainSize(5, 4, 1), ReaDifSimulation::Done);
     FillPattern(*sim.Components[0], 1);
     FillPattern(*sim.Components[1], 2);
     const std::vector<float> a = Interior(sim, 0), b = Interior(sim, 1);
@@ -165,9 +165,9 @@ TEST(ReaDifSimulationModels, ZeroCoefficientsLeaveValuesButRefreshEveryBorder) {
 TEST(ReaDifSimulationModels, TwoSubStepsAreExactlyTwoPasses) {
     ReaDifSimulation once(1), twice(1);
     for (ReaDifSimulation *sim : {&once, &twice}) {
-        sim->SetReactionModel("diffusion");
-        sim->SetDomainSize(7, 5, 1);
-        sim->SetDiffusionCoeff('A', 0.3, 0.0);
+        EXPECT_EQ(sim->SetReactionModel("diffusion"), ReaDifSimulation::Done);
+        EXPECT_EQ(sim->SetDomainSize(7, 5, 1), ReaDifSimulation::Done);
+        EXPECT_EQ(sim->SetDiffusionCoeff('A', 0.3, 0.0), ReaDifSimulation::Done);
         FillPattern(*sim->Components[0], 5);
     }
     twice.DiffusionSubSteps = 2;
@@ -191,9 +191,9 @@ TEST(ReaDifSimulationModels, DiffusionRefusedOnlyByTheErrorStatus) {
 TEST(ReaDifSimulationModels, StepRefusesFieldsOfDifferentSizes) {
     // A grown slot whose resize did not happen must not be walked with A's counts.
     ReaDifSimulation sim(2);
-    sim.SetReactionModel("maginu");
-    sim.SetDomainSize(6, 6, 1);
-    sim.SetReactionParameter("c", 1.0, 0.0);
+    EXPECT_EQ(sim.SetReactionModel("maginu"), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetDomainSize(6, 6, 1), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetReactionParameter("c", 1.0, 0.0), ReaDifSimulation::Done);
     ASSERT_EQ(sim.Components[1]->SetNewSize(3, 3, 1), 1);
     EXPECT_EQ(sim.ReactionStep_Maginu(), 0);
     ASSERT_EQ(sim.Components[1]->SetNewSize(6, 6, 1), 1);
@@ -211,8 +211,8 @@ TEST(ReaDifSimulationModels, KernelSetIsChosenPerSimulation) {
     marker.Schlogl = [](float *const *fields, const FieldLayout &, const ReactionConstants &) {
         fields[0][0] = 42.0f;
     };
-    sim.SetReactionModel("schlogl");
-    sim.SetDomainSize(2, 2, 1);
+    EXPECT_EQ(sim.SetReactionModel("schlogl"), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetDomainSize(2, 2, 1), ReaDifSimulation::Done);
     sim.SetKernelSet(marker);
     ASSERT_EQ(sim.ReactionStep_Schlogl(), 1);
     EXPECT_EQ(Interior(sim, 0)[0], 42.0f);

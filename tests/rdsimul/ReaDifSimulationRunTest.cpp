@@ -43,7 +43,7 @@ public:
 void PrepareImages(ReaDifSimulation &sim, const TempDirectory &dir, int32_t start, int32_t period,
                    int32_t end) {
     PrepareRun(sim, FindModel("diffusion"), 6, 5, end, 11);
-    sim.FileBaseName.Init((dir.Path / "tex").string().c_str(), 300);
+    ASSERT_EQ(sim.FileBaseName.Init((dir.Path / "tex").string().c_str(), 300), ProcString::Done);
     sim.ImageComponent = 'A';
     sim.ImageStart = start;
     sim.ImagePeriod = period;
@@ -124,17 +124,17 @@ TEST(ReaDifSimulationRun, NaNAppearingAtFortyIsFoundAtFortyFive) {
     // Maginu with A = B = 0 stays at 0 while g = kA / c is finite; "c" falls by 1 per iteration
     // from 40, so the iteration that starts at 40 divides by 0 and A becomes 0 x inf = NaN.
     ReaDifSimulation sim(4);
-    sim.SetReactionModel("maginu");
-    sim.SetReactionStrength('A', 1.0);
-    sim.SetReactionStrength('B', 1.0);
-    sim.SetInitConcentration('A', 0.0, 0.0);
-    sim.SetInitConcentration('B', 0.0, 0.0);
-    sim.SetReactionParameter("c", 40.0, -1.0);
-    sim.SetReactionParameter("k", 1.0, 0.0);
+    EXPECT_EQ(sim.SetReactionModel("maginu"), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetReactionStrength('A', 1.0), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetReactionStrength('B', 1.0), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetInitConcentration('A', 0.0, 0.0), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetInitConcentration('B', 0.0, 0.0), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetReactionParameter("c", 40.0, -1.0), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetReactionParameter("k", 1.0, 0.0), ReaDifSimulation::Done);
     sim.VaryParameters = 1;
-    sim.SetDomainSize(5, 4, 1);
-    sim.SetEndTime(100);
-    sim.Initialize();
+    EXPECT_EQ(sim.SetDomainSize(5, 4, 1), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetEndTime(100), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.Initialize(), ReaDifSimulation::Done);
 
     ASSERT_EQ(sim.RunSimulation(41), 1);
     EXPECT_EQ(sim.ErrorStatus, 0);
@@ -148,8 +148,8 @@ TEST(ReaDifSimulationRun, NaNAppearingAtFortyIsFoundAtFortyFive) {
 TEST(ReaDifSimulationRun, DiffusionCoefficientsDriftAndAreClampedToZeroOne) {
     ReaDifSimulation sim(4);
     PrepareRun(sim, FindModel("brusselator"), 5, 4, 10, 3);
-    sim.SetDiffusionCoeff('A', 0.95, 0.1);
-    sim.SetDiffusionCoeff('B', 0.2, -0.5);
+    EXPECT_EQ(sim.SetDiffusionCoeff('A', 0.95, 0.1), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetDiffusionCoeff('B', 0.2, -0.5), ReaDifSimulation::Done);
     ASSERT_EQ(sim.RunSimulation(1), 1);
     EXPECT_EQ(sim.DiffusionCoeff[0], 1.0);
     EXPECT_EQ(sim.DiffusionCoeff[1], 0.0);
@@ -160,8 +160,8 @@ TEST(ReaDifSimulationRun, DiffusionCoefficientsDriftAndAreClampedToZeroOne) {
 
 TEST(ReaDifSimulationRun, ParametersDriftOnlyWhenVaryParametersIsSet) {
     ReaDifSimulation sim(1);
-    sim.SetReactionParameter("alpha", 1.0, 0.25);
-    sim.SetReactionParameter("z9", -1.0, -0.5);
+    EXPECT_EQ(sim.SetReactionParameter("alpha", 1.0, 0.25), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetReactionParameter("z9", -1.0, -0.5), ReaDifSimulation::Done);
     EXPECT_EQ(sim.VaryReactionParameters(), ReaDifSimulation::NothingToDo);
     EXPECT_EQ(sim.GetReactionParameter("alpha"), 1.0);
     sim.VaryParameters = 1;
@@ -172,10 +172,10 @@ TEST(ReaDifSimulationRun, ParametersDriftOnlyWhenVaryParametersIsSet) {
 
 TEST(ReaDifSimulationRun, InitializeDrawsAllOfABeforeB) {
     ReaDifSimulation sim(2);
-    sim.SetReactionModel("maginu");
-    sim.SetDomainSize(3, 2, 1);
-    sim.SetInitConcentration('A', 1.0, 0.5);
-    sim.SetInitConcentration('B', -2.0, 0.25);
+    EXPECT_EQ(sim.SetReactionModel("maginu"), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetDomainSize(3, 2, 1), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetInitConcentration('A', 1.0, 0.5), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetInitConcentration('B', -2.0, 0.25), ReaDifSimulation::Done);
     sim.CurrentTime = 9;
     sim.PreviewTime = 4;
     sim.CurrentSpeed = sim.AverageSpeed = 3.0;
@@ -298,12 +298,12 @@ TEST(ReaDifSimulationRun, SaveRefusesUnknownLettersOverlongNamesAndReportsUnwrit
     sim.ImageComponent = 'A';
     const std::string longBase =
         (dir.Path / std::string(290 - dir.Path.string().size(), 'x')).string();
-    sim.FileBaseName.Init(longBase.c_str(), 300);
+    ASSERT_EQ(sim.FileBaseName.Init(longBase.c_str(), 300), ProcString::Done);
     EXPECT_EQ(sim.SaveImage2D(0), 0);
     EXPECT_TRUE(dir.Files().empty());
 
     // A directory that does not exist: the saver's refusal is returned, the run goes on.
-    sim.FileBaseName.Init((dir.Path / "missing" / "tex").string().c_str(), 300);
+    ASSERT_EQ(sim.FileBaseName.Init((dir.Path / "missing" / "tex").string().c_str(), 300), ProcString::Done);
     EXPECT_EQ(sim.SaveImage2D(0), 0);
     EXPECT_EQ(sim.RunSimulation(0), 1);
     EXPECT_EQ(sim.CurrentTime, 10);
@@ -320,15 +320,15 @@ class ReaDifSimulationDiskSpace : public testing::TestWithParam<DiskSpaceCase> {
 TEST_P(ReaDifSimulationDiskSpace, EstimateCountsEveryImageOfTheRun) {
     const DiskSpaceCase c = GetParam();
     ReaDifSimulation sim(4);
-    sim.SetReactionModel("diffusion");
-    sim.SetDomainSize(512, 512, 1);
-    sim.SetEndTime(c.End);
+    EXPECT_EQ(sim.SetReactionModel("diffusion"), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetDomainSize(512, 512, 1), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetEndTime(c.End), ReaDifSimulation::Done);
     sim.TrueColor = c.TrueColor;
     sim.Mosaic = c.Mosaic;
     sim.ImageStart = c.Start;
     sim.ImagePeriod = c.Period;
-    sim.TmpTileImage2D8.SetNewSize(800, 600, 1);
-    sim.TmpTileImage2D24.SetNewSize(100, 100, 1);
+    ASSERT_EQ(sim.TmpTileImage2D8.SetNewSize(800, 600, 1), Image3D8::Done);
+    ASSERT_EQ(sim.TmpTileImage2D24.SetNewSize(100, 100, 1), Image3D24::Done);
     EXPECT_EQ(sim.EvalSaveImageDiskSpace(), c.MB);
 }
 

@@ -286,7 +286,7 @@ class ScriptPositionTest : public ScriptTest, public testing::WithParamInterface
 // so it lands exactly on the place where the check failed.
 TEST_P(ScriptPositionTest, CaretLandsOnTheError) {
     const PositionCase &c = GetParam();
-    GST.SetLanguage(c.Language);
+    EXPECT_EQ(GST.SetLanguage(c.Language), StringTable::Done);
     ASSERT_EQ(Parse(c.Script), 0);
     // The editor holds a CR LF line end as one line break.
     std::string file = ReadFile(Path());

@@ -90,7 +90,7 @@ TEST(ReaDifSimulation, UnknownModelOrTooFewSlotsLeavesNoModel) {
     ReaDifSimulation sim(3);
     ASSERT_EQ(sim.SetReactionModel("gld1"), 1);
     for (const char *name : {"gld3", "schlog", "schloglx", "", "gld2"}) {
-        sim.SetReactionModel("maginu");
+        EXPECT_EQ(sim.SetReactionModel("maginu"), ReaDifSimulation::Done);
         EXPECT_EQ(sim.SetReactionModel(name), 0) << name;
         EXPECT_EQ(sim.ComponentCount, 0) << name;
         EXPECT_EQ(sim.ReactionStep, &ReaDifSimulation::ReactionStep_Void) << name;
@@ -100,7 +100,7 @@ TEST(ReaDifSimulation, UnknownModelOrTooFewSlotsLeavesNoModel) {
 
 TEST(ReaDifSimulation, ComponentLettersAreCapitalsOfComponentsInUse) {
     ReaDifSimulation sim(4);
-    sim.SetReactionModel("maginu");
+    EXPECT_EQ(sim.SetReactionModel("maginu"), ReaDifSimulation::Done);
     EXPECT_EQ(sim.GetComponentIndex('A'), 0);
     EXPECT_EQ(sim.GetComponentIndex('B'), 1);
     EXPECT_EQ(sim.GetComponentIndex('a'), -1);
@@ -188,7 +188,7 @@ TEST(ReaDifSimulation, ComponentCountGrowsFieldsToTheSizeOfA) {
 
 TEST(ReaDifSimulation, FailedResizeMarksTheObjectAndKeepsLaterFieldsAsTheyWere) {
     ReaDifSimulation sim(4);
-    sim.SetReactionModel("maginu");
+    EXPECT_EQ(sim.SetReactionModel("maginu"), ReaDifSimulation::Done);
     ASSERT_EQ(sim.SetDomainSize(8, 4, 1), 1);
     // 65535 x 65535 floats are far beyond what one field may hold.
     EXPECT_EQ(sim.SetDomainSize(65535, 65535, 1), 0);
@@ -202,13 +202,13 @@ TEST(ReaDifSimulation, FailedResizeMarksTheObjectAndKeepsLaterFieldsAsTheyWere) 
 
 TEST(ReaDifSimulation, ResetRestoresSettingsButKeepsFieldsAndCounters) {
     ReaDifSimulation sim(2);
-    sim.SetReactionModel("brusselator");
-    sim.SetDomainSize(4, 3, 1);
-    sim.SetEndTime(50);
-    sim.SetDiffusionCoeff('B', 0.5, 0.1);
-    sim.SetReactionStrength('B', 0.5);
-    sim.SetInitConcentration('A', 1.0, 0.5);
-    sim.SetReactionParameter("beta", 2.0, 0.1);
+    EXPECT_EQ(sim.SetReactionModel("brusselator"), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetDomainSize(4, 3, 1), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetEndTime(50), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetDiffusionCoeff('B', 0.5, 0.1), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetReactionStrength('B', 0.5), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetInitConcentration('A', 1.0, 0.5), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetReactionParameter("beta", 2.0, 0.1), ReaDifSimulation::Done);
     sim.VaryParameters = 1;
     sim.ImageComponent = 'A';
     sim.ImageFormat = 'T';
@@ -217,7 +217,7 @@ TEST(ReaDifSimulation, ResetRestoresSettingsButKeepsFieldsAndCounters) {
     sim.ImageScale = 2.0;
     sim.DiffusionSubSteps = 3;
     sim.CurrentTime = 7;
-    sim.FileBaseName.Init("base", 300);
+    ASSERT_EQ(sim.FileBaseName.Init("base", 300), ProcString::Done);
     sim.Components[0]->SetPixelValue(0.5f, 1, 1, 0);
 
     ASSERT_EQ(sim.ResetDefaultParameters(), 1);

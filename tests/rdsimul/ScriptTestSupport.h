@@ -48,7 +48,7 @@ class TempDirTest : public testing::Test {
 protected:
     void SetUp() override {
         LoadGST();
-        GST.SetLanguage(StringTable::English);
+        EXPECT_EQ(GST.SetLanguage(StringTable::English), StringTable::Done);
         const testing::TestInfo *info = testing::UnitTest::GetInstance()->current_test_info();
         std::string name = std::string(info->test_suite_name()) + "_" + info->name();
         for (char &c : name) {
@@ -63,7 +63,7 @@ protected:
         std::filesystem::permissions(Dir, std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::add, error);
         std::filesystem::remove_all(Dir, error);
-        GST.SetLanguage(StringTable::English);
+        EXPECT_EQ(GST.SetLanguage(StringTable::English), StringTable::Done);
     }
     std::string PathOf(const std::string &name) const { return (Dir / name).string(); }
 

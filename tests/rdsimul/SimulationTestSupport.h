@@ -111,22 +111,22 @@ inline const ModelCase &FindModel(const char *name) {
 // seed; then the start of a run.
 inline void PrepareRun(ReaDifSimulation &sim, const ModelCase &m, uint16_t width, uint16_t height,
                        int32_t endTime, uint32_t seed) {
-    sim.ResetDefaultParameters();
-    sim.SetReactionModel(m.Name);
+    EXPECT_EQ(sim.ResetDefaultParameters(), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetReactionModel(m.Name), ReaDifSimulation::Done);
     for (int i = 0; i < m.Components; ++i) {
         const char letter = char('A' + i);
-        sim.SetReactionStrength(letter, m.Strength[i]);
-        sim.SetDiffusionCoeff(letter, m.Diffusion[i], m.DiffusionVariation[i]);
-        sim.SetInitConcentration(letter, m.Mean[i], m.Noise[i]);
+        EXPECT_EQ(sim.SetReactionStrength(letter, m.Strength[i]), ReaDifSimulation::Done);
+        EXPECT_EQ(sim.SetDiffusionCoeff(letter, m.Diffusion[i], m.DiffusionVariation[i]), ReaDifSimulation::Done);
+        EXPECT_EQ(sim.SetInitConcentration(letter, m.Mean[i], m.Noise[i]), ReaDifSimulation::Done);
     }
     for (const NamedValue &p : m.Parameters) {
-        sim.SetReactionParameter(p.Name, p.Value, p.Variation);
+        EXPECT_EQ(sim.SetReactionParameter(p.Name, p.Value, p.Variation), ReaDifSimulation::Done);
         if (p.Variation != 0.0) sim.VaryParameters = 1;
     }
-    sim.SetDomainSize(width, height, 1);
-    sim.SetEndTime(endTime);
+    EXPECT_EQ(sim.SetDomainSize(width, height, 1), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetEndTime(endTime), ReaDifSimulation::Done);
     MainRandom.Randomize(seed);
-    sim.Initialize();
+    EXPECT_EQ(sim.Initialize(), ReaDifSimulation::Done);
 }
 
 // Interior of a component's field, line by line.

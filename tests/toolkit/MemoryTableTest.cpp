@@ -93,7 +93,7 @@ TEST(MemoryTableTest, ProductThatWrapsThirtyTwoBitsIsRefusedNotShrunk) {
 
 TEST(MemoryTableTest, ShrinkKeepsTheBlockAndItsContents) {
     MemoryTable table("t", 8, 4);
-    table.RawInit(7);
+    ASSERT_EQ(table.RawInit(7), MemoryTable::Done);
     EXPECT_EQ(table.SetNewDataSize(2, 4), MemoryTable::NothingToDo);
     EXPECT_EQ(table.GetAllocatedSize(), 8u);
     EXPECT_EQ(table.GetData()[0], 7);
@@ -138,7 +138,7 @@ TEST(MemoryTableTest, ReadFileFillsWholeTableOrReportsShortRead) {
     std::fwrite(words.data(), 4, 100, file);
     std::rewind(file);
     MemoryTable table("t", 256, 4);
-    table.RawInit(-1);
+    ASSERT_EQ(table.RawInit(-1), MemoryTable::Done);
     EXPECT_EQ(table.RawReadFile(file, 0), MemoryTable::ShortRead);
     EXPECT_EQ(table.GetData()[0], 1);
     EXPECT_EQ(table.GetData()[99], 100);

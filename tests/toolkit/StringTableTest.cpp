@@ -91,7 +91,7 @@ TEST(StringTableEmptyTest, TableWithoutContentAnswersEveryIndexAsUndefined) {
 
     // A table whose allocation failed behaves the same, without touching memory.
     StringTable failed("failed");
-    failed.SetNewDataSize(MemoryTable::MaxWords + 1, 4);
+    EXPECT_EQ(failed.SetNewDataSize(MemoryTable::MaxWords + 1, 4), MemoryTable::Failed);
     ASSERT_TRUE(failed.HasAllocationError());
     EXPECT_STREQ(failed.Get(1), "<undefined string #1>");
     EXPECT_EQ(failed.SetLanguage(0), 0);
