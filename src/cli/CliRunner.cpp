@@ -237,11 +237,11 @@ int CliRunner::RunRound(const CliOptions &options, int round) {
     ProgressDisplay progress(options.Quiet ? nullptr : Err, Terminal);
     progress.Start(sim.EndTime, double(points));
     Clock::time_point start = Clock::now();
-    int status = 1;
+    int status = ReaDifSimulation::Done;
     while (sim.CurrentTime < sim.EndTime) {
         status = sim.RunSimulation(slice);
         progress.Update(sim.CurrentTime, SecondsSince(start));
-        if (status != 1 || sim.ErrorStatus == ReaDifSimulation::StatusOverflow) break;
+        if (status != ReaDifSimulation::Done || sim.ErrorStatus == ReaDifSimulation::StatusOverflow) break;
         if (StopRequested) break;
     }
     double seconds = SecondsSince(start);
@@ -256,7 +256,7 @@ int CliRunner::RunRound(const CliOptions &options, int round) {
                      path.c_str(), sim.CurrentTime, images, GST.Get(MsgOverflow));
         return ExitOverflow;
     }
-    if (status != 1 && status != ReaDifSimulation::RunComplete) {
+    if (status != ReaDifSimulation::Done && status != ReaDifSimulation::RunComplete) {
         std::fprintf(Err, "%s: the simulation refused to run at iteration %d\n", path.c_str(),
                      sim.CurrentTime);
         return ExitFileError;

@@ -124,11 +124,11 @@ int DoFileOpenSave(WindowId window, int save) {
     }
     std::snprintf(CurParamFileName, sizeof CurParamFileName, "%s", path.c_str());
     if (save != 0) {
-        if (SaveFile(WindowId::Editor, CurParamFileName) == 0) {
+        if (SaveFile(WindowId::Editor, CurParamFileName) != FileDone) {
             ErrorBox(17);
             return 0;
         }
-    } else if (LoadFile(WindowId::Editor, CurParamFileName) == 0) {
+    } else if (LoadFile(WindowId::Editor, CurParamFileName) != FileDone) {
         ErrorBox(18);
         return 0;
     }

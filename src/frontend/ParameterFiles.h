@@ -4,21 +4,25 @@
 
 #include "platform/Platform.h"
 
+// Results of the file operations below.
+constexpr int FileFailed = 0;  // refused, cancelled or failed
+constexpr int FileDone = 1;
+
 // Largest script file the editor takes, in bytes.
 constexpr long MaxScriptFileBytes = 16L * 1024 * 1024;
 
 // Sets the editor's text to the file's content (up to a zero byte): 1, or 0 when the path is
 // not a readable regular file of at most MaxScriptFileBytes, or the editor refused the text;
 // the editor keeps its text on failure.
-int LoadFile(WindowId window, const char *path);
+[[nodiscard]] int LoadFile(WindowId window, const char *path);
 // Replaces the file with the editor's text through a temporary file renamed into place, so a
 // failed save leaves the old file whole: 1, or 0.
-int SaveFile(WindowId window, const char *path);
+[[nodiscard]] int SaveFile(WindowId window, const char *path);
 // save 0: open dialog then LoadFile; 1: save dialog then SaveFile. 1 when a file was loaded or
 // saved; 0 when cancelled or failed (with box 18 or 17).
 int DoFileOpenSave(WindowId window, int save);
 // Shows the script's colour map over the editor: 1; 0 when there is no "colormap" line, the
 // editor is empty, or the colour map it describes is wrong (box, caret where reading stopped).
-int CheckColorMap(WindowId window, WindowId editor);
+[[nodiscard]] int CheckColorMap(WindowId window, WindowId editor);
 // "Vorna %s" with the part of path after its last '/' into CurWindowTitle.
 void SetCurWindowTitleFromPath(const char *path);

@@ -11,6 +11,7 @@
 #include "frontend/PreviewDisplay.h"
 #include "platform/Platform.h"
 #include "rdsimul/ReaDifSimulation.h"
+#include "rdsimul/ScriptParser.h"
 #include "toolkit/RandomGenerator.h"
 #include "toolkit/StringTable.h"
 
@@ -34,12 +35,12 @@ void Restore() {
     ThePlatform->DrawMenuBar();
     ThePlatform->SetEditorText("");
     ThePlatform->SetTitle(CurWindowTitle);
-    if (LoadFile(WindowId::Editor, CurParamFileName) == 0) {
+    if (LoadFile(WindowId::Editor, CurParamFileName) != FileDone) {
         ThePlatform->MessageBox(true, GST.Get(19), GST.Get(6), Platform::BoxIconExclamation);
     }
     ThePlatform->SetFocus(WindowId::Editor);
     ThePlatform->ShowEditorCaret(true);
-    int caret = ParamFlag == 0 ? ErrorPosition : CarretTextIndex1;
+    int caret = ParamFlag == ScriptParser::Rejected ? ErrorPosition : CarretTextIndex1;
     ThePlatform->SetEditorSelection(caret, caret);
     ThePlatform->ScrollCaretIntoView();
 }
@@ -76,10 +77,10 @@ void SliceLoop() {
                               : BasicRunSteps;
         if (PauseFlag == 1) {
             ThePlatform->Sleep(100);
-        } else if (MainRDSim.RunSimulation(CurrentRunSteps) != 1) {
+        } else if (MainRDSim.RunSimulation(CurrentRunSteps) != ReaDifSimulation::Done) {
             break;
         }
-        if (MainRDSim.ErrorStatus == 2) {
+        if (MainRDSim.ErrorStatus == ReaDifSimulation::StatusOverflow) {
             break;
         }
         if (!ThePlatform->IsMinimized() && DisplayMode > 0 &&
@@ -125,17 +126,17 @@ void Rounds(bool &destroyed) {
         // Step 3: parse, with a fresh seed in loop mode.
         ParamFlag = MainRDSim.SetParametersFromFile(CurParamFileName, ErrorPosition,
                                                     LoopFlag != 0 ? 1 : 0);
-        if (ParamFlag == 3) {
+        if (ParamFlag == ScriptParser::FileError) {
             LoopFlag = 0;
             SystemModalError(21);
             return;
         }
-        if (ParamFlag == 0) {
+        if (ParamFlag == ScriptParser::Rejected) {
             LoopFlag = 0;
             SystemModalError(15);
             return;
         }
-        if (MainRDSim.ErrorStatus == 1) {
+        if (MainRDSim.ErrorStatus == ReaDifSimulation::StatusAllocationFailed) {
             LoopFlag = 0;
             SystemModalError(23);
             return;
@@ -192,7 +193,7 @@ void Rounds(bool &destroyed) {
                 return;
             }
             StopFlag = 0;
-        } else if (MainRDSim.ErrorStatus == 2) {
+        } else if (MainRDSim.ErrorStatus == ReaDifSimulation::StatusOverflow) {
             LoopFlag = 0;
             std::snprintf(TmpStr, sizeof TmpStr, GST.Get(7),
                           static_cast<int>(MainRDSim.CurrentTime));
@@ -263,13 +264,13 @@ void RunSequence() {
     SequenceActive = 1;
     // Step 1: store the script.
     if (CurParamFileName[0] != 0) {
-        if (SaveFile(WindowId::Editor, CurParamFileName) == 0) {
+        if (SaveFile(WindowId::Editor, CurParamFileName) != FileDone) {
             ThePlatform->MessageBox(true, GST.Get(17), GST.Get(6), Platform::BoxIconExclamation);
             LoopFlag = 0;
             SequenceActive = 0;
             return;
         }
-    } else if (DoFileOpenSave(WindowId::Main, 1) == 0) {
+    } else if (DoFileOpenSave(WindowId::Main, 1) != FileDone) {
         LoopFlag = 0;
         SequenceActive = 0;
         return;

@@ -29,7 +29,7 @@ void CheckTexture(int item, bool check) { ThePlatform->CheckMenuItem(MenuBar::Te
 void OnCreate() {
     ThePlatform->SetEditorTabStops(TabVal);
     ThePlatform->SetEditorBackground(EditorBackgroundIdle);
-    if (CurParamFileName[0] != 0 && LoadFile(WindowId::Editor, CurParamFileName) == 1) {
+    if (CurParamFileName[0] != 0 && LoadFile(WindowId::Editor, CurParamFileName) == FileDone) {
         SetCurWindowTitleFromPath(CurParamFileName);
         ThePlatform->SetTitle(CurWindowTitle);
     }
@@ -88,7 +88,7 @@ void SetPreviewMode(int mode) {
 void OnCommand(int id) {
     switch (id) {
         case MenuCommand::New:
-            if (LoadFile(WindowId::Editor, "new.tpl") == 0) {
+            if (LoadFile(WindowId::Editor, "new.tpl") != FileDone) {
                 ThePlatform->SetEditorText("");
             }
             CurParamFileName[0] = 0;
@@ -99,7 +99,7 @@ void OnCommand(int id) {
             break;
         case MenuCommand::Save:
             if (CurParamFileName[0] != 0) {
-                if (SaveFile(WindowId::Editor, CurParamFileName) == 0) {
+                if (SaveFile(WindowId::Editor, CurParamFileName) != FileDone) {
                     ErrorBox(17);
                 }
             } else {
@@ -143,7 +143,7 @@ void OnCommand(int id) {
             StopFlag = 1;
             break;
         case MenuCommand::CaptureBMP:
-            if (MainRDSim.SaveImage2D(0) == 1) {
+            if (MainRDSim.SaveImage2D(0) == ReaDifSimulation::Done) {
                 std::snprintf(TmpStr, sizeof TmpStr, GST.Get(13),
                               static_cast<int>(MainRDSim.CurrentTime), MainRDSim.ImageFileName);
                 MessageFlag = 1;
@@ -153,7 +153,7 @@ void OnCommand(int id) {
             }
             break;
         case MenuCommand::TestColorMap:
-            if (CheckColorMap(WindowId::Main, WindowId::Editor) == 1) {
+            if (CheckColorMap(WindowId::Main, WindowId::Editor) == FileDone) {
                 ThePlatform->GetEditorSelection(CarretTextIndex1, CarretTextIndex2);
                 ThePlatform->SetEditorReadOnly(true);
                 ThePlatform->SetFocus(WindowId::Main);
@@ -200,7 +200,7 @@ void OnCommand(int id) {
             CheckTexture(22, DisplayCounter == 1);
             break;
         case MenuCommand::ParametersExample:
-            if (LoadFile(WindowId::Editor, GetRootFilePath("exemple.tpl")) == 0) {
+            if (LoadFile(WindowId::Editor, GetRootFilePath("exemple.tpl")) != FileDone) {
                 ErrorBox(20);
             } else {
                 ThePlatform->SetTitle(GST.Get(3));

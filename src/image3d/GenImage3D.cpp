@@ -55,7 +55,7 @@ void GenImage3D::ClearLayout() {
 }
 
 int GenImage3D::UpdateSize() {
-    const bool pixelCountFits = Frame3D::UpdateSize() == 1;
+    const bool pixelCountFits = Frame3D::UpdateSize() == Done;
     if (Depth % PixelUnits != 0) PixelUnits = 1;
 
     // The layout is formed in 64 bits: a wide border or a large 3-D block can pass the 32-bit
