@@ -11,6 +11,7 @@
 #include "frontend/PreviewDisplay.h"
 #include "platform/Platform.h"
 #include "rdsimul/ReaDifSimulation.h"
+#include "toolkit/MessageIds.h"
 #include "toolkit/RandomGenerator.h"
 #include "toolkit/StringTable.h"
 
@@ -19,7 +20,7 @@ namespace {
 constexpr int SystemErrorBox = Platform::BoxIconExclamation | Platform::BoxSystemModal;
 
 void SystemModalError(int message) {
-    ThePlatform->MessageBox(true, GST.Get(message), GST.Get(6), SystemErrorBox);
+    ThePlatform->MessageBox(true, GST.Get(message), GST.Get(MsgCaptionError), SystemErrorBox);
 }
 
 // Step 14: back to idle with the script as the parser left it.
@@ -35,7 +36,8 @@ void Restore() {
     ThePlatform->SetEditorText("");
     ThePlatform->SetTitle(CurWindowTitle);
     if (LoadFile(WindowId::Editor, CurParamFileName) == 0) {
-        ThePlatform->MessageBox(true, GST.Get(19), GST.Get(6), Platform::BoxIconExclamation);
+        ThePlatform->MessageBox(true, GST.Get(MsgScriptNotReloaded), GST.Get(MsgCaptionError),
+                                Platform::BoxIconExclamation);
     }
     ThePlatform->SetFocus(WindowId::Editor);
     ThePlatform->ShowEditorCaret(true);
@@ -53,7 +55,8 @@ void EnterRunState() {
     ThePlatform->ShowEditorScrollBars(false);
     ThePlatform->SetEditorReadOnly(true);
     ThePlatform->SetEditorBackground(EditorBackgroundRun);
-    std::snprintf(TmpStr, sizeof TmpStr, GST.Get(10), static_cast<unsigned>(MainRandom.GetSeed()));
+    std::snprintf(TmpStr, sizeof TmpStr, GST.Get(MsgRunInProgress),
+                  static_cast<unsigned>(MainRandom.GetSeed()));
     ThePlatform->SetEditorText(TmpStr);
     ThePlatform->SetTitle("Vorna  0%");
     ThePlatform->SetFocus(WindowId::Main);
@@ -127,17 +130,17 @@ void Rounds(bool &destroyed) {
                                                     LoopFlag != 0 ? 1 : 0);
         if (ParamFlag == 3) {
             LoopFlag = 0;
-            SystemModalError(21);
+            SystemModalError(MsgScriptUnusable);
             return;
         }
         if (ParamFlag == 0) {
             LoopFlag = 0;
-            SystemModalError(15);
+            SystemModalError(MsgScriptHasErrors);
             return;
         }
         if (MainRDSim.ErrorStatus == 1) {
             LoopFlag = 0;
-            SystemModalError(23);
+            SystemModalError(MsgNoMemory);
             return;
         }
         // The clock gives the loop's seeds in whole seconds: a round that follows within the
@@ -150,8 +153,8 @@ void Rounds(bool &destroyed) {
         // Step 7: disk space, asked once per Run or loop.
         TmpIntValue = MainRDSim.EvalSaveImageDiskSpace();
         if (TmpIntValue >= 10 && LoopFlag != 1) {
-            std::snprintf(TmpStr, sizeof TmpStr, GST.Get(14), TmpIntValue);
-            if (ThePlatform->MessageBox(true, TmpStr, GST.Get(8),
+            std::snprintf(TmpStr, sizeof TmpStr, GST.Get(MsgDiskSpaceAsk), TmpIntValue);
+            if (ThePlatform->MessageBox(true, TmpStr, GST.Get(MsgCaptionDiskSpace),
                                         Platform::BoxIconInformation | Platform::BoxOkCancel) ==
                 Platform::AnswerCancel) {
                 LoopFlag = 0;
@@ -168,8 +171,8 @@ void Rounds(bool &destroyed) {
         }
         EnterRunState();
         MainRDSim.Initialize();
-        BasicRunSteps = ComputeBasicRunSteps(
-            MainRDSim.ComponentCount, MainRDSim.Components[0]->GetPixelCount());
+        BasicRunSteps = ReaDifSimulation::SliceSize(MainRDSim.ComponentCount,
+                                                    MainRDSim.Components[0]->GetPixelCount());
         LastDisplayInfoTime = 0;
         LastDisplayPreview = -1;
         InitDisplayDone = 0;
@@ -178,8 +181,8 @@ void Rounds(bool &destroyed) {
         MessageFlag = 1;
         if (StopFlag == 1) {
             LoopFlag = 0;
-            ThePlatform->SetTitle(GST.Get(5));
-            std::snprintf(TmpStr, sizeof TmpStr, GST.Get(11),
+            ThePlatform->SetTitle(GST.Get(MsgTitleStopped));
+            std::snprintf(TmpStr, sizeof TmpStr, GST.Get(MsgRunStopped),
                           static_cast<int>(MainRDSim.CurrentTime));
             ThePlatform->MessageBox(true, TmpStr, "Vorna",
                                     Platform::BoxIconExclamation | Platform::BoxSystemModal);
@@ -192,14 +195,15 @@ void Rounds(bool &destroyed) {
             StopFlag = 0;
         } else if (MainRDSim.ErrorStatus == 2) {
             LoopFlag = 0;
-            std::snprintf(TmpStr, sizeof TmpStr, GST.Get(7),
+            std::snprintf(TmpStr, sizeof TmpStr, GST.Get(MsgTitleOverflow),
                           static_cast<int>(MainRDSim.CurrentTime));
             ThePlatform->SetTitle(TmpStr);
-            ThePlatform->MessageBox(true, GST.Get(16), GST.Get(5), SystemErrorBox);
+            ThePlatform->MessageBox(true, GST.Get(MsgOverflow), GST.Get(MsgTitleStopped),
+                                    SystemErrorBox);
         } else {
             ThePlatform->SetTitle("Vorna 100%");
             if (LoopFlag == 0) {
-                ThePlatform->MessageBox(true, GST.Get(12), "Vorna",
+                ThePlatform->MessageBox(true, GST.Get(MsgRunFinished), "Vorna",
                                         Platform::BoxIconInformation | Platform::BoxSystemModal);
             } else {
                 ThePlatform->Sleep(500);
@@ -212,19 +216,6 @@ void Rounds(bool &destroyed) {
 }
 
 }  // namespace
-
-int ComputeBasicRunSteps(int componentCount, unsigned int pixelCount) {
-    if (pixelCount == 0) {
-        pixelCount = 1;
-    }
-    int steps = static_cast<int>(static_cast<double>(componentCount) * 200000.0 /
-                                 static_cast<double>(pixelCount)) +
-                1;
-    if (steps > 5) {
-        steps = steps / 5 * 5;
-    }
-    return steps;
-}
 
 void SetRunMenus() {
     ThePlatform->EnableBarEntry(MenuBar::Parameters, false);
@@ -262,7 +253,8 @@ void RunSequence() {
     // Step 1: store the script.
     if (CurParamFileName[0] != 0) {
         if (SaveFile(WindowId::Editor, CurParamFileName) == 0) {
-            ThePlatform->MessageBox(true, GST.Get(17), GST.Get(6), Platform::BoxIconExclamation);
+            ThePlatform->MessageBox(true, GST.Get(MsgScriptNotWritten), GST.Get(MsgCaptionError),
+                                    Platform::BoxIconExclamation);
             LoopFlag = 0;
             SequenceActive = 0;
             return;
