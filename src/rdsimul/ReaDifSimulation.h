@@ -152,7 +152,6 @@ public:
     int VaryParameters = 0;  // 1 when some named parameter has a non-zero variation
     ReactionStepFunction ReactionStep = &ReaDifSimulation::ReactionStep_Void;
     int32_t CurrentTime = 0;           // iterations done in this run
-    int32_t ImagesWritten = 0;         // image files the run loop saved since Initialize
     int32_t EndTime = 0;               // iterations of the whole run
     int32_t PreviewTime = 0;           // CurrentTime of the last preview
     double CurrentSpeed = 0.0;         // M points (2^20) per second, last measurement
@@ -178,6 +177,7 @@ public:
     Image3D24 TmpImage2D24;
     Image3D24 TmpTileImage2D24;
     Timer RunTimer;
+    int32_t ImagesWritten = 0;  // image files the run loop saved since Initialize
 
 private:
     // True when the per-slot arrays and the colour-map arrays exist (construction got that far).
