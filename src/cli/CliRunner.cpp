@@ -12,6 +12,7 @@
 
 #include "cli/ProgressDisplay.h"
 #include "rdsimul/ReaDifSimulation.h"
+#include "toolkit/MessageIds.h"
 #include "toolkit/MessageTexts.h"
 #include "toolkit/RandomGenerator.h"
 #include "toolkit/StringTable.h"
@@ -19,18 +20,7 @@
 namespace {
 
 constexpr int ComponentSlots = 4;
-constexpr double SliceUpdates = 200000.0;  // component-point updates per slice
 constexpr uint32_t MaxSeed = 99999999;     // seeds stay in the range a clock seed has
-
-// Message indexes the runner shows.
-constexpr int MsgAnnotationPrefix = 26;
-constexpr int MsgNoMemory = 23;
-constexpr int MsgMissingModel = 30;
-constexpr int MsgMissingLetterFirst = 31;  // 31 to 33 take the component letter twice
-constexpr int MsgMissingLetterLast = 33;
-constexpr int MsgMissingLineFirst = 34;  // 34 to 37: size, iterations, colormap, image
-constexpr int MsgMissingLineLast = 37;
-constexpr int MsgOverflow = 16;
 
 using Clock = std::chrono::steady_clock;
 
@@ -44,13 +34,13 @@ std::set<std::string> MissingItemTexts() {
     std::set<std::string> texts;
     char text[512];
     texts.insert(GST.Get(MsgMissingModel));
-    for (int index = MsgMissingLetterFirst; index <= MsgMissingLetterLast; ++index) {
+    for (int index : {MsgMissingDiffusion, MsgMissingReaction, MsgMissingInit}) {
         for (char letter = 'A'; letter < 'A' + ComponentSlots; ++letter) {
             std::snprintf(text, sizeof text, GST.Get(index), letter, letter);
             texts.insert(text);
         }
     }
-    for (int index = MsgMissingLineFirst; index <= MsgMissingLineLast; ++index) {
+    for (int index : {MsgMissingSize, MsgMissingIterations, MsgMissingColormap, MsgMissingImage}) {
         texts.insert(GST.Get(index));
     }
     return texts;
@@ -93,23 +83,6 @@ void CliRunner::ChooseLanguage() {
 void CliRunner::RequestStop() { StopRequested = 1; }
 
 void CliRunner::ClearStop() { StopRequested = 0; }
-
-int32_t CliRunner::SliceSize(int components, uint32_t points) {
-    if (points == 0) return 1;
-    int32_t steps = int32_t(components * SliceUpdates / double(points)) + 1;
-    if (steps > 5) steps = steps / 5 * 5;
-    return steps;
-}
-
-int32_t CliRunner::ImagesWritten(int32_t start, int32_t period, int32_t upTo, int32_t endTime) {
-    if (period <= 0 || upTo <= 0) return 0;
-    // Periodic images at n = start, start + period, ... with 1 <= n <= upTo.
-    int32_t first = start >= 1 ? start : start + ((1 - start + period - 1) / period) * period;
-    int32_t count = first <= upTo ? (upTo - first) / period + 1 : 0;
-    bool lastIsPeriodic = upTo >= first && (upTo - first) % period == 0;
-    if (upTo == endTime && endTime % period != 0 && !lastIsPeriodic) ++count;
-    return count;
-}
 
 bool CliRunner::CheckScriptFile(const std::string &path) {
     struct stat status;
@@ -189,7 +162,7 @@ int CliRunner::RunRound(const CliOptions &options, int round) {
     int32_t errorPosition = 0;
     int result = sim.SetParametersFromFile(path.c_str(), errorPosition, fresh ? 1 : 0);
     if (result == 3) {
-        std::fprintf(Err, "%s: %s\n", path.c_str(), GST.Get(21));
+        std::fprintf(Err, "%s: %s\n", path.c_str(), GST.Get(MsgScriptUnusable));
         return ExitFileError;
     }
     if (result != 1) {
@@ -233,7 +206,7 @@ int CliRunner::RunRound(const CliOptions &options, int round) {
         std::fprintf(Err, "%s: the fields could not be set up (out of memory)\n", path.c_str());
         return ExitFileError;
     }
-    int32_t slice = SliceSize(sim.ComponentCount, points);
+    int32_t slice = ReaDifSimulation::SliceSize(sim.ComponentCount, points);
     ProgressDisplay progress(options.Quiet ? nullptr : Err, Terminal);
     progress.Start(sim.EndTime, double(points));
     Clock::time_point start = Clock::now();
@@ -246,7 +219,7 @@ int CliRunner::RunRound(const CliOptions &options, int round) {
     }
     double seconds = SecondsSince(start);
     progress.Finish();
-    int32_t images = ImagesWritten(sim.ImageStart, sim.ImagePeriod, sim.CurrentTime, sim.EndTime);
+    int32_t images = sim.ImagesWritten;
     TotalIterations += sim.CurrentTime;
     TotalImages += images;
     TotalSeconds += seconds;

@@ -41,13 +41,6 @@ public:
     static void RequestStop();
     static void ClearStop();
 
-    // Iterations per slice for a domain of points points and components components: about
-    // 200,000 point updates, above 5 a multiple of 5.
-    static int32_t SliceSize(int components, uint32_t points);
-    // Image files a run writes up to iteration upTo with this schedule (the final image when
-    // upTo is endTime and no periodic image falls on it).
-    static int32_t ImagesWritten(int32_t start, int32_t period, int32_t upTo, int32_t endTime);
-
 private:
     // Says why the script cannot be used when it is missing, a directory or unreadable: false.
     bool CheckScriptFile(const std::string &path);

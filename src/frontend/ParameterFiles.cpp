@@ -14,6 +14,8 @@
 #include "frontend/PreviewDisplay.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "toolkit/AtomicFileWriter.h"
+#include "toolkit/EditorText.h"
+#include "toolkit/MessageIds.h"
 #include "toolkit/ProcString.h"
 #include "toolkit/StringTable.h"
 
@@ -27,35 +29,8 @@ ProcString *ColorMapErrorMsg = nullptr;
 ProcString *EditText = nullptr;
 
 void ErrorBox(int message) {
-    ThePlatform->MessageBox(true, GST.Get(message), GST.Get(6), Platform::BoxIconExclamation);
-}
-
-// Editor position of a byte offset into the script: the editor shows the text as UTF-8 (UTF-16
-// units, a byte outside a well-formed sequence as one character) and a CR LF pair as one break.
-int EditorPosition(const char *text, int32_t offset) {
-    const auto *bytes = reinterpret_cast<const unsigned char *>(text);
-    int position = 0;
-    int32_t i = 0;
-    while (i < offset) {
-        unsigned char c = bytes[i];
-        if (c == '\r' && i + 1 < offset && bytes[i + 1] == '\n') {
-            ++i;
-            continue;
-        }
-        int trail = c >= 0xF0 && c <= 0xF4 ? 3 : c >= 0xE0 && c <= 0xEF ? 2 : c >= 0xC2 && c <= 0xDF ? 1 : 0;
-        int j = 1;
-        while (j <= trail && i + j < offset && (bytes[i + j] & 0xC0) == 0x80) {
-            ++j;
-        }
-        if (trail > 0 && j == trail + 1) {
-            position += trail == 3 ? 2 : 1;
-            i += j;
-        } else {
-            position += 1;
-            i += 1;
-        }
-    }
-    return position;
+    ThePlatform->MessageBox(true, GST.Get(message), GST.Get(MsgCaptionError),
+                            Platform::BoxIconExclamation);
 }
 
 }  // namespace
@@ -116,7 +91,7 @@ void SetCurWindowTitleFromPath(const char *path) {
 int DoFileOpenSave(WindowId window, int save) {
     (void)window;
     char description[FilterDescriptionSize + 1];
-    std::snprintf(description, sizeof description, "%s", GST.Get(25));
+    std::snprintf(description, sizeof description, "%s", GST.Get(MsgFileTypeName));
     std::string path = CurParamFileName;
     if (!ThePlatform->FileDialog(save != 0, description, "*.vna", ".", "vna", path,
                                  MaxPathLength)) {
@@ -125,11 +100,11 @@ int DoFileOpenSave(WindowId window, int save) {
     std::snprintf(CurParamFileName, sizeof CurParamFileName, "%s", path.c_str());
     if (save != 0) {
         if (SaveFile(WindowId::Editor, CurParamFileName) != FileDone) {
-            ErrorBox(17);
+            ErrorBox(MsgScriptNotWritten);
             return 0;
         }
     } else if (LoadFile(WindowId::Editor, CurParamFileName) != FileDone) {
-        ErrorBox(18);
+        ErrorBox(MsgFileNotLoaded);
         return 0;
     }
     SetCurWindowTitleFromPath(CurParamFileName);
@@ -171,16 +146,16 @@ int CheckColorMap(WindowId window, WindowId editor) {
         MainRDSim.SetColorMapFromString(*EditText, *ColorMapErrorMsg) == ReaDifSimulation::Done;
     const int32_t stop = EditText->GetCursorOffset();
     if (!accepted) {
-        ThePlatform->MessageBox(true, ColorMapErrorMsg->GetString(), GST.Get(22),
-                                Platform::BoxIconExclamation);
-        const int caret = EditorPosition(EditText->GetString(), stop);
+        ThePlatform->MessageBox(true, ColorMapErrorMsg->GetString(),
+                                GST.Get(MsgCaptionColorMapError), Platform::BoxIconExclamation);
+        const int caret = EditorLength(EditText->GetString(), stop);
         ThePlatform->SetEditorSelection(caret, caret);
         ThePlatform->ScrollCaretIntoView();
         return 0;
     }
     const std::string mapText(EditText->GetString() + start,
                               static_cast<size_t>(stop > start ? stop - start : 0));
-    std::snprintf(TmpStr, sizeof TmpStr, GST.Get(2), mapText.c_str());
+    std::snprintf(TmpStr, sizeof TmpStr, GST.Get(MsgTitleColorMapTest), mapText.c_str());
     ThePlatform->SetTitle(TmpStr);
     int width = 0;
     int height = 0;

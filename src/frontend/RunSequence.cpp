@@ -12,6 +12,7 @@
 #include "platform/Platform.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/ScriptParser.h"
+#include "toolkit/MessageIds.h"
 #include "toolkit/RandomGenerator.h"
 #include "toolkit/StringTable.h"
 
@@ -20,7 +21,7 @@ namespace {
 constexpr int SystemErrorBox = Platform::BoxIconExclamation | Platform::BoxSystemModal;
 
 void SystemModalError(int message) {
-    ThePlatform->MessageBox(true, GST.Get(message), GST.Get(6), SystemErrorBox);
+    ThePlatform->MessageBox(true, GST.Get(message), GST.Get(MsgCaptionError), SystemErrorBox);
 }
 
 // Step 14: back to idle with the script as the parser left it.
@@ -36,7 +37,8 @@ void Restore() {
     ThePlatform->SetEditorText("");
     ThePlatform->SetTitle(CurWindowTitle);
     if (LoadFile(WindowId::Editor, CurParamFileName) != FileDone) {
-        ThePlatform->MessageBox(true, GST.Get(19), GST.Get(6), Platform::BoxIconExclamation);
+        ThePlatform->MessageBox(true, GST.Get(MsgScriptNotReloaded), GST.Get(MsgCaptionError),
+                                Platform::BoxIconExclamation);
     }
     ThePlatform->SetFocus(WindowId::Editor);
     ThePlatform->ShowEditorCaret(true);
@@ -54,7 +56,8 @@ void EnterRunState() {
     ThePlatform->ShowEditorScrollBars(false);
     ThePlatform->SetEditorReadOnly(true);
     ThePlatform->SetEditorBackground(EditorBackgroundRun);
-    std::snprintf(TmpStr, sizeof TmpStr, GST.Get(10), static_cast<unsigned>(MainRandom.GetSeed()));
+    std::snprintf(TmpStr, sizeof TmpStr, GST.Get(MsgRunInProgress),
+                  static_cast<unsigned>(MainRandom.GetSeed()));
     ThePlatform->SetEditorText(TmpStr);
     ThePlatform->SetTitle("Vorna  0%");
     ThePlatform->SetFocus(WindowId::Main);
@@ -128,17 +131,17 @@ void Rounds(bool &destroyed) {
                                                     LoopFlag != 0 ? 1 : 0);
         if (ParamFlag == ScriptParser::FileError) {
             LoopFlag = 0;
-            SystemModalError(21);
+            SystemModalError(MsgScriptUnusable);
             return;
         }
         if (ParamFlag == ScriptParser::Rejected) {
             LoopFlag = 0;
-            SystemModalError(15);
+            SystemModalError(MsgScriptHasErrors);
             return;
         }
         if (MainRDSim.ErrorStatus == ReaDifSimulation::StatusAllocationFailed) {
             LoopFlag = 0;
-            SystemModalError(23);
+            SystemModalError(MsgNoMemory);
             return;
         }
         // The clock gives the loop's seeds in whole seconds: a round that follows within the
@@ -151,8 +154,8 @@ void Rounds(bool &destroyed) {
         // Step 7: disk space, asked once per Run or loop.
         TmpIntValue = MainRDSim.EvalSaveImageDiskSpace();
         if (TmpIntValue >= 10 && LoopFlag != 1) {
-            std::snprintf(TmpStr, sizeof TmpStr, GST.Get(14), TmpIntValue);
-            if (ThePlatform->MessageBox(true, TmpStr, GST.Get(8),
+            std::snprintf(TmpStr, sizeof TmpStr, GST.Get(MsgDiskSpaceAsk), TmpIntValue);
+            if (ThePlatform->MessageBox(true, TmpStr, GST.Get(MsgCaptionDiskSpace),
                                         Platform::BoxIconInformation | Platform::BoxOkCancel) ==
                 Platform::AnswerCancel) {
                 LoopFlag = 0;
@@ -171,8 +174,8 @@ void Rounds(bool &destroyed) {
         // Fields that could not be sized stay in their error state: the first slice is then
         // refused and the round ends with its message.
         (void)MainRDSim.Initialize();
-        BasicRunSteps = ComputeBasicRunSteps(
-            MainRDSim.ComponentCount, MainRDSim.Components[0]->GetPixelCount());
+        BasicRunSteps = ReaDifSimulation::SliceSize(MainRDSim.ComponentCount,
+                                                    MainRDSim.Components[0]->GetPixelCount());
         LastDisplayInfoTime = 0;
         LastDisplayPreview = -1;
         InitDisplayDone = 0;
@@ -181,8 +184,8 @@ void Rounds(bool &destroyed) {
         MessageFlag = 1;
         if (StopFlag == 1) {
             LoopFlag = 0;
-            ThePlatform->SetTitle(GST.Get(5));
-            std::snprintf(TmpStr, sizeof TmpStr, GST.Get(11),
+            ThePlatform->SetTitle(GST.Get(MsgTitleStopped));
+            std::snprintf(TmpStr, sizeof TmpStr, GST.Get(MsgRunStopped),
                           static_cast<int>(MainRDSim.CurrentTime));
             ThePlatform->MessageBox(true, TmpStr, "Vorna",
                                     Platform::BoxIconExclamation | Platform::BoxSystemModal);
@@ -195,14 +198,15 @@ void Rounds(bool &destroyed) {
             StopFlag = 0;
         } else if (MainRDSim.ErrorStatus == ReaDifSimulation::StatusOverflow) {
             LoopFlag = 0;
-            std::snprintf(TmpStr, sizeof TmpStr, GST.Get(7),
+            std::snprintf(TmpStr, sizeof TmpStr, GST.Get(MsgTitleOverflow),
                           static_cast<int>(MainRDSim.CurrentTime));
             ThePlatform->SetTitle(TmpStr);
-            ThePlatform->MessageBox(true, GST.Get(16), GST.Get(5), SystemErrorBox);
+            ThePlatform->MessageBox(true, GST.Get(MsgOverflow), GST.Get(MsgTitleStopped),
+                                    SystemErrorBox);
         } else {
             ThePlatform->SetTitle("Vorna 100%");
             if (LoopFlag == 0) {
-                ThePlatform->MessageBox(true, GST.Get(12), "Vorna",
+                ThePlatform->MessageBox(true, GST.Get(MsgRunFinished), "Vorna",
                                         Platform::BoxIconInformation | Platform::BoxSystemModal);
             } else {
                 ThePlatform->Sleep(500);
@@ -215,19 +219,6 @@ void Rounds(bool &destroyed) {
 }
 
 }  // namespace
-
-int ComputeBasicRunSteps(int componentCount, unsigned int pixelCount) {
-    if (pixelCount == 0) {
-        pixelCount = 1;
-    }
-    int steps = static_cast<int>(static_cast<double>(componentCount) * 200000.0 /
-                                 static_cast<double>(pixelCount)) +
-                1;
-    if (steps > 5) {
-        steps = steps / 5 * 5;
-    }
-    return steps;
-}
 
 void SetRunMenus() {
     ThePlatform->EnableBarEntry(MenuBar::Parameters, false);
@@ -265,7 +256,8 @@ void RunSequence() {
     // Step 1: store the script.
     if (CurParamFileName[0] != 0) {
         if (SaveFile(WindowId::Editor, CurParamFileName) != FileDone) {
-            ThePlatform->MessageBox(true, GST.Get(17), GST.Get(6), Platform::BoxIconExclamation);
+            ThePlatform->MessageBox(true, GST.Get(MsgScriptNotWritten), GST.Get(MsgCaptionError),
+                                    Platform::BoxIconExclamation);
             LoopFlag = 0;
             SequenceActive = 0;
             return;

@@ -5,9 +5,6 @@
 // The body of the Run command (LoopFlag 0) and of Loop randseed (LoopFlag 2); returns when the
 // editor has been restored or the window destroyed.
 void RunSequence();
-// Iterations per slice for a domain of pixelCount points and componentCount components: about
-// 200000 component-point updates, multiples of 5 above 5.
-int ComputeBasicRunSteps(int componentCount, unsigned int pixelCount);
 // Menu states of a run and of idle.
 void SetRunMenus();
 void SetIdleMenus();

@@ -13,6 +13,7 @@
 #include "frontend/StartUp.h"
 #include "platform/Platform.h"
 #include "rdsimul/ReaDifSimulation.h"
+#include "toolkit/MessageIds.h"
 #include "toolkit/StringTable.h"
 
 namespace {
@@ -21,7 +22,8 @@ constexpr int TextureModeBase = 10;     // Texture items 10 to 13: preview modes
 constexpr int TextureRefreshBase = 15;  // Texture items 15 to 19: refresh rates
 
 void ErrorBox(int message) {
-    ThePlatform->MessageBox(true, GST.Get(message), GST.Get(6), Platform::BoxIconExclamation);
+    ThePlatform->MessageBox(true, GST.Get(message), GST.Get(MsgCaptionError),
+                            Platform::BoxIconExclamation);
 }
 
 void CheckTexture(int item, bool check) { ThePlatform->CheckMenuItem(MenuBar::Texture, item, check); }
@@ -92,7 +94,7 @@ void OnCommand(int id) {
                 ThePlatform->SetEditorText("");
             }
             CurParamFileName[0] = 0;
-            ThePlatform->SetTitle(GST.Get(1));
+            ThePlatform->SetTitle(GST.Get(MsgTitleNewScript));
             break;
         case MenuCommand::Open:
             DoFileOpenSave(WindowId::Main, 0);
@@ -100,7 +102,7 @@ void OnCommand(int id) {
         case MenuCommand::Save:
             if (CurParamFileName[0] != 0) {
                 if (SaveFile(WindowId::Editor, CurParamFileName) != FileDone) {
-                    ErrorBox(17);
+                    ErrorBox(MsgScriptNotWritten);
                 }
             } else {
                 DoFileOpenSave(WindowId::Main, 1);
@@ -144,7 +146,7 @@ void OnCommand(int id) {
             break;
         case MenuCommand::CaptureBMP:
             if (MainRDSim.SaveImage2D(0) == ReaDifSimulation::Done) {
-                std::snprintf(TmpStr, sizeof TmpStr, GST.Get(13),
+                std::snprintf(TmpStr, sizeof TmpStr, GST.Get(MsgImageCaptured),
                               static_cast<int>(MainRDSim.CurrentTime), MainRDSim.ImageFileName);
                 MessageFlag = 1;
                 ThePlatform->MessageBox(true, TmpStr, "Vorna Capture BMP",
@@ -201,14 +203,15 @@ void OnCommand(int id) {
             break;
         case MenuCommand::ParametersExample:
             if (LoadFile(WindowId::Editor, GetRootFilePath("exemple.tpl")) != FileDone) {
-                ErrorBox(20);
+                ErrorBox(MsgExampleNotLoaded);
             } else {
-                ThePlatform->SetTitle(GST.Get(3));
+                ThePlatform->SetTitle(GST.Get(MsgTitleExample));
                 CurParamFileName[0] = 0;
             }
             break;
         case MenuCommand::About:
-            ThePlatform->MessageBox(true, GST.Get(9), GST.Get(4), Platform::BoxIconInformation);
+            ThePlatform->MessageBox(true, GST.Get(MsgAboutText), GST.Get(MsgCaptionAbout),
+                                    Platform::BoxIconInformation);
             break;
         case MenuCommand::French:
             if (GST.GetCurrentLanguage() != 1) {

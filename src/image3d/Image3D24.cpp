@@ -4,6 +4,7 @@
 
 #include "image3d/ColorMapRGBA8.h"
 #include "image3d/Image3D8.h"
+#include "image3d/PixelPlane.h"
 
 Image3D24::Image3D24(const char *name, unsigned short x, unsigned short y, unsigned short z,
                      unsigned short border)
@@ -39,24 +40,14 @@ void Image3D24::SetPixelValue(int red, int green, int blue, unsigned short x, un
     PtrCurrentPixel += 2;
 }
 
+PixelPlane Image3D24::Plane() const {
+    return MakePixelPlane(PtrFirstPixel, SizeX, SizeY, size_t(LineOffset));
+}
+
 int Image3D24::Clip(const Image3D24 &source, unsigned short x, unsigned short y) {
     if (AllocationError || source.AllocationError) return ErrorState;
     if (source.DataSize == 0 || source.PtrFirstPixel == nullptr) return Empty;
-    const int w = int(SizeX) - int(x);
-    const int h = int(SizeY) - int(y);
-    if (w <= 0 || h <= 0 || PtrFirstPixel == nullptr) return Refused;
-    const int copyWidth = source.SizeX < w ? source.SizeX : w;
-    const int copyHeight = source.SizeY < h ? source.SizeY : h;
-    const size_t bytes = size_t(copyWidth) * 3;
-    unsigned char *to = PtrFirstPixel + size_t(y) * size_t(LineOffset) + size_t(x) * 3;
-    // A copy of the image into itself moves lines downwards: go from the last line up so that
-    // no line is overwritten before it has been copied.
-    for (int k = 0; k < copyHeight; ++k) {
-        const int i = &source == this ? copyHeight - 1 - k : k;
-        std::memmove(to + size_t(i) * size_t(LineOffset),
-                     source.PtrFirstPixel + size_t(i) * size_t(source.LineOffset), bytes);
-    }
-    return Done;
+    return CopyPlane<3>(Plane(), source.Plane(), x, y) ? Done : Refused;
 }
 
 int Image3D24::Tile(const Image3D24 &source) {
@@ -64,14 +55,7 @@ int Image3D24::Tile(const Image3D24 &source) {
     if (source.DataSize == 0 || source.PtrFirstPixel == nullptr) return Empty;
     // A source without pixels would never advance the copy position.
     if (source.SizeX == 0 || source.SizeY == 0) return Refused;
-    for (int y = 0; y < int(SizeY); y += source.SizeY) {
-        for (int x = 0; x < int(SizeX); x += source.SizeX) {
-            if (Clip(source, static_cast<unsigned short>(x), static_cast<unsigned short>(y)) !=
-                Done) {
-                break;
-            }
-        }
-    }
+    TilePlane<3>(Plane(), source.Plane());
     return Done;
 }
 
@@ -79,30 +63,14 @@ int Image3D24::DrawColorMap(const ColorMapRGBA8 &map, unsigned short x, unsigned
                             unsigned short width, unsigned short height) {
     if (AllocationError) return ErrorState;
     if (DataSize == 0 || PtrFirstPixel == nullptr) return Empty;
-    const int n = map.GetColorCount();
     const unsigned char *entries = map.GetPtrFirstEntry();
-    int w = width == 0 ? SizeX : width;
-    int h = height == 0 ? SizeY : height;
-    if (n <= 2 || entries == nullptr || int(x) + 10 > int(SizeX) || int(y) + 10 > int(SizeY) ||
-        w < 2) {
-        return Refused;
-    }
-    if (w > int(SizeX) - int(x)) w = int(SizeX) - int(x);
-    if (h > int(SizeY) - int(y)) h = int(SizeY) - int(y);
-    // The bar runs through the ramp entries 1 .. n - 2, leaving out the black and white ends.
-    const double step = double(n - 3) / double(w - 1);
-    for (int line = 0; line < h; ++line) {
-        unsigned char *p =
-            PtrFirstPixel + size_t(int(y) + line) * size_t(LineOffset) + size_t(x) * 3;
-        double a = 0.0;
-        for (int i = 0; i < w; ++i) {
-            int index = 1 + int(a + 0.49);
-            if (index > n - 2) index = n - 2;
-            std::memcpy(p + size_t(i) * 3, entries + size_t(index) * 4, 3);
-            a += step;
-        }
-    }
-    return Done;
+    if (entries == nullptr) return Refused;
+    // Blue, green, red of the entry; its fourth byte is not a pixel's.
+    const bool drawn = DrawRamp<3>(Plane(), map.GetColorCount(), x, y, width, height,
+                                   [entries](unsigned char *pixel, int index) {
+                                       std::memcpy(pixel, entries + size_t(index) * 4, 3);
+                                   });
+    return drawn ? Done : Refused;
 }
 
 int Image3D24::DrawInteger(int value, const char *format, unsigned short x, unsigned short y,

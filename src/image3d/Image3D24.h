@@ -6,6 +6,7 @@
 
 class ColorMapRGBA8;
 class Image3D8;
+struct PixelPlane;
 
 class Image3D24 : public GenImage3D {
 public:
@@ -49,6 +50,9 @@ public:
 
 private:
     static constexpr int TextBufferSize = 64;
+
+    // The first plane's pixels for the loops shared with the other pixel depth.
+    PixelPlane Plane() const;
 
     unsigned char *PtrFirstPixel;
     unsigned char *PtrCurrentPixel;

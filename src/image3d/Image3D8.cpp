@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "image3d/PixelPlane.h"
+
 namespace {
 
 uint32_t ReadLE32(const unsigned char *b) {
@@ -42,24 +44,14 @@ void Image3D8::SetPixelValue(int value, unsigned short x, unsigned short y, unsi
         static_cast<unsigned char>(value);
 }
 
+PixelPlane Image3D8::Plane() const {
+    return MakePixelPlane(PtrFirstPixel, SizeX, SizeY, size_t(LineOffset));
+}
+
 int Image3D8::Clip(const Image3D8 &source, unsigned short x, unsigned short y) {
     if (AllocationError || source.AllocationError) return ErrorState;
     if (source.DataSize == 0 || source.PtrFirstPixel == nullptr) return Empty;
-    const int w = int(SizeX) - int(x);
-    const int h = int(SizeY) - int(y);
-    if (w <= 0 || h <= 0 || PtrFirstPixel == nullptr) return Refused;
-    const int copyWidth = source.SizeX < w ? source.SizeX : w;
-    const int copyHeight = source.SizeY < h ? source.SizeY : h;
-    unsigned char *to = PtrFirstPixel + size_t(y) * size_t(LineOffset) + x;
-    // A copy of the image into itself moves lines downwards: go from the last line up so that
-    // no line is overwritten before it has been copied.
-    for (int k = 0; k < copyHeight; ++k) {
-        const int i = &source == this ? copyHeight - 1 - k : k;
-        std::memmove(to + size_t(i) * size_t(LineOffset),
-                     source.PtrFirstPixel + size_t(i) * size_t(source.LineOffset),
-                     size_t(copyWidth));
-    }
-    return Done;
+    return CopyPlane<1>(Plane(), source.Plane(), x, y) ? Done : Refused;
 }
 
 int Image3D8::Tile(const Image3D8 &source) {
@@ -67,14 +59,7 @@ int Image3D8::Tile(const Image3D8 &source) {
     if (source.DataSize == 0 || source.PtrFirstPixel == nullptr) return Empty;
     // A source without pixels would never advance the copy position.
     if (source.SizeX == 0 || source.SizeY == 0) return Refused;
-    for (int y = 0; y < int(SizeY); y += source.SizeY) {
-        for (int x = 0; x < int(SizeX); x += source.SizeX) {
-            if (Clip(source, static_cast<unsigned short>(x), static_cast<unsigned short>(y)) !=
-                Done) {
-                break;
-            }
-        }
-    }
+    TilePlane<1>(Plane(), source.Plane());
     return Done;
 }
 
@@ -82,25 +67,10 @@ int Image3D8::DrawColorMap(unsigned short x, unsigned short y, unsigned short wi
                            unsigned short height) {
     if (AllocationError) return ErrorState;
     if (DataSize == 0 || PtrFirstPixel == nullptr) return Empty;
-    const int n = GetColorCount();
-    int w = width == 0 ? SizeX : width;
-    int h = height == 0 ? SizeY : height;
-    if (n <= 2 || int(x) + 10 > int(SizeX) || int(y) + 10 > int(SizeY) || w < 2) return Refused;
-    if (w > int(SizeX) - int(x)) w = int(SizeX) - int(x);
-    if (h > int(SizeY) - int(y)) h = int(SizeY) - int(y);
-    // The bar runs through the ramp entries 1 .. n - 2, leaving out the black and white ends.
-    const double step = double(n - 3) / double(w - 1);
-    for (int line = 0; line < h; ++line) {
-        unsigned char *p = PtrFirstPixel + size_t(int(y) + line) * size_t(LineOffset) + x;
-        double a = 0.0;
-        for (int i = 0; i < w; ++i) {
-            int index = 1 + int(a + 0.49);
-            if (index > n - 2) index = n - 2;
-            p[i] = static_cast<unsigned char>(index);
-            a += step;
-        }
-    }
-    return Done;
+    const bool drawn = DrawRamp<1>(
+        Plane(), GetColorCount(), x, y, width, height,
+        [](unsigned char *pixel, int index) { *pixel = static_cast<unsigned char>(index); });
+    return drawn ? Done : Refused;
 }
 
 int Image3D8::DrawInteger(int value, const char *format, unsigned short x, unsigned short y,

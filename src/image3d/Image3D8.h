@@ -5,6 +5,8 @@
 #include "image3d/ColorMapRGBA8.h"
 #include "image3d/GenImage3D.h"
 
+struct PixelPlane;
+
 class Image3D8 : public GenImage3D, public ColorMapRGBA8 {
 public:
     static constexpr int PaletteEntries = 256;
@@ -55,6 +57,9 @@ public:
 
 private:
     static constexpr int TextBufferSize = 64;
+
+    // The first plane's pixels for the loops shared with the other pixel depth.
+    PixelPlane Plane() const;
 
     unsigned char *PtrFirstPixel;
     char IntegerText[TextBufferSize];  // DrawInteger formats here instead of allocating

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "image3d/ColorMapRGBA8.h"
+#include "image3d/FieldStencils.h"
 #include "image3d/Image3D24.h"
 #include "image3d/Image3D8.h"
 #include "toolkit/RandomGenerator.h"
@@ -62,27 +63,21 @@ float Image3DFloat::GetPixelValue(unsigned short x, unsigned short y, unsigned s
     return PtrFirstPixel[z * PlaneOffset + y * LineOffset + x];
 }
 
+FloatPlanes Image3DFloat::Planes() const {
+    FloatPlanes planes;
+    planes.SizeX = SizeX;
+    planes.SizeY = SizeY;
+    planes.SizeZ = SizeZ;
+    planes.LineOffset = LineOffset;
+    planes.PlaneOffset = PlaneOffset;
+    return planes;
+}
+
 int Image3DFloat::PeriodiseBorderXY1() {
     if (AllocationError || BorderSize != 1) return ErrorState;
     if (StoreState() != Done) return Empty;
     if (SizeX == 0 || SizeY == 0) return Done;
-    const int sx = SizeX;
-    const int sy = SizeY;
-    for (int z = SizeZ - 1; z >= 0; --z) {
-        float *first = PtrFirstPixel + z * PlaneOffset;  // pixel (0, 0) of the plane
-        float *lastLine = first + (sy - 1) * LineOffset;
-        float *lineAbove = first - LineOffset;       // border line -1
-        float *lineBelow = first + sy * LineOffset;  // border line SizeY
-        for (int x = 0; x < sx; ++x) {
-            lineBelow[x] = first[x];
-            lineAbove[x] = lastLine[x];
-        }
-        // The border lines are included, so each corner takes the diagonally opposite pixel.
-        for (float *line = lineAbove; line <= lineBelow; line += LineOffset) {
-            line[-1] = line[sx - 1];
-            line[sx] = line[0];
-        }
-    }
+    PeriodiseBorder1(PtrFirstPixel, Planes());
     return Done;
 }
 
@@ -105,39 +100,11 @@ int Image3DFloat::InitRandomNoise(float mean, float amplitude) {
     return Done;
 }
 
-// Both filters walk one plane at a time, line by line, with rolling 3-pixel column sums. Border
-// line -1 is the scratch line: while line y is processed it holds the old values of line y - 1,
-// and each old value of line y is moved into it just after its column sum has been formed and
-// before any new value that would need it is stored. Column sums are (above + same) + below,
-// the 3 x 3 sum S9 is (left + middle) + right, all in double, rounded to float once.
 int Image3DFloat::FastConvolution2D9(double centre, double neighbour) {
     const int state = StoreState();
     if (state != Done) return state;
     if (BorderSize == 0) return Refused;
-    const double k = centre - neighbour;
-    const int sx = SizeX;
-    for (int z = 0; z < SizeZ; ++z) {
-        float *first = PtrFirstPixel + z * PlaneOffset;
-        float *scratch = first - LineOffset;
-        for (int y = 0; y < SizeY; ++y) {
-            float *line = first + y * LineOffset;
-            const float *below = line + LineOffset;
-            double left = (double(scratch[-1]) + double(line[-1])) + double(below[-1]);
-            scratch[-1] = line[-1];
-            double middle = (double(scratch[0]) + double(line[0])) + double(below[0]);
-            scratch[0] = line[0];
-            for (int x = 0; x < sx; ++x) {
-                const double right =
-                    (double(scratch[x + 1]) + double(line[x + 1])) + double(below[x + 1]);
-                scratch[x + 1] = line[x + 1];
-                const double c = line[x];
-                const double s9 = (left + middle) + right;
-                line[x] = float(neighbour * s9 + k * c);
-                left = middle;
-                middle = right;
-            }
-        }
-    }
+    NinePointFilter(PtrFirstPixel, Planes(), centre, neighbour);
     return Done;
 }
 
@@ -145,29 +112,7 @@ int Image3DFloat::FastConvolution2D9NCEN() {
     const int state = StoreState();
     if (state != Done) return state;
     if (BorderSize == 0) return Refused;
-    const int sx = SizeX;
-    for (int z = 0; z < SizeZ; ++z) {
-        float *first = PtrFirstPixel + z * PlaneOffset;
-        float *scratch = first - LineOffset;
-        for (int y = 0; y < SizeY; ++y) {
-            float *line = first + y * LineOffset;
-            const float *below = line + LineOffset;
-            double left = (double(scratch[-1]) + double(line[-1])) + double(below[-1]);
-            scratch[-1] = line[-1];
-            double middle = (double(scratch[0]) + double(line[0])) + double(below[0]);
-            scratch[0] = line[0];
-            for (int x = 0; x < sx; ++x) {
-                const double right =
-                    (double(scratch[x + 1]) + double(line[x + 1])) + double(below[x + 1]);
-                scratch[x + 1] = line[x + 1];
-                const double c = line[x];
-                const double s9 = (left + middle) + right;
-                line[x] = float((s9 - c) * 0.125);
-                left = middle;
-                middle = right;
-            }
-        }
-    }
+    NinePointMean(PtrFirstPixel, Planes());
     return Done;
 }
 
@@ -214,7 +159,10 @@ int Image3DFloat::NumericOverflowDetected(double /*limit*/) const {
     return 0;
 }
 
-int Image3DFloat::ConvertTo(Image3D8 &image, float scale, float offset) const {
+// The walk both conversions share: put(pixel, t) writes the picture pixel of the field value
+// whose index before truncation is t.
+template <int PixelBytes, typename Picture, typename Put>
+int Image3DFloat::ConvertWith(Picture &image, float scale, float offset, Put put) const {
     const int state = StoreState();
     if (state != Done) return state;
     if (image.Clone(*this) != Done) return Refused;
@@ -227,16 +175,7 @@ int Image3DFloat::ConvertTo(Image3D8 &image, float scale, float offset) const {
         unsigned char *lineTo = planeTo;
         for (int y = 0; y < SizeY; ++y, lineTo += image.GetLineOffset()) {
             for (int x = 0; x < SizeX; ++x) {
-                const double t = IndexOf(*from++, s, o);
-                // Limits are tested before the truncation, which would be undefined for NaN
-                // and huge values: t >= 256 truncates above 255, t <= -1 below 0.
-                unsigned char index = 0;
-                if (t >= 256.0) {
-                    index = 255;
-                } else if (t > -1.0) {
-                    index = static_cast<unsigned char>(int(t));
-                }
-                lineTo[x] = index;
+                put(lineTo + size_t(x) * PixelBytes, IndexOf(*from++, s, o));
             }
             from += LineBorderOffset;
         }
@@ -245,39 +184,36 @@ int Image3DFloat::ConvertTo(Image3D8 &image, float scale, float offset) const {
     return Done;
 }
 
+int Image3DFloat::ConvertTo(Image3D8 &image, float scale, float offset) const {
+    return ConvertWith<1>(image, scale, offset, [](unsigned char *pixel, double t) {
+        // Limits are tested before the truncation, which would be undefined for NaN and huge
+        // values: t >= 256 truncates above 255, t <= -1 below 0.
+        unsigned char index = 0;
+        if (t >= 256.0) {
+            index = 255;
+        } else if (t > -1.0) {
+            index = static_cast<unsigned char>(int(t));
+        }
+        *pixel = index;
+    });
+}
+
 int Image3DFloat::ConvertTo(Image3D24 &image, const ColorMapRGBA8 &map, float scale,
                             float offset) const {
-    const int state = StoreState();
-    if (state != Done) return state;
-    if (image.Clone(*this) != Done) return Refused;
-    if (PixelCount == 0 || image.GetPtrFirstPixel() == nullptr) return Done;
     const int n = map.GetColorCount();
     const unsigned char *entries = map.GetPtrFirstEntry();
     static const unsigned char white[3] = {255, 255, 255};
     static const unsigned char black[3] = {0, 0, 0};
-    const double s = scale;
-    const double o = double(offset) + 0.499;
-    const float *from = PtrFirstPixel;
-    unsigned char *planeTo = image.GetPtrFirstPixel();
-    for (int z = 0; z < SizeZ; ++z, planeTo += image.GetPlaneOffset()) {
-        unsigned char *lineTo = planeTo;
-        for (int y = 0; y < SizeY; ++y, lineTo += image.GetLineOffset()) {
-            for (int x = 0; x < SizeX; ++x) {
-                const double t = IndexOf(*from++, s, o);
-                const unsigned char *colour = black;  // below 0, and NaN
-                if (t >= double(n)) {
-                    colour = white;
-                } else if (t > -1.0) {
-                    const int i = int(t);
-                    colour = i > n - 1 ? white : entries + size_t(i) * 4;
-                }
-                std::memcpy(lineTo + size_t(x) * 3, colour, 3);
-            }
-            from += LineBorderOffset;
+    return ConvertWith<3>(image, scale, offset, [n, entries](unsigned char *pixel, double t) {
+        const unsigned char *colour = black;  // below 0, and NaN
+        if (t >= double(n)) {
+            colour = white;
+        } else if (t > -1.0) {
+            const int i = int(t);
+            colour = i > n - 1 ? white : entries + size_t(i) * 4;
         }
-        from += PlaneBorderOffset;
-    }
-    return Done;
+        std::memcpy(pixel, colour, 3);
+    });
 }
 
 int Image3DFloat::ConvertAutoScaleTo(Image3D8 &image) const {

@@ -5,6 +5,7 @@
 #include "image3d/GenImage3D.h"
 
 class ColorMapRGBA8;
+struct FloatPlanes;
 class Image3D8;
 class Image3D24;
 
@@ -64,6 +65,11 @@ public:
 private:
     // 3 error state, 4 empty, else 1.
     [[nodiscard]] int StoreState() const;
+    // Sizes and strides of the interior, for the plain loops of FieldStencils.
+    FloatPlanes Planes() const;
+    // The walk of both ConvertTo: results as theirs.
+    template <int PixelBytes, typename Picture, typename Put>
+    int ConvertWith(Picture &image, float scale, float offset, Put put) const;
 
     float *PtrFirstPixel;
 };

@@ -110,6 +110,14 @@ public:
     [[nodiscard]] int SaveImage2D(char letter);
     // Disk space of all images of a whole run, in MB (2^20 bytes), rounded.
     int32_t EvalSaveImageDiskSpace() const;
+    // Whether the run saves an image once CurrentTime has reached time (1 .. EndTime): at
+    // ImageStart and every ImagePeriod iterations after it, and at EndTime when EndTime is not
+    // a multiple of ImagePeriod. No image at all when ImagePeriod is 0 or less.
+    bool ImageDue(int64_t time) const;
+    // Iterations per RunSimulation call that keep one call at about 200,000 component-point
+    // updates for components fields of points points each (0 counts as 1); above 5 a multiple
+    // of 5.
+    static int32_t SliceSize(int components, uint32_t points);
 
     // ---- Implemented with the script parser and the preview (separate .cpp files) -----------
     // Parses and rewrites a parameter script: 1 accepted; 0 errors or missing items (file
@@ -169,6 +177,7 @@ public:
     Image3D24 TmpImage2D24;
     Image3D24 TmpTileImage2D24;
     Timer RunTimer;
+    int32_t ImagesWritten = 0;  // image files the run loop saved since Initialize
 
 private:
     // True when the per-slot arrays and the colour-map arrays exist (construction got that far).
@@ -191,8 +200,14 @@ private:
     // diffusion coefficients fixed and inside the clamp) and is followed by no NaN test and no
     // image. At least 1.
     int32_t QuietIterations(int64_t target) const;
-    // Whether the periodic images ask for one when CurrentTime has reached time.
-    bool ImageDueAfter(int64_t time) const;
+    // field as the images and the preview show it: through ImageScale and ImageOffset, or
+    // scaled automatically when ImageScale is 0; 24 bits through the script's large map. A
+    // conversion that refuses leaves the picture as it was.
+    void ConvertToPicture(const Image3DFloat &field, Image3D8 &picture) const;
+    void ConvertToPicture(const Image3DFloat &field, Image3D24 &picture) const;
+    // The two halves of ImageDue: the periodic images, and the final one at EndTime.
+    bool PeriodicImageDue(int64_t time) const;
+    bool FinalImageDue(int64_t time) const;
     // Pair index of a parameter name; -1 when invalid. fold: capital letters count as small.
     static int ParameterKey(const char *name, bool fold);
 

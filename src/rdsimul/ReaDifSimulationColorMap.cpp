@@ -2,6 +2,7 @@
 // 256-entry and 25303-entry colour maps.
 #include "image3d/ColorMapRGBA8.h"
 #include "rdsimul/ReaDifSimulation.h"
+#include "toolkit/MessageIds.h"
 #include "toolkit/ProcString.h"
 #include "toolkit/StringTable.h"
 
@@ -16,11 +17,13 @@ struct ColorSpace {
 
 // Tried in this order.
 constexpr ColorSpace ColorSpaces[] = {
-    {"gray", "", 0, 61},       {"rgb", "iiiiii", 62, 63},    {"hsl", "iiffii", 64, 65},
-    {"xyz", "ffffff", 66, 67}, {"cmyk", "iiiiiiii", 68, 69}, {"ycbcr", "ffffff", 70, 71},
+    {"gray", "", 0, MsgGrayTextAfter},
+    {"rgb", "iiiiii", MsgRgbNumbers, MsgRgbTextAfter},
+    {"hsl", "iiffii", MsgHslNumbers, MsgHslTextAfter},
+    {"xyz", "ffffff", MsgXyzNumbers, MsgXyzTextAfter},
+    {"cmyk", "iiiiiiii", MsgCmykNumbers, MsgCmykTextAfter},
+    {"ycbcr", "ffffff", MsgYcbcrNumbers, MsgYcbcrTextAfter},
 };
-constexpr int MsgNoColorSpace = 72;
-constexpr int MsgUnknownColorSpace = 73;
 constexpr int MaxNumbers = 8;
 
 int Build(ColorMapRGBA8 &map, int space, const double *v) {

@@ -11,6 +11,26 @@ constexpr double BytesPerMB = 1048576.0;
 
 }  // namespace
 
+void ReaDifSimulation::ConvertToPicture(const Image3DFloat &field, Image3D8 &picture) const {
+    if (ImageScale == 0.0) {
+        (void)field.ConvertAutoScaleTo(picture);
+    } else {
+        (void)field.ConvertTo(picture, float(ImageScale), float(ImageOffset));
+    }
+}
+
+void ReaDifSimulation::ConvertToPicture(const Image3DFloat &field, Image3D24 &picture) const {
+    const ColorMapRGBA8 &map = *ColorMaps24[0];
+    if (ImageScale == 0.0) {
+        (void)field.ConvertAutoScaleTo(picture, map);
+    } else {
+        // The script's scale is written for the 256-entry palette: palette index i is entry
+        // 1 + 100 (i - 1) of the 25303-entry map.
+        (void)field.ConvertTo(picture, map, float(100.0 * ImageScale),
+                              float(1.0 + 100.0 * (ImageOffset - 1.0)));
+    }
+}
+
 int ReaDifSimulation::SaveImage2D(char letter) {
     if (letter == 0) letter = ImageComponent;
     const int index = GetComponentIndex(letter);
@@ -27,18 +47,10 @@ int ReaDifSimulation::SaveImage2D(char letter) {
         ImageFileName[0] = '\0';
         return Refused;
     }
-    Image3DFloat &field = *Components[index];
+    const Image3DFloat &field = *Components[index];
 
     if (TrueColor != 0) {
-        ColorMapRGBA8 &map = *ColorMaps24[0];
-        // The script's scale is written for the 256-entry palette: palette index i is entry
-        // 1 + 100 (i - 1) of the 25303-entry map.
-        if (ImageScale == 0.0) {
-            (void)field.ConvertAutoScaleTo(TmpImage2D24, map);
-        } else {
-            (void)field.ConvertTo(TmpImage2D24, map, float(100.0 * ImageScale),
-                                  float(1.0 + 100.0 * (ImageOffset - 1.0)));
-        }
+        ConvertToPicture(field, TmpImage2D24);
         Image3D24 *picture = &TmpImage2D24;
         if (Mosaic != 0) {
             (void)TmpTileImage2D24.Tile(TmpImage2D24);
@@ -48,11 +60,7 @@ int ReaDifSimulation::SaveImage2D(char letter) {
                                   : picture->SaveFileBMP(ImageFileName, 0);
     }
 
-    if (ImageScale == 0.0) {
-        (void)field.ConvertAutoScaleTo(TmpImage2D8);
-    } else {
-        (void)field.ConvertTo(TmpImage2D8, float(ImageScale), float(ImageOffset));
-    }
+    ConvertToPicture(field, TmpImage2D8);
     Image3D8 *picture = &TmpImage2D8;
     if (Mosaic != 0) {
         (void)TmpTileImage2D8.Tile(TmpImage2D8);
@@ -76,12 +84,13 @@ int32_t ReaDifSimulation::EvalSaveImageDiskSpace() const {
     }
     if (TrueColor != 0) bytes *= 3.0;
 
-    // Iterations n in 1 .. EndTime with n >= ImageStart and (n - ImageStart) a multiple of the
-    // period: the first is the smallest such n that is at least 1.
+    // The iterations n in 1 .. EndTime that PeriodicImageDue accepts, counted without walking
+    // them: the first is the smallest such n that is at least 1. The final image counts apart,
+    // also where a periodic one falls on EndTime and the run writes that file only once.
     const int64_t period = ImagePeriod;
     int64_t first = ImageStart;
     if (first < 1) first += ((1 - first) + period - 1) / period * period;
     int64_t images = first > EndTime ? 0 : (EndTime - first) / period + 1;
-    if (EndTime % period != 0) ++images;  // the final image
+    if (FinalImageDue(EndTime)) ++images;
     return int32_t(std::trunc(double(images) * bytes / BytesPerMB + 0.5));
 }

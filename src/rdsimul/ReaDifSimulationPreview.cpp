@@ -26,30 +26,19 @@ GenImage3D *ReaDifSimulation::GetPreviewImage(int showColorMap, int trueColor) {
         ColorMaps24[0] == nullptr) {
         return picture;
     }
-    Image3DFloat &field = *Components[index];
+    const Image3DFloat &field = *Components[index];
     // The strip covers the last lines; on a field of fewer lines the position wraps around to
     // a 16-bit value far outside the picture and the drawing refuses.
     unsigned short sizeX = Components[0]->GetSizeX();
     unsigned short stripY = static_cast<unsigned short>(Components[0]->GetSizeY() - StripHeight);
     if (trueColor != 0) {
-        ColorMapRGBA8 &map = *ColorMaps24[0];
-        if (ImageScale == 0.0) {
-            (void)field.ConvertAutoScaleTo(PreviewImage24, map);
-        } else {
-            // The script's scale is written for 256 palette entries: palette index i is entry
-            // 1 + 100 (i - 1) of the true-colour map.
-            (void)field.ConvertTo(PreviewImage24, map, float(100.0 * ImageScale),
-                                  float(1.0 + 100.0 * (ImageOffset - 1.0)));
+        ConvertToPicture(field, PreviewImage24);
+        if (showColorMap == 1) {
+            (void)PreviewImage24.DrawColorMap(*ColorMaps24[0], 0, stripY, sizeX, StripHeight);
         }
-        if (showColorMap == 1)
-            (void)PreviewImage24.DrawColorMap(map, 0, stripY, sizeX, StripHeight);
         return picture;
     }
-    if (ImageScale == 0.0) {
-        (void)field.ConvertAutoScaleTo(PreviewImage8);
-    } else {
-        (void)field.ConvertTo(PreviewImage8, float(ImageScale), float(ImageOffset));
-    }
+    ConvertToPicture(field, PreviewImage8);
     (void)PreviewImage8.ShareColorMap(*ColorMaps8[0]);
     if (showColorMap == 1) (void)PreviewImage8.DrawColorMap(0, stripY, sizeX, StripHeight);
     return picture;

@@ -9,11 +9,14 @@ namespace {
 
 // 2^20 points per M, and the hundredths the speeds are rounded to.
 constexpr double PointsPerMTimesHundredth = 10485.76;
+// Component-point updates per slice: short enough for the caller to stay responsive.
+constexpr double SliceUpdates = 200000.0;
 
 }  // namespace
 
 int ReaDifSimulation::Initialize() {
     CurrentTime = 0;
+    ImagesWritten = 0;
     PreviewTime = 0;
     CurrentSpeed = 0.0;
     AverageSpeed = 0.0;
@@ -32,9 +35,24 @@ int ReaDifSimulation::VaryReactionParameters() {
     return Done;
 }
 
-bool ReaDifSimulation::ImageDueAfter(int64_t time) const {
+int32_t ReaDifSimulation::SliceSize(int components, uint32_t points) {
+    if (points == 0) points = 1;
+    int32_t steps = int32_t(double(components) * SliceUpdates / double(points)) + 1;
+    if (steps > 5) steps = steps / 5 * 5;
+    return steps;
+}
+
+bool ReaDifSimulation::PeriodicImageDue(int64_t time) const {
     // An image period of 0 or less (no image line) asks for no images.
     return ImagePeriod > 0 && time >= ImageStart && (time - ImageStart) % ImagePeriod == 0;
+}
+
+bool ReaDifSimulation::FinalImageDue(int64_t time) const {
+    return ImagePeriod > 0 && time == EndTime && EndTime % ImagePeriod != 0;
+}
+
+bool ReaDifSimulation::ImageDue(int64_t time) const {
+    return PeriodicImageDue(time) || FinalImageDue(time);
 }
 
 int32_t ReaDifSimulation::QuietIterations(int64_t target) const {
@@ -48,7 +66,7 @@ int32_t ReaDifSimulation::QuietIterations(int64_t target) const {
                                      OverflowTestPeriod;
     if (last > target - 1) last = target - 1;
     for (int64_t t = CurrentTime; t < last; ++t) {
-        if (ImageDueAfter(t + 1)) return int32_t(t - CurrentTime + 1);
+        if (ImageDue(t + 1)) return int32_t(t - CurrentTime + 1);
     }
     return int32_t(last - CurrentTime + 1);
 }
@@ -100,11 +118,8 @@ int ReaDifSimulation::RunSimulation(int32_t count) {
             }
         }
         ++CurrentTime;
-        if (ImageDueAfter(CurrentTime)) (void)SaveImage2D(ImageComponent);
-    }
-    // The last iteration gets its image when the period did not already give it one.
-    if (CurrentTime == EndTime && ImagePeriod > 0 && CurrentTime % ImagePeriod != 0) {
-        (void)SaveImage2D(ImageComponent);
+        // A refused or failed save does not stop the run; it is just not counted.
+        if (ImageDue(CurrentTime) && SaveImage2D(ImageComponent) == Done) ++ImagesWritten;
     }
 
     const double seconds = RunTimer.ReadIntermediateTime();

@@ -4,13 +4,13 @@
 
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/ScriptParser.h"
+#include "toolkit/MessageIds.h"
 #include "toolkit/ProcString.h"
 #include "toolkit/StringTable.h"
 
 namespace {
 
 // Message that begins every annotation line; its text starts with "#ERR".
-constexpr int MsgAnnotationPrefix = 26;
 
 }  // namespace
 

@@ -4,54 +4,15 @@
 #include <cstring>
 #include <new>
 
-#include "toolkit/AtomicFileWriter.h"
 #include "rdsimul/ReaDifSimulation.h"
+#include "toolkit/AtomicFileWriter.h"
+#include "toolkit/EditorText.h"
+#include "toolkit/MessageIds.h"
 #include "toolkit/RandomGenerator.h"
 #include "toolkit/ScopedFile.h"
 #include "toolkit/StringTable.h"
 
 namespace {
-
-// Message indexes of the script language.
-constexpr int MsgUnknownKeyword = 27;
-constexpr int MsgGivenTwice = 28;
-constexpr int MsgNoModelYet = 29;
-constexpr int MsgMissingModel = 30;
-constexpr int MsgMissingDiffusion = 31;
-constexpr int MsgMissingReaction = 32;
-constexpr int MsgMissingInit = 33;
-constexpr int MsgMissingSize = 34;
-constexpr int MsgMissingIterations = 35;
-constexpr int MsgMissingColormap = 36;
-constexpr int MsgMissingImage = 37;
-constexpr int MsgModelNoName = 38;
-constexpr int MsgModelTextAfter = 39;
-constexpr int MsgModelUnknown = 40;
-constexpr int MsgModparMissing = 41;
-constexpr int MsgModparTextAfter = 42;
-constexpr int MsgModparBadName = 43;
-constexpr int MsgReactionMissing = 44;
-constexpr int MsgReactionTextAfter = 45;
-constexpr int MsgReactionRange = 46;
-constexpr int MsgDiffusionMissing = 47;
-constexpr int MsgDiffusionTextAfter = 48;
-constexpr int MsgDiffusionRange = 49;
-constexpr int MsgInitMissing = 50;
-constexpr int MsgInitTextAfter = 51;
-constexpr int MsgInitRange = 52;
-constexpr int MsgSizeMissing = 53;
-constexpr int MsgSizeTextAfter = 54;
-constexpr int MsgSizeRange = 55;
-constexpr int MsgIterationsMissing = 56;
-constexpr int MsgIterationsTextAfter = 57;
-constexpr int MsgIterationsRange = 58;
-constexpr int MsgSeedMissing = 59;
-constexpr int MsgSeedTextAfter = 60;
-constexpr int MsgImageSyntax = 74;
-constexpr int MsgMosaicMissing = 75;
-constexpr int MsgMosaicRange = 76;
-constexpr int MsgImageTextAfter = 77;
-constexpr int MsgImageComponent = 78;
 
 constexpr double UnsetConcentration = -10000.0;
 // Room for a formatted message; the table's texts are far shorter.
@@ -192,35 +153,6 @@ bool ScriptParser::IsReadableText(FILE *stream) {
     if (std::ferror(stream)) return false;
     std::rewind(stream);
     return true;
-}
-
-int32_t ScriptParser::EditorLength(const char *text, int32_t length) {
-    // The editor reads the script as UTF-8 and counts UTF-16 units; a byte that does not
-    // start a well-formed sequence is shown as one replacement character.
-    const unsigned char *bytes = reinterpret_cast<const unsigned char *>(text);
-    int32_t count = 0;
-    int32_t i = 0;
-    while (i < length) {
-        unsigned char c = bytes[i];
-        if (c == '\r' && i + 1 < length && bytes[i + 1] == '\n') {
-            ++i;  // CR LF is one line break
-            continue;
-        }
-        int trail = c >= 0xF0 && c <= 0xF4   ? 3
-                    : c >= 0xE0 && c <= 0xEF ? 2
-                    : c >= 0xC2 && c <= 0xDF ? 1
-                                             : 0;
-        int j = 1;
-        while (j <= trail && i + j < length && (bytes[i + j] & 0xC0) == 0x80) ++j;
-        if (trail > 0 && j == trail + 1) {
-            count += trail == 3 ? 2 : 1;  // outside the basic plane: a surrogate pair
-            i += j;
-        } else {
-            count += 1;
-            i += 1;
-        }
-    }
-    return count;
 }
 
 int ScriptParser::AppendToOutput(const ProcString &text) {

@@ -73,9 +73,6 @@ private:
     // Writes MissingItemMessage as an annotation line.
     [[nodiscard]] int WriteMissingItem(AtomicFileWriter &writer, int &length);
     [[nodiscard]] int WriteOutput(AtomicFileWriter &writer);
-    // Characters as a text widget counts them: UTF-16 units of the UTF-8 text, a CR LF pair
-    // being one.
-    static int32_t EditorLength(const char *text, int32_t length);
     // Reads the whole stream: false on a read error or a zero byte; else rewinds it, true.
     static bool IsReadableText(FILE *stream);
 

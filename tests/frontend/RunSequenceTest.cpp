@@ -10,23 +10,6 @@ using frontendtest::ReadWhole;
 
 namespace {
 
-struct StepsCase {
-    int Components;
-    unsigned Pixels;
-    int Steps;
-};
-
-class SliceSize : public testing::TestWithParam<StepsCase> {};
-
-TEST_P(SliceSize, KeepsAbout200000UpdatesInMultiplesOf5) {
-    EXPECT_EQ(ComputeBasicRunSteps(GetParam().Components, GetParam().Pixels), GetParam().Steps);
-}
-
-INSTANTIATE_TEST_SUITE_P(Domains, SliceSize,
-                         testing::Values(StepsCase{2, 100 * 100, 40}, StepsCase{2, 1000 * 1000, 1},
-                                         StepsCase{1, 10 * 10, 2000}, StepsCase{4, 600 * 600, 3},
-                                         StepsCase{1, 40000, 5}));
-
 class RunSequenceTest : public FrontEndTest {
 protected:
     void StartWith(const std::string &text) {

@@ -217,6 +217,7 @@ TEST_P(ReaDifSimulationImageTiming, ImagesAtTheirIterationsPlusTheFinalOne) {
     }
     EXPECT_EQ(sim.CurrentTime, c.End);
     EXPECT_EQ(dir.Files(), c.Files);
+    EXPECT_EQ(sim.ImagesWritten, int32_t(c.Files.size()));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -224,8 +225,48 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         ImageTimingCase{0, 10, 25, {"tex_A000010.bmp", "tex_A000020.bmp", "tex_A000025.bmp"}},
         ImageTimingCase{5, 10, 30, {"tex_A000005.bmp", "tex_A000015.bmp", "tex_A000025.bmp"}},
+        // The final image falls on a periodic one: one file, counted once.
+        ImageTimingCase{5, 10, 25, {"tex_A000005.bmp", "tex_A000015.bmp", "tex_A000025.bmp"}},
+        // 20 is on no periodic image but is a multiple of the period: no final image either.
+        ImageTimingCase{-15, 10, 20, {"tex_A000005.bmp", "tex_A000015.bmp"}},
         ImageTimingCase{0, 0, 12, {}},  // no image line: no image at all
         ImageTimingCase{20, 5, 12, {"tex_A000012.bmp"}}));
+
+TEST(ReaDifSimulationRun, ImagesWrittenCountsOnlySavesThatSucceeded) {
+    TempDirectory dir;
+    ReaDifSimulation sim(4);
+    PrepareImages(sim, dir, 0, 10, 25);
+    // A directory where the image at 20 would go: its save fails and the run goes on.
+    fs::create_directory(dir.Path / "tex_A000020.bmp");
+    EXPECT_EQ(sim.RunSimulation(0), 1);
+    EXPECT_EQ(sim.CurrentTime, 25);
+    EXPECT_EQ(sim.ImagesWritten, 2);  // 10 and the final 25
+    // A capture between runs is not the run's; Initialize starts the count again.
+    EXPECT_EQ(sim.SaveImage2D(0), 1);
+    EXPECT_EQ(sim.ImagesWritten, 2);
+    EXPECT_EQ(sim.Initialize(), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.ImagesWritten, 0);
+    EXPECT_EQ(sim.RunSimulation(12), 1);
+    EXPECT_EQ(sim.ImagesWritten, 1);
+}
+
+struct SliceCase {
+    int Components;
+    uint32_t Points;
+    int32_t Steps;
+};
+
+class ReaDifSimulationSliceSize : public testing::TestWithParam<SliceCase> {};
+
+TEST_P(ReaDifSimulationSliceSize, KeepsAbout200000UpdatesInMultiplesOf5) {
+    const SliceCase c = GetParam();
+    EXPECT_EQ(ReaDifSimulation::SliceSize(c.Components, c.Points), c.Steps);
+}
+
+INSTANTIATE_TEST_SUITE_P(Domains, ReaDifSimulationSliceSize,
+                         testing::Values(SliceCase{2, 100 * 100, 40}, SliceCase{2, 1000 * 1000, 1},
+                                         SliceCase{1, 10 * 10, 2000}, SliceCase{4, 600 * 600, 3},
+                                         SliceCase{1, 40000, 5}, SliceCase{1, 0, 200000}));
 
 TEST(ReaDifSimulationRun, ImageNamesAndFileLayouts) {
     TempDirectory dir;

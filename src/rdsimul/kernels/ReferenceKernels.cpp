@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstddef>
 
+#include "image3d/FieldStencils.h"
+
 namespace {
 
 // Calls visit(offset) for every interior pixel in store order (planes, lines, pixels); offset
@@ -18,39 +20,15 @@ void WalkInterior(const FieldLayout &layout, Visit visit) {
     }
 }
 
-// The shared walk of both nine-point filters. newValue(S9, c) gives the new value of a pixel from
-// the sum of its 3 x 3 block and its own old value, both in double.
-//
-// In place with one scratch line: border line -1 of the plane always holds the old values of
-// the line above the one being written. The column sum at x + 1 is formed (and the scratch
-// updated with line y's old value at x + 1) before pixel x is stored, so every sum sees old
-// values only.
-template <typename NewValue>
-void Convolve9InPlace(float *firstPixel, const FieldLayout &layout, NewValue newValue) {
-    const ptrdiff_t lineOffset = layout.LineOffset;
-    for (int32_t z = 0; z < layout.SizeZ; ++z) {
-        float *plane = firstPixel + ptrdiff_t(z) * layout.PlaneOffset;
-        float *scratch = plane - lineOffset;
-        for (int32_t y = 0; y < layout.SizeY; ++y) {
-            float *line = plane + ptrdiff_t(y) * lineOffset;
-            const float *below = line + lineOffset;
-            // Column sum at x: (above + same line) + below.
-            auto columnSum = [&](ptrdiff_t x) {
-                const double sum = (double(scratch[x]) + double(line[x])) + double(below[x]);
-                scratch[x] = line[x];
-                return sum;
-            };
-            double left = columnSum(-1);
-            double middle = columnSum(0);
-            for (int32_t x = 0; x < layout.SizeX; ++x) {
-                const double right = columnSum(x + 1);
-                // line[x] is still old: it is the one value this iteration writes.
-                line[x] = float(newValue((left + middle) + right, double(line[x])));
-                left = middle;
-                middle = right;
-            }
-        }
-    }
+// The same interior as the image3d loops see it.
+FloatPlanes PlanesOf(const FieldLayout &layout) {
+    FloatPlanes planes;
+    planes.SizeX = layout.SizeX;
+    planes.SizeY = layout.SizeY;
+    planes.SizeZ = layout.SizeZ;
+    planes.LineOffset = layout.LineOffset;
+    planes.PlaneOffset = layout.PlaneOffset;
+    return planes;
 }
 
 }  // namespace
@@ -179,34 +157,16 @@ void ReferenceBrusselatorDer1(float *const *fields, const FieldLayout &layout,
 }
 
 void ReferencePeriodiseBorder(float *firstPixel, const FieldLayout &layout) {
-    const ptrdiff_t lineOffset = layout.LineOffset;
-    const int32_t sx = layout.SizeX, sy = layout.SizeY;
-    for (int32_t z = layout.SizeZ - 1; z >= 0; --z) {
-        float *plane = firstPixel + ptrdiff_t(z) * layout.PlaneOffset;
-        float *top = plane - lineOffset;                     // border line -1
-        float *bottom = plane + ptrdiff_t(sy) * lineOffset;  // border line SizeY
-        for (int32_t x = 0; x < sx; ++x) {
-            bottom[x] = plane[x];
-            top[x] = plane[ptrdiff_t(sy - 1) * lineOffset + x];
-        }
-        // The columns last, border lines included, so each corner takes the opposite corner.
-        for (int32_t y = -1; y <= sy; ++y) {
-            float *line = plane + ptrdiff_t(y) * lineOffset;
-            line[-1] = line[sx - 1];
-            line[sx] = line[0];
-        }
-    }
+    PeriodiseBorder1(firstPixel, PlanesOf(layout));
 }
 
 void ReferenceConvolve9(float *firstPixel, const FieldLayout &layout, double centre,
                         double neighbour) {
-    const double k = centre - neighbour;
-    Convolve9InPlace(firstPixel, layout,
-                     [neighbour, k](double s9, double c) { return neighbour * s9 + k * c; });
+    NinePointFilter(firstPixel, PlanesOf(layout), centre, neighbour);
 }
 
 void ReferenceConvolve9NoCentre(float *firstPixel, const FieldLayout &layout) {
-    Convolve9InPlace(firstPixel, layout, [](double s9, double c) { return (s9 - c) * 0.125; });
+    NinePointMean(firstPixel, PlanesOf(layout));
 }
 
 void ReferenceDiffusion(float *firstPixel, const FieldLayout &layout, double coefficient) {
