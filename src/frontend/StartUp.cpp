@@ -20,7 +20,7 @@
 namespace {
 
 char Result[PathBufferSize];
-uint8_t DisplayInfoBlock[DisplayInfoSize];
+PreviewBitmapFormat DisplayInfoBlock;
 
 // RootDirectory: the program's own folder, else the current working directory.
 void FindRootDirectory() {
@@ -85,9 +85,9 @@ int VornaMain(Platform &platform, const char *scriptArgument) {
     GST.SetLanguage(lang);
     // The script named on the command line, loaded by the window's creation handler.
     SetScriptFromCommandLine(scriptArgument);
-    // Bitmap-info block of the preview.
-    std::memset(DisplayInfoBlock, 0, sizeof DisplayInfoBlock);
-    PtrDisplayInfo = DisplayInfoBlock;
+    // The preview's format starts empty, its palette black.
+    DisplayInfoBlock = PreviewBitmapFormat{};
+    PtrDisplayInfo = &DisplayInfoBlock;
     // Main window with the menu of the language; without it there is nothing to run.
     if (!platform.CreateMainWindow(WndProc, "Vorna 0.4b", 700, 460,
                                    lang == 1 ? MainMenuFr : MainMenuEn)) {
