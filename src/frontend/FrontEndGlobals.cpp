@@ -13,7 +13,7 @@ char CurWindowTitle[WindowTitleSize] = "Vorna";
 char TmpStr[TmpStrSize];
 int TDisplayRefreshRates[5];
 int DisplayRefreshRate = 1;
-uint8_t *PtrDisplayInfo = nullptr;
+PreviewBitmapFormat *PtrDisplayInfo = nullptr;
 
 int CarretTextIndex1 = 0;
 int CarretTextIndex2 = 0;

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 class Platform;
+struct PreviewBitmapFormat;
 
 // The window system the front end runs on (set by VornaMain).
 extern Platform *ThePlatform;
@@ -22,8 +23,8 @@ extern char CurWindowTitle[WindowTitleSize];
 extern char TmpStr[TmpStrSize];
 extern int TDisplayRefreshRates[5];
 extern int DisplayRefreshRate;
-constexpr int DisplayInfoSize = 1064;  // 40-byte bitmap info header + 256 colour entries
-extern uint8_t *PtrDisplayInfo;
+// Format and palette of the preview bitmap, kept from one display to the next (set at start-up).
+extern PreviewBitmapFormat *PtrDisplayInfo;
 
 // ----- main window and editor
 constexpr uint32_t EditorBackgroundIdle = 0xE8ECF0;  // red 240, green 236, blue 232

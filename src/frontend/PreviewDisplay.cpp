@@ -47,24 +47,8 @@ const char *const DigitRows[12][10] = {
      "..........", "..........", "..........", ".........."},
 };
 
-// The 40-byte bitmap info header of the picture on display.
-uint8_t DisplayHeader[40];
+// A preview bitmap exists, in the format *PtrDisplayInfo describes.
 bool BitmapExists = false;
-int BitmapWidth = 0;
-int BitmapHeight = 0;
-int BitmapDepth = 0;
-
-void Put32(uint8_t *p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
-}
-
-void Put16(uint8_t *p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
 
 const uint8_t *Pixels(GenImage3D &image) {
     return reinterpret_cast<const uint8_t *>(image.GetData());
@@ -104,32 +88,24 @@ int LoadDigits(MemoryTable &table) {
 }
 
 void InitDisplay(WindowId window, GenImage3D &image) {
-    std::memset(DisplayHeader, 0, sizeof DisplayHeader);
-    Put32(DisplayHeader, 40);
-    Put32(DisplayHeader + 4, image.GetSizeX());
-    Put32(DisplayHeader + 8, static_cast<uint32_t>(-static_cast<int32_t>(image.GetSizeY())));
-    Put16(DisplayHeader + 12, 1);
-    Put16(DisplayHeader + 14, static_cast<uint32_t>(8 * image.GetDepth()));
-    Put32(DisplayHeader + 16, 0);
-    Put32(DisplayHeader + 20, image.GetRealPixelCount() * static_cast<uint32_t>(image.GetDepth()));
-    Put32(DisplayHeader + 24, 5000);
-    Put32(DisplayHeader + 28, 5000);
-    Put32(DisplayHeader + 32, 256);
-    Put32(DisplayHeader + 36, 0);
-    std::memcpy(PtrDisplayInfo, DisplayHeader, sizeof DisplayHeader);
+    PreviewBitmapFormat &format = *PtrDisplayInfo;
+    format.Width = image.GetSizeX();
+    format.Height = image.GetSizeY();
+    format.Bits = 8 * image.GetDepth();
+    // The picture's own lines: pixels and the padding to a multiple of 4 bytes.
+    format.Stride = image.GetSizeX() * image.GetDepth() + image.GetAlignedBytes();
     MemoryTable *palette = image.GetPtrRawColorMap();
     if (image.GetDepth() == 1 && palette != nullptr && palette->GetData() != nullptr) {
-        // Palette entries are blue, green, red, unused: the bitmap's colour-entry layout.
-        uint32_t words = std::min<uint32_t>(palette->GetDataSize(), 256);
-        std::memcpy(PtrDisplayInfo + 40, palette->GetData(), words * 4);
+        // Palette words are blue, green, red, alpha in memory, the byte order of an entry.
+        // Entries past a shorter palette keep the colours they had.
+        uint32_t entries =
+            std::min<uint32_t>(palette->GetDataSize(), PreviewBitmapFormat::PaletteSize);
+        std::memcpy(format.Palette, palette->GetData(), entries * sizeof(PaletteEntry));
     }
     ReleaseDisplay();
     if (Displayable(image)) {
-        ThePlatform->CreatePreviewBitmap(window, PtrDisplayInfo, Pixels(image));
+        ThePlatform->CreatePreviewBitmap(window, format, Pixels(image));
         BitmapExists = true;
-        BitmapWidth = image.GetSizeX();
-        BitmapHeight = image.GetSizeY();
-        BitmapDepth = image.GetDepth();
     }
     DisplaySequencePosX = 0;
     DisplaySequencePosY = 0;
@@ -149,8 +125,9 @@ void SimpleDisplay(WindowId window, GenImage3D &image) {
 
 void FastDisplay(WindowId window, GenImage3D &image) {
     // A picture of another size or depth than the bitmap would be read past its end: rebuild.
-    if (InitDisplayDone == 0 || !BitmapExists || image.GetSizeX() != BitmapWidth ||
-        image.GetSizeY() != BitmapHeight || image.GetDepth() != BitmapDepth) {
+    if (InitDisplayDone == 0 || !BitmapExists || image.GetSizeX() != PtrDisplayInfo->Width ||
+        image.GetSizeY() != PtrDisplayInfo->Height ||
+        8 * image.GetDepth() != PtrDisplayInfo->Bits) {
         InitDisplay(window, image);
     }
     if (!BitmapExists || !Displayable(image)) {
@@ -233,5 +210,4 @@ void ReleaseDisplay() {
         ThePlatform->ReleasePreviewBitmap();
     }
     BitmapExists = false;
-    BitmapWidth = BitmapHeight = BitmapDepth = 0;
 }

@@ -15,7 +15,8 @@ extern Image3D8 BitmapDigits;
 // holds fewer than 300 words; 3 when it is in its allocation-error state. Nothing written
 // unless 1.
 int LoadDigits(MemoryTable &table);
-// Builds the bitmap header, the colour table and the preview bitmap for image over window.
+// Describes image in *PtrDisplayInfo (size, depth, line stride, palette of an 8-bit picture) and
+// builds the preview bitmap for it over window.
 void InitDisplay(WindowId window, GenImage3D &image);
 // Rebuilds the bitmap for image and copies it once to the window's top-left corner.
 void SimpleDisplay(WindowId window, GenImage3D &image);

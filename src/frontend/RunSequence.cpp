@@ -24,7 +24,8 @@ void SystemModalError(int message) {
     ThePlatform->MessageBox(true, GST.Get(message), GST.Get(MsgCaptionError), SystemErrorBox);
 }
 
-// Step 14: back to idle with the script as the parser left it.
+// Back to idle: menus, editor and title as before the run, and the script reloaded from its file,
+// where the parser has marked any faulty lines; the caret goes to the fault, or where it was.
 void Restore() {
     RunFlag = 0;
     PauseFlag = 0;
@@ -47,7 +48,8 @@ void Restore() {
     ThePlatform->ScrollCaretIntoView();
 }
 
-// Step 9: the window in its run state.
+// The window in its run state: run menus, a grey read-only editor showing the seed, focus on the
+// main window so that its keys and clicks reach the procedure.
 void EnterRunState() {
     RunFlag = 1;
     MessageFlag = 0;
@@ -71,7 +73,8 @@ int Percent() {
                             static_cast<double>(MainRDSim.EndTime));
 }
 
-// Step 12: slices until the end, a Break or a close request.
+// Slices until the end, a Break or a close request; after each slice the preview and the title
+// are refreshed when due and the window's messages are pumped.
 void SliceLoop() {
     while (StopFlag == 0) {
         const bool minimized = ThePlatform->IsMinimized();
@@ -120,13 +123,13 @@ void SliceLoop() {
     }
 }
 
-// Steps 3 to 13, round after round while looping; returns for the restore, or with destroyed
-// set when the window is gone.
+// Parses, asks about disk space, runs and reports, round after round while looping; returns for
+// the restore, or with destroyed set when the window is gone.
 void Rounds(bool &destroyed) {
     bool firstRound = true;
     uint32_t lastSeed = 0;
     for (;;) {
-        // Step 3: parse, with a fresh seed in loop mode.
+        // Parse the saved script, with a fresh seed in loop mode.
         ParamFlag = MainRDSim.SetParametersFromFile(CurParamFileName, ErrorPosition,
                                                     LoopFlag != 0 ? 1 : 0);
         if (ParamFlag == ScriptParser::FileError) {
@@ -151,7 +154,7 @@ void Rounds(bool &destroyed) {
         }
         firstRound = false;
         lastSeed = MainRandom.GetSeed();
-        // Step 7: disk space, asked once per Run or loop.
+        // Disk space of the images to come: asked once per Run or loop, not every round.
         TmpIntValue = MainRDSim.EvalSaveImageDiskSpace();
         if (TmpIntValue >= 10 && LoopFlag != 1) {
             std::snprintf(TmpStr, sizeof TmpStr, GST.Get(MsgDiskSpaceAsk), TmpIntValue);
@@ -180,7 +183,7 @@ void Rounds(bool &destroyed) {
         LastDisplayPreview = -1;
         InitDisplayDone = 0;
         SliceLoop();
-        // Step 13: report how the round ended.
+        // Report how the round ended: stopped, failed or finished.
         MessageFlag = 1;
         if (StopFlag == 1) {
             LoopFlag = 0;
@@ -253,7 +256,8 @@ void SetIdleMenus() {
 
 void RunSequence() {
     SequenceActive = 1;
-    // Step 1: store the script.
+    // The run reads the script from its file: save the editor first, under a new name when
+    // the script has none yet.
     if (CurParamFileName[0] != 0) {
         if (SaveFile(WindowId::Editor, CurParamFileName) != FileDone) {
             ThePlatform->MessageBox(true, GST.Get(MsgScriptNotWritten), GST.Get(MsgCaptionError),
@@ -274,7 +278,7 @@ void RunSequence() {
         ThePlatform->DestroyMainWindow();
         return;
     }
-    // Step 2.
+    // Remember the selection for the restore, and hide the caret while the editor shows the run.
     ThePlatform->GetEditorSelection(CarretTextIndex1, CarretTextIndex2);
     ThePlatform->ShowEditorCaret(false);
     bool destroyed = false;

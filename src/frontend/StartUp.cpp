@@ -20,7 +20,7 @@
 namespace {
 
 char Result[PathBufferSize];
-uint8_t DisplayInfoBlock[DisplayInfoSize];
+PreviewBitmapFormat DisplayInfoBlock;
 
 // RootDirectory: the program's own folder, else the current working directory.
 void FindRootDirectory() {
@@ -65,36 +65,37 @@ void SetScriptFromCommandLine(const char *argument) {
 
 int VornaMain(Platform &platform, const char *scriptArgument) {
     ThePlatform = &platform;
-    // 1. Message table (its texts are stored plain, so no key is applied).
+    // The message table first: boxes and titles from here on take their texts from it (they are
+    // stored plain, so no key is applied).
     LoadGST();
-    // 2. Refresh rates.
+    // Iterations between two previews, one per refresh level of the Texture menu.
     const int rates[5] = {1, 5, 30, 200, 1000};
     for (int i = 0; i < 5; ++i) {
         TDisplayRefreshRates[i] = rates[i];
     }
     DisplayRefreshRate = TDisplayRefreshRates[DisplayRefreshLevel];
-    // 3. Digit glyphs.
+    // Glyphs of the iteration counter stamped into the preview.
     LoadDigits(BitmapDigits);
-    // 4 to 7. Folder, settings, language.
+    // The language comes from the settings file beside the program (French when unset).
     FindRootDirectory();
     std::snprintf(TmpStr, sizeof TmpStr, "%s/vorna.ini", RootDirectory);
     std::string language = platform.ReadSetting(TmpStr, "Locale", "language", "french");
     std::snprintf(LocaleLanguage, 10, "%s", language.c_str());
     const int lang = LanguageFromSetting(LocaleLanguage);
     (void)GST.SetLanguage(lang);  // LanguageFromSetting gives 0 or 1 only
-    // 9. Script path.
+    // The script named on the command line, loaded by the window's creation handler.
     SetScriptFromCommandLine(scriptArgument);
-    // 10. Bitmap-info block of the preview.
-    std::memset(DisplayInfoBlock, 0, sizeof DisplayInfoBlock);
-    PtrDisplayInfo = DisplayInfoBlock;
-    // 12, 13. Main window with the menu of the language.
+    // The preview's format starts empty, its palette black.
+    DisplayInfoBlock = PreviewBitmapFormat{};
+    PtrDisplayInfo = &DisplayInfoBlock;
+    // Main window with the menu of the language; without it there is nothing to run.
     if (!platform.CreateMainWindow(WndProc, "Vorna 0.4b", 700, 460,
                                    lang == 1 ? MainMenuFr : MainMenuEn)) {
         platform.MessageBox(false, "Window Creation Failed!", "Error!",
                             Platform::BoxIconExclamation | Platform::BoxSystemModal);
         return 0;
     }
-    // 14, 15.
+    // Show the window and hand over to its message loop until the program quits.
     platform.ShowMainWindow();
     return platform.RunMessageLoop();
 }

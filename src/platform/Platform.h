@@ -40,6 +40,28 @@ struct MenuResource {
     const MenuEntry *Entries;
 };
 
+// One colour of a preview palette, in the byte order of the colour maps' entries.
+struct PaletteEntry {
+    uint8_t Blue;
+    uint8_t Green;
+    uint8_t Red;
+    uint8_t Alpha;  // not shown: every preview pixel is opaque
+};
+static_assert(sizeof(PaletteEntry) == 4, "a palette entry is the 4 bytes of a colour-map entry");
+
+// The layout of a preview bitmap's pixels: Height rows of Width pixels from the top row down,
+// each row starting Stride bytes after the one above (rows are padded to a multiple of 4 bytes).
+// Bits 8: one palette index per pixel, Palette gives the colours; Bits 24: blue, green, red bytes
+// per pixel, Palette unused.
+struct PreviewBitmapFormat {
+    static constexpr int PaletteSize = 256;
+    int Width = 0;
+    int Height = 0;
+    int Bits = 0;
+    int Stride = 0;
+    PaletteEntry Palette[PaletteSize] = {};
+};
+
 // The window procedure the platform calls for every message of the main window.
 using WindowProcedure = int (*)(int message, uint32_t wParam, uint32_t lParam);
 
@@ -144,12 +166,12 @@ public:
     virtual std::string ProgramDirectory() = 0;
 
     // ----- preview bitmap: one device bitmap drawn over a window.
-    // info: a 40-byte bitmap info header (width, negative height for top-down rows, 8 or 24
-    // bits) followed by 256 colour entries of 4 bytes (blue, green, red, unused). pixels: rows
-    // padded to 4 bytes. Replaces any earlier bitmap; it is then drawn over target.
-    virtual void CreatePreviewBitmap(WindowId target, const uint8_t *info,
+    // A bitmap of the given format with a copy of pixels (laid out as format says); replaces any
+    // earlier bitmap; it is then drawn over target. A format other than 8 or 24 bits, or without
+    // pixels, gives a bitmap that draws nothing.
+    virtual void CreatePreviewBitmap(WindowId target, const PreviewBitmapFormat &format,
                                      const uint8_t *pixels) = 0;
-    // Replaces the bitmap's pixels (same layout as at creation).
+    // Replaces the bitmap's pixels (laid out in the format given at creation).
     virtual void SetPreviewBitmapPixels(const uint8_t *pixels) = 0;
     // Copies the bitmap's top-left width x height rectangle to x, y of the target's client area;
     // the copy stays on the window until the editor repaints.

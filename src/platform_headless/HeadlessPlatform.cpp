@@ -2,23 +2,6 @@
 // delivered by PumpMessages and RunMessageLoop, as the window system's queue would.
 #include "platform_headless/HeadlessPlatform.h"
 
-#include <cstring>
-
-namespace {
-
-// Little-endian 32-bit field of the bitmap info header.
-int32_t ReadInfo32(const std::vector<uint8_t> &info, size_t offset) {
-    if (info.size() < offset + 4) {
-        return 0;
-    }
-    uint32_t v = static_cast<uint32_t>(info[offset]) | static_cast<uint32_t>(info[offset + 1]) << 8 |
-                 static_cast<uint32_t>(info[offset + 2]) << 16 |
-                 static_cast<uint32_t>(info[offset + 3]) << 24;
-    return static_cast<int32_t>(v);
-}
-
-}  // namespace
-
 bool HeadlessPlatform::CreateMainWindow(WindowProcedure proc, const char *title, int width,
                                         int height, const MenuResource &menu) {
     Proc = proc;
@@ -207,16 +190,21 @@ bool HeadlessPlatform::WriteSetting(const char *path, const char *section, const
     return true;
 }
 
-void HeadlessPlatform::CreatePreviewBitmap(WindowId target, const uint8_t *info,
+void HeadlessPlatform::CreatePreviewBitmap(WindowId target, const PreviewBitmapFormat &format,
                                            const uint8_t *pixels) {
     BitmapTarget = target;
-    BitmapInfo.assign(info, info + 1064);
+    BitmapFormat = format;
+    HasBitmap = true;
     ++BitmapsCreated;
-    BitmapPixels.assign(pixels, pixels + BitmapPixelBytes());
+    SetPreviewBitmapPixels(pixels);
 }
 
 void HeadlessPlatform::SetPreviewBitmapPixels(const uint8_t *pixels) {
-    BitmapPixels.assign(pixels, pixels + BitmapPixelBytes());
+    BitmapPixels.clear();
+    if (pixels != nullptr && BitmapFormat.Height > 0 && BitmapFormat.Stride > 0) {
+        BitmapPixels.assign(pixels, pixels + static_cast<size_t>(BitmapFormat.Stride) *
+                                                 static_cast<size_t>(BitmapFormat.Height));
+    }
 }
 
 void HeadlessPlatform::BlitPreviewBitmap(int x, int y, int width, int height) {
@@ -228,10 +216,11 @@ void HeadlessPlatform::BlitPreviewBitmap(int x, int y, int width, int height) {
 }
 
 void HeadlessPlatform::ReleasePreviewBitmap() {
-    if (!BitmapInfo.empty()) {
+    if (HasBitmap) {
         ++BitmapsReleased;
     }
-    BitmapInfo.clear();
+    HasBitmap = false;
+    BitmapFormat = PreviewBitmapFormat{};
     BitmapPixels.clear();
 }
 
@@ -280,20 +269,4 @@ const HeadlessPlatform::MenuItemState *HeadlessPlatform::FindItem(int identifier
         }
     }
     return nullptr;
-}
-
-int HeadlessPlatform::BitmapWidth() const { return ReadInfo32(BitmapInfo, 4); }
-
-int HeadlessPlatform::BitmapHeight() const {
-    int h = ReadInfo32(BitmapInfo, 8);
-    return h < 0 ? -h : h;
-}
-
-int HeadlessPlatform::BitmapBits() const {
-    return BitmapInfo.size() < 16 ? 0 : (BitmapInfo[14] | BitmapInfo[15] << 8);
-}
-
-size_t HeadlessPlatform::BitmapPixelBytes() const {
-    size_t line = (static_cast<size_t>(BitmapWidth()) * BitmapBits() / 8 + 3) / 4 * 4;
-    return line * static_cast<size_t>(BitmapHeight());
 }

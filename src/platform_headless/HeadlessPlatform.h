@@ -88,7 +88,7 @@ public:
                       const char *value) override;
     std::string ProgramDirectory() override { return ProgramDir; }
 
-    void CreatePreviewBitmap(WindowId target, const uint8_t *info,
+    void CreatePreviewBitmap(WindowId target, const PreviewBitmapFormat &format,
                              const uint8_t *pixels) override;
     void SetPreviewBitmapPixels(const uint8_t *pixels) override;
     void BlitPreviewBitmap(int x, int y, int width, int height) override;
@@ -107,10 +107,6 @@ public:
     const MenuItemState &Item(int barPosition, int itemPosition) const {
         return Bar.at(barPosition).Items.at(itemPosition);
     }
-    // Bitmap details of the current preview bitmap.
-    int BitmapWidth() const;
-    int BitmapHeight() const;
-    int BitmapBits() const;
 
     // Scripted answers: boxes answer OK when the queue is empty; dialogs cancel when it is.
     std::deque<int> BoxAnswers;
@@ -157,15 +153,14 @@ public:
     std::map<std::string, std::map<std::string, std::string>> Settings;  // path -> "Section/key"
     bool RefuseSettingWrites = false;
     WindowId BitmapTarget = WindowId::Main;
-    std::vector<uint8_t> BitmapInfo;
-    std::vector<uint8_t> BitmapPixels;
+    bool HasBitmap = false;
+    PreviewBitmapFormat BitmapFormat;   // of the current bitmap
+    std::vector<uint8_t> BitmapPixels;  // its Stride x Height bytes
     int BitmapsCreated = 0;
     int BitmapsReleased = 0;
     bool KeepBlitPixels = false;
     std::vector<Blit> Blits;
 
 private:
-    size_t BitmapPixelBytes() const;
-
     WindowProcedure Proc = nullptr;
 };

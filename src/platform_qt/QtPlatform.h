@@ -1,18 +1,13 @@
-// QtPlatform: the window system of `vorna` on Qt 6 Widgets; owns the main window, its editor,
-// the preview overlay drawn over the editor and the preview bitmap.
+// QtPlatform: the window system of `vorna` on Qt 6 Widgets. Owns the main window, which holds the
+// menus, the script editor and the preview surface; runs the message loop and the dialogs, and
+// hands editing, preview and settings to the classes of those concerns.
 #pragma once
-
-#include <QImage>
-#include <QPlainTextEdit>
-#include <QString>
-#include <QVector>
-
-#include "platform_qt/PreviewOverlay.h"
-#include "platform_qt/VornaMainWindow.h"
 
 #include "platform/Platform.h"
 
-class QAction;
+class QMainWindow;
+class QPlainTextEdit;
+class VornaMainWindow;
 
 class QtPlatform : public Platform {
 public:
@@ -70,39 +65,19 @@ public:
                       const char *value) override;
     std::string ProgramDirectory() override;
 
-    void CreatePreviewBitmap(WindowId target, const uint8_t *info,
+    void CreatePreviewBitmap(WindowId target, const PreviewBitmapFormat &format,
                              const uint8_t *pixels) override;
     void SetPreviewBitmapPixels(const uint8_t *pixels) override;
     void BlitPreviewBitmap(int x, int y, int width, int height) override;
     void ReleasePreviewBitmap() override;
 
-    // Delivers a message to the window procedure while the window exists.
+    // Delivers a message to the window procedure while the window exists: its result, else 0.
     int Deliver(int message, uint32_t wParam = 0, uint32_t lParam = 0);
-    // The window, for tests and grabs (null before creation).
-    QMainWindow *Window() const { return MainWindow; }
-    QPlainTextEdit *Editor() const { return TextEditor; }
-    // Where settings go when the program's folder cannot be written.
-    static QString FallbackSettingsPath();
+    // The window and its editor, for tests and grabs (null before creation).
+    QMainWindow *Window() const;
+    QPlainTextEdit *Editor() const;
 
 private:
-    // 8-bit text of the front end to Qt: UTF-8 when it is valid UTF-8, else Latin-1.
-    static QString FromText8(const char *text);
-    void UpdateBitmapImage(const uint8_t *pixels);
-    // The item at a position of a menu of the bar (separators and labels count), or null.
-    QAction *MenuItemAt(int barPosition, int itemPosition) const;
-
-    WindowProcedure Proc = nullptr;
     VornaMainWindow *MainWindow = nullptr;
-    QWidget *Client = nullptr;
-    QPlainTextEdit *TextEditor = nullptr;
-    PreviewOverlay *Overlay = nullptr;
-    bool Destroyed = false;
-    bool EditorUtf8 = true;   // the editor's text came as UTF-8 and goes back as UTF-8
-    bool EditorCrLf = false;  // its line ends were CR LF and go back as CR LF
-    WindowId BitmapTarget = WindowId::Main;
-    int BitmapWidth = 0;
-    int BitmapHeight = 0;
-    int BitmapBits = 0;
-    QVector<QRgb> BitmapColors;
-    QImage BitmapImage;
+    WindowId BitmapTarget = WindowId::Main;  // the window the preview bitmap is drawn over
 };

@@ -1,41 +1,196 @@
-// VornaMainWindow: Qt events become the messages of the window procedure; closing is decided
-// there (the event is always ignored here, the procedure destroys the window itself).
+// VornaMainWindow: closing is decided by the window procedure (the close event is always ignored
+// here; the procedure destroys the window itself), and menu commands reach it through the event
+// loop, one thread throughout.
 #include "platform_qt/VornaMainWindow.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QEvent>
+#include <QIcon>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
+#include <QPixmap>
 #include <QResizeEvent>
+#include <cmath>
 
-#include "platform_qt/QtPlatform.h"
+#include "platform_qt/PreviewSurface.h"
+#include "platform_qt/ScriptEditor.h"
+#include "platform_qt/Text8.h"
 
-VornaMainWindow::VornaMainWindow(QtPlatform &platform) : Owner(platform) {
+namespace {
+
+// The width in the low 16 bits, the height in the high 16 bits, as Size carries them.
+uint32_t PackSize(const QSize &size) {
+    return static_cast<uint32_t>(size.width() & 0xFFFF) |
+           static_cast<uint32_t>(size.height() & 0xFFFF) << 16;
+}
+
+}  // namespace
+
+VornaMainWindow::VornaMainWindow(WindowProcedure proc, const char *title, int width, int height,
+                                 const MenuResource &menu)
+    : Proc(proc) {
     setFocusPolicy(Qt::StrongFocus);
+    CreateClientArea();
+    CreateIcon();
+    SetMenu(menu);
+    setWindowTitle(FromText8(title));
+    resize(width, height);
+    // Watched from here on: the client area's size and clicks on the editor's text.
+    ClientArea->installEventFilter(this);
+    TextEditor->viewport()->installEventFilter(this);
+}
+
+int VornaMainWindow::Deliver(int message, uint32_t wParam, uint32_t lParam) {
+    if (Proc == nullptr || Destroyed) {
+        return 0;
+    }
+    return Proc(message, wParam, lParam);
+}
+
+void VornaMainWindow::ShowAndLayOut() {
+    show();
+    Deliver(WindowMessage::Size, 0, PackSize(ClientArea->size()));
+    repaint();
+}
+
+void VornaMainWindow::Destroy() {
+    if (Destroyed) {
+        return;
+    }
+    Deliver(WindowMessage::Destroy);
+    Destroyed = true;
+    releaseMouse();
+    hide();
+}
+
+void VornaMainWindow::CreateClientArea() {
+    ClientArea = new QWidget(this);
+    setCentralWidget(ClientArea);
+    TextEditor = new ScriptEditor(ClientArea);
+    // Created after the editor, so that it lies above it.
+    Preview = new PreviewSurface(ClientArea);
+}
+
+void VornaMainWindow::CreateIcon() {
+    // 32 x 32 concentric rings, as a reaction-diffusion spot grows them.
+    QImage image(32, 32, QImage::Format_RGB32);
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 32; ++x) {
+            int r = static_cast<int>(std::hypot(x - 15.5, y - 15.5));
+            image.setPixel(x, y, (r / 3) % 2 == 0 ? qRgb(0, 90, 160) : qRgb(240, 200, 40));
+        }
+    }
+    setWindowIcon(QIcon(QPixmap::fromImage(image)));
+}
+
+void VornaMainWindow::SetMenu(const MenuResource &menu) {
+    auto *bar = new QMenuBar(this);
+    QMenu *popup = nullptr;
+    for (const MenuEntry *e = menu.Entries; e->Type != MenuEntry::End; ++e) {
+        QAction *action = AddMenuEntry(bar, popup, *e);
+        if (action == nullptr) {
+            continue;
+        }
+        action->setEnabled(!e->Grayed && e->Type != MenuEntry::Label);
+        if (e->Checked) {
+            action->setCheckable(true);
+            action->setChecked(true);
+        }
+        if (e->Type == MenuEntry::Command) {
+            ConnectCommand(action, e->Identifier);
+        }
+    }
+    setMenuBar(bar);  // deletes the previous bar
+}
+
+QAction *VornaMainWindow::AddMenuEntry(QMenuBar *bar, QMenu *&popup, const MenuEntry &entry) {
+    QString text = QString::fromUtf8(entry.Text);
+    if (entry.Level == 0) {
+        popup = nullptr;
+        if (entry.Type == MenuEntry::Popup) {
+            popup = bar->addMenu(text);
+            return popup->menuAction();
+        }
+        return entry.Type == MenuEntry::Separator ? bar->addSeparator() : bar->addAction(text);
+    }
+    if (popup == nullptr) {
+        return nullptr;
+    }
+    return entry.Type == MenuEntry::Separator ? popup->addSeparator() : popup->addAction(text);
+}
+
+void VornaMainWindow::ConnectCommand(QAction *action, int identifier) {
+    QObject::connect(action, &QAction::triggered, this, [this, action, identifier](bool) {
+        // The check marks belong to the program: undo Qt's own toggle of the item.
+        if (action->isCheckable()) {
+            action->setChecked(!action->isChecked());
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this, identifier] {
+                Deliver(WindowMessage::Command, static_cast<uint32_t>(identifier));
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void VornaMainWindow::EnableBarEntry(int barPosition, bool enable) {
+    QList<QAction *> actions = menuBar()->actions();
+    if (barPosition >= 0 && barPosition < actions.size()) {
+        actions[barPosition]->setEnabled(enable);
+    }
+}
+
+QAction *VornaMainWindow::MenuItemAt(int barPosition, int itemPosition) const {
+    QList<QAction *> bar = menuBar()->actions();
+    if (barPosition < 0 || barPosition >= bar.size() || bar[barPosition]->menu() == nullptr) {
+        return nullptr;
+    }
+    QList<QAction *> items = bar[barPosition]->menu()->actions();
+    return itemPosition >= 0 && itemPosition < items.size() ? items[itemPosition] : nullptr;
+}
+
+QRect VornaMainWindow::ClientRect(WindowId window) const {
+    if (window == WindowId::Editor) {
+        QWidget *viewport = TextEditor->viewport();
+        return QRect(viewport->mapTo(ClientArea, QPoint(0, 0)), viewport->size());
+    }
+    return ClientArea->rect();
+}
+
+void VornaMainWindow::MoveEditor(int width, int height) {
+    TextEditor->setGeometry(0, 0, width, height);
+    Preview->setGeometry(0, 0, width, height);
+    Preview->raise();
+    Preview->Clear();
+    TextEditor->viewport()->update();
 }
 
 void VornaMainWindow::closeEvent(QCloseEvent *event) {
     event->ignore();
-    Owner.Deliver(WindowMessage::Close);
+    Deliver(WindowMessage::Close);
 }
 
 void VornaMainWindow::changeEvent(QEvent *event) {
     if (event->type() == QEvent::WindowStateChange && isMinimized()) {
-        Owner.Deliver(WindowMessage::Size, WindowMessage::SizeMinimized, 0);
+        Deliver(WindowMessage::Size, WindowMessage::SizeMinimized, 0);
     }
     QMainWindow::changeEvent(event);
 }
 
 void VornaMainWindow::keyReleaseEvent(QKeyEvent *event) {
     if (!event->isAutoRepeat()) {
-        Owner.Deliver(WindowMessage::KeyUp, static_cast<uint32_t>(event->key()), 0);
+        Deliver(WindowMessage::KeyUp, static_cast<uint32_t>(event->key()), 0);
     }
     QMainWindow::keyReleaseEvent(event);
 }
 
 void VornaMainWindow::mousePressEvent(QMouseEvent *event) {
     if (event->button() == Qt::LeftButton) {
-        Owner.Deliver(WindowMessage::LButtonDown);
+        Deliver(WindowMessage::LButtonDown);
     }
     QMainWindow::mousePressEvent(event);
 }
@@ -43,17 +198,13 @@ void VornaMainWindow::mousePressEvent(QMouseEvent *event) {
 bool VornaMainWindow::eventFilter(QObject *watched, QEvent *event) {
     // A left click over the editor also reaches the procedure (it ends the colour-map view
     // even where the platform cannot capture the mouse); the editor still gets the click.
-    if (Owner.Editor() != nullptr && watched == Owner.Editor()->viewport() &&
-        event->type() == QEvent::MouseButtonPress &&
+    if (watched == TextEditor->viewport() && event->type() == QEvent::MouseButtonPress &&
         static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
-        Owner.Deliver(WindowMessage::LButtonDown);
+        Deliver(WindowMessage::LButtonDown);
     }
-    // The client area (central widget) changed size: the editor is placed by the procedure.
-    if (watched == centralWidget() && event->type() == QEvent::Resize && !isMinimized()) {
-        QSize s = static_cast<QResizeEvent *>(event)->size();
-        Owner.Deliver(WindowMessage::Size, 0,
-                      static_cast<uint32_t>(s.width() & 0xFFFF) |
-                          static_cast<uint32_t>(s.height() & 0xFFFF) << 16);
+    // The client area changed size: the editor is placed by the procedure.
+    if (watched == ClientArea && event->type() == QEvent::Resize && !isMinimized()) {
+        Deliver(WindowMessage::Size, 0, PackSize(static_cast<QResizeEvent *>(event)->size()));
     }
     return QMainWindow::eventFilter(watched, event);
 }

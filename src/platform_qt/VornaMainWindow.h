@@ -1,14 +1,50 @@
-// VornaMainWindow: the main window of `vorna`; forwards close, minimize, key release and mouse
-// press to the platform's window procedure. Owns nothing beyond its Qt children.
+// VornaMainWindow: the main window of `vorna`: the menu bar built from a menu description, and the
+// client area with the script editor and the preview surface over it. Qt's events become the
+// messages of the front end's window procedure. Owns its Qt children.
 #pragma once
 
 #include <QMainWindow>
+#include <cstdint>
 
-class QtPlatform;
+#include "platform/Platform.h"
+
+class QAction;
+class QMenu;
+class QMenuBar;
+class PreviewSurface;
+class ScriptEditor;
 
 class VornaMainWindow : public QMainWindow {
 public:
-    explicit VornaMainWindow(QtPlatform &platform);
+    // The window with its client area, icon, menu, title (8-bit text) and size; proc gets its
+    // messages from then on.
+    VornaMainWindow(WindowProcedure proc, const char *title, int width, int height,
+                    const MenuResource &menu);
+
+    // Delivers a message to the window procedure: its result; 0 once the window is destroyed.
+    int Deliver(int message, uint32_t wParam = 0, uint32_t lParam = 0);
+    // Shows the window, delivers Size with the client area's size and paints it at once.
+    void ShowAndLayOut();
+    // Delivers Destroy, then stops delivering, lets the mouse go and hides; once only.
+    void Destroy();
+    bool IsDestroyed() const { return Destroyed; }
+
+    // ----- menus, items addressed by position (separators and labels count)
+    // Replaces the menu bar by one built from menu (the old one is deleted).
+    void SetMenu(const MenuResource &menu);
+    void EnableBarEntry(int barPosition, bool enable);
+    // The item at a position of a popup of the bar, or null.
+    QAction *MenuItemAt(int barPosition, int itemPosition) const;
+
+    // ----- client area
+    QWidget *Client() const { return ClientArea; }
+    ScriptEditor *Editor() const { return TextEditor; }
+    PreviewSurface *Surface() const { return Preview; }
+    // A window's client area in client coordinates: the client area itself, or the editor's
+    // text area (its viewport, inside the frame and scroll bars).
+    QRect ClientRect(WindowId window) const;
+    // Places the editor and the surface over it at 0, 0 with the given size.
+    void MoveEditor(int width, int height);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -18,6 +54,16 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    QtPlatform &Owner;
-};
+    void CreateClientArea();
+    void CreateIcon();
+    // Adds one entry to bar or to the open popup; null for an item without a popup.
+    QAction *AddMenuEntry(QMenuBar *bar, QMenu *&popup, const MenuEntry &entry);
+    // Has a chosen command reach the procedure from the event loop, as a posted message would.
+    void ConnectCommand(QAction *action, int identifier);
 
+    WindowProcedure Proc;
+    bool Destroyed = false;
+    QWidget *ClientArea = nullptr;
+    ScriptEditor *TextEditor = nullptr;
+    PreviewSurface *Preview = nullptr;
+};

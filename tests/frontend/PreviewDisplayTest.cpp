@@ -1,7 +1,5 @@
 #include "frontend/PreviewDisplay.h"
 
-#include <cstring>
-
 #include "FrontEndTestSupport.h"
 #include "image3d/Image3D24.h"
 #include "image3d/Image3D8.h"
@@ -41,14 +39,11 @@ TEST_F(PreviewDisplay, NormalModeClipsToTheClientArea) {
     DisplayMode = 1;
     FastDisplay(WindowId::Main, image);
     EXPECT_EQ(Blits(), (std::vector<Rect>{{5, 16, 195, 134}}));
-    EXPECT_EQ(H->BitmapWidth(), 256);
-    EXPECT_EQ(H->BitmapHeight(), 256);
-    EXPECT_EQ(H->BitmapBits(), 8);
-    // The header: 40 bytes, negative height (rows from the top), 5000 pixels per metre.
-    int32_t height;
-    std::memcpy(&height, H->BitmapInfo.data() + 8, 4);
-    EXPECT_EQ(height, -256);
-    EXPECT_EQ(H->BitmapInfo[24] | H->BitmapInfo[25] << 8, 5000);
+    EXPECT_EQ(H->BitmapFormat.Width, 256);
+    EXPECT_EQ(H->BitmapFormat.Height, 256);
+    EXPECT_EQ(H->BitmapFormat.Bits, 8);
+    EXPECT_EQ(H->BitmapFormat.Stride, 256);
+    EXPECT_EQ(H->BitmapPixels.size(), 256u * 256u);
 }
 
 TEST_F(PreviewDisplay, TileModeFillsTheWindowAndCountsOnTheFirstTileOnly) {
@@ -112,11 +107,16 @@ TEST_F(PreviewDisplay, ChangedPictureKindRebuildsTheBitmap) {
     Image3D24 image24("preview24", 30, 20, 1, 0);
     FastDisplay(WindowId::Main, image8);
     EXPECT_EQ(H->BitmapsCreated, 1);
+    // Rows padded to 4 bytes: 30 bytes take 32, 90 bytes take 92.
+    EXPECT_EQ(H->BitmapFormat.Stride, 32);
     FastDisplay(WindowId::Main, image8);
     EXPECT_EQ(H->BitmapsCreated, 1);
     FastDisplay(WindowId::Main, image24);
     EXPECT_EQ(H->BitmapsCreated, 2);
-    EXPECT_EQ(H->BitmapBits(), 24);
+    EXPECT_EQ(H->BitmapFormat.Bits, 24);
+    EXPECT_EQ(H->BitmapFormat.Width, 30);
+    EXPECT_EQ(H->BitmapFormat.Stride, 92);
+    EXPECT_EQ(H->BitmapPixels.size(), 92u * 20u);
     InitDisplayDone = 0;
     FastDisplay(WindowId::Main, image24);
     EXPECT_EQ(H->BitmapsCreated, 3);
@@ -139,9 +139,11 @@ TEST_F(PreviewDisplay, PaletteGoesIntoTheColourTable) {
     ASSERT_NE(palette, nullptr);
     palette->GetData()[7] = 0x00112233;
     SimpleDisplay(WindowId::Editor, image);
-    uint32_t entry;
-    std::memcpy(&entry, H->BitmapInfo.data() + 40 + 7 * 4, 4);
-    EXPECT_EQ(entry, 0x00112233u);
+    const PaletteEntry &entry = H->BitmapFormat.Palette[7];
+    EXPECT_EQ(entry.Blue, 0x33);
+    EXPECT_EQ(entry.Green, 0x22);
+    EXPECT_EQ(entry.Red, 0x11);
+    EXPECT_EQ(entry.Alpha, 0x00);
     EXPECT_EQ(Blits(), (std::vector<Rect>{{0, 0, 8, 8}}));
     EXPECT_EQ(H->BitmapTarget, WindowId::Editor);
 }

@@ -8,11 +8,13 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QMainWindow>
 #include <QMouseEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <QSettings>
 #include <QTextBlock>
 #include <QTimer>
@@ -23,11 +25,13 @@
 #include <functional>
 #include <set>
 #include <sstream>
+#include <vector>
 
 #include "frontend/FrontEndGlobals.h"
 #include "frontend/MenuResources.h"
 #include "frontend/StartUp.h"
 #include "platform_qt/QtPlatform.h"
+#include "platform_qt/SettingsFile.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "toolkit/StringTable.h"
 
@@ -387,6 +391,120 @@ TEST_F(QtWindow, ExampleScriptIsSavedUnderANewNameAndRuns) {
     ASSERT_EQ(BoxTexts.size(), 1u);  // the stop message
 }
 
+// The window alone, without the front end: a procedure that ignores every message, an empty
+// menu, the editor over the whole client area.
+class QtPreview : public QtWindow {
+protected:
+    void SetUp() override {
+        QtWindow::SetUp();
+        static const MenuEntry entries[] = {{MenuEntry::End, 0, "", 0, false, false}};
+        ASSERT_TRUE(Platform.CreateMainWindow([](int, uint32_t, uint32_t) { return 0; }, "Preview",
+                                              320, 240, MenuResource{"none", entries}));
+        Platform.ShowMainWindow();
+        int width = 0;
+        int height = 0;
+        Platform.GetClientSize(WindowId::Main, width, height);
+        Platform.MoveEditor(width, height);
+        QCoreApplication::processEvents();
+    }
+    // Point (x, y) of a window's client area in the window's grab.
+    QPoint WindowPoint(WindowId window, int x, int y) const {
+        QWidget *area = window == WindowId::Editor ? Platform.Editor()->viewport()
+                                                   : Platform.Window()->centralWidget();
+        return area->mapTo(Platform.Window(), QPoint(x, y));
+    }
+};
+
+// 5 x 3 pictures with padded rows (the padding holds 0xEE, never a pixel), every pixel of its own
+// colour, so that a swapped axis, a wrong stride, a flipped row order or a palette read in the
+// wrong byte order shows.
+TEST_F(QtPreview, BitmapShowsEveryPixelInItsColour) {
+    PreviewBitmapFormat format8;
+    format8.Width = 5;
+    format8.Height = 3;
+    format8.Bits = 8;
+    format8.Stride = 8;
+    for (int i = 0; i < PreviewBitmapFormat::PaletteSize; ++i) {
+        format8.Palette[i] = PaletteEntry{static_cast<uint8_t>(3 * i), static_cast<uint8_t>(5 * i),
+                                          static_cast<uint8_t>(255 - i), 0};
+    }
+    std::vector<uint8_t> indexes(8 * 3, 0xEE);
+    PreviewBitmapFormat format24;
+    format24.Width = 5;
+    format24.Height = 3;
+    format24.Bits = 24;
+    format24.Stride = 16;
+    std::vector<uint8_t> bgr(16 * 3, 0xEE);
+    for (int y = 0; y < 3; ++y) {
+        for (int x = 0; x < 5; ++x) {
+            indexes[8 * y + x] = static_cast<uint8_t>(10 * y + x + 1);
+            uint8_t *p = &bgr[16 * y + 3 * x];
+            p[0] = static_cast<uint8_t>(40 * x + 1);
+            p[1] = static_cast<uint8_t>(80 * y + 2);
+            p[2] = static_cast<uint8_t>(200 - 10 * x - y);
+        }
+    }
+    Platform.CreatePreviewBitmap(WindowId::Main, format8, indexes.data());
+    Platform.BlitPreviewBitmap(10, 20, 5, 3);
+    Platform.CreatePreviewBitmap(WindowId::Main, format24, bgr.data());
+    // Asked for more than the bitmap holds: only its 5 x 3 pixels are drawn.
+    Platform.BlitPreviewBitmap(30, 20, 50, 40);
+    QCoreApplication::processEvents();
+    QImage shown = Grab("preview-8-and-24-bits.png");
+    const QRgb base = shown.pixel(WindowPoint(WindowId::Main, 60, 60)) & 0xFFFFFF;
+    for (int y = 0; y < 3; ++y) {
+        for (int x = 0; x < 5; ++x) {
+            const int i = 10 * y + x + 1;
+            EXPECT_EQ(shown.pixel(WindowPoint(WindowId::Main, 10 + x, 20 + y)) & 0xFFFFFF,
+                      qRgb(255 - i, 5 * i, 3 * i) & 0xFFFFFF)
+                << "8 bits, pixel " << x << ", " << y;
+            EXPECT_EQ(shown.pixel(WindowPoint(WindowId::Main, 30 + x, 20 + y)) & 0xFFFFFF,
+                      qRgb(200 - 10 * x - y, 80 * y + 2, 40 * x + 1) & 0xFFFFFF)
+                << "24 bits, pixel " << x << ", " << y;
+        }
+    }
+    EXPECT_EQ(shown.pixel(WindowPoint(WindowId::Main, 35, 20)) & 0xFFFFFF, base);
+    EXPECT_EQ(shown.pixel(WindowPoint(WindowId::Main, 30, 23)) & 0xFFFFFF, base);
+    // New pixels in the same format replace the old ones at the next copy.
+    std::vector<uint8_t> black(16 * 3, 0);
+    Platform.SetPreviewBitmapPixels(black.data());
+    Platform.BlitPreviewBitmap(30, 20, 5, 3);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Grab("preview-replaced.png").pixel(WindowPoint(WindowId::Main, 32, 21)) & 0xFFFFFF,
+              0u);
+}
+
+// Over the editor the copy lands in its text area and stops at the text area's edge; a repaint of
+// the editor wipes it.
+TEST_F(QtPreview, CopyOverTheEditorStaysInsideItsTextArea) {
+    PreviewBitmapFormat format;
+    format.Width = 400;
+    format.Height = 300;
+    format.Bits = 24;
+    format.Stride = 1200;
+    std::vector<uint8_t> red(1200 * 300, 0);
+    for (size_t i = 2; i < red.size(); i += 3) red[i] = 255;
+    Platform.CreatePreviewBitmap(WindowId::Editor, format, red.data());
+    Platform.BlitPreviewBitmap(0, 0, 400, 300);
+    QCoreApplication::processEvents();
+    QImage shown = Grab("preview-over-editor.png");
+    int width = 0;
+    int height = 0;
+    Platform.GetClientSize(WindowId::Editor, width, height);
+    ASSERT_GT(width, 20);
+    ASSERT_LT(width, 400);
+    const QRgb pure = qRgb(255, 0, 0) & 0xFFFFFF;
+    EXPECT_EQ(shown.pixel(WindowPoint(WindowId::Editor, 0, 0)) & 0xFFFFFF, pure);
+    EXPECT_EQ(shown.pixel(WindowPoint(WindowId::Editor, width - 1, height - 1)) & 0xFFFFFF, pure);
+    // The scroll bars beside and below the text area are not painted over.
+    EXPECT_NE(shown.pixel(WindowPoint(WindowId::Editor, width + 2, height / 2)) & 0xFFFFFF, pure);
+    EXPECT_NE(shown.pixel(WindowPoint(WindowId::Editor, width / 2, height + 2)) & 0xFFFFFF, pure);
+    Platform.InvalidateEditor();
+    QCoreApplication::processEvents();
+    EXPECT_NE(Grab("preview-wiped.png").pixel(WindowPoint(WindowId::Editor, 5, 5)) & 0xFFFFFF,
+              pure);
+}
+
 TEST_F(QtWindow, GarbageSettingsFileIsReplacedWhenWritten) {
     std::filesystem::path ini = Dir / "vorna.ini";
     std::ofstream(ini, std::ios::binary) << std::string("\x00\xff[[[=\n\x01", 8);
@@ -402,9 +520,9 @@ TEST_F(QtWindow, SettingsGoToTheUserFolderWhenTheProgramFolderCannotBeWritten) {
     std::string unwritable = (Dir / "no-such-folder" / "vorna.ini").string();
     EXPECT_TRUE(Platform.WriteSetting(unwritable.c_str(), "Locale", "language", "english"));
     EXPECT_FALSE(std::filesystem::exists(unwritable));
-    QSettings fallback(QtPlatform::FallbackSettingsPath(), QSettings::IniFormat);
+    QSettings fallback(SettingsFile::FallbackPath(), QSettings::IniFormat);
     EXPECT_EQ(fallback.value("Locale/language").toString(), QStringLiteral("english"));
-    EXPECT_NE(QtPlatform::FallbackSettingsPath().indexOf(QStringLiteral("vorna_qt_config")), -1);
+    EXPECT_NE(SettingsFile::FallbackPath().indexOf(QStringLiteral("vorna_qt_config")), -1);
     EXPECT_EQ(Platform.ReadSetting(unwritable.c_str(), "Locale", "language", "french"), "english");
 }
 
