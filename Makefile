@@ -57,9 +57,9 @@ fuzz: deps
 	pgmramp -lr 7 5 | ppmtobmp -bpp=8 > $(FUZZ_BUILD)/corpus/bmp/ramp-7x5.bmp 2>/dev/null
 	pgmramp -diagonal 16 9 | ppmtobmp -bpp=8 > $(FUZZ_BUILD)/corpus/bmp/diagonal-16x9.bmp 2>/dev/null
 	ppmmake red 1 1 | ppmtobmp -bpp=8 > $(FUZZ_BUILD)/corpus/bmp/dot-1x1.bmp 2>/dev/null
-	./$(FUZZ_BUILD)/bmp-reader-fuzz -max_total_time=$(FUZZ_SECONDS) \
+	$(FUZZ_BUILD)/bmp-reader-fuzz -max_total_time=$(FUZZ_SECONDS) \
 	  -artifact_prefix=$(FUZZ_BUILD)/bmp- $(FUZZ_BUILD)/corpus/bmp
-	./$(FUZZ_BUILD)/script-parser-fuzz -max_total_time=$(FUZZ_SECONDS) \
+	$(FUZZ_BUILD)/script-parser-fuzz -max_total_time=$(FUZZ_SECONDS) \
 	  -artifact_prefix=$(FUZZ_BUILD)/script- $(FUZZ_BUILD)/corpus/scripts
 
 # One table: the fast kernels against the reference kernels for every model, and the
