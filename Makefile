@@ -3,14 +3,18 @@
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 10
 JOBS       ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release -DVORNA_WERROR=ON
 
 # Debian packages the build, the tests and the benchmarks need.
 PACKAGES := g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             qt6-base-dev qt6-image-formats-plugins libgl-dev netpbm python3-numpy
+# Installed by `make fuzz` only: clang 14 and its runtime libraries, libFuzzer among them.
+FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
 
-.PHONY: all deps build test asan bench demo gui clean
+.PHONY: all deps build test asan fuzz bench demo gui clean
 
 all: build
 
@@ -40,6 +44,24 @@ asan: deps
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
+# The libFuzzer targets (fuzz/), built with clang 14 and the sanitizers, each run for
+# FUZZ_SECONDS on a corpus of the shipped scripts and small 8-bit BMPs (netpbm makes them).
+# Inputs the fuzzer finds new are kept in $(FUZZ_BUILD)/corpus/, failing ones in $(FUZZ_BUILD)/.
+fuzz: deps
+	@$(MAKE) --no-print-directory deps PACKAGES="$(FUZZ_PACKAGES)"
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
+	  -DVORNA_WERROR=ON -DVORNA_FUZZ=ON -DVORNA_GUI=OFF -DVORNA_BUILD_TESTS=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target bmp-reader-fuzz script-parser-fuzz
+	mkdir -p $(FUZZ_BUILD)/corpus/scripts $(FUZZ_BUILD)/corpus/bmp
+	cp examples/*.tpl examples/gallery/*.vna $(FUZZ_BUILD)/corpus/scripts/
+	pgmramp -lr 7 5 | ppmtobmp -bpp=8 > $(FUZZ_BUILD)/corpus/bmp/ramp-7x5.bmp 2>/dev/null
+	pgmramp -diagonal 16 9 | ppmtobmp -bpp=8 > $(FUZZ_BUILD)/corpus/bmp/diagonal-16x9.bmp 2>/dev/null
+	ppmmake red 1 1 | ppmtobmp -bpp=8 > $(FUZZ_BUILD)/corpus/bmp/dot-1x1.bmp 2>/dev/null
+	$(FUZZ_BUILD)/bmp-reader-fuzz -max_total_time=$(FUZZ_SECONDS) \
+	  -artifact_prefix=$(FUZZ_BUILD)/bmp- $(FUZZ_BUILD)/corpus/bmp
+	$(FUZZ_BUILD)/script-parser-fuzz -max_total_time=$(FUZZ_SECONDS) \
+	  -artifact_prefix=$(FUZZ_BUILD)/script- $(FUZZ_BUILD)/corpus/scripts
+
 # One table: the fast kernels against the reference kernels for every model, and the
 # Brusselator against the naive C++ and numpy yardsticks (bench/yardsticks), measured in one run.
 bench: build
@@ -65,4 +87,4 @@ gui: build
 	cd $(BUILD) && { test -f example.vna || cp exemple.tpl example.vna || true; } && ./vorna example.vna
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

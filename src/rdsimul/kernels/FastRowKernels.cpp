@@ -21,8 +21,13 @@ const RowKernels Table = {"plain", 1, ReactInPlace, ReactToDouble, DiffuseRow,
 }  // namespace rowkernels_plain
 
 #if defined(__x86_64__) && defined(__GNUC__)
+// clang ignores GCC's target pragmas; it gives every function of the block the attribute instead.
+#ifdef __clang__
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#endif
 namespace rowkernels_avx2 {
 #define VORNA_LANES 4
 #include "rdsimul/kernels/FastRowKernels.inc"
@@ -30,10 +35,19 @@ namespace rowkernels_avx2 {
 const RowKernels Table = {"avx2", 4, ReactInPlace, ReactToDouble, DiffuseRow,
                          DiffuseBand};
 }  // namespace rowkernels_avx2
+#ifdef __clang__
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
+#ifdef __clang__
+#pragma clang attribute push(__attribute__((target("avx512f,avx512vl,avx512dq"))), \
+                             apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx512f,avx512vl,avx512dq")
+#endif
 namespace rowkernels_avx512 {
 #define VORNA_LANES 8
 #include "rdsimul/kernels/FastRowKernels.inc"
@@ -41,7 +55,11 @@ namespace rowkernels_avx512 {
 const RowKernels Table = {"avx512", 8, ReactInPlace, ReactToDouble, DiffuseRow,
                          DiffuseBand};
 }  // namespace rowkernels_avx512
+#ifdef __clang__
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 #define VORNA_HAVE_X86_VERSIONS 1
 #endif
 
