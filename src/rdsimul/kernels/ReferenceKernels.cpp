@@ -56,17 +56,12 @@ void Convolve9InPlace(float *firstPixel, const FieldLayout &layout, NewValue new
 }  // namespace
 
 const KernelSet &ReferenceKernels() {
+#define VORNA_REFERENCE_KERNEL(Id, ...) Reference##Id,
     static const KernelSet set = {"reference",
-                                  ReferenceSchlogl,
-                                  ReferenceGinzburgLandau,
-                                  ReferenceGinzburgLandauDer1,
-                                  ReferenceGinzburgLandauDer2,
-                                  ReferenceMaginu,
-                                  ReferenceMaginuDer1,
-                                  ReferenceBrusselator,
-                                  ReferenceBrusselatorDer1,
+                                  {VORNA_REACTION_MODELS(VORNA_REFERENCE_KERNEL)},
                                   ReferenceDiffusion,
                                   nullptr};
+#undef VORNA_REFERENCE_KERNEL
     return set;
 }
 
