@@ -24,7 +24,9 @@ TEST(ReactionModels, EveryEntryIsFoundByItsNameAndFitsTheSlots) {
         EXPECT_LE(info.Components, 4);
         for (int i = 0; i < info.ParameterCount(); ++i) {
             EXPECT_GT(std::string(info.Parameters[i].Meaning).size(), 0u);
-            for (int j = 0; j < i; ++j) EXPECT_NE(info.Parameters[i].Field, info.Parameters[j].Field);
+            for (int j = 0; j < i; ++j) {
+                EXPECT_NE(info.Parameters[i].Field, info.Parameters[j].Field);
+            }
         }
         // Choosing the model records its index for the fused iteration.
         ReaDifSimulation sim(4);
