@@ -9,33 +9,7 @@ ReaDifSimulation MainRDSim(4);
 
 namespace {
 
-struct ReactionModel {
-    const char *Name;
-    int Components;
-    ReaDifSimulation::ReactionStepFunction Step;
-};
-
-const ReactionModel TReactionModels[] = {
-    {"diffusion", 1, &ReaDifSimulation::ReactionStep_Void},
-    {"schlogl", 1, &ReaDifSimulation::ReactionStep_Schlogl},
-    {"ginzburglandau", 2, &ReaDifSimulation::ReactionStep_GinzburgLandau},
-    {"gld1", 3, &ReaDifSimulation::ReactionStep_GinzburgLandauDer1},
-    {"gld2", 4, &ReaDifSimulation::ReactionStep_GinzburgLandauDer2},
-    {"maginu", 2, &ReaDifSimulation::ReactionStep_Maginu},
-    {"magd1", 2, &ReaDifSimulation::ReactionStep_MaginuDer1},
-    {"brusselator", 2, &ReaDifSimulation::ReactionStep_Brusselator},
-    {"brd1", 2, &ReaDifSimulation::ReactionStep_BrusselatorDer1},
-};
-
 char FoldToSmall(char c) { return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c; }
-
-// ASCII comparison without regard to case; the model names are plain letters and digits.
-bool SameNameIgnoringCase(const char *a, const char *b) {
-    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-        if (FoldToSmall(*a) != FoldToSmall(*b)) return false;
-    }
-    return *a == *b;
-}
 
 }  // namespace
 
@@ -136,16 +110,15 @@ int ReaDifSimulation::SetComponentCount(int count) {
 }
 
 int ReaDifSimulation::SetReactionModel(const char *name) {
-    if (name != nullptr) {
-        for (const ReactionModel &model : TReactionModels) {
-            if (!SameNameIgnoringCase(name, model.Name)) continue;
-            if (SetComponentCount(model.Components) != Done) break;
-            ReactionStep = model.Step;
-            return Done;
-        }
+    const int model = FindReactionModel(name);
+    if (model >= 0 && SetComponentCount(ReactionModelTable[model].Components) == Done) {
+        ReactionStep = StepOfModel(model);
+        ModelIndex = model;
+        return Done;
     }
     ComponentCount = 0;
     ReactionStep = &ReaDifSimulation::ReactionStep_Void;
+    ModelIndex = 0;
     return Refused;
 }
 
@@ -236,6 +209,7 @@ int ReaDifSimulation::ResetDefaultParameters() {
     DiffusionSubSteps = 1;
     ReactionSubSteps = 1;
     ReactionStep = &ReaDifSimulation::ReactionStep_Void;
+    ModelIndex = 0;
     ImageComponent = '?';
     ImageFormat = 'B';
     ImageStart = 0;

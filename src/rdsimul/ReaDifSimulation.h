@@ -9,6 +9,7 @@
 #include "image3d/Image3D24.h"
 #include "image3d/Image3D8.h"
 #include "image3d/Image3DFloat.h"
+#include "rdsimul/ReactionModels.h"
 #include "rdsimul/kernels/KernelSet.h"
 #include "toolkit/ProcString.h"
 #include "toolkit/Timer.h"
@@ -53,8 +54,9 @@ public:
     // 0 (nothing changed) for a count below 0 or above MaxComponentCount or a broken object;
     // newly used slots are resized to component A's size. 1.
     [[nodiscard]] int SetComponentCount(int count);
-    // Case-insensitive model name: 1 with ComponentCount and ReactionStep set; 0 for an unknown
-    // name or a model needing more components than there are slots (then no model is chosen).
+    // Case-insensitive model name: 1 with ComponentCount, ReactionStep and ModelIndex set; 0 for
+    // an unknown name or a model needing more components than there are slots (then no model is
+    // chosen).
     [[nodiscard]] int SetReactionModel(const char *name);
     // 0 .. MaxEndTime iterations: 1; else (negative values included) 0.
     [[nodiscard]] int SetEndTime(int32_t iterations);
@@ -78,15 +80,11 @@ public:
     [[nodiscard]] int ResetDefaultParameters();
 
     // ---- One iteration (1 done, 0 refused: ErrorStatus not 0 or too few components) ----------
-    [[nodiscard]] int ReactionStep_Void();
-    [[nodiscard]] int ReactionStep_Schlogl();
-    [[nodiscard]] int ReactionStep_GinzburgLandau();
-    [[nodiscard]] int ReactionStep_GinzburgLandauDer1();
-    [[nodiscard]] int ReactionStep_GinzburgLandauDer2();
-    [[nodiscard]] int ReactionStep_Maginu();
-    [[nodiscard]] int ReactionStep_MaginuDer1();
-    [[nodiscard]] int ReactionStep_Brusselator();
-    [[nodiscard]] int ReactionStep_BrusselatorDer1();
+    // ReactionStep_<Id> for every model of ReactionModels.h (ReactionStep_Schlogl, ...);
+    // ReactionStep_Void, plain diffusion, does nothing and never refuses.
+#define VORNA_STEP_DECLARATION(Id, ...) [[nodiscard]] int ReactionStep_##Id();
+    VORNA_REACTION_MODELS(VORNA_STEP_DECLARATION)
+#undef VORNA_STEP_DECLARATION
     // DiffusionSubSteps passes of border copy and nine-point filter over every field in use.
     [[nodiscard]] int DiffusionStep();
     // The kernels the steps call: the fast set (FastKernels) unless changed; tests select the
@@ -151,6 +149,7 @@ public:
     double ReactionParameters[ParameterPairs][2] = {};  // (value, variation) per key
     int VaryParameters = 0;  // 1 when some named parameter has a non-zero variation
     ReactionStepFunction ReactionStep = &ReaDifSimulation::ReactionStep_Void;
+    int ModelIndex = 0;  // ReactionModelTable index of the chosen model; 0 (diffusion) when none
     int32_t CurrentTime = 0;           // iterations done in this run
     int32_t EndTime = 0;               // iterations of the whole run
     int32_t PreviewTime = 0;           // CurrentTime of the last preview
@@ -188,11 +187,15 @@ private:
     // false when the step must refuse (ErrorStatus, too few components, fields unlike A's).
     bool GatherReaction(int components, float **fields, FieldLayout &layout,
                         ReactionConstants &k) const;
-    // The common frame of the reaction steps: refusals, constants, the kernel over the fields.
-    [[nodiscard]] int RunReactionKernel(int components, ReactionKernel kernel);
+    // The common frame of the reaction steps: refusals, constants, the kernel set's kernel of the
+    // model over the fields. Plain diffusion does nothing and never refuses.
+    [[nodiscard]] int RunReactionModel(ReactionModelId model);
+    // The step of a model of ReactionModelTable.
+    static ReactionStepFunction StepOfModel(int model);
     // count iterations (reaction, then diffusion) through the kernel set's fused kernel: Done,
     // or NotFused, with nothing done, when the set has none or the state needs the separate
-    // steps (sub-steps, a refusal, a step or component count the fused kernel does not cover).
+    // steps (sub-steps, a refusal, a component count the fused kernel does not cover, or a
+    // ReactionStep installed by hand that is not the chosen model's).
     static constexpr int NotFused = -1;
     [[nodiscard]] int FusedIteration(int32_t count);
     // Iterations from CurrentTime on, at most up to target, that can run back to back as one

@@ -35,99 +35,57 @@ bool ReaDifSimulation::GatherReaction(int components, float **fields, FieldLayou
     }
     // Read once per call: the run loop may drift them between iterations.
     for (int i = 0; i < components; ++i) k.Strength[i] = ReactionStrength[i];
-    k.Alpha = GetReactionParameter("alpha");
-    k.Beta = GetReactionParameter("beta");
-    k.Gamma = GetReactionParameter("gamma");
-    k.Delta = GetReactionParameter("delta");
-    k.K = GetReactionParameter("k");
-    k.C = GetReactionParameter("c");
-    k.D = GetReactionParameter("d");
-    k.E = GetReactionParameter("e");
-    k.P = GetReactionParameter("p");
-    k.A1 = GetReactionParameter("a1");
-    k.A2 = GetReactionParameter("a2");
-    k.B1 = GetReactionParameter("b1");
-    k.B2 = GetReactionParameter("b2");
-    k.C1 = GetReactionParameter("c1");
-    k.C2 = GetReactionParameter("c2");
-    k.D1 = GetReactionParameter("d1");
-    k.D2 = GetReactionParameter("d2");
+#define VORNA_READ_PARAMETER(Field, name) k.Field = GetReactionParameter(name);
+    VORNA_REACTION_PARAMETERS(VORNA_READ_PARAMETER)
+#undef VORNA_READ_PARAMETER
     return true;
 }
 
-int ReaDifSimulation::RunReactionKernel(int components, ReactionKernel kernel) {
+int ReaDifSimulation::RunReactionModel(ReactionModelId model) {
+    if (!ModelReacts(model)) return Done;
     float *fields[4] = {nullptr, nullptr, nullptr, nullptr};
     FieldLayout layout;
     ReactionConstants k;
-    if (!GatherReaction(components, fields, layout, k)) return Refused;
-    kernel(fields, layout, k);
+    if (!GatherReaction(ModelComponents(model), fields, layout, k)) return Refused;
+    Kernels->Reaction[int(model)](fields, layout, k);
     return Done;
+}
+
+ReaDifSimulation::ReactionStepFunction ReaDifSimulation::StepOfModel(int model) {
+#define VORNA_STEP_ENTRY(Id, ...) &ReaDifSimulation::ReactionStep_##Id,
+    static const ReactionStepFunction steps[] = {VORNA_REACTION_MODELS(VORNA_STEP_ENTRY)};
+#undef VORNA_STEP_ENTRY
+    return steps[model];
 }
 
 int ReaDifSimulation::FusedIteration(int32_t count) {
     if (Kernels->Iteration == nullptr || ReactionSubSteps != 1 || DiffusionSubSteps != 1) {
         return NotFused;
     }
-    // The steps in the order of the kernel set's models: 0 none, then Schloegl .. BrusselatorDer1.
-    static const ReactionStepFunction steps[] = {
-        &ReaDifSimulation::ReactionStep_Void,
-        &ReaDifSimulation::ReactionStep_Schlogl,
-        &ReaDifSimulation::ReactionStep_GinzburgLandau,
-        &ReaDifSimulation::ReactionStep_GinzburgLandauDer1,
-        &ReaDifSimulation::ReactionStep_GinzburgLandauDer2,
-        &ReaDifSimulation::ReactionStep_Maginu,
-        &ReaDifSimulation::ReactionStep_MaginuDer1,
-        &ReaDifSimulation::ReactionStep_Brusselator,
-        &ReaDifSimulation::ReactionStep_BrusselatorDer1};
-    static const int needs[] = {0, 1, 2, 3, 4, 2, 2, 2, 2};
-    int model = -1;
-    for (int m = 0; m < 9; ++m) {
-        if (ReactionStep == steps[m]) model = m;
+    // A step installed by hand (not through SetReactionModel) takes the separate steps.
+    if (ModelIndex < 0 || ModelIndex >= ReactionModelCount ||
+        ReactionStep != StepOfModel(ModelIndex)) {
+        return NotFused;
     }
-    if (model < 0) return NotFused;
+    const ReactionModelId model = ReactionModelId(ModelIndex);
     // The fused kernel diffuses exactly the fields the reaction reads; any other arrangement
     // (and every refusal) goes through the separate steps.
-    const int components = model == 0 ? ComponentCount : needs[model];
+    const int components = ModelReacts(model) ? ModelComponents(model) : ComponentCount;
     if (components != ComponentCount || components < 1 || components > 4) return NotFused;
     float *fields[4] = {nullptr, nullptr, nullptr, nullptr};
     FieldLayout layout;
     ReactionConstants k;
     if (!GatherReaction(components, fields, layout, k)) return NotFused;
-    if (!Kernels->Iteration(model, fields, components, layout, k, DiffusionCoeff, count)) {
+    if (!Kernels->Iteration(ModelIndex, fields, components, layout, k, DiffusionCoeff, count)) {
         return NotFused;
     }
     return Done;
 }
 
-int ReaDifSimulation::ReactionStep_Void() { return Done; }
-
-int ReaDifSimulation::ReactionStep_Schlogl() { return RunReactionKernel(1, Kernels->Schlogl); }
-
-int ReaDifSimulation::ReactionStep_GinzburgLandau() {
-    return RunReactionKernel(2, Kernels->GinzburgLandau);
-}
-
-int ReaDifSimulation::ReactionStep_GinzburgLandauDer1() {
-    return RunReactionKernel(3, Kernels->GinzburgLandauDer1);
-}
-
-int ReaDifSimulation::ReactionStep_GinzburgLandauDer2() {
-    return RunReactionKernel(4, Kernels->GinzburgLandauDer2);
-}
-
-int ReaDifSimulation::ReactionStep_Maginu() { return RunReactionKernel(2, Kernels->Maginu); }
-
-int ReaDifSimulation::ReactionStep_MaginuDer1() {
-    return RunReactionKernel(2, Kernels->MaginuDer1);
-}
-
-int ReaDifSimulation::ReactionStep_Brusselator() {
-    return RunReactionKernel(2, Kernels->Brusselator);
-}
-
-int ReaDifSimulation::ReactionStep_BrusselatorDer1() {
-    return RunReactionKernel(2, Kernels->BrusselatorDer1);
-}
+#define VORNA_STEP_DEFINITION(Id, ...) \
+    int ReaDifSimulation::ReactionStep_##Id() { return RunReactionModel(ReactionModelId::Id); }
+VORNA_REACTION_MODELS(VORNA_STEP_DEFINITION)
+#undef VORNA_STEP_DEFINITION
 
 int ReaDifSimulation::DiffusionStep() {
     if (ErrorStatus != StatusUsable) return Refused;

@@ -56,13 +56,9 @@ long FirstDifference(const Fields &a, const Fields &b, int &component) {
     return -1;
 }
 
-using ReactionMember = ReactionKernel KernelSet::*;
-
 struct KernelCase {
     const char *Name;
     RowModel Model;
-    int Components;
-    ReactionMember Kernel;  // null for pure diffusion
     ReactionConstants K;
     // Per component: coefficient, its drift per iteration (clamped into [0, 1] as the run loop
     // does), and the initial noise.
@@ -70,6 +66,7 @@ struct KernelCase {
     double Drift[4];
     double Mean[4];
     double Noise[4];
+    int Components = 0;  // the model's, from its table entry (plain diffusion: 1)
 };
 
 ReactionConstants Constants(std::initializer_list<double> strengths) {
@@ -81,73 +78,76 @@ ReactionConstants Constants(std::initializer_list<double> strengths) {
 
 std::vector<KernelCase> Models() {
     std::vector<KernelCase> cases;
-    auto add = [&](KernelCase m) { cases.push_back(m); };
+    auto add = [&](KernelCase m) {
+        m.Components = RowModelComponents(m.Model);
+        cases.push_back(m);
+    };
     {
         // Diffusion alone; the coefficient drifts through 1 (the filter without centre).
-        add({"diffusion", RowModel::Identity, 1, nullptr, Constants({0.0}), {0.93}, {0.004},
+        add({"diffusion", RowModel::Void, Constants({0.0}), {0.93}, {0.004},
              {0.5}, {0.5}});
     }
     {
-        add({"schlogl", RowModel::Schlogl, 1, &KernelSet::Schlogl, Constants({0.8}), {0.97},
+        add({"schlogl", RowModel::Schlogl, Constants({0.8}), {0.97},
              {0.001}, {0.7}, {0.6}});
     }
     {
         ReactionConstants k = Constants({0.2, 0.25});
         k.Alpha = 0.5, k.Gamma = 0.3, k.Delta = 0.2;
         // B's coefficient drifts down into the clamp at 0.
-        add({"ginzburglandau", RowModel::GinzburgLandau, 2, &KernelSet::GinzburgLandau, k,
+        add({"ginzburglandau", RowModel::GinzburgLandau, k,
              {0.3, 0.02}, {0.0, -0.0002}, {0.0, 0.1}, {0.5, 0.5}});
     }
     {
         ReactionConstants k = Constants({0.2, 0.2, 0.1});
         k.Alpha = 0.6, k.Gamma = 0.4, k.Delta = -0.3;
-        add({"gld1", RowModel::GinzburgLandauDer1, 3, &KernelSet::GinzburgLandauDer1, k,
+        add({"gld1", RowModel::GinzburgLandauDer1, k,
              {0.25, 0.2, 0.0}, {0.0, 0.0, 0.0}, {0.1, -0.1, 0.0}, {0.5, 0.4, 0.3}});
     }
     {
         ReactionConstants k = Constants({0.2, 0.2, 0.15, 0.15});
         k.A1 = 0.3, k.A2 = 0.2, k.B1 = 1.0, k.B2 = 0.3, k.C1 = 0.25, k.C2 = 0.15, k.D1 = 1.0,
         k.D2 = 0.2;
-        add({"gld2", RowModel::GinzburgLandauDer2, 4, &KernelSet::GinzburgLandauDer2, k,
+        add({"gld2", RowModel::GinzburgLandauDer2, k,
              {0.3, 0.25, 0.2, 1.0}, {0.0, 0.0, 0.0, 0.0}, {0.0, 0.1, -0.1, 0.05},
              {0.5, 0.5, 0.5, 0.5}});
     }
     {
         ReactionConstants k = Constants({0.2, 0.1});
         k.K = 0.8, k.C = 2.0;
-        add({"maginu", RowModel::Maginu, 2, &KernelSet::Maginu, k, {0.2, 0.6}, {0.0, 0.0},
+        add({"maginu", RowModel::Maginu, k, {0.2, 0.6}, {0.0, 0.0},
              {0.0, 0.0}, {1.0, 0.5}});
     }
     {
         ReactionConstants k = Constants({0.2, 0.1});
         k.K = 0.8, k.C = 2.0, k.D = 0.3, k.E = 0.2, k.P = 2.0;
-        add({"magd1", RowModel::MaginuDer1, 2, &KernelSet::MaginuDer1, k, {0.2, 0.6},
+        add({"magd1", RowModel::MaginuDer1, k, {0.2, 0.6},
              {0.0, 0.0}, {0.0, 0.0}, {1.0, 0.5}});
     }
     {
         ReactionConstants k = Constants({0.05, 0.05});
         k.Alpha = 1.0, k.Beta = 2.5;
-        add({"brusselator", RowModel::Brusselator, 2, &KernelSet::Brusselator, k, {0.1, 0.4},
+        add({"brusselator", RowModel::Brusselator, k, {0.1, 0.4},
              {0.0, 0.0}, {1.0, 2.5}, {0.2, 0.2}});
     }
     {
         ReactionConstants k = Constants({0.05, 0.05});
         k.Alpha = 1.0, k.Beta = 2.5, k.Gamma = 0.05;
-        add({"brd1", RowModel::BrusselatorDer1, 2, &KernelSet::BrusselatorDer1, k, {0.1, 0.4},
+        add({"brd1", RowModel::BrusselatorDer1, k, {0.1, 0.4},
              {0.0, 0.0}, {1.0, 2.5}, {0.2, 0.2}});
     }
     {
         // "c" = 0: infinite gain, the fields fill with infinities and NaNs.
         ReactionConstants k = Constants({0.2, 0.1});
         k.K = 0.8, k.C = 0.0;
-        add({"maginuwithoutc", RowModel::Maginu, 2, &KernelSet::Maginu, k, {0.2, 0.6},
+        add({"maginuwithoutc", RowModel::Maginu, k, {0.2, 0.6},
              {0.0, 0.0}, {0.0, 0.0}, {1.0, 0.5}});
     }
     {
         // Too strong a reaction: the Brusselator blows up to infinity and NaN.
         ReactionConstants k = Constants({1.5, 1.5});
         k.Alpha = 1.0, k.Beta = 9.0;
-        add({"brusselatoroverflow", RowModel::Brusselator, 2, &KernelSet::Brusselator, k,
+        add({"brusselatoroverflow", RowModel::Brusselator, k,
              {0.1, 0.4}, {0.0, 0.0}, {1.0, 2.5}, {0.5, 0.5}});
     }
     return cases;
@@ -157,15 +157,20 @@ void Prepare(Fields &f, const KernelCase &m) {
     for (int c = 0; c < m.Components; ++c) f.Fill(c, m.Mean[c], m.Noise[c], 12345u + 977u * c);
 }
 
+// A set's reaction kernel of a model; null for plain diffusion.
+ReactionKernel KernelOf(const KernelSet &set, RowModel model) { return set.Reaction[int(model)]; }
+
 void StepReference(Fields &f, const KernelCase &m, const double *coefficients) {
     std::vector<float *> p = f.Pointers();
-    if (m.Kernel != nullptr) (ReferenceKernels().*m.Kernel)(p.data(), f.Layout, m.K);
+    const ReactionKernel kernel = KernelOf(ReferenceKernels(), m.Model);
+    if (kernel != nullptr) kernel(p.data(), f.Layout, m.K);
     for (int c = 0; c < m.Components; ++c) ReferenceDiffusion(p[c], f.Layout, coefficients[c]);
 }
 
 void StepFastSeparate(Fields &f, const KernelCase &m, const double *coefficients) {
     std::vector<float *> p = f.Pointers();
-    if (m.Kernel != nullptr) (FastKernels().*m.Kernel)(p.data(), f.Layout, m.K);
+    const ReactionKernel kernel = KernelOf(FastKernels(), m.Model);
+    if (kernel != nullptr) kernel(p.data(), f.Layout, m.K);
     for (int c = 0; c < m.Components; ++c) FastKernels().Diffusion(p[c], f.Layout, coefficients[c]);
 }
 
@@ -283,6 +288,65 @@ INSTANTIATE_TEST_SUITE_P(AllModels, FastKernelsIdentity,
                                                           Setting{2, SimdAvx512})),
                          CaseName);
 
+// Every model of the table with its typical parameters, so that a model added to the table is
+// held to its reference kernel without a test of its own: weak reactions and, among the
+// components, the weighted filter, the filter without centre and no diffusion at all.
+KernelCase TypicalCase(int model) {
+    const ReactionModelInfo &info = ReactionModelTable[model];
+    static constexpr double ReactionConstants::*members[] = {
+#define VORNA_PARAMETER_MEMBER(Field, name) &ReactionConstants::Field,
+        VORNA_REACTION_PARAMETERS(VORNA_PARAMETER_MEMBER)
+#undef VORNA_PARAMETER_MEMBER
+    };
+    KernelCase m{info.Name, RowModel(model), ReactionConstants(), {}, {}, {}, {}};
+    m.Components = info.Components;
+    const double coefficients[4] = {0.3, 1.0, 0.6, 0.0};
+    for (int c = 0; c < m.Components; ++c) {
+        m.K.Strength[c] = 0.02;
+        m.Coefficient[c] = coefficients[c];
+        m.Mean[c] = 0.4;
+        m.Noise[c] = 0.5;
+    }
+    for (int i = 0; i < info.ParameterCount(); ++i) {
+        m.K.*members[int(info.Parameters[i].Field)] = info.Parameters[i].Typical;
+    }
+    return m;
+}
+
+class FastKernelsEveryModel : public FastKernelsIdentity {};
+
+TEST_P(FastKernelsEveryModel, GivesTheReferenceBitsWithTypicalParameters) {
+    const KernelCase &m = std::get<0>(GetParam());
+    const Setting s = std::get<1>(GetParam());
+    if (s.Level > SupportedSimdLevel()) GTEST_SKIP() << "processor lacks this vector level";
+    ASSERT_EQ(SetFastThreadCount(s.Threads), s.Threads);
+    ASSERT_EQ(SetFastSimdLevel(s.Level), s.Level);
+    ExpectSameBits(m, 29, 17, 60);
+    // Typical parameters keep the fields finite, so that the bits compared are not all NaN.
+    Fields reference(m.Components, 29, 17);
+    Prepare(reference, m);
+    for (int it = 0; it < 60; ++it) StepReference(reference, m, m.Coefficient);
+    for (int c = 0; c < m.Components; ++c) {
+        for (float v : reference.Store[c]) ASSERT_TRUE(std::isfinite(v)) << "component " << c;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(ModelTable, FastKernelsEveryModel,
+                         testing::Combine(testing::ValuesIn([] {
+                                              std::vector<KernelCase> cases;
+                                              for (int m = 0; m < ReactionModelCount; ++m) {
+                                                  cases.push_back(TypicalCase(m));
+                                              }
+                                              return cases;
+                                          }()),
+                                          testing::Values(Setting{1, SimdPlain},
+                                                          Setting{3, SimdPlain},
+                                                          Setting{1, SimdAvx2},
+                                                          Setting{3, SimdAvx2},
+                                                          Setting{1, SimdAvx512},
+                                                          Setting{3, SimdAvx512})),
+                         CaseName);
+
 TEST(FastKernels, LargeFieldOnTwoThreadsGivesTheReferenceBits) {
     const int threads = GetFastThreadCount();
     SetFastThreadCount(2);
@@ -335,8 +399,8 @@ TEST(FastKernels, SineModelGivesTheLibraryBitsOverWideArguments) {
             SetFastSimdLevel(simd);
             Fields reference = start, fast = start;
             std::vector<float *> pr = reference.Pointers(), pf = fast.Pointers();
-            ReferenceKernels().MaginuDer1(pr.data(), reference.Layout, k);
-            FastKernels().MaginuDer1(pf.data(), fast.Layout, k);
+            KernelOf(ReferenceKernels(), RowModel::MaginuDer1)(pr.data(), reference.Layout, k);
+            KernelOf(FastKernels(), RowModel::MaginuDer1)(pf.data(), fast.Layout, k);
             int component = 0;
             EXPECT_EQ(FirstDifference(reference, fast, component), -1) << "component " << component;
         }

@@ -94,6 +94,7 @@ TEST(ReaDifSimulation, UnknownModelOrTooFewSlotsLeavesNoModel) {
         EXPECT_EQ(sim.SetReactionModel(name), 0) << name;
         EXPECT_EQ(sim.ComponentCount, 0) << name;
         EXPECT_EQ(sim.ReactionStep, &ReaDifSimulation::ReactionStep_Void) << name;
+        EXPECT_EQ(sim.ModelIndex, 0) << name;
     }
     EXPECT_EQ(sim.SetReactionModel(nullptr), 0);
 }

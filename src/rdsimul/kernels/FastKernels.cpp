@@ -159,22 +159,9 @@ RowStore &Store() {
 RowConstants ToRowConstants(const ReactionConstants &k) {
     RowConstants r;
     for (int c = 0; c < MaxComponents; ++c) r.Strength[c] = k.Strength[c];
-    r.Alpha = k.Alpha;
-    r.Beta = k.Beta;
-    r.Gamma = k.Gamma;
-    r.Delta = k.Delta;
-    r.K = k.K;
-    r.D = k.D;
-    r.E = k.E;
-    r.P = k.P;
-    r.A1 = k.A1;
-    r.A2 = k.A2;
-    r.B1 = k.B1;
-    r.B2 = k.B2;
-    r.C1 = k.C1;
-    r.C2 = k.C2;
-    r.D1 = k.D1;
-    r.D2 = k.D2;
+#define VORNA_COPY_PARAMETER(Field, name) r.Field = k.Field;
+    VORNA_REACTION_PARAMETERS(VORNA_COPY_PARAMETER)
+#undef VORNA_COPY_PARAMETER
     // Formed once per call, as the Maginu passes do (infinite when "c" is 0).
     r.G = k.Strength[0] / k.C;
     return r;
@@ -247,6 +234,16 @@ void FastReaction(float *const *fields, const FieldLayout &layout, const Reactio
     job.Claims = &Claims()[0];
     job.Claims->Reset(PieceCountFor(threads, layout.SizeY * layout.SizeZ), threads);
     pool.Run(ReactionPieces, &job);
+}
+
+// The fast reaction kernel of a model; none for plain diffusion, as in the reference set.
+template <RowModel M>
+constexpr ReactionKernel FastReactionOf() {
+    if constexpr (ModelReacts(M)) {
+        return FastReaction<M>;
+    } else {
+        return nullptr;
+    }
 }
 
 // ---- Reaction and diffusion fused, on bands with their edge rows computed first ---------
@@ -388,7 +385,7 @@ bool RunIteration(RowModel model, float *const *fields, int components,
         count < 1) {
         return false;
     }
-    if (model != RowModel::Identity && RowModelComponents(model) != components) return false;
+    if (ModelReacts(model) && RowModelComponents(model) != components) return false;
     IterationJob job;
     job.Rows = &CurrentRows();
     job.Model = model;
@@ -419,7 +416,7 @@ bool RunIteration(RowModel model, float *const *fields, int components,
 void FastDiffusion(float *firstPixel, const FieldLayout &layout, double coefficient) {
     const RowDiffusion how = ToRowDiffusion(coefficient);
     float *fields[1] = {firstPixel};
-    if (!RunIteration(RowModel::Identity, fields, 1, layout, RowConstants(), &how, 1)) {
+    if (!RunIteration(RowModel::Void, fields, 1, layout, RowConstants(), &how, 1)) {
         ReferenceDiffusion(firstPixel, layout, coefficient);
     }
 }
@@ -427,7 +424,7 @@ void FastDiffusion(float *firstPixel, const FieldLayout &layout, double coeffici
 bool FusedIteration(int model, float *const *fields, int components, const FieldLayout &layout,
                     const ReactionConstants &constants, const double *coefficients,
                     int32_t count) {
-    if (model < int(RowModel::Identity) || model > int(RowModel::BrusselatorDer1)) return false;
+    if (model < 0 || model >= ReactionModelCount) return false;
     return FastIteration(RowModel(model), fields, components, layout, constants, coefficients,
                          count);
 }
@@ -435,17 +432,12 @@ bool FusedIteration(int model, float *const *fields, int components, const Field
 }  // namespace
 
 const KernelSet &FastKernels() {
+#define VORNA_FAST_KERNEL(Id, ...) FastReactionOf<RowModel::Id>(),
     static const KernelSet set = {"fast",
-                                  FastReaction<RowModel::Schlogl>,
-                                  FastReaction<RowModel::GinzburgLandau>,
-                                  FastReaction<RowModel::GinzburgLandauDer1>,
-                                  FastReaction<RowModel::GinzburgLandauDer2>,
-                                  FastReaction<RowModel::Maginu>,
-                                  FastReaction<RowModel::MaginuDer1>,
-                                  FastReaction<RowModel::Brusselator>,
-                                  FastReaction<RowModel::BrusselatorDer1>,
+                                  {VORNA_REACTION_MODELS(VORNA_FAST_KERNEL)},
                                   FastDiffusion,
                                   FusedIteration};
+#undef VORNA_FAST_KERNEL
     return set;
 }
 

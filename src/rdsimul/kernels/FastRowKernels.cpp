@@ -63,20 +63,6 @@ const RowKernels Table = {"avx512", 8, ReactInPlace, ReactToDouble, DiffuseRow,
 #define VORNA_HAVE_X86_VERSIONS 1
 #endif
 
-int RowModelComponents(RowModel model) {
-    switch (model) {
-        case RowModel::Identity:
-        case RowModel::Schlogl:
-            return 1;
-        case RowModel::GinzburgLandauDer1:
-            return 3;
-        case RowModel::GinzburgLandauDer2:
-            return 4;
-        default:
-            return 2;
-    }
-}
-
 int SupportedSimdLevel() {
 #ifdef VORNA_HAVE_X86_VERSIONS
     // Checked once: the answers include the system's support for the wider registers.

@@ -5,28 +5,21 @@
 #include <cstddef>
 #include <cstdint>
 
-// The reactions a row kernel knows. Identity only converts (a diffusion pass without reaction).
-enum class RowModel : int {
-    Identity = 0,
-    Schlogl,
-    GinzburgLandau,
-    GinzburgLandauDer1,
-    GinzburgLandauDer2,
-    Maginu,
-    MaginuDer1,
-    Brusselator,
-    BrusselatorDer1,
-};
+#include "rdsimul/ReactionModels.h"
 
-// Components a model reads and writes; Identity works on as many as it is given.
-int RowModelComponents(RowModel model);
+// The reactions a row kernel knows: the models of ReactionModels.h. Void, plain diffusion, only
+// converts and works on as many components as it is given.
+using RowModel = ReactionModelId;
+
+// Components a model reads and writes.
+constexpr int RowModelComponents(RowModel model) { return ModelComponents(model); }
 
 // The constants of one pass, in double, taken once per call.
 struct RowConstants {
     double Strength[4] = {0.0, 0.0, 0.0, 0.0};
-    double Alpha = 0.0, Beta = 0.0, Gamma = 0.0, Delta = 0.0;
-    double K = 0.0, D = 0.0, E = 0.0, P = 0.0;
-    double A1 = 0.0, A2 = 0.0, B1 = 0.0, B2 = 0.0, C1 = 0.0, C2 = 0.0, D1 = 0.0, D2 = 0.0;
+#define VORNA_PARAMETER_MEMBER(Field, name) double Field = 0.0;
+    VORNA_REACTION_PARAMETERS(VORNA_PARAMETER_MEMBER)
+#undef VORNA_PARAMETER_MEMBER
     double G = 0.0;  // Maginu models: strength of A divided by "c", formed once per call
 };
 
@@ -42,7 +35,7 @@ struct RowDiffusion {
 
 // Phase 2 of one band of a fused iteration (see RowKernels::DiffuseBand).
 struct BandTask {
-    RowModel Model = RowModel::Identity;
+    RowModel Model = RowModel::Void;
     int Components = 1;
     float *Fields[4] = {};  // pixel (0, 0) of each field
     ptrdiff_t LineOffset = 0;

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "rdsimul/ReactionModels.h"
+
 // Where the interior pixels of a float field lie. Sizes in pixels, strides in floats. Every
 // field of a simulation has the same layout, so one layout serves all the fields of a pass.
 // The diffusion pass needs a border of exactly one pixel around each plane.
@@ -15,12 +17,13 @@ struct FieldLayout {
     int32_t PlaneOffset = 0;  // floats from one plane to the next
 };
 
-// The constants one reaction pass reads, taken once at the start of the call.
+// The constants one reaction pass reads, taken once at the start of the call: one member per
+// named parameter (Alpha, Beta, ..., D2).
 struct ReactionConstants {
     double Strength[4] = {0.0, 0.0, 0.0, 0.0};  // ReactionStrength of components A, B, C, D
-    double Alpha = 0.0, Beta = 0.0, Gamma = 0.0, Delta = 0.0;
-    double K = 0.0, C = 0.0, D = 0.0, E = 0.0, P = 0.0;
-    double A1 = 0.0, A2 = 0.0, B1 = 0.0, B2 = 0.0, C1 = 0.0, C2 = 0.0, D1 = 0.0, D2 = 0.0;
+#define VORNA_PARAMETER_MEMBER(Field, name) double Field = 0.0;
+    VORNA_REACTION_PARAMETERS(VORNA_PARAMETER_MEMBER)
+#undef VORNA_PARAMETER_MEMBER
 };
 
 // One reaction pass over the interiors of fields[0 .. components - 1] (first pixels), all with
@@ -33,8 +36,8 @@ using ReactionKernel = void (*)(float *const *fields, const FieldLayout &layout,
 // (1 - d) x centre + d / 8 x the 8 neighbours). firstPixel is pixel (0, 0, 0).
 using DiffusionKernel = void (*)(float *firstPixel, const FieldLayout &layout, double coefficient);
 
-// count (1 or more) whole iterations with the same constants: each the reaction of model (0
-// none, then 1 .. 8 in the order of the reaction kernels below) on fields[0 .. components - 1],
+// count (1 or more) whole iterations with the same constants: each the reaction of model (an
+// index of ReactionModelTable; plain diffusion reacts nothing) on fields[0 .. components - 1],
 // then the diffusion pass of each field with coefficients[c], leaving the same bits as the two
 // passes one after the other. false, with nothing changed, when it cannot: the caller then runs
 // the passes itself.
@@ -44,14 +47,8 @@ using IterationKernel = bool (*)(int model, float *const *fields, int components
 
 struct KernelSet {
     const char *Name;
-    ReactionKernel Schlogl;
-    ReactionKernel GinzburgLandau;
-    ReactionKernel GinzburgLandauDer1;
-    ReactionKernel GinzburgLandauDer2;
-    ReactionKernel Maginu;
-    ReactionKernel MaginuDer1;
-    ReactionKernel Brusselator;
-    ReactionKernel BrusselatorDer1;
+    // By index of ReactionModelTable; null for plain diffusion, which has no reaction pass.
+    ReactionKernel Reaction[ReactionModelCount];
     DiffusionKernel Diffusion;
     IterationKernel Iteration;  // null: the reaction and diffusion kernels are called in turn
 };

@@ -34,17 +34,12 @@ FloatPlanes PlanesOf(const FieldLayout &layout) {
 }  // namespace
 
 const KernelSet &ReferenceKernels() {
+#define VORNA_REFERENCE_KERNEL(Id, ...) Reference##Id,
     static const KernelSet set = {"reference",
-                                  ReferenceSchlogl,
-                                  ReferenceGinzburgLandau,
-                                  ReferenceGinzburgLandauDer1,
-                                  ReferenceGinzburgLandauDer2,
-                                  ReferenceMaginu,
-                                  ReferenceMaginuDer1,
-                                  ReferenceBrusselator,
-                                  ReferenceBrusselatorDer1,
+                                  {VORNA_REACTION_MODELS(VORNA_REFERENCE_KERNEL)},
                                   ReferenceDiffusion,
                                   nullptr};
+#undef VORNA_REFERENCE_KERNEL
     return set;
 }
 

@@ -8,7 +8,9 @@
 const KernelSet &ReferenceKernels();
 
 // Reaction passes (see KernelSet.h). Arithmetic in double, each new value rounded to float once
-// when stored; the Schloegl pass rounds its increment to float and adds it in float.
+// when stored; the Schloegl pass rounds its increment to float and adds it in float. One per
+// model of ReactionModels.h, named Reference<Id>; plain diffusion reacts nothing.
+constexpr ReactionKernel ReferenceVoid = nullptr;
 void ReferenceSchlogl(float *const *fields, const FieldLayout &layout, const ReactionConstants &k);
 void ReferenceGinzburgLandau(float *const *fields, const FieldLayout &layout,
                              const ReactionConstants &k);
