@@ -12,6 +12,7 @@
 
 #include "cli/ProgressDisplay.h"
 #include "rdsimul/ReaDifSimulation.h"
+#include "rdsimul/SlicePacer.h"
 #include "toolkit/MessageIds.h"
 #include "toolkit/MessageTexts.h"
 #include "toolkit/RandomGenerator.h"
@@ -206,13 +207,17 @@ int CliRunner::RunRound(const CliOptions &options, int round) {
         std::fprintf(Err, "%s: the fields could not be set up (out of memory)\n", path.c_str());
         return ExitFileError;
     }
-    int32_t slice = ReaDifSimulation::SliceSize(sim.ComponentCount, points);
+    // Slices bounded in time as well as in iterations: a small field that writes an image every
+    // iteration still sees Ctrl-C within a fraction of a second.
+    SlicePacer pacer(ReaDifSimulation::SliceSize(sim.ComponentCount, points));
     ProgressDisplay progress(options.Quiet ? nullptr : Err, Terminal);
     progress.Start(sim.EndTime, double(points));
     Clock::time_point start = Clock::now();
     int status = ReaDifSimulation::Done;
     while (sim.CurrentTime < sim.EndTime) {
-        status = sim.RunSimulation(slice);
+        Clock::time_point sliceStart = Clock::now();
+        status = sim.RunSimulation(pacer.Next());
+        pacer.Record(SecondsSince(sliceStart));
         progress.Update(sim.CurrentTime, SecondsSince(start));
         if (status != ReaDifSimulation::Done || sim.ErrorStatus == ReaDifSimulation::StatusOverflow) break;
         if (StopRequested) break;

@@ -125,16 +125,37 @@ void GenImage3D::WriteLE32(FILE *stream, uint32_t value) {
     WriteLE16(stream, value >> 16);
 }
 
+uint32_t GenImage3D::FilePaletteBytes(bool tga, int depth) {
+    if (depth != 1) return 0;
+    return FilePaletteEntries * (tga ? TGAPaletteEntryBytes : BMPPaletteEntryBytes);
+}
+
+uint64_t GenImage3D::BMPLineBytes(uint32_t sizeX, int depth) {
+    const uint64_t bytes = uint64_t(sizeX) * uint64_t(depth);
+    return (bytes + 3) / 4 * 4;
+}
+
+uint64_t GenImage3D::BMPFileBytes(uint32_t sizeX, uint32_t sizeY, int depth) {
+    return BMPHeaderBytes + FilePaletteBytes(false, depth) +
+           uint64_t(sizeY) * BMPLineBytes(sizeX, depth);
+}
+
+uint64_t GenImage3D::TGAFileBytes(uint32_t sizeX, uint32_t sizeY, int depth) {
+    return TGAHeaderBytes + FilePaletteBytes(true, depth) +
+           uint64_t(sizeY) * uint64_t(sizeX) * uint64_t(depth);
+}
+
 uint32_t GenImage3D::GetBMPDataBytes() const {
-    return uint32_t(SizeY) * (uint32_t(SizeX) * uint32_t(Depth) + uint32_t(AlignedBytes));
+    return uint32_t(uint64_t(SizeY) * BMPLineBytes(SizeX, Depth));
 }
 
 int GenImage3D::SaveBMPHeader(FILE *stream) const {
-    const uint32_t paletteBytes = Depth == 1 ? 1024 : 0;
+    const uint32_t paletteBytes = FilePaletteBytes(false, Depth);
     const uint32_t dataBytes = GetBMPDataBytes();
+    const uint32_t fileBytes = uint32_t(BMPFileBytes(SizeX, SizeY, Depth));
     std::fputc('B', stream);
     std::fputc('M', stream);
-    WriteLE32(stream, BMPHeaderBytes + paletteBytes + dataBytes);  // file size
+    WriteLE32(stream, fileBytes);                                  // file size
     WriteLE32(stream, 0);                                          // reserved
     WriteLE32(stream, BMPHeaderBytes + paletteBytes);              // offset of the pixel data
     WriteLE32(stream, 40);                                         // info header size
@@ -182,9 +203,9 @@ int GenImage3D::WriteImageFile(const char *path, bool tga, const unsigned char *
     FILE *file = writer.GetStream();
 
     if ((tga ? SaveTGAHeader(file) : SaveBMPHeader(file)) != Done) return Refused;
-    if (Depth == 1) {
+    if (FilePaletteBytes(tga, Depth) != 0) {
         // The palette is always 256 entries, whatever the size of a map the image views.
-        for (uint32_t i = 0; i < 256; ++i) {
+        for (uint32_t i = 0; i < FilePaletteEntries; ++i) {
             const unsigned char *entry =
                 palette != nullptr && i < paletteEntries ? palette + 4 * i : nullptr;
             const unsigned char black[4] = {0, 0, 0, 0};
@@ -202,9 +223,10 @@ int GenImage3D::WriteImageFile(const char *path, bool tga, const unsigned char *
         reinterpret_cast<const unsigned char *>(Data) + size_t(InitOffset) * unitBytes;
     const size_t lineBytes = size_t(SizeX) * size_t(Depth);
     const unsigned char padding[4] = {0, 0, 0, 0};
+    const size_t paddingBytes = tga ? 0 : size_t(BMPLineBytes(SizeX, Depth)) - lineBytes;
     for (int y = SizeY - 1; y >= 0; --y) {
         std::fwrite(first + size_t(y) * size_t(LineOffset) * unitBytes, 1, lineBytes, file);
-        if (!tga) std::fwrite(padding, 1, size_t(AlignedBytes) % 4, file);
+        std::fwrite(padding, 1, paddingBytes, file);
     }
 
     return writer.Commit() == AtomicFileWriter::Done ? Done : Refused;

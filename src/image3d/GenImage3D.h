@@ -20,6 +20,10 @@ public:
 
     static constexpr uint32_t BMPHeaderBytes = 54;
     static constexpr uint32_t TGAHeaderBytes = 18;
+    // An 8-bit file always carries 256 palette entries: 4 bytes each in a BMP, 3 in a TGA.
+    static constexpr uint32_t FilePaletteEntries = 256;
+    static constexpr uint32_t BMPPaletteEntryBytes = 4;
+    static constexpr uint32_t TGAPaletteEntryBytes = 3;
 
     // Empty store, sizes 0, every layout field 0; no UpdateSize. depth: bytes per pixel (>= 1),
     // pixelUnits: offset units per pixel (>= 1), border: pixels on each side.
@@ -46,6 +50,11 @@ public:
     // Bytes of pixel data a BMP file of this image carries: SizeY lines of SizeX x Depth +
     // AlignedBytes bytes.
     uint32_t GetBMPDataBytes() const;
+    // Size of the file the savers write for a sizeX x sizeY picture of depth bytes per pixel:
+    // BMP header, 1024-byte palette for depth 1, lines padded to 4 bytes; TGA header, 768-byte
+    // colour map for depth 1, unpadded lines. Tells the disk use of files not written yet.
+    static uint64_t BMPFileBytes(uint32_t sizeX, uint32_t sizeY, int depth);
+    static uint64_t TGAFileBytes(uint32_t sizeX, uint32_t sizeY, int depth);
 
     int GetDepth() const { return Depth; }
     int GetPixelUnits() const { return PixelUnits; }
@@ -76,6 +85,9 @@ protected:
                    unsigned char colour, unsigned char background, const unsigned char *glyphFirst,
                    int glyphStride, int glyphLineBytes, int glyphHeight, unsigned short glyphWidth,
                    char *text, int textSize);
+    // Bytes of a file's palette (0 above depth 1) and of one BMP line with its padding.
+    static uint32_t FilePaletteBytes(bool tga, int depth);
+    static uint64_t BMPLineBytes(uint32_t sizeX, int depth);
     // Little-endian field writers for the file headers.
     static void WriteLE16(FILE *stream, uint32_t value);
     static void WriteLE32(FILE *stream, uint32_t value);

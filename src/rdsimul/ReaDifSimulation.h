@@ -106,12 +106,17 @@ public:
     // "<FileBaseName>_<letter><iteration, 6 digits or more>.bmp" (".tga" for format 'T'):
     // 0 letter not in use or name too long; else the file saver's result.
     [[nodiscard]] int SaveImage2D(char letter);
-    // Disk space of all images of a whole run, in MB (2^20 bytes), rounded.
+    // Disk space of all images of a whole run, in MB (2^20 bytes) rounded up: the size of each
+    // file as the savers write it (headers, palette, padding; the tile picture for a mosaic)
+    // times ImageCount. At most INT32_MAX.
     int32_t EvalSaveImageDiskSpace() const;
     // Whether the run saves an image once CurrentTime has reached time (1 .. EndTime): at
     // ImageStart and every ImagePeriod iterations after it, and at EndTime when EndTime is not
     // a multiple of ImagePeriod. No image at all when ImagePeriod is 0 or less.
     bool ImageDue(int64_t time) const;
+    // Images a whole run saves: the iterations 1 .. EndTime at which ImageDue holds, counted
+    // without walking them.
+    int64_t ImageCount() const;
     // Iterations per RunSimulation call that keep one call at about 200,000 component-point
     // updates for components fields of points points each (0 counts as 1); above 5 a multiple
     // of 5.

@@ -1,13 +1,13 @@
 // The output images of ReaDifSimulation: one field converted through the script's colour map,
 // optionally tiled, written as BMP or TGA; and the disk space a run's images will take.
-#include <cmath>
+#include <cstdint>
 #include <cstdio>
 
 #include "rdsimul/ReaDifSimulation.h"
 
 namespace {
 
-constexpr double BytesPerMB = 1048576.0;
+constexpr uint64_t BytesPerMB = 1048576;
 
 }  // namespace
 
@@ -73,24 +73,21 @@ int ReaDifSimulation::SaveImage2D(char letter) {
 }
 
 int32_t ReaDifSimulation::EvalSaveImageDiskSpace() const {
-    if (!Built() || Components[0] == nullptr || ImagePeriod <= 0 || EndTime <= 0) return 0;
-    double bytes;
-    if (Mosaic != 0) {
-        const GenImage3D &tile = TrueColor != 0 ? static_cast<const GenImage3D &>(TmpTileImage2D24)
-                                                : static_cast<const GenImage3D &>(TmpTileImage2D8);
-        bytes = double(tile.GetSizeX()) * tile.GetSizeY();
-    } else {
-        bytes = double(Components[0]->GetSizeX()) * Components[0]->GetSizeY();
-    }
-    if (TrueColor != 0) bytes *= 3.0;
-
-    // The iterations n in 1 .. EndTime that PeriodicImageDue accepts, counted without walking
-    // them: the first is the smallest such n that is at least 1. The final image counts apart,
-    // also where a periodic one falls on EndTime and the run writes that file only once.
-    const int64_t period = ImagePeriod;
-    int64_t first = ImageStart;
-    if (first < 1) first += ((1 - first) + period - 1) / period * period;
-    int64_t images = first > EndTime ? 0 : (EndTime - first) / period + 1;
-    if (FinalImageDue(EndTime)) ++images;
-    return int32_t(std::trunc(double(images) * bytes / BytesPerMB + 0.5));
+    if (!Built() || Components[0] == nullptr) return 0;
+    const int64_t images = ImageCount();
+    if (images == 0) return 0;
+    // The picture SaveImage2D writes: the field's size, or the tile picture's for a mosaic.
+    const GenImage3D &picture = TrueColor != 0 ? static_cast<const GenImage3D &>(TmpImage2D24)
+                                               : static_cast<const GenImage3D &>(TmpImage2D8);
+    const GenImage3D &tile = TrueColor != 0 ? static_cast<const GenImage3D &>(TmpTileImage2D24)
+                                            : static_cast<const GenImage3D &>(TmpTileImage2D8);
+    const Frame3D &frame = Mosaic != 0 ? static_cast<const Frame3D &>(tile) : *Components[0];
+    const uint32_t x = frame.GetSizeX();
+    const uint32_t y = frame.GetSizeY();
+    const uint64_t fileBytes = ImageFormat == 'T'
+                                   ? GenImage3D::TGAFileBytes(x, y, picture.GetDepth())
+                                   : GenImage3D::BMPFileBytes(x, y, picture.GetDepth());
+    // Whole MB, rounded up: a run never takes more than the note said.
+    const uint64_t megabytes = (uint64_t(images) * fileBytes + BytesPerMB - 1) / BytesPerMB;
+    return megabytes > uint64_t(INT32_MAX) ? INT32_MAX : int32_t(megabytes);
 }

@@ -55,6 +55,18 @@ bool ReaDifSimulation::ImageDue(int64_t time) const {
     return PeriodicImageDue(time) || FinalImageDue(time);
 }
 
+int64_t ReaDifSimulation::ImageCount() const {
+    if (ImagePeriod <= 0 || EndTime <= 0) return 0;
+    // The periodic images: the first is the smallest n >= 1 that PeriodicImageDue accepts.
+    const int64_t period = ImagePeriod;
+    int64_t first = ImageStart;
+    if (first < 1) first += ((1 - first) + period - 1) / period * period;
+    int64_t images = first > EndTime ? 0 : (EndTime - first) / period + 1;
+    // The final image, unless a periodic one already falls on EndTime: one file, saved once.
+    if (FinalImageDue(EndTime) && !PeriodicImageDue(EndTime)) ++images;
+    return images;
+}
+
 int32_t ReaDifSimulation::QuietIterations(int64_t target) const {
     if (VaryParameters != 0) return 1;
     for (int i = 0; i < ComponentCount; ++i) {

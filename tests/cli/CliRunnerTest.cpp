@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -10,6 +14,7 @@
 #include "cli/CliRunner.h"
 #include "cli/ProgressDisplay.h"
 #include "rdsimul/ReaDifSimulation.h"
+#include "rdsimul/SlicePacer.h"
 #include "rdsimul/ScriptTestSupport.h"
 
 using scripttest::ReadFile;
@@ -247,8 +252,8 @@ TEST_F(CliRunnerTest, InterruptStopsAtTheNextSliceBoundary) {
     CliRunner::RequestStop();
     EXPECT_EQ(Run(path), CliRunner::ExitInterrupted);
     // The first slice of a 23 x 17 domain still runs.
-    std::string stop = "stopped at iteration " +
-                       std::to_string(ReaDifSimulation::SliceSize(1, 23 * 17)) + " of 90000";
+    SlicePacer pacer(ReaDifSimulation::SliceSize(1, 23 * 17));
+    std::string stop = "stopped at iteration " + std::to_string(pacer.Next()) + " of 90000";
     EXPECT_NE(Text(Err).find(stop), std::string::npos) << Text(Err);
 }
 
@@ -289,4 +294,49 @@ TEST_F(CliRunnerTest, ProgramReportsThroughExitCodes) {
     EXPECT_EQ(run.Out.substr(0, 33), "25 iterations, 3 images written, ");
     WriteFile(PathOf("bad.vna"), "size 1 1\n");
     EXPECT_EQ(RunProgram(PathOf("bad.vna")).Code, 2);
+}
+
+TEST_F(CliRunnerTest, CtrlCEndsTheProgramWithinHalfASecond) {
+    // 10 x 10 points and an image every iteration, each synced to disk: a slice bounded by
+    // iterations alone (2,000 of them) went on for seconds after Ctrl-C.
+    std::string path = PathOf("tiny.vna");
+    WriteFile(path,
+              "model schlogl\nreaction A 0.5\ndiffusion A 0.2\ninit A 0.75 0.5\nsize 10 10\n"
+              "iterations 500000\nrandseed 7\ncolormap gray\nimage256 A t+1 autoscale\n");
+    const std::string program = std::string(VORNA_BINARY_DIR) + "/vorna-cli";
+    posix_spawn_file_actions_t actions;
+    ASSERT_EQ(posix_spawn_file_actions_init(&actions), 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    char *arguments[] = {const_cast<char *>(program.c_str()), const_cast<char *>("-q"),
+                         const_cast<char *>(path.c_str()), nullptr};
+    pid_t child = 0;
+    ASSERT_EQ(posix_spawn(&child, program.c_str(), &actions, nullptr, arguments, environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+
+    using Clock = std::chrono::steady_clock;
+    auto since = [](Clock::time_point start) {
+        return std::chrono::duration<double>(Clock::now() - start).count();
+    };
+    // The first image shows that the run loop (and the handler) is in place; a busy machine
+    // may take a while to get there.
+    Clock::time_point started = Clock::now();
+    while (!std::filesystem::exists(PathOf("tiny_A000001.bmp")) && since(started) < 10.0) {
+        usleep(2000);
+    }
+    usleep(300000);
+    ASSERT_EQ(kill(child, SIGINT), 0);
+    Clock::time_point sent = Clock::now();
+    int status = 0;
+    pid_t ended = 0;
+    while ((ended = waitpid(child, &status, WNOHANG)) == 0 && since(sent) < 20.0) usleep(2000);
+    const double seconds = since(sent);
+    if (ended == 0) {
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+    }
+    ASSERT_EQ(ended, child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), CliRunner::ExitInterrupted);
+    EXPECT_LT(seconds, 0.5);
 }

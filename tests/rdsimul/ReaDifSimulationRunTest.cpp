@@ -218,6 +218,23 @@ TEST_P(ReaDifSimulationImageTiming, ImagesAtTheirIterationsPlusTheFinalOne) {
     EXPECT_EQ(sim.CurrentTime, c.End);
     EXPECT_EQ(dir.Files(), c.Files);
     EXPECT_EQ(sim.ImagesWritten, int32_t(c.Files.size()));
+    EXPECT_EQ(sim.ImageCount(), int64_t(c.Files.size()));
+}
+
+TEST(ReaDifSimulationRun, ImageCountIsTheNumberOfIterationsWithAnImageDue) {
+    ReaDifSimulation sim(4);
+    for (int32_t end = 0; end <= 40; ++end) {
+        sim.EndTime = end;
+        for (int32_t period = -1; period <= 12; ++period) {
+            for (int32_t start = -25; start <= 45; start += 3) {
+                sim.ImagePeriod = period;
+                sim.ImageStart = start;
+                int64_t due = 0;
+                for (int32_t t = 1; t <= end; ++t) due += sim.ImageDue(t) ? 1 : 0;
+                ASSERT_EQ(sim.ImageCount(), due) << start << " " << period << " " << end;
+            }
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -352,20 +369,23 @@ TEST(ReaDifSimulationRun, SaveRefusesUnknownLettersOverlongNamesAndReportsUnwrit
 
 struct DiskSpaceCase {
     int TrueColor, Mosaic;
+    char Format;
+    uint16_t Size;  // of the square field
     int32_t Start, Period, End;
     int32_t MB;
 };
 
 class ReaDifSimulationDiskSpace : public testing::TestWithParam<DiskSpaceCase> {};
 
-TEST_P(ReaDifSimulationDiskSpace, EstimateCountsEveryImageOfTheRun) {
+TEST_P(ReaDifSimulationDiskSpace, EstimateCountsEveryFileAsWritten) {
     const DiskSpaceCase c = GetParam();
     ReaDifSimulation sim(4);
     EXPECT_EQ(sim.SetReactionModel("diffusion"), ReaDifSimulation::Done);
-    EXPECT_EQ(sim.SetDomainSize(512, 512, 1), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.SetDomainSize(c.Size, c.Size, 1), ReaDifSimulation::Done);
     EXPECT_EQ(sim.SetEndTime(c.End), ReaDifSimulation::Done);
     sim.TrueColor = c.TrueColor;
     sim.Mosaic = c.Mosaic;
+    sim.ImageFormat = c.Format;
     sim.ImageStart = c.Start;
     sim.ImagePeriod = c.Period;
     ASSERT_EQ(sim.TmpTileImage2D8.SetNewSize(800, 600, 1), Image3D8::Done);
@@ -373,16 +393,25 @@ TEST_P(ReaDifSimulationDiskSpace, EstimateCountsEveryImageOfTheRun) {
     EXPECT_EQ(sim.EvalSaveImageDiskSpace(), c.MB);
 }
 
+// File sizes: 8-bit BMP 54 + 1024 + lines padded to 4 bytes, 24-bit BMP 54 + padded lines;
+// TGA 18 (+ 768 for 8 bits) + unpadded lines. Whole MB of 2^20 bytes, rounded up.
 INSTANTIATE_TEST_SUITE_P(
     Cases, ReaDifSimulationDiskSpace,
-    testing::Values(DiskSpaceCase{0, 0, 0, 100, 1000, 3},     // 10 x 256 KB = 2.5 MB
-                    DiskSpaceCase{1, 0, 0, 100, 1000, 8},     // 7.5 MB
-                    DiskSpaceCase{0, 0, 0, 100, 1050, 3},     // 11 images, 2.75 MB
-                    DiskSpaceCase{0, 0, 500, 100, 1000, 2},   // 500 .. 1000: 6 images
-                    DiskSpaceCase{0, 1, 0, 100, 1000, 5},     // 10 x 800 x 600
-                    DiskSpaceCase{1, 1, 0, 1, 1000, 29},      // 1000 x 100 x 100 x 3
-                    DiskSpaceCase{1, 0, 2000, 100, 1050, 1},  // only the final image: 0.75
-                    DiskSpaceCase{0, 0, 0, 0, 1000, 0}));     // no image line
+    testing::Values(
+        DiskSpaceCase{0, 0, 'B', 512, 0, 100, 1000, 3},     // 10 x 263,222 bytes
+        DiskSpaceCase{1, 0, 'B', 512, 0, 100, 1000, 8},     // 10 x 786,486
+        DiskSpaceCase{0, 0, 'B', 512, 0, 100, 1050, 3},     // 11 images
+        DiskSpaceCase{0, 0, 'B', 512, 500, 100, 1000, 2},   // 500 .. 1000: 6 images
+        DiskSpaceCase{0, 1, 'B', 512, 0, 100, 1000, 5},     // 10 x 800 x 600 + 1078
+        DiskSpaceCase{1, 1, 'B', 512, 0, 1, 1000, 29},      // 1000 x (54 + 100 x 300)
+        DiskSpaceCase{1, 0, 'B', 512, 2000, 100, 1050, 1},  // only the final image
+        DiskSpaceCase{0, 0, 'B', 512, 0, 0, 1000, 0},       // no image line
+        // Small fields: the headers and the palette outweigh the pixels.
+        DiskSpaceCase{0, 0, 'B', 10, 0, 1, 500000, 572},  // 500,000 x (1078 + 10 x 12)
+        DiskSpaceCase{1, 0, 'B', 10, 0, 1, 500000, 179},  // 500,000 x (54 + 10 x 32)
+        DiskSpaceCase{0, 0, 'T', 10, 0, 1, 500000, 423},  // 500,000 x (18 + 768 + 100)
+        DiskSpaceCase{1, 0, 'T', 10, 0, 1, 500000, 152},  // 500,000 x (18 + 300)
+        DiskSpaceCase{0, 0, 'B', 10, 0, 1, 500, 1}));     // 599,000 bytes: a part MB counts
 
 TEST(ReaDifSimulationRun, SpeedIsMeasuredEverySixSecondsOrMore) {
     Timer::SetClock(FakeClock);
