@@ -89,8 +89,8 @@ ScriptParser::ScriptParser()
 
 ScriptParser::~ScriptParser() = default;
 
-int ScriptParser::Parse(ReaDifSimulation &sim, const char *path, int &errorPosition,
-                        int randomize, Mode mode) {
+int ScriptParser::Parse(ReaDifSimulation &sim, const char *path, int &errorPosition, int randomize,
+                        Mode mode) {
     errorPosition = 0;
     Missing.Clear();
     Body.Clear();
@@ -166,7 +166,7 @@ int ScriptParser::TakeLine(const char *line, size_t length) {
         size_t pieceSize;
         for (size_t piece = 0; piece < length; piece += pieceSize) {
             pieceSize = length - piece < size_t(InputLineSize - 1) ? length - piece
-                                                                  : size_t(InputLineSize - 1);
+                                                                   : size_t(InputLineSize - 1);
             LastErrorMessage.Clear();
             if (PrepareLine(line + piece, pieceSize) != ProcString::Done) {
                 Fail(MsgUnknownKeyword);
@@ -234,7 +234,8 @@ ScriptParser::Note ScriptParser::GetNote(int32_t index) const {
     int32_t at = index < MissingCount ? LineNoteCount + index : index - MissingCount;
     NoteRecord record;
     std::memcpy(&record, NoteRecords.GetData() + size_t(at) * sizeof record, sizeof record);
-    int32_t rewritten = record.Line == 0 ? record.RewrittenLine : record.RewrittenLine + MissingCount;
+    int32_t rewritten =
+        record.Line == 0 ? record.RewrittenLine : record.RewrittenLine + MissingCount;
     return {record.Line, rewritten, NoteTexts.GetData() + record.TextOffset};
 }
 
@@ -243,7 +244,8 @@ bool ScriptParser::RewriteIsUnchanged() const {
     if (bom + Missing.GetSize() + Body.GetSize() != Source.GetSize()) return false;
     // An annotated script read again gives its own bytes back: the same missing items on top.
     const char *source = Source.GetData() + bom;
-    return (Missing.GetSize() == 0 || std::memcmp(source, Missing.GetData(), Missing.GetSize()) == 0) &&
+    return (Missing.GetSize() == 0 ||
+            std::memcmp(source, Missing.GetData(), Missing.GetSize()) == 0) &&
            (Body.GetSize() == 0 ||
             std::memcmp(source + Missing.GetSize(), Body.GetData(), Body.GetSize()) == 0);
 }

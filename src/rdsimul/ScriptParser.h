@@ -112,17 +112,17 @@ private:
     ByteBuffer LineAnnotations;  // the annotations of the line being parsed
     ByteBuffer NoteRecords;      // NoteRecord after NoteRecord, the lines' notes first
     ByteBuffer NoteTexts;        // their texts, each zero-terminated
-    ProcString Line;  // a piece of a line as parsed: its cursor is the parse position
+    ProcString Line;             // a piece of a line as parsed: its cursor is the parse position
     ProcString LastErrorMessage;
     ProcString FullErrorMessage;
     ProcString MissingItemMessage;
     char WordBuffer[WordBufferSize];
 
     // Per parse.
-    const char *LineEnd = "\n";  // the script's own line end, given to the annotations
+    const char *LineEnd = "\n";    // the script's own line end, given to the annotations
     size_t ByteOrderMarkSize = 0;  // a UTF-8 byte-order mark before the first line: kept
-    int32_t SourceLine = 0;      // lines of the script read so far
-    int32_t BodyLines = 0;       // lines passed to Body so far
+    int32_t SourceLine = 0;        // lines of the script read so far
+    int32_t BodyLines = 0;         // lines passed to Body so far
     int32_t LineNoteCount = 0;
     int32_t MissingCount = 0;
     int32_t FirstErrorPosition = 0;

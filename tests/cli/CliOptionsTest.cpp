@@ -72,9 +72,8 @@ INSTANTIATE_TEST_SUITE_P(CommandLines, CliOptionsCaseTest, testing::ValuesIn(Opt
 
 TEST(CliOptionsTest, HelpNamesEveryOptionAndExitCode) {
     std::string help = CliOptions().HelpText();
-    for (const char *word :
-         {"--check", "--annotate", "--randomize", "--rounds", "--quiet", "--threads", "--help", "--version", "130",
-          "  4 "}) {
+    for (const char *word : {"--check", "--annotate", "--randomize", "--rounds", "--quiet",
+                             "--threads", "--help", "--version", "130", "  4 "}) {
         EXPECT_NE(help.find(word), std::string::npos) << word;
     }
 }

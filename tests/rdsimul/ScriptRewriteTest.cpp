@@ -1,7 +1,7 @@
 // The rewrite of a script adds and removes whole annotation lines and nothing else: long lines,
 // CR LF line ends and a byte-order mark stay as they were, and an unchanged script is not written.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -134,10 +134,10 @@ TEST_F(ScriptRewriteTest, CaretLandsInTheFaultyPieceOfALongLine) {
 TEST_F(ScriptRewriteTest, CrLfScriptGetsCrLfAnnotations) {
     std::string script = WithCrLf("model brusselator\nsize 20 20 x\n");
     ASSERT_EQ(Parse("#ERR old\n" + script), 0);
-    std::string expected = WithCrLf(Annotation(31, 'A') + Annotation(32, 'A') + Annotation(33, 'A') +
-                                    Annotation(31, 'B') + Annotation(32, 'B') + Annotation(33, 'B') +
-                                    Annotation(35) + Annotation(36) + Annotation(37) +
-                                    "model brusselator\n" + Annotation(54) + "size 20 20 x\n");
+    std::string expected = WithCrLf(
+        Annotation(31, 'A') + Annotation(32, 'A') + Annotation(33, 'A') + Annotation(31, 'B') +
+        Annotation(32, 'B') + Annotation(33, 'B') + Annotation(35) + Annotation(36) +
+        Annotation(37) + "model brusselator\n" + Annotation(54) + "size 20 20 x\n");
     EXPECT_EQ(ReadFile(Path()), expected);
     // The editor counts CR LF as one line break.
     std::string shown = expected;
@@ -223,14 +223,16 @@ TEST_F(ScriptRewriteTest, RewriteOnlyAddsAndRemovesAnnotationLines) {
     std::mt19937 random(12);
     auto below = [&random](size_t n) { return n == 0 ? size_t(0) : size_t(random() % n); };
     const std::vector<std::string> faulty = {
-        "size 20 20 x", "reaction A +1", "iterations 0", "image256 A 100< t+5 autoscale",
-        "colormap grey", "bogus", "#ERR old", "  #ERR indented", "model", "diffusion A 2"};
+        "size 20 20 x",  "reaction A +1", "iterations 0", "image256 A 100< t+5 autoscale",
+        "colormap grey", "bogus",         "#ERR old",     "  #ERR indented",
+        "model",         "diffusion A 2"};
     const std::string bytes = " \t\r\n#/+-.0123456789ERRAZaz\xC3\xA9\xEF\xBB\xBF\x80\xFF";
     // Each rewrite is synced to disk: in memory where the system has a file system there, the
     // 2,000 rounds take a second instead of twenty.
     std::filesystem::path memory = "/dev/shm/vorna_rewrite_" + std::to_string(getpid());
     std::error_code error;
-    if (std::filesystem::create_directory(memory, error)) ScriptPath = (memory / "tex.vna").string();
+    if (std::filesystem::create_directory(memory, error))
+        ScriptPath = (memory / "tex.vna").string();
     struct RemoveMemory {
         std::filesystem::path Dir;
         ~RemoveMemory() {
