@@ -57,8 +57,9 @@ bool IsAnnotationLine(const char *line, size_t length) {
     return StartsWith(line, length, SkipBlanks(line, length, 0), "#ERR");
 }
 
-// The line end of the user's lines: that of the first line that is not an annotation (an old
-// version wrote line feeds into CR LF scripts), else the file's first, else a line feed.
+// The line end of the user's lines: that of the first line that is not an annotation (an
+// annotation may stand first with another line end, and is dropped anyway), else the file's
+// first, else a line feed.
 const char *ChooseLineEnd(const char *text, size_t length) {
     const char *first = nullptr;
     for (size_t at = 0; at < length;) {
@@ -150,7 +151,7 @@ bool ScriptParser::ReadScript(const char *path) {
     Source.Clear();
     if (path == nullptr) return false;
     ScopedFile script(path, "rb");
-    if (!script || Source.AppendFile(script.Get()) != ByteBuffer::Done) return false;
+    if (!script || Source.AppendFile(script.Get(), MaxScriptSize) != ByteBuffer::Done) return false;
     return Source.GetSize() == 0 || std::memchr(Source.GetData(), 0, Source.GetSize()) == nullptr;
 }
 
@@ -182,7 +183,8 @@ int ScriptParser::TakeLine(const char *line, size_t length) {
             if (!FirstErrorSet) {
                 FirstErrorSet = 1;
                 firstErrorHere = true;
-                errorAt = piece + size_t(ErrorOffset);
+                errorAt = piece + size_t(ErrorOffset < 0 ? 0 : ErrorOffset);
+                if (errorAt > length) errorAt = length;
             }
             Failed = 1;
         }

@@ -3,6 +3,7 @@
 // the last parse, kept between parses.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -29,6 +30,9 @@ public:
     };
 
     static constexpr int InputLineSize = 500;  // a line is parsed at most 499 characters at a time
+    // Caret positions are 32-bit counts: a script of this size, with an annotation for each
+    // piece of each line, still stays below 2 GiB. Larger scripts are refused (result 3).
+    static constexpr size_t MaxScriptSize = size_t(512) << 20;
     static constexpr int LastErrorMessageSize = 200;
     static constexpr int FullErrorMessageSize = 220;
     static constexpr int WordBufferSize = 208;  // names of 207 characters at most
@@ -59,7 +63,8 @@ private:
         int32_t TextOffset;
     };
 
-    // Reads the whole file into Source: false when it cannot be read or holds a zero byte.
+    // Reads the whole file into Source: false when it cannot be read, is larger than
+    // MaxScriptSize or holds a zero byte.
     bool ReadScript(const char *path);
     // One line of the script with its line end: dropped when it is an old annotation, else
     // parsed piece by piece and passed to Body below its annotations. 1, or 0 out of memory.

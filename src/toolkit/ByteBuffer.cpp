@@ -26,12 +26,14 @@ int ByteBuffer::Append(const char *bytes, size_t count) {
     return Done;
 }
 
-int ByteBuffer::AppendFile(FILE *stream) {
+int ByteBuffer::AppendFile(FILE *stream, size_t most) {
     if (stream == nullptr) return Failed;
     char block[65536];
     size_t count;
+    size_t total = 0;
     while ((count = std::fread(block, 1, sizeof block, stream)) > 0) {
-        if (Append(block, count) != Done) return Failed;
+        total += count;
+        if (total > most || Append(block, count) != Done) return Failed;
     }
     return std::ferror(stream) ? Failed : Done;
 }

@@ -20,8 +20,9 @@ public:
     // Appends count bytes: 1; 0 when the size would pass MaxSize or memory ran out (the
     // content is then unchanged).
     [[nodiscard]] int Append(const char *bytes, size_t count);
-    // Appends the rest of the stream: 1; 0 on a read error or when Append fails.
-    [[nodiscard]] int AppendFile(FILE *stream);
+    // Appends the rest of the stream: 1; 0 on a read error, when the stream holds more than
+    // most bytes, or when Append fails.
+    [[nodiscard]] int AppendFile(FILE *stream, size_t most);
     // Empties the buffer; the block is kept for the next text.
     void Clear() { Size = 0; }
 
