@@ -26,6 +26,7 @@ bool ParseCount(const char *text, int most, int &count) {
 CliOptions::Action CliOptions::Parse(int argc, char *const argv[]) {
     static const option LongOptions[] = {
         {"check", no_argument, nullptr, 'c'},
+        {"annotate", no_argument, nullptr, 'a'},
         {"randomize", no_argument, nullptr, 'r'},
         {"rounds", required_argument, nullptr, 'n'},
         {"quiet", no_argument, nullptr, 'q'},
@@ -45,10 +46,14 @@ CliOptions::Action CliOptions::Parse(int argc, char *const argv[]) {
     optind = 0;
     opterr = 0;
     int option;
-    while ((option = getopt_long(argc, argv, ":crn:qt:hV", LongOptions, nullptr)) != -1) {
+    while ((option = getopt_long(argc, argv, ":carn:qt:hV", LongOptions, nullptr)) != -1) {
         switch (option) {
             case 'c':
                 CheckOnly = true;
+                break;
+            case 'a':
+                CheckOnly = true;
+                Annotate = true;
                 break;
             case 'r':
                 Randomize = true;
@@ -107,10 +112,13 @@ std::string CliOptions::HelpText() const {
            "Grow the texture a Vorna parameter script describes, without a window.\n"
            "\n"
            "The script is parsed and rewritten like the desktop Run does: each faulty line gets\n"
-           "an annotation line above it (old annotations are removed). The images are written\n"
-           "next to the script, named SCRIPT_<component><iteration>.bmp (or .tga).\n"
+           "an annotation line above it (old annotations are removed); a script whose\n"
+           "annotations do not change is not written. The images are written next to the\n"
+           "script, named SCRIPT_<component><iteration>.bmp (or .tga).\n"
            "\n"
-           "  -c, --check        parse and annotate the script only, do not run it\n"
+           "  -c, --check        parse the script only and print its errors; the file is left\n"
+           "                     as it is and the lines are numbered as in it\n"
+           "  -a, --annotate     parse the script, write the annotations into it, do not run\n"
            "  -r, --randomize    ignore the script's randseed and take a fresh seed\n"
            "  -n, --rounds=N     run N times with fresh seeds; round r writes SCRIPT_r<r>_...\n"
            "  -q, --quiet        no progress display and no notes, only errors and the summary\n"

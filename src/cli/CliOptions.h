@@ -19,7 +19,8 @@ public:
     std::string ProgramName = "vorna-cli";
     std::string ScriptPath;
     std::string ErrorText;
-    bool CheckOnly = false;  // parse (and annotate) only
+    bool CheckOnly = false;  // parse only, do not run
+    bool Annotate = false;   // with CheckOnly: write the annotations (a run always does)
     bool Randomize = false;  // ignore the script's seed
     bool Quiet = false;      // no progress, no notes
     int Rounds = 1;          // runs with fresh seeds one after the other

@@ -6,12 +6,11 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <random>
-#include <set>
 
 #include "cli/ProgressDisplay.h"
 #include "rdsimul/ReaDifSimulation.h"
+#include "rdsimul/ScriptParser.h"
 #include "rdsimul/SlicePacer.h"
 #include "toolkit/MessageIds.h"
 #include "toolkit/MessageTexts.h"
@@ -27,24 +26,6 @@ using Clock = std::chrono::steady_clock;
 
 double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// The texts of the annotations written at the top of a script for missing items: they belong
-// to no line of the script.
-std::set<std::string> MissingItemTexts() {
-    std::set<std::string> texts;
-    char text[512];
-    texts.insert(GST.Get(MsgMissingModel));
-    for (int index : {MsgMissingDiffusion, MsgMissingReaction, MsgMissingInit}) {
-        for (char letter = 'A'; letter < 'A' + ComponentSlots; ++letter) {
-            std::snprintf(text, sizeof text, GST.Get(index), letter, letter);
-            texts.insert(text);
-        }
-    }
-    for (int index : {MsgMissingSize, MsgMissingIterations, MsgMissingColormap, MsgMissingImage}) {
-        texts.insert(GST.Get(index));
-    }
-    return texts;
 }
 
 uint32_t FreshSeed() {
@@ -104,21 +85,13 @@ bool CliRunner::CheckScriptFile(const std::string &path) {
     return true;
 }
 
-void CliRunner::ReportAnnotations(const std::string &path) {
-    std::ifstream script(path, std::ios::binary);
-    const std::string prefix = GST.Get(MsgAnnotationPrefix);
-    const std::set<std::string> missing = MissingItemTexts();
-    std::string line;
-    int number = 0;
-    while (std::getline(script, line)) {
-        ++number;
-        if (line.compare(0, prefix.size(), prefix) != 0) continue;
-        std::string text = line.substr(prefix.size());
-        if (!text.empty() && text.back() == '\r') text.pop_back();
-        // An annotation stands above the line it is about; those of missing items belong to
-        // no line and are reported where they stand, at the top.
-        int target = missing.count(text) != 0 ? number : number + 1;
-        std::fprintf(Err, "%s:%d: %s\n", path.c_str(), target, text.c_str());
+void CliRunner::ReportAnnotations(const std::string &path, bool rewritten) {
+    for (int32_t i = 0; i < Parser->GetNoteCount(); ++i) {
+        ScriptParser::Note note = Parser->GetNote(i);
+        // An annotation stands above the line it is about; a missing item belongs to no line:
+        // it is reported on its own line of the rewritten script, else on the first line.
+        int32_t line = rewritten ? note.RewrittenLine : (note.Line == 0 ? 1 : note.Line);
+        std::fprintf(Err, "%s:%d: %s\n", path.c_str(), line, note.Text);
     }
 }
 
@@ -126,7 +99,9 @@ int CliRunner::Run(const CliOptions &options) {
     if (GST.GetMessageCount() == 0) LoadGST();
     if (!CheckScriptFile(options.ScriptPath)) return ExitFileError;
     Sim.reset(new (std::nothrow) ReaDifSimulation(ComponentSlots));
-    if (Sim == nullptr || Sim->ErrorStatus == ReaDifSimulation::StatusAllocationFailed) {
+    Parser.reset(new (std::nothrow) ScriptParser());
+    if (Sim == nullptr || Parser == nullptr ||
+        Sim->ErrorStatus == ReaDifSimulation::StatusAllocationFailed) {
         std::fprintf(Err, "%s: %s\n", options.ScriptPath.c_str(), GST.Get(MsgNoMemory));
         return ExitFileError;
     }
@@ -161,13 +136,16 @@ int CliRunner::RunRound(const CliOptions &options, int round) {
     ReaDifSimulation &sim = *Sim;
     bool fresh = options.Randomize || options.Rounds > 1;
     int32_t errorPosition = 0;
-    int result = sim.SetParametersFromFile(path.c_str(), errorPosition, fresh ? 1 : 0);
-    if (result == 3) {
+    // A check reports and changes nothing; a run and --annotate rewrite as the desktop Run does.
+    bool rewrite = !options.CheckOnly || options.Annotate;
+    int result = Parser->Parse(sim, path.c_str(), errorPosition, fresh ? 1 : 0,
+                               rewrite ? ScriptParser::Mode::Annotate : ScriptParser::Mode::Check);
+    if (result == ScriptParser::FileError) {
         std::fprintf(Err, "%s: %s\n", path.c_str(), GST.Get(MsgScriptUnusable));
         return ExitFileError;
     }
-    if (result != 1) {
-        ReportAnnotations(path);
+    if (result != ScriptParser::Accepted) {
+        ReportAnnotations(path, rewrite);
         return ExitScriptErrors;
     }
     if (sim.ErrorStatus == ReaDifSimulation::StatusAllocationFailed) {

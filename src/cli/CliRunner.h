@@ -11,6 +11,7 @@
 #include "cli/CliOptions.h"
 
 class ReaDifSimulation;
+class ScriptParser;
 
 class CliRunner {
 public:
@@ -28,7 +29,8 @@ public:
     CliRunner(FILE *out, FILE *err, bool terminal);
     ~CliRunner();
 
-    // Parses the script of options and, unless CheckOnly, runs it Rounds times: an exit code.
+    // Parses the script of options (rewriting it with its annotations unless only checked) and,
+    // unless CheckOnly, runs it Rounds times: an exit code.
     int Run(const CliOptions &options);
 
     // Loads the message table and takes French when the locale (LC_ALL, LC_MESSAGES, LANG)
@@ -44,8 +46,9 @@ public:
 private:
     // Says why the script cannot be used when it is missing, a directory or unreadable: false.
     bool CheckScriptFile(const std::string &path);
-    // Prints the annotations of the rewritten script as PATH:LINE: TEXT.
-    void ReportAnnotations(const std::string &path);
+    // Prints the annotations of the last parse as PATH:LINE: TEXT, numbered as in the file the
+    // user has now: the script as read when it was only checked, else as rewritten.
+    void ReportAnnotations(const std::string &path, bool rewritten);
     // One parse and run; round counts from 1, rounds is the total.
     int RunRound(const CliOptions &options, int round);
 
@@ -53,6 +56,7 @@ private:
     FILE *Err;
     bool Terminal;
     std::unique_ptr<ReaDifSimulation> Sim;
+    std::unique_ptr<ScriptParser> Parser;
     int32_t TotalIterations = 0;
     int32_t TotalImages = 0;
     double TotalSeconds = 0.0;

@@ -1,11 +1,12 @@
 #include "rdsimul/ScriptParser.h"
 
 #include <cstdarg>
+#include <cstddef>
 #include <cstring>
-#include <new>
 
 #include "rdsimul/ReaDifSimulation.h"
 #include "toolkit/AtomicFileWriter.h"
+#include "toolkit/ByteBuffer.h"
 #include "toolkit/EditorText.h"
 #include "toolkit/MessageIds.h"
 #include "toolkit/RandomGenerator.h"
@@ -40,97 +41,99 @@ void FormatMessage(ProcString &out, int index, ...) {
     (void)out.Init(text, 0);
 }
 
+// Blanks of the language: space and tab.
+size_t SkipBlanks(const char *text, size_t length, size_t at) {
+    while (at < length && (text[at] == ' ' || text[at] == '\t')) ++at;
+    return at;
+}
+
+bool StartsWith(const char *text, size_t length, size_t at, const char *word) {
+    size_t size = std::strlen(word);
+    return length - at >= size && std::memcmp(text + at, word, size) == 0;
+}
+
+// A line whose first non-blank characters are "#ERR" is an annotation of an earlier parse.
+bool IsAnnotationLine(const char *line, size_t length) {
+    return StartsWith(line, length, SkipBlanks(line, length, 0), "#ERR");
+}
+
+// The line end of the user's lines: that of the first line that is not an annotation (an
+// annotation may stand first with another line end, and is dropped anyway), else the file's
+// first, else a line feed.
+const char *ChooseLineEnd(const char *text, size_t length) {
+    const char *first = nullptr;
+    for (size_t at = 0; at < length;) {
+        const char *feed = static_cast<const char *>(std::memchr(text + at, '\n', length - at));
+        if (feed == nullptr) break;
+        size_t end = size_t(feed - text) + 1;
+        const char *ending = end >= 2 && text[end - 2] == '\r' ? "\r\n" : "\n";
+        if (!IsAnnotationLine(text + at, end - at)) return ending;
+        if (first == nullptr) first = ending;
+        at = end;
+    }
+    return first != nullptr ? first : "\n";
+}
+
+int32_t EditorLengthOf(const ByteBuffer &text) {
+    return EditorLength(text.GetData(), int32_t(text.GetSize()));
+}
+
 }  // namespace
 
 ScriptParser::ScriptParser()
-    : InputLine(InputLineSize),
-      Line(InputLineSize),
+    : Line(InputLineSize),
       LastErrorMessage(LastErrorMessageSize),
       FullErrorMessage(FullErrorMessageSize),
       MissingItemMessage(LastErrorMessageSize) {
-    for (ProcString *&buffer : TOutputBuffers) buffer = nullptr;
     WordBuffer[0] = 0;
 }
 
-ScriptParser::~ScriptParser() {
-    for (ProcString *buffer : TOutputBuffers) delete buffer;
-}
+ScriptParser::~ScriptParser() = default;
 
-int ScriptParser::Parse(ReaDifSimulation &sim, const char *path, int &errorPosition,
-                        int randomize) {
+int ScriptParser::Parse(ReaDifSimulation &sim, const char *path, int &errorPosition, int randomize,
+                        Mode mode) {
     errorPosition = 0;
-    ScopedFile script(path, "rb");
-    if (!script) return FileError;
-    FILE *file = script.Get();
+    Missing.Clear();
+    Body.Clear();
+    NoteRecords.Clear();
+    NoteTexts.Clear();
+    LineNoteCount = MissingCount = 0;
     // A script is text: a file with zero bytes (or one that cannot be read, a directory) would
     // lose everything behind them when rewritten, so it is refused untouched.
-    if (!IsReadableText(file) || InputLine.GetString() == nullptr) return FileError;
-    if (TOutputBuffers[0] == nullptr) TOutputBuffers[0] = new (std::nothrow) ProcString(0);
-    if (TOutputBuffers[0] == nullptr ||
-        TOutputBuffers[0]->SetNewSize(OutputBufferSize) != ProcString::Done) {
-        return FileError;
-    }
+    if (!ReadScript(path) || Line.GetString() == nullptr) return FileError;
     Sim = &sim;
-    OutputIndex = 0;
-    InputLine.Clear();
     Line.Clear();
     LastErrorMessage.Clear();
     FullErrorMessage.Clear();
     // A broken simulation keeps its error state; the run refuses it later.
     (void)sim.ResetDefaultParameters();
+    SourceLine = BodyLines = 0;
+    FirstErrorPosition = 0;
     RunningLength = 0;
     ErrorOffset = 0;
     Failed = 0;
     FirstErrorSet = 0;
     KeptWidth = KeptHeight = KeptIterations = KeptSeed = 0;
     ColormapSeen = 0;
-    LineOpen = false;
 
-    for (;;) {
-        if (LastErrorMessage.GetLength() > 1) {
-            (void)sim.BuildErrorMessage(LastErrorMessage, FullErrorMessage);
-            // A piece of an over-long line may be faulty: its annotation still starts a line
-            // of its own, so the next parse recognises and drops it.
-            if (LineOpen) {
-                if (AppendToOutput("\n") != ProcString::Done) return FileError;
-                RunningLength += 1;
-                LineOpen = false;
-            }
-            if (!FirstErrorSet) {
-                errorPosition =
-                    RunningLength +
-                    EditorLength(FullErrorMessage.GetString(), FullErrorMessage.GetLength()) +
-                    EditorLength(Line.GetString(), ErrorOffset);
-                FirstErrorSet = 1;
-            }
-            Failed = 1;
-        }
-        if (AppendToOutput(FullErrorMessage) != ProcString::Done ||
-            AppendToOutput(InputLine) != ProcString::Done) {
-            return FileError;
-        }
-        RunningLength += EditorLength(FullErrorMessage.GetString(), FullErrorMessage.GetLength());
-        if (InputLine.GetLength() > 0) {
-            RunningLength += EditorLength(InputLine.GetString(), InputLine.GetLength());
-            LineOpen = InputLine.GetString()[InputLine.GetLength() - 1] != '\n';
-        }
-        if (InputLine.LoadLineFromFile(file) != ProcString::Done) break;
-        LastErrorMessage.Clear();
-        FullErrorMessage.Clear();
-        ParseLine();
+    const char *text = Source.GetData();
+    size_t size = Source.GetSize();
+    // The editor drops a byte-order mark: it is kept in the file but counts no character.
+    ByteOrderMarkSize = StartsWith(text, size, 0, "\xEF\xBB\xBF") ? 3 : 0;
+    LineEnd = ChooseLineEnd(text + ByteOrderMarkSize, size - ByteOrderMarkSize);
+    for (size_t at = ByteOrderMarkSize; at < size;) {
+        const char *feed = static_cast<const char *>(std::memchr(text + at, '\n', size - at));
+        size_t end = feed == nullptr ? size : size_t(feed - text) + 1;
+        ++SourceLine;
+        if (TakeLine(text + at, end - at) != ByteBuffer::Done) return FileError;
+        at = end;
     }
-    // A read error is not the end of the script: rewriting now would cut it short.
-    if (std::ferror(file) != 0) return FileError;
-
-    AtomicFileWriter writer;
-    if (writer.Open(path) != AtomicFileWriter::Done) return FileError;
-    int missingLength = 0;
-    if (WriteMissingItems(writer, missingLength) != AtomicFileWriter::Done ||
-        WriteOutput(writer) != AtomicFileWriter::Done ||
-        writer.Commit() != AtomicFileWriter::Done) {
+    if (WriteMissingItems() != ByteBuffer::Done) return FileError;
+    if (mode == Mode::Annotate && !RewriteIsUnchanged() &&
+        WriteRewrite(path) != AtomicFileWriter::Done) {
         return FileError;
     }
-    errorPosition += missingLength;
+    errorPosition = FirstErrorPosition + EditorLengthOf(Missing);
     if (Failed) return Rejected;
 
     // Fields that cannot be sized leave the simulation in its allocation-error state, which
@@ -144,69 +147,148 @@ int ScriptParser::Parse(ReaDifSimulation &sim, const char *path, int &errorPosit
     return Accepted;
 }
 
-bool ScriptParser::IsReadableText(FILE *stream) {
-    char block[4096];
-    size_t count;
-    while ((count = std::fread(block, 1, sizeof block, stream)) > 0) {
-        if (std::memchr(block, 0, count) != nullptr) return false;
-    }
-    if (std::ferror(stream)) return false;
-    std::rewind(stream);
-    return true;
+bool ScriptParser::ReadScript(const char *path) {
+    Source.Clear();
+    if (path == nullptr) return false;
+    ScopedFile script(path, "rb");
+    if (!script || Source.AppendFile(script.Get(), MaxScriptSize) != ByteBuffer::Done) return false;
+    return Source.GetSize() == 0 || std::memchr(Source.GetData(), 0, Source.GetSize()) == nullptr;
 }
 
-int ScriptParser::AppendToOutput(const ProcString &text) {
-    if (text.GetLength() == 0) return ProcString::Done;
-    return AppendToOutput(text.GetString());
-}
-
-int ScriptParser::AppendToOutput(const char *text) {
-    if (TOutputBuffers[OutputIndex]->Append(text) == ProcString::Done) return ProcString::Done;
-    if (OutputIndex + 1 >= OutputBufferCount) return ProcString::Failed;
-    ++OutputIndex;
-    ProcString *&next = TOutputBuffers[OutputIndex];
-    if (next == nullptr) next = new (std::nothrow) ProcString(0);
-    if (next == nullptr || next->SetNewSize(OutputBufferSize) != ProcString::Done) return ProcString::Failed;
-    return next->Append(text);
-}
-
-int ScriptParser::WriteOutput(AtomicFileWriter &writer) {
-    for (int i = 0; i <= OutputIndex; ++i) {
-        const ProcString &buffer = *TOutputBuffers[i];
-        if (writer.Write(buffer.GetString(), size_t(buffer.GetLength())) != AtomicFileWriter::Done) {
-            return ProcString::Failed;
+int ScriptParser::TakeLine(const char *line, size_t length) {
+    if (IsAnnotationLine(line, length)) return ByteBuffer::Done;
+    LineAnnotations.Clear();
+    int32_t firstNote = LineNoteCount;
+    size_t errorAt = 0;
+    bool firstErrorHere = false;
+    // A comment is one line however long; other lines are parsed in pieces of at most 499
+    // characters, each taken as a line of its own, and all their annotations go above the line.
+    if (!StartsWith(line, length, SkipBlanks(line, length, 0), "//")) {
+        size_t pieceSize;
+        for (size_t piece = 0; piece < length; piece += pieceSize) {
+            pieceSize = length - piece < size_t(InputLineSize - 1) ? length - piece
+                                                                   : size_t(InputLineSize - 1);
+            LastErrorMessage.Clear();
+            if (PrepareLine(line + piece, pieceSize) != ProcString::Done) {
+                Fail(MsgUnknownKeyword);
+            } else {
+                ParseLine();
+            }
+            if (LastErrorMessage.GetLength() <= 1) continue;
+            (void)Sim->BuildErrorMessage(LastErrorMessage, FullErrorMessage);
+            if (AddAnnotation(LineAnnotations, FullErrorMessage, LastErrorMessage, SourceLine) !=
+                ByteBuffer::Done) {
+                return ByteBuffer::Failed;
+            }
+            if (!FirstErrorSet) {
+                FirstErrorSet = 1;
+                firstErrorHere = true;
+                errorAt = piece + size_t(ErrorOffset < 0 ? 0 : ErrorOffset);
+                if (errorAt > length) errorAt = length;
+            }
+            Failed = 1;
         }
     }
-    return ProcString::Done;
+    int32_t annotationLength = EditorLengthOf(LineAnnotations);
+    if (firstErrorHere) {
+        FirstErrorPosition =
+            RunningLength + annotationLength + EditorLength(line, int32_t(errorAt));
+    }
+    if (Body.Append(LineAnnotations.GetData(), LineAnnotations.GetSize()) != ByteBuffer::Done ||
+        Body.Append(line, length) != ByteBuffer::Done) {
+        return ByteBuffer::Failed;
+    }
+    BodyLines += LineNoteCount - firstNote + 1;
+    // The notes of the line point at it, below its annotations.
+    for (int32_t i = firstNote; i < LineNoteCount; ++i) {
+        char *record = NoteRecords.GetData() + size_t(i) * sizeof(NoteRecord);
+        std::memcpy(record + offsetof(NoteRecord, RewrittenLine), &BodyLines, sizeof BodyLines);
+    }
+    RunningLength += annotationLength + EditorLength(line, int32_t(length));
+    return ByteBuffer::Done;
 }
 
-int ScriptParser::WriteMissingItem(AtomicFileWriter &writer, int &length) {
+int ScriptParser::AddAnnotation(ByteBuffer &to, const ProcString &annotation,
+                                const ProcString &text, int32_t line) {
+    // The annotation ends with its line feed; the script's own line end replaces it.
+    size_t size = size_t(annotation.GetLength());
+    if (size > 0 && annotation.GetString()[size - 1] == '\n') --size;
+    NoteRecord record = {line, line == 0 ? MissingCount + 1 : 0, int32_t(NoteTexts.GetSize())};
+    if (to.Append(annotation.GetString(), size) != ByteBuffer::Done ||
+        to.Append(LineEnd, std::strlen(LineEnd)) != ByteBuffer::Done ||
+        NoteTexts.Append(text.GetString(), size_t(text.GetLength()) + 1) != ByteBuffer::Done ||
+        NoteRecords.Append(reinterpret_cast<const char *>(&record), sizeof record) !=
+            ByteBuffer::Done) {
+        return ByteBuffer::Failed;
+    }
+    if (line == 0) {
+        ++MissingCount;
+    } else {
+        ++LineNoteCount;
+    }
+    return ByteBuffer::Done;
+}
+
+ScriptParser::Note ScriptParser::GetNote(int32_t index) const {
+    if (index < 0 || index >= GetNoteCount()) return {0, 0, ""};
+    // The missing items stand at the top of the rewritten script, their records after those of
+    // the lines, which the missing items push down.
+    int32_t at = index < MissingCount ? LineNoteCount + index : index - MissingCount;
+    NoteRecord record;
+    std::memcpy(&record, NoteRecords.GetData() + size_t(at) * sizeof record, sizeof record);
+    int32_t rewritten =
+        record.Line == 0 ? record.RewrittenLine : record.RewrittenLine + MissingCount;
+    return {record.Line, rewritten, NoteTexts.GetData() + record.TextOffset};
+}
+
+bool ScriptParser::RewriteIsUnchanged() const {
+    size_t bom = ByteOrderMarkSize;
+    if (bom + Missing.GetSize() + Body.GetSize() != Source.GetSize()) return false;
+    // An annotated script read again gives its own bytes back: the same missing items on top.
+    const char *source = Source.GetData() + bom;
+    return (Missing.GetSize() == 0 ||
+            std::memcmp(source, Missing.GetData(), Missing.GetSize()) == 0) &&
+           (Body.GetSize() == 0 ||
+            std::memcmp(source + Missing.GetSize(), Body.GetData(), Body.GetSize()) == 0);
+}
+
+int ScriptParser::WriteRewrite(const char *path) const {
+    AtomicFileWriter writer;
+    if (writer.Open(path) != AtomicFileWriter::Done ||
+        writer.Write(Source.GetData(), ByteOrderMarkSize) != AtomicFileWriter::Done ||
+        writer.Write(Missing.GetData(), Missing.GetSize()) != AtomicFileWriter::Done ||
+        writer.Write(Body.GetData(), Body.GetSize()) != AtomicFileWriter::Done) {
+        return AtomicFileWriter::Failed;
+    }
+    return writer.Commit();
+}
+
+int ScriptParser::WriteMissingItem() {
     (void)Sim->BuildErrorMessage(MissingItemMessage, LastErrorMessage);
     Failed = 1;
-    length += EditorLength(LastErrorMessage.GetString(), LastErrorMessage.GetLength());
-    return writer.Write(LastErrorMessage.GetString(), size_t(LastErrorMessage.GetLength()));
+    return AddAnnotation(Missing, LastErrorMessage, MissingItemMessage, 0);
 }
 
-int ScriptParser::WriteMissingItems(AtomicFileWriter &writer, int &length) {
+int ScriptParser::WriteMissingItems() {
     ReaDifSimulation &sim = *Sim;
     int ok = 1;
     if (sim.ComponentCount == 0) {
         FormatMessage(MissingItemMessage, MsgMissingModel);
-        ok &= WriteMissingItem(writer, length);
+        ok &= WriteMissingItem();
     }
     for (int i = 0; i < sim.ComponentCount; ++i) {
         char letter = char('A' + i);
         if (sim.GetDiffusionCoeff(letter) == 0.0) {
             FormatMessage(MissingItemMessage, MsgMissingDiffusion, letter, letter);
-            ok &= WriteMissingItem(writer, length);
+            ok &= WriteMissingItem();
         }
         if (sim.GetReactionStrength(letter) == 0.0) {
             FormatMessage(MissingItemMessage, MsgMissingReaction, letter, letter);
-            ok &= WriteMissingItem(writer, length);
+            ok &= WriteMissingItem();
         }
         if (sim.GetInitConcentration(letter) == UnsetConcentration) {
             FormatMessage(MissingItemMessage, MsgMissingInit, letter, letter);
-            ok &= WriteMissingItem(writer, length);
+            ok &= WriteMissingItem();
         }
     }
     const int tail[] = {KeptWidth == 0 ? MsgMissingSize : 0,
@@ -216,17 +298,17 @@ int ScriptParser::WriteMissingItems(AtomicFileWriter &writer, int &length) {
     for (int index : tail) {
         if (index == 0) continue;
         FormatMessage(MissingItemMessage, index);
-        ok &= WriteMissingItem(writer, length);
+        ok &= WriteMissingItem();
     }
     return ok;
 }
 
-int ScriptParser::PrepareLine() {
+int ScriptParser::PrepareLine(const char *piece, size_t length) {
     // The language ends a line at its line feed; a CR LF line end from another system must not
     // make the last word of the line a different word.
-    char text[InputLineSize + 1];
-    int32_t length = InputLine.GetLength();
-    std::memcpy(text, InputLine.GetString(), size_t(length) + 1);
+    char text[InputLineSize];
+    std::memcpy(text, piece, length);
+    text[length] = 0;
     if (length >= 2 && text[length - 2] == '\r' && text[length - 1] == '\n') {
         text[length - 2] = '\n';
         text[length - 1] = 0;
@@ -263,17 +345,10 @@ void ScriptParser::ReadVariation(float &variation) {
 }
 
 void ScriptParser::ParseLine() {
-    if (PrepareLine() != ProcString::Done) {
-        Fail(MsgUnknownKeyword);
-        return;
-    }
     Line.CMoveSkipSpaces();
     if (Line.CMatchEnd(1)) return;
+    // A comment in a later piece of a long line; a piece starting with "#ERR" is no annotation.
     if (Line.CMoveMatchString("//")) return;
-    if (Line.CMoveMatchString("#ERR")) {
-        InputLine.Clear();
-        return;
-    }
     if (Line.CMoveMatchWord("model")) return ParseModel();
     if (Line.CMoveMatchWord("modpar")) return ParseModpar();
     if (Line.CMoveMatchWord("reaction")) return ParseReaction();

@@ -1,25 +1,38 @@
 // ScriptParser: reads a parameter script into a simulation and rewrites the script with one
-// annotation line above each faulty line; owns the line and output buffers, kept between parses.
+// annotation line above each faulty line; owns the script's text, its rewrite and the notes of
+// the last parse, kept between parses.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
+#include "toolkit/ByteBuffer.h"
 #include "toolkit/ProcString.h"
 
 class ReaDifSimulation;
-class AtomicFileWriter;
 
 class ScriptParser {
 public:
     // Results of Parse.
     static constexpr int Rejected = 0;   // errors or missing items; the script is annotated
     static constexpr int Accepted = 1;   // the simulation is ready to run
-    static constexpr int FileError = 3;  // unreadable, not rewritable, or output buffers full
+    static constexpr int FileError = 3;  // unreadable, not rewritable, or out of memory
 
-    static constexpr int OutputBufferCount = 100;
-    static constexpr int OutputBufferSize = 5000;
-    static constexpr int InputLineSize = 500;  // a line is read at most 499 characters at a time
+    // Annotate rewrites the script when its annotations change; Check leaves the file alone.
+    enum class Mode { Annotate, Check };
+
+    // One annotation of the last parse.
+    struct Note {
+        int32_t Line;           // line of the script as read (from 1); 0 for a missing item
+        int32_t RewrittenLine;  // the same line in the rewritten script; a missing item's own line
+        const char *Text;       // the message, without the annotation prefix and line end
+    };
+
+    static constexpr int InputLineSize = 500;  // a line is parsed at most 499 characters at a time
+    // Caret positions are 32-bit counts: a script of this size, with an annotation for each
+    // piece of each line, still stays below 2 GiB. Larger scripts are refused (result 3).
+    static constexpr size_t MaxScriptSize = size_t(512) << 20;
     static constexpr int LastErrorMessageSize = 200;
     static constexpr int FullErrorMessageSize = 220;
     static constexpr int WordBufferSize = 208;  // names of 207 characters at most
@@ -29,13 +42,41 @@ public:
     ScriptParser(const ScriptParser &) = delete;
     ScriptParser &operator=(const ScriptParser &) = delete;
 
-    // Resets sim, sets it from the script at path and rewrites the script in one step.
-    // errorPosition: caret position of the first error, one character per line break, as a
-    // text widget counts (meaningful with result 0). randomize non-zero ignores the script's seed.
-    // Results 1, 0, 3 above; with 3 the script is left byte for byte as it was.
-    [[nodiscard]] int Parse(ReaDifSimulation &sim, const char *path, int &errorPosition, int randomize);
+    // Resets sim, sets it from the script at path and, with Annotate, rewrites the script in one
+    // step when its annotations change: the rewrite adds and removes whole annotation lines only.
+    // errorPosition: caret position of the first error in the rewritten script, one character
+    // per line break, as a text widget counts (meaningful with result 0). randomize non-zero
+    // ignores the script's seed. Results 1, 0, 3 above; with 3 the script is left as it was.
+    [[nodiscard]] int Parse(ReaDifSimulation &sim, const char *path, int &errorPosition,
+                            int randomize, Mode mode = Mode::Annotate);
+    // The annotations of the last parse in the order of the rewritten script: the missing items
+    // first, then those of the lines.
+    int32_t GetNoteCount() const { return MissingCount + LineNoteCount; }
+    // Note index (0 .. GetNoteCount() - 1); valid until the next parse.
+    Note GetNote(int32_t index) const;
 
 private:
+    // Where a note is kept: its text at TextOffset in NoteTexts.
+    struct NoteRecord {
+        int32_t Line;
+        int32_t RewrittenLine;
+        int32_t TextOffset;
+    };
+
+    // Reads the whole file into Source: false when it cannot be read, is larger than
+    // MaxScriptSize or holds a zero byte.
+    bool ReadScript(const char *path);
+    // One line of the script with its line end: dropped when it is an old annotation, else
+    // parsed piece by piece and passed to Body below its annotations. 1, or 0 out of memory.
+    [[nodiscard]] int TakeLine(const char *line, size_t length);
+    // Appends text as an annotation line (the script's line end instead of its line feed) and
+    // notes it for line (0: a missing item): 1, or 0 out of memory.
+    [[nodiscard]] int AddAnnotation(ByteBuffer &to, const ProcString &annotation,
+                                    const ProcString &text, int32_t line);
+    // Whether the rewritten script is byte for byte the one read.
+    bool RewriteIsUnchanged() const;
+    [[nodiscard]] int WriteRewrite(const char *path) const;
+
     // Line handlers: each leaves LastErrorMessage empty, or sets it to the line's message.
     void ParseLine();
     void ParseModel();
@@ -62,32 +103,35 @@ private:
     void ReadVariation(float &variation);
     bool AtEnd() const { return Line.CMatchEnd(1) != 0; }
 
-    // Copies InputLine into Line without the carriage return of a CR LF line end.
-    [[nodiscard]] int PrepareLine();
-    // Appends text to the output, starting the next buffer when the current one is full.
-    [[nodiscard]] int AppendToOutput(const ProcString &text);
-    [[nodiscard]] int AppendToOutput(const char *text);
-    // Annotation lines for the missing items, written above everything else.
-    // length grows by the editor characters written.
-    [[nodiscard]] int WriteMissingItems(AtomicFileWriter &writer, int &length);
-    // Writes MissingItemMessage as an annotation line.
-    [[nodiscard]] int WriteMissingItem(AtomicFileWriter &writer, int &length);
-    [[nodiscard]] int WriteOutput(AtomicFileWriter &writer);
-    // Reads the whole stream: false on a read error or a zero byte; else rewinds it, true.
-    static bool IsReadableText(FILE *stream);
+    // Puts a piece of a line into Line, without the carriage return of a CR LF line end.
+    [[nodiscard]] int PrepareLine(const char *piece, size_t length);
+    // Annotation lines for the missing items into Missing, which goes above everything else.
+    [[nodiscard]] int WriteMissingItems();
+    // Appends MissingItemMessage as an annotation line to Missing.
+    [[nodiscard]] int WriteMissingItem();
 
     ReaDifSimulation *Sim = nullptr;
-    ProcString *TOutputBuffers[OutputBufferCount];
-    int OutputIndex = 0;
-    ProcString InputLine;
-    ProcString Line;  // InputLine as parsed: its cursor is the parse position
+    ByteBuffer Source;           // the script as read
+    ByteBuffer Missing;          // annotations of the missing items
+    ByteBuffer Body;             // the script's lines below them, with their annotations
+    ByteBuffer LineAnnotations;  // the annotations of the line being parsed
+    ByteBuffer NoteRecords;      // NoteRecord after NoteRecord, the lines' notes first
+    ByteBuffer NoteTexts;        // their texts, each zero-terminated
+    ProcString Line;             // a piece of a line as parsed: its cursor is the parse position
     ProcString LastErrorMessage;
     ProcString FullErrorMessage;
     ProcString MissingItemMessage;
     char WordBuffer[WordBufferSize];
 
     // Per parse.
-    int32_t RunningLength = 0;  // editor characters of the output so far
+    const char *LineEnd = "\n";    // the script's own line end, given to the annotations
+    size_t ByteOrderMarkSize = 0;  // a UTF-8 byte-order mark before the first line: kept
+    int32_t SourceLine = 0;        // lines of the script read so far
+    int32_t BodyLines = 0;         // lines passed to Body so far
+    int32_t LineNoteCount = 0;
+    int32_t MissingCount = 0;
+    int32_t FirstErrorPosition = 0;
+    int32_t RunningLength = 0;  // editor characters of Body so far
     int32_t ErrorOffset = 0;    // byte offset of the cursor in Line when its check failed
     int Failed = 0;
     int FirstErrorSet = 0;
@@ -96,6 +140,5 @@ private:
     int32_t KeptIterations = 0;
     int32_t KeptSeed = 0;
     int ColormapSeen = 0;
-    bool LineOpen = false;  // the output does not end with a line feed (a long line in pieces)
     bool PlusSignPending = false;  // the last number read was written with a plus sign
 };

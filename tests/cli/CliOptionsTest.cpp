@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cli/CliOptions.h"
@@ -71,9 +72,8 @@ INSTANTIATE_TEST_SUITE_P(CommandLines, CliOptionsCaseTest, testing::ValuesIn(Opt
 
 TEST(CliOptionsTest, HelpNamesEveryOptionAndExitCode) {
     std::string help = CliOptions().HelpText();
-    for (const char *word :
-         {"--check", "--randomize", "--rounds", "--quiet", "--threads", "--help", "--version", "130",
-          "  4 "}) {
+    for (const char *word : {"--check", "--annotate", "--randomize", "--rounds", "--quiet",
+                             "--threads", "--help", "--version", "130", "  4 "}) {
         EXPECT_NE(help.find(word), std::string::npos) << word;
     }
 }
@@ -91,5 +91,23 @@ TEST(CliOptionsTest, ThreadsTakesACountAndDefaultsToZero) {
         CliOptions options;
         ASSERT_EQ(options.Parse(int(texts.size()), argv.data()), CliOptions::Action::Run);
         EXPECT_EQ(options.Threads, row.second);
+    }
+}
+
+TEST(CliOptionsTest, AnnotateChecksAndWritesCheckOnlyChecks) {
+    for (auto row : {std::tuple<std::vector<std::string>, bool, bool>{{"a.vna"}, false, false},
+                     {{"--check", "a.vna"}, true, false},
+                     {{"--annotate", "a.vna"}, true, true},
+                     {{"a.vna", "-a"}, true, true},
+                     {{"-c", "--annotate", "a.vna"}, true, true}}) {
+        std::vector<std::string> texts = {"vorna-cli"};
+        texts.insert(texts.end(), std::get<0>(row).begin(), std::get<0>(row).end());
+        std::vector<char *> argv;
+        for (std::string &text : texts) argv.push_back(text.data());
+        argv.push_back(nullptr);
+        CliOptions options;
+        ASSERT_EQ(options.Parse(int(texts.size()), argv.data()), CliOptions::Action::Run);
+        EXPECT_EQ(options.CheckOnly, std::get<1>(row));
+        EXPECT_EQ(options.Annotate, std::get<2>(row));
     }
 }

@@ -1,6 +1,8 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -53,10 +55,11 @@ protected:
         CliRunner::ClearStop();
         TempDirTest::TearDown();
     }
-    int Run(const std::string &path, bool check = false, int rounds = 1) {
+    int Run(const std::string &path, bool check = false, int rounds = 1, bool annotate = false) {
         CliOptions options;
         options.ScriptPath = path;
-        options.CheckOnly = check;
+        options.CheckOnly = check || annotate;
+        options.Annotate = annotate;
         options.Rounds = rounds;
         CliRunner runner(Out, Err, false);
         return runner.Run(options);
@@ -178,6 +181,83 @@ TEST_F(CliRunnerTest, ScriptErrorsArePrintedWithTheirLines) {
     EXPECT_EQ(Run(path, true), CliRunner::ExitScriptErrors);
 }
 
+// What the user's editor holds: the inode and the modification time, set long past first so that
+// a rewrite within the same clock tick still shows.
+struct FileStamp {
+    ino_t Inode;
+    time_t Seconds;
+    long Nanoseconds;
+    bool operator==(const FileStamp &other) const {
+        return Inode == other.Inode && Seconds == other.Seconds && Nanoseconds == other.Nanoseconds;
+    }
+};
+
+FileStamp AgedStamp(const std::string &path) {
+    struct timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
+    EXPECT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    struct stat status = {};
+    EXPECT_EQ(stat(path.c_str(), &status), 0);
+    return {status.st_ino, status.st_mtim.tv_sec, status.st_mtim.tv_nsec};
+}
+
+FileStamp StampOf(const std::string &path) {
+    struct stat status = {};
+    EXPECT_EQ(stat(path.c_str(), &status), 0);
+    return {status.st_ino, status.st_mtim.tv_sec, status.st_mtim.tv_nsec};
+}
+
+// --check reports with the lines of the file as it is and writes nothing, so it works on a
+// script in a read-only directory; --annotate writes the annotations.
+TEST_F(CliRunnerTest, CheckChangesNothingAndAnnotateWrites) {
+    std::string path = PathOf("bad.vna");
+    const std::string script = "model schlogl\nreaction A 0.5\nsize 20 20 x\n";
+    WriteFile(path, script);
+    FileStamp before = AgedStamp(path);
+    namespace fs = std::filesystem;
+    fs::permissions(Dir, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                             fs::perms::group_exec | fs::perms::others_read |
+                             fs::perms::others_exec);  // 0555
+    EXPECT_EQ(Run(path, true), CliRunner::ExitScriptErrors);
+    fs::permissions(Dir, fs::perms::owner_all);
+    EXPECT_EQ(ReadFile(path), script);
+    EXPECT_EQ(StampOf(path), before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(Dir), fs::directory_iterator()), 1);
+    // Missing items belong to no line: on the first. The faulty size line is line 3.
+    std::string expected;
+    for (std::string text :
+         {scripttest::Message(31, 'A'), scripttest::Message(33, 'A'), scripttest::Message(35),
+          scripttest::Message(36), scripttest::Message(37)}) {
+        expected += path + ":1: " + text + "\n";
+    }
+    expected += path + ":3: " + scripttest::Message(54) + "\n";
+    EXPECT_EQ(Text(Err), expected);
+
+    std::fclose(Err);
+    Err = std::tmpfile();
+    EXPECT_EQ(Run(path, false, 1, true), CliRunner::ExitScriptErrors);
+    EXPECT_EQ(ReadFile(path), scripttest::Annotation(31, 'A') + scripttest::Annotation(33, 'A') +
+                                  scripttest::Annotation(35) + scripttest::Annotation(36) +
+                                  scripttest::Annotation(37) + "model schlogl\nreaction A 0.5\n" +
+                                  scripttest::Annotation(54) + "size 20 20 x\n");
+    // Now numbered as in the annotated file.
+    EXPECT_NE(Text(Err).find(path + ":9: " + scripttest::Message(54)), std::string::npos)
+        << Text(Err);
+    EXPECT_EQ(std::distance(fs::directory_iterator(Dir), fs::directory_iterator()), 1);
+}
+
+// A run parses the script as the desktop Run does, but a script with nothing to annotate is
+// not written: hard links stay linked and editors see no change.
+TEST_F(CliRunnerTest, RunLeavesAScriptWithoutErrorsAsItIs) {
+    std::string path = PathOf("tex.vna");
+    WriteFile(path, SmallScript);
+    std::filesystem::create_hard_link(path, PathOf("link.vna"));
+    FileStamp before = AgedStamp(path);
+    ASSERT_EQ(Run(path), CliRunner::ExitDone) << Text(Err);
+    EXPECT_EQ(StampOf(path), before);
+    EXPECT_EQ(std::filesystem::hard_link_count(path), 2u);
+    EXPECT_EQ(ReadFile(PathOf("link.vna")), SmallScript);
+}
+
 TEST_F(CliRunnerTest, CheckParsesWithoutRunning) {
     std::string path = PathOf("tex.vna");
     WriteFile(path, SmallScript);
@@ -200,10 +280,18 @@ TEST_F(CliRunnerTest, UnusableScriptsGiveExit3AndStayAsTheyWere) {
     EXPECT_EQ(Run(PathOf("garbage.vna")), CliRunner::ExitFileError);
     EXPECT_EQ(ReadFile(PathOf("garbage.vna")), garbage);
 
+    // A line of 10 MiB is no reason to refuse a script: its pieces are annotated above it.
     std::string longLine(10 * 1024 * 1024, 'w');
     WriteFile(PathOf("long.vna"), longLine);
-    EXPECT_EQ(Run(PathOf("long.vna")), CliRunner::ExitFileError);
-    EXPECT_EQ(ReadFile(PathOf("long.vna")), longLine);
+    EXPECT_EQ(Run(PathOf("long.vna")), CliRunner::ExitScriptErrors);
+    std::string rewritten = ReadFile(PathOf("long.vna"));
+    ASSERT_GT(rewritten.size(), longLine.size());
+    EXPECT_EQ(rewritten.substr(rewritten.size() - longLine.size()), longLine);
+    // One annotation per piece of 499 characters, below those of the missing items.
+    std::string pieces;
+    for (size_t i = 0; i < (longLine.size() + 498) / 499; ++i) pieces += scripttest::Annotation(27);
+    EXPECT_EQ(rewritten.substr(rewritten.size() - longLine.size() - pieces.size(), pieces.size()),
+              pieces);
 }
 
 TEST_F(CliRunnerTest, UnreadableScriptGivesExit3) {

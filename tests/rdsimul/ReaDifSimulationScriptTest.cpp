@@ -315,29 +315,22 @@ INSTANTIATE_TEST_SUITE_P(Scripts, ScriptPositionTest, testing::ValuesIn(Position
                              return std::string(row.param.Name);
                          });
 
-TEST_F(ScriptTest, LongLineIsReadInPiecesAndItsAnnotationStartsALine) {
-    std::string tail(150, 'x');
-    std::string longComment = "//" + std::string(497, 'c') + tail;  // 649 characters
+TEST_F(ScriptTest, LongCommentStaysOneComment) {
+    std::string longComment = "//" + std::string(698, 'c');  // 700 characters
     std::string script = CompleteScript({longComment});
-    ASSERT_EQ(Parse(script), 0);
-    // The first 499 characters are a comment; the rest is a line of its own with an unknown
-    // keyword, whose annotation is put on a line of its own.
-    std::string head = longComment.substr(0, 499);
-    std::string expected =
-        head + "\n" + Annotation(27) + tail + "\n" + script.substr(longComment.size() + 1);
-    EXPECT_EQ(ReadFile(Path()), expected);
-    // The next parse finds the same and leaves the file as it is.
-    int position = 0;
-    EXPECT_EQ(Sim.SetParametersFromFile(Path().c_str(), position, 0), 0);
-    EXPECT_EQ(ReadFile(Path()), expected);
+    // The language reads 499 characters at a time, but a comment is a comment to its line end:
+    // the tail is neither split off nor taken for a keyword.
+    ASSERT_EQ(Parse(script), 1);
+    EXPECT_EQ(ReadFile(Path()), script);
 }
 
-TEST_F(ScriptTest, FullOutputBuffersLeaveTheScriptUntouched) {
-    // 100 buffers of 5000 characters hold the rewritten script; this one needs more.
+TEST_F(ScriptTest, ScriptOfHalfAMegabyteIsAnnotated) {
+    // Larger than the rewrite used to have room for.
     std::string script;
     while (script.size() < 520000) script += "// " + std::string(96, 'k') + "\n";
-    EXPECT_EQ(Parse(script), 3);
-    EXPECT_EQ(ReadFile(Path()), script);
+    EXPECT_EQ(Parse(script), 0);
+    EXPECT_EQ(ReadFile(Path()), Annotation(30) + Annotation(34) + Annotation(35) +
+                                    Annotation(36) + Annotation(37) + script);
 }
 
 TEST_F(ScriptTest, UnusableFilesGiveResult3AndStayUnchanged) {
