@@ -13,8 +13,13 @@ PACKAGES := g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
             qt6-base-dev qt6-image-formats-plugins libgl-dev netpbm python3-numpy
 # Installed by `make fuzz` only: clang 14 and its runtime libraries, libFuzzer among them.
 FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
+# Installed by `make format-check` only.
+FORMAT_PACKAGES := clang-format
+# Every C++ source of the project, in the style of .clang-format.
+FORMAT_FILES = $(shell find src tests bench fuzz tools -type f \( -name '*.cpp' -o -name '*.h' \
+                 -o -name '*.inc' \) 2>/dev/null | sort)
 
-.PHONY: all deps build test asan fuzz bench demo gui clean
+.PHONY: all deps build test asan fuzz format format-check bench demo gui clean
 
 all: build
 
@@ -61,6 +66,15 @@ fuzz: deps
 	  -artifact_prefix=$(FUZZ_BUILD)/bmp- $(FUZZ_BUILD)/corpus/bmp
 	$(FUZZ_BUILD)/script-parser-fuzz -max_total_time=$(FUZZ_SECONDS) \
 	  -artifact_prefix=$(FUZZ_BUILD)/script- $(FUZZ_BUILD)/corpus/scripts
+
+# Fails when a source is not laid out as .clang-format says; `make format` lays them out.
+format-check:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(FORMAT_PACKAGES)"
+	clang-format --dry-run -Werror $(FORMAT_FILES)
+
+format:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(FORMAT_PACKAGES)"
+	clang-format -i $(FORMAT_FILES)
 
 # One table: the fast kernels against the reference kernels for every model, and the
 # Brusselator against the naive C++ and numpy yardsticks (bench/yardsticks), measured in one run.
