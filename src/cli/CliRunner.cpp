@@ -1,7 +1,5 @@
 #include "cli/CliRunner.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -12,6 +10,7 @@
 
 #include "cli/ProgressDisplay.h"
 #include "rdsimul/ReaDifSimulation.h"
+#include "toolkit/FileCheck.h"
 #include "toolkit/MessageIds.h"
 #include "toolkit/MessageTexts.h"
 #include "toolkit/RandomGenerator.h"
@@ -82,24 +81,24 @@ void CliRunner::ChooseLanguage() {
 
 void CliRunner::RequestStop() { StopRequested = 1; }
 
+void CliRunner::ReportImageFailure(void *runner, const char *path, int error) {
+    auto *self = static_cast<CliRunner *>(runner);
+    ++self->TotalFailedImages;
+    std::fprintf(self->Err, "%s: %s %s\n", path, GST.Get(MsgFileNotWritten),
+                 FaultText(error).c_str());
+}
+
 void CliRunner::ClearStop() { StopRequested = 0; }
 
 bool CliRunner::CheckScriptFile(const std::string &path) {
-    struct stat status;
-    if (stat(path.c_str(), &status) != 0) {
-        std::fprintf(Err, "%s: cannot open the script: %s\n", path.c_str(), std::strerror(errno));
+    // Opened without waiting, so a FIFO named as the script cannot hang the program; only a
+    // regular text file goes to the parser, which rewrites it.
+    FileFault fault;
+    if (CheckTextFile(path.c_str(), fault) != FileCheckDone) {
+        std::fprintf(Err, "%s: %s %s\n", path.c_str(), GST.Get(MsgFileNotRead),
+                     FaultText(fault).c_str());
         return false;
     }
-    if (S_ISDIR(status.st_mode)) {
-        std::fprintf(Err, "%s: is a directory, not a script\n", path.c_str());
-        return false;
-    }
-    FILE *file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        std::fprintf(Err, "%s: cannot read the script: %s\n", path.c_str(), std::strerror(errno));
-        return false;
-    }
-    std::fclose(file);
     return true;
 }
 
@@ -129,7 +128,8 @@ int CliRunner::Run(const CliOptions &options) {
         std::fprintf(Err, "%s: %s\n", options.ScriptPath.c_str(), GST.Get(MsgNoMemory));
         return ExitFileError;
     }
-    TotalIterations = TotalImages = 0;
+    Sim->SetImageFailureHook(&CliRunner::ReportImageFailure, this);
+    TotalIterations = TotalImages = TotalFailedImages = 0;
     TotalSeconds = TotalPoints = 0.0;
     int rounds = options.CheckOnly ? 1 : options.Rounds;
     int code = ExitDone;
@@ -149,9 +149,18 @@ int CliRunner::Run(const CliOptions &options) {
     // Runs that started, also those stopped by an overflow or Ctrl-C, end with the summary.
     if (code == ExitDone || code == ExitOverflow || code == ExitInterrupted) {
         double speed = TotalSeconds > 0.0 ? TotalPoints / TotalSeconds / 1048576.0 : 0.0;
-        std::fprintf(Out, "%d iterations, %d images written, %.2f Mps average\n", TotalIterations,
-                     TotalImages, speed);
+        if (TotalFailedImages == 0) {
+            std::fprintf(Out, "%d iterations, %d images written, %.2f Mps average\n",
+                         TotalIterations, TotalImages, speed);
+        } else {
+            std::fprintf(Out,
+                         "%d iterations, %d images written, %d could not be written, %.2f Mps "
+                         "average\n",
+                         TotalIterations, TotalImages, TotalFailedImages, speed);
+        }
     }
+    // An overflow or a stop says more about the run than the images it lost.
+    if (code == ExitDone && TotalFailedImages > 0) return ExitImagesFailed;
     return code;
 }
 

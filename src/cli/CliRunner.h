@@ -18,8 +18,9 @@ public:
     static constexpr int ExitDone = 0;
     static constexpr int ExitUsage = 1;
     static constexpr int ExitScriptErrors = 2;
-    static constexpr int ExitFileError = 3;  // script unreadable or not rewritable, no memory
+    static constexpr int ExitFileError = 3;  // script unusable (with the cause), no memory
     static constexpr int ExitOverflow = 4;
+    static constexpr int ExitImagesFailed = 5;  // the run went on, but some images were not written
     static constexpr int ExitInterrupted = 130;
 
     static constexpr int32_t DiskSpaceNoteMB = 10;  // estimates from this size on are shown
@@ -42,12 +43,15 @@ public:
     static void ClearStop();
 
 private:
-    // Says why the script cannot be used when it is missing, a directory or unreadable: false.
+    // Says why the script cannot be used when it is missing, unreadable, no regular file or no
+    // text (a zero byte): false.
     bool CheckScriptFile(const std::string &path);
     // Prints the annotations of the rewritten script as PATH:LINE: TEXT.
     void ReportAnnotations(const std::string &path);
     // One parse and run; round counts from 1, rounds is the total.
     int RunRound(const CliOptions &options, int round);
+    // Tells, once, that an image could not be written and why; counts it.
+    static void ReportImageFailure(void *runner, const char *path, int error);
 
     FILE *Out;
     FILE *Err;
@@ -55,6 +59,7 @@ private:
     std::unique_ptr<ReaDifSimulation> Sim;
     int32_t TotalIterations = 0;
     int32_t TotalImages = 0;
+    int32_t TotalFailedImages = 0;
     double TotalSeconds = 0.0;
     double TotalPoints = 0.0;
 

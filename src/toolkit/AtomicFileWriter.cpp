@@ -13,18 +13,28 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "toolkit/FileCheck.h"
+
 namespace {
 
 AtomicFileWriter::Step FailingStep = AtomicFileWriter::Step::None;
 
-// Creates path + ".tmp-" + the process id and a counter, a name no file has yet, for writing;
-// the descriptor, or -1 when no such file can be made. O_EXCL makes the name ours even when
-// another writer tries the same one; the next number is tried then.
+// The directory part of path, with its final '/', or "" for a name in the working directory.
+std::string DirectoryOf(const std::string &path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// Creates ".vorna-<process id>-<counter>.tmp" in the target's directory, a short name no file
+// has yet, for writing: the descriptor, or -1 when no such file can be made. The name does not
+// grow with the target's, so a target of 255 bytes still gets a temporary file; O_EXCL makes the
+// name ours even when another writer tries the same one, and the next number is tried then.
 int CreateTemporary(const std::string &path, std::string &temporary) {
     static std::atomic<unsigned> counter{0};
+    const std::string directory = DirectoryOf(path);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = path + ".tmp-" + std::to_string(getpid()) + "-" +
-                           std::to_string(counter.fetch_add(1, std::memory_order_relaxed));
+        std::string name = directory + ".vorna-" + std::to_string(getpid()) + "-" +
+                           std::to_string(counter.fetch_add(1, std::memory_order_relaxed)) + ".tmp";
         const int descriptor = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (descriptor >= 0) {
             temporary = name;
@@ -43,9 +53,17 @@ void AtomicFileWriter::FailStepForTesting(Step step) { FailingStep = step; }
 
 bool AtomicFileWriter::ShouldFail(Step step) const { return FailingStep == step; }
 
+void AtomicFileWriter::NoteFailure(int error) {
+    if (ErrorNumber == 0) ErrorNumber = error != 0 ? error : EIO;
+}
+
 int AtomicFileWriter::Open(const char *path) {
     Discard();
-    if (path == nullptr || *path == 0) return Failed;
+    ErrorNumber = 0;
+    if (path == nullptr || *path == 0) {
+        NoteFailure(ENOENT);
+        return Failed;
+    }
     namespace fs = std::filesystem;
     std::error_code error;
     TargetPath = path;
@@ -54,17 +72,34 @@ int AtomicFileWriter::Open(const char *path) {
         fs::path target = fs::canonical(fs::path(TargetPath), error);
         if (!error) TargetPath = target.string();
     }
+    // Only a regular file is replaced: a directory, a device node, a FIFO or a socket under the
+    // name stays as it is (a rename would put a plain file in place of a device).
+    FileFault fault;
+    if (CheckReplaceable(TargetPath.c_str(), fault) != FileCheckDone) {
+        NoteFailure(fault.Error);
+        return Failed;
+    }
     // A file the user may not write stays as it is, as it would if it were opened for writing.
-    if (access(TargetPath.c_str(), W_OK) != 0 && errno != ENOENT) return Failed;
-    if (ShouldFail(Step::Create)) return Failed;
+    if (access(TargetPath.c_str(), W_OK) != 0 && errno != ENOENT) {
+        NoteFailure(errno);
+        return Failed;
+    }
+    if (ShouldFail(Step::Create)) {
+        NoteFailure(EIO);
+        return Failed;
+    }
 
     // A fresh name in the target's directory, so that the rename stays on one file system and
     // is atomic. The file is created with the mode every new file gets (0666 less the umask),
     // so a new image or script is as readable as any other file the user makes.
     int descriptor = CreateTemporary(TargetPath, TempPath);
-    if (descriptor < 0) return Failed;
+    if (descriptor < 0) {
+        NoteFailure(errno);
+        return Failed;
+    }
     Stream = fdopen(descriptor, "wb");
     if (Stream == nullptr) {
+        NoteFailure(errno);
         close(descriptor);
         std::remove(TempPath.c_str());
         TempPath.clear();
@@ -82,8 +117,13 @@ int AtomicFileWriter::Open(const char *path) {
 int AtomicFileWriter::Write(const char *bytes, size_t count) {
     if (Stream == nullptr || WriteFailed) return Failed;
     if (count == 0) return Done;
-    if (bytes == nullptr || ShouldFail(Step::Write) ||
-        std::fwrite(bytes, 1, count, Stream) != count) {
+    if (bytes == nullptr || ShouldFail(Step::Write)) {
+        NoteFailure(EIO);
+        WriteFailed = true;
+        return Failed;
+    }
+    if (std::fwrite(bytes, 1, count, Stream) != count) {
+        NoteFailure(errno);
         WriteFailed = true;
         return Failed;
     }
@@ -91,13 +131,32 @@ int AtomicFileWriter::Write(const char *bytes, size_t count) {
 }
 
 int AtomicFileWriter::Commit() {
-    if (Stream == nullptr) return Failed;
-    bool ok = !WriteFailed && std::fflush(Stream) == 0 && !std::ferror(Stream);
-    ok = ok && !ShouldFail(Step::Sync) && fsync(fileno(Stream)) == 0;
-    int closed = std::fclose(Stream);
+    if (Stream == nullptr) {
+        NoteFailure(EBADF);
+        return Failed;
+    }
+    // Each step runs only when the ones before it went well; the first failure names the cause.
+    // A stream error seen only now (a writer formatting straight into the stream) left its
+    // errno from the failed write.
+    bool ok = !WriteFailed;
+    if (ok && (std::fflush(Stream) != 0 || std::ferror(Stream))) {
+        NoteFailure(errno);
+        ok = false;
+    }
+    if (ok && (ShouldFail(Step::Sync) || fsync(fileno(Stream)) != 0)) {
+        NoteFailure(ShouldFail(Step::Sync) ? EIO : errno);
+        ok = false;
+    }
+    if (std::fclose(Stream) != 0 && ok) {
+        NoteFailure(errno);
+        ok = false;
+    }
     Stream = nullptr;
-    ok = ok && closed == 0;
-    ok = ok && !ShouldFail(Step::Rename) && std::rename(TempPath.c_str(), TargetPath.c_str()) == 0;
+    if (ok &&
+        (ShouldFail(Step::Rename) || std::rename(TempPath.c_str(), TargetPath.c_str()) != 0)) {
+        NoteFailure(ShouldFail(Step::Rename) ? EIO : errno);
+        ok = false;
+    }
     if (!ok) {
         std::remove(TempPath.c_str());
         TempPath.clear();

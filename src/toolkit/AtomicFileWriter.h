@@ -21,8 +21,8 @@ public:
     AtomicFileWriter &operator=(const AtomicFileWriter &) = delete;
 
     // Creates the temporary file in the directory of path (a symbolic link is followed to its
-    // target), with the permissions of the existing file: 1; 0 when the file exists but may not
-    // be written, or the temporary file cannot be created.
+    // target), with the permissions of the existing file: 1; 0 when the file exists but is no
+    // regular file or may not be written, or the temporary file cannot be created.
     [[nodiscard]] int Open(const char *path);
     // Appends count bytes: 1; 0 when the write fails (Commit then refuses).
     [[nodiscard]] int Write(const char *bytes, size_t count);
@@ -34,15 +34,21 @@ public:
     // The open temporary file, for writers that format straight into a stream; null when closed.
     // Its errors are seen by Commit.
     FILE *GetStream() const { return Stream; }
+    // The errno of the first step that failed since Open (EIO for a step failed for testing),
+    // or FileFault::NotRegular when the target is no regular file; 0 when none failed.
+    int LastErrno() const { return ErrorNumber; }
 
     // Makes the given step fail in every writer until it is reset with Step::None.
     static void FailStepForTesting(Step step);
 
 private:
     bool ShouldFail(Step step) const;
+    // Keeps error as the cause unless an earlier step failed already; 0 counts as EIO.
+    void NoteFailure(int error);
 
     std::string TargetPath;
     std::string TempPath;
     FILE *Stream = nullptr;
     bool WriteFailed = false;
+    int ErrorNumber = 0;
 };
