@@ -1,5 +1,7 @@
 #include "cli/CliRunner.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -10,6 +12,7 @@
 
 #include "cli/ProgressDisplay.h"
 #include "rdsimul/ReaDifSimulation.h"
+#include "toolkit/AtomicFileWriter.h"
 #include "toolkit/FileCheck.h"
 #include "toolkit/MessageIds.h"
 #include "toolkit/MessageTexts.h"
@@ -50,7 +53,12 @@ uint32_t FreshSeed() {
     return device() % MaxSeed + 1;
 }
 
-void OnInterrupt(int) { CliRunner::RequestStop(); }
+// SIGTERM and SIGHUP end the program as they would, but without leaving a temporary file.
+void OnTermination(int signal) {
+    AtomicFileWriter::RemoveLiveTemporaries();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
 
 }  // namespace
 
@@ -61,12 +69,25 @@ CliRunner::CliRunner(FILE *out, FILE *err, bool terminal)
 
 CliRunner::~CliRunner() = default;
 
+void CliRunner::OnInterrupt(int) {
+    // The second Ctrl-C ends the program at once; only the temporary file being written is
+    // removed first (unlink and _exit are safe here).
+    if (StopRequested != 0) {
+        AtomicFileWriter::RemoveLiveTemporaries();
+        _exit(ExitInterrupted);
+    }
+    StopRequested = 1;
+}
+
 void CliRunner::InstallInterruptHandler() {
     struct sigaction action = {};
-    action.sa_handler = OnInterrupt;
+    action.sa_handler = &CliRunner::OnInterrupt;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;  // the second Ctrl-C takes the default way out
     sigaction(SIGINT, &action, nullptr);
+    action.sa_handler = OnTermination;
+    action.sa_flags = SA_RESETHAND;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
 }
 
 void CliRunner::ChooseLanguage() {

@@ -36,7 +36,8 @@ public:
     // asks for it; English otherwise.
     static void ChooseLanguage();
     // Makes Ctrl-C ask the running script to stop at the next slice boundary; a second Ctrl-C
-    // ends the program at once.
+    // ends the program at once with code 130. SIGTERM and SIGHUP keep their default ending.
+    // None of them leaves a temporary file behind.
     static void InstallInterruptHandler();
     // What Ctrl-C does; ClearStop forgets it.
     static void RequestStop();
@@ -62,6 +63,8 @@ private:
     int32_t TotalFailedImages = 0;
     double TotalSeconds = 0.0;
     double TotalPoints = 0.0;
+
+    static void OnInterrupt(int signal);
 
     static volatile std::sig_atomic_t StopRequested;
 };
