@@ -76,7 +76,10 @@ protected:
     static int Images(const fs::path &dir) {
         int n = 0;
         for (const auto &entry : fs::directory_iterator(dir)) {
-            n += entry.is_regular_file() && entry.path().extension() == ".bmp" ? 1 : 0;
+            n += entry.is_regular_file() && entry.path().extension() == ".bmp" &&
+                         entry.file_size() > 0
+                     ? 1
+                     : 0;
         }
         return n;
     }
@@ -115,7 +118,7 @@ TEST_F(CliFileFaultsTest, ImagesOnAFullDiskAreEachReportedAndEndWithCode5) {
 // Images that cannot be written for reasons of their own: the run goes on, the others are
 // written, each failure names its file and cause once, and what stood in the way stays.
 TEST_F(CliFileFaultsTest, UnwritableImagesAreReportedWithTheirCause) {
-    enum class Blocker { None, Directory, Fifo, Device };
+    enum class Blocker { None, Directory, Fifo, Device, ReadOnly };
     struct Case {
         const char *label;
         std::string base;  // the script's name without ".vna"
@@ -127,12 +130,18 @@ TEST_F(CliFileFaultsTest, UnwritableImagesAreReportedWithTheirCause) {
         {"directory in the way", "s", Blocker::Directory, FileFault::NotRegular, 1},
         {"FIFO in the way", "s", Blocker::Fifo, FileFault::NotRegular, 1},
         {"device in the way", "s", Blocker::Device, FileFault::NotRegular, 1},
+        // A stale empty image the user may not write: reported, never counted as written.
+        {"read-only empty image", "s", Blocker::ReadOnly, EACCES, 1},
         // 245 + "_A000010.bmp" is 257 bytes, over the 255 a name may have.
         {"name too long", std::string(245, 'n'), Blocker::None, ENAMETOOLONG, 3},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);
-        if (c.blocker == Blocker::Device && !testsupport::RunningAsRoot()) continue;  // mknod
+        // mknod needs root; root writes files whatever their permissions.
+        const bool root = testsupport::RunningAsRoot();
+        if ((c.blocker == Blocker::Device && !root) || (c.blocker == Blocker::ReadOnly && root)) {
+            continue;
+        }
         const fs::path dir = Dir / (std::string("case") + std::to_string(&c - cases));
         fs::create_directories(dir);
         // Names relative to the script's directory, so that only the last component is long.
@@ -148,6 +157,10 @@ TEST_F(CliFileFaultsTest, UnwritableImagesAreReportedWithTheirCause) {
         if (c.blocker == Blocker::Device) {
             ASSERT_EQ(mknod(blocker.c_str(), S_IFCHR | 0644, makedev(1, 3)), 0);
         }
+        if (c.blocker == Blocker::ReadOnly) {
+            WriteFile(blocker.string(), "");
+            fs::permissions(blocker, fs::perms::owner_read);
+        }
         EXPECT_EQ(Run(script.string()), CliRunner::ExitImagesFailed);
         struct stat status = {};
         const bool present = lstat(blocker.c_str(), &status) == 0;
@@ -161,7 +174,7 @@ TEST_F(CliFileFaultsTest, UnwritableImagesAreReportedWithTheirCause) {
                                  std::to_string(c.failed) + " could not be written"),
                   std::string::npos);
         EXPECT_EQ(present, c.blocker != Blocker::None);
-        const mode_t kinds[] = {0, S_IFDIR, S_IFIFO, S_IFCHR};
+        const mode_t kinds[] = {0, S_IFDIR, S_IFIFO, S_IFCHR, S_IFREG};
         if (present) {
             EXPECT_EQ(status.st_mode & S_IFMT, kinds[int(c.blocker)]);
         }
