@@ -38,7 +38,7 @@ int ReaDifSimulation::SaveImage2D(char letter) {
     if (index < 0 || Components[index] == nullptr || ColorMaps8[0] == nullptr ||
         ColorMaps24[0] == nullptr) {
         LastImageErrno = 0;
-        std::snprintf(FailedImageName, sizeof FailedImageName, "%s", ImageFileName);
+        FailedImageName[0] = '\0';  // no file was named
         return Refused;
     }
     const char *base = FileBaseName.GetString() != nullptr ? FileBaseName.GetString() : "";
