@@ -190,9 +190,17 @@ int CliRunner::RunRound(const CliOptions &options, int round) {
     ReaDifSimulation &sim = *Sim;
     bool fresh = options.Randomize || options.Rounds > 1;
     int32_t errorPosition = 0;
+    AtomicFileWriter::ForgetLastFailure();
     int result = sim.SetParametersFromFile(path.c_str(), errorPosition, fresh ? 1 : 0);
     if (result == 3) {
-        std::fprintf(Err, "%s: %s\n", path.c_str(), GST.Get(MsgScriptUnusable));
+        // A rewrite that could not be written has a cause; other refusals of the parser do not.
+        const int cause = AtomicFileWriter::LastFailure();
+        if (cause != 0) {
+            std::fprintf(Err, "%s: %s %s\n", path.c_str(), GST.Get(MsgFileNotWritten),
+                         FaultText(cause).c_str());
+        } else {
+            std::fprintf(Err, "%s: %s\n", path.c_str(), GST.Get(MsgScriptUnusable));
+        }
         return ExitFileError;
     }
     if (result != 1) {

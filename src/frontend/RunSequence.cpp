@@ -13,6 +13,7 @@
 #include "platform/Platform.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/ScriptParser.h"
+#include "toolkit/AtomicFileWriter.h"
 #include "toolkit/FileCheck.h"
 #include "toolkit/MessageIds.h"
 #include "toolkit/RandomGenerator.h"
@@ -160,12 +161,15 @@ void Rounds(bool &destroyed) {
         if (CheckTextFile(CurParamFileName, fault) != FileCheckDone) {
             ParamFlag = ScriptParser::FileError;
         } else {
+            AtomicFileWriter::ForgetLastFailure();
             ParamFlag = MainRDSim.SetParametersFromFile(CurParamFileName, ErrorPosition,
                                                         LoopFlag != 0 ? 1 : 0);
+            // The cause of a rewrite that could not be written.
+            fault.Error = AtomicFileWriter::LastFailure();
         }
         if (ParamFlag == ScriptParser::FileError) {
             LoopFlag = 0;
-            // The parser's own failures (a rewrite that could not be made) bring no cause here.
+            // The parser's other refusals (a script its buffers cannot hold) bring no cause here.
             const std::string text =
                 fault.Error != 0 ? FaultReport(GST.Get(MsgScriptUnusable), CurParamFileName, fault)
                                  : std::string(GST.Get(MsgScriptUnusable));

@@ -23,6 +23,7 @@
 namespace {
 
 AtomicFileWriter::Step FailingStep = AtomicFileWriter::Step::None;
+thread_local int ThreadLastFailure = 0;
 
 // The directory part of path, with its final '/', or "" for a name in the working directory.
 std::string DirectoryOf(const std::string &path) {
@@ -132,8 +133,14 @@ void AtomicFileWriter::FailStepForTesting(Step step) { FailingStep = step; }
 bool AtomicFileWriter::ShouldFail(Step step) const { return FailingStep == step; }
 
 void AtomicFileWriter::NoteFailure(int error) {
-    if (ErrorNumber == 0) ErrorNumber = error != 0 ? error : EIO;
+    if (ErrorNumber != 0) return;
+    ErrorNumber = error != 0 ? error : EIO;
+    ThreadLastFailure = ErrorNumber;
 }
+
+int AtomicFileWriter::LastFailure() { return ThreadLastFailure; }
+
+void AtomicFileWriter::ForgetLastFailure() { ThreadLastFailure = 0; }
 
 int AtomicFileWriter::Open(const char *path) {
     Discard();

@@ -40,6 +40,11 @@ public:
     // or FileFault::NotRegular when the target is no regular file; 0 when none failed.
     int LastErrno() const { return ErrorNumber; }
 
+    // The cause (as LastErrno) of the last writer of this thread that failed since
+    // ForgetLastFailure, for a caller whose callee owned the writer; 0 when none failed.
+    static int LastFailure();
+    static void ForgetLastFailure();
+
     // Removes the temporary files of the writers open at this moment, with unlink only: safe in
     // a signal handler that ends the process, which would otherwise leave them behind.
     static void RemoveLiveTemporaries();

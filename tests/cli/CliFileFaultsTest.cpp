@@ -115,6 +115,21 @@ TEST_F(CliFileFaultsTest, ImagesOnAFullDiskAreEachReportedAndEndWithCode5) {
     }
 }
 
+// A script whose annotations cannot be written says why, and stays as it was.
+TEST_F(CliFileFaultsTest, ScriptRewriteOnAFullDiskSaysNoSpace) {
+    const fs::path disk = Dir / "disk";
+    testsupport::SmallDisk small(disk, "200k");
+    if (!small.Mounted()) GTEST_SKIP() << small.Reason();
+    const std::string script = std::string(SmallScript) + "bogus line\n";
+    WriteFile((disk / "bad.vna").string(), script);
+    // The rest of the disk filled, up to the last block.
+    WriteFile((disk / "filler").string(), std::string(300 * 1024, 'f'));
+    EXPECT_EQ(Run((disk / "bad.vna").string()), CliRunner::ExitFileError);
+    EXPECT_EQ(Text(Err), (disk / "bad.vna").string() + ": " + GST.Get(MsgFileNotWritten) + " " +
+                             FaultText(ENOSPC) + "\n");
+    EXPECT_EQ(ReadFile((disk / "bad.vna").string()), script);
+}
+
 // Images that cannot be written for reasons of their own: the run goes on, the others are
 // written, each failure names its file and cause once, and what stood in the way stays.
 TEST_F(CliFileFaultsTest, UnwritableImagesAreReportedWithTheirCause) {
