@@ -1,6 +1,6 @@
 #include "cli/CliRunner.h"
 
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -12,6 +12,8 @@
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/ScriptParser.h"
 #include "rdsimul/SlicePacer.h"
+#include "toolkit/AtomicFileWriter.h"
+#include "toolkit/FileCheck.h"
 #include "toolkit/MessageIds.h"
 #include "toolkit/MessageTexts.h"
 #include "toolkit/RandomGenerator.h"
@@ -33,7 +35,12 @@ uint32_t FreshSeed() {
     return device() % MaxSeed + 1;
 }
 
-void OnInterrupt(int) { CliRunner::RequestStop(); }
+// SIGTERM and SIGHUP end the program as they would, but without leaving a temporary file.
+void OnTermination(int signal) {
+    AtomicFileWriter::RemoveLiveTemporaries();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
 
 }  // namespace
 
@@ -44,12 +51,25 @@ CliRunner::CliRunner(FILE *out, FILE *err, bool terminal)
 
 CliRunner::~CliRunner() = default;
 
+void CliRunner::OnInterrupt(int) {
+    // The second Ctrl-C ends the program at once; only the temporary file being written is
+    // removed first (unlink and _exit are safe here).
+    if (StopRequested != 0) {
+        AtomicFileWriter::RemoveLiveTemporaries();
+        _exit(ExitInterrupted);
+    }
+    StopRequested = 1;
+}
+
 void CliRunner::InstallInterruptHandler() {
     struct sigaction action = {};
-    action.sa_handler = OnInterrupt;
+    action.sa_handler = &CliRunner::OnInterrupt;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;  // the second Ctrl-C takes the default way out
     sigaction(SIGINT, &action, nullptr);
+    action.sa_handler = OnTermination;
+    action.sa_flags = SA_RESETHAND;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
 }
 
 void CliRunner::ChooseLanguage() {
@@ -64,24 +84,24 @@ void CliRunner::ChooseLanguage() {
 
 void CliRunner::RequestStop() { StopRequested = 1; }
 
+void CliRunner::ReportImageFailure(void *runner, const char *path, int error) {
+    auto *self = static_cast<CliRunner *>(runner);
+    ++self->TotalFailedImages;
+    std::fprintf(self->Err, "%s: %s %s\n", path, GST.Get(MsgFileNotWritten),
+                 FaultText(error).c_str());
+}
+
 void CliRunner::ClearStop() { StopRequested = 0; }
 
 bool CliRunner::CheckScriptFile(const std::string &path) {
-    struct stat status;
-    if (stat(path.c_str(), &status) != 0) {
-        std::fprintf(Err, "%s: cannot open the script: %s\n", path.c_str(), std::strerror(errno));
+    // Opened without waiting, so a FIFO named as the script cannot hang the program; only a
+    // regular text file goes to the parser, which rewrites it.
+    FileFault fault;
+    if (CheckTextFile(path.c_str(), fault) != FileCheckDone) {
+        std::fprintf(Err, "%s: %s %s\n", path.c_str(), GST.Get(MsgFileNotRead),
+                     FaultText(fault).c_str());
         return false;
     }
-    if (S_ISDIR(status.st_mode)) {
-        std::fprintf(Err, "%s: is a directory, not a script\n", path.c_str());
-        return false;
-    }
-    FILE *file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        std::fprintf(Err, "%s: cannot read the script: %s\n", path.c_str(), std::strerror(errno));
-        return false;
-    }
-    std::fclose(file);
     return true;
 }
 
@@ -105,7 +125,8 @@ int CliRunner::Run(const CliOptions &options) {
         std::fprintf(Err, "%s: %s\n", options.ScriptPath.c_str(), GST.Get(MsgNoMemory));
         return ExitFileError;
     }
-    TotalIterations = TotalImages = 0;
+    Sim->SetImageFailureHook(&CliRunner::ReportImageFailure, this);
+    TotalIterations = TotalImages = TotalFailedImages = 0;
     TotalSeconds = TotalPoints = 0.0;
     int rounds = options.CheckOnly ? 1 : options.Rounds;
     int code = ExitDone;
@@ -125,9 +146,18 @@ int CliRunner::Run(const CliOptions &options) {
     // Runs that started, also those stopped by an overflow or Ctrl-C, end with the summary.
     if (code == ExitDone || code == ExitOverflow || code == ExitInterrupted) {
         double speed = TotalSeconds > 0.0 ? TotalPoints / TotalSeconds / 1048576.0 : 0.0;
-        std::fprintf(Out, "%d iterations, %d images written, %.2f Mps average\n", TotalIterations,
-                     TotalImages, speed);
+        if (TotalFailedImages == 0) {
+            std::fprintf(Out, "%d iterations, %d images written, %.2f Mps average\n",
+                         TotalIterations, TotalImages, speed);
+        } else {
+            std::fprintf(Out,
+                         "%d iterations, %d images written, %d could not be written, %.2f Mps "
+                         "average\n",
+                         TotalIterations, TotalImages, TotalFailedImages, speed);
+        }
     }
+    // An overflow or a stop says more about the run than the images it lost.
+    if (code == ExitDone && TotalFailedImages > 0) return ExitImagesFailed;
     return code;
 }
 
@@ -138,10 +168,18 @@ int CliRunner::RunRound(const CliOptions &options, int round) {
     int32_t errorPosition = 0;
     // A check reports and changes nothing; a run and --annotate rewrite as the desktop Run does.
     bool rewrite = !options.CheckOnly || options.Annotate;
+    AtomicFileWriter::ForgetLastFailure();
     int result = Parser->Parse(sim, path.c_str(), errorPosition, fresh ? 1 : 0,
                                rewrite ? ScriptParser::Mode::Annotate : ScriptParser::Mode::Check);
     if (result == ScriptParser::FileError) {
-        std::fprintf(Err, "%s: %s\n", path.c_str(), GST.Get(MsgScriptUnusable));
+        // A rewrite that could not be written has a cause; other refusals of the parser do not.
+        const int cause = AtomicFileWriter::LastFailure();
+        if (cause != 0) {
+            std::fprintf(Err, "%s: %s %s\n", path.c_str(), GST.Get(MsgFileNotWritten),
+                         FaultText(cause).c_str());
+        } else {
+            std::fprintf(Err, "%s: %s\n", path.c_str(), GST.Get(MsgScriptUnusable));
+        }
         return ExitFileError;
     }
     if (result != ScriptParser::Accepted) {

@@ -19,8 +19,9 @@ public:
     static constexpr int ExitDone = 0;
     static constexpr int ExitUsage = 1;
     static constexpr int ExitScriptErrors = 2;
-    static constexpr int ExitFileError = 3;  // script unreadable or not rewritable, no memory
+    static constexpr int ExitFileError = 3;  // script unusable (with the cause), no memory
     static constexpr int ExitOverflow = 4;
+    static constexpr int ExitImagesFailed = 5;  // the run went on, but some images were not written
     static constexpr int ExitInterrupted = 130;
 
     static constexpr int32_t DiskSpaceNoteMB = 10;  // estimates from this size on are shown
@@ -37,20 +38,24 @@ public:
     // asks for it; English otherwise.
     static void ChooseLanguage();
     // Makes Ctrl-C ask the running script to stop at the next slice boundary; a second Ctrl-C
-    // ends the program at once.
+    // ends the program at once with code 130. SIGTERM and SIGHUP keep their default ending.
+    // None of them leaves a temporary file behind.
     static void InstallInterruptHandler();
     // What Ctrl-C does; ClearStop forgets it.
     static void RequestStop();
     static void ClearStop();
 
 private:
-    // Says why the script cannot be used when it is missing, a directory or unreadable: false.
+    // Says why the script cannot be used when it is missing, unreadable, no regular file or no
+    // text (a zero byte): false.
     bool CheckScriptFile(const std::string &path);
     // Prints the annotations of the last parse as PATH:LINE: TEXT, numbered as in the file the
     // user has now: the script as read when it was only checked, else as rewritten.
     void ReportAnnotations(const std::string &path, bool rewritten);
     // One parse and run; round counts from 1, rounds is the total.
     int RunRound(const CliOptions &options, int round);
+    // Tells, once, that an image could not be written and why; counts it.
+    static void ReportImageFailure(void *runner, const char *path, int error);
 
     FILE *Out;
     FILE *Err;
@@ -59,8 +64,11 @@ private:
     std::unique_ptr<ScriptParser> Parser;
     int32_t TotalIterations = 0;
     int32_t TotalImages = 0;
+    int32_t TotalFailedImages = 0;
     double TotalSeconds = 0.0;
     double TotalPoints = 0.0;
+
+    static void OnInterrupt(int signal);
 
     static volatile std::sig_atomic_t StopRequested;
 };

@@ -2,8 +2,7 @@
 // old file before the new content is safely on disk.
 #include "frontend/ParameterFiles.h"
 
-#include <sys/stat.h>
-
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +14,7 @@
 #include "rdsimul/ReaDifSimulation.h"
 #include "toolkit/AtomicFileWriter.h"
 #include "toolkit/EditorText.h"
+#include "toolkit/FileCheck.h"
 #include "toolkit/MessageIds.h"
 #include "toolkit/ProcString.h"
 #include "toolkit/StringTable.h"
@@ -28,58 +28,57 @@ constexpr int FilterDescriptionSize = 64 - 16;  // room left in the filter by " 
 ProcString *ColorMapErrorMsg = nullptr;
 ProcString *EditText = nullptr;
 
-void ErrorBox(int message) {
-    ThePlatform->MessageBox(true, GST.Get(message), GST.Get(MsgCaptionError),
-                            Platform::BoxIconExclamation);
-}
-
 }  // namespace
 
-int LoadFile(WindowId window, const char *path) {
+int LoadFile(WindowId window, const char *path, FileFault *fault) {
+    FileFault local;
+    FileFault &cause = fault != nullptr ? *fault : local;
+    cause = FileFault{};
     if (path == nullptr || window != WindowId::Editor) {
+        cause.Error = ENOENT;
         return 0;
     }
-    struct stat info;
-    if (stat(path, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > MaxScriptFileBytes) {
-        return 0;
-    }
-    FILE *file = std::fopen(path, "rb");
-    if (file == nullptr) {
-        return 0;
-    }
-    const size_t size = static_cast<size_t>(info.st_size);
-    char *block = static_cast<char *>(std::calloc(size + 1, 1));
-    if (block == nullptr) {
-        std::fclose(file);
-        return 0;
-    }
-    int result = 0;
     // A zero byte means the file is no script (a binary file): the editor could hold only the
     // text before it, and saving would then cut the file short, so it is not loaded at all.
-    if (std::fread(block, 1, size, file) == size && std::memchr(block, 0, size) == nullptr) {
-        block[size] = 0;
-        result = ThePlatform->SetEditorText(block) ? 1 : 0;
-    }
-    std::free(block);
-    std::fclose(file);
-    return result;
-}
-
-int SaveFile(WindowId window, const char *path) {
-    if (path == nullptr || path[0] == 0 || window != WindowId::Editor) {
+    // The file is opened without waiting, so a FIFO does not hang the window.
+    std::string text;
+    if (ReadTextFile(path, MaxScriptFileBytes, text, cause) != FileCheckDone) {
         return 0;
     }
-    struct stat old;
-    if (stat(path, &old) == 0 && !S_ISREG(old.st_mode)) {
+    return ThePlatform->SetEditorText(text.c_str()) ? 1 : 0;
+}
+
+int SaveFile(WindowId window, const char *path, FileFault *fault) {
+    FileFault local;
+    FileFault &cause = fault != nullptr ? *fault : local;
+    cause = FileFault{};
+    if (path == nullptr || path[0] == 0 || window != WindowId::Editor) {
+        cause.Error = ENOENT;
+        return 0;
+    }
+    if (CheckReplaceable(path, cause) != FileCheckDone) {
         return 0;
     }
     const std::string text = ThePlatform->GetEditorText();
     AtomicFileWriter writer;
     if (writer.Open(path) != AtomicFileWriter::Done ||
-        writer.Write(text.data(), text.size()) != AtomicFileWriter::Done) {
+        writer.Write(text.data(), text.size()) != AtomicFileWriter::Done ||
+        writer.Commit() != AtomicFileWriter::Done) {
+        cause.Error = writer.LastErrno();
         return 0;
     }
-    return writer.Commit() == AtomicFileWriter::Done ? 1 : 0;
+    return 1;
+}
+
+void FileErrorBox(int message, const char *path, const FileFault &fault) {
+    const std::string text = FaultReport(GST.Get(message), path, fault);
+    ThePlatform->MessageBox(true, text.c_str(), GST.Get(MsgCaptionError),
+                            Platform::BoxIconExclamation);
+}
+
+void ForgetScriptName() {
+    CurParamFileName[0] = 0;
+    ThePlatform->SetTitle(GST.Get(MsgTitleNewScript));
 }
 
 void SetCurWindowTitleFromPath(const char *path) {
@@ -98,13 +97,17 @@ int DoFileOpenSave(WindowId window, int save) {
         return 0;
     }
     std::snprintf(CurParamFileName, sizeof CurParamFileName, "%s", path.c_str());
+    FileFault fault;
     if (save != 0) {
-        if (SaveFile(WindowId::Editor, CurParamFileName) != FileDone) {
-            ErrorBox(MsgScriptNotWritten);
+        if (SaveFile(WindowId::Editor, CurParamFileName, &fault) != FileDone) {
+            FileErrorBox(MsgScriptNotWritten, CurParamFileName, fault);
             return 0;
         }
-    } else if (LoadFile(WindowId::Editor, CurParamFileName) != FileDone) {
-        ErrorBox(MsgFileNotLoaded);
+    } else if (LoadFile(WindowId::Editor, CurParamFileName, &fault) != FileDone) {
+        // The editor keeps its text, which is not this file's: without a name, the next Save
+        // or Run asks for one instead of writing that text over the file that was refused.
+        FileErrorBox(MsgFileNotLoaded, CurParamFileName, fault);
+        ForgetScriptName();
         return 0;
     }
     SetCurWindowTitleFromPath(CurParamFileName);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "toolkit/FileCheck.h"
 
 // Results of the file operations below.
 constexpr int FileFailed = 0;  // refused, cancelled or failed
@@ -11,15 +12,21 @@ constexpr int FileDone = 1;
 // Largest script file the editor takes, in bytes.
 constexpr long MaxScriptFileBytes = 16L * 1024 * 1024;
 
-// Sets the editor's text to the file's content (up to a zero byte): 1, or 0 when the path is
-// not a readable regular file of at most MaxScriptFileBytes, or the editor refused the text;
-// the editor keeps its text on failure.
-[[nodiscard]] int LoadFile(WindowId window, const char *path);
+// Sets the editor's text to the file's content: 1, or 0 when the path is not a readable
+// regular file of at most MaxScriptFileBytes without a zero byte, or the editor refused the
+// text; the editor keeps its text on failure, and fault (when given) says why.
+[[nodiscard]] int LoadFile(WindowId window, const char *path, FileFault *fault = nullptr);
 // Replaces the file with the editor's text through a temporary file renamed into place, so a
-// failed save leaves the old file whole: 1, or 0.
-[[nodiscard]] int SaveFile(WindowId window, const char *path);
+// failed save leaves the old file whole: 1, or 0 with the cause in fault (when given). Only a
+// regular file (or a link to one) is replaced.
+[[nodiscard]] int SaveFile(WindowId window, const char *path, FileFault *fault = nullptr);
+// A box with message, the file's path and the cause of fault.
+void FileErrorBox(int message, const char *path, const FileFault &fault);
+// No current script any more: the next Save or Run asks for a name; the title says so.
+void ForgetScriptName();
 // save 0: open dialog then LoadFile; 1: save dialog then SaveFile. 1 when a file was loaded or
-// saved; 0 when cancelled or failed (with box 18 or 17).
+// saved; 0 when cancelled or failed (with box 18 or 17 and the cause; a
+// refused open also forgets the script's name).
 int DoFileOpenSave(WindowId window, int save);
 // Shows the script's colour map over the editor: 1; 0 when there is no "colormap" line, the
 // editor is empty, or the colour map it describes is wrong (box, caret where reading stopped).

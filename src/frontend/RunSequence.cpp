@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "frontend/FrontEndGlobals.h"
 #include "frontend/MenuResources.h"
@@ -12,6 +13,8 @@
 #include "platform/Platform.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/ScriptParser.h"
+#include "toolkit/AtomicFileWriter.h"
+#include "toolkit/FileCheck.h"
 #include "toolkit/MessageIds.h"
 #include "toolkit/RandomGenerator.h"
 #include "toolkit/StringTable.h"
@@ -19,6 +22,9 @@
 namespace {
 
 constexpr int SystemErrorBox = Platform::BoxIconExclamation | Platform::BoxSystemModal;
+
+// The editor's text as the run saved it, for a restore that cannot reload the file.
+std::string SavedText;
 
 void SystemModalError(int message) {
     ThePlatform->MessageBox(true, GST.Get(message), GST.Get(MsgCaptionError), SystemErrorBox);
@@ -37,9 +43,13 @@ void Restore() {
     ThePlatform->DrawMenuBar();
     ThePlatform->SetEditorText("");
     ThePlatform->SetTitle(CurWindowTitle);
-    if (LoadFile(WindowId::Editor, CurParamFileName) != FileDone) {
-        ThePlatform->MessageBox(true, GST.Get(MsgScriptNotReloaded), GST.Get(MsgCaptionError),
-                                Platform::BoxIconExclamation);
+    FileFault fault;
+    if (LoadFile(WindowId::Editor, CurParamFileName, &fault) != FileDone) {
+        FileErrorBox(MsgScriptNotReloaded, CurParamFileName, fault);
+        // The editor gets back the text the run started from; it is not the file's any more,
+        // so the name goes and the next Save or Run asks for one.
+        ThePlatform->SetEditorText(SavedText.c_str());
+        ForgetScriptName();
     }
     ThePlatform->SetFocus(WindowId::Editor);
     ThePlatform->ShowEditorCaret(true);
@@ -63,6 +73,22 @@ void EnterRunState() {
     ThePlatform->SetEditorText(TmpStr);
     ThePlatform->SetTitle("Vorna  0%");
     ThePlatform->SetFocus(WindowId::Main);
+}
+
+// One box for all the images of the round that could not be written: how many, and the last
+// one's name and cause. true when there were any.
+bool ReportFailedImages() {
+    if (MainRDSim.ImagesFailed == 0) {
+        return false;
+    }
+    char head[160];
+    std::snprintf(head, sizeof head, GST.Get(MsgImagesNotWritten),
+                  static_cast<int>(MainRDSim.ImagesFailed));
+    FileFault fault;
+    fault.Error = MainRDSim.LastImageErrno;
+    const std::string text = FaultReport(head, MainRDSim.FailedImageName, fault);
+    ThePlatform->MessageBox(true, text.c_str(), GST.Get(MsgCaptionError), SystemErrorBox);
+    return true;
 }
 
 int Percent() {
@@ -129,12 +155,25 @@ void Rounds(bool &destroyed) {
     bool firstRound = true;
     uint32_t lastSeed = 0;
     for (;;) {
-        // Parse the saved script, with a fresh seed in loop mode.
-        ParamFlag = MainRDSim.SetParametersFromFile(CurParamFileName, ErrorPosition,
-                                                    LoopFlag != 0 ? 1 : 0);
+        // Parse the saved script, with a fresh seed in loop mode. Only a regular text file is
+        // read (a FIFO would hang the window) and rewritten; anything else is left alone.
+        FileFault fault;
+        if (CheckTextFile(CurParamFileName, fault) != FileCheckDone) {
+            ParamFlag = ScriptParser::FileError;
+        } else {
+            AtomicFileWriter::ForgetLastFailure();
+            ParamFlag = MainRDSim.SetParametersFromFile(CurParamFileName, ErrorPosition,
+                                                        LoopFlag != 0 ? 1 : 0);
+            // The cause of a rewrite that could not be written.
+            fault.Error = AtomicFileWriter::LastFailure();
+        }
         if (ParamFlag == ScriptParser::FileError) {
             LoopFlag = 0;
-            SystemModalError(MsgScriptUnusable);
+            // The parser's other refusals (a script its buffers cannot hold) bring no cause here.
+            const std::string text =
+                fault.Error != 0 ? FaultReport(GST.Get(MsgScriptUnusable), CurParamFileName, fault)
+                                 : std::string(GST.Get(MsgScriptUnusable));
+            ThePlatform->MessageBox(true, text.c_str(), GST.Get(MsgCaptionError), SystemErrorBox);
             return;
         }
         if (ParamFlag == ScriptParser::Rejected) {
@@ -183,8 +222,10 @@ void Rounds(bool &destroyed) {
         LastDisplayPreview = -1;
         InitDisplayDone = 0;
         SliceLoop();
-        // Report how the round ended: stopped, failed or finished.
+        // Report how the round ended: stopped, failed or finished; images that could not be
+        // written first, in one box, so that no round ends as if they were there.
         MessageFlag = 1;
+        const bool imagesFailed = ReportFailedImages();
         if (StopFlag == 1) {
             LoopFlag = 0;
             ThePlatform->SetTitle(GST.Get(MsgTitleStopped));
@@ -208,7 +249,9 @@ void Rounds(bool &destroyed) {
                                     SystemErrorBox);
         } else {
             ThePlatform->SetTitle("Vorna 100%");
-            if (LoopFlag == 0) {
+            if (imagesFailed) {
+                // The box said it: a message that the images are saved would be wrong.
+            } else if (LoopFlag == 0) {
                 ThePlatform->MessageBox(true, GST.Get(MsgRunFinished), "Vorna",
                                         Platform::BoxIconInformation | Platform::BoxSystemModal);
             } else {
@@ -259,9 +302,9 @@ void RunSequence() {
     // The run reads the script from its file: save the editor first, under a new name when
     // the script has none yet.
     if (CurParamFileName[0] != 0) {
-        if (SaveFile(WindowId::Editor, CurParamFileName) != FileDone) {
-            ThePlatform->MessageBox(true, GST.Get(MsgScriptNotWritten), GST.Get(MsgCaptionError),
-                                    Platform::BoxIconExclamation);
+        FileFault fault;
+        if (SaveFile(WindowId::Editor, CurParamFileName, &fault) != FileDone) {
+            FileErrorBox(MsgScriptNotWritten, CurParamFileName, fault);
             LoopFlag = 0;
             SequenceActive = 0;
             return;
@@ -278,6 +321,7 @@ void RunSequence() {
         ThePlatform->DestroyMainWindow();
         return;
     }
+    SavedText = ThePlatform->GetEditorText();
     // Remember the selection for the restore, and hide the caret while the editor shows the run.
     ThePlatform->GetEditorSelection(CarretTextIndex1, CarretTextIndex2);
     ThePlatform->ShowEditorCaret(false);

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "frontend/FrontEndGlobals.h"
 #include "frontend/MenuResources.h"
@@ -13,6 +14,7 @@
 #include "frontend/StartUp.h"
 #include "platform/Platform.h"
 #include "rdsimul/ReaDifSimulation.h"
+#include "toolkit/FileCheck.h"
 #include "toolkit/MessageIds.h"
 #include "toolkit/StringTable.h"
 
@@ -21,19 +23,21 @@ namespace {
 constexpr int TextureModeBase = 10;     // Texture items 10 to 13: preview modes
 constexpr int TextureRefreshBase = 15;  // Texture items 15 to 19: refresh rates
 
-void ErrorBox(int message) {
-    ThePlatform->MessageBox(true, GST.Get(message), GST.Get(MsgCaptionError),
-                            Platform::BoxIconExclamation);
-}
-
 void CheckTexture(int item, bool check) { ThePlatform->CheckMenuItem(MenuBar::Texture, item, check); }
 
 void OnCreate() {
     ThePlatform->SetEditorTabStops(TabVal);
     ThePlatform->SetEditorBackground(EditorBackgroundIdle);
-    if (CurParamFileName[0] != 0 && LoadFile(WindowId::Editor, CurParamFileName) == FileDone) {
-        SetCurWindowTitleFromPath(CurParamFileName);
-        ThePlatform->SetTitle(CurWindowTitle);
+    FileFault fault;
+    if (CurParamFileName[0] != 0) {
+        if (LoadFile(WindowId::Editor, CurParamFileName, &fault) == FileDone) {
+            SetCurWindowTitleFromPath(CurParamFileName);
+            ThePlatform->SetTitle(CurWindowTitle);
+        } else {
+            // The empty editor must never be saved over the file that could not be loaded.
+            FileErrorBox(MsgFileNotLoaded, CurParamFileName, fault);
+            CurParamFileName[0] = 0;
+        }
     }
     UpdateCheckedOptions(TextureModeBase);
 }
@@ -101,8 +105,9 @@ void OnCommand(int id) {
             break;
         case MenuCommand::Save:
             if (CurParamFileName[0] != 0) {
-                if (SaveFile(WindowId::Editor, CurParamFileName) != FileDone) {
-                    ErrorBox(MsgScriptNotWritten);
+                FileFault fault;
+                if (SaveFile(WindowId::Editor, CurParamFileName, &fault) != FileDone) {
+                    FileErrorBox(MsgScriptNotWritten, CurParamFileName, fault);
                 }
             } else {
                 DoFileOpenSave(WindowId::Main, 1);
@@ -151,6 +156,15 @@ void OnCommand(int id) {
                 MessageFlag = 1;
                 ThePlatform->MessageBox(true, TmpStr, "Vorna Capture BMP",
                                         Platform::BoxIconInformation);
+                MessageFlag = 0;
+            } else {
+                FileFault fault;
+                fault.Error = MainRDSim.LastImageErrno;
+                const std::string text =
+                    FaultReport(GST.Get(MsgImageNotWritten), MainRDSim.FailedImageName, fault);
+                MessageFlag = 1;
+                ThePlatform->MessageBox(true, text.c_str(), GST.Get(MsgCaptionError),
+                                        Platform::BoxIconExclamation);
                 MessageFlag = 0;
             }
             break;
@@ -202,8 +216,9 @@ void OnCommand(int id) {
             CheckTexture(22, DisplayCounter == 1);
             break;
         case MenuCommand::ParametersExample:
-            if (LoadFile(WindowId::Editor, GetRootFilePath("exemple.tpl")) != FileDone) {
-                ErrorBox(MsgExampleNotLoaded);
+            if (FileFault fault;
+                LoadFile(WindowId::Editor, GetRootFilePath("exemple.tpl"), &fault) != FileDone) {
+                FileErrorBox(MsgExampleNotLoaded, GetRootFilePath("exemple.tpl"), fault);
             } else {
                 ThePlatform->SetTitle(GST.Get(MsgTitleExample));
                 CurParamFileName[0] = 0;

@@ -192,6 +192,7 @@ int GenImage3D::SaveTGAHeader(FILE *stream) const {
 
 int GenImage3D::WriteImageFile(const char *path, bool tga, const unsigned char *palette,
                                uint32_t paletteEntries) const {
+    SaveErrno = 0;
     if (AllocationError) return ErrorState;
     if (DataSize == 0 || Data == nullptr) return Empty;
     if (path == nullptr || path[0] == '\0') return Refused;
@@ -199,7 +200,10 @@ int GenImage3D::WriteImageFile(const char *path, bool tga, const unsigned char *
 
     // A crash or a full disk must not leave a half-written image under the final name.
     AtomicFileWriter writer;
-    if (writer.Open(path) != AtomicFileWriter::Done) return Refused;
+    if (writer.Open(path) != AtomicFileWriter::Done) {
+        SaveErrno = writer.LastErrno();
+        return Refused;
+    }
     FILE *file = writer.GetStream();
 
     if ((tga ? SaveTGAHeader(file) : SaveBMPHeader(file)) != Done) return Refused;
@@ -229,7 +233,11 @@ int GenImage3D::WriteImageFile(const char *path, bool tga, const unsigned char *
         std::fwrite(padding, 1, paddingBytes, file);
     }
 
-    return writer.Commit() == AtomicFileWriter::Done ? Done : Refused;
+    if (writer.Commit() != AtomicFileWriter::Done) {
+        SaveErrno = writer.LastErrno();
+        return Refused;
+    }
+    return Done;
 }
 
 int GenImage3D::DrawDigits(int value, const char *format, unsigned short x, unsigned short y,

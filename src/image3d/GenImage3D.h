@@ -66,6 +66,9 @@ public:
     int GetPlaneBorderOffset() const { return PlaneBorderOffset; }
     int GetInitOffset() const { return InitOffset; }
     uint32_t GetRealPixelCount() const { return RealPixelCount; }
+    // The errno that made the last image file fail to be written; 0 after a good save, or when
+    // the failure was no system error (empty store, bad argument).
+    int GetSaveErrno() const { return SaveErrno; }
 
 protected:
     // Writes the first plane as a BMP (lines padded to 4 bytes) or TGA file, lines bottom-up,
@@ -105,4 +108,6 @@ protected:
 
 private:
     void ClearLayout();
+
+    mutable int SaveErrno = 0;
 };

@@ -104,8 +104,13 @@ public:
     [[nodiscard]] int RunSimulation(int32_t count);
     // Saves the field of letter (0: ImageComponent) at CurrentTime as
     // "<FileBaseName>_<letter><iteration, 6 digits or more>.bmp" (".tga" for format 'T'):
-    // 0 letter not in use or name too long; else the file saver's result.
+    // 0 letter not in use or name too long; else the file saver's result. A failure leaves its
+    // cause in LastImageErrno and the name in FailedImageName.
     [[nodiscard]] int SaveImage2D(char letter);
+    // Called by the run loop for every image it could not write, with the name and the errno
+    // (0 when the cause was no system error); nothing is called when hook is null.
+    using ImageFailureHook = void (*)(void *context, const char *path, int error);
+    void SetImageFailureHook(ImageFailureHook hook, void *context);
     // Disk space of all images of a whole run, in MB (2^20 bytes) rounded up: the size of each
     // file as the savers write it (headers, palette, padding; the tile picture for a mosaic)
     // times ImageCount. At most INT32_MAX.
@@ -182,6 +187,9 @@ public:
     Image3D24 TmpTileImage2D24;
     Timer RunTimer;
     int32_t ImagesWritten = 0;  // image files the run loop saved since Initialize
+    int32_t ImagesFailed = 0;   // image files the run loop could not write since Initialize
+    int LastImageErrno = 0;     // errno of the last failed SaveImage2D; 0 not a system error
+    char FailedImageName[FileNameSize] = {};  // the image SaveImage2D could not write last
 
 private:
     // True when the per-slot arrays and the colour-map arrays exist (construction got that far).
@@ -221,6 +229,8 @@ private:
 
     const KernelSet *Kernels;
     int32_t LastCurSpeedMeasure = 0;  // CurrentTime at the last speed measurement
+    ImageFailureHook FailureHook = nullptr;
+    void *FailureContext = nullptr;
 };
 
 // The one simulation of the program, with 4 component slots.

@@ -1,5 +1,7 @@
 // The output images of ReaDifSimulation: one field converted through the script's colour map,
 // optionally tiled, written as BMP or TGA; and the disk space a run's images will take.
+#include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 
@@ -36,6 +38,8 @@ int ReaDifSimulation::SaveImage2D(char letter) {
     const int index = GetComponentIndex(letter);
     if (index < 0 || Components[index] == nullptr || ColorMaps8[0] == nullptr ||
         ColorMaps24[0] == nullptr) {
+        LastImageErrno = 0;
+        FailedImageName[0] = '\0';  // no file was named
         return Refused;
     }
     const char *base = FileBaseName.GetString() != nullptr ? FileBaseName.GetString() : "";
@@ -43,33 +47,44 @@ int ReaDifSimulation::SaveImage2D(char letter) {
         std::snprintf(ImageFileName, sizeof ImageFileName, "%s_%c%06d%s", base, letter,
                       int(CurrentTime), ImageFormat == 'T' ? ".tga" : ".bmp");
     if (length < 0 || size_t(length) >= sizeof ImageFileName) {
-        // A cut name would write some other file; write none.
+        // A cut name would write some other file; write none. The report shows the cut name.
+        LastImageErrno = ENAMETOOLONG;
+        std::snprintf(FailedImageName, sizeof FailedImageName, "%s", ImageFileName);
         ImageFileName[0] = '\0';
         return Refused;
     }
     const Image3DFloat &field = *Components[index];
 
+    GenImage3D *picture;
+    int result;
     if (TrueColor != 0) {
         ConvertToPicture(field, TmpImage2D24);
-        Image3D24 *picture = &TmpImage2D24;
+        Image3D24 *picture24 = &TmpImage2D24;
         if (Mosaic != 0) {
             (void)TmpTileImage2D24.Tile(TmpImage2D24);
-            picture = &TmpTileImage2D24;
+            picture24 = &TmpTileImage2D24;
         }
-        return ImageFormat == 'T' ? picture->SaveFileTGA(ImageFileName, 0)
-                                  : picture->SaveFileBMP(ImageFileName, 0);
+        result = ImageFormat == 'T' ? picture24->SaveFileTGA(ImageFileName, 0)
+                                    : picture24->SaveFileBMP(ImageFileName, 0);
+        picture = picture24;
+    } else {
+        ConvertToPicture(field, TmpImage2D8);
+        Image3D8 *picture8 = &TmpImage2D8;
+        if (Mosaic != 0) {
+            (void)TmpTileImage2D8.Tile(TmpImage2D8);
+            picture8 = &TmpTileImage2D8;
+        }
+        // The file carries the script's colour map as its palette.
+        (void)picture8->ShareColorMap(*ColorMaps8[0]);
+        result = ImageFormat == 'T' ? picture8->SaveFileTGA(ImageFileName, 0)
+                                    : picture8->SaveFileBMP(ImageFileName, 0);
+        picture = picture8;
     }
-
-    ConvertToPicture(field, TmpImage2D8);
-    Image3D8 *picture = &TmpImage2D8;
-    if (Mosaic != 0) {
-        (void)TmpTileImage2D8.Tile(TmpImage2D8);
-        picture = &TmpTileImage2D8;
+    if (result != Done) {
+        LastImageErrno = picture->GetSaveErrno();
+        std::snprintf(FailedImageName, sizeof FailedImageName, "%s", ImageFileName);
     }
-    // The file carries the script's colour map as its palette.
-    (void)picture->ShareColorMap(*ColorMaps8[0]);
-    return ImageFormat == 'T' ? picture->SaveFileTGA(ImageFileName, 0)
-                              : picture->SaveFileBMP(ImageFileName, 0);
+    return result;
 }
 
 int32_t ReaDifSimulation::EvalSaveImageDiskSpace() const {

@@ -17,6 +17,7 @@ constexpr double SliceUpdates = 200000.0;
 int ReaDifSimulation::Initialize() {
     CurrentTime = 0;
     ImagesWritten = 0;
+    ImagesFailed = 0;
     PreviewTime = 0;
     CurrentSpeed = 0.0;
     AverageSpeed = 0.0;
@@ -27,6 +28,11 @@ int ReaDifSimulation::Initialize() {
         result = Components[i]->InitRandomNoise(float(InitConcentration[i]), float(InitNoise[i]));
     }
     return result;
+}
+
+void ReaDifSimulation::SetImageFailureHook(ImageFailureHook hook, void *context) {
+    FailureHook = hook;
+    FailureContext = context;
 }
 
 int ReaDifSimulation::VaryReactionParameters() {
@@ -130,8 +136,17 @@ int ReaDifSimulation::RunSimulation(int32_t count) {
             }
         }
         ++CurrentTime;
-        // A refused or failed save does not stop the run; it is just not counted.
-        if (ImageDue(CurrentTime) && SaveImage2D(ImageComponent) == Done) ++ImagesWritten;
+        // A refused or failed save does not stop the run; it is counted and told apart.
+        if (ImageDue(CurrentTime)) {
+            if (SaveImage2D(ImageComponent) == Done) {
+                ++ImagesWritten;
+            } else {
+                ++ImagesFailed;
+                if (FailureHook != nullptr) {
+                    FailureHook(FailureContext, FailedImageName, LastImageErrno);
+                }
+            }
+        }
     }
 
     const double seconds = RunTimer.ReadIntermediateTime();

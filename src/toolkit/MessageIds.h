@@ -84,3 +84,20 @@ constexpr int MsgMosaicMissing = 75;
 constexpr int MsgMosaicRange = 76;
 constexpr int MsgImageTextAfter = 77;
 constexpr int MsgImageComponent = 78;  // the last component letter
+
+// File failures: a frame for the cause, then the causes themselves (single lines, without the
+// file's name; callers put the name and the cause around them).
+constexpr int MsgFileNotWritten = 79;
+constexpr int MsgImagesNotWritten = 80;  // integer: images that failed in the run
+constexpr int MsgCausePermission = 81;
+constexpr int MsgCauseNoSpace = 82;
+constexpr int MsgCauseNameTooLong = 83;
+constexpr int MsgCauseNotRegular = 84;
+constexpr int MsgCauseNotText = 85;  // long long: offset of the zero byte
+constexpr int MsgCauseTooLong = 86;  // long long: size; long long: limit
+constexpr int MsgCauseReadOnly = 87;
+constexpr int MsgCauseMissing = 88;
+constexpr int MsgCauseNotFolder = 89;
+constexpr int MsgCauseUnknown = 90;
+constexpr int MsgFileNotRead = 91;
+constexpr int MsgImageNotWritten = 92;

@@ -264,6 +264,30 @@ constexpr MessageText Texts[MessageTextCount] = {
      "above 0.",
      "La lettre de l'image doit désigner un composant de A à %c, et la période après t+ doit "
      "être supérieure à 0."},
+    // 79: a file failed; the cause follows
+    {"the file could not be written:", "le fichier n'a pas pu être écrit :"},
+    // 80: images of a run failed (integer: their number); the last one's name and cause follow
+    {"%d images of this run could not be written. The last one:",
+     "%d images de ce calcul n'ont pas pu être écrites. La dernière :"},
+    // 81-90: causes of file failures
+    {"permission denied", "permission refusée"},
+    {"no space left on the disk", "plus de place sur le disque"},
+    {"the name is too long for the system", "le nom est trop long pour le système"},
+    {"not a regular file (a folder, a device, a pipe or a socket); it was left alone",
+     "ce n'est pas un fichier ordinaire (dossier, périphérique, tube ou socket) ; il n'a pas "
+     "été touché"},
+    {"not a text file: zero byte at offset %lld",
+     "ce n'est pas un fichier texte : octet nul à la position %lld"},
+    {"too long: %lld bytes, the limit is %lld bytes",
+     "trop long : %lld octets, la limite est de %lld octets"},
+    {"the disk or folder is read-only", "le disque ou le dossier est en lecture seule"},
+    {"no such file or folder", "fichier ou dossier introuvable"},
+    {"a part of the path is not a folder", "une partie du chemin n'est pas un dossier"},
+    {"the system gave no cause", "le système n'a pas donné de cause"},
+    // 91: a file could not be read; the cause follows
+    {"the file could not be read:", "le fichier n'a pas pu être lu :"},
+    // 92: a captured image could not be written; its name and cause follow
+    {"The image could not be written.", "L'image n'a pas pu être écrite."},
 };
 
 constexpr int32_t LanguageCount = 2;

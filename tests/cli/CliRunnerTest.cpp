@@ -18,6 +18,7 @@
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/SlicePacer.h"
 #include "rdsimul/ScriptTestSupport.h"
+#include "toolkit/FileCheck.h"
 
 using scripttest::ReadFile;
 using scripttest::WriteFile;
@@ -146,11 +147,13 @@ TEST_F(CliRunnerTest, SummaryCountsTheImagesActuallyWritten) {
     std::string path = PathOf("tex.vna");
     WriteFile(path, SmallScript);
     std::filesystem::create_directory(PathOf("tex_A000020.bmp"));
-    ASSERT_EQ(Run(path), CliRunner::ExitDone) << Text(Err);
+    // The run ends with the code that says some images are missing.
+    ASSERT_EQ(Run(path), CliRunner::ExitImagesFailed) << Text(Err);
     EXPECT_TRUE(std::filesystem::exists(PathOf("tex_A000010.bmp")));
     EXPECT_TRUE(std::filesystem::is_directory(PathOf("tex_A000020.bmp")));
     EXPECT_TRUE(std::filesystem::exists(PathOf("tex_A000025.bmp")));
-    EXPECT_EQ(Text(Out).rfind("25 iterations, 2 images written, ", 0), 0u) << Text(Out);
+    EXPECT_EQ(Text(Out).rfind("25 iterations, 2 images written, 1 could not be written, ", 0), 0u)
+        << Text(Out);
 }
 
 TEST_F(CliRunnerTest, RoundsKeepTheirOwnImages) {
@@ -270,15 +273,18 @@ TEST_F(CliRunnerTest, CheckParsesWithoutRunning) {
 
 TEST_F(CliRunnerTest, UnusableScriptsGiveExit3AndStayAsTheyWere) {
     EXPECT_EQ(Run(PathOf("missing.vna")), CliRunner::ExitFileError);
-    EXPECT_NE(Text(Err).find("No such file"), std::string::npos);
+    EXPECT_NE(Text(Err).find(FaultText(ENOENT)), std::string::npos);
     EXPECT_EQ(Run(Dir.string()), CliRunner::ExitFileError);
-    EXPECT_NE(Text(Err).find("is a directory"), std::string::npos);
+    EXPECT_NE(Text(Err).find(FaultText(FileFault::NotRegular)), std::string::npos);
 
     std::string garbage;
     for (int i = 0; i < 3000; ++i) garbage += char((i * 7919) % 256);
     WriteFile(PathOf("garbage.vna"), garbage);
     EXPECT_EQ(Run(PathOf("garbage.vna")), CliRunner::ExitFileError);
     EXPECT_EQ(ReadFile(PathOf("garbage.vna")), garbage);
+    FileFault zero;
+    zero.Error = FileFault::NotText;  // the first byte of the garbage is 0
+    EXPECT_NE(Text(Err).find(FaultText(zero)), std::string::npos);
 
     // A line of 10 MiB is no reason to refuse a script: its pieces are annotated above it.
     std::string longLine(10 * 1024 * 1024, 'w');

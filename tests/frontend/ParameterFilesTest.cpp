@@ -5,6 +5,8 @@
 #include <csignal>
 
 #include "FrontEndTestSupport.h"
+#include "toolkit/FileCheck.h"
+#include "toolkit/MessageIds.h"
 
 using frontendtest::FrontEndTest;
 using frontendtest::ReadWhole;
@@ -104,16 +106,20 @@ TEST_F(ParameterFiles, OpenLoadsTheChosenFileAndNamesTheWindow) {
               0u);
 }
 
-TEST_F(ParameterFiles, OpenOfUnloadableFileShowsBoxAndKeepsTitle) {
+// The box says why; the editor keeps its text but not the refused file's name, so that a later
+// save cannot put that text over the file.
+TEST_F(ParameterFiles, OpenOfUnloadableFileShowsTheCauseAndForgetsTheName) {
     std::filesystem::create_directory(Dir / "folder.vna");
     H->EditorText = "keep";
     H->DialogAnswers.push_back((Dir / "folder.vna").string());
     EXPECT_EQ(DoFileOpenSave(WindowId::Main, 0), 0);
     ASSERT_EQ(H->Boxes.size(), 1u);
-    EXPECT_EQ(H->Boxes[0].Text, GST.Get(18));
-    EXPECT_EQ(H->Title, "Vorna 0.4b");
+    FileFault fault;
+    fault.Error = FileFault::NotRegular;
+    EXPECT_EQ(H->Boxes[0].Text, FaultReport(GST.Get(18), (Dir / "folder.vna").c_str(), fault));
+    EXPECT_EQ(H->Title, GST.Get(MsgTitleNewScript));
     EXPECT_EQ(H->EditorText, "keep");
-    EXPECT_STREQ(CurParamFileName, (Dir / "folder.vna").c_str());
+    EXPECT_STREQ(CurParamFileName, "");
 }
 
 TEST_F(ParameterFiles, CancelledDialogChangesNothing) {

@@ -1,6 +1,7 @@
 #include <sys/stat.h>
 
 #include "FrontEndTestSupport.h"
+#include "toolkit/FileCheck.h"
 
 using frontendtest::FrontEndTest;
 using frontendtest::ReadWhole;
@@ -68,7 +69,9 @@ TEST_F(FrontEndTest, SaveIntoReadOnlyFolderShowsBoxAndKeepsTheOldFile) {
     ASSERT_TRUE(H->Choose(MenuCommand::Save));
     chmod((Dir / "locked").c_str(), 0755);
     ASSERT_EQ(H->Boxes.size(), 1u);
-    EXPECT_EQ(H->Boxes[0].Text, GST.Get(17));
+    FileFault denied;
+    denied.Error = EACCES;
+    EXPECT_EQ(H->Boxes[0].Text, FaultReport(GST.Get(17), (Dir / "locked/spots.vna").c_str(), denied));
     EXPECT_EQ(H->Boxes[0].Caption, GST.Get(6));
     EXPECT_EQ(ReadWhole(Dir / "locked/spots.vna"), "model schlogl\n");
 }
@@ -102,7 +105,9 @@ TEST_F(FrontEndTest, ParametersExampleComesFromTheProgramFolder) {
     // Missing: box 20, nothing changes.
     ASSERT_TRUE(H->Choose(MenuCommand::ParametersExample));
     ASSERT_EQ(H->Boxes.size(), 1u);
-    EXPECT_EQ(H->Boxes[0].Text, GST.Get(20));
+    FileFault missing;
+    missing.Error = ENOENT;
+    EXPECT_EQ(H->Boxes[0].Text, FaultReport(GST.Get(20), (Dir / "exemple.tpl").c_str(), missing));
     EXPECT_EQ(H->EditorText, "model schlogl\n");
     EXPECT_STREQ(CurParamFileName, (Dir / "spots.vna").c_str());
     // Present: loaded, title message 3, no current file.

@@ -40,7 +40,8 @@ const std::map<int, std::vector<std::string>> &ExpectedConversions() {
     static const std::map<int, std::vector<std::string>> expected = {
         {2, {"s"}},  {7, {"d"}},       {10, {"u"}},      {11, {"d"}},      {13, {"d", "s"}},
         {14, {"d"}}, {31, {"c", "c"}}, {32, {"c", "c"}}, {33, {"c", "c"}}, {46, {"c"}},
-        {49, {"c"}}, {52, {"c"}},      {78, {"c"}},
+        {49, {"c"}}, {52, {"c"}},      {78, {"c"}},      {80, {"d"}},      {85, {"lld"}},
+        {86, {"lld", "lld"}},
     };
     return expected;
 }
@@ -58,7 +59,14 @@ size_t FormattedLength(const char *text, int index) {
         case 7:
         case 11:
         case 14:
+        case 80:
             n = std::snprintf(buffer, sizeof buffer, text, INT_MIN);
+            break;
+        case 85:
+            n = std::snprintf(buffer, sizeof buffer, text, LLONG_MIN);
+            break;
+        case 86:
+            n = std::snprintf(buffer, sizeof buffer, text, LLONG_MIN, LLONG_MIN);
             break;
         case 10:
             n = std::snprintf(buffer, sizeof buffer, text, UINT_MAX);
@@ -109,7 +117,8 @@ TEST_F(MessageTextsTest, EveryMessageExistsInBothLanguagesWithItsConversions) {
             EXPECT_LE(FormattedLength(text.c_str(), index), 343u);  // TmpStr, 344 bytes
         }
     }
-    EXPECT_STREQ(table.Get(MessageTextCount + 1), "<undefined string #79>");
+    EXPECT_EQ(std::string(table.Get(MessageTextCount + 1)),
+              "<undefined string #" + std::to_string(MessageTextCount + 1) + ">");
 }
 
 TEST_F(MessageTextsTest, AnnotationTextsAreSingleLinesThatFitTheParserBuffers) {
