@@ -1,31 +1,72 @@
 // libFuzzer entry point for the script parser: any bytes as a script file, and the same bytes
-// as a colour-map specification.
+// as a colour-map specification. Besides crashes it catches a rewrite that loses or moves a byte
+// of the user's lines: without its annotation lines, the rewritten file must equal the input
+// without its own.
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "rdsimul/ReaDifSimulation.h"
+#include "rdsimul/ScriptParser.h"
 #include "toolkit/MessageTexts.h"
 #include "toolkit/ProcString.h"
+
+namespace {
+
+const std::string Bom = "\xEF\xBB\xBF";
+
+// The text without the lines whose first non-blank characters are "#ERR" (a leading byte-order
+// mark stays first).
+std::string WithoutAnnotations(const std::string &text) {
+    std::string out;
+    size_t at = 0;
+    if (text.compare(0, Bom.size(), Bom) == 0) {
+        out = Bom;
+        at = Bom.size();
+    }
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        end = end == std::string::npos ? text.size() : end + 1;
+        size_t first = text.find_first_not_of(" \t", at);
+        if (first >= end || text.compare(first, 4, "#ERR") != 0) out += text.substr(at, end - at);
+        at = end;
+    }
+    return out;
+}
+
+std::string ReadAll(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static const int loaded = LoadGST();
     (void)loaded;
     static ReaDifSimulation sim(4);
     static const std::string path = "/tmp/vorna-fuzz-" + std::to_string(getpid()) + ".vna";
+    const std::string script(reinterpret_cast<const char *>(data), size);
     FILE *file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) return 0;
     std::fwrite(data, 1, size, file);
     std::fclose(file);
     int32_t position = 0;
-    sim.SetParametersFromFile(path.c_str(), position, 0);
+    if (sim.SetParametersFromFile(path.c_str(), position, 0) != ScriptParser::FileError &&
+        WithoutAnnotations(ReadAll(path)) != WithoutAnnotations(script)) {
+        std::fprintf(stderr, "the rewrite changed the script's own lines\n");
+        std::abort();
+    }
 
-    std::string text(reinterpret_cast<const char *>(data), size);
-    ProcString line(text.c_str(), 0);
+    ProcString line(script.c_str(), 0);
     ProcString error(0);
-    sim.SetColorMapFromString(line, error);
+    // Refusals are expected here; only crashes and sanitizer reports count.
+    (void)sim.SetColorMapFromString(line, error);
     return 0;
 }
