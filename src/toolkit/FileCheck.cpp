@@ -48,74 +48,90 @@ int CheckRegularFile(const char *path, FileFault &fault) {
     return FileCheckDone;
 }
 
-int CheckTextFile(const char *path, FileFault &fault) {
-    const int descriptor = OpenRegularFile(path, fault);
-    if (descriptor < 0) return FileCheckFailed;
+namespace {
+
+// Closes a descriptor on every way out of a reader.
+class ScopedDescriptor {
+public:
+    explicit ScopedDescriptor(int descriptor) : Descriptor(descriptor) {}
+    ~ScopedDescriptor() {
+        if (Descriptor >= 0) close(Descriptor);
+    }
+    ScopedDescriptor(const ScopedDescriptor &) = delete;
+    ScopedDescriptor &operator=(const ScopedDescriptor &) = delete;
+    int Get() const { return Descriptor; }
+
+private:
+    int Descriptor;
+};
+
+// Hands the file's bytes to take block by block until the end (true), a read error (false, its
+// errno in fault) or take's refusal (false).
+template <typename Take>
+bool ReadBlocks(int descriptor, FileFault &fault, Take take) {
     char block[65536];
-    long long offset = 0;
     for (;;) {
         const ssize_t count = read(descriptor, block, sizeof block);
         if (count < 0 && errno == EINTR) continue;
         if (count < 0) {
             fault.Error = errno;
-            close(descriptor);
-            return FileCheckFailed;
+            return false;
         }
-        if (count == 0) break;
-        const void *zero = std::memchr(block, 0, static_cast<size_t>(count));
+        if (count == 0) return true;
+        if (!take(block, static_cast<size_t>(count))) return false;
+    }
+}
+
+}  // namespace
+
+int CheckTextFile(const char *path, FileFault &fault) {
+    const ScopedDescriptor file(OpenRegularFile(path, fault));
+    if (file.Get() < 0) return FileCheckFailed;
+    long long offset = 0;
+    const bool text = ReadBlocks(file.Get(), fault, [&](const char *block, size_t count) {
+        const void *zero = std::memchr(block, 0, count);
         if (zero != nullptr) {
             fault.Error = FileFault::NotText;
             fault.Offset = offset + (static_cast<const char *>(zero) - block);
-            close(descriptor);
-            return FileCheckFailed;
+            return false;
         }
-        offset += count;
-    }
-    close(descriptor);
-    return FileCheckDone;
+        offset += static_cast<long long>(count);
+        return true;
+    });
+    return text ? FileCheckDone : FileCheckFailed;
 }
 
 int ReadTextFile(const char *path, long long limit, std::string &text, FileFault &fault) {
     text.clear();
-    const int descriptor = OpenRegularFile(path, fault);
-    if (descriptor < 0) return FileCheckFailed;
+    const ScopedDescriptor file(OpenRegularFile(path, fault));
+    if (file.Get() < 0) return FileCheckFailed;
     struct stat status;
-    if (fstat(descriptor, &status) != 0) {
+    if (fstat(file.Get(), &status) != 0) {
         fault.Error = errno;
-        close(descriptor);
         return FileCheckFailed;
     }
     if (status.st_size > limit) {
         fault.Error = FileFault::TooLong;
         fault.Size = status.st_size;
         fault.Limit = limit;
-        close(descriptor);
         return FileCheckFailed;
     }
     // The size is read to the end, not trusted: a file that grows past the limit meanwhile is
     // refused as well.
-    char block[65536];
-    for (;;) {
-        const ssize_t count = read(descriptor, block, sizeof block);
-        if (count < 0 && errno == EINTR) continue;
-        if (count < 0) {
-            fault.Error = errno;
-            close(descriptor);
-            text.clear();
-            return FileCheckFailed;
-        }
-        if (count == 0) break;
-        if (static_cast<long long>(text.size()) + count > limit) {
+    const bool read = ReadBlocks(file.Get(), fault, [&](const char *block, size_t count) {
+        if (static_cast<long long>(text.size() + count) > limit) {
             fault.Error = FileFault::TooLong;
-            fault.Size = static_cast<long long>(text.size()) + count;
+            fault.Size = static_cast<long long>(text.size() + count);
             fault.Limit = limit;
-            close(descriptor);
-            text.clear();
-            return FileCheckFailed;
+            return false;
         }
-        text.append(block, static_cast<size_t>(count));
+        text.append(block, count);
+        return true;
+    });
+    if (!read) {
+        text.clear();
+        return FileCheckFailed;
     }
-    close(descriptor);
     const size_t zero = text.find('\0');
     if (zero != std::string::npos) {
         fault.Error = FileFault::NotText;
