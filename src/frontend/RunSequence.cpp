@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "frontend/FrontEndGlobals.h"
 #include "frontend/MenuResources.h"
@@ -48,6 +49,22 @@ void Restore() {
     ThePlatform->ScrollCaretIntoView();
 }
 
+// The warnings of the parse below the run text, numbered as the script will be shown after the
+// run: the script stays valid, so they are told here rather than in a box.
+void AppendWarnings(std::string &text) {
+    const ScriptParser &parser = ReaDifSimulation::LastFileParse();
+    if (parser.GetWarningCount() == 0) return;
+    text += "\n\n";
+    text += GST.Get(MsgRunWarnings);
+    for (int32_t i = 0; i < parser.GetWarningCount(); ++i) {
+        ScriptParser::Note warning = parser.GetWarning(i);
+        std::snprintf(TmpStr, sizeof TmpStr, GST.Get(MsgRunWarningLine),
+                      static_cast<int>(warning.RewrittenLine), warning.Text);
+        text += "\n";
+        text += TmpStr;
+    }
+}
+
 // The window in its run state: run menus, a grey read-only editor showing the seed, focus on the
 // main window so that its keys and clicks reach the procedure.
 void EnterRunState() {
@@ -60,7 +77,9 @@ void EnterRunState() {
     ThePlatform->SetEditorBackground(EditorBackgroundRun);
     std::snprintf(TmpStr, sizeof TmpStr, GST.Get(MsgRunInProgress),
                   static_cast<unsigned>(MainRandom.GetSeed()));
-    ThePlatform->SetEditorText(TmpStr);
+    std::string text = TmpStr;
+    AppendWarnings(text);
+    ThePlatform->SetEditorText(text.c_str());
     ThePlatform->SetTitle("Vorna  0%");
     ThePlatform->SetFocus(WindowId::Main);
 }

@@ -84,3 +84,13 @@ constexpr int MsgMosaicMissing = 75;
 constexpr int MsgMosaicRange = 76;
 constexpr int MsgImageTextAfter = 77;
 constexpr int MsgImageComponent = 78;  // the last component letter
+
+// Warnings about a valid script: shown, never written into it.
+// The model name, the modpar name as written, the model's parameter names.
+constexpr int MsgWarnParameterNotRead = 79;
+constexpr int MsgWarnModelReadsNone = 80;  // the model name, the modpar name as written
+// The model name, the parameter's name, its meaning, its typical value (double).
+constexpr int MsgWarnParameterUnset = 81;
+// The desktop run text: the heading above the warnings, then one line per warning.
+constexpr int MsgRunWarnings = 82;
+constexpr int MsgRunWarningLine = 83;  // integer: line; string: the warning
