@@ -98,8 +98,7 @@ int ScriptParser::CollectWarnings() {
                 bool set = false;
                 for (int32_t k = 0; k < ModparCount && !set; ++k) {
                     ModparRecord other;
-                    std::memcpy(&other, Modpars.GetData() + size_t(k) * sizeof other,
-                                sizeof other);
+                    std::memcpy(&other, Modpars.GetData() + size_t(k) * sizeof other, sizeof other);
                     set = other.Key == key;
                 }
                 if (set) continue;
