@@ -264,7 +264,8 @@ TEST_F(CliRunnerTest, RunLeavesAScriptWithoutErrorsAsItIs) {
 TEST_F(CliRunnerTest, ModparWarningsArePrintedAndTheScriptRuns) {
     std::string path = PathOf("tex.vna");
     const std::string script = "#ERR old\n" + std::string(SmallScript) + "modpar alpha 3\n";
-    const std::string warning = ": warning: the model schlogl reads no parameter \"alpha\" (it reads none)\n";
+    const std::string warning =
+        ": warning: the model schlogl reads no parameter \"alpha\" (it reads none)\n";
     WriteFile(path, script);
     EXPECT_EQ(Run(path, true), CliRunner::ExitDone);
     EXPECT_EQ(Text(Err), path + ":11" + warning);
