@@ -33,6 +33,7 @@ CliOptions::Action CliOptions::Parse(int argc, char *const argv[]) {
         {"threads", required_argument, nullptr, 't'},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, 'V'},
+        {"list-models", no_argument, nullptr, 'm'},
         {nullptr, 0, nullptr, 0},
     };
     if (argc > 0 && argv[0] != nullptr) {
@@ -42,6 +43,7 @@ CliOptions::Action CliOptions::Parse(int argc, char *const argv[]) {
     }
     bool help = false;
     bool version = false;
+    bool listModels = false;
     // getopt keeps its state in globals: 0 restarts it, so the parser can be used again.
     optind = 0;
     opterr = 0;
@@ -66,6 +68,9 @@ CliOptions::Action CliOptions::Parse(int argc, char *const argv[]) {
                 break;
             case 'V':
                 version = true;
+                break;
+            case 'm':
+                listModels = true;
                 break;
             case 'n':
                 if (!ParseCount(optarg, MaxRounds, Rounds)) {
@@ -93,6 +98,7 @@ CliOptions::Action CliOptions::Parse(int argc, char *const argv[]) {
     }
     if (help) return Action::Help;
     if (version) return Action::Version;
+    if (listModels) return Action::ListModels;
     int operands = argc - optind;
     if (operands == 0) {
         ErrorText = "no script given";
@@ -121,13 +127,18 @@ std::string CliOptions::HelpText() const {
            "  -a, --annotate     parse the script, write the annotations into it, do not run\n"
            "  -r, --randomize    ignore the script's randseed and take a fresh seed\n"
            "  -n, --rounds=N     run N times with fresh seeds; round r writes SCRIPT_r<r>_...\n"
-           "  -q, --quiet        no progress display and no notes, only errors and the summary\n"
+           "  -q, --quiet        no progress display and no notes; errors, warnings and the\n"
+           "                     summary stay\n"
            "  -t, --threads=N    compute with N threads (default: VORNA_THREADS, else all cores)\n"
+           "      --list-models  print the models and their parameters as a table and exit\n"
            "  -h, --help         show this help and exit\n"
            "  -V, --version      show the version and exit\n"
            "\n"
            "Progress goes to stderr (a live bar on a terminal, a line per 10% otherwise);\n"
            "the last line on stdout sums up the run. Ctrl-C stops after the current slice.\n"
+           "A modpar line the model does not read, and a parameter it reads that no modpar\n"
+           "line sets (it is 0), are printed as PATH:LINE: warning: TEXT; the script stays\n"
+           "valid and runs.\n"
            "\n"
            "Exit status:\n"
            "  0    done\n"

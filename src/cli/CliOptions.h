@@ -6,7 +6,7 @@
 
 class CliOptions {
 public:
-    enum class Action { Run, Help, Version, UsageError };
+    enum class Action { Run, Help, Version, ListModels, UsageError };
 
     // Parses argv[1..argc-1]; argv[0] names the program in messages. Run needs exactly one
     // script path; UsageError leaves the reason in ErrorText.

@@ -115,6 +115,14 @@ void CliRunner::ReportAnnotations(const std::string &path, bool rewritten) {
     }
 }
 
+void CliRunner::ReportWarnings(const std::string &path, bool rewritten) {
+    for (int32_t i = 0; i < Parser->GetWarningCount(); ++i) {
+        ScriptParser::Note warning = Parser->GetWarning(i);
+        std::fprintf(Err, "%s:%d: warning: %s\n", path.c_str(),
+                     rewritten ? warning.RewrittenLine : warning.Line, warning.Text);
+    }
+}
+
 int CliRunner::Run(const CliOptions &options) {
     if (GST.GetMessageCount() == 0) LoadGST();
     if (!CheckScriptFile(options.ScriptPath)) return ExitFileError;
@@ -184,8 +192,11 @@ int CliRunner::RunRound(const CliOptions &options, int round) {
     }
     if (result != ScriptParser::Accepted) {
         ReportAnnotations(path, rewrite);
+        ReportWarnings(path, rewrite);
         return ExitScriptErrors;
     }
+    // Warnings leave the script valid: told once whatever the rounds, even when quiet.
+    if (round == 1) ReportWarnings(path, rewrite);
     if (sim.ErrorStatus == ReaDifSimulation::StatusAllocationFailed) {
         std::fprintf(Err, "%s: %s\n", path.c_str(), GST.Get(MsgNoMemory));
         return ExitFileError;

@@ -52,6 +52,8 @@ private:
     // Prints the annotations of the last parse as PATH:LINE: TEXT, numbered as in the file the
     // user has now: the script as read when it was only checked, else as rewritten.
     void ReportAnnotations(const std::string &path, bool rewritten);
+    // Prints the warnings of the last parse as PATH:LINE: warning: TEXT, numbered the same way.
+    void ReportWarnings(const std::string &path, bool rewritten);
     // One parse and run; round counts from 1, rounds is the total.
     int RunRound(const CliOptions &options, int round);
     // Tells, once, that an image could not be written and why; counts it.

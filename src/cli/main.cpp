@@ -5,6 +5,7 @@
 
 #include "cli/CliOptions.h"
 #include "cli/CliRunner.h"
+#include "cli/ModelTable.h"
 #include "rdsimul/kernels/FastKernels.h"
 
 int main(int argc, char *argv[]) {
@@ -15,6 +16,9 @@ int main(int argc, char *argv[]) {
             return CliRunner::ExitDone;
         case CliOptions::Action::Version:
             std::fputs(CliOptions::VersionText().c_str(), stdout);
+            return CliRunner::ExitDone;
+        case CliOptions::Action::ListModels:
+            std::fputs(ModelTableMarkdown().c_str(), stdout);
             return CliRunner::ExitDone;
         case CliOptions::Action::UsageError:
             std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n",

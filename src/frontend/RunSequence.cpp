@@ -58,6 +58,22 @@ void Restore() {
     ThePlatform->ScrollCaretIntoView();
 }
 
+// The warnings of the parse below the run text, numbered as the script will be shown after the
+// run: the script stays valid, so they are told here rather than in a box.
+void AppendWarnings(std::string &text) {
+    const ScriptParser &parser = ReaDifSimulation::LastFileParse();
+    if (parser.GetWarningCount() == 0) return;
+    text += "\n\n";
+    text += GST.Get(MsgRunWarnings);
+    for (int32_t i = 0; i < parser.GetWarningCount(); ++i) {
+        ScriptParser::Note warning = parser.GetWarning(i);
+        std::snprintf(TmpStr, sizeof TmpStr, GST.Get(MsgRunWarningLine),
+                      static_cast<int>(warning.RewrittenLine), warning.Text);
+        text += "\n";
+        text += TmpStr;
+    }
+}
+
 // The window in its run state: run menus, a grey read-only editor showing the seed, focus on the
 // main window so that its keys and clicks reach the procedure.
 void EnterRunState() {
@@ -70,7 +86,9 @@ void EnterRunState() {
     ThePlatform->SetEditorBackground(EditorBackgroundRun);
     std::snprintf(TmpStr, sizeof TmpStr, GST.Get(MsgRunInProgress),
                   static_cast<unsigned>(MainRandom.GetSeed()));
-    ThePlatform->SetEditorText(TmpStr);
+    std::string text = TmpStr;
+    AppendWarnings(text);
+    ThePlatform->SetEditorText(text.c_str());
     ThePlatform->SetTitle("Vorna  0%");
     ThePlatform->SetFocus(WindowId::Main);
 }

@@ -1,5 +1,6 @@
 // ScriptEditor: Qt keeps the text as characters with one line feed per break; the bytes the
-// script came in are recovered from two flags, the encoding and the line-end convention.
+// script came in are recovered from three flags: the encoding, the line-end convention and a
+// leading byte-order mark.
 #include "platform_qt/ScriptEditor.h"
 
 #include <QFontDatabase>
@@ -7,8 +8,15 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
+#include <cstring>
 
 #include "platform_qt/Text8.h"
+
+namespace {
+
+const char Utf8ByteOrderMark[] = "\xEF\xBB\xBF";
+
+}  // namespace
 
 ScriptEditor::ScriptEditor(QWidget *parent) : QPlainTextEdit(parent) {
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
@@ -18,6 +26,8 @@ ScriptEditor::ScriptEditor(QWidget *parent) : QPlainTextEdit(parent) {
 
 void ScriptEditor::SetText8(const char *text) {
     QString decoded = FromText8(QByteArrayView(text), &Utf8);
+    // The UTF-8 decoder drops a leading byte-order mark; the script keeps it when saved.
+    ByteOrderMark = Utf8 && std::strncmp(text, Utf8ByteOrderMark, 3) == 0;
     // CR LF line ends are shown as one line break and written back as CR LF.
     CrLf = decoded.contains(QStringLiteral("\r\n"));
     if (CrLf) {
@@ -36,7 +46,8 @@ std::string ScriptEditor::Text8() const {
         text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     }
     QByteArray bytes = Utf8 ? text.toUtf8() : text.toLatin1();
-    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+    std::string out = ByteOrderMark ? Utf8ByteOrderMark : "";
+    return out.append(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
 void ScriptEditor::GetSelection(int &start, int &end) const {

@@ -1,5 +1,6 @@
 // ScriptEditor: the script editor of the main window. Gives back the very bytes it was given
-// (UTF-8 or Latin-1, LF or CR LF line ends) and counts positions as the front end does.
+// (UTF-8 with or without a byte-order mark, or Latin-1; LF or CR LF line ends) and counts
+// positions as the front end does.
 #pragma once
 
 #include <QPlainTextEdit>
@@ -28,4 +29,5 @@ public:
 private:
     bool Utf8 = true;   // the text came as UTF-8 and goes back as UTF-8, else as Latin-1
     bool CrLf = false;  // its line ends were CR LF and go back as CR LF
+    bool ByteOrderMark = false;  // a UTF-8 text that began with a byte-order mark keeps it
 };

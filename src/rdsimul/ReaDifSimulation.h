@@ -14,6 +14,8 @@
 #include "toolkit/ProcString.h"
 #include "toolkit/Timer.h"
 
+class ScriptParser;
+
 class ReaDifSimulation {
 public:
     // Result codes.
@@ -69,6 +71,9 @@ public:
     // Named parameter (first character a letter, second a letter or digit, either case folded
     // to small): 1; 0 for a null or invalid name.
     [[nodiscard]] int SetReactionParameter(const char *name, double value, double variation);
+    // Pair index of a parameter name; -1 when invalid. fold: capital letters count as small.
+    // Names with the same index are one parameter: only the first two characters count.
+    static int ParameterKey(const char *name, bool fold);
     // Value under the name's key without case folding; 0.0 for an invalid name.
     double GetReactionParameter(const char *name) const;
     // Per-component getters: 0.0 for a letter not in use.
@@ -132,6 +137,8 @@ public:
     // annotated, errorPosition set); 3 the file could not be used. randomize non-zero: ignore
     // the script's seed.
     [[nodiscard]] int SetParametersFromFile(const char *path, int32_t &errorPosition, int32_t randomize);
+    // The parser of SetParametersFromFile, with the notes and warnings of its last parse.
+    static const ScriptParser &LastFileParse();
     // annotation = the annotation prefix + text + line feed: 1.
     [[nodiscard]] int BuildErrorMessage(ProcString &text, ProcString &annotation);
     [[nodiscard]] int BuildErrorMessage(const char *text, ProcString &annotation);
@@ -224,8 +231,6 @@ private:
     // The two halves of ImageDue: the periodic images, and the final one at EndTime.
     bool PeriodicImageDue(int64_t time) const;
     bool FinalImageDue(int64_t time) const;
-    // Pair index of a parameter name; -1 when invalid. fold: capital letters count as small.
-    static int ParameterKey(const char *name, bool fold);
 
     const KernelSet *Kernels;
     int32_t LastCurSpeedMeasure = 0;  // CurrentTime at the last speed measurement

@@ -10,15 +10,19 @@
 
 namespace {
 
-// Message that begins every annotation line; its text starts with "#ERR".
+// The parser's buffers are made at the first parse and kept until the program ends.
+ScriptParser &FileParser() {
+    static ScriptParser parser;
+    return parser;
+}
 
 }  // namespace
 
 int ReaDifSimulation::SetParametersFromFile(const char *path, int &errorPosition, int randomize) {
-    // The parser's buffers are made at the first parse and kept until the program ends.
-    static ScriptParser parser;
-    return parser.Parse(*this, path, errorPosition, randomize);
+    return FileParser().Parse(*this, path, errorPosition, randomize);
 }
+
+const ScriptParser &ReaDifSimulation::LastFileParse() { return FileParser(); }
 
 int ReaDifSimulation::BuildErrorMessage(ProcString &text, ProcString &out) {
     return BuildErrorMessage(text.GetString(), out);

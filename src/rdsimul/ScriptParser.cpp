@@ -98,6 +98,12 @@ int ScriptParser::Parse(ReaDifSimulation &sim, const char *path, int &errorPosit
     NoteRecords.Clear();
     NoteTexts.Clear();
     LineNoteCount = MissingCount = 0;
+    Modpars.Clear();
+    ModparNames.Clear();
+    WarningRecords.Clear();
+    WarningTexts.Clear();
+    ModparCount = WarningCount = ModelLine = ModelRewrittenLine = 0;
+    WarningsOutOfMemory = false;
     // A script is text: a file with zero bytes (or one that cannot be read, a directory) would
     // lose everything behind them when rewritten, so it is refused untouched.
     if (!ReadScript(path) || Line.GetString() == nullptr) return FileError;
@@ -128,7 +134,10 @@ int ScriptParser::Parse(ReaDifSimulation &sim, const char *path, int &errorPosit
         if (TakeLine(text + at, end - at) != ByteBuffer::Done) return FileError;
         at = end;
     }
-    if (WriteMissingItems() != ByteBuffer::Done) return FileError;
+    if (WriteMissingItems() != ByteBuffer::Done || WarningsOutOfMemory ||
+        CollectWarnings() != ByteBuffer::Done) {
+        return FileError;
+    }
     if (mode == Mode::Annotate && !RewriteIsUnchanged() &&
         WriteRewrite(path) != AtomicFileWriter::Done) {
         return FileError;
@@ -159,6 +168,7 @@ int ScriptParser::TakeLine(const char *line, size_t length) {
     if (IsAnnotationLine(line, length)) return ByteBuffer::Done;
     LineAnnotations.Clear();
     int32_t firstNote = LineNoteCount;
+    int32_t firstModpar = ModparCount;
     size_t errorAt = 0;
     bool firstErrorHere = false;
     // A comment is one line however long; other lines are parsed in pieces of at most 499
@@ -204,6 +214,7 @@ int ScriptParser::TakeLine(const char *line, size_t length) {
         char *record = NoteRecords.GetData() + size_t(i) * sizeof(NoteRecord);
         std::memcpy(record + offsetof(NoteRecord, RewrittenLine), &BodyLines, sizeof BodyLines);
     }
+    PlaceWarningLines(firstModpar);
     RunningLength += annotationLength + EditorLength(line, int32_t(length));
     return ByteBuffer::Done;
 }
@@ -371,6 +382,7 @@ void ScriptParser::ParseModel() {
     }
     if (!AtEnd()) return Fail(MsgModelTextAfter);
     if (Sim->SetReactionModel(WordBuffer) != ReaDifSimulation::Done) return Fail(MsgModelUnknown);
+    ModelLine = SourceLine;
 }
 
 void ScriptParser::ParseModpar() {
@@ -388,6 +400,7 @@ void ScriptParser::ParseModpar() {
         return Fail(MsgModparBadName);
     }
     if (variation != 0.0f) Sim->VaryParameters = 1;
+    RecordModpar();
 }
 
 void ScriptParser::ParseReaction() {

@@ -54,6 +54,12 @@ public:
     int32_t GetNoteCount() const { return MissingCount + LineNoteCount; }
     // Note index (0 .. GetNoteCount() - 1); valid until the next parse.
     Note GetNote(int32_t index) const;
+    // Warnings of the last parse, in the order of the lines: a modpar name the model does not
+    // read, and a parameter the model reads that no modpar line sets (on the model line). The
+    // script stays valid and they are not written into it; none without a model line.
+    int32_t GetWarningCount() const { return WarningCount; }
+    // Warning index (0 .. GetWarningCount() - 1), as a note; valid until the next parse.
+    Note GetWarning(int32_t index) const;
 
 private:
     // Where a note is kept: its text at TextOffset in NoteTexts.
@@ -61,6 +67,14 @@ private:
         int32_t Line;
         int32_t RewrittenLine;
         int32_t TextOffset;
+    };
+
+    // An accepted modpar line: its parameter key, its lines and its name at NameOffset.
+    struct ModparRecord {
+        int32_t Line;
+        int32_t RewrittenLine;
+        int32_t Key;
+        int32_t NameOffset;
     };
 
     // Reads the whole file into Source: false when it cannot be read, is larger than
@@ -73,6 +87,13 @@ private:
     // notes it for line (0: a missing item): 1, or 0 out of memory.
     [[nodiscard]] int AddAnnotation(ByteBuffer &to, const ProcString &annotation,
                                     const ProcString &text, int32_t line);
+    // Keeps the name and line of a modpar line the parser accepted, for the warnings.
+    void RecordModpar();
+    // Gives the modpar and model lines of the line just passed to Body their rewritten line.
+    void PlaceWarningLines(int32_t firstModpar);
+    // Builds the warnings from the kept modpar lines and the model: 1, or 0 out of memory.
+    [[nodiscard]] int CollectWarnings();
+    [[nodiscard]] int AddWarning(int32_t line, int32_t rewrittenLine, const char *text);
     // Whether the rewritten script is byte for byte the one read.
     bool RewriteIsUnchanged() const;
     [[nodiscard]] int WriteRewrite(const char *path) const;
@@ -117,6 +138,10 @@ private:
     ByteBuffer LineAnnotations;  // the annotations of the line being parsed
     ByteBuffer NoteRecords;      // NoteRecord after NoteRecord, the lines' notes first
     ByteBuffer NoteTexts;        // their texts, each zero-terminated
+    ByteBuffer Modpars;          // ModparRecord after ModparRecord, in the order of the lines
+    ByteBuffer ModparNames;      // their names as written, each zero-terminated
+    ByteBuffer WarningRecords;   // NoteRecord after NoteRecord
+    ByteBuffer WarningTexts;
     ProcString Line;             // a piece of a line as parsed: its cursor is the parse position
     ProcString LastErrorMessage;
     ProcString FullErrorMessage;
@@ -141,4 +166,9 @@ private:
     int32_t KeptSeed = 0;
     int ColormapSeen = 0;
     bool PlusSignPending = false;  // the last number read was written with a plus sign
+    int32_t ModparCount = 0;
+    int32_t WarningCount = 0;
+    int32_t ModelLine = 0;          // the accepted model line, 0 without one
+    int32_t ModelRewrittenLine = 0;
+    bool WarningsOutOfMemory = false;
 };

@@ -101,3 +101,12 @@ constexpr int MsgCauseNotFolder = 89;
 constexpr int MsgCauseUnknown = 90;
 constexpr int MsgFileNotRead = 91;
 constexpr int MsgImageNotWritten = 92;
+// Warnings about a valid script: shown, never written into it.
+// The model name, the modpar name as written, the model's parameter names.
+constexpr int MsgWarnParameterNotRead = 93;
+constexpr int MsgWarnModelReadsNone = 94;  // the model name, the modpar name as written
+// The model name, the parameter's name, its meaning, its typical value (double).
+constexpr int MsgWarnParameterUnset = 95;
+// The desktop run text: the heading above the warnings, then one line per warning.
+constexpr int MsgRunWarnings = 96;
+constexpr int MsgRunWarningLine = 97;  // integer: line; string: the warning

@@ -13,7 +13,8 @@ struct MessageText {
 
 // Index i of the table is message i + 1. Messages with arguments are formats: each text holds
 // exactly the conversions of its arguments, in order. Texts 26 to 78 become annotation lines in
-// scripts: single lines, short enough to fit the parser's 200-character message buffer.
+// scripts: single lines, short enough to fit the parser's 200-character message buffer; the
+// warnings after them are held to the same limits.
 constexpr MessageText Texts[MessageTextCount] = {
     // 1: title of a new, unnamed script
     {"Vorna - new parameter script", "Vorna - nouveau script de paramètres"},
@@ -288,6 +289,19 @@ constexpr MessageText Texts[MessageTextCount] = {
     {"the file could not be read:", "le fichier n'a pas pu être lu :"},
     // 92: a captured image could not be written; its name and cause follow
     {"The image could not be written.", "L'image n'a pas pu être écrite."},
+    // 93: a modpar name the model does not read (model, name, the model's parameters)
+    {"the model %s reads no parameter \"%s\" (its parameters: %s)",
+     "le modèle %s ne lit aucun paramètre « %s » (ses paramètres : %s)"},
+    // 94: the same for a model without parameters (model, name)
+    {"the model %s reads no parameter \"%s\" (it reads none)",
+     "le modèle %s ne lit aucun paramètre « %s » (il n'en lit aucun)"},
+    // 95: a parameter no modpar line sets (model, parameter, meaning, typical value)
+    {"%s reads %s (%s, typically %g), which no modpar line sets: it is 0",
+     "%s lit %s (%s, typiquement %g), qu'aucune ligne modpar ne fixe : il vaut 0"},
+    // 96: heading of the warnings in the run text
+    {"Warnings about the script:", "Avertissements sur le script :"},
+    // 97: one warning in the run text (integer: line; string: the warning)
+    {"Line %d: %s", "Ligne %d : %s"},
 };
 
 constexpr int32_t LanguageCount = 2;

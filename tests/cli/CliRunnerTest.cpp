@@ -14,6 +14,7 @@
 #include <string>
 
 #include "cli/CliRunner.h"
+#include "cli/ModelTable.h"
 #include "cli/ProgressDisplay.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/SlicePacer.h"
@@ -261,6 +262,31 @@ TEST_F(CliRunnerTest, RunLeavesAScriptWithoutErrorsAsItIs) {
     EXPECT_EQ(ReadFile(PathOf("link.vna")), SmallScript);
 }
 
+// Warnings leave the script valid: they are printed with the lines of the file as the user has
+// it, also when quiet and once however many rounds, and the script runs and is not annotated.
+TEST_F(CliRunnerTest, ModparWarningsArePrintedAndTheScriptRuns) {
+    std::string path = PathOf("tex.vna");
+    const std::string script = "#ERR old\n" + std::string(SmallScript) + "modpar alpha 3\n";
+    const std::string warning =
+        ": warning: the model schlogl reads no parameter \"alpha\" (it reads none)\n";
+    WriteFile(path, script);
+    EXPECT_EQ(Run(path, true), CliRunner::ExitDone);
+    EXPECT_EQ(Text(Err), path + ":11" + warning);
+    EXPECT_EQ(ReadFile(path), script);
+
+    std::fclose(Err);
+    Err = std::tmpfile();
+    CliOptions options;
+    options.ScriptPath = path;
+    options.Quiet = true;
+    options.Rounds = 2;
+    ASSERT_EQ(CliRunner(Out, Err, false).Run(options), CliRunner::ExitDone) << Text(Err);
+    // The run drops the old annotation and adds none: the modpar line is line 10 now.
+    EXPECT_EQ(Text(Err), path + ":10" + warning);
+    EXPECT_EQ(ReadFile(path), script.substr(9));
+    EXPECT_TRUE(std::filesystem::exists(PathOf("tex_r2_A000025.bmp")));
+}
+
 TEST_F(CliRunnerTest, CheckParsesWithoutRunning) {
     std::string path = PathOf("tex.vna");
     WriteFile(path, SmallScript);
@@ -379,6 +405,9 @@ TEST_F(CliRunnerTest, ProgramReportsThroughExitCodes) {
     EXPECT_EQ(RunProgram("--help").Code, 0);
     EXPECT_NE(RunProgram("--help").Out.find("Usage: vorna-cli"), std::string::npos);
     EXPECT_EQ(RunProgram("--version").Code, 0);
+    ProcessResult models = RunProgram("--list-models");
+    EXPECT_EQ(models.Code, 0);
+    EXPECT_EQ(models.Out, ModelTableMarkdown());
     EXPECT_EQ(RunProgram("").Code, 1);
     EXPECT_EQ(RunProgram("--bogus x.vna").Code, 1);
     EXPECT_EQ(RunProgram(PathOf("none.vna")).Code, 3);

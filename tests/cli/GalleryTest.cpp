@@ -44,6 +44,11 @@ TEST_P(GalleryTest, RunsToTheEndWithoutOverflow) {
     options.ScriptPath = path;
     options.Quiet = true;
     EXPECT_EQ(CliRunner(out, err, false).Run(options), CliRunner::ExitDone);
+    // Every parameter its model reads is set, and no other: no warning.
+    std::string messages(size_t(std::ftell(err)), 0);
+    std::rewind(err);
+    messages.resize(std::fread(messages.data(), 1, messages.size(), err));
+    EXPECT_EQ(messages.find("warning"), std::string::npos) << messages;
     std::fclose(out);
     std::fclose(err);
     // The script is accepted as it stands: the parse leaves it unchanged.

@@ -1,5 +1,8 @@
 #include "frontend/RunSequence.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "FrontEndTestSupport.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "toolkit/RandomGenerator.h"
@@ -286,3 +289,45 @@ TEST_F(RunSequenceTest, CaptureDuringARunSavesTheCurrentImage) {
 }
 
 }  // namespace
+
+// A script with modpar warnings runs: the run text lists them below the seed, in the current
+// language and with the script's own lines, and the script comes back as it was.
+class RunWarningsTest : public RunSequenceTest {
+protected:
+    std::string RunTextOf(const char *language) {
+        std::string script = "// spots\n" + GoodScript();
+        script.replace(script.find("modpar beta"), 11, "modpar bata");
+        Script("spots.vna", script);
+        Start((Dir / "spots.vna").c_str(), language);
+        std::string during;
+        H->OnPump = [&](int n) {
+            if (n == 1) during = H->EditorText;
+        };
+        EXPECT_TRUE(H->Choose(MenuCommand::Run));
+        EXPECT_EQ(H->EditorText, script);
+        EXPECT_EQ(ReadWhole(Dir / "spots.vna"), script);
+        EXPECT_EQ(H->Boxes.size(), 1u);  // the end of the run only
+        char seedText[400];
+        std::snprintf(seedText, sizeof seedText, GST.Get(10), MainRandom.GetSeed());
+        EXPECT_EQ(during.compare(0, std::strlen(seedText), seedText), 0) << during;
+        return during.substr(std::min(during.size(), std::strlen(seedText)));
+    }
+};
+
+TEST_F(RunWarningsTest, RunTextListsTheWarningsInEnglish) {
+    EXPECT_EQ(RunTextOf("english"),
+              "\n\nWarnings about the script:\n"
+              "Line 2: brusselator reads beta (conversion of A into B, typically 7), which no "
+              "modpar line sets: it is 0\n"
+              "Line 4: the model brusselator reads no parameter \"bata\" (its parameters: alpha, "
+              "beta)");
+}
+
+TEST_F(RunWarningsTest, RunTextListsTheWarningsInFrench) {
+    EXPECT_EQ(RunTextOf("french"),
+              "\n\nAvertissements sur le script :\n"
+              "Ligne 2 : brusselator lit beta (conversion de A en B, typiquement 7), qu'aucune "
+              "ligne modpar ne fixe : il vaut 0\n"
+              "Ligne 4 : le modèle brusselator ne lit aucun paramètre « bata » (ses paramètres : "
+              "alpha, beta)");
+}

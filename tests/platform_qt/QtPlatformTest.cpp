@@ -209,8 +209,11 @@ TEST_F(QtWindow, StartsWithTheScriptAndBothMenusShareTheirPositions) {
 
 TEST_F(QtWindow, EditorGivesBackTheBytesItWasGiven) {
     RunProgram({}, [&] {
-        const char *texts[] = {"model schlogl\n", "a\r\nb\r\n", "caf\xc3\xa9\n", "caf\xe9\n",
-                               "tab\there\xa0nbsp\n", ""};
+        const char *texts[] = {"model schlogl\n",       "a\r\nb\r\n",
+                               "caf\xc3\xa9\n",          "caf\xe9\n",
+                               "tab\there\xa0nbsp\n",    "",
+                               "\xEF\xBB\xBF" "caf\xc3\xa9\r\n", "\xEF\xBB\xBF",
+                               "\xEF\xBB\xBF" "caf\xe9\n", "model schlogl\n"};
         for (const char *text : texts) {
             ASSERT_TRUE(Platform.SetEditorText(text));
             EXPECT_EQ(Platform.GetEditorText(), text);
@@ -224,6 +227,25 @@ TEST_F(QtWindow, EditorGivesBackTheBytesItWasGiven) {
         EXPECT_EQ(start, 3);
         EXPECT_EQ(Platform.Editor()->textCursor().block().text(), QStringLiteral("éz"));
     });
+}
+
+// Qt's decoder drops a leading byte-order mark: the editor shows none and counts none, and Save
+// writes the script back with it.
+TEST_F(QtWindow, SaveKeepsTheByteOrderMarkOfTheLoadedScript) {
+    std::filesystem::path script = Dir / "bom.vna";
+    const std::string text = "\xEF\xBB\xBF// caf\xC3\xA9\n" + Script(20, 10, 10);
+    std::ofstream(script, std::ios::binary) << text;
+    RunProgram(script, [&] {
+        EXPECT_EQ(Platform.Editor()->toPlainText().left(7), QStringLiteral("// café"));
+        Platform.SetEditorSelection(0, 2);
+        EXPECT_EQ(Platform.Editor()->textCursor().selectedText(), QStringLiteral("//"));
+        std::filesystem::remove(script);
+        Platform.Deliver(WindowMessage::Command, MenuCommand::Save);
+    });
+    std::ifstream in(script, std::ios::binary);
+    std::ostringstream saved;
+    saved << in.rdbuf();
+    EXPECT_EQ(saved.str(), text);
 }
 
 TEST_F(QtWindow, RunDrawsTheTextureOverTheEditor) {

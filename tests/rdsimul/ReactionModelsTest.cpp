@@ -24,6 +24,7 @@ TEST(ReactionModels, EveryEntryIsFoundByItsNameAndFitsTheSlots) {
         EXPECT_LE(info.Components, 4);
         for (int i = 0; i < info.ParameterCount(); ++i) {
             EXPECT_GT(std::string(info.Parameters[i].Meaning).size(), 0u);
+            EXPECT_GT(std::string(info.Parameters[i].MeaningFrench).size(), 0u);
             for (int j = 0; j < i; ++j) {
                 EXPECT_NE(info.Parameters[i].Field, info.Parameters[j].Field);
             }

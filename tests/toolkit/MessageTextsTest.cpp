@@ -41,7 +41,8 @@ const std::map<int, std::vector<std::string>> &ExpectedConversions() {
         {2, {"s"}},  {7, {"d"}},       {10, {"u"}},      {11, {"d"}},      {13, {"d", "s"}},
         {14, {"d"}}, {31, {"c", "c"}}, {32, {"c", "c"}}, {33, {"c", "c"}}, {46, {"c"}},
         {49, {"c"}}, {52, {"c"}},      {78, {"c"}},      {80, {"d"}},      {85, {"lld"}},
-        {86, {"lld", "lld"}},
+        {86, {"lld", "lld"}}, {93, {"s", "s", "s"}}, {94, {"s", "s"}}, {95, {"s", "s", "s", "g"}},
+        {97, {"d", "s"}},
     };
     return expected;
 }
@@ -85,11 +86,31 @@ size_t FormattedLength(const char *text, int index) {
         case 78:
             n = std::snprintf(buffer, sizeof buffer, text, 'D');
             break;
+        // Warnings: the longest model name, a modpar name as long as the parser reads (207
+        // characters), the longest parameter list and meaning.
+        case 93:
+            n = std::snprintf(buffer, sizeof buffer, text, "ginzburglandau",
+                              std::string(207, 'n').c_str(), "a1, a2, b1, b2, c1, c2, d1, d2");
+            break;
+        case 94:
+            n = std::snprintf(buffer, sizeof buffer, text, "ginzburglandau",
+                              std::string(207, 'n').c_str());
+            break;
+        case 95:
+            n = std::snprintf(buffer, sizeof buffer, text, "ginzburglandau", "alpha",
+                              std::string(60, 'm').c_str(), -1.0e-300);
+            break;
+        case 97:
+            n = std::snprintf(buffer, sizeof buffer, text, INT_MIN, path.c_str());
+            break;
         default:
             n = int(std::strlen(text));
     }
     return size_t(n);
 }
+
+// Texts 26 to this one become annotation lines in scripts.
+constexpr int LastAnnotationMessage = 78;
 
 class MessageTextsTest : public testing::Test {
 protected:
@@ -117,8 +138,8 @@ TEST_F(MessageTextsTest, EveryMessageExistsInBothLanguagesWithItsConversions) {
             EXPECT_LE(FormattedLength(text.c_str(), index), 343u);  // TmpStr, 344 bytes
         }
     }
-    EXPECT_EQ(std::string(table.Get(MessageTextCount + 1)),
-              "<undefined string #" + std::to_string(MessageTextCount + 1) + ">");
+    EXPECT_STREQ(table.Get(MessageTextCount + 1),
+                 ("<undefined string #" + std::to_string(MessageTextCount + 1) + ">").c_str());
 }
 
 TEST_F(MessageTextsTest, AnnotationTextsAreSingleLinesThatFitTheParserBuffers) {
@@ -126,7 +147,7 @@ TEST_F(MessageTextsTest, AnnotationTextsAreSingleLinesThatFitTheParserBuffers) {
         ASSERT_EQ(table.SetLanguage(language), 1);
         const std::string prefix = table.Get(26);
         EXPECT_EQ(prefix.rfind("#ERR", 0), 0u);  // the next parse drops lines starting so
-        for (int index = 26; index <= MessageTextCount; ++index) {
+        for (int index = 26; index <= LastAnnotationMessage; ++index) {
             SCOPED_TRACE("message " + std::to_string(index) + ", language " +
                          std::to_string(language));
             const char *text = table.Get(index);
@@ -134,6 +155,15 @@ TEST_F(MessageTextsTest, AnnotationTextsAreSingleLinesThatFitTheParserBuffers) {
             const size_t length = FormattedLength(text, index);
             EXPECT_LE(length, 199u);                      // message buffer, 200 characters
             EXPECT_LE(prefix.size() + length + 1, 220u);  // annotation line with its line feed
+        }
+        // Warnings are printed one per line and never written into the script; the parser
+        // formats them in 400 bytes.
+        for (int index : {93, 94, 95}) {
+            SCOPED_TRACE("message " + std::to_string(index) + ", language " +
+                         std::to_string(language));
+            const char *text = table.Get(index);
+            EXPECT_EQ(std::strpbrk(text, "\r\n"), nullptr);
+            EXPECT_LE(FormattedLength(text, index), 399u);
         }
         EXPECT_LE(std::strlen(table.Get(25)), 48u);  // dialog filter text
     }
