@@ -135,7 +135,8 @@ std::string CliOptions::HelpText() const {
            "  -V, --version      show the version and exit\n"
            "\n"
            "Progress goes to stderr (a live bar on a terminal, a line per 10% otherwise);\n"
-           "the last line on stdout sums up the run. Ctrl-C stops after the current slice.\n"
+           "the last line on stdout sums up the run. Ctrl-C stops within half a second\n"
+           "(the images written stay); a second Ctrl-C ends the program at once.\n"
            "A modpar line the model does not read, and a parameter it reads that no modpar\n"
            "line sets (it is 0), are printed as PATH:LINE: warning: TEXT; the script stays\n"
            "valid and runs.\n"
@@ -146,6 +147,7 @@ std::string CliOptions::HelpText() const {
            "  2    the script has errors (printed as PATH:LINE: TEXT)\n"
            "  3    the script could not be read or rewritten, or memory ran out\n"
            "  4    a numeric overflow stopped the run (the images written stay)\n"
+           "  5    some images could not be written (each is reported with its cause)\n"
            "  130  interrupted by Ctrl-C\n";
 }
 
