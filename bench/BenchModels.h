@@ -2,10 +2,9 @@
 // setting of a simulation the way an accepted script of the model would leave it.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-
-#include <cstdint>
 #include <vector>
 
 #include "rdsimul/ReaDifSimulation.h"

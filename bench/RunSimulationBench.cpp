@@ -8,12 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "BenchModels.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/kernels/FastKernels.h"
 #include "rdsimul/kernels/ReferenceKernels.h"
 #include "toolkit/RandomGenerator.h"
-
-#include "BenchModels.h"
 
 namespace {
 

@@ -21,21 +21,21 @@ namespace {
 __attribute__((target("avx512f"))) void Rounds(long count) {
     // Every register starts at zero (the first round's operands; no slow special values),
     // and zmm0, the other operand, is zeroed again in each round.
-    asm volatile("vpxorq %%zmm1, %%zmm1, %%zmm1\n\t"
-                 "vmovapd %%zmm1, %%zmm2\n\tvmovapd %%zmm1, %%zmm3\n\t"
-                 "vmovapd %%zmm1, %%zmm4\n\tvmovapd %%zmm1, %%zmm5\n\t"
-                 "vmovapd %%zmm1, %%zmm6\n\tvmovapd %%zmm1, %%zmm7\n\t"
-                 "vmovapd %%zmm1, %%zmm8\n\tvmovapd %%zmm1, %%zmm9\n\t"
-                 "vmovapd %%zmm1, %%zmm10\n\tvmovapd %%zmm1, %%zmm11\n\t"
-                 "vmovapd %%zmm1, %%zmm12\n\tvmovapd %%zmm1, %%zmm13\n\t"
-                 "vmovapd %%zmm1, %%zmm14\n\tvmovapd %%zmm1, %%zmm15\n\t"
-                 "vmovapd %%zmm1, %%zmm16\n\tvmovapd %%zmm1, %%zmm17\n\t"
-                 "vmovapd %%zmm1, %%zmm18\n\tvmovapd %%zmm1, %%zmm19\n\t"
-                 :
-                 :
-                 : "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7", "xmm8",
-                   "xmm9", "xmm10", "xmm11", "xmm12", "xmm13", "xmm14", "xmm15",
-                   "xmm16", "xmm17", "xmm18", "xmm19");
+    asm volatile(
+        "vpxorq %%zmm1, %%zmm1, %%zmm1\n\t"
+        "vmovapd %%zmm1, %%zmm2\n\tvmovapd %%zmm1, %%zmm3\n\t"
+        "vmovapd %%zmm1, %%zmm4\n\tvmovapd %%zmm1, %%zmm5\n\t"
+        "vmovapd %%zmm1, %%zmm6\n\tvmovapd %%zmm1, %%zmm7\n\t"
+        "vmovapd %%zmm1, %%zmm8\n\tvmovapd %%zmm1, %%zmm9\n\t"
+        "vmovapd %%zmm1, %%zmm10\n\tvmovapd %%zmm1, %%zmm11\n\t"
+        "vmovapd %%zmm1, %%zmm12\n\tvmovapd %%zmm1, %%zmm13\n\t"
+        "vmovapd %%zmm1, %%zmm14\n\tvmovapd %%zmm1, %%zmm15\n\t"
+        "vmovapd %%zmm1, %%zmm16\n\tvmovapd %%zmm1, %%zmm17\n\t"
+        "vmovapd %%zmm1, %%zmm18\n\tvmovapd %%zmm1, %%zmm19\n\t"
+        :
+        :
+        : "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7", "xmm8", "xmm9", "xmm10", "xmm11",
+          "xmm12", "xmm13", "xmm14", "xmm15", "xmm16", "xmm17", "xmm18", "xmm19");
     for (long i = 0; i < count; ++i) {
         // clang-format off
         asm volatile("vxorpd %%zmm0, %%zmm0, %%zmm0\n\t"

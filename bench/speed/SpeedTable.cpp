@@ -6,6 +6,8 @@
 // usage: vorna-speed [--naive PROGRAM] [--numpy SCRIPT] [--python PROGRAM] [--cli PROGRAM]
 //                    [--seconds S] [--sizes 600,200,100] [--models NAME,NAME]
 //                    [--simd plain|avx2|avx512]
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -15,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
+#include "../BenchModels.h"
+#include "ComputeBound.h"
 #include "image3d/ColorMapRGBA8.h"
 #include "image3d/Image3D24.h"
 #include "image3d/Image3D8.h"
@@ -25,9 +27,6 @@
 #include "rdsimul/kernels/FastKernels.h"
 #include "rdsimul/kernels/ReferenceKernels.h"
 #include "toolkit/RandomGenerator.h"
-
-#include "../BenchModels.h"
-#include "ComputeBound.h"
 
 namespace {
 
@@ -61,7 +60,8 @@ double RunThroughput(const BenchModel &m, uint16_t size, const KernelSet &set, i
             }
             t1 = Now();
         }
-        best = std::max(best, double(sim.CurrentTime - start) * size * size / (t1 - t0) / 1048576.0);
+        best =
+            std::max(best, double(sim.CurrentTime - start) * size * size / (t1 - t0) / 1048576.0);
     }
     return best;
 }
@@ -176,12 +176,14 @@ int main(int argc, char **argv) {
     }
 
     static const char *const levels[] = {"plain", "AVX2", "AVX-512"};
-    std::printf("vorna-speed: fast kernels with %d thread(s), %s rows; throughput in M points "
-                "(2^20) per second of wall-clock time, a point being one pixel of component A in "
-                "one iteration\n\n",
-                GetFastThreadCount(), levels[GetFastSimdLevel()]);
-    std::printf("| model | size | fast | reference | x reference | naive | numpy | x naive | "
-                "x numpy |\n");
+    std::printf(
+        "vorna-speed: fast kernels with %d thread(s), %s rows; throughput in M points "
+        "(2^20) per second of wall-clock time, a point being one pixel of component A in "
+        "one iteration\n\n",
+        GetFastThreadCount(), levels[GetFastSimdLevel()]);
+    std::printf(
+        "| model | size | fast | reference | x reference | naive | numpy | x naive | "
+        "x numpy |\n");
     std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|\n");
     double naive600 = 0.0, numpy600 = 0.0, fastBrusselator600 = 0.0;
     for (int size : sizes) {
@@ -192,7 +194,8 @@ int main(int argc, char **argv) {
                                      std::to_string(size) + " " + std::to_string(iterations));
         }
         if (!numpy.empty()) {
-            const int iterations = YardstickIterations(size, size >= 400 ? 70.0 : 30.0, seconds * 2);
+            const int iterations =
+                YardstickIterations(size, size >= 400 ? 70.0 : 30.0, seconds * 2);
             numpyRate = RunYardstick(python + " " + numpy + " roll " + std::to_string(size) + " " +
                                      std::to_string(size) + " " + std::to_string(iterations));
         }
@@ -210,14 +213,14 @@ int main(int argc, char **argv) {
                 RunThroughput(m, uint16_t(size), ReferenceKernels(), 10, seconds);
             const bool yardstick = std::strcmp(m.Name, "brusselator") == 0;
             if (yardstick && size == 600) fastBrusselator600 = fast;
-            std::printf("| %s | %dx%d | %s | %s | %s | %s | %s | %s | %s |\n", m.Name, size, size,
-                        Cell(fast, "%.0f").c_str(), Cell(reference, "%.0f").c_str(),
-                        Cell(reference > 0 ? fast / reference : 0, "%.1f").c_str(),
-                        yardstick ? Cell(naiveRate, "%.0f").c_str() : "",
-                        yardstick ? Cell(numpyRate, "%.0f").c_str() : "",
-                        yardstick ? Cell(naiveRate > 0 ? fast / naiveRate : 0, "%.1f").c_str() : "",
-                        yardstick ? Cell(numpyRate > 0 ? fast / numpyRate : 0, "%.1f").c_str()
-                                  : "");
+            std::printf(
+                "| %s | %dx%d | %s | %s | %s | %s | %s | %s | %s |\n", m.Name, size, size,
+                Cell(fast, "%.0f").c_str(), Cell(reference, "%.0f").c_str(),
+                Cell(reference > 0 ? fast / reference : 0, "%.1f").c_str(),
+                yardstick ? Cell(naiveRate, "%.0f").c_str() : "",
+                yardstick ? Cell(numpyRate, "%.0f").c_str() : "",
+                yardstick ? Cell(naiveRate > 0 ? fast / naiveRate : 0, "%.1f").c_str() : "",
+                yardstick ? Cell(numpyRate > 0 ? fast / numpyRate : 0, "%.1f").c_str() : "");
             std::fflush(stdout);
         }
     }
@@ -225,9 +228,10 @@ int main(int argc, char **argv) {
     // The arithmetic alone, on as many threads as the fast kernels use.
     const double bound = BrusselatorComputeBound(GetFastThreadCount(), seconds);
     if (bound > 0) {
-        std::printf("\ncompute bound of the Brusselator's arithmetic on %d thread(s), measured "
-                    "now: %.0f Mp/s",
-                    GetFastThreadCount(), bound);
+        std::printf(
+            "\ncompute bound of the Brusselator's arithmetic on %d thread(s), measured "
+            "now: %.0f Mp/s",
+            GetFastThreadCount(), bound);
         if (fastBrusselator600 > 0) {
             std::printf("; the fast kernels reach %.0f%% of it at 600x600",
                         fastBrusselator600 / bound * 100.0);
@@ -250,9 +254,10 @@ int main(int argc, char **argv) {
         if (longSlice > 0 && oneSlice > 0) {
             const double perLong = 600.0 * 600.0 / (longSlice * 1048576.0) * 1e6;
             const double perOne = 600.0 * 600.0 / (oneSlice * 1048576.0) * 1e6;
-            std::printf("\nbrusselator 600x600: %.1f us per iteration in slices of 100, %.1f us in "
-                        "slices of 1 (%+.1f%%)\n",
-                        perLong, perOne, (perOne / perLong - 1.0) * 100.0);
+            std::printf(
+                "\nbrusselator 600x600: %.1f us per iteration in slices of 100, %.1f us in "
+                "slices of 1 (%+.1f%%)\n",
+                perLong, perOne, (perOne / perLong - 1.0) * 100.0);
         }
     }
 
@@ -312,39 +317,58 @@ int main(int argc, char **argv) {
         ColorMapRGBA8 map256(256), map24(25303);
         (void)map24.SetLinearHSLColorMap(0, 360, 1, 1, 0, 255);
         double lo = 0, hi = 0;
-        std::printf("\nper image at 600x600: FindMinMax %.0f us, NaN test %.0f us, 8-bit "
-                    "conversion %.0f us, 24-bit conversion %.0f us\n",
-                    Microseconds([&] { (void)field.FindMinMax(lo, hi); }, 20),
-                    Microseconds([&] { (void)field.NumericOverflowDetected(1000.0); }, 20),
-                    Microseconds([&] { (void)field.ConvertAutoScaleTo(picture8); }, 20),
-                    Microseconds([&] { (void)field.ConvertAutoScaleTo(picture24, map24); }, 20));
-        std::printf("colour maps (256 + 25303 entries): gray %.0f us, RGB %.0f us, HSL %.0f us, "
-                    "XYZ %.0f us, CMYK %.0f us, YCbCr %.0f us, random %.0f us\n",
-                    Microseconds([&] { (void)map256.SetGrayColorMap(); (void)map24.SetGrayColorMap(); }, 5),
-                    Microseconds([&] {
-                        (void)map256.SetLinearRGBColorMap(0, 255, 0, 128, 255, 0);
-                        (void)map24.SetLinearRGBColorMap(0, 255, 0, 128, 255, 0);
-                    }, 5),
-                    Microseconds([&] {
-                        (void)map256.SetLinearHSLColorMap(0, 720, 1, 0.5, 0, 255);
-                        (void)map24.SetLinearHSLColorMap(0, 720, 1, 0.5, 0, 255);
-                    }, 5),
-                    Microseconds([&] {
-                        (void)map256.SetLinearXYZColorMap(0, 1, 0, 1, 1, 0);
-                        (void)map24.SetLinearXYZColorMap(0, 1, 0, 1, 1, 0);
-                    }, 5),
-                    Microseconds([&] {
-                        (void)map256.SetLinearCMYKColorMap(0, 255, 255, 0, 0, 255, 0, 0);
-                        (void)map24.SetLinearCMYKColorMap(0, 255, 255, 0, 0, 255, 0, 0);
-                    }, 5),
-                    Microseconds([&] {
-                        (void)map256.SetLinearYCBCRColorMap(0, 1, -0.5, 0.5, 0.5, -0.5);
-                        (void)map24.SetLinearYCBCRColorMap(0, 1, -0.5, 0.5, 0.5, -0.5);
-                    }, 5),
-                    Microseconds([&] {
-                        (void)map256.SetRandomColorMap(0, 255, 0, 255, 0, 255);
-                        (void)map24.SetRandomColorMap(0, 255, 0, 255, 0, 255);
-                    }, 5));
+        std::printf(
+            "\nper image at 600x600: FindMinMax %.0f us, NaN test %.0f us, 8-bit "
+            "conversion %.0f us, 24-bit conversion %.0f us\n",
+            Microseconds([&] { (void)field.FindMinMax(lo, hi); }, 20),
+            Microseconds([&] { (void)field.NumericOverflowDetected(1000.0); }, 20),
+            Microseconds([&] { (void)field.ConvertAutoScaleTo(picture8); }, 20),
+            Microseconds([&] { (void)field.ConvertAutoScaleTo(picture24, map24); }, 20));
+        std::printf(
+            "colour maps (256 + 25303 entries): gray %.0f us, RGB %.0f us, HSL %.0f us, "
+            "XYZ %.0f us, CMYK %.0f us, YCbCr %.0f us, random %.0f us\n",
+            Microseconds(
+                [&] {
+                    (void)map256.SetGrayColorMap();
+                    (void)map24.SetGrayColorMap();
+                },
+                5),
+            Microseconds(
+                [&] {
+                    (void)map256.SetLinearRGBColorMap(0, 255, 0, 128, 255, 0);
+                    (void)map24.SetLinearRGBColorMap(0, 255, 0, 128, 255, 0);
+                },
+                5),
+            Microseconds(
+                [&] {
+                    (void)map256.SetLinearHSLColorMap(0, 720, 1, 0.5, 0, 255);
+                    (void)map24.SetLinearHSLColorMap(0, 720, 1, 0.5, 0, 255);
+                },
+                5),
+            Microseconds(
+                [&] {
+                    (void)map256.SetLinearXYZColorMap(0, 1, 0, 1, 1, 0);
+                    (void)map24.SetLinearXYZColorMap(0, 1, 0, 1, 1, 0);
+                },
+                5),
+            Microseconds(
+                [&] {
+                    (void)map256.SetLinearCMYKColorMap(0, 255, 255, 0, 0, 255, 0, 0);
+                    (void)map24.SetLinearCMYKColorMap(0, 255, 255, 0, 0, 255, 0, 0);
+                },
+                5),
+            Microseconds(
+                [&] {
+                    (void)map256.SetLinearYCBCRColorMap(0, 1, -0.5, 0.5, 0.5, -0.5);
+                    (void)map24.SetLinearYCBCRColorMap(0, 1, -0.5, 0.5, 0.5, -0.5);
+                },
+                5),
+            Microseconds(
+                [&] {
+                    (void)map256.SetRandomColorMap(0, 255, 0, 255, 0, 255);
+                    (void)map24.SetRandomColorMap(0, 255, 0, 255, 0, 255);
+                },
+                5));
     }
     return 0;
 }

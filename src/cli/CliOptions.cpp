@@ -25,16 +25,11 @@ bool ParseCount(const char *text, int most, int &count) {
 
 CliOptions::Action CliOptions::Parse(int argc, char *const argv[]) {
     static const option LongOptions[] = {
-        {"check", no_argument, nullptr, 'c'},
-        {"annotate", no_argument, nullptr, 'a'},
-        {"randomize", no_argument, nullptr, 'r'},
-        {"rounds", required_argument, nullptr, 'n'},
-        {"quiet", no_argument, nullptr, 'q'},
-        {"threads", required_argument, nullptr, 't'},
-        {"help", no_argument, nullptr, 'h'},
-        {"version", no_argument, nullptr, 'V'},
-        {"list-models", no_argument, nullptr, 'm'},
-        {nullptr, 0, nullptr, 0},
+        {"check", no_argument, nullptr, 'c'},       {"annotate", no_argument, nullptr, 'a'},
+        {"randomize", no_argument, nullptr, 'r'},   {"rounds", required_argument, nullptr, 'n'},
+        {"quiet", no_argument, nullptr, 'q'},       {"threads", required_argument, nullptr, 't'},
+        {"help", no_argument, nullptr, 'h'},        {"version", no_argument, nullptr, 'V'},
+        {"list-models", no_argument, nullptr, 'm'}, {nullptr, 0, nullptr, 0},
     };
     if (argc > 0 && argv[0] != nullptr) {
         std::string name = argv[0];

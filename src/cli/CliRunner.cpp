@@ -22,7 +22,7 @@
 namespace {
 
 constexpr int ComponentSlots = 4;
-constexpr uint32_t MaxSeed = 99999999;     // seeds stay in the range a clock seed has
+constexpr uint32_t MaxSeed = 99999999;  // seeds stay in the range a clock seed has
 
 using Clock = std::chrono::steady_clock;
 
@@ -246,7 +246,8 @@ int CliRunner::RunRound(const CliOptions &options, int round) {
         status = sim.RunSimulation(pacer.Next());
         pacer.Record(SecondsSince(sliceStart));
         progress.Update(sim.CurrentTime, SecondsSince(start));
-        if (status != ReaDifSimulation::Done || sim.ErrorStatus == ReaDifSimulation::StatusOverflow) break;
+        if (status != ReaDifSimulation::Done || sim.ErrorStatus == ReaDifSimulation::StatusOverflow)
+            break;
         if (StopRequested) break;
     }
     double seconds = SecondsSince(start);

@@ -164,9 +164,8 @@ int CheckColorMap(WindowId window, WindowId editor) {
     int height = 0;
     ThePlatform->GetClientSize(editor, width, height);
     ThePlatform->ShowEditorCaret(false);
-    GenImage3D *image = MainRDSim.GetPreviewColorMap(static_cast<unsigned short>(width),
-                                                     static_cast<unsigned short>(height),
-                                                     DisplayColors16M);
+    GenImage3D *image = MainRDSim.GetPreviewColorMap(
+        static_cast<unsigned short>(width), static_cast<unsigned short>(height), DisplayColors16M);
     if (image != nullptr) {
         SimpleDisplay(editor, *image);
     }

@@ -14,7 +14,7 @@ Image3D8 BitmapDigits("BitmapDigits", 99, 12, 1, 0);
 
 namespace {
 
-constexpr int OriginX = 5;   // drawing origin in the main window's client area
+constexpr int OriginX = 5;  // drawing origin in the main window's client area
 constexpr int OriginY = 16;
 constexpr int DigitLine = 100;  // bytes per glyph line
 constexpr unsigned char GlyphValue = 215;

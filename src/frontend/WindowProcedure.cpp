@@ -23,7 +23,9 @@ namespace {
 constexpr int TextureModeBase = 10;     // Texture items 10 to 13: preview modes
 constexpr int TextureRefreshBase = 15;  // Texture items 15 to 19: refresh rates
 
-void CheckTexture(int item, bool check) { ThePlatform->CheckMenuItem(MenuBar::Texture, item, check); }
+void CheckTexture(int item, bool check) {
+    ThePlatform->CheckMenuItem(MenuBar::Texture, item, check);
+}
 
 void OnCreate() {
     ThePlatform->SetEditorTabStops(TabVal);

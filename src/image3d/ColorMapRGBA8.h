@@ -37,27 +37,31 @@ public:
     unsigned char *GetPtrFirstEntry() const;
 
     // Stores (b, g, r, a) in entry index: 1; index outside 0 .. ColorCount - 1: 0.
-    [[nodiscard]] int SetColorRGBA(int index, unsigned char r, unsigned char g, unsigned char b, unsigned char a);
+    [[nodiscard]] int SetColorRGBA(int index, unsigned char r, unsigned char g, unsigned char b,
+                                   unsigned char a);
 
     // The builders write entry 0 black, the last entry white, all alphas 0, and the ramp between.
     // Gray ramp: 1; 3 when ColorCount is below 2.
     [[nodiscard]] int SetGrayColorMap();
     // Channels 0 .. 255; 1, or 3 when ColorCount is below 4 (the same for every ramp below).
-    [[nodiscard]] int SetLinearRGBColorMap(double r0, double r1, double g0, double g1, double b0, double b1);
+    [[nodiscard]] int SetLinearRGBColorMap(double r0, double r1, double g0, double g1, double b0,
+                                           double b1);
     // Hue in degrees (unbounded), saturation 0 .. 1, lightness 0 .. 255.
-    [[nodiscard]] int SetLinearHSLColorMap(double h0, double h1, double s0, double s1, double l0, double l1);
+    [[nodiscard]] int SetLinearHSLColorMap(double h0, double h1, double s0, double s1, double l0,
+                                           double l1);
     // X, Y, Z 0 .. 1 each.
-    [[nodiscard]] int SetLinearXYZColorMap(double x0, double x1, double y0, double y1, double z0, double z1);
+    [[nodiscard]] int SetLinearXYZColorMap(double x0, double x1, double y0, double y1, double z0,
+                                           double z1);
     // Cyan, magenta, yellow, black 0 .. 255 each.
-    [[nodiscard]] int SetLinearCMYKColorMap(double c0, double c1, double m0, double m1, double y0, double y1,
-                              double k0, double k1);
+    [[nodiscard]] int SetLinearCMYKColorMap(double c0, double c1, double m0, double m1, double y0,
+                                            double y1, double k0, double k1);
     // Luma 0 .. 1, Cb and Cr -0.5 .. 0.5.
-    [[nodiscard]] int SetLinearYCBCRColorMap(double y0, double y1, double cb0, double cb1, double cr0,
-                               double cr1);
+    [[nodiscard]] int SetLinearYCBCRColorMap(double y0, double y1, double cb0, double cb1,
+                                             double cr0, double cr1);
     // Entries drawn from RandomGenerator::Rand() within the per-channel ranges: 1; 3 when
     // ColorCount is below 2.
     [[nodiscard]] int SetRandomColorMap(unsigned char rMin, unsigned char rMax, unsigned char gMin,
-                          unsigned char gMax, unsigned char bMin, unsigned char bMax);
+                                        unsigned char gMax, unsigned char bMin, unsigned char bMax);
 
     // Colour conversions to 0 .. 255 channels. HSL and XYZ always give 1; CMYK and YCbCr give 0
     // (and black) for inputs outside their ranges, else 1.

@@ -155,20 +155,20 @@ int GenImage3D::SaveBMPHeader(FILE *stream) const {
     const uint32_t fileBytes = uint32_t(BMPFileBytes(SizeX, SizeY, Depth));
     std::fputc('B', stream);
     std::fputc('M', stream);
-    WriteLE32(stream, fileBytes);                                  // file size
-    WriteLE32(stream, 0);                                          // reserved
-    WriteLE32(stream, BMPHeaderBytes + paletteBytes);              // offset of the pixel data
-    WriteLE32(stream, 40);                                         // info header size
-    WriteLE32(stream, SizeX);                                      // width
-    WriteLE32(stream, SizeY);                                      // height > 0: bottom-up
-    WriteLE16(stream, 1);                                          // planes
-    WriteLE16(stream, uint32_t(8 * Depth));                        // bits per pixel
-    WriteLE32(stream, 0);                                          // no compression
-    WriteLE32(stream, dataBytes);                                  // image size
-    WriteLE32(stream, 5000);                                       // horizontal resolution
-    WriteLE32(stream, 5000);                                       // vertical resolution
-    WriteLE32(stream, 0);                                          // colours used
-    WriteLE32(stream, 0);                                          // important colours
+    WriteLE32(stream, fileBytes);                      // file size
+    WriteLE32(stream, 0);                              // reserved
+    WriteLE32(stream, BMPHeaderBytes + paletteBytes);  // offset of the pixel data
+    WriteLE32(stream, 40);                             // info header size
+    WriteLE32(stream, SizeX);                          // width
+    WriteLE32(stream, SizeY);                          // height > 0: bottom-up
+    WriteLE16(stream, 1);                              // planes
+    WriteLE16(stream, uint32_t(8 * Depth));            // bits per pixel
+    WriteLE32(stream, 0);                              // no compression
+    WriteLE32(stream, dataBytes);                      // image size
+    WriteLE32(stream, 5000);                           // horizontal resolution
+    WriteLE32(stream, 5000);                           // vertical resolution
+    WriteLE32(stream, 0);                              // colours used
+    WriteLE32(stream, 0);                              // important colours
     return 1;
 }
 

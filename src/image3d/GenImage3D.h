@@ -39,9 +39,10 @@ public:
     // Palette entry table of images that carry one; null here.
     virtual MemoryTable *GetPtrRawColorMap();
     // Draws a number from digit glyphs; nothing here (0).
-    [[nodiscard]] virtual int DrawInteger(int value, const char *format, unsigned short x, unsigned short y,
-                            unsigned char colour, unsigned char background, Image3D8 &glyphs,
-                            unsigned short glyphWidth);
+    [[nodiscard]] virtual int DrawInteger(int value, const char *format, unsigned short x,
+                                          unsigned short y, unsigned char colour,
+                                          unsigned char background, Image3D8 &glyphs,
+                                          unsigned short glyphWidth);
 
     // 54-byte BMP header (bottom-up lines, 1024-byte palette for Depth 1): 1. Stream not checked.
     [[nodiscard]] int SaveBMPHeader(FILE *stream) const;
@@ -77,7 +78,7 @@ protected:
     // renamed into place once complete: 1; 3 error state; 4 empty store; 0 the file could not
     // be written (no partial file is left).
     [[nodiscard]] int WriteImageFile(const char *path, bool tga, const unsigned char *palette,
-                       uint32_t paletteEntries) const;
+                                     uint32_t paletteEntries) const;
     // Formats value with format into text (one int conversion, as printf; anything else is
     // refused) and draws its digits at (x, y) from a row of ten glyphs: glyph pixel non-zero
     // gives colour, zero gives background, in every byte of a pixel. Other characters count in
@@ -85,9 +86,10 @@ protected:
     // first pixel, glyphStride: its line stride, glyphLineBytes: bytes readable from the start of
     // each glyph line. 1; 0 text or glyphs do not fit; 3 error state; 4 empty store.
     [[nodiscard]] int DrawDigits(int value, const char *format, unsigned short x, unsigned short y,
-                   unsigned char colour, unsigned char background, const unsigned char *glyphFirst,
-                   int glyphStride, int glyphLineBytes, int glyphHeight, unsigned short glyphWidth,
-                   char *text, int textSize);
+                                 unsigned char colour, unsigned char background,
+                                 const unsigned char *glyphFirst, int glyphStride,
+                                 int glyphLineBytes, int glyphHeight, unsigned short glyphWidth,
+                                 char *text, int textSize);
     // Bytes of a file's palette (0 above depth 1) and of one BMP line with its padding.
     static uint32_t FilePaletteBytes(bool tga, int depth);
     static uint64_t BMPLineBytes(uint32_t sizeX, int depth);

@@ -22,8 +22,8 @@ public:
     // glyph pixels non-zero in gray colour, zero in gray background. 1; 0 when the text does not
     // fit, cannot be formatted or the glyphs lie outside the glyph image; 3; 4.
     [[nodiscard]] int DrawInteger(int value, const char *format, unsigned short x, unsigned short y,
-                    unsigned char colour, unsigned char background, Image3D8 &glyphs,
-                    unsigned short glyphWidth) override;
+                                  unsigned char colour, unsigned char background, Image3D8 &glyphs,
+                                  unsigned short glyphWidth) override;
 
     unsigned char *GetPtrFirstPixel() const { return PtrFirstPixel; }
     unsigned char *GetPtrCurrentPixel() const { return PtrCurrentPixel; }

@@ -27,8 +27,8 @@ public:
     // glyph pixels non-zero as colour, zero as background. 1; 0 when the text does not fit,
     // cannot be formatted or the glyphs lie outside the glyph image; 3; 4.
     [[nodiscard]] int DrawInteger(int value, const char *format, unsigned short x, unsigned short y,
-                    unsigned char colour, unsigned char background, Image3D8 &glyphs,
-                    unsigned short glyphWidth) override;
+                                  unsigned char colour, unsigned char background, Image3D8 &glyphs,
+                                  unsigned short glyphWidth) override;
 
     unsigned char *GetPtrFirstPixel() const { return PtrFirstPixel; }
     // Stores the low byte of value at pixel (x, y, z); a position outside writes nothing.

@@ -79,8 +79,9 @@ void HeadlessPlatform::SetMenu(const MenuResource &menu) {
     MenuName = menu.Name;
     Bar.clear();
     for (const MenuEntry *e = menu.Entries; e->Type != MenuEntry::End; ++e) {
-        MenuItemState s{e->Type, e->Text, e->Identifier, !e->Grayed && e->Type != MenuEntry::Label,
-                        e->Checked, {}};
+        MenuItemState s{e->Type,       e->Text,
+                        e->Identifier, !e->Grayed && e->Type != MenuEntry::Label,
+                        e->Checked,    {}};
         if (e->Level == 0) {
             Bar.push_back(s);
         } else if (!Bar.empty()) {

@@ -27,7 +27,7 @@ public:
     void SetTabStops(int dialogUnits);
 
 private:
-    bool Utf8 = true;   // the text came as UTF-8 and goes back as UTF-8, else as Latin-1
-    bool CrLf = false;  // its line ends were CR LF and go back as CR LF
+    bool Utf8 = true;            // the text came as UTF-8 and goes back as UTF-8, else as Latin-1
+    bool CrLf = false;           // its line ends were CR LF and go back as CR LF
     bool ByteOrderMark = false;  // a UTF-8 text that began with a byte-order mark keeps it
 };

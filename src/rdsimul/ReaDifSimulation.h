@@ -136,7 +136,8 @@ public:
     // Parses and rewrites a parameter script: 1 accepted; 0 errors or missing items (file
     // annotated, errorPosition set); 3 the file could not be used. randomize non-zero: ignore
     // the script's seed.
-    [[nodiscard]] int SetParametersFromFile(const char *path, int32_t &errorPosition, int32_t randomize);
+    [[nodiscard]] int SetParametersFromFile(const char *path, int32_t &errorPosition,
+                                            int32_t randomize);
     // The parser of SetParametersFromFile, with the notes and warnings of its last parse.
     static const ScriptParser &LastFileParse();
     // annotation = the annotation prefix + text + line feed: 1.

@@ -80,8 +80,8 @@ int32_t ReaDifSimulation::QuietIterations(int64_t target) const {
         if (DiffusionCoeffVariation[i] != 0.0 || !(d >= 0.0 && d <= 1.0)) return 1;
     }
     // The NaN test follows the iterations whose count is a multiple of the test period.
-    int64_t last = CurrentTime + (OverflowTestPeriod - CurrentTime % OverflowTestPeriod) %
-                                     OverflowTestPeriod;
+    int64_t last =
+        CurrentTime + (OverflowTestPeriod - CurrentTime % OverflowTestPeriod) % OverflowTestPeriod;
     if (last > target - 1) last = target - 1;
     for (int64_t t = CurrentTime; t < last; ++t) {
         if (ImageDue(t + 1)) return int32_t(t - CurrentTime + 1);

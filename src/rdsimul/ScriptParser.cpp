@@ -389,8 +389,10 @@ void ScriptParser::ParseModpar() {
     float value = 0.0f;
     float variation = 0.0f;
     int nameRead = Line.CMoveReadWord(WordBuffer, WordBufferSize);
-    if (nameRead != ProcString::Done && !AtEnd()) return Fail(MsgModparBadName);  // longer than the buffer
-    if (nameRead != ProcString::Done || WordBuffer[0] == 0 || ReadPlainFloat(value) != ProcString::Done) {
+    if (nameRead != ProcString::Done && !AtEnd())
+        return Fail(MsgModparBadName);  // longer than the buffer
+    if (nameRead != ProcString::Done || WordBuffer[0] == 0 ||
+        ReadPlainFloat(value) != ProcString::Done) {
         return Fail(MsgModparMissing);
     }
     ReadVariation(variation);
@@ -406,7 +408,8 @@ void ScriptParser::ParseModpar() {
 void ScriptParser::ParseReaction() {
     char letter = 0;
     float strength = 0.0f;
-    if (Line.CMoveReadCapLetter(letter) != ProcString::Done || ReadPlainFloat(strength) != ProcString::Done) {
+    if (Line.CMoveReadCapLetter(letter) != ProcString::Done ||
+        ReadPlainFloat(strength) != ProcString::Done) {
         return Fail(MsgReactionMissing);
     }
     if (Sim->GetReactionStrength(letter) != 0.0) return Fail(MsgGivenTwice);
@@ -424,7 +427,8 @@ void ScriptParser::ParseDiffusion() {
     char letter = 0;
     float coefficient = 0.0f;
     float variation = 0.0f;
-    if (Line.CMoveReadCapLetter(letter) != ProcString::Done || ReadPlainFloat(coefficient) != ProcString::Done) {
+    if (Line.CMoveReadCapLetter(letter) != ProcString::Done ||
+        ReadPlainFloat(coefficient) != ProcString::Done) {
         return Fail(MsgDiffusionMissing);
     }
     if (Sim->GetDiffusionCoeff(letter) != 0.0) return Fail(MsgGivenTwice);
@@ -442,8 +446,8 @@ void ScriptParser::ParseInit() {
     char letter = 0;
     float mean = 0.0f;
     float noise = 0.0f;
-    if (Line.CMoveReadCapLetter(letter) != ProcString::Done || ReadPlainFloat(mean) != ProcString::Done ||
-        ReadPlainFloat(noise) != ProcString::Done) {
+    if (Line.CMoveReadCapLetter(letter) != ProcString::Done ||
+        ReadPlainFloat(mean) != ProcString::Done || ReadPlainFloat(noise) != ProcString::Done) {
         return Fail(MsgInitMissing);
     }
     if (!AtEnd()) return Fail(MsgInitTextAfter);
@@ -463,7 +467,8 @@ void ScriptParser::ParseSize() {
     // The line counts as seen even when it turns out faulty; the numbers are read straight
     // into the kept size, so a width of 0 leaves the size missing as well.
     KeptWidth = -1;
-    if (Line.CMoveReadInteger(KeptWidth) != ProcString::Done || Line.CMoveReadInteger(KeptHeight) != ProcString::Done) {
+    if (Line.CMoveReadInteger(KeptWidth) != ProcString::Done ||
+        Line.CMoveReadInteger(KeptHeight) != ProcString::Done) {
         return Fail(MsgSizeMissing);
     }
     if (!AtEnd()) return Fail(MsgSizeTextAfter);
@@ -475,7 +480,8 @@ void ScriptParser::ParseSize() {
 void ScriptParser::ParseIterations() {
     if (KeptIterations != 0) return Fail(MsgGivenTwice);
     KeptIterations = -1;
-    if (Line.CMoveReadInteger(KeptIterations) != ProcString::Done) return Fail(MsgIterationsMissing);
+    if (Line.CMoveReadInteger(KeptIterations) != ProcString::Done)
+        return Fail(MsgIterationsMissing);
     if (!AtEnd()) return Fail(MsgIterationsTextAfter);
     if (KeptIterations < 1 || KeptIterations > 500000) return Fail(MsgIterationsRange);
 }
@@ -511,7 +517,8 @@ void ScriptParser::ParseImage(int trueColor) {
     }
     p = Line.GetCursor();
     if (p[0] == '*') {
-        if (!FloatStartsAt(p + 1) || Line.CMoveReadPrefixFloat('*', scale, 0.0f) != ProcString::Done) {
+        if (!FloatStartsAt(p + 1) ||
+            Line.CMoveReadPrefixFloat('*', scale, 0.0f) != ProcString::Done) {
             return Fail(MsgImageSyntax);
         }
         p = Line.GetCursor();
@@ -529,7 +536,8 @@ void ScriptParser::ParseImage(int trueColor) {
     int32_t mosaicHeight = 0;
     if (Line.CMoveMatchWordCI("mosaic")) {
         mosaic = 1;
-        if (Line.CMoveReadInteger(mosaicWidth) != ProcString::Done || Line.CMoveReadInteger(mosaicHeight) != ProcString::Done) {
+        if (Line.CMoveReadInteger(mosaicWidth) != ProcString::Done ||
+            Line.CMoveReadInteger(mosaicHeight) != ProcString::Done) {
             return Fail(MsgMosaicMissing);
         }
         if (mosaicWidth < 10 || mosaicWidth > 800 || mosaicHeight < 10 || mosaicHeight > 600) {
@@ -559,7 +567,8 @@ void ScriptParser::ParseImage(int trueColor) {
         // A mosaic that cannot be sized leaves its picture in the error state: the image
         // writes of the run then fail and are reported there.
         if (trueColor) {
-            (void)Sim->TmpTileImage2D24.SetNewSize(uint16_t(mosaicWidth), uint16_t(mosaicHeight), 1);
+            (void)Sim->TmpTileImage2D24.SetNewSize(uint16_t(mosaicWidth), uint16_t(mosaicHeight),
+                                                   1);
         } else {
             (void)Sim->TmpTileImage2D8.SetNewSize(uint16_t(mosaicWidth), uint16_t(mosaicHeight), 1);
         }

@@ -142,7 +142,7 @@ private:
     ByteBuffer ModparNames;      // their names as written, each zero-terminated
     ByteBuffer WarningRecords;   // NoteRecord after NoteRecord
     ByteBuffer WarningTexts;
-    ProcString Line;             // a piece of a line as parsed: its cursor is the parse position
+    ProcString Line;  // a piece of a line as parsed: its cursor is the parse position
     ProcString LastErrorMessage;
     ProcString FullErrorMessage;
     ProcString MissingItemMessage;
@@ -168,7 +168,7 @@ private:
     bool PlusSignPending = false;  // the last number read was written with a plus sign
     int32_t ModparCount = 0;
     int32_t WarningCount = 0;
-    int32_t ModelLine = 0;          // the accepted model line, 0 without one
+    int32_t ModelLine = 0;  // the accepted model line, 0 without one
     int32_t ModelRewrittenLine = 0;
     bool WarningsOutOfMemory = false;
 };

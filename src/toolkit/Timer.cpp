@@ -42,6 +42,7 @@ double Timer::ReadIntermediateTime() const {
 const char *Timer::GetUsedTimeStr(const char *format) const {
     static char buffer[32];
     // The format is the caller's; snprintf keeps any result inside the shared buffer.
-    std::snprintf(buffer, sizeof buffer, format != nullptr ? format : "%.2f sec ", double(UsedTime));
+    std::snprintf(buffer, sizeof buffer, format != nullptr ? format : "%.2f sec ",
+                  double(UsedTime));
     return buffer;
 }

@@ -1,6 +1,5 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -17,8 +16,8 @@
 #include "cli/ModelTable.h"
 #include "cli/ProgressDisplay.h"
 #include "rdsimul/ReaDifSimulation.h"
-#include "rdsimul/SlicePacer.h"
 #include "rdsimul/ScriptTestSupport.h"
+#include "rdsimul/SlicePacer.h"
 #include "toolkit/FileCheck.h"
 
 using scripttest::ReadFile;

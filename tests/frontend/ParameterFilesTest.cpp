@@ -1,10 +1,9 @@
-#include "frontend/ParameterFiles.h"
-
 #include <sys/resource.h>
 
 #include <csignal>
 
 #include "FrontEndTestSupport.h"
+#include "frontend/ParameterFiles.h"
 #include "toolkit/FileCheck.h"
 #include "toolkit/MessageIds.h"
 

@@ -1,6 +1,5 @@
-#include "frontend/PreviewDisplay.h"
-
 #include "FrontEndTestSupport.h"
+#include "frontend/PreviewDisplay.h"
 #include "image3d/Image3D24.h"
 #include "image3d/Image3D8.h"
 #include "rdsimul/ReaDifSimulation.h"
@@ -55,10 +54,10 @@ TEST_F(PreviewDisplay, TileModeFillsTheWindowAndCountsOnTheFirstTileOnly) {
     DisplayCounter = 1;
     MainRDSim.CurrentTime = 42;
     FastDisplay(WindowId::Main, image);
-    std::vector<Rect> expected = {{105, 16, 100, 100}, {205, 16, 100, 100}, {305, 16, 20, 100},
+    std::vector<Rect> expected = {{105, 16, 100, 100}, {205, 16, 100, 100},  {305, 16, 20, 100},
                                   {5, 116, 100, 100},  {105, 116, 100, 100}, {205, 116, 100, 100},
-                                  {305, 116, 20, 100}, {5, 216, 100, 30},   {105, 216, 100, 30},
-                                  {205, 216, 100, 30}, {305, 216, 20, 30},  {5, 16, 100, 100}};
+                                  {305, 116, 20, 100}, {5, 216, 100, 30},    {105, 216, 100, 30},
+                                  {205, 216, 100, 30}, {305, 216, 20, 30},   {5, 16, 100, 100}};
     EXPECT_EQ(Blits(), expected);
     // Glyph pixels (colour 0) only in the last copy, the first tile.
     auto ink = [](const std::vector<uint8_t> &pixels) {
@@ -75,8 +74,8 @@ TEST_F(PreviewDisplay, AlbumModeLinesUpImagesAndWrapsToTheTop) {
     DisplayMode = 3;
     InitDisplayDone = 0;
     for (int i = 0; i < 7; ++i) FastDisplay(WindowId::Main, image);
-    std::vector<Rect> expected = {{5, 16, 100, 100},   {115, 16, 100, 100}, {225, 16, 100, 100},
-                                  {5, 126, 100, 100},  {115, 126, 100, 100}, {225, 126, 100, 100},
+    std::vector<Rect> expected = {{5, 16, 100, 100},  {115, 16, 100, 100},  {225, 16, 100, 100},
+                                  {5, 126, 100, 100}, {115, 126, 100, 100}, {225, 126, 100, 100},
                                   {5, 16, 100, 100}};
     EXPECT_EQ(Blits(), expected);
 }

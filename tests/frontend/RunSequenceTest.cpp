@@ -1,9 +1,8 @@
-#include "frontend/RunSequence.h"
-
 #include <algorithm>
 #include <cstring>
 
 #include "FrontEndTestSupport.h"
+#include "frontend/RunSequence.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "toolkit/RandomGenerator.h"
 
@@ -21,11 +20,11 @@ protected:
     }
     // Menu states that differ between a run and idle, in a fixed order.
     std::vector<bool> RunMenuStates() const {
-        return {H->BarEntry(MenuBar::Parameters).Enabled, H->Item(MenuBar::Edition, 0).Enabled,
-                H->Item(MenuBar::Edition, 2).Enabled,     H->Item(MenuBar::Edition, 4).Enabled,
-                H->Item(MenuBar::Texture, 0).Enabled,     H->Item(MenuBar::Texture, 1).Enabled,
-                H->Item(MenuBar::Texture, 2).Enabled,     H->Item(MenuBar::Texture, 3).Enabled,
-                H->Item(MenuBar::Texture, 5).Enabled,     H->Item(MenuBar::Texture, 7).Enabled,
+        return {H->BarEntry(MenuBar::Parameters).Enabled,  H->Item(MenuBar::Edition, 0).Enabled,
+                H->Item(MenuBar::Edition, 2).Enabled,      H->Item(MenuBar::Edition, 4).Enabled,
+                H->Item(MenuBar::Texture, 0).Enabled,      H->Item(MenuBar::Texture, 1).Enabled,
+                H->Item(MenuBar::Texture, 2).Enabled,      H->Item(MenuBar::Texture, 3).Enabled,
+                H->Item(MenuBar::Texture, 5).Enabled,      H->Item(MenuBar::Texture, 7).Enabled,
                 H->BarEntry(MenuBar::Preferences).Enabled, H->Item(MenuBar::Aide, 0).Enabled};
     }
     static std::vector<bool> Running() {

@@ -87,8 +87,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(CommandLineCase{"Quoted", "\"/tmp/a b.vna\"", "/tmp/a b.vna"},
                     CommandLineCase{"Plain", "/tmp/spots.vna", "/tmp/spots.vna"},
                     CommandLineCase{"OpeningQuoteOnly", "\"x.vna", "\"x.vna"},
-                    CommandLineCase{"OnlyQuotes", "\"\"", ""},
-                    CommandLineCase{"Null", nullptr, ""},
+                    CommandLineCase{"OnlyQuotes", "\"\"", ""}, CommandLineCase{"Null", nullptr, ""},
                     CommandLineCase{"TooLong", LongPath.c_str(), ""}),
     [](const testing::TestParamInfo<CommandLineCase> &p) { return p.param.Name; });
 

@@ -71,7 +71,8 @@ TEST_F(FrontEndTest, SaveIntoReadOnlyFolderShowsBoxAndKeepsTheOldFile) {
     ASSERT_EQ(H->Boxes.size(), 1u);
     FileFault denied;
     denied.Error = EACCES;
-    EXPECT_EQ(H->Boxes[0].Text, FaultReport(GST.Get(17), (Dir / "locked/spots.vna").c_str(), denied));
+    EXPECT_EQ(H->Boxes[0].Text,
+              FaultReport(GST.Get(17), (Dir / "locked/spots.vna").c_str(), denied));
     EXPECT_EQ(H->Boxes[0].Caption, GST.Get(6));
     EXPECT_EQ(ReadWhole(Dir / "locked/spots.vna"), "model schlogl\n");
 }

@@ -18,8 +18,8 @@ TEST_F(ImageFileSize, RuleGivesTheSizeOfEveryFileTheSaversWrite) {
             for (unsigned short y : {1, 3}) {
                 Image3D8 gray("g", x, y, 1, border);
                 Image3D24 colour("c", x, y, 1, border);
-                const std::string name = std::to_string(border) + "_" + std::to_string(x) + "_" +
-                                         std::to_string(y);
+                const std::string name =
+                    std::to_string(border) + "_" + std::to_string(x) + "_" + std::to_string(y);
                 ASSERT_EQ(gray.SaveFileBMP(PathOf(name + "g.bmp").c_str(), 0), 1);
                 ASSERT_EQ(gray.SaveFileTGA(PathOf(name + "g.tga").c_str(), 0), 1);
                 ASSERT_EQ(colour.SaveFileBMP(PathOf(name + "c.bmp").c_str(), 0), 1);

@@ -2,6 +2,7 @@
 // menus, editor round trips, a run with its preview over the editor, the colour-map test.
 // Grabs are saved under build/test-artifacts/ for a reviewer.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
@@ -9,17 +10,15 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMainWindow>
-#include <QMouseEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QSettings>
 #include <QTextBlock>
 #include <QTimer>
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -164,7 +163,8 @@ TEST_F(QtWindow, StartsWithTheScriptAndBothMenusShareTheirPositions) {
         auto counts = [&] {
             std::vector<int> c;
             for (QAction *a : Platform.Window()->menuBar()->actions()) {
-                c.push_back(a->menu() != nullptr ? static_cast<int>(a->menu()->actions().size()) : -1);
+                c.push_back(a->menu() != nullptr ? static_cast<int>(a->menu()->actions().size())
+                                                 : -1);
             }
             return c;
         };
@@ -179,7 +179,8 @@ TEST_F(QtWindow, StartsWithTheScriptAndBothMenusShareTheirPositions) {
         englishCounts = counts();
         Platform.Deliver(WindowMessage::Command, MenuCommand::French);
         frenchCounts = counts();
-        QList<QAction *> frenchTexture = Platform.Window()->menuBar()->actions()[2]->menu()->actions();
+        QList<QAction *> frenchTexture =
+            Platform.Window()->menuBar()->actions()[2]->menu()->actions();
         EXPECT_EQ(frenchTexture[12]->text(), QStringLiteral("   3 - &Mosaïque"));
         EXPECT_TRUE(frenchTexture[11]->isChecked());
         QCoreApplication::processEvents();
@@ -196,7 +197,8 @@ TEST_F(QtWindow, StartsWithTheScriptAndBothMenusShareTheirPositions) {
         QMenu *popup = Platform.Window()->menuBar()->actions()[2]->menu();
         popup->popup(Platform.Window()->mapToGlobal(QPoint(140, 20)));
         QCoreApplication::processEvents();
-        popup->grab().save(QString::fromStdString((Artifacts() / "menu-texture-french.png").string()));
+        popup->grab().save(
+            QString::fromStdString((Artifacts() / "menu-texture-french.png").string()));
         popup->hide();
     });
     EXPECT_EQ(ExitCode, 0);
@@ -209,11 +211,18 @@ TEST_F(QtWindow, StartsWithTheScriptAndBothMenusShareTheirPositions) {
 
 TEST_F(QtWindow, EditorGivesBackTheBytesItWasGiven) {
     RunProgram({}, [&] {
-        const char *texts[] = {"model schlogl\n",       "a\r\nb\r\n",
-                               "caf\xc3\xa9\n",          "caf\xe9\n",
-                               "tab\there\xa0nbsp\n",    "",
-                               "\xEF\xBB\xBF" "caf\xc3\xa9\r\n", "\xEF\xBB\xBF",
-                               "\xEF\xBB\xBF" "caf\xe9\n", "model schlogl\n"};
+        const char *texts[] = {"model schlogl\n",
+                               "a\r\nb\r\n",
+                               "caf\xc3\xa9\n",
+                               "caf\xe9\n",
+                               "tab\there\xa0nbsp\n",
+                               "",
+                               "\xEF\xBB\xBF"
+                               "caf\xc3\xa9\r\n",
+                               "\xEF\xBB\xBF",
+                               "\xEF\xBB\xBF"
+                               "caf\xe9\n",
+                               "model schlogl\n"};
         for (const char *text : texts) {
             ASSERT_TRUE(Platform.SetEditorText(text));
             EXPECT_EQ(Platform.GetEditorText(), text);
@@ -361,16 +370,17 @@ TEST_F(QtWindow, ColorMapTestDrawsIntoTheEditorUntilAKeyIsReleased) {
         // So does a left click on the editor.
         Platform.Deliver(WindowMessage::Command, MenuCommand::TestColorMap);
         QPointF at(20, 20);
-        QMouseEvent press(QEvent::MouseButtonPress, at, Platform.Editor()->viewport()->mapToGlobal(at),
-                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent press(QEvent::MouseButtonPress, at,
+                          Platform.Editor()->viewport()->mapToGlobal(at), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(Platform.Editor()->viewport(), &press);
         endedByClick = CheckColorMapFlag == 0;
     });
     EXPECT_TRUE(endedByClick);
     ASSERT_FALSE(shown.isNull());
     QWidget *viewport = Platform.Editor()->viewport();
-    QPoint inner = viewport->mapTo(Platform.Window(), QPoint(viewport->width() / 2,
-                                                             viewport->height() - 40));
+    QPoint inner =
+        viewport->mapTo(Platform.Window(), QPoint(viewport->width() / 2, viewport->height() - 40));
     QPoint frame = viewport->mapTo(Platform.Window(), QPoint(5, viewport->height() - 5));
     // The map fills the editor inside a black frame of 15 pixels; afterwards the editor is back.
     EXPECT_EQ(shown.pixel(frame) & 0xFFFFFF, 0u);

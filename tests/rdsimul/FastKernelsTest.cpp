@@ -1,5 +1,3 @@
-#include "rdsimul/kernels/FastKernels.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,6 +7,7 @@
 #include <vector>
 
 #include "SimulationTestSupport.h"
+#include "rdsimul/kernels/FastKernels.h"
 #include "rdsimul/kernels/ReferenceKernels.h"
 
 namespace {
@@ -84,71 +83,93 @@ std::vector<KernelCase> Models() {
     };
     {
         // Diffusion alone; the coefficient drifts through 1 (the filter without centre).
-        add({"diffusion", RowModel::Void, Constants({0.0}), {0.93}, {0.004},
-             {0.5}, {0.5}});
+        add({"diffusion", RowModel::Void, Constants({0.0}), {0.93}, {0.004}, {0.5}, {0.5}});
     }
-    {
-        add({"schlogl", RowModel::Schlogl, Constants({0.8}), {0.97},
-             {0.001}, {0.7}, {0.6}});
-    }
+    { add({"schlogl", RowModel::Schlogl, Constants({0.8}), {0.97}, {0.001}, {0.7}, {0.6}}); }
     {
         ReactionConstants k = Constants({0.2, 0.25});
         k.Alpha = 0.5, k.Gamma = 0.3, k.Delta = 0.2;
         // B's coefficient drifts down into the clamp at 0.
-        add({"ginzburglandau", RowModel::GinzburgLandau, k,
-             {0.3, 0.02}, {0.0, -0.0002}, {0.0, 0.1}, {0.5, 0.5}});
+        add({"ginzburglandau",
+             RowModel::GinzburgLandau,
+             k,
+             {0.3, 0.02},
+             {0.0, -0.0002},
+             {0.0, 0.1},
+             {0.5, 0.5}});
     }
     {
         ReactionConstants k = Constants({0.2, 0.2, 0.1});
         k.Alpha = 0.6, k.Gamma = 0.4, k.Delta = -0.3;
-        add({"gld1", RowModel::GinzburgLandauDer1, k,
-             {0.25, 0.2, 0.0}, {0.0, 0.0, 0.0}, {0.1, -0.1, 0.0}, {0.5, 0.4, 0.3}});
+        add({"gld1",
+             RowModel::GinzburgLandauDer1,
+             k,
+             {0.25, 0.2, 0.0},
+             {0.0, 0.0, 0.0},
+             {0.1, -0.1, 0.0},
+             {0.5, 0.4, 0.3}});
     }
     {
         ReactionConstants k = Constants({0.2, 0.2, 0.15, 0.15});
         k.A1 = 0.3, k.A2 = 0.2, k.B1 = 1.0, k.B2 = 0.3, k.C1 = 0.25, k.C2 = 0.15, k.D1 = 1.0,
         k.D2 = 0.2;
-        add({"gld2", RowModel::GinzburgLandauDer2, k,
-             {0.3, 0.25, 0.2, 1.0}, {0.0, 0.0, 0.0, 0.0}, {0.0, 0.1, -0.1, 0.05},
+        add({"gld2",
+             RowModel::GinzburgLandauDer2,
+             k,
+             {0.3, 0.25, 0.2, 1.0},
+             {0.0, 0.0, 0.0, 0.0},
+             {0.0, 0.1, -0.1, 0.05},
              {0.5, 0.5, 0.5, 0.5}});
     }
     {
         ReactionConstants k = Constants({0.2, 0.1});
         k.K = 0.8, k.C = 2.0;
-        add({"maginu", RowModel::Maginu, k, {0.2, 0.6}, {0.0, 0.0},
-             {0.0, 0.0}, {1.0, 0.5}});
+        add({"maginu", RowModel::Maginu, k, {0.2, 0.6}, {0.0, 0.0}, {0.0, 0.0}, {1.0, 0.5}});
     }
     {
         ReactionConstants k = Constants({0.2, 0.1});
         k.K = 0.8, k.C = 2.0, k.D = 0.3, k.E = 0.2, k.P = 2.0;
-        add({"magd1", RowModel::MaginuDer1, k, {0.2, 0.6},
-             {0.0, 0.0}, {0.0, 0.0}, {1.0, 0.5}});
+        add({"magd1", RowModel::MaginuDer1, k, {0.2, 0.6}, {0.0, 0.0}, {0.0, 0.0}, {1.0, 0.5}});
     }
     {
         ReactionConstants k = Constants({0.05, 0.05});
         k.Alpha = 1.0, k.Beta = 2.5;
-        add({"brusselator", RowModel::Brusselator, k, {0.1, 0.4},
-             {0.0, 0.0}, {1.0, 2.5}, {0.2, 0.2}});
+        add({"brusselator",
+             RowModel::Brusselator,
+             k,
+             {0.1, 0.4},
+             {0.0, 0.0},
+             {1.0, 2.5},
+             {0.2, 0.2}});
     }
     {
         ReactionConstants k = Constants({0.05, 0.05});
         k.Alpha = 1.0, k.Beta = 2.5, k.Gamma = 0.05;
-        add({"brd1", RowModel::BrusselatorDer1, k, {0.1, 0.4},
-             {0.0, 0.0}, {1.0, 2.5}, {0.2, 0.2}});
+        add({"brd1", RowModel::BrusselatorDer1, k, {0.1, 0.4}, {0.0, 0.0}, {1.0, 2.5}, {0.2, 0.2}});
     }
     {
         // "c" = 0: infinite gain, the fields fill with infinities and NaNs.
         ReactionConstants k = Constants({0.2, 0.1});
         k.K = 0.8, k.C = 0.0;
-        add({"maginuwithoutc", RowModel::Maginu, k, {0.2, 0.6},
-             {0.0, 0.0}, {0.0, 0.0}, {1.0, 0.5}});
+        add({"maginuwithoutc",
+             RowModel::Maginu,
+             k,
+             {0.2, 0.6},
+             {0.0, 0.0},
+             {0.0, 0.0},
+             {1.0, 0.5}});
     }
     {
         // Too strong a reaction: the Brusselator blows up to infinity and NaN.
         ReactionConstants k = Constants({1.5, 1.5});
         k.Alpha = 1.0, k.Beta = 9.0;
-        add({"brusselatoroverflow", RowModel::Brusselator, k,
-             {0.1, 0.4}, {0.0, 0.0}, {1.0, 2.5}, {0.5, 0.5}});
+        add({"brusselatoroverflow",
+             RowModel::Brusselator,
+             k,
+             {0.1, 0.4},
+             {0.0, 0.0},
+             {1.0, 2.5},
+             {0.5, 0.5}});
     }
     return cases;
 }
@@ -278,15 +299,13 @@ std::string CaseName(const testing::TestParamInfo<std::tuple<KernelCase, Setting
            "threads_" + levels[s.Level];
 }
 
-INSTANTIATE_TEST_SUITE_P(AllModels, FastKernelsIdentity,
-                         testing::Combine(testing::ValuesIn(Models()),
-                                          testing::Values(Setting{1, SimdPlain},
-                                                          Setting{2, SimdPlain},
-                                                          Setting{1, SimdAvx2},
-                                                          Setting{2, SimdAvx2},
-                                                          Setting{1, SimdAvx512},
-                                                          Setting{2, SimdAvx512})),
-                         CaseName);
+INSTANTIATE_TEST_SUITE_P(
+    AllModels, FastKernelsIdentity,
+    testing::Combine(testing::ValuesIn(Models()),
+                     testing::Values(Setting{1, SimdPlain}, Setting{2, SimdPlain},
+                                     Setting{1, SimdAvx2}, Setting{2, SimdAvx2},
+                                     Setting{1, SimdAvx512}, Setting{2, SimdAvx512})),
+    CaseName);
 
 // Every model of the table with its typical parameters, so that a model added to the table is
 // held to its reference kernel without a test of its own: weak reactions and, among the
@@ -331,21 +350,19 @@ TEST_P(FastKernelsEveryModel, GivesTheReferenceBitsWithTypicalParameters) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(ModelTable, FastKernelsEveryModel,
-                         testing::Combine(testing::ValuesIn([] {
-                                              std::vector<KernelCase> cases;
-                                              for (int m = 0; m < ReactionModelCount; ++m) {
-                                                  cases.push_back(TypicalCase(m));
-                                              }
-                                              return cases;
-                                          }()),
-                                          testing::Values(Setting{1, SimdPlain},
-                                                          Setting{3, SimdPlain},
-                                                          Setting{1, SimdAvx2},
-                                                          Setting{3, SimdAvx2},
-                                                          Setting{1, SimdAvx512},
-                                                          Setting{3, SimdAvx512})),
-                         CaseName);
+INSTANTIATE_TEST_SUITE_P(
+    ModelTable, FastKernelsEveryModel,
+    testing::Combine(testing::ValuesIn([] {
+                         std::vector<KernelCase> cases;
+                         for (int m = 0; m < ReactionModelCount; ++m) {
+                             cases.push_back(TypicalCase(m));
+                         }
+                         return cases;
+                     }()),
+                     testing::Values(Setting{1, SimdPlain}, Setting{3, SimdPlain},
+                                     Setting{1, SimdAvx2}, Setting{3, SimdAvx2},
+                                     Setting{1, SimdAvx512}, Setting{3, SimdAvx512})),
+    CaseName);
 
 TEST(FastKernels, LargeFieldOnTwoThreadsGivesTheReferenceBits) {
     const int threads = GetFastThreadCount();
@@ -374,9 +391,9 @@ TEST(FastKernels, FieldsThinnerThanTheBandsAndSingleColumnsWrapAsATorus) {
 // ordinary and infinite gain (c = 0), at every vector level.
 TEST(FastKernels, SineModelGivesTheLibraryBitsOverWideArguments) {
     const int level = GetFastSimdLevel();
-    const float specials[] = {0.0f,      -0.0f,       1e-30f,     -1e-30f,   1.5707964f,
-                              3.1415927f, -4.712389f, 999999.9f,  1000000.1f, 1e7f,
-                              -3e9f,      3.4e38f,    INFINITY,   -INFINITY,  NAN};
+    const float specials[] = {0.0f,       -0.0f,      1e-30f,    -1e-30f,    1.5707964f,
+                              3.1415927f, -4.712389f, 999999.9f, 1000000.1f, 1e7f,
+                              -3e9f,      3.4e38f,    INFINITY,  -INFINITY,  NAN};
     for (int scenario = 0; scenario < 3; ++scenario) {
         ReactionConstants k = Constants({0.2, 0.1});
         k.K = 0.8, k.C = scenario == 2 ? 0.0 : 2.0, k.D = 0.3, k.E = -1.7;
@@ -502,8 +519,7 @@ std::string RunCaseName(const testing::TestParamInfo<RunCase> &info) {
            (info.param.Drift ? "_drift" : "");
 }
 
-INSTANTIATE_TEST_SUITE_P(AllModels, FastKernelsRunLoop,
-                         testing::ValuesIn([] {
+INSTANTIATE_TEST_SUITE_P(AllModels, FastKernelsRunLoop, testing::ValuesIn([] {
                              std::vector<RunCase> cases;
                              for (const ModelCase &m : BoundedModels()) {
                                  cases.push_back({m.Name, 1, true});

@@ -208,10 +208,10 @@ TEST(ReaDifSimulationModels, KernelSetIsChosenPerSimulation) {
     // A set whose Schloegl pass writes a marker shows that the steps go through the table.
     static KernelSet marker = ReferenceKernels();
     marker.Name = "marker";
-    marker.Reaction[int(ReactionModelId::Schlogl)] =
-        [](float *const *fields, const FieldLayout &, const ReactionConstants &) {
-            fields[0][0] = 42.0f;
-        };
+    marker.Reaction[int(ReactionModelId::Schlogl)] = [](float *const *fields, const FieldLayout &,
+                                                        const ReactionConstants &) {
+        fields[0][0] = 42.0f;
+    };
     EXPECT_EQ(sim.SetReactionModel("schlogl"), ReaDifSimulation::Done);
     EXPECT_EQ(sim.SetDomainSize(2, 2, 1), ReaDifSimulation::Done);
     sim.SetKernelSet(marker);

@@ -361,7 +361,8 @@ TEST(ReaDifSimulationRun, SaveRefusesUnknownLettersOverlongNamesAndReportsUnwrit
     EXPECT_TRUE(dir.Files().empty());
 
     // A directory that does not exist: the saver's refusal is returned, the run goes on.
-    ASSERT_EQ(sim.FileBaseName.Init((dir.Path / "missing" / "tex").string().c_str(), 300), ProcString::Done);
+    ASSERT_EQ(sim.FileBaseName.Init((dir.Path / "missing" / "tex").string().c_str(), 300),
+              ProcString::Done);
     EXPECT_EQ(sim.SaveImage2D(0), 0);
     EXPECT_EQ(sim.RunSimulation(0), 1);
     EXPECT_EQ(sim.CurrentTime, 10);
@@ -397,21 +398,21 @@ TEST_P(ReaDifSimulationDiskSpace, EstimateCountsEveryFileAsWritten) {
 // TGA 18 (+ 768 for 8 bits) + unpadded lines. Whole MB of 2^20 bytes, rounded up.
 INSTANTIATE_TEST_SUITE_P(
     Cases, ReaDifSimulationDiskSpace,
-    testing::Values(
-        DiskSpaceCase{0, 0, 'B', 512, 0, 100, 1000, 3},     // 10 x 263,222 bytes
-        DiskSpaceCase{1, 0, 'B', 512, 0, 100, 1000, 8},     // 10 x 786,486
-        DiskSpaceCase{0, 0, 'B', 512, 0, 100, 1050, 3},     // 11 images
-        DiskSpaceCase{0, 0, 'B', 512, 500, 100, 1000, 2},   // 500 .. 1000: 6 images
-        DiskSpaceCase{0, 1, 'B', 512, 0, 100, 1000, 5},     // 10 x 800 x 600 + 1078
-        DiskSpaceCase{1, 1, 'B', 512, 0, 1, 1000, 29},      // 1000 x (54 + 100 x 300)
-        DiskSpaceCase{1, 0, 'B', 512, 2000, 100, 1050, 1},  // only the final image
-        DiskSpaceCase{0, 0, 'B', 512, 0, 0, 1000, 0},       // no image line
-        // Small fields: the headers and the palette outweigh the pixels.
-        DiskSpaceCase{0, 0, 'B', 10, 0, 1, 500000, 572},  // 500,000 x (1078 + 10 x 12)
-        DiskSpaceCase{1, 0, 'B', 10, 0, 1, 500000, 179},  // 500,000 x (54 + 10 x 32)
-        DiskSpaceCase{0, 0, 'T', 10, 0, 1, 500000, 423},  // 500,000 x (18 + 768 + 100)
-        DiskSpaceCase{1, 0, 'T', 10, 0, 1, 500000, 152},  // 500,000 x (18 + 300)
-        DiskSpaceCase{0, 0, 'B', 10, 0, 1, 500, 1}));     // 599,000 bytes: a part MB counts
+    testing::Values(DiskSpaceCase{0, 0, 'B', 512, 0, 100, 1000, 3},     // 10 x 263,222 bytes
+                    DiskSpaceCase{1, 0, 'B', 512, 0, 100, 1000, 8},     // 10 x 786,486
+                    DiskSpaceCase{0, 0, 'B', 512, 0, 100, 1050, 3},     // 11 images
+                    DiskSpaceCase{0, 0, 'B', 512, 500, 100, 1000, 2},   // 500 .. 1000: 6 images
+                    DiskSpaceCase{0, 1, 'B', 512, 0, 100, 1000, 5},     // 10 x 800 x 600 + 1078
+                    DiskSpaceCase{1, 1, 'B', 512, 0, 1, 1000, 29},      // 1000 x (54 + 100 x 300)
+                    DiskSpaceCase{1, 0, 'B', 512, 2000, 100, 1050, 1},  // only the final image
+                    DiskSpaceCase{0, 0, 'B', 512, 0, 0, 1000, 0},       // no image line
+                    // Small fields: the headers and the palette outweigh the pixels.
+                    DiskSpaceCase{0, 0, 'B', 10, 0, 1, 500000, 572},  // 500,000 x (1078 + 10 x 12)
+                    DiskSpaceCase{1, 0, 'B', 10, 0, 1, 500000, 179},  // 500,000 x (54 + 10 x 32)
+                    DiskSpaceCase{0, 0, 'T', 10, 0, 1, 500000, 423},  // 500,000 x (18 + 768 + 100)
+                    DiskSpaceCase{1, 0, 'T', 10, 0, 1, 500000, 152},  // 500,000 x (18 + 300)
+                    DiskSpaceCase{0, 0, 'B', 10, 0, 1, 500,
+                                  1}));  // 599,000 bytes: a part MB counts
 
 TEST(ReaDifSimulationRun, SpeedIsMeasuredEverySixSecondsOrMore) {
     Timer::SetClock(FakeClock);

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "ScriptTestSupport.h"
-#include "toolkit/AtomicFileWriter.h"
 #include "rdsimul/ReaDifSimulation.h"
+#include "toolkit/AtomicFileWriter.h"
 #include "toolkit/RandomGenerator.h"
 
 using scripttest::Annotation;
@@ -329,8 +329,8 @@ TEST_F(ScriptTest, ScriptOfHalfAMegabyteIsAnnotated) {
     std::string script;
     while (script.size() < 520000) script += "// " + std::string(96, 'k') + "\n";
     EXPECT_EQ(Parse(script), 0);
-    EXPECT_EQ(ReadFile(Path()), Annotation(30) + Annotation(34) + Annotation(35) +
-                                    Annotation(36) + Annotation(37) + script);
+    EXPECT_EQ(ReadFile(Path()), Annotation(30) + Annotation(34) + Annotation(35) + Annotation(36) +
+                                    Annotation(37) + script);
 }
 
 TEST_F(ScriptTest, UnusableFilesGiveResult3AndStayUnchanged) {
@@ -386,14 +386,11 @@ TEST_P(ScriptWriteFailureTest, FailedRewriteLeavesScriptUnchanged) {
               1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Steps, ScriptWriteFailureTest,
-                         testing::Values(AtomicFileWriter::Step::Create,
-                                         AtomicFileWriter::Step::Write,
-                                         AtomicFileWriter::Step::Sync,
-                                         AtomicFileWriter::Step::Rename),
-                         [](const testing::TestParamInfo<AtomicFileWriter::Step> &row) {
-                             return StepName(row.param);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Steps, ScriptWriteFailureTest,
+    testing::Values(AtomicFileWriter::Step::Create, AtomicFileWriter::Step::Write,
+                    AtomicFileWriter::Step::Sync, AtomicFileWriter::Step::Rename),
+    [](const testing::TestParamInfo<AtomicFileWriter::Step> &row) { return StepName(row.param); });
 
 // A real failing write: the file-size limit makes the writes of the new text fail, even for
 // root.

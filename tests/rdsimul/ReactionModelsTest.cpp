@@ -1,11 +1,10 @@
-#include "rdsimul/ReactionModels.h"
-
 #include <gtest/gtest.h>
 
 #include <cctype>
 #include <string>
 
 #include "rdsimul/ReaDifSimulation.h"
+#include "rdsimul/ReactionModels.h"
 
 // The table is what the parser, the steps and the kernels are expanded from: a duplicated name,
 // a count the fields cannot hold or a parameter listed twice would go unnoticed elsewhere.

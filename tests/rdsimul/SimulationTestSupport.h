@@ -116,7 +116,8 @@ inline void PrepareRun(ReaDifSimulation &sim, const ModelCase &m, uint16_t width
     for (int i = 0; i < m.Components; ++i) {
         const char letter = char('A' + i);
         EXPECT_EQ(sim.SetReactionStrength(letter, m.Strength[i]), ReaDifSimulation::Done);
-        EXPECT_EQ(sim.SetDiffusionCoeff(letter, m.Diffusion[i], m.DiffusionVariation[i]), ReaDifSimulation::Done);
+        EXPECT_EQ(sim.SetDiffusionCoeff(letter, m.Diffusion[i], m.DiffusionVariation[i]),
+                  ReaDifSimulation::Done);
         EXPECT_EQ(sim.SetInitConcentration(letter, m.Mean[i], m.Noise[i]), ReaDifSimulation::Done);
     }
     for (const NamedValue &p : m.Parameters) {

@@ -1,5 +1,3 @@
-#include "rdsimul/kernels/ThreadPool.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,6 +5,8 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+
+#include "rdsimul/kernels/ThreadPool.h"
 
 namespace {
 

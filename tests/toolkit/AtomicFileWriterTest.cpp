@@ -1,7 +1,4 @@
-#include "toolkit/AtomicFileWriter.h"
-
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "toolkit/AtomicFileWriter.h"
 #include "toolkit/FileCheck.h"
 
 namespace {

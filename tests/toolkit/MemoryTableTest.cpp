@@ -1,9 +1,9 @@
-#include "toolkit/MemoryTable.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <vector>
+
+#include "toolkit/MemoryTable.h"
 
 namespace {
 
@@ -57,7 +57,8 @@ TEST_P(MemoryTableSizing, KeepsByteExactSizeAndWritesExactlyThoseBytes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, MemoryTableSizing,
-                         testing::Values(SizingCase{10, 1, 3, 2, 10}, SizingCase{256, 4, 256, 0, 1024},
+                         testing::Values(SizingCase{10, 1, 3, 2, 10},
+                                         SizingCase{256, 4, 256, 0, 1024},
                                          SizingCase{7, 0, 2, 3, 7}, SizingCase{7, -5, 2, 3, 7}));
 
 TEST(MemoryTableTest, NewBlockIsZeroedWithGuardsBehindTheData) {

@@ -38,10 +38,25 @@ std::vector<std::string> Conversions(const char *format) {
 // The arguments each message is formatted with; messages not listed take none.
 const std::map<int, std::vector<std::string>> &ExpectedConversions() {
     static const std::map<int, std::vector<std::string>> expected = {
-        {2, {"s"}},  {7, {"d"}},       {10, {"u"}},      {11, {"d"}},      {13, {"d", "s"}},
-        {14, {"d"}}, {31, {"c", "c"}}, {32, {"c", "c"}}, {33, {"c", "c"}}, {46, {"c"}},
-        {49, {"c"}}, {52, {"c"}},      {78, {"c"}},      {80, {"d"}},      {85, {"lld"}},
-        {86, {"lld", "lld"}}, {93, {"s", "s", "s"}}, {94, {"s", "s"}}, {95, {"s", "s", "s", "g"}},
+        {2, {"s"}},
+        {7, {"d"}},
+        {10, {"u"}},
+        {11, {"d"}},
+        {13, {"d", "s"}},
+        {14, {"d"}},
+        {31, {"c", "c"}},
+        {32, {"c", "c"}},
+        {33, {"c", "c"}},
+        {46, {"c"}},
+        {49, {"c"}},
+        {52, {"c"}},
+        {78, {"c"}},
+        {80, {"d"}},
+        {85, {"lld"}},
+        {86, {"lld", "lld"}},
+        {93, {"s", "s", "s"}},
+        {94, {"s", "s"}},
+        {95, {"s", "s", "s", "g"}},
         {97, {"d", "s"}},
     };
     return expected;

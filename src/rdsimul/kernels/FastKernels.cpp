@@ -261,7 +261,7 @@ struct IterationJob {
     RowStore *Store;
     int Threads;  // threads the work rows were prepared for
     int Pieces;
-    int32_t Count;  // iterations
+    int32_t Count;            // iterations
     PieceClaims *EdgeClaims;  // phase 1
     PieceClaims *BandClaims;  // phase 2
     // Pieces finished over the whole job, per phase.
@@ -377,12 +377,10 @@ void IterationPieces(void *context, int index, int /*count*/) {
     }
 }
 
-bool RunIteration(RowModel model, float *const *fields, int components,
-                  const FieldLayout &layout, const RowConstants &k, const RowDiffusion *how,
-                  int32_t count) {
-    if (components < 1 || components > MaxComponents || layout.SizeZ != 1 ||
-        layout.SizeX <= 0 || layout.SizeY <= 0 || layout.LineOffset < layout.SizeX + 2 ||
-        count < 1) {
+bool RunIteration(RowModel model, float *const *fields, int components, const FieldLayout &layout,
+                  const RowConstants &k, const RowDiffusion *how, int32_t count) {
+    if (components < 1 || components > MaxComponents || layout.SizeZ != 1 || layout.SizeX <= 0 ||
+        layout.SizeY <= 0 || layout.LineOffset < layout.SizeX + 2 || count < 1) {
         return false;
     }
     if (ModelReacts(model) && RowModelComponents(model) != components) return false;
@@ -422,8 +420,7 @@ void FastDiffusion(float *firstPixel, const FieldLayout &layout, double coeffici
 }
 
 bool FusedIteration(int model, float *const *fields, int components, const FieldLayout &layout,
-                    const ReactionConstants &constants, const double *coefficients,
-                    int32_t count) {
+                    const ReactionConstants &constants, const double *coefficients, int32_t count) {
     if (model < 0 || model >= ReactionModelCount) return false;
     return FastIteration(RowModel(model), fields, components, layout, constants, coefficients,
                          count);
@@ -433,10 +430,8 @@ bool FusedIteration(int model, float *const *fields, int components, const Field
 
 const KernelSet &FastKernels() {
 #define VORNA_FAST_KERNEL(Id, ...) FastReactionOf<RowModel::Id>(),
-    static const KernelSet set = {"fast",
-                                  {VORNA_REACTION_MODELS(VORNA_FAST_KERNEL)},
-                                  FastDiffusion,
-                                  FusedIteration};
+    static const KernelSet set = {
+        "fast", {VORNA_REACTION_MODELS(VORNA_FAST_KERNEL)}, FastDiffusion, FusedIteration};
 #undef VORNA_FAST_KERNEL
     return set;
 }
@@ -460,9 +455,8 @@ int SetFastThreadCount(int threads) {
 
 int GetFastThreadCount() { return ThreadPool::Shared().GetThreadCount(); }
 
-bool FastIteration(RowModel model, float *const *fields, int components,
-                   const FieldLayout &layout, const ReactionConstants &constants,
-                   const double *coefficients, int32_t count) {
+bool FastIteration(RowModel model, float *const *fields, int components, const FieldLayout &layout,
+                   const ReactionConstants &constants, const double *coefficients, int32_t count) {
     RowDiffusion how[MaxComponents];
     if (components < 1 || components > MaxComponents) return false;
     for (int c = 0; c < components; ++c) how[c] = ToRowDiffusion(coefficients[c]);

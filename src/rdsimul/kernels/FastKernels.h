@@ -24,6 +24,6 @@ int GetFastThreadCount();
 // with nothing changed, for a layout it does not handle (several planes, an empty field, more
 // than 4 components), for a count below 1, or when its row buffers cannot be had: the caller
 // then runs the two passes itself.
-bool FastIteration(RowModel model, float *const *fields, int components,
-                   const FieldLayout &layout, const ReactionConstants &constants,
-                   const double *coefficients, int32_t count = 1);
+bool FastIteration(RowModel model, float *const *fields, int components, const FieldLayout &layout,
+                   const ReactionConstants &constants, const double *coefficients,
+                   int32_t count = 1);

@@ -16,8 +16,7 @@ namespace rowkernels_plain {
 #define VORNA_LANES 1
 #include "rdsimul/kernels/FastRowKernels.inc"
 #undef VORNA_LANES
-const RowKernels Table = {"plain", 1, ReactInPlace, ReactToDouble, DiffuseRow,
-                         DiffuseBand};
+const RowKernels Table = {"plain", 1, ReactInPlace, ReactToDouble, DiffuseRow, DiffuseBand};
 }  // namespace rowkernels_plain
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -32,8 +31,7 @@ namespace rowkernels_avx2 {
 #define VORNA_LANES 4
 #include "rdsimul/kernels/FastRowKernels.inc"
 #undef VORNA_LANES
-const RowKernels Table = {"avx2", 4, ReactInPlace, ReactToDouble, DiffuseRow,
-                         DiffuseBand};
+const RowKernels Table = {"avx2", 4, ReactInPlace, ReactToDouble, DiffuseRow, DiffuseBand};
 }  // namespace rowkernels_avx2
 #ifdef __clang__
 #pragma clang attribute pop
@@ -52,8 +50,7 @@ namespace rowkernels_avx512 {
 #define VORNA_LANES 8
 #include "rdsimul/kernels/FastRowKernels.inc"
 #undef VORNA_LANES
-const RowKernels Table = {"avx512", 8, ReactInPlace, ReactToDouble, DiffuseRow,
-                         DiffuseBand};
+const RowKernels Table = {"avx512", 8, ReactInPlace, ReactToDouble, DiffuseRow, DiffuseBand};
 }  // namespace rowkernels_avx512
 #ifdef __clang__
 #pragma clang attribute pop

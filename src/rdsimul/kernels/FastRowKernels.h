@@ -25,11 +25,11 @@ struct RowConstants {
 
 // How a diffusion pass treats one component.
 struct RowDiffusion {
-    static constexpr int Keep = 0;       // coefficient 0: values unchanged
-    static constexpr int NoCentre = 1;   // coefficient 1: mean of the 8 neighbours
-    static constexpr int Weighted = 2;   // neighbour x S9 + (centre - neighbour) x c
+    static constexpr int Keep = 0;      // coefficient 0: values unchanged
+    static constexpr int NoCentre = 1;  // coefficient 1: mean of the 8 neighbours
+    static constexpr int Weighted = 2;  // neighbour x S9 + (centre - neighbour) x c
     int Mode = Keep;
-    double Neighbour = 0.0;  // d x 0.125
+    double Neighbour = 0.0;             // d x 0.125
     double CentreMinusNeighbour = 0.0;  // (1 - d) - d x 0.125
 };
 
@@ -40,13 +40,13 @@ struct BandTask {
     float *Fields[4] = {};  // pixel (0, 0) of each field
     ptrdiff_t LineOffset = 0;
     int32_t SizeX = 0;
-    int32_t Y0 = 0, Y1 = 0;  // the band's lines
-    const double *Above[4] = {};  // reacted line Y0 - 1 (periodic), per component
-    const double *First[4] = {};  // reacted line Y0
-    const double *Last[4] = {};   // reacted line Y1 - 1
-    const double *Below[4] = {};  // reacted line Y1 (periodic)
-    double *Rolling[3][4] = {};   // scratch double rows
-    double *ColumnSums = nullptr; // scratch double row
+    int32_t Y0 = 0, Y1 = 0;        // the band's lines
+    const double *Above[4] = {};   // reacted line Y0 - 1 (periodic), per component
+    const double *First[4] = {};   // reacted line Y0
+    const double *Last[4] = {};    // reacted line Y1 - 1
+    const double *Below[4] = {};   // reacted line Y1 (periodic)
+    double *Rolling[3][4] = {};    // scratch double rows
+    double *ColumnSums = nullptr;  // scratch double row
     const RowConstants *K = nullptr;
     RowDiffusion How[4];
 };

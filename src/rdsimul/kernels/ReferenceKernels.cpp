@@ -35,10 +35,8 @@ FloatPlanes PlanesOf(const FieldLayout &layout) {
 
 const KernelSet &ReferenceKernels() {
 #define VORNA_REFERENCE_KERNEL(Id, ...) Reference##Id,
-    static const KernelSet set = {"reference",
-                                  {VORNA_REACTION_MODELS(VORNA_REFERENCE_KERNEL)},
-                                  ReferenceDiffusion,
-                                  nullptr};
+    static const KernelSet set = {
+        "reference", {VORNA_REACTION_MODELS(VORNA_REFERENCE_KERNEL)}, ReferenceDiffusion, nullptr};
 #undef VORNA_REFERENCE_KERNEL
     return set;
 }

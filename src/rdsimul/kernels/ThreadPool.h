@@ -47,7 +47,7 @@ private:
 
     // Wake-up of the workers: a new job is announced by a new generation number.
     alignas(64) std::atomic<uint32_t> Generation{0};
-    std::atomic<int> Sleepers{0};  // workers blocked in a wait on Generation
+    std::atomic<int> Sleepers{0};   // workers blocked in a wait on Generation
     std::atomic<bool> Quit{false};  // read by the workers after a generation change
     Job CurrentJob = nullptr;
     void *CurrentContext = nullptr;
