@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <random>
 
 #include "cli/ProgressDisplay.h"
@@ -97,12 +98,20 @@ bool CliRunner::CheckScriptFile(const std::string &path) {
     // Opened without waiting, so a FIFO named as the script cannot hang the program; only a
     // regular text file goes to the parser, which rewrites it.
     FileFault fault;
-    if (CheckTextFile(path.c_str(), fault) != FileCheckDone) {
-        std::fprintf(Err, "%s: %s %s\n", path.c_str(), GST.Get(MsgFileNotRead),
-                     FaultText(fault).c_str());
-        return false;
+    // The parser holds the whole script in memory and refuses one past its limit; the size is
+    // looked at first, so a huge file is not read through for nothing.
+    std::error_code error;
+    const uintmax_t size = std::filesystem::file_size(path, error);
+    if (!error && size > ScriptParser::MaxScriptSize) {
+        fault.Error = FileFault::TooLong;
+        fault.Size = static_cast<long long>(size);
+        fault.Limit = static_cast<long long>(ScriptParser::MaxScriptSize);
+    } else if (CheckTextFile(path.c_str(), fault) == FileCheckDone) {
+        return true;
     }
-    return true;
+    std::fprintf(Err, "%s: %s %s\n", path.c_str(), GST.Get(MsgFileNotRead),
+                 FaultText(fault).c_str());
+    return false;
 }
 
 void CliRunner::ReportAnnotations(const std::string &path, bool rewritten) {

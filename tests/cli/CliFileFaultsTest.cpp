@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "cli/CliRunner.h"
+#include "rdsimul/ScriptParser.h"
 #include "rdsimul/ScriptTestSupport.h"
 #include "toolkit/FileCheck.h"
 #include "toolkit/MessageIds.h"
@@ -241,6 +242,22 @@ TEST_F(CliFileFaultsTest, OnlyRegularScriptsAreReadAndRewritten) {
     EXPECT_EQ(Run(link.string()), CliRunner::ExitScriptErrors);
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_NE(ReadFile(target.string()).find(GST.Get(MsgAnnotationPrefix)), std::string::npos);
+}
+
+// A script past the size the parser holds in memory is refused with its size and the limit,
+// untouched, before a byte of it is read (a sparse file: nothing is written to the disk).
+TEST_F(CliFileFaultsTest, ScriptPastTheParsersLimitSaysItsSizeAndTheLimit) {
+    const fs::path huge = Dir / "huge.vna";
+    WriteFile(huge.string(), "");
+    const uintmax_t size = ScriptParser::MaxScriptSize + 1;
+    fs::resize_file(huge, size);
+    EXPECT_EQ(Run(huge.string()), CliRunner::ExitFileError);
+    FileFault fault;
+    fault.Error = FileFault::TooLong;
+    fault.Size = static_cast<long long>(size);
+    fault.Limit = static_cast<long long>(ScriptParser::MaxScriptSize);
+    EXPECT_NE(Text(Err).find(FaultText(fault)), std::string::npos) << Text(Err);
+    EXPECT_EQ(fs::file_size(huge), size);
 }
 
 }  // namespace
