@@ -19,6 +19,7 @@
 
 #include "../BenchModels.h"
 #include "ComputeBound.h"
+#include "DesktopRun.h"
 #include "image3d/ColorMapRGBA8.h"
 #include "image3d/Image3D24.h"
 #include "image3d/Image3D8.h"
@@ -277,6 +278,15 @@ int main(int argc, char **argv) {
         if (naive600 > 0 && numpy600 > 0 && rate > 0) {
             std::printf(" = %.1f x naive, %.1f x numpy", rate / naive600, rate / numpy600);
         }
+        std::printf("\n");
+        // The same run in the desktop program's run sequence, previews and pumps included.
+        double desktop = 0.0;
+        for (int run = 0; run < 3; ++run) desktop = std::max(desktop, DesktopRunRate(script));
+        std::printf(
+            "desktop program, same run (headless platform, preview every iteration): %s "
+            "Mp/s",
+            Cell(desktop, "%.0f").c_str());
+        if (desktop > 0 && rate > 0) std::printf(" = %.2f x vorna-cli", desktop / rate);
         std::printf("\n");
     }
 

@@ -243,9 +243,10 @@ int CliRunner::RunRound(const CliOptions &options, int round) {
         std::fprintf(Err, "%s: the fields could not be set up (out of memory)\n", path.c_str());
         return ExitFileError;
     }
-    // Slices bounded in time as well as in iterations: a small field that writes an image every
-    // iteration still sees Ctrl-C within a fraction of a second.
-    SlicePacer pacer(ReaDifSimulation::SliceSize(sim.ComponentCount, points));
+    // Slices bounded in time, not by the desktop's iteration count: a large field runs many
+    // iterations a slice, batched where nothing happens between them, and a small field that
+    // writes an image every iteration still sees Ctrl-C within a fraction of a second.
+    SlicePacer pacer(sim.EndTime);
     ProgressDisplay progress(options.Quiet ? nullptr : Err, Terminal);
     progress.Start(sim.EndTime, double(points));
     Clock::time_point start = Clock::now();

@@ -2,6 +2,7 @@
 // loop pumps the window's messages between slices so that the window stays responsive.
 #include "frontend/RunSequence.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -13,6 +14,7 @@
 #include "platform/Platform.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/ScriptParser.h"
+#include "rdsimul/SlicePacer.h"
 #include "toolkit/AtomicFileWriter.h"
 #include "toolkit/FileCheck.h"
 #include "toolkit/MessageIds.h"
@@ -117,29 +119,79 @@ int Percent() {
                             static_cast<double>(MainRDSim.EndTime));
 }
 
+// A slice aims at this time, so that the window's messages are pumped often enough for menus
+// and Pause to answer at once, while the pump's own cost stays small.
+constexpr double SliceSeconds = 0.010;
+// The shortest time between two previews drawn: the screen shows no more frames than this.
+constexpr double FrameSeconds = 1.0 / 60.0;
+
+int64_t RefreshRate() { return DisplayRefreshRate < 1 ? 1 : DisplayRefreshRate; }
+
+// The iteration whose preview is due next: every refresh-rate iterations from the last preview,
+// from the start at the first.
+int64_t NextPreview() { return (LastDisplayPreview < 0 ? 0 : LastDisplayPreview) + RefreshRate(); }
+
+// A preview is due after this slice: at its iteration, or asked for by a repaint.
+bool PreviewDue() { return LastDisplayPreview == 0 || MainRDSim.CurrentTime >= NextPreview(); }
+
+// Iterations of the next slice while previews are shown, at most n: the slice ends where a
+// preview is due, so that every preview drawn shows the iteration it was due at. When the screen
+// can take a frame now, that is the next due iteration; otherwise the last one within reach,
+// and those between are skipped.
+int32_t PreviewSliceSize(int32_t n, bool frameDue) {
+    const int64_t now = MainRDSim.CurrentTime;
+    const int64_t rate = RefreshRate();
+    const int64_t due = std::max<int64_t>(now + 1, NextPreview());
+    const int64_t reach = std::min<int64_t>(now + n, MainRDSim.EndTime);
+    if (LastDisplayPreview == 0 || due > reach) {
+        return n;
+    }
+    if (frameDue) {
+        return static_cast<int32_t>(due - now);
+    }
+    return static_cast<int32_t>(due + (reach - due) / rate * rate - now);
+}
+
 // Slices until the end, a Break or a close request; after each slice the preview and the title
-// are refreshed when due and the window's messages are pumped.
+// are refreshed when due and the window's messages are pumped. Slices are sized by time from the
+// first one's iteration count; a due preview is drawn when the screen can show it, or skipped.
 void SliceLoop() {
+    SlicePacer pacer(MainRDSim.EndTime, SliceSeconds, BasicRunSteps);
+    double lastFrame = -FrameSeconds;
+    bool framed = false;
     while (StopFlag == 0) {
         const bool minimized = ThePlatform->IsMinimized();
-        CurrentRunSteps = DisplayMode != 0 && !minimized && BasicRunSteps >= DisplayRefreshRate
-                              ? DisplayRefreshRate
-                              : BasicRunSteps;
+        const double before = ThePlatform->Seconds();
+        const bool frameDue = !framed || before - lastFrame >= FrameSeconds;
+        CurrentRunSteps = DisplayMode != 0 && !minimized ? PreviewSliceSize(pacer.Next(), frameDue)
+                                                         : pacer.Next();
         if (PauseFlag == 1) {
             ThePlatform->Sleep(100);
-        } else if (MainRDSim.RunSimulation(CurrentRunSteps) != ReaDifSimulation::Done) {
-            break;
+        } else {
+            const int64_t start = MainRDSim.CurrentTime;
+            if (MainRDSim.RunSimulation(CurrentRunSteps) != ReaDifSimulation::Done) {
+                break;
+            }
+            pacer.Record(static_cast<int32_t>(MainRDSim.CurrentTime - start),
+                         ThePlatform->Seconds() - before);
         }
         if (MainRDSim.ErrorStatus == ReaDifSimulation::StatusOverflow) {
             break;
         }
-        if (!ThePlatform->IsMinimized() && DisplayMode > 0 &&
-            (MainRDSim.CurrentTime - LastDisplayPreview >= DisplayRefreshRate ||
-             LastDisplayPreview == 0)) {
+        if (!ThePlatform->IsMinimized() && DisplayMode > 0 && PreviewDue()) {
+            // Asked for by a repaint, the run's last, or one the screen can show now.
+            const double now = ThePlatform->Seconds();
+            const bool draw = LastDisplayPreview == 0 ||
+                              MainRDSim.CurrentTime + RefreshRate() > MainRDSim.EndTime ||
+                              !framed || now - lastFrame >= FrameSeconds;
             LastDisplayPreview = MainRDSim.CurrentTime;
-            GenImage3D *image = MainRDSim.GetPreviewImage(DisplayColorMap, DisplayColors16M);
-            if (image != nullptr) {
-                FastDisplay(WindowId::Main, *image);
+            if (draw) {
+                lastFrame = now;
+                framed = true;
+                GenImage3D *image = MainRDSim.GetPreviewImage(DisplayColorMap, DisplayColors16M);
+                if (image != nullptr) {
+                    FastDisplay(WindowId::Main, *image);
+                }
             }
         }
         const int p = Percent();

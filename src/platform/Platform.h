@@ -97,6 +97,8 @@ public:
     virtual void PumpMessages() = 0;
     // Sleeps for ms milliseconds.
     virtual void Sleep(int ms) = 0;
+    // A steady clock in seconds from an arbitrary origin: paces slices and previews.
+    virtual double Seconds() = 0;
     // true while the main window is minimized.
     virtual bool IsMinimized() = 0;
     // Window title (8-bit text).

@@ -58,7 +58,19 @@ void HeadlessPlatform::PumpMessages() {
     }
 }
 
-void HeadlessPlatform::Sleep(int ms) { SleptMs += ms; }
+void HeadlessPlatform::Sleep(int ms) {
+    SleptMs += ms;
+    ClockSeconds += ms / 1000.0;
+}
+
+double HeadlessPlatform::Seconds() {
+    if (OnClock) {
+        return OnClock();
+    }
+    const double now = ClockSeconds;
+    ClockSeconds += ClockTick;
+    return now;
+}
 
 void HeadlessPlatform::SetTitle(const char *title) {
     Title = title;
@@ -209,7 +221,7 @@ void HeadlessPlatform::SetPreviewBitmapPixels(const uint8_t *pixels) {
 }
 
 void HeadlessPlatform::BlitPreviewBitmap(int x, int y, int width, int height) {
-    Blit b{BitmapTarget, x, y, width, height, {}};
+    Blit b{BitmapTarget, x, y, width, height, {}, OnClock ? OnClock() : ClockSeconds};
     if (KeepBlitPixels) {
         b.Pixels = BitmapPixels;
     }

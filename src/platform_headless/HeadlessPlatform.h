@@ -30,6 +30,7 @@ public:
         WindowId Target;
         int X, Y, Width, Height;
         std::vector<uint8_t> Pixels;  // the bitmap's pixels at the time of the copy
+        double Seconds;               // the clock at the time of the copy
     };
     struct Message {
         int Number;
@@ -46,6 +47,7 @@ public:
     int RunMessageLoop() override;
     void PumpMessages() override;
     void Sleep(int ms) override;
+    double Seconds() override;
     bool IsMinimized() override { return Minimized; }
     void SetTitle(const char *title) override;
     void RepaintFrame() override { ++FrameRepaints; }
@@ -115,6 +117,13 @@ public:
     std::function<void(int)> OnPump;
     // Called inside every box, before it returns (the box's message loop).
     std::function<void(const Box &)> OnBox;
+    // The clock: when set, Seconds() returns what it says (a test can tie the time to the
+    // iterations run); otherwise ClockSeconds, which every reading then moves on by
+    // ClockTick and every Sleep by its length. The default tick is a slow machine's: every
+    // slice is measured long and every preview is due on the screen.
+    std::function<double()> OnClock;
+    double ClockSeconds = 0.0;
+    double ClockTick = 0.02;
 
     // Recorded state.
     std::vector<std::string> Titles;

@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QThread>
+#include <chrono>
 
 #include "platform_qt/PreviewSurface.h"
 #include "platform_qt/ScriptEditor.h"
@@ -71,6 +72,11 @@ int QtPlatform::RunMessageLoop() {
 void QtPlatform::PumpMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
 void QtPlatform::Sleep(int ms) { QThread::msleep(static_cast<unsigned long>(ms)); }
+
+double QtPlatform::Seconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 bool QtPlatform::IsMinimized() { return MainWindow != nullptr && MainWindow->isMinimized(); }
 

@@ -23,6 +23,7 @@ public:
     int RunMessageLoop() override;
     void PumpMessages() override;
     void Sleep(int ms) override;
+    double Seconds() override;
     bool IsMinimized() override;
     void SetTitle(const char *title) override;
     void RepaintFrame() override;

@@ -2,11 +2,16 @@
 
 SlicePacer::SlicePacer(int32_t maxIterations) : Max(maxIterations < 1 ? 1 : maxIterations) {}
 
-void SlicePacer::Record(double seconds) {
+SlicePacer::SlicePacer(int32_t maxIterations, double target, int32_t firstIterations)
+    : Max(maxIterations < 1 ? 1 : maxIterations), Target(target) {
+    Size = firstIterations < 1 ? 1 : (firstIterations > Max ? Max : firstIterations);
+}
+
+void SlicePacer::Record(int32_t iterations, double seconds) {
     // A slice too quick for the clock grows as fast as any other quick slice.
     double next = 2.0 * double(Size);
-    if (seconds > 0.0) {
-        const double fitting = double(Size) * TargetSeconds / seconds;
+    if (seconds > 0.0 && iterations > 0) {
+        const double fitting = double(iterations) * Target / seconds;
         if (fitting < next) next = fitting;
     }
     if (next > double(Max)) next = double(Max);

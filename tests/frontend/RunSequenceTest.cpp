@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstring>
+#include <map>
 
 #include "FrontEndTestSupport.h"
 #include "frontend/RunSequence.h"
@@ -285,6 +286,99 @@ TEST_F(RunSequenceTest, CaptureDuringARunSavesTheCurrentImage) {
     EXPECT_NE(H->Boxes[0].Text.find("spots_A000005.bmp"), std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(Dir / "spots_A000005.bmp"));
     EXPECT_EQ(MessageFlag, 0);
+}
+
+// The preview at the screen's pace, on a clock where an iteration takes 1 ms: slices of about
+// 10 ms, a preview at most every 1/60 s and only right after the slice that ends at its iteration,
+// the last iteration's always; Pause answered between two slices.
+TEST_F(RunSequenceTest, PreviewsAreSkippedNeverDelayedAndTheLastIsDrawn) {
+    std::string text = GoodScript();
+    text.replace(text.find("iterations 30"), 13, "iterations 400");
+    StartWith(text);
+    DisplayRefreshRate = 5;
+    H->OnClock = [] { return MainRDSim.CurrentTime * 0.001; };
+    int32_t lastTime = 0;
+    size_t blits = 0;
+    int32_t widestSlice = 0;
+    int32_t timeAtPause = -1;
+    size_t forced = 0;
+    H->OnPump = [&](int n) {
+        widestSlice = std::max(widestSlice, MainRDSim.CurrentTime - lastTime);
+        lastTime = MainRDSim.CurrentTime;
+        if (n == 11) {
+            // Pause asks for a preview of where the run stands, drawn whatever the pace.
+            EXPECT_EQ(H->Blits.size(), blits + 1);
+            blits = H->Blits.size();
+            forced = blits - 1;
+        } else if (H->Blits.size() != blits) {
+            // Drawn right after its slice, at an iteration the refresh rate asks for.
+            EXPECT_EQ(H->Blits.size(), blits + 1);
+            EXPECT_EQ(MainRDSim.PreviewTime, MainRDSim.CurrentTime);
+            EXPECT_EQ(MainRDSim.CurrentTime % 5, 0);
+            blits = H->Blits.size();
+        }
+        if (n == 10) {
+            ASSERT_TRUE(H->Choose(MenuCommand::Pause));
+            timeAtPause = MainRDSim.CurrentTime;
+        }
+        if (n == 11) {
+            EXPECT_EQ(MainRDSim.CurrentTime, timeAtPause);
+            ASSERT_TRUE(H->Choose(MenuCommand::Pause));
+        }
+    };
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    EXPECT_EQ(MainRDSim.CurrentTime, 400);
+    EXPECT_LE(widestSlice, 20);
+    // 0.4 s of run: about 24 frames rather than 80, each at least 1/60 s after the one
+    // before but the last.
+    ASSERT_GE(H->Blits.size(), 16u);
+    EXPECT_LE(H->Blits.size(), 26u);
+    ASSERT_GT(forced, 0u);
+    for (size_t i = 1; i + 1 < H->Blits.size(); ++i) {
+        if (i == forced) continue;
+        EXPECT_GE(H->Blits[i].Seconds - H->Blits[i - 1].Seconds, 1.0 / 60.0 - 1e-9) << i;
+    }
+    EXPECT_DOUBLE_EQ(H->Blits.back().Seconds, 0.4);
+    EXPECT_EQ(MainRDSim.PreviewTime, 400);
+}
+
+// Whatever the previews skipped and the slices' lengths, the run writes the same images, ends
+// at the same counter and shows the same last preview (the run's last due one, 95 at refresh
+// rate 5) as a run where every preview is drawn.
+TEST_F(RunSequenceTest, PacedRunGivesTheImagesAndLastPreviewOfAnUnlimitedOne) {
+    std::string text = GoodScript();
+    text.replace(text.find("iterations 30"), 13, "iterations 97");
+    StartWith(text);
+    H->KeepBlitPixels = true;
+    for (int rate : {1, 5}) {
+        DisplayRefreshRate = rate;
+        // A slow clock first: slices of one preview period, every preview drawn.
+        H->OnClock = nullptr;
+        H->Blits.clear();
+        ASSERT_TRUE(H->Choose(MenuCommand::Run));
+        const size_t everyPreview = H->Blits.size();
+        const std::vector<uint8_t> lastPreview = H->Blits.back().Pixels;
+        std::map<std::string, std::string> images;
+        for (const auto &entry : std::filesystem::directory_iterator(Dir)) {
+            if (entry.path().extension() == ".bmp") {
+                images[entry.path().filename().string()] = ReadWhole(entry.path());
+                std::filesystem::remove(entry.path());
+            }
+        }
+        EXPECT_EQ(images.size(), 10u);
+        EXPECT_EQ(everyPreview, rate == 1 ? 97u : 19u);
+        // Then a fast one: 1 ms an iteration, about 17 iterations between two frames.
+        H->OnClock = [] { return MainRDSim.CurrentTime * 1e-3; };
+        H->Blits.clear();
+        ASSERT_TRUE(H->Choose(MenuCommand::Run));
+        EXPECT_EQ(MainRDSim.CurrentTime, 97);
+        EXPECT_LT(H->Blits.size(), everyPreview);
+        EXPECT_TRUE(H->Blits.back().Pixels == lastPreview) << rate;
+        for (const auto &[name, bytes] : images) {
+            EXPECT_TRUE(ReadWhole(Dir / name) == bytes) << name;
+        }
+    }
+    EXPECT_EQ(H->Boxes.back().Text, GST.Get(12));
 }
 
 }  // namespace

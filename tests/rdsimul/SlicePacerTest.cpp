@@ -87,3 +87,18 @@ TEST(SlicePacer, RunSlicedByTimeGivesTheImagesOfOneUnslicedRun) {
     EXPECT_TRUE(sliced == FilesOf(dirs[1]));
     fs::remove_all(root);
 }
+
+TEST(SlicePacer, TargetAndFirstSizeOfTheCallerAndCutSlicesPacedByTheirOwnCount) {
+    // Bound 1000, 10 ms slices, first 50: a slice cut to 10 iterations in 1 ms fits 100 and
+    // may double; one of 100 in 20 ms halves; a cut slice too quick for the clock doubles.
+    SlicePacer pacer(1000, 0.01, 50);
+    EXPECT_EQ(pacer.Next(), 50);
+    const std::vector<std::vector<double>> steps = {
+        {10, 0.001, 100}, {100, 0.02, 50}, {5, 0.0, 100}, {3, 0.001, 30}, {1000, 0.02, 60}};
+    for (size_t i = 0; i < steps.size(); ++i) {
+        pacer.Record(int32_t(steps[i][0]), steps[i][1]);
+        EXPECT_EQ(pacer.Next(), int32_t(steps[i][2])) << "step " << i;
+    }
+    EXPECT_EQ(SlicePacer(10, 0.01, 50).Next(), 10);  // the first slice keeps to the bound
+    EXPECT_EQ(SlicePacer(10, 0.01, 0).Next(), 1);
+}
