@@ -29,14 +29,25 @@ void PreviewSurface::SetBitmapPixels(const uint8_t *pixels) {
         Bitmap = QImage();
         return;
     }
-    // A view of the caller's rows, converted (and so copied) at once.
-    if (Format.Bits == 8) {
-        QImage view(pixels, Format.Width, Format.Height, Format.Stride, QImage::Format_Indexed8);
-        view.setColorTable(Colours);
-        Bitmap = view.convertToFormat(QImage::Format_RGB32);
-    } else {
-        QImage view(pixels, Format.Width, Format.Height, Format.Stride, QImage::Format_BGR888);
-        Bitmap = view.convertToFormat(QImage::Format_RGB32);
+    // One conversion straight into the bitmap's own rows, which stay from one preview to the
+    // next: no picture is allocated per frame.
+    if (Bitmap.width() != Format.Width || Bitmap.height() != Format.Height ||
+        Bitmap.format() != QImage::Format_RGB32) {
+        Bitmap = QImage(Format.Width, Format.Height, QImage::Format_RGB32);
+    }
+    const QRgb *colours = Colours.constData();
+    for (int y = 0; y < Format.Height; ++y) {
+        const uint8_t *row = pixels + static_cast<size_t>(y) * static_cast<size_t>(Format.Stride);
+        auto *out = reinterpret_cast<QRgb *>(Bitmap.scanLine(y));
+        if (Format.Bits == 8) {
+            for (int x = 0; x < Format.Width; ++x) {
+                out[x] = colours[row[x]];
+            }
+        } else {
+            for (int x = 0; x < Format.Width; ++x) {
+                out[x] = qRgb(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
+            }
+        }
     }
 }
 
