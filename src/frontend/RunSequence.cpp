@@ -157,7 +157,7 @@ int32_t PreviewSliceSize(int32_t n, bool frameDue) {
 // first one's iteration count; a due preview is drawn when the screen can show it, or skipped.
 void SliceLoop() {
     SlicePacer pacer(MainRDSim.EndTime, SliceSeconds, BasicRunSteps);
-    double lastFrame = -FrameSeconds;
+    double lastFrame = 0.0;  // when the last preview was drawn, once framed
     bool framed = false;
     while (StopFlag == 0) {
         const bool minimized = ThePlatform->IsMinimized();
