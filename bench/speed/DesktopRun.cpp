@@ -17,11 +17,14 @@ double DesktopRunRate(const std::string &path) {
             .count();
     };
     (void)VornaMain(platform, path.c_str());
-    if (!platform.Choose(MenuCommand::Run) || MainRDSim.CurrentTime != MainRDSim.EndTime) {
-        ResetFrontEndGlobals();
-        return 0.0;
+    const double start = platform.OnClock();
+    const bool ran = platform.Choose(MenuCommand::Run);
+    const double seconds = platform.OnClock() - start;
+    double rate = 0.0;
+    if (ran && MainRDSim.CurrentTime == MainRDSim.EndTime && seconds > 0.0) {
+        rate = double(MainRDSim.Components[0]->GetPixelCount()) * double(MainRDSim.EndTime) /
+               seconds / 1048576.0;
     }
-    const double rate = MainRDSim.AverageSpeed;
     ResetFrontEndGlobals();
     return rate;
 }
