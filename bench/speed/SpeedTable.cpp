@@ -231,8 +231,7 @@ int main(int argc, char **argv) {
 
     // Every vector level the processor has: the Brusselator against the compute bound of its
     // arithmetic at that level (on as many threads as the fast kernels use), and every model's
-    // fast kernels against its reference at 600 x 600 (the reference from the table above when
-    // it timed that size).
+    // fast kernels against its reference at 600 x 600.
     {
         const int chosen = GetFastSimdLevel();
         const int threads = GetFastThreadCount();
