@@ -74,9 +74,11 @@ __attribute__((target("avx512f"))) void Rounds512(long count) {
 #define VORNA_NARROW(r) "vcvtpd2ps %%ymm" #r ", %%xmm13\n\t"
 #define VORNA_WIDEN(r) "vcvtps2pd %%xmm" #r ", %%ymm14\n\t"
 // The left and right neighbours' sums of one vector: the lane-crossing half is shared.
-#define VORNA_SHIFT_PAIR(r, s)                                        \
-    "vperm2f128 $0x21, %%ymm" #s ", %%ymm" #r ", %%ymm15\n\t"         \
-    "vshufpd $5, %%ymm15, %%ymm" #r ", %%ymm" #r "\n\t"               \
+#define VORNA_SHIFT_PAIR(r, s)                   \
+    "vperm2f128 $0x21, %%ymm" #s ", %%ymm" #r    \
+    ", %%ymm15\n\t"                              \
+    "vshufpd $5, %%ymm15, %%ymm" #r ", %%ymm" #r \
+    "\n\t"                                       \
     "vshufpd $5, %%ymm" #s ", %%ymm15, %%ymm" #s "\n\t"
 
 // 4 points a round.
@@ -176,8 +178,9 @@ double Now() {
 double BrusselatorComputeBound(int level, int threads, double seconds) {
 #if defined(__x86_64__) && defined(__GNUC__)
     if (level < SimdPlain || level > SupportedSimdLevel()) return 0.0;
-    void (*const rounds)(long) =
-        level == SimdAvx512 ? Rounds512 : level == SimdAvx2 ? Rounds256 : Rounds128;
+    void (*const rounds)(long) = level == SimdAvx512 ? Rounds512
+                                 : level == SimdAvx2 ? Rounds256
+                                                     : Rounds128;
     const double points = level == SimdAvx512 ? 8.0 : level == SimdAvx2 ? 4.0 : 2.0;
     constexpr long Chunk = 1000000;  // rounds between looks at the clock
     threads = std::max(threads, 1);
