@@ -2,8 +2,12 @@
 // anything, measured now, so that the speed table can say how close the kernels come to it.
 #pragma once
 
-// M points (2^20) per second that threads threads reach with nothing but the vector arithmetic of
-// one fused Brusselator iteration (per 8 points: 15 additions, 8 multiplications, 8 float/double
-// conversions and 4 lane shifts, in AVX-512 registers, no memory), over about seconds of
-// wall-clock time. 0 where the processor has no AVX-512.
-double BrusselatorComputeBound(int threads, double seconds);
+// M points (2^20) per second that threads threads reach with nothing but the arithmetic of one
+// fused Brusselator iteration at a vector level (SimdPlain, SimdAvx2 or SimdAvx512 of
+// FastRowKernels.h), over about seconds of wall-clock time. Per vector of points: 15 additions,
+// 8 multiplications, 8 float/double conversions and the 4 lane shifts of the filter's
+// neighbour sums, in registers, no memory; the shifts as the row kernels of the level make them
+// (AVX-512: one valignq each; AVX2: one lane-crossing permute for every two shifts and one
+// in-lane shuffle each; plain: none, its filter reads the neighbours' sums from memory).
+// 0 where the processor lacks the level.
+double BrusselatorComputeBound(int level, int threads, double seconds);

@@ -1,7 +1,9 @@
 // vorna-speed: one table of whole-run throughput for every model and three domain sizes, the
 // fast kernels beside the reference kernels and, for the Brusselator, beside two independent
-// yardsticks (naive scalar C++ and numpy) run in the same session; then the cost of a slice of
-// one iteration, of the per-image work and of building the colour maps.
+// yardsticks (naive scalar C++ and numpy) run in the same session; then, for every vector level
+// the processor has, the Brusselator against its compute bound and every model against its
+// reference; the cost of a slice of one iteration, of the per-image work and of building the
+// colour maps.
 //
 // usage: vorna-speed [--naive PROGRAM] [--numpy SCRIPT] [--python PROGRAM] [--cli PROGRAM]
 //                    [--seconds S] [--sizes 600,200,100] [--models NAME,NAME]
@@ -186,7 +188,9 @@ int main(int argc, char **argv) {
         "| model | size | fast | reference | x reference | naive | numpy | x naive | "
         "x numpy |\n");
     std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|\n");
-    double naive600 = 0.0, numpy600 = 0.0, fastBrusselator600 = 0.0;
+    double naive600 = 0.0, numpy600 = 0.0;
+    // The reference kernels at 600 x 600, per model, for the table of vector levels below.
+    std::vector<double> reference600(Models().size(), 0.0);
     for (int size : sizes) {
         double naiveRate = 0.0, numpyRate = 0.0;
         if (!naive.empty()) {
@@ -213,7 +217,7 @@ int main(int argc, char **argv) {
             const double reference =
                 RunThroughput(m, uint16_t(size), ReferenceKernels(), 10, seconds);
             const bool yardstick = std::strcmp(m.Name, "brusselator") == 0;
-            if (yardstick && size == 600) fastBrusselator600 = fast;
+            if (size == 600) reference600[size_t(&m - Models().data())] = reference;
             std::printf(
                 "| %s | %dx%d | %s | %s | %s | %s | %s | %s | %s |\n", m.Name, size, size,
                 Cell(fast, "%.0f").c_str(), Cell(reference, "%.0f").c_str(),
@@ -226,21 +230,84 @@ int main(int argc, char **argv) {
         }
     }
 
-    // The arithmetic alone, on as many threads as the fast kernels use.
-    const double bound = BrusselatorComputeBound(GetFastThreadCount(), seconds);
-    if (bound > 0) {
+    // Every vector level the processor has: the Brusselator against the compute bound of its
+    // arithmetic at that level (on as many threads as the fast kernels use), and every model's
+    // fast kernels against its reference at 600 x 600.
+    {
+        const int chosen = GetFastSimdLevel();
+        const int threads = GetFastThreadCount();
         std::printf(
-            "\ncompute bound of the Brusselator's arithmetic on %d thread(s), measured "
-            "now: %.0f Mp/s",
-            GetFastThreadCount(), bound);
-        if (fastBrusselator600 > 0) {
-            std::printf("; the fast kernels reach %.0f%% of it at 600x600",
-                        fastBrusselator600 / bound * 100.0);
+            "\nper vector level at 600x600 on %d thread(s): the Brusselator against the compute "
+            "bound of its arithmetic at that level, and every model's fast kernels against its "
+            "reference\n\n",
+            threads);
+        std::printf("| level | brusselator | compute bound | share |");
+        for (const BenchModel &m : Models()) {
+            if (only.empty() || only.find(std::string(",") + m.Name + ",") != std::string::npos) {
+                std::printf(" %s x ref |", m.Name);
+            }
         }
-        if (naive600 > 0) {
-            std::printf("; 17 x naive would be %.0f%%", 17.0 * naive600 / bound * 100.0);
+        std::printf("\n|---|---:|---:|---:|");
+        for (const BenchModel &m : Models()) {
+            if (only.empty() || only.find(std::string(",") + m.Name + ",") != std::string::npos) {
+                std::printf("---:|");
+            }
         }
         std::printf("\n");
+        // The levels in turns, twice, each figure (the reference kernels' too) the best of its
+        // turns: the load of a shared machine changes within a minute and would otherwise favour
+        // one level.
+        const int top = SupportedSimdLevel();
+        std::vector<double> bound(size_t(top) + 1, 0.0);
+        std::vector<std::vector<double>> fast(size_t(top) + 1,
+                                              std::vector<double>(Models().size(), 0.0));
+        for (int turn = 0; turn < 2; ++turn) {
+            for (int level = SimdPlain; level <= top; ++level) {
+                SetFastSimdLevel(level);
+                bound[level] =
+                    std::max(bound[level], BrusselatorComputeBound(level, threads, seconds));
+                for (size_t i = 0; i < Models().size(); ++i) {
+                    const BenchModel &m = Models()[i];
+                    if (!only.empty() &&
+                        only.find(std::string(",") + m.Name + ",") == std::string::npos) {
+                        continue;
+                    }
+                    if (level == SimdPlain) {
+                        reference600[i] = std::max(
+                            reference600[i], RunThroughput(m, 600, ReferenceKernels(), 10, seconds));
+                    }
+                    fast[level][i] =
+                        std::max(fast[level][i], RunThroughput(m, 600, FastKernels(), 100, seconds));
+                }
+            }
+        }
+        SetFastSimdLevel(chosen);
+        for (int level = SimdPlain; level <= top; ++level) {
+            std::string cells;
+            double brusselator = 0.0;
+            for (size_t i = 0; i < Models().size(); ++i) {
+                const BenchModel &m = Models()[i];
+                if (!only.empty() &&
+                    only.find(std::string(",") + m.Name + ",") == std::string::npos) {
+                    continue;
+                }
+                if (std::strcmp(m.Name, "brusselator") == 0) brusselator = fast[level][i];
+                cells.append(" ");
+                cells.append(
+                    Cell(reference600[i] > 0 ? fast[level][i] / reference600[i] : 0, "%.1f"));
+                cells.append(" |");
+            }
+            std::printf("| %s | %s | %s | %s |%s\n", levels[level],
+                        Cell(brusselator, "%.0f").c_str(), Cell(bound[level], "%.0f").c_str(),
+                        Cell(bound[level] > 0 ? brusselator / bound[level] * 100.0 : 0, "%.0f%%")
+                            .c_str(),
+                        cells.c_str());
+        }
+        if (bound[chosen] > 0 && naive600 > 0) {
+            std::printf("\n%s rows: 17 x naive would be %.0f%% of their compute bound\n",
+                        levels[chosen], 17.0 * naive600 / bound[chosen] * 100.0);
+        }
+        std::fflush(stdout);
     }
 
     // A slice of one iteration (the desktop program's slices at 600 x 600) against one
