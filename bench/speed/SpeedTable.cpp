@@ -273,11 +273,12 @@ int main(int argc, char **argv) {
                         continue;
                     }
                     if (level == SimdPlain) {
-                        reference600[i] = std::max(
-                            reference600[i], RunThroughput(m, 600, ReferenceKernels(), 10, seconds));
+                        reference600[i] =
+                            std::max(reference600[i],
+                                     RunThroughput(m, 600, ReferenceKernels(), 10, seconds));
                     }
-                    fast[level][i] =
-                        std::max(fast[level][i], RunThroughput(m, 600, FastKernels(), 100, seconds));
+                    fast[level][i] = std::max(fast[level][i],
+                                              RunThroughput(m, 600, FastKernels(), 100, seconds));
                 }
             }
         }
@@ -297,11 +298,11 @@ int main(int argc, char **argv) {
                     Cell(reference600[i] > 0 ? fast[level][i] / reference600[i] : 0, "%.1f"));
                 cells.append(" |");
             }
-            std::printf("| %s | %s | %s | %s |%s\n", levels[level],
-                        Cell(brusselator, "%.0f").c_str(), Cell(bound[level], "%.0f").c_str(),
-                        Cell(bound[level] > 0 ? brusselator / bound[level] * 100.0 : 0, "%.0f%%")
-                            .c_str(),
-                        cells.c_str());
+            std::printf(
+                "| %s | %s | %s | %s |%s\n", levels[level], Cell(brusselator, "%.0f").c_str(),
+                Cell(bound[level], "%.0f").c_str(),
+                Cell(bound[level] > 0 ? brusselator / bound[level] * 100.0 : 0, "%.0f%%").c_str(),
+                cells.c_str());
         }
         if (bound[chosen] > 0 && naive600 > 0) {
             std::printf("\n%s rows: 17 x naive would be %.0f%% of their compute bound\n",
