@@ -13,32 +13,12 @@
 #include <string>
 
 #include "rdsimul/ReaDifSimulation.h"
+#include "rdsimul/ScriptAnnotations.h"
 #include "rdsimul/ScriptParser.h"
 #include "toolkit/MessageTexts.h"
 #include "toolkit/ProcString.h"
 
 namespace {
-
-const std::string Bom = "\xEF\xBB\xBF";
-
-// The text without the lines whose first non-blank characters are "#ERR" (a leading byte-order
-// mark stays first).
-std::string WithoutAnnotations(const std::string &text) {
-    std::string out;
-    size_t at = 0;
-    if (text.compare(0, Bom.size(), Bom) == 0) {
-        out = Bom;
-        at = Bom.size();
-    }
-    while (at < text.size()) {
-        size_t end = text.find('\n', at);
-        end = end == std::string::npos ? text.size() : end + 1;
-        size_t first = text.find_first_not_of(" \t", at);
-        if (first >= end || text.compare(first, 4, "#ERR") != 0) out += text.substr(at, end - at);
-        at = end;
-    }
-    return out;
-}
 
 std::string ReadAll(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
@@ -59,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::fclose(file);
     int32_t position = 0;
     if (sim.SetParametersFromFile(path.c_str(), position, 0) != ScriptParser::FileError &&
-        WithoutAnnotations(ReadAll(path)) != WithoutAnnotations(script)) {
+        scripttest::WithoutAnnotations(ReadAll(path)) != scripttest::WithoutAnnotations(script)) {
         std::fprintf(stderr, "the rewrite changed the script's own lines\n");
         std::abort();
     }

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "cli/CliRunner.h"
+#include "cli/CliTestSupport.h"
 #include "rdsimul/ScriptParser.h"
 #include "rdsimul/ScriptTestSupport.h"
 #include "toolkit/FileCheck.h"
@@ -40,32 +41,14 @@ const char *SmallScript =
     "colormap gray\n"
     "image256 A t+10 autoscale\n";
 
-class CliFileFaultsTest : public scripttest::TempDirTest {
+class CliFileFaultsTest : public clitest::CliRunTest {
 protected:
-    void SetUp() override {
-        TempDirTest::SetUp();
-        Out = std::tmpfile();
-        Err = std::tmpfile();
-    }
-    void TearDown() override {
-        std::fclose(Out);
-        std::fclose(Err);
-        TempDirTest::TearDown();
-    }
     int Run(const std::string &path, bool check = false) {
         CliOptions options;
         options.ScriptPath = path;
         options.CheckOnly = check;
         options.Quiet = true;
-        CliRunner runner(Out, Err, false);
-        return runner.Run(options);
-    }
-    static std::string Text(FILE *stream) {
-        std::fflush(stream);
-        std::string text(size_t(std::ftell(stream)), 0);
-        std::rewind(stream);
-        text.resize(std::fread(text.data(), 1, text.size(), stream));
-        return text;
+        return RunWith(options);
     }
     static int Count(const std::string &text, const std::string &part) {
         int n = 0;
@@ -84,8 +67,6 @@ protected:
         }
         return n;
     }
-    FILE *Out = nullptr;
-    FILE *Err = nullptr;
 };
 
 TEST_F(CliFileFaultsTest, ImagesOnAFullDiskAreEachReportedAndEndWithCode5) {

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "cli/CliRunner.h"
+#include "cli/CliTestSupport.h"
 #include "cli/ModelTable.h"
 #include "cli/ProgressDisplay.h"
 #include "rdsimul/ReaDifSimulation.h"
@@ -42,38 +43,16 @@ uint32_t LE32(const std::string &bytes, size_t at) {
            uint32_t(uint8_t(bytes[at + 2])) << 16 | uint32_t(uint8_t(bytes[at + 3])) << 24;
 }
 
-class CliRunnerTest : public scripttest::TempDirTest {
+class CliRunnerTest : public clitest::CliRunTest {
 protected:
-    void SetUp() override {
-        TempDirTest::SetUp();
-        CliRunner::ClearStop();
-        Out = std::tmpfile();
-        Err = std::tmpfile();
-    }
-    void TearDown() override {
-        std::fclose(Out);
-        std::fclose(Err);
-        CliRunner::ClearStop();
-        TempDirTest::TearDown();
-    }
     int Run(const std::string &path, bool check = false, int rounds = 1, bool annotate = false) {
         CliOptions options;
         options.ScriptPath = path;
         options.CheckOnly = check || annotate;
         options.Annotate = annotate;
         options.Rounds = rounds;
-        CliRunner runner(Out, Err, false);
-        return runner.Run(options);
+        return RunWith(options);
     }
-    static std::string Text(FILE *stream) {
-        std::fflush(stream);
-        std::string text(size_t(std::ftell(stream)), 0);
-        std::rewind(stream);
-        text.resize(std::fread(text.data(), 1, text.size(), stream));
-        return text;
-    }
-    FILE *Out = nullptr;
-    FILE *Err = nullptr;
 };
 
 }  // namespace
@@ -184,38 +163,14 @@ TEST_F(CliRunnerTest, ScriptErrorsArePrintedWithTheirLines) {
     EXPECT_EQ(Run(path, true), CliRunner::ExitScriptErrors);
 }
 
-// What the user's editor holds: the inode and the modification time, set long past first so that
-// a rewrite within the same clock tick still shows.
-struct FileStamp {
-    ino_t Inode;
-    time_t Seconds;
-    long Nanoseconds;
-    bool operator==(const FileStamp &other) const {
-        return Inode == other.Inode && Seconds == other.Seconds && Nanoseconds == other.Nanoseconds;
-    }
-};
-
-FileStamp AgedStamp(const std::string &path) {
-    struct timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
-    EXPECT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
-    struct stat status = {};
-    EXPECT_EQ(stat(path.c_str(), &status), 0);
-    return {status.st_ino, status.st_mtim.tv_sec, status.st_mtim.tv_nsec};
-}
-
-FileStamp StampOf(const std::string &path) {
-    struct stat status = {};
-    EXPECT_EQ(stat(path.c_str(), &status), 0);
-    return {status.st_ino, status.st_mtim.tv_sec, status.st_mtim.tv_nsec};
-}
-
 // --check reports with the lines of the file as it is and writes nothing, so it works on a
 // script in a read-only directory; --annotate writes the annotations.
 TEST_F(CliRunnerTest, CheckChangesNothingAndAnnotateWrites) {
     std::string path = PathOf("bad.vna");
     const std::string script = "model schlogl\nreaction A 0.5\nsize 20 20 x\n";
     WriteFile(path, script);
-    FileStamp before = AgedStamp(path);
+    scripttest::AgeFile(path);
+    const scripttest::FileStamp before = scripttest::StampOf(path);
     namespace fs = std::filesystem;
     fs::permissions(Dir, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                              fs::perms::group_exec | fs::perms::others_read |
@@ -223,7 +178,7 @@ TEST_F(CliRunnerTest, CheckChangesNothingAndAnnotateWrites) {
     EXPECT_EQ(Run(path, true), CliRunner::ExitScriptErrors);
     fs::permissions(Dir, fs::perms::owner_all);
     EXPECT_EQ(ReadFile(path), script);
-    EXPECT_EQ(StampOf(path), before);
+    EXPECT_EQ(scripttest::StampOf(path), before);
     EXPECT_EQ(std::distance(fs::directory_iterator(Dir), fs::directory_iterator()), 1);
     // Missing items belong to no line: on the first. The faulty size line is line 3.
     std::string expected;
@@ -254,9 +209,10 @@ TEST_F(CliRunnerTest, RunLeavesAScriptWithoutErrorsAsItIs) {
     std::string path = PathOf("tex.vna");
     WriteFile(path, SmallScript);
     std::filesystem::create_hard_link(path, PathOf("link.vna"));
-    FileStamp before = AgedStamp(path);
+    scripttest::AgeFile(path);
+    const scripttest::FileStamp before = scripttest::StampOf(path);
     ASSERT_EQ(Run(path), CliRunner::ExitDone) << Text(Err);
-    EXPECT_EQ(StampOf(path), before);
+    EXPECT_EQ(scripttest::StampOf(path), before);
     EXPECT_EQ(std::filesystem::hard_link_count(path), 2u);
     EXPECT_EQ(ReadFile(PathOf("link.vna")), SmallScript);
 }

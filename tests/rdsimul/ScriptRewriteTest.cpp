@@ -10,12 +10,18 @@
 #include <string>
 #include <vector>
 
+#include "ScriptAnnotations.h"
 #include "ScriptTestSupport.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/ScriptParser.h"
 
+using scripttest::AgeFile;
 using scripttest::Annotation;
+using scripttest::Bom;
+using scripttest::FileStamp;
 using scripttest::ReadFile;
+using scripttest::StampOf;
+using scripttest::WithoutAnnotations;
 using scripttest::WriteFile;
 
 namespace {
@@ -25,52 +31,10 @@ const char *ValidScript =
     "init A 4.5 0.1\ninit B 1.6 0.1\nsize 20 10\niterations 30\ncolormap gray\n"
     "image256 A t+10 autoscale\n";
 
-const std::string Bom = "\xEF\xBB\xBF";
-
 std::string WithCrLf(const std::string &text) {
     std::string out;
     for (char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
     return out;
-}
-
-// The file without the lines whose first non-blank characters are "#ERR" (a byte-order mark in
-// front of the first line stays).
-std::string WithoutAnnotations(const std::string &text) {
-    std::string out;
-    size_t at = 0;
-    if (text.compare(0, Bom.size(), Bom) == 0) {
-        out = Bom;
-        at = Bom.size();
-    }
-    while (at < text.size()) {
-        size_t end = text.find('\n', at);
-        end = end == std::string::npos ? text.size() : end + 1;
-        size_t first = text.find_first_not_of(" \t", at);
-        if (first >= end || text.compare(first, 4, "#ERR") != 0) out += text.substr(at, end - at);
-        at = end;
-    }
-    return out;
-}
-
-struct FileStamp {
-    ino_t Inode;
-    int64_t Seconds;
-    long Nanoseconds;
-    bool operator==(const FileStamp &other) const {
-        return Inode == other.Inode && Seconds == other.Seconds && Nanoseconds == other.Nanoseconds;
-    }
-};
-
-FileStamp StampOf(const std::string &path) {
-    struct stat status = {};
-    EXPECT_EQ(stat(path.c_str(), &status), 0) << path;
-    return {status.st_ino, int64_t(status.st_mtim.tv_sec), status.st_mtim.tv_nsec};
-}
-
-// A modification time long past, so a rewrite within the same clock tick still shows.
-void AgeFile(const std::string &path) {
-    struct timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
-    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
 }
 
 class ScriptRewriteTest : public scripttest::TempDirTest {

@@ -2,8 +2,11 @@
 // the annotation line a message produces.
 #pragma once
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -41,6 +44,29 @@ inline std::string Message(int index, char letter = 0) {
 
 inline std::string Annotation(int index, char letter = 0) {
     return std::string(GST.Get(26)) + Message(index, letter) + "\n";
+}
+
+// What the user's editor holds of a file: its inode and modification time. A rewrite replaces
+// the inode; an unchanged script keeps both.
+struct FileStamp {
+    ino_t Inode;
+    int64_t Seconds;
+    long Nanoseconds;
+    bool operator==(const FileStamp &other) const {
+        return Inode == other.Inode && Seconds == other.Seconds && Nanoseconds == other.Nanoseconds;
+    }
+};
+
+inline FileStamp StampOf(const std::string &path) {
+    struct stat status = {};
+    EXPECT_EQ(stat(path.c_str(), &status), 0) << path;
+    return {status.st_ino, int64_t(status.st_mtim.tv_sec), status.st_mtim.tv_nsec};
+}
+
+// A modification time long past, so a rewrite within the same clock tick still shows.
+inline void AgeFile(const std::string &path) {
+    struct timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
 }
 
 // A directory of its own under the test temporary directory, removed afterwards.
