@@ -146,4 +146,4 @@ std::string CliOptions::HelpText() const {
            "  130  interrupted by Ctrl-C\n";
 }
 
-std::string CliOptions::VersionText() { return "vorna-cli 0.1.0\n"; }
+std::string CliOptions::VersionText() { return "vorna-cli " VORNA_VERSION "\n"; }

@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "frontend/FrontEndGlobals.h"
@@ -22,7 +24,32 @@ namespace {
 char Result[PathBufferSize];
 PreviewBitmapFormat DisplayInfoBlock;
 
-// RootDirectory: the program's own folder, else the current working directory.
+// The settings file: beside the program, or in the user's config folder when installed.
+std::string SettingsPath;
+bool Installed = false;
+
+bool IsFile(const std::string &path) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(path, error);
+}
+
+// $XDG_CONFIG_HOME/vorna, else ~/.config/vorna; empty when neither can be named.
+std::string UserConfigFolder() {
+    const char *xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg != nullptr && xdg[0] == '/') {
+        return std::string(xdg) + "/vorna";
+    }
+    const char *home = std::getenv("HOME");
+    if (home != nullptr && home[0] == '/') {
+        return std::string(home) + "/.config/vorna";
+    }
+    return std::string();
+}
+
+// RootDirectory: the program's own folder, else the current working directory. A program run
+// from the build tree finds its templates there; an installed one (bin/ without them) finds
+// them in ../share/vorna and keeps its settings in the user's config folder, since the
+// program's folder is not the user's to write.
 void FindRootDirectory() {
     std::string dir = ThePlatform->ProgramDirectory();
     if (dir.empty() || dir.size() > MaxPathLength) {
@@ -31,6 +58,16 @@ void FindRootDirectory() {
     }
     while (dir.size() > 1 && dir.back() == '/') {
         dir.pop_back();
+    }
+    SettingsPath = dir + "/vorna.ini";
+    Installed = false;
+    const std::string shared = std::filesystem::path(dir).parent_path().string() + "/share/vorna";
+    const std::string config = UserConfigFolder();
+    if (!IsFile(dir + "/exemple.tpl") && IsFile(shared + "/exemple.tpl") &&
+        shared.size() <= MaxPathLength && !config.empty()) {
+        dir = shared;
+        SettingsPath = config + "/vorna.ini";
+        Installed = true;
     }
     std::snprintf(RootDirectory, sizeof RootDirectory, "%s", dir.c_str());
 }
@@ -45,6 +82,12 @@ const char *GetRootFilePath(const char *name) {
     }
     std::memcpy(Result, path.c_str(), path.size() + 1);
     return Result;
+}
+
+const char *GetSettingsPath() { return SettingsPath.c_str(); }
+
+const char *InstalledTemplatePath(const char *name) {
+    return Installed ? GetRootFilePath(name) : nullptr;
 }
 
 int LanguageFromSetting(const char *value) { return std::strcmp(value, "french") == 0 ? 1 : 0; }
@@ -76,9 +119,9 @@ int VornaMain(Platform &platform, const char *scriptArgument) {
     DisplayRefreshRate = TDisplayRefreshRates[DisplayRefreshLevel];
     // Glyphs of the iteration counter stamped into the preview.
     LoadDigits(BitmapDigits);
-    // The language comes from the settings file beside the program (French when unset).
+    // The language comes from the settings file (French when unset).
     FindRootDirectory();
-    std::snprintf(TmpStr, sizeof TmpStr, "%s/vorna.ini", RootDirectory);
+    std::snprintf(TmpStr, sizeof TmpStr, "%s", GetSettingsPath());
     std::string language = platform.ReadSetting(TmpStr, "Locale", "language", "french");
     std::snprintf(LocaleLanguage, 10, "%s", language.c_str());
     const int lang = LanguageFromSetting(LocaleLanguage);

@@ -45,7 +45,7 @@ void OnCreate() {
 }
 
 void OnDestroy() {
-    std::snprintf(TmpStr, sizeof TmpStr, "%s/vorna.ini", RootDirectory);
+    std::snprintf(TmpStr, sizeof TmpStr, "%s", GetSettingsPath());
     ThePlatform->WriteSetting(TmpStr, "Locale", "language",
                               GST.GetCurrentLanguage() == 1 ? "french" : "english");
     ReleaseDisplay();
@@ -96,7 +96,10 @@ void SetPreviewMode(int mode) {
 void OnCommand(int id) {
     switch (id) {
         case MenuCommand::New:
-            if (LoadFile(WindowId::Editor, "new.tpl") != FileDone) {
+            // An installed program falls back on its own new.tpl when the working folder has none.
+            if (LoadFile(WindowId::Editor, "new.tpl") != FileDone &&
+                (InstalledTemplatePath("new.tpl") == nullptr ||
+                 LoadFile(WindowId::Editor, InstalledTemplatePath("new.tpl")) != FileDone)) {
                 ThePlatform->SetEditorText("");
             }
             CurParamFileName[0] = 0;

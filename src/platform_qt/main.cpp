@@ -2,9 +2,15 @@
 #include <QApplication>
 
 #include "frontend/StartUp.h"
+#include "platform_qt/CommandLine.h"
 #include "platform_qt/QtPlatform.h"
 
 int main(int argc, char **argv) {
+    // --help, --version and a missing display are answered before Qt, which would abort.
+    if (StartAction action = ChooseStartAction(argc, argv); action != StartAction::OpenWindow) {
+        PrintStartText(action, "vorna", stdout, stderr);
+        return action == StartAction::NoDisplay ? 1 : 0;
+    }
     QApplication application(argc, argv);
     QtPlatform platform;
     return VornaMain(platform, argc > 1 ? argv[1] : nullptr);

@@ -1,3 +1,4 @@
+#include <cstdlib>
 #include <cstring>
 
 #include "FrontEndTestSupport.h"
@@ -103,6 +104,56 @@ TEST_F(FrontEndTest, UnreadableScriptOfCommandLineLeavesEditorEmpty) {
     Start((Dir / "missing.vna").c_str());
     EXPECT_EQ(H->EditorText, "");
     EXPECT_EQ(H->Title, "Vorna 0.4b");
+}
+
+// An installed program: bin/ holds the program only, share/vorna the templates, and the
+// settings go to the user's config folder. A working folder's new.tpl still comes first.
+TEST_F(FrontEndTest, InstalledProgramFindsTemplatesInShareAndSettingsInConfig) {
+    std::filesystem::create_directories(Dir / "bin");
+    std::filesystem::create_directories(Dir / "share/vorna");
+    frontendtest::WriteWhole(Dir / "share/vorna/exemple.tpl", "model schlogl\n");
+    frontendtest::WriteWhole(Dir / "share/vorna/new.tpl", "model maginu\n");
+    H->ProgramDir = (Dir / "bin").string();
+    const char *oldXdg = std::getenv("XDG_CONFIG_HOME");
+    const std::string savedXdg = oldXdg != nullptr ? oldXdg : "";
+    setenv("XDG_CONFIG_HOME", (Dir / "config").c_str(), 1);
+    const std::string settings = (Dir / "config/vorna/vorna.ini").string();
+    H->Settings[settings]["Locale/language"] = "english";
+    VornaMain(*H, nullptr);
+    EXPECT_EQ(H->MenuName, "MAINMENU_EN");
+    EXPECT_EQ(std::string(RootDirectory), (Dir / "share/vorna").string());
+
+    ASSERT_TRUE(H->Choose(MenuCommand::ParametersExample));
+    EXPECT_EQ(H->EditorText, "model schlogl\n");
+    ASSERT_TRUE(H->Choose(MenuCommand::New));
+    EXPECT_EQ(H->EditorText, "model maginu\n");
+    Script("new.tpl", "model diffusion\n");
+    ASSERT_TRUE(H->Choose(MenuCommand::New));
+    EXPECT_EQ(H->EditorText, "model diffusion\n");
+
+    ASSERT_TRUE(H->Choose(MenuCommand::French));
+    H->Send(WindowMessage::Close);
+    EXPECT_EQ(H->Settings[settings]["Locale/language"], "french");
+    EXPECT_EQ(H->Settings.count(SettingsPath()), 0u);
+    EXPECT_EQ(H->Settings.count((Dir / "share/vorna/vorna.ini").string()), 0u);
+    if (oldXdg != nullptr) {
+        setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
+    } else {
+        unsetenv("XDG_CONFIG_HOME");
+    }
+}
+
+// Run from the build tree, the program's folder wins even when a share/vorna lies beside it.
+TEST_F(FrontEndTest, TemplatesBesideTheProgramWinOverAnInstalledFolder) {
+    std::filesystem::create_directories(Dir / "bin");
+    std::filesystem::create_directories(Dir / "share/vorna");
+    frontendtest::WriteWhole(Dir / "bin/exemple.tpl", "model schlogl\n");
+    frontendtest::WriteWhole(Dir / "share/vorna/exemple.tpl", "model maginu\n");
+    H->ProgramDir = (Dir / "bin").string();
+    VornaMain(*H, nullptr);
+    EXPECT_EQ(std::string(RootDirectory), (Dir / "bin").string());
+    EXPECT_STREQ(GetSettingsPath(), (Dir / "bin/vorna.ini").c_str());
+    EXPECT_EQ(InstalledTemplatePath("new.tpl"), nullptr);
 }
 
 TEST_F(FrontEndTest, RootFilePathJoinsFolderAndName) {
