@@ -10,9 +10,12 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release -DVORNA_WERROR=ON
 
 # Debian packages the build, the tests and the benchmarks need.
 PACKAGES := g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
-            qt6-base-dev qt6-image-formats-plugins libgl-dev netpbm python3-numpy
+            qt6-base-dev qt6-image-formats-plugins libgl-dev netpbm python3-numpy help2man
 # Installed by `make fuzz` only: clang 14 and its runtime libraries, libFuzzer among them.
 FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
+# Installed by `make deb` and `make deb-test` only: the package tools, its checkers, and
+# debootstrap for the fresh Debian 12 root the package is tried in.
+DEB_PACKAGES := dpkg-dev fakeroot lintian desktop-file-utils debootstrap
 # Installed by `make format-check` only.
 FORMAT_PACKAGES := clang-format
 # Every C++ source of the project, in the style of .clang-format (the yardsticks are copies of
@@ -20,7 +23,7 @@ FORMAT_PACKAGES := clang-format
 FORMAT_FILES = $(shell find src tests bench fuzz tools -path bench/yardsticks -prune -o -type f \
                  \( -name '*.cpp' -o -name '*.h' -o -name '*.inc' \) -print 2>/dev/null | sort)
 
-.PHONY: all deps build test asan fuzz format format-check bench demo gui clean
+.PHONY: all deps build test asan fuzz format format-check bench demo gui clean install deb deb-test
 
 all: build
 
@@ -100,6 +103,26 @@ demo: build
 # lies too, so that Parameters > New finds it).
 gui: build
 	cd $(BUILD) && { test -f example.vna || cp exemple.tpl example.vna || true; } && ./vorna example.vna
+
+# `make install PREFIX=/opt/vorna` (DESTDIR=/staging prepended, as usual); the default is
+# /usr/local.
+PREFIX ?= /usr/local
+
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# The Debian package $(BUILD)/vorna_<version>-<release>_amd64.deb (CPack, dependencies from
+# dpkg-shlibdeps).
+deb: build
+	@$(MAKE) --no-print-directory deps PACKAGES="$(DEB_PACKAGES)"
+	rm -f $(BUILD)/vorna_*.deb
+	cd $(BUILD) && cpack -G DEB
+
+# The package installed with apt-get into a fresh Debian 12 root and run there, plus lintian
+# and desktop-file-validate (a few minutes the first time, about one once the root is cached
+# under $(BUILD)/deb-test/).
+deb-test: deb
+	tools/test-deb.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -7,7 +7,7 @@
 #   share/bash-completion/completions/vorna-cli
 #   share/applications/vorna.desktop, share/mime/packages/vorna.xml (text/x-vorna, *.vna)
 #   share/icons/hicolor/    scalable/apps/vorna.svg, 48x48 and 128x128 PNGs rendered from it
-#   share/doc/vorna/        copyright, changelog.Debian.gz
+#   share/doc/vorna/        copyright, changelog.Debian.gz; share/lintian/overrides/vorna
 include(GNUInstallDirs)
 
 set(VORNA_DEB_RELEASE 1)
@@ -25,6 +25,8 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/gallery/ DESTINATION ${VORNA_DA
 install(FILES ${VORNA_PACKAGING}/vorna-cli.bash-completion
     DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME vorna-cli)
 install(FILES ${VORNA_PACKAGING}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vorna)
+install(FILES ${VORNA_PACKAGING}/lintian-overrides
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME vorna)
 
 # Compressed without a name or time stamp, so that two builds give the same bytes.
 configure_file(${VORNA_PACKAGING}/changelog.Debian.in ${VORNA_GENERATED}/changelog.Debian @ONLY)
@@ -81,14 +83,14 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "seamless textures from reaction-diffusion simulations")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "seamless textures from reaction-diffusion simulations
- Vorna grows tileable textures by simulating chemical reaction-diffusion
- systems (Schlogl, Ginzburg-Landau and derived models, Maginu, Brusselator,
- plain diffusion) on a periodic grid, described by short parameter scripts.
- .
- The package holds the desktop editor vorna, with a live preview, and the
- command-line runner vorna-cli, plus one example script per model.")
+# The long description; CPack indents it and marks the empty line as Debian's control files want.
+set(CPACK_PACKAGE_DESCRIPTION
+    "Vorna grows tileable textures by simulating chemical reaction-diffusion
+systems (Schlogl, Ginzburg-Landau and derived models, Maginu, Brusselator,
+plain diffusion) on a periodic grid, described by short parameter scripts.
+
+The package holds the desktop editor vorna, with a live preview, and the
+command-line runner vorna-cli, plus one example script per model.")
 set(CPACK_DEBIAN_PACKAGE_RELEASE ${VORNA_DEB_RELEASE})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# `cmake --install` into a fresh prefix: every file in its place, and the installed programs
+# run from there (vorna-cli on a gallery script of share/vorna, vorna's --version, and vorna
+# started on the offscreen platform).
+#   install-layout.sh CMAKE BUILD_DIR VERSION WITH_GUI(0|1)
+set -euo pipefail
+cmake=$1 build=$2 version=$3 gui=$4
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+"$cmake" --install "$build" --prefix "$prefix/usr" > /dev/null
+
+want=(bin/vorna-cli share/vorna/exemple.tpl share/vorna/new.tpl
+      share/vorna/gallery/spots-brusselator.vna share/man/man1/vorna-cli.1.gz
+      share/bash-completion/completions/vorna-cli share/doc/vorna/copyright
+      share/doc/vorna/changelog.Debian.gz)
+if [[ $gui == 1 ]]; then
+    want+=(bin/vorna share/man/man1/vorna.1.gz share/applications/vorna.desktop
+           share/mime/packages/vorna.xml share/icons/hicolor/scalable/apps/vorna.svg
+           share/icons/hicolor/48x48/apps/vorna.png share/icons/hicolor/128x128/apps/vorna.png)
+fi
+for f in "${want[@]}"; do
+    [[ -f $prefix/usr/$f ]] || fail "missing $f"
+done
+# Nothing that belongs to the build tree: no templates or settings beside the programs.
+[[ -z $(ls "$prefix/usr/bin" | grep -v '^vorna\(-cli\)\?$') ]] || fail "stray files in bin/"
+# The manual pages are compressed roff that names its program.
+gzip -dc "$prefix/usr/share/man/man1/vorna-cli.1.gz" | grep -q '^\.TH VORNA-CLI "1"' ||
+    fail "vorna-cli.1.gz is not its manual page"
+gzip -dc "$prefix/usr/share/man/man1/vorna-cli.1.gz" | grep -q 'list\\-models' ||
+    fail "vorna-cli.1.gz misses an option of --help"
+
+[[ $("$prefix/usr/bin/vorna-cli" --version) == "vorna-cli $version" ]] || fail "vorna-cli --version"
+work=$(mktemp -d -p "$prefix")
+cp "$prefix/usr/share/vorna/gallery/clouds-diffusion.vna" "$work/"
+"$prefix/usr/bin/vorna-cli" -q "$work/clouds-diffusion.vna" > /dev/null || fail "gallery run"
+ls "$work"/clouds-diffusion_*.bmp > /dev/null 2>&1 || fail "no image from the gallery script"
+
+if [[ $gui == 1 ]]; then
+    [[ $(env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/usr/bin/vorna" --version) == "vorna $version" ]] ||
+        fail "vorna --version"
+    # Started offscreen from the installation, it runs until stopped.
+    set +e
+    XDG_CONFIG_HOME=$prefix/config QT_QPA_PLATFORM=offscreen timeout 2 "$prefix/usr/bin/vorna" \
+        > /dev/null 2>&1
+    status=$?
+    set -e
+    [[ $status == 124 ]] || fail "installed vorna stopped on the offscreen platform ($status)"
+fi
+echo "install layout: ${#want[@]} files in place, installed programs run"
