@@ -1,5 +1,6 @@
 // Example parameter script: a fingerprint texture.
-// Save it under a new name (File > Save as) before you run it.
+// Save it under a new name before you run it: Parameters > Save as..., then Texture > Run
+// (in French: Paramètres > Enregistrer sous..., then Texture > Calculer).
 //
 // The reaction model and its named parameters. Models: diffusion, schlogl,
 // ginzburglandau, gld1, gld2, maginu, magd1, brusselator, brd1.

@@ -59,10 +59,11 @@ cp "$deb" "$root/tmp/"
 
 step "install and run in the chroot"
 # A private mount namespace: /proc and the archive cache are unmounted when it ends, so
-# removing the root afterwards cannot reach the cache.
+# removing the root afterwards cannot reach the cache. devpts only spares apt a complaint.
 unshare --mount --fork /bin/sh -c '
     set -e
     mount -t proc proc "$1/proc"
+    mount -t devpts -o newinstance devpts "$1/dev/pts"
     mount --bind "$2" "$1/var/cache/apt/archives"
     chroot "$1" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
         /bin/bash -s "$3"
