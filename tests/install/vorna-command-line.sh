@@ -36,4 +36,10 @@ done
 bare timeout 2 "$vorna" -platform offscreen > /dev/null 2>&1
 status=$?
 [[ $status == 124 ]] || fail "-platform offscreen: exit $status, not still running"
+# With a display (an X server of its own when xvfb-run is there) the window opens as before.
+if command -v xvfb-run > /dev/null; then
+    env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM xvfb-run -a timeout 2 "$vorna" > /dev/null 2>&1
+    status=$?
+    [[ $status == 124 ]] || fail "under Xvfb: exit $status, not still running"
+fi
 echo "vorna: help, version and the no-display message are right"
