@@ -119,8 +119,8 @@ deb: build
 	cd $(BUILD) && cpack -G DEB
 
 # The package installed with apt-get into a fresh Debian 12 root and run there, plus lintian
-# and desktop-file-validate (a few minutes the first time, about one once the root is cached
-# under $(BUILD)/deb-test/).
+# and desktop-file-validate (about a minute and a half; the root and the downloaded packages are
+# cached under $(BUILD)/deb-test/).
 deb-test: deb
 	tools/test-deb.sh $(BUILD)
 
