@@ -6,9 +6,12 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QLibraryInfo>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QTextDocument>
 #include <QThread>
+#include <QTranslator>
 #include <chrono>
 
 #include "platform_qt/PreviewSurface.h"
@@ -17,9 +20,15 @@
 #include "platform_qt/Text8.h"
 #include "platform_qt/VornaMainWindow.h"
 
-QtPlatform::QtPlatform() { QGuiApplication::setQuitOnLastWindowClosed(false); }
+QtPlatform::QtPlatform() : Translator(new QTranslator) {
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+}
 
-QtPlatform::~QtPlatform() { delete MainWindow; }
+QtPlatform::~QtPlatform() {
+    delete MainWindow;
+    QCoreApplication::removeTranslator(Translator);
+    delete Translator;
+}
 
 QMainWindow *QtPlatform::Window() const { return MainWindow; }
 
@@ -82,7 +91,7 @@ bool QtPlatform::IsMinimized() { return MainWindow != nullptr && MainWindow->isM
 
 void QtPlatform::SetTitle(const char *title) {
     if (MainWindow != nullptr) {
-        MainWindow->setWindowTitle(FromText8(title));
+        MainWindow->SetTitle(title);
     }
 }
 
@@ -96,6 +105,17 @@ void QtPlatform::GetClientSize(WindowId window, int &width, int &height) {
     QSize s = MainWindow != nullptr ? MainWindow->ClientRect(window).size() : QSize();
     width = s.width();
     height = s.height();
+}
+
+void QtPlatform::SetLanguage(int language) {
+    // Qt's own texts (file dialogs, standard buttons) come from Qt's translations; English is
+    // their source language.
+    QCoreApplication::removeTranslator(Translator);
+    if (language == 1 &&
+        Translator->load(QStringLiteral("qtbase_fr"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(Translator);
+    }
 }
 
 void QtPlatform::SetFocus(WindowId window) {
@@ -168,6 +188,17 @@ int QtPlatform::MessageBox(bool owner, const char *text, const char *caption, in
     } else if ((style & 0xF0) == BoxIconInformation) {
         box.setIcon(QMessageBox::Information);
     }
+    if ((style & 0xF) == BoxSaveDiscardCancel) {
+        box.setStandardButtons(QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Save);
+        box.setEscapeButton(QMessageBox::Cancel);
+        box.setWindowModality(Qt::ApplicationModal);
+        box.exec();
+        QAbstractButton *clicked = box.clickedButton();
+        return clicked == box.button(QMessageBox::Save)      ? AnswerSave
+               : clicked == box.button(QMessageBox::Discard) ? AnswerDiscard
+                                                             : AnswerCancel;
+    }
     if (style & BoxOkCancel) {
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
         box.setDefaultButton(QMessageBox::Ok);
@@ -217,6 +248,16 @@ bool QtPlatform::SetEditorText(const char *text) {
 
 std::string QtPlatform::GetEditorText() {
     return MainWindow != nullptr ? MainWindow->Editor()->Text8() : std::string();
+}
+
+bool QtPlatform::IsEditorModified() {
+    return MainWindow != nullptr && MainWindow->Editor()->document()->isModified();
+}
+
+void QtPlatform::SetEditorModified(bool modified) {
+    if (MainWindow != nullptr) {
+        MainWindow->Editor()->document()->setModified(modified);
+    }
 }
 
 void QtPlatform::GetEditorSelection(int &start, int &end) {
@@ -321,6 +362,11 @@ bool QtPlatform::WriteSetting(const char *path, const char *section, const char 
 std::string QtPlatform::ProgramDirectory() {
     QByteArray dir = QFile::encodeName(QCoreApplication::applicationDirPath());
     return std::string(dir.constData(), static_cast<size_t>(dir.size()));
+}
+
+std::string QtPlatform::DroppedFile() {
+    const QByteArray path = MainWindow != nullptr ? MainWindow->DroppedPath() : QByteArray();
+    return std::string(path.constData(), static_cast<size_t>(path.size()));
 }
 
 // ----- preview bitmap
