@@ -264,6 +264,13 @@ bool VornaMainWindow::TakeDrag(QEvent *event) {
     auto *drag = static_cast<QDropEvent *>(event);
     QString path = ScriptOfDrag(drag->mimeData());
     if (path.isEmpty()) {
+        // Other files are refused, rather than have the editor insert their names as text.
+        const QMimeData *carried = drag->mimeData();
+        if (carried != nullptr && carried->hasUrls() && !carried->urls().isEmpty() &&
+            carried->urls().first().isLocalFile()) {
+            drag->ignore();
+            return true;
+        }
         return false;
     }
     drag->acceptProposedAction();
