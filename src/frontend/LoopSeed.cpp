@@ -2,7 +2,6 @@
 // blanks, matched case for case, ended by a blank or the line end.
 #include "frontend/LoopSeed.h"
 
-
 #include "frontend/ParameterFiles.h"
 #include "toolkit/AtomicFileWriter.h"
 

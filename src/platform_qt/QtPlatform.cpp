@@ -164,7 +164,9 @@ void QtPlatform::EnableMenuItem(int barPosition, int itemPosition, bool enable) 
 void QtPlatform::CheckMenuItem(int barPosition, int itemPosition, bool check) {
     if (QAction *item =
             MainWindow != nullptr ? MainWindow->MenuItemAt(barPosition, itemPosition) : nullptr) {
-        item->setCheckable(true);
+        // An unchecked item is no check box at all, as one never checked: styles draw an empty
+        // box for a checkable item, and the menu would show two kinds of unchecked items.
+        item->setCheckable(check);
         item->setChecked(check);
     }
 }

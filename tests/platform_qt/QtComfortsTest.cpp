@@ -63,12 +63,18 @@ TEST_F(QtComforts, ShortcutsReachTheirCommandsInBothMenus) {
         const char *Keys;
         int Command;
     } cases[] = {
-        {"Ctrl+N", MenuCommand::New},          {"Ctrl+O", MenuCommand::Open},
-        {"Ctrl+S", MenuCommand::Save},         {"Ctrl+Shift+S", MenuCommand::SaveAs},
-        {"F5", MenuCommand::Run},              {"Shift+F5", MenuCommand::LoopRandSeed},
-        {"Ctrl+3", MenuCommand::PreviewTile},  {"Ctrl+1", MenuCommand::PreviewInactive},
-        {"Escape", MenuCommand::Break},        {"Ctrl+.", MenuCommand::Break},
-        {"Ctrl+B", MenuCommand::CaptureBMP},   {"Ctrl+Q", MenuCommand::Quit},
+        {"Ctrl+N", MenuCommand::New},
+        {"Ctrl+O", MenuCommand::Open},
+        {"Ctrl+S", MenuCommand::Save},
+        {"Ctrl+Shift+S", MenuCommand::SaveAs},
+        {"F5", MenuCommand::Run},
+        {"Shift+F5", MenuCommand::LoopRandSeed},
+        {"Ctrl+3", MenuCommand::PreviewTile},
+        {"Ctrl+1", MenuCommand::PreviewInactive},
+        {"Escape", MenuCommand::Break},
+        {"Ctrl+.", MenuCommand::Break},
+        {"Ctrl+B", MenuCommand::CaptureBMP},
+        {"Ctrl+Q", MenuCommand::Quit},
     };
     for (const MenuResource *menu : {&MainMenuEn, &MainMenuFr}) {
         Platform.SetMenu(*menu);
@@ -106,6 +112,22 @@ TEST_F(QtComforts, TitleMarksUnsavedEdits) {
     ASSERT_TRUE(Platform.SetEditorText("model brusselator\n"));
     EXPECT_FALSE(Platform.IsEditorModified());
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Vorna b.vna"));
+}
+
+TEST_F(QtComforts, UncheckedItemsLookTheSameWhetherOrNotTheyWereEverChecked) {
+    // 16M colours checked then unchecked; the colour map never checked.
+    Platform.CheckMenuItem(MenuBar::Texture, 20, true);
+    QAction *once =
+        Platform.Window()->menuBar()->actions()[MenuBar::Texture]->menu()->actions()[20];
+    QAction *never =
+        Platform.Window()->menuBar()->actions()[MenuBar::Texture]->menu()->actions()[21];
+    EXPECT_TRUE(once->isChecked());
+    Platform.CheckMenuItem(MenuBar::Texture, 20, false);
+    Platform.CheckMenuItem(MenuBar::Texture, 21, false);
+    for (QAction *item : {once, never}) {
+        EXPECT_FALSE(item->isChecked());
+        EXPECT_FALSE(item->isCheckable());
+    }
 }
 
 TEST_F(QtComforts, QuestionAndFileDialogSpeakTheChosenLanguage) {
