@@ -20,6 +20,7 @@ constexpr TextPair Texts[] = {
     {"Version %s", "Version %s"},
     {"The loop stops: the image names of its next round would be too long.",
      "La boucle s'arrête : les noms des images de son prochain tour seraient trop longs."},
+    {"The path of the chosen file is too long.", "Le chemin du fichier choisi est trop long."},
 };
 
 }  // namespace

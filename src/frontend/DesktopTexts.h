@@ -7,6 +7,7 @@ enum class DesktopText {
     FolderMissing,    // Save as: the chosen name's folder does not exist (path and cause follow)
     Version,          // the About box's version line (string: the version)
     LoopNameTooLong,  // a loop round's image names would not fit (path follows)
+    PathTooLong,      // a file dialog gave a path longer than the program takes
 };
 
 // The text in the current language of GST.

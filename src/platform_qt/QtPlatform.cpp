@@ -14,6 +14,7 @@
 #include <QTranslator>
 #include <chrono>
 
+#include "frontend/DesktopTexts.h"
 #include "platform_qt/PreviewSurface.h"
 #include "platform_qt/ScriptEditor.h"
 #include "platform_qt/SettingsFile.h"
@@ -230,7 +231,7 @@ bool QtPlatform::FileDialog(bool save, const char *description, const char *patt
     }
     QByteArray chosen = QFile::encodeName(dialog.selectedFiles().first());
     if (chosen.isEmpty() || chosen.size() > maxLength) {
-        MessageBox(true, "The path of the chosen file is too long.", "Vorna", BoxIconExclamation);
+        MessageBox(true, GetDesktopText(DesktopText::PathTooLong), "Vorna", BoxIconExclamation);
         return false;
     }
     path.assign(chosen.constData(), static_cast<size_t>(chosen.size()));
