@@ -314,8 +314,8 @@ void Rounds(bool &destroyed) {
         const bool imagesFailed = ReportFailedImages();
         if (StopFlag == 1) {
             // The script keeps the seed of the loop round stopped on: Run grows it again.
-            if (FileFault seedFault; LoopFlag == 1 && KeepLoopSeed(CurParamFileName, lastSeed,
-                                                                   seedFault) != FileDone) {
+            if (FileFault seedFault;
+                LoopFlag == 1 && KeepLoopSeed(CurParamFileName, lastSeed, seedFault) != FileDone) {
                 FileErrorBox(MsgScriptNotWritten, CurParamFileName, seedFault);
             }
             LoopFlag = 0;

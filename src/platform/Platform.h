@@ -40,7 +40,7 @@ struct MenuEntry {
 // A key combination that chooses a command, in the portable form of a key sequence ("Ctrl+N",
 // "Ctrl+Shift+S", "F5", "Escape"); the menus show the first one of each command.
 struct MenuShortcut {
-    int Identifier;    // command identifier, 0 ends the list
+    int Identifier;  // command identifier, 0 ends the list
     const char *Keys;
 };
 

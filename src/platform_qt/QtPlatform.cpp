@@ -112,9 +112,8 @@ void QtPlatform::SetLanguage(int language) {
     // Qt's own texts (file dialogs, standard buttons) come from Qt's translations; English is
     // their source language.
     QCoreApplication::removeTranslator(Translator);
-    if (language == 1 &&
-        Translator->load(QStringLiteral("qtbase_fr"),
-                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    if (language == 1 && Translator->load(QStringLiteral("qtbase_fr"),
+                                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         QCoreApplication::installTranslator(Translator);
     }
 }

@@ -6,9 +6,8 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDropEvent>
-#include <QFile>
-#include <QFileInfo>
 #include <QEvent>
+#include <QFile>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QKeySequence>
@@ -283,9 +282,7 @@ bool VornaMainWindow::TakeDrag(QEvent *event) {
     return true;
 }
 
-bool VornaMainWindow::event(QEvent *event) {
-    return TakeDrag(event) || QMainWindow::event(event);
-}
+bool VornaMainWindow::event(QEvent *event) { return TakeDrag(event) || QMainWindow::event(event); }
 
 bool VornaMainWindow::eventFilter(QObject *watched, QEvent *event) {
     // A script dropped on the editor is opened, not inserted as text.
