@@ -56,4 +56,8 @@ sleep 0.5
 # manager the window may not be active for its access keys).
 xdotool mousemove --window "$window" 170 8 click 1
 shot desktop-fr-texture-menu.png
-xdotool key Escape
+# Its access key T: the colour map stays shown after the key is released, until the next key.
+xdotool key t
+shot desktop-fr-colormap-test.png
+xdotool key space
+shot desktop-fr-colormap-ended.png
