@@ -101,5 +101,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER
     "Vorna maintainers <maintainers@users.noreply.c-seed-04258ace.example>")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# Qt's own translations are loaded at run time (dpkg-shlibdeps cannot see them): the French
+# dialogs need them, English works without.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR})
 include(CPack)

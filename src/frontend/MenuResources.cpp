@@ -76,7 +76,7 @@ const MenuEntry EntriesFr[] = {
     {E::Separator, 1, "", 0, false, false},
     {E::Command, 1, "Capturer &BMP", MenuCommand::CaptureBMP, true, false},
     {E::Separator, 1, "", 0, false, false},
-    {E::Command, 1, "Tester Palette", MenuCommand::TestColorMap, false, false},
+    {E::Command, 1, "&Tester Palette", MenuCommand::TestColorMap, false, false},
     {E::Separator, 1, "", 0, false, false},
     {E::Label, 1, "Options pré-visualisation", 0, false, false},
     {E::Command, 1, "   1 - &Désactivée", MenuCommand::PreviewInactive, false, false},
@@ -106,7 +106,28 @@ const MenuEntry EntriesFr[] = {
     {E::End, 0, "", 0, false, false},
 };
 
+// The same keys in both languages. They also reach the commands whose access keys are shared
+// within a menu (Parameters and Preferences, Loop randseed and Capture BMP in French, Inactive
+// and Tile in English): the digits follow the numbers of the preview modes.
+const MenuShortcut Shortcuts[] = {
+    {MenuCommand::New, "Ctrl+N"},
+    {MenuCommand::Open, "Ctrl+O"},
+    {MenuCommand::Save, "Ctrl+S"},
+    {MenuCommand::SaveAs, "Ctrl+Shift+S"},
+    {MenuCommand::Run, "F5"},
+    {MenuCommand::LoopRandSeed, "Shift+F5"},
+    {MenuCommand::Break, "Escape"},
+    {MenuCommand::Break, "Ctrl+."},
+    {MenuCommand::CaptureBMP, "Ctrl+B"},
+    {MenuCommand::PreviewInactive, "Ctrl+1"},
+    {MenuCommand::PreviewNormal, "Ctrl+2"},
+    {MenuCommand::PreviewTile, "Ctrl+3"},
+    {MenuCommand::PreviewAlbum, "Ctrl+4"},
+    {MenuCommand::Quit, "Ctrl+Q"},
+    {0, nullptr},
+};
+
 }  // namespace
 
-const MenuResource MainMenuEn = {"MAINMENU_EN", EntriesEn};
-const MenuResource MainMenuFr = {"MAINMENU_FR", EntriesFr};
+const MenuResource MainMenuEn = {"MAINMENU_EN", EntriesEn, Shortcuts};
+const MenuResource MainMenuFr = {"MAINMENU_FR", EntriesFr, Shortcuts};

@@ -2,6 +2,8 @@
 // old file before the new content is safely on disk.
 #include "frontend/ParameterFiles.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +11,7 @@
 #include <new>
 #include <string>
 
+#include "frontend/DesktopTexts.h"
 #include "frontend/FrontEndGlobals.h"
 #include "frontend/PreviewDisplay.h"
 #include "rdsimul/ReaDifSimulation.h"
@@ -27,6 +30,18 @@ constexpr int FilterDescriptionSize = 64 - 16;  // room left in the filter by " 
 // first use, kept until the process ends.
 ProcString *ColorMapErrorMsg = nullptr;
 ProcString *EditText = nullptr;
+
+// 0 when the folder that would hold path exists; else the errno that says why not.
+int MissingFolder(const std::string &path) {
+    const size_t slash = path.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
+    struct stat info;
+    if (stat(folder.c_str(), &info) != 0) {
+        return errno;
+    }
+    return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
+}
 
 }  // namespace
 
@@ -67,6 +82,7 @@ int SaveFile(WindowId window, const char *path, FileFault *fault) {
         cause.Error = writer.LastErrno();
         return 0;
     }
+    ThePlatform->SetEditorModified(false);
     return 1;
 }
 
@@ -84,7 +100,41 @@ void ForgetScriptName() {
 void SetCurWindowTitleFromPath(const char *path) {
     const char *name = std::strrchr(path, '/');
     name = name == nullptr ? path : name + 1;
-    std::snprintf(CurWindowTitle, sizeof CurWindowTitle, "Vorna %s", name);
+    const std::string title = std::string("Vorna ") + name;  // cut to the buffer when longer
+    std::snprintf(CurWindowTitle, sizeof CurWindowTitle, "%s", title.c_str());
+}
+
+int OpenScript(const char *path) {
+    if (std::strlen(path) > static_cast<size_t>(MaxPathLength)) {
+        FileFault fault;
+        fault.Error = ENAMETOOLONG;
+        FileErrorBox(MsgFileNotLoaded, path, fault);
+        return 0;
+    }
+    std::snprintf(CurParamFileName, sizeof CurParamFileName, "%s", path);
+    FileFault fault;
+    if (LoadFile(WindowId::Editor, CurParamFileName, &fault) != FileDone) {
+        // The editor keeps its text, which is not this file's: without a name, the next Save
+        // or Run asks for one instead of writing that text over the file that was refused.
+        FileErrorBox(MsgFileNotLoaded, CurParamFileName, fault);
+        ForgetScriptName();
+        return 0;
+    }
+    SetCurWindowTitleFromPath(CurParamFileName);
+    ThePlatform->SetTitle(CurWindowTitle);
+    return 1;
+}
+
+int SaveScript() {
+    if (CurParamFileName[0] == 0) {
+        return DoFileOpenSave(WindowId::Main, 1);
+    }
+    FileFault fault;
+    if (SaveFile(WindowId::Editor, CurParamFileName, &fault) != FileDone) {
+        FileErrorBox(MsgScriptNotWritten, CurParamFileName, fault);
+        return 0;
+    }
+    return 1;
 }
 
 int DoFileOpenSave(WindowId window, int save) {
@@ -96,18 +146,22 @@ int DoFileOpenSave(WindowId window, int save) {
                                  MaxPathLength)) {
         return 0;
     }
+    if (save == 0) {
+        return OpenScript(path.c_str());
+    }
+    // A name in a folder that does not exist is refused before anything is written, and the
+    // script keeps the name it had.
+    if (FileFault missing; (missing.Error = MissingFolder(path)) != 0) {
+        const std::string text =
+            FaultReport(GetDesktopText(DesktopText::FolderMissing), path.c_str(), missing);
+        ThePlatform->MessageBox(true, text.c_str(), GST.Get(MsgCaptionError),
+                                Platform::BoxIconExclamation);
+        return 0;
+    }
     std::snprintf(CurParamFileName, sizeof CurParamFileName, "%s", path.c_str());
     FileFault fault;
-    if (save != 0) {
-        if (SaveFile(WindowId::Editor, CurParamFileName, &fault) != FileDone) {
-            FileErrorBox(MsgScriptNotWritten, CurParamFileName, fault);
-            return 0;
-        }
-    } else if (LoadFile(WindowId::Editor, CurParamFileName, &fault) != FileDone) {
-        // The editor keeps its text, which is not this file's: without a name, the next Save
-        // or Run asks for one instead of writing that text over the file that was refused.
-        FileErrorBox(MsgFileNotLoaded, CurParamFileName, fault);
-        ForgetScriptName();
+    if (SaveFile(WindowId::Editor, CurParamFileName, &fault) != FileDone) {
+        FileErrorBox(MsgScriptNotWritten, CurParamFileName, fault);
         return 0;
     }
     SetCurWindowTitleFromPath(CurParamFileName);

@@ -24,9 +24,16 @@ constexpr long MaxScriptFileBytes = 16L * 1024 * 1024;
 void FileErrorBox(int message, const char *path, const FileFault &fault);
 // No current script any more: the next Save or Run asks for a name; the title says so.
 void ForgetScriptName();
+// Makes path the current script: loads it and names the title after it: 1; 0 with box 18 and
+// the cause (the editor keeps its text and the script's name is forgotten).
+int OpenScript(const char *path);
+// Saves the editor to the current script, or through the save dialog when it has none: 1; 0
+// when cancelled or failed (with a box).
+int SaveScript();
 // save 0: open dialog then LoadFile; 1: save dialog then SaveFile. 1 when a file was loaded or
 // saved; 0 when cancelled or failed (with box 18 or 17 and the cause; a
-// refused open also forgets the script's name).
+// refused open also forgets the script's name). A save into a folder that does not exist is
+// refused with a box and writes nothing.
 int DoFileOpenSave(WindowId window, int save);
 // Shows the script's colour map over the editor: 1; 0 when there is no "colormap" line, the
 // editor is empty, or the colour map it describes is wrong (box, caret where reading stopped).

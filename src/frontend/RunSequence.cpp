@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <string>
 
+#include "frontend/DesktopTexts.h"
 #include "frontend/FrontEndGlobals.h"
+#include "frontend/LoopSeed.h"
 #include "frontend/MenuResources.h"
 #include "frontend/ParameterFiles.h"
 #include "frontend/PreviewDisplay.h"
@@ -263,6 +265,20 @@ void Rounds(bool &destroyed) {
         }
         firstRound = false;
         lastSeed = MainRandom.GetSeed();
+        // Every loop round keeps its own images, named after its seed as the command line names
+        // them: script_s1234_A004000.bmp.
+        if (LoopFlag != 0) {
+            char suffix[24];
+            std::snprintf(suffix, sizeof suffix, "_s%u", static_cast<unsigned>(lastSeed));
+            if (MainRDSim.FileBaseName.Append(suffix) != ProcString::Done) {
+                LoopFlag = 0;
+                const std::string text = std::string(GetDesktopText(DesktopText::LoopNameTooLong)) +
+                                         "\n" + CurParamFileName;
+                ThePlatform->MessageBox(true, text.c_str(), GST.Get(MsgCaptionError),
+                                        SystemErrorBox);
+                return;
+            }
+        }
         // Disk space of the images to come: asked once per Run or loop, not every round.
         TmpIntValue = MainRDSim.EvalSaveImageDiskSpace();
         if (TmpIntValue >= 10 && LoopFlag != 1) {
@@ -297,6 +313,11 @@ void Rounds(bool &destroyed) {
         MessageFlag = 1;
         const bool imagesFailed = ReportFailedImages();
         if (StopFlag == 1) {
+            // The script keeps the seed of the loop round stopped on: Run grows it again.
+            if (FileFault seedFault;
+                LoopFlag == 1 && KeepLoopSeed(CurParamFileName, lastSeed, seedFault) != FileDone) {
+                FileErrorBox(MsgScriptNotWritten, CurParamFileName, seedFault);
+            }
             LoopFlag = 0;
             ThePlatform->SetTitle(GST.Get(MsgTitleStopped));
             std::snprintf(TmpStr, sizeof TmpStr, GST.Get(MsgRunStopped),

@@ -126,6 +126,7 @@ int VornaMain(Platform &platform, const char *scriptArgument) {
     std::snprintf(LocaleLanguage, 10, "%s", language.c_str());
     const int lang = LanguageFromSetting(LocaleLanguage);
     (void)GST.SetLanguage(lang);  // LanguageFromSetting gives 0 or 1 only
+    platform.SetLanguage(lang);
     // The script named on the command line, loaded by the window's creation handler.
     SetScriptFromCommandLine(scriptArgument);
     // The preview's format starts empty, its palette black.

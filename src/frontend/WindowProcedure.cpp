@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "frontend/DesktopTexts.h"
 #include "frontend/FrontEndGlobals.h"
 #include "frontend/MenuResources.h"
 #include "frontend/ParameterFiles.h"
@@ -25,6 +26,37 @@ constexpr int TextureRefreshBase = 15;  // Texture items 15 to 19: refresh rates
 
 void CheckTexture(int item, bool check) {
     ThePlatform->CheckMenuItem(MenuBar::Texture, item, check);
+}
+
+// true when the editor's text may be replaced: it has no unsaved edits, or the user saved them
+// (a save that fails keeps them) or chose to discard them.
+bool ConfirmDiscard() {
+    if (!ThePlatform->IsEditorModified()) {
+        return true;
+    }
+    const int answer =
+        ThePlatform->MessageBox(true, GetDesktopText(DesktopText::UnsavedAsk), "Vorna",
+                                Platform::BoxSaveDiscardCancel | Platform::BoxIconExclamation);
+    if (answer == Platform::AnswerDiscard) {
+        return true;
+    }
+    return answer == Platform::AnswerSave && SaveScript() == FileDone;
+}
+
+// A file dropped on the window is opened as Open would, once unsaved edits are settled; a run
+// leaves the editor alone.
+void OnDropFiles() {
+    if (RunFlag == 1 || SequenceActive == 1) {
+        return;
+    }
+    const std::string path = ThePlatform->DroppedFile();
+    if (path.empty()) {
+        return;
+    }
+    EndColorMapView();
+    if (ConfirmDiscard()) {
+        (void)OpenScript(path.c_str());
+    }
 }
 
 void OnCreate() {
@@ -82,7 +114,7 @@ void OnClose() {
         // The run (or the sequence waiting in one of its boxes) ends first, then closes.
         StopFlag = 1;
         CloseFlag = 1;
-    } else {
+    } else if (ConfirmDiscard()) {
         ThePlatform->DestroyMainWindow();
     }
 }
@@ -96,6 +128,9 @@ void SetPreviewMode(int mode) {
 void OnCommand(int id) {
     switch (id) {
         case MenuCommand::New:
+            if (!ConfirmDiscard()) {
+                break;
+            }
             // An installed program falls back on its own new.tpl when the working folder has none.
             if (LoadFile(WindowId::Editor, "new.tpl") != FileDone &&
                 (InstalledTemplatePath("new.tpl") == nullptr ||
@@ -106,17 +141,12 @@ void OnCommand(int id) {
             ThePlatform->SetTitle(GST.Get(MsgTitleNewScript));
             break;
         case MenuCommand::Open:
-            DoFileOpenSave(WindowId::Main, 0);
+            if (ConfirmDiscard()) {
+                DoFileOpenSave(WindowId::Main, 0);
+            }
             break;
         case MenuCommand::Save:
-            if (CurParamFileName[0] != 0) {
-                FileFault fault;
-                if (SaveFile(WindowId::Editor, CurParamFileName, &fault) != FileDone) {
-                    FileErrorBox(MsgScriptNotWritten, CurParamFileName, fault);
-                }
-            } else {
-                DoFileOpenSave(WindowId::Main, 1);
-            }
+            (void)SaveScript();
             break;
         case MenuCommand::SaveAs:
             DoFileOpenSave(WindowId::Main, 1);
@@ -221,6 +251,9 @@ void OnCommand(int id) {
             CheckTexture(22, DisplayCounter == 1);
             break;
         case MenuCommand::ParametersExample:
+            if (!ConfirmDiscard()) {
+                break;
+            }
             if (FileFault fault;
                 LoadFile(WindowId::Editor, GetRootFilePath("exemple.tpl"), &fault) != FileDone) {
                 FileErrorBox(MsgExampleNotLoaded, GetRootFilePath("exemple.tpl"), fault);
@@ -229,10 +262,15 @@ void OnCommand(int id) {
                 CurParamFileName[0] = 0;
             }
             break;
-        case MenuCommand::About:
-            ThePlatform->MessageBox(true, GST.Get(MsgAboutText), GST.Get(MsgCaptionAbout),
+        case MenuCommand::About: {
+            std::string text = GST.Get(MsgAboutText);
+            std::snprintf(TmpStr, sizeof TmpStr, GetDesktopText(DesktopText::Version),
+                          VORNA_VERSION);
+            text = text + "\n\n" + TmpStr;
+            ThePlatform->MessageBox(true, text.c_str(), GST.Get(MsgCaptionAbout),
                                     Platform::BoxIconInformation);
             break;
+        }
         case MenuCommand::French:
             if (GST.GetCurrentLanguage() != 1) {
                 SwitchLanguage(1);
@@ -273,6 +311,7 @@ void UpdateCheckedOptions(int base) {
 void SwitchLanguage(int language) {
     ThePlatform->SetMenu(language == 1 ? MainMenuFr : MainMenuEn);
     (void)GST.SetLanguage(language);  // the menu commands give 0 or 1 only
+    ThePlatform->SetLanguage(language);
     UpdateCheckedOptions(TextureModeBase);
     ThePlatform->DrawMenuBar();
 }
@@ -309,9 +348,14 @@ int WndProc(int message, uint32_t wParam, uint32_t lParam) {
         case WindowMessage::Close:
             OnClose();
             break;
-        case WindowMessage::KeyUp:
+        case WindowMessage::KeyDown:
         case WindowMessage::LButtonDown:
+            // A key pressed while the map is shown ends it; the release of the key that
+            // opened it (a menu's access key, Return) must not.
             EndColorMapView();
+            break;
+        case WindowMessage::DropFiles:
+            OnDropFiles();
             break;
         case WindowMessage::Command:
             OnCommand(static_cast<int>(wParam & 0xFFFF));

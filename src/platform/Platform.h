@@ -15,9 +15,12 @@ struct WindowMessage {
     static constexpr int Size = 0x05;
     static constexpr int Paint = 0x0F;
     static constexpr int Close = 0x10;
+    static constexpr int KeyDown = 0x100;  // a key pressed (not its auto-repeat)
     static constexpr int KeyUp = 0x101;
     static constexpr int Command = 0x111;
     static constexpr int LButtonDown = 0x201;
+    // A file was dropped on the window; Platform::DroppedFile gives its path.
+    static constexpr int DropFiles = 0x233;
     // First parameter of Size when the window is being minimized.
     static constexpr uint32_t SizeMinimized = 1;
 };
@@ -34,10 +37,18 @@ struct MenuEntry {
     bool Checked;      // initial state
 };
 
-// A whole menu bar, by name, as one array ended by an End entry.
+// A key combination that chooses a command, in the portable form of a key sequence ("Ctrl+N",
+// "Ctrl+Shift+S", "F5", "Escape"); the menus show the first one of each command.
+struct MenuShortcut {
+    int Identifier;  // command identifier, 0 ends the list
+    const char *Keys;
+};
+
+// A whole menu bar, by name, as one array ended by an End entry, and its shortcuts.
 struct MenuResource {
     const char *Name;
     const MenuEntry *Entries;
+    const MenuShortcut *Shortcuts;  // ended by an Identifier 0; null for none
 };
 
 // One colour of a preview palette, in the byte order of the colour maps' entries.
@@ -70,11 +81,16 @@ public:
     // Message box styles (combined by |) and answers.
     static constexpr int BoxOk = 0x0;
     static constexpr int BoxOkCancel = 0x1;
+    // Save, Discard and Cancel, in the platform's own words: AnswerSave, AnswerDiscard or
+    // AnswerCancel.
+    static constexpr int BoxSaveDiscardCancel = 0x3;
     static constexpr int BoxIconExclamation = 0x30;
     static constexpr int BoxIconInformation = 0x40;
     static constexpr int BoxSystemModal = 0x1000;
     static constexpr int AnswerOk = 1;
     static constexpr int AnswerCancel = 2;
+    static constexpr int AnswerSave = 6;
+    static constexpr int AnswerDiscard = 7;
 
     virtual ~Platform();
 
@@ -107,6 +123,9 @@ public:
     virtual void RepaintFrame() = 0;
     // Client area size of a window in pixels.
     virtual void GetClientSize(WindowId window, int &width, int &height) = 0;
+    // The language of the platform's own texts (dialogs, standard buttons): 0 English,
+    // 1 French.
+    virtual void SetLanguage(int language) = 0;
     // Keyboard focus; capture (true) or release (false) the mouse for the main window.
     virtual void SetFocus(WindowId window) = 0;
     virtual void CaptureMouse(bool capture) = 0;
@@ -128,6 +147,10 @@ public:
     // Whole text; SetEditorText false when the editor refused it.
     virtual bool SetEditorText(const char *text) = 0;
     virtual std::string GetEditorText() = 0;
+    // Whether the user edited the text since it was set or marked unmodified; the title shows
+    // a "*" after its text while it is modified.
+    virtual bool IsEditorModified() = 0;
+    virtual void SetEditorModified(bool modified) = 0;
     // Selection in the editor's own character positions: one per character as shown (UTF-16
     // units of UTF-8 text, one per byte otherwise), one per line break (a CR LF pair is one).
     virtual void GetEditorSelection(int &start, int &end) = 0;
@@ -166,6 +189,8 @@ public:
                               const char *value) = 0;
     // Folder of the running program, without a trailing separator; empty when unknown.
     virtual std::string ProgramDirectory() = 0;
+    // The path of the file of the last DropFiles message (empty: none).
+    virtual std::string DroppedFile() = 0;
 
     // ----- preview bitmap: one device bitmap drawn over a window.
     // A bitmap of the given format with a copy of pixels (laid out as format says); replaces any

@@ -73,8 +73,26 @@ double HeadlessPlatform::Seconds() {
 }
 
 void HeadlessPlatform::SetTitle(const char *title) {
-    Title = title;
+    BaseTitle = title;
+    Title = BaseTitle + (EditorModified ? "*" : "");
     Titles.push_back(Title);
+}
+
+void HeadlessPlatform::SetEditorModified(bool modified) {
+    if (modified != EditorModified) {
+        EditorModified = modified;
+        SetTitle(BaseTitle.c_str());
+    }
+}
+
+void HeadlessPlatform::Type(const std::string &text) {
+    EditorText = text;
+    SetEditorModified(true);
+}
+
+void HeadlessPlatform::Drop(const std::string &path) {
+    Dropped = path;
+    Send(WindowMessage::DropFiles);
 }
 
 void HeadlessPlatform::GetClientSize(WindowId window, int &width, int &height) {
@@ -128,7 +146,8 @@ int HeadlessPlatform::MessageBox(bool owner, const char *text, const char *capti
     if (OnBox) {
         OnBox(b);
     }
-    int answer = AnswerOk;
+    // Unanswered, the question about unsaved edits keeps them.
+    int answer = (style & 0xF) == BoxSaveDiscardCancel ? AnswerCancel : AnswerOk;
     if (!BoxAnswers.empty()) {
         answer = BoxAnswers.front();
         BoxAnswers.pop_front();
@@ -146,6 +165,7 @@ bool HeadlessPlatform::SetEditorText(const char *text) {
     }
     EditorText = text;
     SelectionStart = SelectionEnd = 0;
+    SetEditorModified(false);
     return true;
 }
 

@@ -52,6 +52,7 @@ public:
     void SetTitle(const char *title) override;
     void RepaintFrame() override { ++FrameRepaints; }
     void GetClientSize(WindowId window, int &width, int &height) override;
+    void SetLanguage(int language) override { Language = language; }
     void SetFocus(WindowId window) override { Focus = window; }
     void CaptureMouse(bool capture) override { MouseCaptured = capture; }
 
@@ -65,6 +66,8 @@ public:
 
     bool SetEditorText(const char *text) override;
     std::string GetEditorText() override { return EditorText; }
+    bool IsEditorModified() override { return EditorModified; }
+    void SetEditorModified(bool modified) override;
     void GetEditorSelection(int &start, int &end) override;
     void SetEditorSelection(int start, int end) override;
     void ScrollCaretIntoView() override { ++CaretScrolls; }
@@ -89,6 +92,7 @@ public:
     bool WriteSetting(const char *path, const char *section, const char *key,
                       const char *value) override;
     std::string ProgramDirectory() override { return ProgramDir; }
+    std::string DroppedFile() override { return Dropped; }
 
     void CreatePreviewBitmap(WindowId target, const PreviewBitmapFormat &format,
                              const uint8_t *pixels) override;
@@ -103,6 +107,10 @@ public:
     bool Choose(int identifier);
     // Queues a message for the next pump or message loop.
     void Post(int message, uint32_t wParam = 0, uint32_t lParam = 0);
+    // The user's typing: the editor holds text, modified.
+    void Type(const std::string &text);
+    // A file dropped on the window: DropFiles is sent with path as the dropped file.
+    void Drop(const std::string &path);
     // The state of an item found by its identifier (null: none).
     const MenuItemState *FindItem(int identifier) const;
     const MenuItemState &BarEntry(int barPosition) const { return Bar.at(barPosition); }
@@ -126,8 +134,12 @@ public:
     double ClockTick = 0.02;
 
     // Recorded state.
-    std::vector<std::string> Titles;
+    std::vector<std::string> Titles;  // as shown, with the modified mark
     std::string Title;
+    std::string BaseTitle;  // as last set
+    int Language = -1;
+    bool EditorModified = false;
+    std::string Dropped;
     std::vector<Box> Boxes;
     std::vector<MenuItemState> Bar;
     std::string MenuName;

@@ -6,20 +6,30 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QLibraryInfo>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QTextDocument>
 #include <QThread>
+#include <QTranslator>
 #include <chrono>
 
+#include "frontend/DesktopTexts.h"
 #include "platform_qt/PreviewSurface.h"
 #include "platform_qt/ScriptEditor.h"
 #include "platform_qt/SettingsFile.h"
 #include "platform_qt/Text8.h"
 #include "platform_qt/VornaMainWindow.h"
 
-QtPlatform::QtPlatform() { QGuiApplication::setQuitOnLastWindowClosed(false); }
+QtPlatform::QtPlatform() : Translator(new QTranslator) {
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+}
 
-QtPlatform::~QtPlatform() { delete MainWindow; }
+QtPlatform::~QtPlatform() {
+    delete MainWindow;
+    QCoreApplication::removeTranslator(Translator);
+    delete Translator;
+}
 
 QMainWindow *QtPlatform::Window() const { return MainWindow; }
 
@@ -82,7 +92,7 @@ bool QtPlatform::IsMinimized() { return MainWindow != nullptr && MainWindow->isM
 
 void QtPlatform::SetTitle(const char *title) {
     if (MainWindow != nullptr) {
-        MainWindow->setWindowTitle(FromText8(title));
+        MainWindow->SetTitle(title);
     }
 }
 
@@ -96,6 +106,16 @@ void QtPlatform::GetClientSize(WindowId window, int &width, int &height) {
     QSize s = MainWindow != nullptr ? MainWindow->ClientRect(window).size() : QSize();
     width = s.width();
     height = s.height();
+}
+
+void QtPlatform::SetLanguage(int language) {
+    // Qt's own texts (file dialogs, standard buttons) come from Qt's translations; English is
+    // their source language.
+    QCoreApplication::removeTranslator(Translator);
+    if (language == 1 && Translator->load(QStringLiteral("qtbase_fr"),
+                                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(Translator);
+    }
 }
 
 void QtPlatform::SetFocus(WindowId window) {
@@ -144,7 +164,9 @@ void QtPlatform::EnableMenuItem(int barPosition, int itemPosition, bool enable) 
 void QtPlatform::CheckMenuItem(int barPosition, int itemPosition, bool check) {
     if (QAction *item =
             MainWindow != nullptr ? MainWindow->MenuItemAt(barPosition, itemPosition) : nullptr) {
-        item->setCheckable(true);
+        // An unchecked item is no check box at all, as one never checked: styles draw an empty
+        // box for a checkable item, and the menu would show two kinds of unchecked items.
+        item->setCheckable(check);
         item->setChecked(check);
     }
 }
@@ -167,6 +189,17 @@ int QtPlatform::MessageBox(bool owner, const char *text, const char *caption, in
         box.setIcon(QMessageBox::Warning);
     } else if ((style & 0xF0) == BoxIconInformation) {
         box.setIcon(QMessageBox::Information);
+    }
+    if ((style & 0xF) == BoxSaveDiscardCancel) {
+        box.setStandardButtons(QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Save);
+        box.setEscapeButton(QMessageBox::Cancel);
+        box.setWindowModality(Qt::ApplicationModal);
+        box.exec();
+        QAbstractButton *clicked = box.clickedButton();
+        return clicked == box.button(QMessageBox::Save)      ? AnswerSave
+               : clicked == box.button(QMessageBox::Discard) ? AnswerDiscard
+                                                             : AnswerCancel;
     }
     if (style & BoxOkCancel) {
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
@@ -197,7 +230,7 @@ bool QtPlatform::FileDialog(bool save, const char *description, const char *patt
     }
     QByteArray chosen = QFile::encodeName(dialog.selectedFiles().first());
     if (chosen.isEmpty() || chosen.size() > maxLength) {
-        MessageBox(true, "The path of the chosen file is too long.", "Vorna", BoxIconExclamation);
+        MessageBox(true, GetDesktopText(DesktopText::PathTooLong), "Vorna", BoxIconExclamation);
         return false;
     }
     path.assign(chosen.constData(), static_cast<size_t>(chosen.size()));
@@ -217,6 +250,16 @@ bool QtPlatform::SetEditorText(const char *text) {
 
 std::string QtPlatform::GetEditorText() {
     return MainWindow != nullptr ? MainWindow->Editor()->Text8() : std::string();
+}
+
+bool QtPlatform::IsEditorModified() {
+    return MainWindow != nullptr && MainWindow->Editor()->document()->isModified();
+}
+
+void QtPlatform::SetEditorModified(bool modified) {
+    if (MainWindow != nullptr) {
+        MainWindow->Editor()->document()->setModified(modified);
+    }
 }
 
 void QtPlatform::GetEditorSelection(int &start, int &end) {
@@ -321,6 +364,11 @@ bool QtPlatform::WriteSetting(const char *path, const char *section, const char 
 std::string QtPlatform::ProgramDirectory() {
     QByteArray dir = QFile::encodeName(QCoreApplication::applicationDirPath());
     return std::string(dir.constData(), static_cast<size_t>(dir.size()));
+}
+
+std::string QtPlatform::DroppedFile() {
+    const QByteArray path = MainWindow != nullptr ? MainWindow->DroppedPath() : QByteArray();
+    return std::string(path.constData(), static_cast<size_t>(path.size()));
 }
 
 // ----- preview bitmap

@@ -7,6 +7,7 @@
 
 class QMainWindow;
 class QPlainTextEdit;
+class QTranslator;
 class VornaMainWindow;
 
 class QtPlatform : public Platform {
@@ -28,6 +29,7 @@ public:
     void SetTitle(const char *title) override;
     void RepaintFrame() override;
     void GetClientSize(WindowId window, int &width, int &height) override;
+    void SetLanguage(int language) override;
     void SetFocus(WindowId window) override;
     void CaptureMouse(bool capture) override;
 
@@ -41,6 +43,8 @@ public:
 
     bool SetEditorText(const char *text) override;
     std::string GetEditorText() override;
+    bool IsEditorModified() override;
+    void SetEditorModified(bool modified) override;
     void GetEditorSelection(int &start, int &end) override;
     void SetEditorSelection(int start, int end) override;
     void ScrollCaretIntoView() override;
@@ -65,6 +69,7 @@ public:
     bool WriteSetting(const char *path, const char *section, const char *key,
                       const char *value) override;
     std::string ProgramDirectory() override;
+    std::string DroppedFile() override;
 
     void CreatePreviewBitmap(WindowId target, const PreviewBitmapFormat &format,
                              const uint8_t *pixels) override;
@@ -81,4 +86,5 @@ public:
 private:
     VornaMainWindow *MainWindow = nullptr;
     WindowId BitmapTarget = WindowId::Main;  // the window the preview bitmap is drawn over
+    QTranslator *Translator;                 // Qt's French, installed while French is chosen
 };

@@ -34,6 +34,7 @@ void ScriptEditor::SetText8(const char *text) {
         decoded.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     }
     setPlainText(decoded);
+    document()->setModified(false);
 }
 
 std::string ScriptEditor::Text8() const {

@@ -5,14 +5,20 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDropEvent>
 #include <QEvent>
+#include <QFile>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QResizeEvent>
+#include <QTextDocument>
+#include <QUrl>
 #include <cmath>
 
 #include "platform_qt/PreviewSurface.h"
@@ -36,11 +42,24 @@ VornaMainWindow::VornaMainWindow(WindowProcedure proc, const char *title, int wi
     CreateClientArea();
     CreateIcon();
     SetMenu(menu);
-    setWindowTitle(FromText8(title));
+    SetTitle(title);
     resize(width, height);
-    // Watched from here on: the client area's size and clicks on the editor's text.
+    // Watched from here on: the client area's size, clicks on the editor's text and files
+    // dropped on it (the editor would take them as text).
     ClientArea->installEventFilter(this);
     TextEditor->viewport()->installEventFilter(this);
+    setAcceptDrops(true);
+    QObject::connect(TextEditor->document(), &QTextDocument::modificationChanged, this,
+                     [this](bool) { ShowTitle(); });
+}
+
+void VornaMainWindow::SetTitle(const char *title) {
+    Title = FromText8(title);
+    ShowTitle();
+}
+
+void VornaMainWindow::ShowTitle() {
+    setWindowTitle(TextEditor->document()->isModified() ? Title + QLatin1Char('*') : Title);
 }
 
 int VornaMainWindow::Deliver(int message, uint32_t wParam, uint32_t lParam) {
@@ -104,6 +123,32 @@ void VornaMainWindow::SetMenu(const MenuResource &menu) {
         }
     }
     setMenuBar(bar);  // deletes the previous bar
+    AddShortcuts(menu);
+}
+
+void VornaMainWindow::AddShortcuts(const MenuResource &menu) {
+    if (menu.Shortcuts == nullptr) {
+        return;
+    }
+    QList<QAction *> commands = menuBar()->actions();
+    for (QAction *entry : menuBar()->actions()) {
+        if (entry->menu() != nullptr) {
+            commands += entry->menu()->actions();
+        }
+    }
+    for (QAction *action : commands) {
+        QList<QKeySequence> keys;
+        for (const MenuShortcut *s = menu.Shortcuts; s->Identifier != 0; ++s) {
+            if (action->data().toInt() == s->Identifier) {
+                keys += QKeySequence(QString::fromLatin1(s->Keys), QKeySequence::PortableText);
+            }
+        }
+        if (!keys.isEmpty()) {
+            action->setShortcuts(keys);
+            // Keys that reach the window whichever child has the focus.
+            action->setShortcutContext(Qt::WindowShortcut);
+        }
+    }
 }
 
 QAction *VornaMainWindow::AddMenuEntry(QMenuBar *bar, QMenu *&popup, const MenuEntry &entry) {
@@ -123,10 +168,16 @@ QAction *VornaMainWindow::AddMenuEntry(QMenuBar *bar, QMenu *&popup, const MenuE
 }
 
 void VornaMainWindow::ConnectCommand(QAction *action, int identifier) {
+    action->setData(identifier);
     QObject::connect(action, &QAction::triggered, this, [this, action, identifier](bool) {
         // The check marks belong to the program: undo Qt's own toggle of the item.
         if (action->isCheckable()) {
             action->setChecked(!action->isChecked());
+        }
+        // A key reaches an item whose popup is grayed; the menu itself would not.
+        auto *popup = qobject_cast<QMenu *>(action->parent());
+        if (popup != nullptr && !popup->menuAction()->isEnabled()) {
+            return;
         }
         QMetaObject::invokeMethod(
             this,
@@ -181,11 +232,20 @@ void VornaMainWindow::changeEvent(QEvent *event) {
     QMainWindow::changeEvent(event);
 }
 
-void VornaMainWindow::keyReleaseEvent(QKeyEvent *event) {
+void VornaMainWindow::keyPressEvent(QKeyEvent *event) {
+    // A held key repeats: only its first press counts.
     if (!event->isAutoRepeat()) {
-        Deliver(WindowMessage::KeyUp, static_cast<uint32_t>(event->key()), 0);
+        Deliver(WindowMessage::KeyDown, static_cast<uint32_t>(event->key()), 0);
     }
-    QMainWindow::keyReleaseEvent(event);
+    QMainWindow::keyPressEvent(event);
+}
+
+QString VornaMainWindow::ScriptOfDrag(const QMimeData *data) {
+    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) {
+        return QString();
+    }
+    QString path = data->urls().first().toLocalFile();
+    return path.endsWith(QStringLiteral(".vna"), Qt::CaseInsensitive) ? path : QString();
 }
 
 void VornaMainWindow::mousePressEvent(QMouseEvent *event) {
@@ -195,7 +255,40 @@ void VornaMainWindow::mousePressEvent(QMouseEvent *event) {
     QMainWindow::mousePressEvent(event);
 }
 
+bool VornaMainWindow::TakeDrag(QEvent *event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) {
+        return false;
+    }
+    auto *drag = static_cast<QDropEvent *>(event);
+    QString path = ScriptOfDrag(drag->mimeData());
+    if (path.isEmpty()) {
+        // Other files are refused, rather than have the editor insert their names as text.
+        const QMimeData *carried = drag->mimeData();
+        if (carried != nullptr && carried->hasUrls() && !carried->urls().isEmpty() &&
+            carried->urls().first().isLocalFile()) {
+            drag->ignore();
+            return true;
+        }
+        return false;
+    }
+    drag->acceptProposedAction();
+    if (type == QEvent::Drop) {
+        // The procedure is reached from the event loop, once the drag is over.
+        Dropped = QFile::encodeName(path);
+        QMetaObject::invokeMethod(
+            this, [this] { Deliver(WindowMessage::DropFiles); }, Qt::QueuedConnection);
+    }
+    return true;
+}
+
+bool VornaMainWindow::event(QEvent *event) { return TakeDrag(event) || QMainWindow::event(event); }
+
 bool VornaMainWindow::eventFilter(QObject *watched, QEvent *event) {
+    // A script dropped on the editor is opened, not inserted as text.
+    if (TakeDrag(event)) {
+        return true;
+    }
     // A left click over the editor also reaches the procedure (it ends the colour-map view
     // even where the platform cannot capture the mouse); the editor still gets the click.
     if (watched == TextEditor->viewport() && event->type() == QEvent::MouseButtonPress &&

@@ -11,6 +11,7 @@
 class QAction;
 class QMenu;
 class QMenuBar;
+class QMimeData;
 class PreviewSurface;
 class ScriptEditor;
 
@@ -46,12 +47,18 @@ public:
     // Places the editor and the surface over it at 0, 0 with the given size.
     void MoveEditor(int width, int height);
 
+    // The title (8-bit text), shown with a "*" after it while the editor has unsaved edits.
+    void SetTitle(const char *title);
+    // The local file of the last drop (8-bit path); empty before any.
+    const QByteArray &DroppedPath() const { return Dropped; }
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
-    void keyReleaseEvent(QKeyEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
     void CreateClientArea();
@@ -60,10 +67,20 @@ private:
     QAction *AddMenuEntry(QMenuBar *bar, QMenu *&popup, const MenuEntry &entry);
     // Has a chosen command reach the procedure from the event loop, as a posted message would.
     void ConnectCommand(QAction *action, int identifier);
+    // Gives the commands of menu their keys; the menus show the first key of each.
+    void AddShortcuts(const MenuResource &menu);
+    void ShowTitle();
+    // The .vna file a drag carries, as a local path; empty when it carries none.
+    static QString ScriptOfDrag(const QMimeData *data);
+    // Accepts a drag (enter, move or drop) that carries a script, and has a drop opened: true
+    // when the event was such a drag.
+    bool TakeDrag(QEvent *event);
 
     WindowProcedure Proc;
     bool Destroyed = false;
     QWidget *ClientArea = nullptr;
     ScriptEditor *TextEditor = nullptr;
     PreviewSurface *Preview = nullptr;
+    QString Title;
+    QByteArray Dropped;
 };

@@ -143,8 +143,11 @@ TEST_F(ParameterFiles, ColorMapTestShowsTheMapOverTheEditor) {
     EXPECT_TRUE(H->EditorReadOnly);
     EXPECT_TRUE(H->MouseCaptured);
     EXPECT_FALSE(H->EditorCaretVisible);
-    // The first key release restores title, editor and caret.
-    H->Send(WindowMessage::KeyUp);
+    // The release of the key that chose the item leaves the map shown; the next key pressed
+    // restores title, editor and caret.
+    H->Send(WindowMessage::KeyUp, 13);
+    EXPECT_EQ(CheckColorMapFlag, 1);
+    H->Send(WindowMessage::KeyDown, 'A');
     EXPECT_EQ(CheckColorMapFlag, 0);
     EXPECT_EQ(H->Title, CurWindowTitle);
     EXPECT_FALSE(H->EditorReadOnly);

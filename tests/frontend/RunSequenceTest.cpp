@@ -195,6 +195,35 @@ TEST_F(RunSequenceTest, LoopRunsRoundsWithFreshSeedsUntilBreak) {
     EXPECT_EQ(H->Boxes[0].Text, GST.Get(12));
 }
 
+// Every loop round keeps its images under its seed; Break leaves the seed of the round it
+// stopped in the script, and a plain Run grows that texture again.
+TEST_F(RunSequenceTest, LoopKeepsEveryRoundsImagesAndTheStoppedSeed) {
+    StartWith(GoodScript());
+    std::vector<uint32_t> seeds;
+    H->OnPump = [&](int n) {
+        if (seeds.empty() || seeds.back() != MainRandom.GetSeed()) {
+            seeds.push_back(MainRandom.GetSeed());
+        }
+        if (n == 70) {
+            H->Choose(MenuCommand::Break);
+        }
+    };
+    ASSERT_TRUE(H->Choose(MenuCommand::LoopRandSeed));
+    ASSERT_GE(seeds.size(), 3u);
+    for (size_t i = 0; i + 1 < seeds.size(); ++i) {
+        const std::string name = "spots_s" + std::to_string(seeds[i]) + "_A000030.bmp";
+        EXPECT_TRUE(std::filesystem::exists(Dir / name)) << name;
+    }
+    EXPECT_FALSE(std::filesystem::exists(Dir / "spots_A000030.bmp"));
+    const std::string kept = GoodScript("randseed " + std::to_string(seeds.back()) + "\n");
+    EXPECT_EQ(ReadWhole(Dir / "spots.vna"), kept);
+    EXPECT_EQ(H->EditorText, kept);
+    H->OnPump = nullptr;
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    EXPECT_EQ(MainRandom.GetSeed(), seeds.back());
+    EXPECT_TRUE(std::filesystem::exists(Dir / "spots_A000030.bmp"));
+}
+
 TEST_F(RunSequenceTest, CancelledSaveDialogRunsNothingAndResetsTheLoop) {
     Start();
     H->EditorText = GoodScript();

@@ -92,7 +92,7 @@ TEST_F(FrontEndTest, AboutShowsItsBoxAndChangesNothingElse) {
     std::string title = H->Title;
     ASSERT_TRUE(H->Choose(MenuCommand::About));
     ASSERT_EQ(H->Boxes.size(), 1u);
-    EXPECT_EQ(H->Boxes[0].Text, GST.Get(9));
+    EXPECT_EQ(H->Boxes[0].Text, std::string(GST.Get(9)) + "\n\nVersion " VORNA_VERSION);
     EXPECT_EQ(H->Boxes[0].Caption, GST.Get(4));
     EXPECT_EQ(H->Boxes[0].Style, Platform::BoxIconInformation);
     EXPECT_EQ(H->EditorText, "model schlogl\n");

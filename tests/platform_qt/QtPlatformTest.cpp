@@ -349,7 +349,7 @@ TEST_F(QtWindow, LargeRunKeepsTheWindowResponsiveAndCloseStopsIt) {
     EXPECT_LT(longestGap, 1000);
 }
 
-TEST_F(QtWindow, ColorMapTestDrawsIntoTheEditorUntilAKeyIsReleased) {
+TEST_F(QtWindow, ColorMapTestDrawsIntoTheEditorUntilAKeyIsPressed) {
     std::filesystem::path script = Dir / "map.vna";
     std::ofstream(script) << Script(40, 30, 10);
     QImage shown;
@@ -360,9 +360,15 @@ TEST_F(QtWindow, ColorMapTestDrawsIntoTheEditorUntilAKeyIsReleased) {
         EXPECT_EQ(CheckColorMapFlag, 1);
         QCoreApplication::processEvents();
         shown = Grab("colormap-test.png");
-        // A key released over the window ends the view.
-        QKeyEvent release(QEvent::KeyRelease, Qt::Key_A, Qt::NoModifier);
+        // The release of the key that chose the item, and its repeats, leave the view; the
+        // next key pressed over the window ends it.
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier);
         QApplication::sendEvent(Platform.Window(), &release);
+        QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(Platform.Window(), &repeat);
+        EXPECT_EQ(CheckColorMapFlag, 1);
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier);
+        QApplication::sendEvent(Platform.Window(), &key);
         EXPECT_EQ(CheckColorMapFlag, 0);
         QCoreApplication::processEvents();
         after = Grab("colormap-ended.png");
@@ -431,7 +437,7 @@ protected:
         QtWindow::SetUp();
         static const MenuEntry entries[] = {{MenuEntry::End, 0, "", 0, false, false}};
         ASSERT_TRUE(Platform.CreateMainWindow([](int, uint32_t, uint32_t) { return 0; }, "Preview",
-                                              320, 240, MenuResource{"none", entries}));
+                                              320, 240, MenuResource{"none", entries, nullptr}));
         Platform.ShowMainWindow();
         int width = 0;
         int height = 0;

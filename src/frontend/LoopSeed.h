@@ -1,0 +1,16 @@
+// LoopSeed: the seed of the loop round the user stopped on, kept as the script's randseed line,
+// so that a plain Run (or the command line) grows that texture again.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "toolkit/FileCheck.h"
+
+// script with its last randseed line set to "randseed <seed>" (its indentation and line end
+// kept), or with that line added at the end when it has none. The last one is the line a valid
+// script takes its seed from: every one before it gives 0.
+std::string WithSeedLine(const std::string &script, uint32_t seed);
+// Rewrites the script file at path with WithSeedLine, through a temporary file renamed into
+// place: 1; 0 with the cause in fault, the file left as it was.
+[[nodiscard]] int KeepLoopSeed(const char *path, uint32_t seed, FileFault &fault);
