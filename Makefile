@@ -79,13 +79,15 @@ format:
 	clang-format -i $(FORMAT_FILES)
 
 # One table: the fast kernels against the reference kernels for every model, and the
-# Brusselator against the naive C++ and numpy yardsticks (bench/yardsticks), measured in one run.
+# Brusselator against the naive C++ and numpy yardsticks (bench/yardsticks), measured in one run;
+# then BMP against PNG image writes.
 bench: build
-	cmake --build $(BUILD) -j $(JOBS) --target vorna-bench vorna-speed
+	cmake --build $(BUILD) -j $(JOBS) --target vorna-bench vorna-speed vorna-image-speed
 	g++ -O2 -std=c++17 -o $(BUILD)/yardstick-naive bench/yardsticks/naive.cpp
 	cmake --build $(BUILD) -j $(JOBS) --target vorna-cli
 	./$(BUILD)/vorna-speed --naive ./$(BUILD)/yardstick-naive --numpy bench/yardsticks/rd_numpy.py \
 	  --cli ./$(BUILD)/vorna-cli
+	./$(BUILD)/vorna-image-speed
 
 # Runs the command-line program on a bundled example; the textures land in out/demo/.
 DEMO_SCRIPT := examples/gallery/fingerprint-brd1.vna
