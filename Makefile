@@ -89,15 +89,16 @@ bench: build
 	  --cli ./$(BUILD)/vorna-cli
 	./$(BUILD)/vorna-image-speed
 
-# Runs the command-line program on a bundled example; the textures land in out/demo/.
+# Runs the command-line program on a bundled example; the textures land in out/demo/ as PNG (the
+# copy's image line gets the PNG file type).
 DEMO_SCRIPT := examples/gallery/fingerprint-brd1.vna
 
 demo: build
 	rm -rf out/demo
 	mkdir -p out/demo
-	cp $(DEMO_SCRIPT) out/demo/
+	sed '/^image/ s/$$/ png/' $(DEMO_SCRIPT) > out/demo/$(notdir $(DEMO_SCRIPT))
 	./$(BUILD)/vorna-cli out/demo/$(notdir $(DEMO_SCRIPT))
-	@echo "Textures in out/demo/ (python3 tools/bmp2png.py converts one to PNG)."
+	@echo "Textures in out/demo/."
 
 # The desktop program on a copy of the example script (started from build/, where new.tpl
 # lies too, so that Parameters > New finds it).
