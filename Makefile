@@ -58,16 +58,21 @@ fuzz: deps
 	@$(MAKE) --no-print-directory deps PACKAGES="$(FUZZ_PACKAGES)"
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
 	  -DVORNA_WERROR=ON -DVORNA_FUZZ=ON -DVORNA_GUI=OFF -DVORNA_BUILD_TESTS=OFF
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target bmp-reader-fuzz script-parser-fuzz
-	mkdir -p $(FUZZ_BUILD)/corpus/scripts $(FUZZ_BUILD)/corpus/bmp
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target bmp-reader-fuzz script-parser-fuzz png-reader-fuzz
+	mkdir -p $(FUZZ_BUILD)/corpus/scripts $(FUZZ_BUILD)/corpus/bmp $(FUZZ_BUILD)/corpus/png
 	cp examples/*.tpl examples/gallery/*.vna $(FUZZ_BUILD)/corpus/scripts/
 	pgmramp -lr 7 5 | ppmtobmp -bpp=8 > $(FUZZ_BUILD)/corpus/bmp/ramp-7x5.bmp 2>/dev/null
 	pgmramp -diagonal 16 9 | ppmtobmp -bpp=8 > $(FUZZ_BUILD)/corpus/bmp/diagonal-16x9.bmp 2>/dev/null
 	ppmmake red 1 1 | ppmtobmp -bpp=8 > $(FUZZ_BUILD)/corpus/bmp/dot-1x1.bmp 2>/dev/null
+	pgmramp -lr 7 5 | pnmtopng > $(FUZZ_BUILD)/corpus/png/gray-7x5.png 2>/dev/null
+	ppmrainbow -width=6 -height=4 red blue | pnmtopng > $(FUZZ_BUILD)/corpus/png/rgb-6x4.png 2>/dev/null
+	pgmramp -lr 7 5 | pnmdepth 65535 | pnmtopng > $(FUZZ_BUILD)/corpus/png/gray16-7x5.png 2>/dev/null
 	$(FUZZ_BUILD)/bmp-reader-fuzz -max_total_time=$(FUZZ_SECONDS) \
 	  -artifact_prefix=$(FUZZ_BUILD)/bmp- $(FUZZ_BUILD)/corpus/bmp
 	$(FUZZ_BUILD)/script-parser-fuzz -max_total_time=$(FUZZ_SECONDS) \
 	  -artifact_prefix=$(FUZZ_BUILD)/script- $(FUZZ_BUILD)/corpus/scripts
+	$(FUZZ_BUILD)/png-reader-fuzz -max_total_time=$(FUZZ_SECONDS) \
+	  -artifact_prefix=$(FUZZ_BUILD)/png- $(FUZZ_BUILD)/corpus/png
 
 # Fails when a source is not laid out as .clang-format says; `make format` lays them out.
 format-check:

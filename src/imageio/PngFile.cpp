@@ -12,7 +12,7 @@ namespace {
 
 // A picture of more bytes than this is not read (the contact sheet and the tests read
 // pictures this program writes, 16384 x 16384 at most).
-constexpr uint64_t MaxReadBytes = uint64_t(3) << 30;
+constexpr uint64_t MaxReadBytes = uint64_t(1) << 30;
 
 struct WriteState {
     const PngFile::Sink *Target;
