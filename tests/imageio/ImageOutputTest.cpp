@@ -148,6 +148,18 @@ TEST_F(ImageOutputTest, MapsBesideEveryImageAndUpscaledSizes) {
     EXPECT_EQ(raw.ColorType, PngFile::ColorRgb);
     EXPECT_EQ(raw.Width, 21u);
 
+    // A mosaic's tile picture grows as well; the maps stay one copy of the field.
+    Sim.Mosaic = 1;
+    ASSERT_EQ(Sim.TmpTileImage2D8.SetNewSize(10, 12, 1), 1);
+    Sim.CurrentTime = 5;
+    ASSERT_EQ(Sim.SaveImage2D('A'), 1);
+    EXPECT_EQ(ReadFile(PathOf("tex_A000005.tga")).size(), 18u + 768 + 30 * 36);
+    ASSERT_EQ(PngFile::ReadRaw(PathOf("tex_A000005_height.png").c_str(), raw, error),
+              PngFile::Done);
+    EXPECT_EQ(raw.Width, 21u);
+    EXPECT_EQ(raw.Height, 15u);
+    Sim.Mosaic = 0;
+
     // The disk-space note counts the three files at the upscaled size.
     Sim.ImageStart = 0;
     Sim.ImagePeriod = 10;
