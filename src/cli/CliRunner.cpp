@@ -10,6 +10,7 @@
 #include <random>
 
 #include "cli/ProgressDisplay.h"
+#include "imageio/ImageOutput.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/ScriptParser.h"
 #include "rdsimul/SlicePacer.h"
@@ -143,6 +144,7 @@ int CliRunner::Run(const CliOptions &options) {
         return ExitFileError;
     }
     Sim->SetImageFailureHook(&CliRunner::ReportImageFailure, this);
+    InstallImageOutput(*Sim, ImageOutputOptions{}, nullptr);
     TotalIterations = TotalImages = TotalFailedImages = 0;
     TotalSeconds = TotalPoints = 0.0;
     int rounds = options.CheckOnly ? 1 : options.Rounds;

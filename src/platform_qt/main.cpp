@@ -3,7 +3,9 @@
 
 #include "frontend/StartUp.h"
 #include "platform_qt/CommandLine.h"
+#include "imageio/ImageOutput.h"
 #include "platform_qt/QtPlatform.h"
+#include "rdsimul/ReaDifSimulation.h"
 
 int main(int argc, char **argv) {
     // --help, --version and a missing display are answered before Qt, which would abort.
@@ -13,5 +15,7 @@ int main(int argc, char **argv) {
     }
     QApplication application(argc, argv);
     QtPlatform platform;
+    // PNG images and captures: the core writes BMP and TGA only.
+    InstallImageOutput(MainRDSim, ImageOutputOptions{}, nullptr);
     return VornaMain(platform, argc > 1 ? argv[1] : nullptr);
 }
