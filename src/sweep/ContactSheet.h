@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "imageio/PngFile.h"
 #include "sweep/SweepPicture.h"
 
 class ContactSheet {
@@ -34,7 +35,10 @@ public:
         SweepPicture Picture;
     };
 
-    ContactSheet(RgbWriter writer, RgbReader pngReader) : Writer(writer), PngReader(pngReader) {}
+    // Tests hand in writers that keep the pictures in memory.
+    explicit ContactSheet(RgbWriter writer = &PngFile::WriteRgb,
+                          RgbReader pngReader = &PngFile::ReadRgb)
+        : Writer(writer), PngReader(pngReader) {}
 
     // Reads the variant scripts of folder and their final images, then writes index.html,
     // thumbs/NAME.png and contact.png into it: 1; 0 with Error (no variant script, or a file
