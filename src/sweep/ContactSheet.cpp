@@ -9,6 +9,7 @@
 #include <map>
 
 #include "sweep/SweepExpander.h"
+#include "sweep/SweepRunner.h"
 #include "toolkit/AtomicFileWriter.h"
 #include "toolkit/FileCheck.h"
 
@@ -108,6 +109,9 @@ int ContactSheet::Scan(const std::string &folder) {
     std::sort(files.begin(), files.end());
     const std::string head = SweepExpander::HeadComment;
     const std::string vary = SweepExpander::VaryComment;
+    // Scripts of several sweeps may share a folder: the lines most of them vary win.
+    std::vector<std::pair<std::vector<std::string>, Entry>> found;
+    std::map<std::vector<std::string>, int> votes;
     for (const std::string &file : files) {
         if (file.size() <= 4 || file.compare(file.size() - 4, 4, ".vna") != 0) continue;
         std::string text;
@@ -130,12 +134,24 @@ int ContactSheet::Scan(const std::string &folder) {
             entry.Values.push_back(line.substr(equals + 3));
             start = text.find('\n', start) + 1;
         }
-        if (Entries.empty()) Axes = axes;
-        if (axes != Axes || axes.empty()) {
-            Notes += path + ": varies other lines than the rest of the folder; left out\n";
-            continue;
+        if (axes.empty()) continue;
+        ++votes[axes];
+        found.emplace_back(axes, std::move(entry));
+    }
+    int most = 0;
+    for (const auto &[axes, count] : votes) {
+        if (count > most) {
+            most = count;
+            Axes = axes;
         }
-        Entries.push_back(std::move(entry));
+    }
+    for (auto &[axes, entry] : found) {
+        if (axes == Axes) {
+            Entries.push_back(std::move(entry));
+        } else {
+            Notes += (std::filesystem::path(folder) / (entry.Name + ".vna")).string() +
+                     ": another sweep (it varies other lines); left out\n";
+        }
     }
     if (Entries.empty()) {
         Error = folder + ": no variant script of a sweep\n";
@@ -146,13 +162,33 @@ int ContactSheet::Scan(const std::string &folder) {
                                             b.Values.end(), ValueLess);
     });
     for (Entry &entry : Entries) {
-        // The final image: the one of the latest iteration.
-        long long latest = -1;
-        for (const std::string &file : files) {
-            long long iteration = ImageIteration(file, entry.Name);
-            if (iteration > latest) {
-                latest = iteration;
-                entry.Image = file;
+        // The final image: the last one the script writes, in whichever format it was saved;
+        // a script that cannot be parsed shows the latest image there is.
+        const std::string script = (std::filesystem::path(folder) / (entry.Name + ".vna")).string();
+        std::vector<SweepRunner::Image> images;
+        uint32_t points = 0;
+        if (SweepRunner::ExpectedImages(script, images, points) && !images.empty()) {
+            std::string stem = std::filesystem::path(images.back().Path).stem().string();
+            for (const char *extension : {".bmp", ".tga", ".png"}) {
+                std::error_code missing;
+                if (std::filesystem::exists(std::filesystem::path(folder) / (stem + extension),
+                                            missing)) {
+                    entry.Image = stem + extension;
+                    break;
+                }
+            }
+            if (entry.Image.empty()) {
+                entry.Why = "no final image (" + stem + ") yet";
+                continue;
+            }
+        } else {
+            long long latest = -1;
+            for (const std::string &file : files) {
+                long long iteration = ImageIteration(file, entry.Name);
+                if (iteration > latest) {
+                    latest = iteration;
+                    entry.Image = file;
+                }
             }
         }
         if (entry.Image.empty()) {
