@@ -170,7 +170,7 @@ int SweepRunner::Run(const std::string &folder, const std::vector<std::string> &
     size_t next = 0;
     bool passedOn = false;
     const std::string threadText = std::to_string(perJob);
-    while (next < todo.size() || !running.empty()) {
+    while ((Stop == 0 && next < todo.size()) || !running.empty()) {
         if (Stop != 0 && !passedOn) {
             PassOn(SIGINT);
             passedOn = true;
