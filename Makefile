@@ -86,6 +86,7 @@ bench: build
 	cmake --build $(BUILD) -j $(JOBS) --target vorna-cli
 	./$(BUILD)/vorna-speed --naive ./$(BUILD)/yardstick-naive --numpy bench/yardsticks/rd_numpy.py \
 	  --cli ./$(BUILD)/vorna-cli
+	bench/sweep/sweep-bench.sh ./$(BUILD)/vorna-cli
 
 # Runs the command-line program on a bundled example; the textures land in out/demo/.
 DEMO_SCRIPT := examples/gallery/fingerprint-brd1.vna
