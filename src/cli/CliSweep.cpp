@@ -74,7 +74,7 @@ int CliSweep::Run(const CliOptions &options, FILE *out, FILE *err) {
     if (expander.WriteAndCheck(folder) != SweepExpander::Done) {
         std::fputs(expander.Error.c_str(), err);
         return expander.Error.find("refused") != std::string::npos ? CliRunner::ExitScriptErrors
-                                                                    : CliRunner::ExitFileError;
+                                                                   : CliRunner::ExitFileError;
     }
     const std::vector<SweepVariant> &variants = expander.Variants();
     std::vector<std::string> names;
@@ -84,8 +84,8 @@ int CliSweep::Run(const CliOptions &options, FILE *out, FILE *err) {
             std::fprintf(out, "%s: seed %u\n", variant.Name.c_str(), variant.Seed);
         }
     } else {
-        std::fprintf(out, "%zu variants in %s, seed %u for all\n", variants.size(),
-                     folder.c_str(), expander.SharedSeed());
+        std::fprintf(out, "%zu variants in %s, seed %u for all\n", variants.size(), folder.c_str(),
+                     expander.SharedSeed());
     }
     std::vector<SweepRunner::Image> images;
     uint32_t points = 0;

@@ -21,11 +21,20 @@ std::string Escape(const std::string &text) {
     std::string out;
     for (char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -236,11 +245,13 @@ void ContactSheet::LayOut() {
         Columns = columns.size();
         Cells.assign(Rows * Columns, -1);
         for (size_t i = 0; i < Entries.size(); ++i) {
-            size_t row = Axes.size() == 2 ? size_t(std::find(rows.begin(), rows.end(),
-                                                             Entries[i].Values[0]) - rows.begin())
-                                          : 0;
-            size_t column = size_t(std::find(columns.begin(), columns.end(),
-                                             Entries[i].Values.back()) - columns.begin());
+            size_t row = Axes.size() == 2
+                             ? size_t(std::find(rows.begin(), rows.end(), Entries[i].Values[0]) -
+                                      rows.begin())
+                             : 0;
+            size_t column =
+                size_t(std::find(columns.begin(), columns.end(), Entries[i].Values.back()) -
+                       columns.begin());
             Cells[row * Columns + column] = long(i);
         }
         return;
@@ -310,8 +321,9 @@ std::string ContactSheet::Html(const std::string &title) const {
         }
         page += "</ul>\n";
     }
-    page += "<p>contact.png: <a href=\"contact.png\">the final images in one picture</a>, in the "
-            "order of this page.</p>\n</body>\n</html>\n";
+    page +=
+        "<p>contact.png: <a href=\"contact.png\">the final images in one picture</a>, in the "
+        "order of this page.</p>\n</body>\n</html>\n";
     return page;
 }
 
@@ -378,7 +390,7 @@ int ContactSheet::Build(const std::string &folder) {
         Error = contact + ": " + FaultText(code) + "\n";
         return Failed;
     }
-    std::string leaf = dir.filename().empty() ? dir.parent_path().filename().string()
-                                              : dir.filename().string();
+    std::string leaf =
+        dir.filename().empty() ? dir.parent_path().filename().string() : dir.filename().string();
     return WriteText((dir / "index.html").string(), Html("Sweep " + leaf), Error);
 }

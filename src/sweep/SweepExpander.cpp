@@ -23,7 +23,8 @@ uint32_t FreshSeed() {
 }
 
 bool IsCommentOrBlank(const std::vector<std::string> &words) {
-    return words.empty() || words[0].compare(0, 2, "//") == 0 || words[0].compare(0, 4, "#ERR") == 0;
+    return words.empty() || words[0].compare(0, 2, "//") == 0 ||
+           words[0].compare(0, 4, "#ERR") == 0;
 }
 
 // The text of the line of a script (from 1), without its line end.
@@ -120,8 +121,8 @@ std::string SweepExpander::VariantText(const std::vector<size_t> &picks, const s
                                        uint32_t seed) const {
     std::string text = HeadComment + name + " of " + Base + ".vna" + LineEnd;
     for (size_t s = 0; s < SpecList.size(); ++s) {
-        text += VaryComment + SpecList[s].LineText() + " = " + SpecList[s].Values[picks[s]] +
-                LineEnd;
+        text +=
+            VaryComment + SpecList[s].LineText() + " = " + SpecList[s].Values[picks[s]] + LineEnd;
     }
     std::vector<std::string> words;
     std::vector<size_t> starts;

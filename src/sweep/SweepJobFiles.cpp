@@ -32,8 +32,8 @@ int SweepJobFiles::Write(const std::string &folder, const std::vector<std::strin
                          const std::string &program, bool smallFields, std::string &error) {
     std::filesystem::path dir(folder);
     // "out/" names the folder "out" too.
-    std::string leaf = dir.filename().empty() ? dir.parent_path().filename().string()
-                                              : dir.filename().string();
+    std::string leaf =
+        dir.filename().empty() ? dir.parent_path().filename().string() : dir.filename().string();
     const std::string cli = "\"${VORNA_CLI:-" + program + "}\"";
     std::string jobs;
     for (const std::string &name : names) {
@@ -43,19 +43,30 @@ int SweepJobFiles::Write(const std::string &folder, const std::vector<std::strin
     std::string sbatch =
         "#!/bin/bash\n"
         "# A Slurm job array: one variant of the sweep per task. Submit it from the folder that\n"
-        "# holds " + leaf + "/:  sbatch " + leaf + "/sweep.sbatch\n"
+        "# holds " +
+        leaf + "/:  sbatch " + leaf +
+        "/sweep.sbatch\n"
         "#SBATCH --job-name=vorna-sweep\n"
-        "#SBATCH --array=0-" + std::to_string(names.empty() ? 0 : names.size() - 1) + "\n"
-        "#SBATCH --cpus-per-task=" + (smallFields ? "1" : "4") + "\n"
-        "#SBATCH --output=" + leaf + "/slurm-%A_%a.out\n"
+        "#SBATCH --array=0-" +
+        std::to_string(names.empty() ? 0 : names.size() - 1) +
+        "\n"
+        "#SBATCH --cpus-per-task=" +
+        (smallFields ? "1" : "4") +
+        "\n"
+        "#SBATCH --output=" +
+        leaf +
+        "/slurm-%A_%a.out\n"
         "set -eu\n"
         "variants=(\n";
     for (const std::string &name : names) sbatch += "  " + ShellQuote(name + ".vna") + "\n";
     sbatch +=
         ")\n"
         "cd \"${SLURM_SUBMIT_DIR:-.}\"\n"
-        "exec " + cli + " --quiet --threads \"${SLURM_CPUS_PER_TASK:-1}\" \\\n"
-        "  " + ShellQuote(leaf + "/") + "\"${variants[$SLURM_ARRAY_TASK_ID]}\"\n";
+        "exec " +
+        cli +
+        " --quiet --threads \"${SLURM_CPUS_PER_TASK:-1}\" \\\n"
+        "  " +
+        ShellQuote(leaf + "/") + "\"${variants[$SLURM_ARRAY_TASK_ID]}\"\n";
     if (WriteFile((dir / "jobs.txt").string(), jobs, error) != Done) return Failed;
     std::string script = (dir / "sweep.sbatch").string();
     if (WriteFile(script, sbatch, error) != Done) return Failed;

@@ -5,7 +5,9 @@
 
 namespace {
 
-uint32_t LE16(const std::vector<uint8_t> &b, size_t at) { return b[at] | (uint32_t(b[at + 1]) << 8); }
+uint32_t LE16(const std::vector<uint8_t> &b, size_t at) {
+    return b[at] | (uint32_t(b[at + 1]) << 8);
+}
 uint32_t LE32(const std::vector<uint8_t> &b, size_t at) {
     return LE16(b, at) | (LE16(b, at + 2) << 16);
 }
@@ -60,7 +62,8 @@ bool SweepPicture::ReadBmpOrTga(const std::string &path, std::string &why) {
         height = LE16(bytes, 14);
         depth = bytes[16] / 8;
         bottomUp = (bytes[17] & 0x20) == 0;
-        if ((mapped && (depth != 1 || bytes[1] != 1 || bytes[7] != 24)) || (!mapped && depth != 3)) {
+        if ((mapped && (depth != 1 || bytes[1] != 1 || bytes[7] != 24)) ||
+            (!mapped && depth != 3)) {
             why = "is a TGA of a kind the contact sheet does not read";
             return false;
         }

@@ -101,9 +101,11 @@ bool SweepRunner::ExpectedImages(const std::string &path, std::vector<Image> &im
     const Frame3D &frame = s.Mosaic != 0 ? static_cast<const Frame3D &>(tile) : *s.Components[0];
     const int depth = s.TrueColor != 0 ? 3 : 1;
     const bool tga = s.ImageFormat == 'T';
-    const uint64_t bytes = tga ? GenImage3D::TGAFileBytes(frame.GetSizeX(), frame.GetSizeY(), depth)
-                               : GenImage3D::BMPFileBytes(frame.GetSizeX(), frame.GetSizeY(), depth);
-    const std::string base = s.FileBaseName.GetString() != nullptr ? s.FileBaseName.GetString() : "";
+    const uint64_t bytes =
+        tga ? GenImage3D::TGAFileBytes(frame.GetSizeX(), frame.GetSizeY(), depth)
+            : GenImage3D::BMPFileBytes(frame.GetSizeX(), frame.GetSizeY(), depth);
+    const std::string base =
+        s.FileBaseName.GetString() != nullptr ? s.FileBaseName.GetString() : "";
     auto add = [&](int64_t time) {
         char suffix[32];
         std::snprintf(suffix, sizeof suffix, "_%c%06d%s", s.ImageComponent, int(time),
@@ -115,7 +117,8 @@ bool SweepRunner::ExpectedImages(const std::string &path, std::vector<Image> &im
         int64_t first = s.ImageStart;
         if (first < 1) first += ((1 - first) + s.ImagePeriod - 1) / s.ImagePeriod * s.ImagePeriod;
         for (int64_t t = first; t <= s.EndTime; t += s.ImagePeriod) add(t);
-        if (s.ImageDue(s.EndTime) && (s.EndTime < first || (s.EndTime - first) % s.ImagePeriod != 0))
+        if (s.ImageDue(s.EndTime) &&
+            (s.EndTime < first || (s.EndTime - first) % s.ImagePeriod != 0))
             add(s.EndTime);
     }
     return true;
@@ -156,8 +159,10 @@ int SweepRunner::Run(const std::string &folder, const std::vector<std::string> &
     if (jobs < 1) jobs = 1;
     const int perJob = threads / jobs < 1 ? 1 : threads / jobs;
     if (!settings.Quiet) {
-        std::fprintf(settings.Out, "%zu variants to run (%d already complete), %d at a time with "
-                     "%d thread%s each\n", todo.size(), Skipped, jobs, perJob, perJob > 1 ? "s" : "");
+        std::fprintf(settings.Out,
+                     "%zu variants to run (%d already complete), %d at a time with "
+                     "%d thread%s each\n",
+                     todo.size(), Skipped, jobs, perJob, perJob > 1 ? "s" : "");
         std::fflush(settings.Out);
     }
 
@@ -189,8 +194,8 @@ int SweepRunner::Run(const std::string &folder, const std::vector<std::string> &
                     dup2(fd, STDERR_FILENO);
                     close(fd);
                 }
-                const char *argv[] = {settings.Program.c_str(), "--quiet", "--threads",
-                                      threadText.c_str(), script.c_str(), nullptr};
+                const char *argv[] = {settings.Program.c_str(), "--quiet",      "--threads",
+                                      threadText.c_str(),       script.c_str(), nullptr};
                 execv(settings.Program.c_str(), const_cast<char *const *>(argv));
                 std::fprintf(stderr, "%s: %s\n", settings.Program.c_str(), std::strerror(errno));
                 _exit(127);
@@ -229,8 +234,8 @@ int SweepRunner::Run(const std::string &folder, const std::vector<std::string> &
             if (code == 0) {
                 ++Finished;
                 if (!settings.Quiet) {
-                    std::fprintf(settings.Out, "[%d/%zu] %s done in %.1f s\n",
-                                 Finished + Failed, todo.size(), job.Name.c_str(), seconds);
+                    std::fprintf(settings.Out, "[%d/%zu] %s done in %.1f s\n", Finished + Failed,
+                                 todo.size(), job.Name.c_str(), seconds);
                 }
                 std::remove(log.c_str());
             } else if (code == Interrupted && Stop != 0) {

@@ -1,12 +1,11 @@
 // vorna-cli's sweeps end to end: the direct sweep, the same sweep handed to GNU parallel and to
 // the Slurm array script (run here by bash as one task would), --resume and Ctrl-C.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
@@ -47,7 +46,8 @@ protected:
         std::map<std::string, std::string> images;
         for (const auto &item : fs::directory_iterator(Dir / folder)) {
             if (item.path().extension() == ".bmp") {
-                images[item.path().filename().string()] = scripttest::ReadFile(item.path().string());
+                images[item.path().filename().string()] =
+                    scripttest::ReadFile(item.path().string());
             }
         }
         return images;
@@ -118,8 +118,8 @@ TEST_F(SweepCliTest, CtrlCStopsEveryVariantAndLeavesNoTemporaryFile) {
     ASSERT_EQ(posix_spawn_file_actions_init(&actions), 0);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const char *arguments[] = {Program.c_str(), "--jobs", "2", "--vary", "modpar beta 6,7,8",
-                               base.c_str(), nullptr};
+    const char *arguments[] = {Program.c_str(),     "--jobs",     "2",    "--vary",
+                               "modpar beta 6,7,8", base.c_str(), nullptr};
     pid_t sweep = 0;
     ASSERT_EQ(posix_spawn(&sweep, Program.c_str(), &actions, nullptr,
                           const_cast<char *const *>(arguments), environ),
@@ -143,7 +143,8 @@ TEST_F(SweepCliTest, CtrlCStopsEveryVariantAndLeavesNoTemporaryFile) {
     kill(sweep, SIGINT);
     int status = 0;
     const auto stop = Clock::now();
-    while (waitpid(sweep, &status, WNOHANG) == 0 && Clock::now() - stop < std::chrono::seconds(10)) {
+    while (waitpid(sweep, &status, WNOHANG) == 0 &&
+           Clock::now() - stop < std::chrono::seconds(10)) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     if (waitpid(sweep, &status, WNOHANG) == 0) {

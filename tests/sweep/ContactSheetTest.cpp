@@ -1,7 +1,5 @@
 // ContactSheet: a folder of variants laid out as index.html and contact.png, a missing or cut
 // image shown as a gap with the variant's name; the pictures caught in memory.
-#include "sweep/ContactSheet.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,6 +7,7 @@
 
 #include "image3d/Image3D24.h"
 #include "rdsimul/ScriptTestSupport.h"
+#include "sweep/ContactSheet.h"
 #include "sweep/SweepExpander.h"
 #include "sweep/SweepRunner.h"
 #include "sweep/SweepTestSupport.h"
@@ -64,9 +63,9 @@ protected:
         scripttest::WriteFile(PathOf("base.vna"), sweeptest::BaseScript);
         SweepExpander expander;
         ASSERT_EQ(expander.LoadBase(PathOf("base.vna")), SweepExpander::Done);
-        ASSERT_EQ(expander.Expand(sweeptest::Specs({"modpar alpha 2,3", "modpar beta 6:8:3"}), 0,
-                                  false),
-                  SweepExpander::Done);
+        ASSERT_EQ(
+            expander.Expand(sweeptest::Specs({"modpar alpha 2,3", "modpar beta 6:8:3"}), 0, false),
+            SweepExpander::Done);
         ASSERT_EQ(expander.WriteAndCheck(Folder()), SweepExpander::Done);
         Written.clear();
     }
@@ -98,8 +97,9 @@ TEST_F(ContactSheetTest, MissingImageIsAGapWithTheVariantsName) {
     EXPECT_NE(html.find("<th>modpar alpha \\ modpar beta</th><th>6</th><th>7</th><th>8</th>"),
               std::string::npos);
     EXPECT_NE(html.find("<td class=\"gap\">alpha3_beta7<br>"), std::string::npos);
-    EXPECT_NE(html.find("<a href=\"alpha2_beta8_A000040.bmp\"><img src=\"thumbs/alpha2_beta8.png\""),
-              std::string::npos);
+    EXPECT_NE(
+        html.find("<a href=\"alpha2_beta8_A000040.bmp\"><img src=\"thumbs/alpha2_beta8.png\""),
+        std::string::npos);
     EXPECT_NE(html.find("<a href=\"alpha3_beta7.vna\">"), std::string::npos);
     EXPECT_EQ(html.find("<script"), std::string::npos);
     EXPECT_EQ(html.find("http"), std::string::npos);
@@ -110,7 +110,8 @@ TEST_F(ContactSheetTest, MissingImageIsAGapWithTheVariantsName) {
     ASSERT_EQ(contact.Width, 3u * (24 + 4) + 4);
     ASSERT_EQ(contact.Height, 2u * (20 + 4) + 4);
     auto pixel = [&](uint32_t row, uint32_t column) {
-        const uint8_t *p = &contact.Rgb[((4 + row * 24 + 10) * contact.Width + 4 + column * 28 + 12) * 3];
+        const uint8_t *p =
+            &contact.Rgb[((4 + row * 24 + 10) * contact.Width + 4 + column * 28 + 12) * 3];
         return std::vector<int>{p[0], p[1], p[2]};
     };
     EXPECT_EQ(pixel(0, 0), (std::vector<int>{120, 120, 9}));
@@ -124,7 +125,8 @@ TEST_F(ContactSheetTest, MissingImageIsAGapWithTheVariantsName) {
 TEST_F(ContactSheetTest, CutImageIsAGapAndNoVariantIsAnError) {
     MakeSweep();
     std::string whole = Bmp8(24, 20, 50, 60, 70);
-    scripttest::WriteFile(Folder() + "/alpha2_beta6_A000040.bmp", whole.substr(0, whole.size() - 30));
+    scripttest::WriteFile(Folder() + "/alpha2_beta6_A000040.bmp",
+                          whole.substr(0, whole.size() - 30));
     ContactSheet sheet(&KeepPicture, nullptr);
     ASSERT_EQ(sheet.Build(Folder()), ContactSheet::Done);
     EXPECT_EQ(sheet.Gaps, 6);

@@ -1,12 +1,11 @@
 // SweepExpander: variant scripts from a base, their names, values and seeds, and the parser's
 // refusals named by variant and line.
-#include "sweep/SweepExpander.h"
-
 #include <gtest/gtest.h>
 
 #include <set>
 
 #include "rdsimul/ScriptTestSupport.h"
+#include "sweep/SweepExpander.h"
 #include "sweep/SweepTestSupport.h"
 
 namespace {

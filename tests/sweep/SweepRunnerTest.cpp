@@ -1,12 +1,11 @@
 // SweepRunner's resume rule: a variant is complete when all its images are there, each with the
 // size the image writer gives it.
-#include "sweep/SweepRunner.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "rdsimul/ScriptTestSupport.h"
+#include "sweep/SweepRunner.h"
 #include "sweep/SweepTestSupport.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // SweepSpec: the varied line and its values, read from a --vary text.
-#include "sweep/SweepSpec.h"
-
 #include <gtest/gtest.h>
+
+#include "sweep/SweepSpec.h"
 
 namespace {
 
@@ -22,8 +22,8 @@ TEST(SweepSpec, ReadsRangesAndLists) {
         {"modpar beta 7:7:1", true, {"7"}, "beta"},
         {"modpar beta 6,7.5,9", true, {"6", "7.5", "9"}, "beta"},
         {"modpar beta 6", true, {"6"}, "beta"},
-        {"modpar beta 1e-3", false, {}, ""},     // the parser reads no exponent
-        {"modpar beta +6,7", false, {}, ""},     // nor a plus sign
+        {"modpar beta 1e-3", false, {}, ""},  // the parser reads no exponent
+        {"modpar beta +6,7", false, {}, ""},  // nor a plus sign
         {"modpar beta 6,,7", false, {}, ""},
         {"modpar beta 6:10", false, {}, ""},
         {"modpar beta 6:10:0", false, {}, ""},
