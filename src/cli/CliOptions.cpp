@@ -9,6 +9,11 @@ namespace {
 
 constexpr int MaxRounds = 1000000;
 constexpr int MaxThreads = 64;
+constexpr int MaxJobs = 256;
+constexpr int MaxSeed = 99999999;
+
+// Long options without a letter.
+enum : int { OptVary = 256, OptOut, OptSeed, OptJobs, OptResume, OptEmitJobs, OptContactSheet };
 
 // Reads a whole decimal count in 1 .. most.
 bool ParseCount(const char *text, int most, int &count) {
@@ -29,7 +34,16 @@ CliOptions::Action CliOptions::Parse(int argc, char *const argv[]) {
         {"randomize", no_argument, nullptr, 'r'},   {"rounds", required_argument, nullptr, 'n'},
         {"quiet", no_argument, nullptr, 'q'},       {"threads", required_argument, nullptr, 't'},
         {"help", no_argument, nullptr, 'h'},        {"version", no_argument, nullptr, 'V'},
-        {"list-models", no_argument, nullptr, 'm'}, {nullptr, 0, nullptr, 0},
+        {"list-models", no_argument, nullptr, 'm'},
+        // Sweeps.
+        {"vary", required_argument, nullptr, OptVary},
+        {"out", required_argument, nullptr, OptOut},
+        {"seed", required_argument, nullptr, OptSeed},
+        {"jobs", required_argument, nullptr, OptJobs},
+        {"resume", no_argument, nullptr, OptResume},
+        {"emit-jobs", no_argument, nullptr, OptEmitJobs},
+        {"contact-sheet", required_argument, nullptr, OptContactSheet},
+        {nullptr, 0, nullptr, 0},
     };
     if (argc > 0 && argv[0] != nullptr) {
         std::string name = argv[0];
@@ -81,6 +95,38 @@ CliOptions::Action CliOptions::Parse(int argc, char *const argv[]) {
                     return Action::UsageError;
                 }
                 break;
+            case OptVary:
+                Varies.push_back(optarg);
+                break;
+            case OptOut:
+                OutDir = optarg;
+                break;
+            case OptSeed: {
+                int seed = 0;
+                if (!ParseCount(optarg, MaxSeed, seed)) {
+                    ErrorText = "invalid seed '" + std::string(optarg) +
+                                "' (a whole number from 1 to 99999999)";
+                    return Action::UsageError;
+                }
+                Seed = uint32_t(seed);
+                break;
+            }
+            case OptJobs:
+                if (!ParseCount(optarg, MaxJobs, Jobs)) {
+                    ErrorText = "invalid number of jobs '" + std::string(optarg) +
+                                "' (a whole number from 1 to 256)";
+                    return Action::UsageError;
+                }
+                break;
+            case OptResume:
+                Resume = true;
+                break;
+            case OptEmitJobs:
+                EmitJobs = true;
+                break;
+            case OptContactSheet:
+                ContactSheetDir = optarg;
+                break;
             case ':':
                 ErrorText = "option '" + std::string(argv[optind - 1]) + "' needs a value";
                 return Action::UsageError;
@@ -95,6 +141,15 @@ CliOptions::Action CliOptions::Parse(int argc, char *const argv[]) {
     if (version) return Action::Version;
     if (listModels) return Action::ListModels;
     int operands = argc - optind;
+    if (!ContactSheetDir.empty()) {
+        if (operands == 0) return Action::ContactSheet;
+        ErrorText = "--contact-sheet takes no script ('" + std::string(argv[optind]) + "')";
+        return Action::UsageError;
+    }
+    if (Varies.empty() && (Resume || EmitJobs || Jobs != 0 || !OutDir.empty())) {
+        ErrorText = "--out, --jobs, --resume and --emit-jobs belong to a sweep (--vary)";
+        return Action::UsageError;
+    }
     if (operands == 0) {
         ErrorText = "no script given";
         return Action::UsageError;
@@ -104,6 +159,13 @@ CliOptions::Action CliOptions::Parse(int argc, char *const argv[]) {
         return Action::UsageError;
     }
     ScriptPath = argv[optind];
+    if (!Varies.empty()) {
+        if (CheckOnly || Rounds > 1) {
+            ErrorText = "a sweep (--vary) runs each variant once; no --check or --rounds";
+            return Action::UsageError;
+        }
+        return Action::Sweep;
+    }
     return Action::Run;
 }
 
@@ -126,8 +188,24 @@ std::string CliOptions::HelpText() const {
            "                     summary stay\n"
            "  -t, --threads=N    compute with N threads (default: VORNA_THREADS, else all cores)\n"
            "      --list-models  print the models and their parameters as a table and exit\n"
+           "      --seed=N       use seed N (1 to 99999999) instead of the script's randseed\n"
            "  -h, --help         show this help and exit\n"
            "  -V, --version      show the version and exit\n"
+           "\n"
+           "Sweeps (SCRIPT is the base; the variants go to SCRIPT-sweep/ beside it):\n"
+           "      --vary='LINE VALUES'  vary the argument after LINE ('modpar beta', 'diffusion B')\n"
+           "                     over VALUES: from:to:count, evenly spaced, or a list 6,7.5,9; the\n"
+           "                     option may be repeated and every combination runs. Each variant is\n"
+           "                     named after its values and checked before anything runs; --seed, or\n"
+           "                     else the script's seed, is the seed of all, -r gives each its own\n"
+           "      --out=DIR      the sweep folder\n"
+           "      --jobs=N       run N variants at once (default: small fields one per thread,\n"
+           "                     large ones one at a time with every thread)\n"
+           "      --resume       skip the variants whose images are all there and whole\n"
+           "      --emit-jobs    write the variants, jobs.txt (for GNU parallel) and sweep.sbatch\n"
+           "                     (a Slurm job array) into the folder and run nothing\n"
+           "      --contact-sheet=DIR  lay out the final images of sweep folder DIR as index.html\n"
+           "                     and contact.png (a sweep does this when it ends)\n"
            "\n"
            "Progress goes to stderr (a live bar on a terminal, a line per 10% otherwise);\n"
            "the last line on stdout sums up the run. Ctrl-C stops within half a second\n"
@@ -143,7 +221,10 @@ std::string CliOptions::HelpText() const {
            "  3    the script could not be read or rewritten, or memory ran out\n"
            "  4    a numeric overflow stopped the run (the images written stay)\n"
            "  5    some images could not be written (each is reported with its cause)\n"
-           "  130  interrupted by Ctrl-C\n";
+           "  130  interrupted by Ctrl-C\n"
+           "A sweep ends with 0 when every variant ran, 1 for a wrong command line, 2 when the\n"
+           "base or a variant has errors, 3 when a file could not be written, 6 when some\n"
+           "variants failed (each is reported with its output) and 130 on Ctrl-C.\n";
 }
 
 std::string CliOptions::VersionText() { return "vorna-cli " VORNA_VERSION "\n"; }

@@ -215,6 +215,7 @@ int CliRunner::RunRound(const CliOptions &options, int round) {
     if (options.CheckOnly) return ExitDone;
     // Seeds from the clock repeat within a second; fresh rounds take them from the system.
     if (fresh) MainRandom.Randomize(FreshSeed());
+    if (options.Seed != 0) MainRandom.Randomize(options.Seed);
     if (options.Rounds > 1) {
         // Every round keeps its own images: script_r2_A001000.bmp.
         char suffix[32];

@@ -5,6 +5,7 @@
 
 #include "cli/CliOptions.h"
 #include "cli/CliRunner.h"
+#include "cli/CliSweep.h"
 #include "cli/ModelTable.h"
 #include "rdsimul/kernels/FastKernels.h"
 
@@ -27,6 +28,11 @@ int main(int argc, char *argv[]) {
             return CliRunner::ExitUsage;
         case CliOptions::Action::Run:
             break;
+        case CliOptions::Action::Sweep:
+            CliRunner::ChooseLanguage();
+            return CliSweep::Run(options, stdout, stderr);
+        case CliOptions::Action::ContactSheet:
+            return CliSweep::BuildContactSheet(options, stdout, stderr);
     }
     if (options.Threads > 0) SetFastThreadCount(options.Threads);
     CliRunner::ChooseLanguage();

@@ -37,6 +37,12 @@ const OptionsCase OptionsCases[] = {
     {"RoundsNotANumber", {"--rounds=3x", "a.vna"}, CliOptions::Action::UsageError, "", false, false, false, 1, "'3x'"},
     {"ThreadsZero", {"--threads=0", "a.vna"}, CliOptions::Action::UsageError, "", false, false, false, 1, "threads '0'"},
     {"ThreadsTooMany", {"-t", "65", "a.vna"}, CliOptions::Action::UsageError, "", false, false, false, 1, "'65'"},
+    {"Sweep", {"--vary", "modpar beta 6:8:3", "-r", "a.vna", "--vary=init A 3 0,1"}, CliOptions::Action::Sweep, "a.vna", false, true, false, 1, ""},
+    {"ContactSheet", {"--contact-sheet", "a-sweep"}, CliOptions::Action::ContactSheet, "", false, false, false, 1, ""},
+    {"ContactSheetWithScript", {"--contact-sheet=a-sweep", "a.vna"}, CliOptions::Action::UsageError, "", false, false, false, 1, "takes no script"},
+    {"SweepOptionWithoutVary", {"--resume", "a.vna"}, CliOptions::Action::UsageError, "", false, false, false, 1, "--vary"},
+    {"SweepWithRounds", {"--vary=modpar beta 6,7", "-n2", "a.vna"}, CliOptions::Action::UsageError, "", false, false, false, 1, "--rounds"},
+    {"SeedZero", {"--seed=0", "a.vna"}, CliOptions::Action::UsageError, "", false, false, false, 1, "seed '0'"},
 };
 // clang-format on
 

@@ -1,0 +1,396 @@
+#include "sweep/ContactSheet.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+
+#include "sweep/SweepExpander.h"
+#include "sweep/SweepRunner.h"
+#include "toolkit/AtomicFileWriter.h"
+#include "toolkit/FileCheck.h"
+
+namespace {
+
+constexpr long long MaxScriptRead = 1 << 20;
+
+std::string Escape(const std::string &text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+// file names are made of letters, digits, '.', '-' and '_' by the expander; others a page
+// links with percent escapes.
+std::string Link(const std::string &name) {
+    std::string out;
+    for (unsigned char c : name) {
+        bool plain = std::isalnum(c) || c == '.' || c == '-' || c == '_' || c == '/';
+        if (plain) {
+            out += char(c);
+        } else {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%%%02X", c);
+            out += hex;
+        }
+    }
+    return out;
+}
+
+// The iteration of an image file of variant name: NAME_[s<seed>_]<letter><digits>.<bmp|tga|png>;
+// -1 when file is none.
+long long ImageIteration(const std::string &file, const std::string &name) {
+    if (file.size() <= name.size() + 1 || file.compare(0, name.size(), name) != 0 ||
+        file[name.size()] != '_') {
+        return -1;
+    }
+    size_t at = name.size() + 1;
+    if (file[at] == 's') {
+        size_t under = file.find('_', at);
+        if (under == std::string::npos || under == at + 1) return -1;
+        for (size_t i = at + 1; i < under; ++i) {
+            if (!std::isdigit(static_cast<unsigned char>(file[i]))) return -1;
+        }
+        at = under + 1;
+    }
+    if (at >= file.size() || file[at] < 'A' || file[at] > 'Z') return -1;
+    size_t digits = at + 1;
+    size_t dot = file.find('.', digits);
+    if (dot == std::string::npos || dot - digits < 6 || dot - digits > 12) return -1;
+    for (size_t i = digits; i < dot; ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(file[i]))) return -1;
+    }
+    std::string extension = file.substr(dot + 1);
+    if (extension != "bmp" && extension != "tga" && extension != "png") return -1;
+    return std::atoll(file.substr(digits, dot - digits).c_str());
+}
+
+bool ValueLess(const std::string &a, const std::string &b) {
+    return std::strtod(a.c_str(), nullptr) < std::strtod(b.c_str(), nullptr);
+}
+
+int WriteText(const std::string &path, const std::string &text, std::string &error) {
+    AtomicFileWriter writer;
+    if (writer.Open(path.c_str()) != AtomicFileWriter::Done ||
+        writer.Write(text.data(), text.size()) != AtomicFileWriter::Done ||
+        writer.Commit() != AtomicFileWriter::Done) {
+        error = path + ": " + FaultText(writer.LastErrno()) + "\n";
+        return ContactSheet::Failed;
+    }
+    return ContactSheet::Done;
+}
+
+}  // namespace
+
+int ContactSheet::Scan(const std::string &folder) {
+    Axes.clear();
+    Entries.clear();
+    Notes.clear();
+    std::error_code error;
+    std::vector<std::string> files;
+    for (const auto &item : std::filesystem::directory_iterator(folder, error)) {
+        files.push_back(item.path().filename().string());
+    }
+    if (error) {
+        Error = folder + ": " + FaultText(error.value()) + "\n";
+        return Failed;
+    }
+    std::sort(files.begin(), files.end());
+    const std::string head = SweepExpander::HeadComment;
+    const std::string vary = SweepExpander::VaryComment;
+    // Scripts of several sweeps may share a folder: the lines most of them vary win.
+    std::vector<std::pair<std::vector<std::string>, Entry>> found;
+    std::map<std::vector<std::string>, int> votes;
+    for (const std::string &file : files) {
+        if (file.size() <= 4 || file.compare(file.size() - 4, 4, ".vna") != 0) continue;
+        std::string text;
+        FileFault fault;
+        std::string path = (std::filesystem::path(folder) / file).string();
+        if (ReadTextFile(path.c_str(), MaxScriptRead, text, fault) != FileCheckDone ||
+            text.compare(0, head.size(), head) != 0) {
+            continue;  // no variant script of a sweep
+        }
+        Entry entry;
+        entry.Name = file.substr(0, file.size() - 4);
+        std::vector<std::string> axes;
+        size_t start = text.find('\n') + 1;
+        while (start != 0 && text.compare(start, vary.size(), vary) == 0) {
+            size_t end = text.find_first_of("\r\n", start);
+            std::string line = text.substr(start + vary.size(), end - start - vary.size());
+            size_t equals = line.rfind(" = ");
+            if (equals == std::string::npos) break;
+            axes.push_back(line.substr(0, equals));
+            entry.Values.push_back(line.substr(equals + 3));
+            start = text.find('\n', start) + 1;
+        }
+        if (axes.empty()) continue;
+        ++votes[axes];
+        found.emplace_back(axes, std::move(entry));
+    }
+    int most = 0;
+    for (const auto &[axes, count] : votes) {
+        if (count > most) {
+            most = count;
+            Axes = axes;
+        }
+    }
+    for (auto &[axes, entry] : found) {
+        if (axes == Axes) {
+            Entries.push_back(std::move(entry));
+        } else {
+            Notes += (std::filesystem::path(folder) / (entry.Name + ".vna")).string() +
+                     ": another sweep (it varies other lines); left out\n";
+        }
+    }
+    if (Entries.empty()) {
+        Error = folder + ": no variant script of a sweep\n";
+        return Failed;
+    }
+    std::stable_sort(Entries.begin(), Entries.end(), [](const Entry &a, const Entry &b) {
+        return std::lexicographical_compare(a.Values.begin(), a.Values.end(), b.Values.begin(),
+                                            b.Values.end(), ValueLess);
+    });
+    for (Entry &entry : Entries) {
+        // The final image: the last one the script writes, in whichever format it was saved;
+        // a script that cannot be parsed shows the latest image there is.
+        const std::string script = (std::filesystem::path(folder) / (entry.Name + ".vna")).string();
+        std::vector<SweepRunner::Image> images;
+        uint32_t points = 0;
+        if (SweepRunner::ExpectedImages(script, images, points) && !images.empty()) {
+            std::string stem = std::filesystem::path(images.back().Path).stem().string();
+            for (const char *extension : {".bmp", ".tga", ".png"}) {
+                std::error_code missing;
+                if (std::filesystem::exists(std::filesystem::path(folder) / (stem + extension),
+                                            missing)) {
+                    entry.Image = stem + extension;
+                    break;
+                }
+            }
+            if (entry.Image.empty()) {
+                entry.Why = "no final image (" + stem + ") yet";
+                continue;
+            }
+        } else {
+            long long latest = -1;
+            for (const std::string &file : files) {
+                long long iteration = ImageIteration(file, entry.Name);
+                if (iteration > latest) {
+                    latest = iteration;
+                    entry.Image = file;
+                }
+            }
+        }
+        if (entry.Image.empty()) {
+            entry.Why = "no image yet";
+            continue;
+        }
+        std::string path = (std::filesystem::path(folder) / entry.Image).string();
+        std::string why;
+        bool read = false;
+        if (entry.Image.compare(entry.Image.size() - 4, 4, ".png") == 0) {
+            int code = 0;
+            read = PngReader != nullptr &&
+                   PngReader(path.c_str(), entry.Picture.Width, entry.Picture.Height,
+                             entry.Picture.Rgb, code) == 1;
+            why = "cannot be read";
+        } else {
+            read = entry.Picture.ReadBmpOrTga(path, why);
+        }
+        if (!read) {
+            entry.Why = entry.Image + " " + why;
+            entry.Picture = SweepPicture();
+        }
+    }
+    return Done;
+}
+
+void ContactSheet::LayOut() {
+    Cells.clear();
+    if (Axes.size() <= 2) {
+        // The values of each axis that some variant has, in order: row and column headings.
+        std::vector<std::string> rows;
+        std::vector<std::string> columns;
+        for (const Entry &entry : Entries) {
+            if (Axes.size() == 2) rows.push_back(entry.Values[0]);
+            columns.push_back(entry.Values.back());
+        }
+        if (rows.empty()) rows.push_back("");
+        auto unique = [](std::vector<std::string> &values) {
+            std::stable_sort(values.begin(), values.end(), ValueLess);
+            values.erase(std::unique(values.begin(), values.end()), values.end());
+        };
+        unique(rows);
+        unique(columns);
+        Rows = rows.size();
+        Columns = columns.size();
+        Cells.assign(Rows * Columns, -1);
+        for (size_t i = 0; i < Entries.size(); ++i) {
+            size_t row = Axes.size() == 2
+                             ? size_t(std::find(rows.begin(), rows.end(), Entries[i].Values[0]) -
+                                      rows.begin())
+                             : 0;
+            size_t column =
+                size_t(std::find(columns.begin(), columns.end(), Entries[i].Values.back()) -
+                       columns.begin());
+            Cells[row * Columns + column] = long(i);
+        }
+        return;
+    }
+    Columns = size_t(std::ceil(std::sqrt(double(Entries.size()))));
+    Rows = (Entries.size() + Columns - 1) / Columns;
+    Cells.assign(Rows * Columns, -1);
+    for (size_t i = 0; i < Entries.size(); ++i) Cells[i] = long(i);
+}
+
+std::string ContactSheet::Html(const std::string &title) const {
+    std::string page =
+        "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>" +
+        Escape(title) +
+        "</title>\n<style>\n"
+        "body { font-family: sans-serif; background: #202020; color: #ddd; }\n"
+        "a { color: #9cf; }\n"
+        "table { border-collapse: collapse; }\n"
+        "th, td { padding: 4px; text-align: center; vertical-align: middle; font-size: 12px; }\n"
+        "td.gap { width: 160px; height: 160px; background: #404040; color: #bbb; }\n"
+        "img { display: block; margin: auto; image-rendering: pixelated; }\n"
+        "</style>\n</head>\n<body>\n<h1>" +
+        Escape(title) + "</h1>\n";
+    auto cell = [&](long index) {
+        if (index < 0) return std::string("<td class=\"gap\">no variant</td>");
+        const Entry &entry = Entries[size_t(index)];
+        if (entry.Picture.Width == 0) {
+            return "<td class=\"gap\">" + Escape(entry.Name) + "<br>" + Escape(entry.Why) +
+                   "<br><a href=\"" + Link(entry.Name) + ".vna\">script</a></td>";
+        }
+        return "<td><a href=\"" + Link(entry.Image) + "\"><img src=\"thumbs/" + Link(entry.Name) +
+               ".png\" alt=\"" + Escape(entry.Name) + "\" title=\"" + Escape(entry.Name) +
+               "\"></a><a href=\"" + Link(entry.Name) + ".vna\">script</a></td>";
+    };
+    if (Axes.size() <= 2) {
+        page += "<table>\n<tr><th>" +
+                Escape(Axes.size() == 2 ? Axes[0] + " \\ " + Axes[1] : Axes[0]) + "</th>";
+        for (size_t c = 0; c < Columns; ++c) {
+            for (size_t r = 0; r < Rows; ++r) {
+                long index = Cells[r * Columns + c];
+                if (index < 0) continue;
+                page += "<th>" + Escape(Entries[size_t(index)].Values.back()) + "</th>";
+                break;
+            }
+        }
+        page += "</tr>\n";
+        for (size_t r = 0; r < Rows; ++r) {
+            std::string heading;
+            for (size_t c = 0; c < Columns && heading.empty(); ++c) {
+                long index = Cells[r * Columns + c];
+                if (index >= 0) heading = Axes.size() == 2 ? Entries[size_t(index)].Values[0] : "";
+            }
+            page += "<tr><th>" + Escape(heading) + "</th>";
+            for (size_t c = 0; c < Columns; ++c) page += cell(Cells[r * Columns + c]);
+            page += "</tr>\n";
+        }
+        page += "</table>\n";
+    } else {
+        page += "<ul>\n";
+        for (size_t i = 0; i < Entries.size(); ++i) {
+            std::string values;
+            for (size_t a = 0; a < Axes.size(); ++a) {
+                values += (a == 0 ? "" : ", ") + Axes[a] + " " + Entries[i].Values[a];
+            }
+            page += "<li><table><tr>" + cell(long(i)) + "<td>" + Escape(values) +
+                    "</td></tr></table></li>\n";
+        }
+        page += "</ul>\n";
+    }
+    page +=
+        "<p>contact.png: <a href=\"contact.png\">the final images in one picture</a>, in the "
+        "order of this page.</p>\n</body>\n</html>\n";
+    return page;
+}
+
+int ContactSheet::Build(const std::string &folder) {
+    Error.clear();
+    Gaps = 0;
+    if (Scan(folder) != Done) return Failed;
+    LayOut();
+    std::filesystem::path dir(folder);
+    std::error_code error;
+    std::filesystem::create_directories(dir / "thumbs", error);
+    uint32_t cellWidth = 0;
+    uint32_t cellHeight = 0;
+    std::vector<SweepPicture> cells(Entries.size());
+    for (size_t i = 0; i < Entries.size(); ++i) {
+        Entry &entry = Entries[i];
+        if (entry.Picture.Width == 0) {
+            ++Gaps;
+            continue;
+        }
+        SweepPicture thumb = entry.Picture.Fitted(ThumbSide);
+        std::string path = (dir / "thumbs" / (entry.Name + ".png")).string();
+        int code = 0;
+        if (Writer(path.c_str(), thumb.Width, thumb.Height, thumb.Rgb.data(),
+                   size_t(thumb.Width) * 3, code) != 1) {
+            Error = path + ": " + FaultText(code) + "\n";
+            return Failed;
+        }
+        cells[i] = entry.Picture.Fitted(CellSide);
+        cellWidth = std::max(cellWidth, cells[i].Width);
+        cellHeight = std::max(cellHeight, cells[i].Height);
+    }
+    if (cellWidth == 0) cellWidth = cellHeight = 64;  // only gaps: a sheet of grey squares
+    SweepPicture sheet;
+    sheet.Width = uint32_t(Columns) * (cellWidth + Margin) + Margin;
+    sheet.Height = uint32_t(Rows) * (cellHeight + Margin) + Margin;
+    sheet.Rgb.assign(size_t(sheet.Width) * sheet.Height * 3, 0);
+    sheet.Fill(0x20, 0x20, 0x20);
+    SweepPicture gap;
+    gap.Width = cellWidth;
+    gap.Height = cellHeight;
+    gap.Rgb.assign(size_t(cellWidth) * cellHeight * 3, 0);
+    gap.Fill(0x40, 0x40, 0x40);
+    for (size_t r = 0; r < Rows; ++r) {
+        for (size_t c = 0; c < Columns; ++c) {
+            long index = Cells[r * Columns + c];
+            const uint32_t x = Margin + uint32_t(c) * (cellWidth + Margin);
+            const uint32_t y = Margin + uint32_t(r) * (cellHeight + Margin);
+            if (index < 0 && Axes.size() > 2) continue;  // past the last variant
+            if (index < 0 || cells[size_t(index)].Width == 0) {
+                sheet.Paste(gap, x, y);
+            } else {
+                const SweepPicture &picture = cells[size_t(index)];
+                // Centred in its cell when smaller than the largest.
+                sheet.Paste(picture, x + (cellWidth - picture.Width) / 2,
+                            y + (cellHeight - picture.Height) / 2);
+            }
+        }
+    }
+    int code = 0;
+    std::string contact = (dir / "contact.png").string();
+    if (Writer(contact.c_str(), sheet.Width, sheet.Height, sheet.Rgb.data(),
+               size_t(sheet.Width) * 3, code) != 1) {
+        Error = contact + ": " + FaultText(code) + "\n";
+        return Failed;
+    }
+    std::string leaf =
+        dir.filename().empty() ? dir.parent_path().filename().string() : dir.filename().string();
+    return WriteText((dir / "index.html").string(), Html("Sweep " + leaf), Error);
+}

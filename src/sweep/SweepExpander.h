@@ -1,0 +1,70 @@
+// SweepExpander: turns a base script and its varied lines into the variant scripts of a sweep
+// (the Cartesian product of the values), writes them into the sweep folder and has the parser
+// check each before anything runs. Owns the base script's lines and the list of variants.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sweep/SweepSpec.h"
+
+struct SweepVariant {
+    std::string Name;                 // file name without ".vna": "alpha3_beta7.5"
+    std::vector<std::string> Values;  // one per varied line, as written into the script
+    uint32_t Seed = 0;                // its randseed line
+    std::string Text;                 // the whole script
+};
+
+class SweepExpander {
+public:
+    static constexpr int Failed = 0;
+    static constexpr int Done = 1;
+    static constexpr int MaxVariants = 10000;
+    static constexpr uint32_t MaxSeed = 99999999;  // the range of a clock seed
+
+    // The head comment that marks a variant script and the line that holds one varied value:
+    // "// vary modpar beta = 7.5". The contact sheet reads them back.
+    static constexpr const char *HeadComment = "// Sweep variant ";
+    static constexpr const char *VaryComment = "// vary ";
+
+    // Reads the base script and checks it with the parser: 1; 0 with the reasons in Error (one
+    // PATH:LINE: TEXT line per annotation).
+    [[nodiscard]] int LoadBase(const std::string &path);
+    // Builds the variants of specs, first spec slowest. seed non-zero is the seed of every
+    // variant; 0 takes the base's randseed, else one fresh seed shared by all. randomize gives
+    // each variant a fresh seed of its own. keepFrom (non-empty) is a folder whose existing
+    // variant scripts keep their seeds, so a resumed sweep repeats the same runs. 1; 0 with Error.
+    [[nodiscard]] int Expand(const std::vector<SweepSpec> &specs, uint32_t seed, bool randomize,
+                             const std::string &keepFrom = "");
+    // Writes every variant as folder/NAME.vna (the folder is created) and checks each with the
+    // parser: 1; 0 with Error naming the first faulty variant, its line and the parser's text.
+    [[nodiscard]] int WriteAndCheck(const std::string &folder);
+
+    const std::vector<SweepVariant> &Variants() const { return List; }
+    const std::vector<SweepSpec> &Specs() const { return SpecList; }
+    // The base's file name without folder and extension: "spots-brusselator".
+    const std::string &BaseName() const { return Base; }
+    // The seed shared by all variants; 0 with randomize.
+    uint32_t SharedSeed() const { return Shared; }
+    // The randseed of a script text, 0 when it has none.
+    static uint32_t ScriptSeed(const std::string &text);
+
+    std::string Error;
+
+private:
+    // The line of the base that spec varies: its index, or -1 when the base has none.
+    int FindLine(const SweepSpec &spec) const;
+    // The text of the variant whose value indexes are picks.
+    std::string VariantText(const std::vector<size_t> &picks, const std::string &name,
+                            uint32_t seed) const;
+
+    std::string BasePath;
+    std::string Base;
+    std::vector<std::string> Lines;  // the base script's lines with their line ends
+    std::string LineEnd = "\n";
+    std::vector<SweepSpec> SpecList;
+    std::vector<int> SpecLines;  // per spec, its line in Lines, or -1 to append it
+    std::vector<SweepVariant> List;
+    uint32_t Shared = 0;
+};

@@ -1,0 +1,23 @@
+// SweepJobFiles: the files that hand a sweep to an existing job engine instead of running it:
+// jobs.txt for GNU parallel (a vorna-cli command per line) and sweep.sbatch, a Slurm job array.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace SweepJobFiles {
+
+constexpr int Failed = 0;
+constexpr int Done = 1;
+
+// Writes folder/jobs.txt and folder/sweep.sbatch for the variants folder/NAME.vna. Both name
+// the scripts relative to the folder's parent, so they are run from there; program is the
+// vorna-cli they start unless VORNA_CLI names another. smallFields: one thread per variant,
+// else every core of the machine (parallel) or of the task (Slurm). 1; 0 with error set.
+[[nodiscard]] int Write(const std::string &folder, const std::vector<std::string> &names,
+                        const std::string &program, bool smallFields, std::string &error);
+
+// text quoted for a POSIX shell.
+std::string ShellQuote(const std::string &text);
+
+}  // namespace SweepJobFiles

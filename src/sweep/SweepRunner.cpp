@@ -1,0 +1,258 @@
+#include "sweep/SweepRunner.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <new>
+#include <thread>
+
+#include "image3d/GenImage3D.h"
+#include "image3d/Image3DFloat.h"
+#include "rdsimul/ReaDifSimulation.h"
+#include "rdsimul/ScriptParser.h"
+#include "toolkit/MessageTexts.h"
+#include "toolkit/StringTable.h"
+
+namespace {
+
+constexpr int ComponentSlots = 4;
+constexpr int MaxChildren = 256;
+
+using Clock = std::chrono::steady_clock;
+
+// The running variants, for the signal handler: 0 marks a free slot.
+volatile std::sig_atomic_t ChildPids[MaxChildren] = {};
+volatile std::sig_atomic_t Stop = 0;
+
+void PassOn(int signal) {
+    for (int i = 0; i < MaxChildren; ++i) {
+        if (ChildPids[i] > 0) kill(pid_t(ChildPids[i]), signal);
+    }
+}
+
+void OnInterrupt(int) {
+    if (Stop != 0) {
+        // The variants end at once on their second Ctrl-C, removing what they were writing.
+        PassOn(SIGINT);
+        _exit(SweepRunner::Interrupted);
+    }
+    Stop = 1;
+}
+
+void OnTermination(int signal) {
+    PassOn(signal);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+std::string ReadLog(const std::string &path) {
+    std::string text;
+    FILE *file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return text;
+    char buffer[4096];
+    size_t count;
+    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, count);
+    std::fclose(file);
+    return text;
+}
+
+}  // namespace
+
+void SweepRunner::InstallInterruptHandler() {
+    struct sigaction action = {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    action.sa_handler = OnTermination;
+    action.sa_flags = SA_RESETHAND;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+}
+
+bool SweepRunner::StopRequested() { return Stop != 0; }
+void SweepRunner::ClearStop() { Stop = 0; }
+
+bool SweepRunner::ExpectedImages(const std::string &path, std::vector<Image> &images,
+                                 uint32_t &points) {
+    images.clear();
+    points = 0;
+    if (GST.GetMessageCount() == 0) LoadGST();
+    std::unique_ptr<ReaDifSimulation> sim(new (std::nothrow) ReaDifSimulation(ComponentSlots));
+    std::unique_ptr<ScriptParser> parser(new (std::nothrow) ScriptParser());
+    if (sim == nullptr || parser == nullptr) return false;
+    int32_t position = 0;
+    if (parser->Parse(*sim, path.c_str(), position, 0, ScriptParser::Mode::Check) !=
+            ScriptParser::Accepted ||
+        sim->ErrorStatus == ReaDifSimulation::StatusAllocationFailed) {
+        return false;
+    }
+    const ReaDifSimulation &s = *sim;
+    points = uint32_t(s.Components[0]->GetSizeX()) * s.Components[0]->GetSizeY();
+    // The picture the run saves: the field's size, or the tile picture's for a mosaic.
+    const GenImage3D &tile = s.TrueColor != 0 ? static_cast<const GenImage3D &>(s.TmpTileImage2D24)
+                                              : static_cast<const GenImage3D &>(s.TmpTileImage2D8);
+    const Frame3D &frame = s.Mosaic != 0 ? static_cast<const Frame3D &>(tile) : *s.Components[0];
+    const int depth = s.TrueColor != 0 ? 3 : 1;
+    const bool tga = s.ImageFormat == 'T';
+    const uint64_t bytes =
+        tga ? GenImage3D::TGAFileBytes(frame.GetSizeX(), frame.GetSizeY(), depth)
+            : GenImage3D::BMPFileBytes(frame.GetSizeX(), frame.GetSizeY(), depth);
+    const std::string base =
+        s.FileBaseName.GetString() != nullptr ? s.FileBaseName.GetString() : "";
+    auto add = [&](int64_t time) {
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, "_%c%06d%s", s.ImageComponent, int(time),
+                      tga ? ".tga" : ".bmp");
+        images.push_back({base + suffix, bytes});
+    };
+    // The times ImageDue accepts, walked by the period rather than one by one.
+    if (s.ImagePeriod > 0) {
+        int64_t first = s.ImageStart;
+        if (first < 1) first += ((1 - first) + s.ImagePeriod - 1) / s.ImagePeriod * s.ImagePeriod;
+        for (int64_t t = first; t <= s.EndTime; t += s.ImagePeriod) add(t);
+        if (s.ImageDue(s.EndTime) &&
+            (s.EndTime < first || (s.EndTime - first) % s.ImagePeriod != 0))
+            add(s.EndTime);
+    }
+    return true;
+}
+
+bool SweepRunner::IsComplete(const std::string &path) {
+    std::vector<Image> images;
+    uint32_t points = 0;
+    if (!ExpectedImages(path, images, points)) return false;
+    for (const Image &image : images) {
+        std::error_code error;
+        uintmax_t size = std::filesystem::file_size(image.Path, error);
+        if (error || size != image.Bytes) return false;
+    }
+    return true;
+}
+
+int SweepRunner::Run(const std::string &folder, const std::vector<std::string> &names,
+                     const Settings &settings) {
+    Started = Skipped = Failed = Finished = 0;
+    std::vector<std::string> todo;
+    uint32_t largest = 0;
+    for (const std::string &name : names) {
+        std::string script = (std::filesystem::path(folder) / (name + ".vna")).string();
+        std::vector<Image> images;
+        uint32_t points = 0;
+        if (ExpectedImages(script, images, points) && points > largest) largest = points;
+        if (settings.Resume && IsComplete(script)) {
+            ++Skipped;
+            continue;
+        }
+        todo.push_back(name);
+    }
+    const int threads = settings.Threads < 1 ? 1 : settings.Threads;
+    int jobs = settings.Jobs > 0 ? settings.Jobs : (largest <= SmallFieldPoints ? threads : 1);
+    if (jobs > int(todo.size())) jobs = int(todo.size());
+    if (jobs > MaxChildren) jobs = MaxChildren;
+    if (jobs < 1) jobs = 1;
+    const int perJob = threads / jobs < 1 ? 1 : threads / jobs;
+    if (!settings.Quiet) {
+        std::fprintf(settings.Out,
+                     "%zu variants to run (%d already complete), %d at a time with "
+                     "%d thread%s each\n",
+                     todo.size(), Skipped, jobs, perJob, perJob > 1 ? "s" : "");
+        std::fflush(settings.Out);
+    }
+
+    struct Running {
+        pid_t Pid;
+        std::string Name;
+        Clock::time_point Start;
+    };
+    std::vector<Running> running;
+    size_t next = 0;
+    bool passedOn = false;
+    const std::string threadText = std::to_string(perJob);
+    while ((Stop == 0 && next < todo.size()) || !running.empty()) {
+        if (Stop != 0 && !passedOn) {
+            PassOn(SIGINT);
+            passedOn = true;
+        }
+        while (Stop == 0 && next < todo.size() && int(running.size()) < jobs) {
+            const std::string &name = todo[next++];
+            std::string script = (std::filesystem::path(folder) / (name + ".vna")).string();
+            std::string log = (std::filesystem::path(folder) / (name + ".log")).string();
+            pid_t pid = fork();
+            if (pid == 0) {
+                // Its own process group: Ctrl-C reaches the sweep, which passes it on once.
+                setpgid(0, 0);
+                int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                if (fd >= 0) {
+                    dup2(fd, STDOUT_FILENO);
+                    dup2(fd, STDERR_FILENO);
+                    close(fd);
+                }
+                const char *argv[] = {settings.Program.c_str(), "--quiet",      "--threads",
+                                      threadText.c_str(),       script.c_str(), nullptr};
+                execv(settings.Program.c_str(), const_cast<char *const *>(argv));
+                std::fprintf(stderr, "%s: %s\n", settings.Program.c_str(), std::strerror(errno));
+                _exit(127);
+            }
+            if (pid < 0) {
+                std::fprintf(settings.Err, "%s: cannot start: %s\n", name.c_str(),
+                             std::strerror(errno));
+                ++Failed;
+                continue;
+            }
+            for (int i = 0; i < MaxChildren; ++i) {
+                if (ChildPids[i] == 0) {
+                    ChildPids[i] = pid;
+                    break;
+                }
+            }
+            running.push_back({pid, name, Clock::now()});
+            ++Started;
+        }
+        int status = 0;
+        pid_t done = waitpid(-1, &status, WNOHANG);
+        if (done <= 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            continue;
+        }
+        for (int i = 0; i < MaxChildren; ++i) {
+            if (ChildPids[i] == done) ChildPids[i] = 0;
+        }
+        for (size_t i = 0; i < running.size(); ++i) {
+            if (running[i].Pid != done) continue;
+            const Running job = running[i];
+            running.erase(running.begin() + long(i));
+            double seconds = std::chrono::duration<double>(Clock::now() - job.Start).count();
+            int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            std::string log = (std::filesystem::path(folder) / (job.Name + ".log")).string();
+            if (code == 0) {
+                ++Finished;
+                if (!settings.Quiet) {
+                    std::fprintf(settings.Out, "[%d/%zu] %s done in %.1f s\n", Finished + Failed,
+                                 todo.size(), job.Name.c_str(), seconds);
+                }
+                std::remove(log.c_str());
+            } else if (code == Interrupted && Stop != 0) {
+                std::fprintf(settings.Err, "%s: stopped\n", job.Name.c_str());
+            } else {
+                ++Failed;
+                std::fprintf(settings.Err, "%s: failed (exit %d), its output (%s):\n%s",
+                             job.Name.c_str(), code, log.c_str(), ReadLog(log).c_str());
+            }
+            std::fflush(settings.Out);
+            break;
+        }
+    }
+    if (Stop != 0) {
+        std::fprintf(settings.Err, "sweep stopped: %d of %zu variants done; --resume goes on\n",
+                     Finished, todo.size());
+        return Interrupted;
+    }
+    return Failed > 0 ? SomeFailed : Done;
+}

@@ -1,0 +1,176 @@
+// vorna-cli's sweeps end to end: the direct sweep, the same sweep handed to GNU parallel and to
+// the Slurm array script (run here by bash as one task would), --resume and Ctrl-C.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "rdsimul/ScriptTestSupport.h"
+
+extern char **environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char *Base =
+    "model brusselator\nmodpar alpha 3\nmodpar beta 7\nreaction A 0.01\nreaction B 0.01\n"
+    "diffusion A 0.2\ndiffusion B 1\ninit A 3 0.2\ninit B 2.33 0.2\nsize 30 26\n"
+    "iterations 60\nrandseed 11\ncolormap hsl 220 40 0.8 0.6 40 255\n"
+    "image256 A t+25 autoscale\n";
+
+const std::string Program = std::string(VORNA_BINARY_DIR) + "/vorna-cli";
+
+class SweepCliTest : public scripttest::TempDirTest {
+protected:
+    // Runs a shell command in Dir: its exit code; stdout in Output.
+    int Shell(const std::string &command) {
+        std::string line = "cd '" + Dir.string() + "' && " + command + " 2>&1";
+        FILE *pipe = popen(line.c_str(), "r");
+        Output.clear();
+        if (pipe == nullptr) return -1;
+        char block[4096];
+        size_t count;
+        while ((count = std::fread(block, 1, sizeof block, pipe)) > 0) Output.append(block, count);
+        int status = pclose(pipe);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    // The images of folder (name and bytes), in name order.
+    std::map<std::string, std::string> Images(const std::string &folder) const {
+        std::map<std::string, std::string> images;
+        for (const auto &item : fs::directory_iterator(Dir / folder)) {
+            if (item.path().extension() == ".bmp") {
+                images[item.path().filename().string()] =
+                    scripttest::ReadFile(item.path().string());
+            }
+        }
+        return images;
+    }
+    const std::string Vary = "--vary 'modpar alpha 2,3' --vary 'modpar beta 6:8:3' ";
+    std::string Output;
+};
+
+TEST_F(SweepCliTest, JobsThroughParallelAndSlurmScriptGiveTheDirectSweepsImages) {
+    if (Shell("command -v parallel") != 0) GTEST_SKIP() << "GNU parallel is not installed";
+    scripttest::WriteFile(PathOf("base.vna"), Base);
+    ASSERT_EQ(Shell(Program + " --quiet --jobs 2 " + Vary + "base.vna"), 0) << Output;
+    const auto direct = Images("base-sweep");
+    ASSERT_EQ(direct.size(), 6u * 3u);  // iterations 25, 50 and the final 60
+    EXPECT_TRUE(fs::exists(Dir / "base-sweep" / "index.html"));
+    EXPECT_TRUE(fs::exists(Dir / "base-sweep" / "contact.png"));
+
+    ASSERT_EQ(Shell(Program + " --emit-jobs --out jobs " + Vary + "base.vna"), 0) << Output;
+    EXPECT_TRUE(Images("jobs").empty());  // nothing ran
+    ASSERT_EQ(Shell("parallel --will-cite --jobs 2 < jobs/jobs.txt"), 0) << Output;
+    EXPECT_EQ(Images("jobs"), direct);
+
+    // The array script as Slurm would run task 4 (alpha3_beta7), with two CPUs.
+    ASSERT_EQ(Shell("bash -n jobs/sweep.sbatch"), 0) << Output;
+    ASSERT_EQ(Shell("mkdir slurm && cp jobs/*.vna jobs/sweep.sbatch slurm/ && "
+                    "SLURM_SUBMIT_DIR=. SLURM_ARRAY_TASK_ID=4 SLURM_CPUS_PER_TASK=2 "
+                    "bash -c \"$(sed 's#jobs/#slurm/#g' slurm/sweep.sbatch)\""),
+              0)
+        << Output;
+    const auto task = Images("slurm");
+    ASSERT_EQ(task.size(), 3u);
+    for (const auto &[name, bytes] : task) {
+        EXPECT_EQ(name.rfind("alpha3_beta7_", 0), 0u);
+        EXPECT_EQ(bytes, direct.at(name)) << name;
+    }
+    EXPECT_EQ(Shell(Program + " --contact-sheet jobs"), 0) << Output;
+    EXPECT_NE(Output.find("6 variants (0 without an image)"), std::string::npos) << Output;
+}
+
+TEST_F(SweepCliTest, ResumeRunsOnlyVariantsWithMissingOrCutImages) {
+    scripttest::WriteFile(PathOf("base.vna"), Base);
+    ASSERT_EQ(Shell(Program + " --quiet " + Vary + "base.vna"), 0) << Output;
+    const auto first = Images("base-sweep");
+    fs::remove(Dir / "base-sweep" / "alpha2_beta6_A000060.bmp");
+    fs::resize_file(Dir / "base-sweep" / "alpha3_beta8_A000025.bmp", 100);
+    ASSERT_EQ(Shell(Program + " --resume " + Vary + "base.vna"), 0) << Output;
+    EXPECT_NE(Output.find("2 variants to run (4 already complete)"), std::string::npos) << Output;
+    EXPECT_EQ(Images("base-sweep"), first);
+}
+
+TEST_F(SweepCliTest, RefusedVariantStopsTheSweepBeforeAnyRun) {
+    scripttest::WriteFile(PathOf("base.vna"), Base);
+    EXPECT_EQ(Shell(Program + " --vary 'init A 3 5:20:3' base.vna"), 2);
+    EXPECT_NE(Output.find("variant initA312.5 is refused"), std::string::npos) << Output;
+    EXPECT_NE(Output.find("initA312.5.vna:10: "), std::string::npos) << Output;
+    EXPECT_TRUE(Images("base-sweep").empty());
+    EXPECT_EQ(Shell(Program + " --vary 'modpar beta 6:10' base.vna"), 1);
+}
+
+TEST_F(SweepCliTest, CtrlCStopsEveryVariantAndLeavesNoTemporaryFile) {
+    // Long variants writing an image every iteration.
+    std::string text = Base;
+    text.replace(text.find("iterations 60"), 13, "iterations 500000");
+    text.replace(text.find("t+25"), 4, "t+1");
+    scripttest::WriteFile(PathOf("base.vna"), text);
+    const std::string base = PathOf("base.vna");
+    posix_spawn_file_actions_t actions;
+    ASSERT_EQ(posix_spawn_file_actions_init(&actions), 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const char *arguments[] = {Program.c_str(),     "--jobs",     "2",    "--vary",
+                               "modpar beta 6,7,8", base.c_str(), nullptr};
+    pid_t sweep = 0;
+    ASSERT_EQ(posix_spawn(&sweep, Program.c_str(), &actions, nullptr,
+                          const_cast<char *const *>(arguments), environ),
+              0);
+    posix_spawn_file_actions_destroy(&actions);
+    // Both running variants have written images before the stop.
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    auto running = [&] {
+        return fs::exists(Dir / "base-sweep" / "beta6_A000002.bmp") &&
+               fs::exists(Dir / "base-sweep" / "beta7_A000002.bmp");
+    };
+    while (!running() && Clock::now() - start < std::chrono::seconds(20)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (!running()) {
+        kill(sweep, SIGKILL);
+        waitpid(sweep, nullptr, 0);
+        FAIL() << "the variants did not start";
+    }
+    kill(sweep, SIGINT);
+    int status = 0;
+    const auto stop = Clock::now();
+    while (waitpid(sweep, &status, WNOHANG) == 0 &&
+           Clock::now() - stop < std::chrono::seconds(10)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (waitpid(sweep, &status, WNOHANG) == 0) {
+        // Not ended: no sweep may outlive the test.
+        kill(sweep, SIGKILL);
+        waitpid(sweep, &status, 0);
+        FAIL() << "the sweep did not end";
+    }
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_LT(std::chrono::duration<double>(Clock::now() - stop).count(), 5.0);
+    // The variants ended with it (none left writing), the third never started.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    std::map<std::string, int> before;
+    for (const auto &item : fs::directory_iterator(Dir / "base-sweep")) {
+        std::string name = item.path().filename().string();
+        EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
+        EXPECT_NE(name.rfind("beta8_A", 0), 0u) << name;
+        ++before[name.substr(0, 5)];
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::map<std::string, int> after;
+    for (const auto &item : fs::directory_iterator(Dir / "base-sweep")) {
+        ++after[item.path().filename().string().substr(0, 5)];
+    }
+    EXPECT_EQ(after, before);
+}
+
+}  // namespace

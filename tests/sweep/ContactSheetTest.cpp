@@ -1,0 +1,180 @@
+// ContactSheet: a folder of variants laid out as index.html and contact.png, a missing or cut
+// image shown as a gap with the variant's name; the pictures caught in memory.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "image3d/Image3D24.h"
+#include "rdsimul/ScriptTestSupport.h"
+#include "sweep/ContactSheet.h"
+#include "sweep/SweepExpander.h"
+#include "sweep/SweepRunner.h"
+#include "sweep/SweepTestSupport.h"
+
+namespace {
+
+std::map<std::string, SweepPicture> Written;
+
+int KeepPicture(const char *path, uint32_t width, uint32_t height, const uint8_t *rgb,
+                size_t rowStride, int &error) {
+    error = 0;
+    SweepPicture &picture = Written[std::filesystem::path(path).filename().string()];
+    picture.Width = width;
+    picture.Height = height;
+    picture.Rgb.clear();
+    for (uint32_t y = 0; y < height; ++y) {
+        picture.Rgb.insert(picture.Rgb.end(), rgb + y * rowStride, rgb + y * rowStride + width * 3);
+    }
+    return 1;
+}
+
+// An 8-bit BMP of width x height whose every pixel has the colour (r, g, b).
+std::string Bmp8(uint32_t width, uint32_t height, uint8_t r, uint8_t g, uint8_t b) {
+    const uint32_t line = (width + 3) / 4 * 4;
+    const uint32_t size = 54 + 1024 + line * height;
+    std::string file(size, '\0');
+    auto le32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) file[at + i] = char((v >> (8 * i)) & 0xFF);
+    };
+    file[0] = 'B';
+    file[1] = 'M';
+    le32(2, size);
+    le32(10, 54 + 1024);
+    le32(14, 40);
+    le32(18, width);
+    le32(22, height);
+    file[26] = 1;
+    file[28] = 8;
+    // Palette entry 1 is the colour (blue, green, red, 0); every pixel uses it.
+    file[54 + 4] = char(b);
+    file[54 + 5] = char(g);
+    file[54 + 6] = char(r);
+    for (uint32_t y = 0; y < height; ++y) {
+        for (uint32_t x = 0; x < width; ++x) file[54 + 1024 + y * line + x] = 1;
+    }
+    return file;
+}
+
+class ContactSheetTest : public scripttest::TempDirTest {
+protected:
+    // A 2 x 3 sweep (alpha 2, 3; beta 6, 7, 8) of the small base, without images.
+    void MakeSweep() {
+        scripttest::WriteFile(PathOf("base.vna"), sweeptest::BaseScript);
+        SweepExpander expander;
+        ASSERT_EQ(expander.LoadBase(PathOf("base.vna")), SweepExpander::Done);
+        ASSERT_EQ(
+            expander.Expand(sweeptest::Specs({"modpar alpha 2,3", "modpar beta 6:8:3"}), 0, false),
+            SweepExpander::Done);
+        ASSERT_EQ(expander.WriteAndCheck(Folder()), SweepExpander::Done);
+        Written.clear();
+    }
+    // The final image of variant name (iteration 40 of the base): a plain colour.
+    void Image(const std::string &name, uint8_t r, uint8_t g, uint8_t b) {
+        scripttest::WriteFile(Folder() + "/" + name + "_A000040.bmp", Bmp8(24, 20, r, g, b));
+    }
+    std::string Folder() const { return (Dir / "base-sweep").string(); }
+};
+
+TEST_F(ContactSheetTest, MissingImageIsAGapWithTheVariantsName) {
+    MakeSweep();
+    // Every variant but alpha3_beta7 has its final image; red grows with alpha, green with beta.
+    for (int alpha = 2; alpha <= 3; ++alpha) {
+        for (int beta = 6; beta <= 8; ++beta) {
+            std::string name = "alpha" + std::to_string(alpha) + "_beta" + std::to_string(beta);
+            if (name != "alpha3_beta7") Image(name, uint8_t(60 * alpha), uint8_t(20 * beta), 9);
+        }
+    }
+    // An earlier image of the missing variant is not its final one.
+    scripttest::WriteFile(Folder() + "/alpha3_beta7_A000020.bmp", Bmp8(24, 20, 1, 2, 3));
+    ContactSheet sheet(&KeepPicture, nullptr);
+    ASSERT_EQ(sheet.Build(Folder()), ContactSheet::Done) << sheet.Error;
+    EXPECT_EQ(sheet.Gaps, 1);
+    ASSERT_EQ(sheet.Rows, 2u);
+    ASSERT_EQ(sheet.Columns, 3u);
+
+    const std::string html = scripttest::ReadFile(Folder() + "/index.html");
+    EXPECT_NE(html.find("<th>modpar alpha \\ modpar beta</th><th>6</th><th>7</th><th>8</th>"),
+              std::string::npos);
+    EXPECT_NE(html.find("<td class=\"gap\">alpha3_beta7<br>"), std::string::npos);
+    EXPECT_NE(
+        html.find("<a href=\"alpha2_beta8_A000040.bmp\"><img src=\"thumbs/alpha2_beta8.png\""),
+        std::string::npos);
+    EXPECT_NE(html.find("<a href=\"alpha3_beta7.vna\">"), std::string::npos);
+    EXPECT_EQ(html.find("<script"), std::string::npos);
+    EXPECT_EQ(html.find("http"), std::string::npos);
+
+    // contact.png: cells of 24 x 20 with a margin of 4, row by row in the order of the page.
+    ASSERT_EQ(Written.count("contact.png"), 1u);
+    const SweepPicture &contact = Written["contact.png"];
+    ASSERT_EQ(contact.Width, 3u * (24 + 4) + 4);
+    ASSERT_EQ(contact.Height, 2u * (20 + 4) + 4);
+    auto pixel = [&](uint32_t row, uint32_t column) {
+        const uint8_t *p =
+            &contact.Rgb[((4 + row * 24 + 10) * contact.Width + 4 + column * 28 + 12) * 3];
+        return std::vector<int>{p[0], p[1], p[2]};
+    };
+    EXPECT_EQ(pixel(0, 0), (std::vector<int>{120, 120, 9}));
+    EXPECT_EQ(pixel(0, 2), (std::vector<int>{120, 160, 9}));
+    EXPECT_EQ(pixel(1, 0), (std::vector<int>{180, 120, 9}));
+    EXPECT_EQ(pixel(1, 1), (std::vector<int>{0x40, 0x40, 0x40}));  // the gap
+    EXPECT_EQ(Written.count("alpha3_beta7.png"), 0u);
+    EXPECT_EQ(Written.count("alpha2_beta6.png"), 1u);
+}
+
+TEST_F(ContactSheetTest, CutImageIsAGapAndNoVariantIsAnError) {
+    MakeSweep();
+    std::string whole = Bmp8(24, 20, 50, 60, 70);
+    scripttest::WriteFile(Folder() + "/alpha2_beta6_A000040.bmp",
+                          whole.substr(0, whole.size() - 30));
+    ContactSheet sheet(&KeepPicture, nullptr);
+    ASSERT_EQ(sheet.Build(Folder()), ContactSheet::Done);
+    EXPECT_EQ(sheet.Gaps, 6);
+    EXPECT_NE(sheet.Entries[0].Why.find("cut short"), std::string::npos) << sheet.Entries[0].Why;
+
+    std::filesystem::create_directories(Dir / "empty");
+    EXPECT_EQ(sheet.Build((Dir / "empty").string()), ContactSheet::Failed);
+}
+
+TEST(SweepPicture, BoxFilterAveragesEachBox) {
+    // 4 x 2 to 2 x 1: each output pixel the mean of a 2 x 2 box.
+    SweepPicture picture;
+    picture.Width = 4;
+    picture.Height = 2;
+    picture.Rgb = {0, 0, 0, 100, 0, 0, 10, 10, 10, 10, 10, 10,
+                   0, 0, 0, 100, 0, 0, 30, 30, 30, 30, 30, 30};
+    SweepPicture small = picture.Fitted(2);
+    ASSERT_EQ(small.Width, 2u);
+    ASSERT_EQ(small.Height, 1u);
+    EXPECT_EQ(small.Rgb, (std::vector<uint8_t>{50, 0, 0, 20, 20, 20}));
+}
+
+}  // namespace
+
+namespace {
+
+class SweepPictureFiles : public scripttest::TempDirTest {};
+
+TEST_F(SweepPictureFiles, ReadsTheCoreWritersFilesTopLineFirst) {
+    // A lopsided 5 x 3 true-colour picture through the core's BMP and TGA writers.
+    Image3D24 image("picture", 5, 3, 1, 0);
+    for (unsigned short y = 0; y < 3; ++y) {
+        for (unsigned short x = 0; x < 5; ++x) image.SetPixelValue(10 * x, 50 * y, x + y, x, y, 0);
+    }
+    ASSERT_EQ(image.SaveFileBMP(PathOf("p.bmp").c_str(), 0), GenImage3D::Done);
+    ASSERT_EQ(image.SaveFileTGA(PathOf("p.tga").c_str(), 0), GenImage3D::Done);
+    for (const char *name : {"p.bmp", "p.tga"}) {
+        SCOPED_TRACE(name);
+        SweepPicture picture;
+        std::string why;
+        ASSERT_TRUE(picture.ReadBmpOrTga(PathOf(name), why)) << why;
+        ASSERT_EQ(picture.Width, 5u);
+        ASSERT_EQ(picture.Height, 3u);
+        const uint8_t *p = &picture.Rgb[(2 * 5 + 4) * 3];  // (4, 2)
+        EXPECT_EQ(p[0], 40);
+        EXPECT_EQ(p[1], 100);
+        EXPECT_EQ(p[2], 6);
+    }
+}
+
+}  // namespace
