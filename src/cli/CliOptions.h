@@ -2,11 +2,18 @@
 // options, option permutation, "--" ends the options). Owns copies of the texts it keeps.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 class CliOptions {
 public:
     enum class Action { Run, Help, Version, ListModels, UsageError };
+
+    // Limits of the values the options take.
+    static constexpr int MinRunSide = 10;    // --size, points a side
+    static constexpr int MaxRunSide = 8192;  // --size, points a side
+    static constexpr int MaxUpscale = 8;
+    static constexpr double MaxNormalStrength = 100.0;
 
     // Parses argv[1..argc-1]; argv[0] names the program in messages. Run needs exactly one
     // script path; UsageError leaves the reason in ErrorText.
@@ -15,6 +22,9 @@ public:
     // The --help text, and the --version line.
     std::string HelpText() const;
     static std::string VersionText();
+
+    // Whether every round takes a seed of its own (and carries it in its image names).
+    bool SeedPerRound() const { return Randomize || Rounds > 1; }
 
     std::string ProgramName = "vorna-cli";
     std::string ScriptPath;
@@ -25,4 +35,16 @@ public:
     bool Quiet = false;      // no progress, no notes
     int Rounds = 1;          // runs with fresh seeds one after the other
     int Threads = 0;         // simulation threads; 0: the default (all cores, or VORNA_THREADS)
+    std::string OutDir;      // where the images go; empty: beside the script
+    char Format = 0;         // 'P', 'B' or 'T' overriding the script's file type; 0: the script's
+    uint32_t Seed = 0;       // the seed of the (first) round; 0: the script's
+    bool Json = false;       // one JSON object per round on stdout, nothing else there
+    bool NoOverwrite = false;  // refuse to start when an image to write exists
+    int SizeX = 0;             // the run's domain size; 0: the script's
+    int SizeY = 0;
+    bool Height = false;        // a 16-bit height map beside every image
+    bool Normal = false;        // a normal map beside every image
+    double NormalStrength = 1.0;
+    bool NormalDirectX = false;  // the normal map's green channel points down (+Y down)
+    int Upscale = 1;             // the images are this many times the field's size
 };
