@@ -278,7 +278,7 @@ std::string CliOptions::HelpText() const {
            "                     size. Memory: 4 bytes a point for each component, 1 (256\n"
            "                     colours) or 3 (true colour) bytes a picture point, twice; at\n"
            "                     8192x8192 a two-component model with true-colour images needs\n"
-           "                     about 1 GB. A run that needs more than the memory available\n"
+           "                     about 0.9 GB. A run that needs more than the memory available\n"
            "                     is refused before it starts\n"
            "      --height       write a 16-bit grey PNG height map beside every image\n"
            "      --normal[=K]   write a normal map (RGB PNG) beside every image; K scales the\n"

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "cli/CliRunner.h"
 #include "cli/CliTestSupport.h"
@@ -135,13 +136,18 @@ TEST_F(CliRunnerTest, SummaryCountsTheImagesActuallyWritten) {
         << Text(Out);
 }
 
-TEST_F(CliRunnerTest, RoundsKeepTheirOwnImages) {
+TEST_F(CliRunnerTest, RoundsKeepTheirOwnImagesNamedByTheirSeeds) {
     std::string path = PathOf("tex.vna");
     WriteFile(path, SmallScript);
     ASSERT_EQ(Run(path, false, 2), CliRunner::ExitDone) << Text(Err);
-    EXPECT_TRUE(std::filesystem::exists(PathOf("tex_r1_A000025.bmp")));
-    EXPECT_TRUE(std::filesystem::exists(PathOf("tex_r2_A000025.bmp")));
-    EXPECT_NE(ReadFile(PathOf("tex_r1_A000025.bmp")), ReadFile(PathOf("tex_r2_A000025.bmp")));
+    const std::vector<std::string> seeds = clitest::SeedsPrinted(Text(Err));
+    ASSERT_EQ(seeds.size(), 4u) << Text(Err);  // when each round starts and when it is done
+    EXPECT_EQ(seeds[0], seeds[1]);
+    EXPECT_EQ(seeds[2], seeds[3]);
+    EXPECT_NE(seeds[0], seeds[2]);
+    const std::string first = PathOf("tex_s" + seeds[0] + "_A000025.bmp");
+    const std::string second = PathOf("tex_s" + seeds[2] + "_A000025.bmp");
+    EXPECT_NE(ReadFile(first), ReadFile(second));
     EXPECT_NE(Text(Out).find("50 iterations, 6 images written"), std::string::npos);
 }
 
@@ -236,10 +242,14 @@ TEST_F(CliRunnerTest, ModparWarningsArePrintedAndTheScriptRuns) {
     options.Quiet = true;
     options.Rounds = 2;
     ASSERT_EQ(CliRunner(Out, Err, false).Run(options), CliRunner::ExitDone) << Text(Err);
-    // The run drops the old annotation and adds none: the modpar line is line 10 now.
-    EXPECT_EQ(Text(Err), path + ":10" + warning);
+    // The run drops the old annotation and adds none: the modpar line is line 10 now. Quiet
+    // rounds still tell their seeds.
+    const std::vector<std::string> seeds = clitest::SeedsPrinted(Text(Err));
+    ASSERT_EQ(seeds.size(), 2u) << Text(Err);
+    EXPECT_EQ(Text(Err), path + ":10" + warning + "round 1/2: " + path + ": seed " + seeds[0] +
+                             "\nround 2/2: " + path + ": seed " + seeds[1] + "\n");
     EXPECT_EQ(ReadFile(path), script.substr(9));
-    EXPECT_TRUE(std::filesystem::exists(PathOf("tex_r2_A000025.bmp")));
+    EXPECT_TRUE(std::filesystem::exists(PathOf("tex_s" + seeds[1] + "_A000025.bmp")));
 }
 
 TEST_F(CliRunnerTest, CheckParsesWithoutRunning) {

@@ -2,14 +2,27 @@
 // and stderr caught in temporary files, and no Ctrl-C left over from another test.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <regex>
 #include <string>
+#include <vector>
 
 #include "cli/CliOptions.h"
 #include "cli/CliRunner.h"
 #include "rdsimul/ScriptTestSupport.h"
 
 namespace clitest {
+
+// The seeds the runner told in its messages ("seed 1234"), in order.
+inline std::vector<std::string> SeedsPrinted(const std::string &text) {
+    static const std::regex Seed("seed ([0-9]+)");
+    std::vector<std::string> seeds;
+    for (std::sregex_iterator at(text.begin(), text.end(), Seed), end; at != end; ++at) {
+        seeds.push_back((*at)[1]);
+    }
+    return seeds;
+}
 
 class CliRunTest : public scripttest::TempDirTest {
 protected:
@@ -28,6 +41,7 @@ protected:
     // The runner on these options, its output into Out and Err: the exit code.
     int RunWith(const CliOptions &options) {
         CliRunner runner(Out, Err, false);
+        runner.SetAvailableMemory(AvailableMemory);
         return runner.Run(options);
     }
     // All that was written to stream so far.
@@ -41,6 +55,7 @@ protected:
 
     FILE *Out = nullptr;
     FILE *Err = nullptr;
+    uint64_t AvailableMemory = 0;  // what the runner is told the machine has free; 0: the truth
 };
 
 }  // namespace clitest
