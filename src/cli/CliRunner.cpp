@@ -101,6 +101,10 @@ void CliRunner::ReportImageFailure(void *runner, const char *path, int error) {
 
 void CliRunner::ClearStop() { StopRequested = 0; }
 
+void CliRunner::ImageWritten(void *runner, const char *path) {
+    static_cast<CliRunner *>(runner)->NoteImageWritten(path);
+}
+
 void CliRunner::NoteImageWritten(const std::string &path) {
     RoundWritten.push_back(path);
     Written.push_back(path);
@@ -188,6 +192,7 @@ int CliRunner::RunRounds(const CliOptions &options) {
         return ExitFileError;
     }
     Sim->SetImageFailureHook(&CliRunner::ReportImageFailure, this);
+    Sim->SetImageWrittenHook(&CliRunner::ImageWritten, this);
     const int rounds = options.CheckOnly ? 1 : options.Rounds;
     // Drawn before the first round, so that --no-overwrite can look at every round's names.
     if (!options.CheckOnly) {

@@ -80,6 +80,7 @@ private:
     static void ReportImageFailure(void *runner, const char *path, int error);
     // Notes an image the run wrote.
     void NoteImageWritten(const std::string &path);
+    static void ImageWritten(void *runner, const char *path);
 
     FILE *Out;
     FILE *Err;

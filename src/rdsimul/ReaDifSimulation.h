@@ -120,6 +120,9 @@ public:
     // (0 when the cause was no system error); nothing is called when hook is null.
     using ImageFailureHook = void (*)(void *context, const char *path, int error);
     void SetImageFailureHook(ImageFailureHook hook, void *context);
+    // Called by the run loop for every image it wrote, with the name; nothing when hook is null.
+    using ImageWrittenHook = void (*)(void *context, const char *path);
+    void SetImageWrittenHook(ImageWrittenHook hook, void *context);
     // Disk space of all images of a whole run, in MB (2^20 bytes) rounded up: the size of each
     // file as the savers write it (headers, palette, padding; the tile picture for a mosaic)
     // times ImageCount. At most INT32_MAX.
@@ -242,6 +245,8 @@ private:
     ImageFailureHook FailureHook = nullptr;
     uint32_t RunPixelLimit = MaxRunPixels;
     void *FailureContext = nullptr;
+    ImageWrittenHook WrittenHook = nullptr;
+    void *WrittenContext = nullptr;
 };
 
 // The one simulation of the program, with 4 component slots.

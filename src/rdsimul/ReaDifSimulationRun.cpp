@@ -30,6 +30,11 @@ int ReaDifSimulation::Initialize() {
     return result;
 }
 
+void ReaDifSimulation::SetImageWrittenHook(ImageWrittenHook hook, void *context) {
+    WrittenHook = hook;
+    WrittenContext = context;
+}
+
 void ReaDifSimulation::SetImageFailureHook(ImageFailureHook hook, void *context) {
     FailureHook = hook;
     FailureContext = context;
@@ -140,6 +145,7 @@ int ReaDifSimulation::RunSimulation(int32_t count) {
         if (ImageDue(CurrentTime)) {
             if (SaveImage2D(ImageComponent) == Done) {
                 ++ImagesWritten;
+                if (WrittenHook != nullptr) WrittenHook(WrittenContext, ImageFileName);
             } else {
                 ++ImagesFailed;
                 if (FailureHook != nullptr) {

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -254,4 +257,55 @@ TEST(MemoryBudgetTest, ReadsMemAvailableAndEstimatesTheLargestRun) {
     const uint64_t bytes = MemoryBudget::RunBytes(2, 8192, 8192, outputs);
     EXPECT_GT(bytes, 850u << 20);
     EXPECT_LT(bytes, 950u << 20);
+}
+
+// What --json prints is read back: one object per round, stdout holds nothing else, and the
+// images it lists are exactly the files on disk.
+TEST_F(CliPipelineTest, JsonListsEveryRoundAndExactlyTheFilesOnDisk) {
+    fs::create_directories(PathOf("out/tex_s101_A000020.bmp"));  // in the way of one image
+    EXPECT_EQ(RunLine({"--json", "-q", "-s", "100", "-n", "2", "-o", PathOf("out")}),
+              CliRunner::ExitImagesFailed);
+    std::vector<nlohmann::json> rounds;
+    std::istringstream lines(Text(Out));
+    for (std::string line; std::getline(lines, line);) {
+        rounds.push_back(nlohmann::json::parse(line));  // throws on anything but JSON
+    }
+    ASSERT_EQ(rounds.size(), 2u) << Text(Out);
+    std::vector<std::string> listed;
+    for (size_t i = 0; i < rounds.size(); ++i) {
+        const nlohmann::json &round = rounds[i];
+        EXPECT_EQ(round["script"], Script);
+        EXPECT_EQ(round["round"], i + 1);
+        EXPECT_EQ(round["model"], "schlogl");
+        EXPECT_EQ(round["size"], nlohmann::json::array({23, 17}));
+        EXPECT_EQ(round["seed"], 100 + i);
+        EXPECT_EQ(round["iterations"], 25);
+        EXPECT_EQ(round["iterations_planned"], 25);
+        EXPECT_GE(round["seconds"].get<double>(), 0.0);
+        EXPECT_GE(round["mps"].get<double>(), 0.0);
+        for (const auto &image : round["images"]) listed.push_back(image.get<std::string>());
+    }
+    EXPECT_EQ(rounds[0]["status"], CliRunner::ExitDone);
+    EXPECT_EQ(rounds[0]["failed"], nlohmann::json::array());
+    EXPECT_EQ(rounds[1]["status"], CliRunner::ExitImagesFailed);
+    EXPECT_EQ(rounds[1]["failed"],
+              nlohmann::json::array({PathOf("out/tex_s101_A000020.bmp")}));
+    EXPECT_EQ(listed.size(), 5u);
+    std::vector<std::string> onDisk;
+    for (const std::string &file : FilesIn(PathOf("out"))) onDisk.push_back(PathOf("out/" + file));
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, onDisk);
+    // The summary goes with the progress.
+    EXPECT_EQ(clitest::LastLine(Text(Err)).rfind("50 iterations, 5 images written, 1 could not", 0),
+              0u)
+        << Text(Err);
+
+    // A round that never ran reports too.
+    ClearStreams();
+    WriteFile(Script, "size 5 5\n");
+    EXPECT_EQ(RunLine({"--json", "-q"}), CliRunner::ExitScriptErrors);
+    const nlohmann::json failed = nlohmann::json::parse(Text(Out));
+    EXPECT_EQ(failed["status"], CliRunner::ExitScriptErrors);
+    EXPECT_EQ(failed["images"], nlohmann::json::array());
+    EXPECT_EQ(failed["iterations"], 0);
 }

@@ -14,6 +14,12 @@
 
 namespace clitest {
 
+// The last line of text, with its line feed: the summary of a run's stdout.
+inline std::string LastLine(const std::string &text) {
+    const size_t start = text.size() < 2 ? 0 : text.rfind('\n', text.size() - 2);
+    return start == std::string::npos || text.size() < 2 ? text : text.substr(start + 1);
+}
+
 // The seeds the runner told in its messages ("seed 1234"), in order.
 inline std::vector<std::string> SeedsPrinted(const std::string &text) {
     static const std::regex Seed("seed ([0-9]+)");
