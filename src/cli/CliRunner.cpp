@@ -11,6 +11,7 @@
 
 #include "cli/ProgressDisplay.h"
 #include "cli/RoundSetup.h"
+#include "imageio/ImageOutput.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/ScriptParser.h"
 #include "rdsimul/SlicePacer.h"
@@ -56,7 +57,10 @@ volatile std::sig_atomic_t CliRunner::StopRequested = 0;
 CliRunner::CliRunner(FILE *out, FILE *err, bool terminal)
     : Out(out), Err(err), Terminal(terminal) {}
 
-CliRunner::~CliRunner() = default;
+CliRunner::~CliRunner() {
+    // The writer's callback points here; the simulation goes with the runner.
+    if (Sim != nullptr) UninstallImageOutput(*Sim);
+}
 
 void CliRunner::OnInterrupt(int) {
     // The second Ctrl-C ends the program at once; only the temporary file being written is
@@ -100,10 +104,6 @@ void CliRunner::ReportImageFailure(void *runner, const char *path, int error) {
 }
 
 void CliRunner::ClearStop() { StopRequested = 0; }
-
-void CliRunner::ImageWritten(void *runner, const char *path) {
-    static_cast<CliRunner *>(runner)->NoteImageWritten(path);
-}
 
 void CliRunner::NoteImageWritten(const std::string &path) {
     RoundWritten.push_back(path);
@@ -183,6 +183,7 @@ int CliRunner::RunRounds(const CliOptions &options) {
         FinishReport(options, report, ExitFileError);
         return ExitFileError;
     }
+    if (Sim != nullptr) UninstallImageOutput(*Sim);
     Sim.reset(new (std::nothrow) ReaDifSimulation(ComponentSlots));
     Parser.reset(new (std::nothrow) ScriptParser());
     if (Sim == nullptr || Parser == nullptr ||
@@ -192,7 +193,14 @@ int CliRunner::RunRounds(const CliOptions &options) {
         return ExitFileError;
     }
     Sim->SetImageFailureHook(&CliRunner::ReportImageFailure, this);
-    Sim->SetImageWrittenHook(&CliRunner::ImageWritten, this);
+    // PNG, the maps and upscaling; every file written (maps too) is noted for the summary.
+    ImageOutputOptions outputs;
+    outputs.Height = options.Height;
+    outputs.Normal = options.Normal;
+    outputs.NormalStrength = options.NormalStrength;
+    outputs.NormalDirectX = options.NormalDirectX;
+    outputs.Upscale = options.Upscale;
+    InstallImageOutput(*Sim, outputs, [this](const std::string &path) { NoteImageWritten(path); });
     const int rounds = options.CheckOnly ? 1 : options.Rounds;
     // Drawn before the first round, so that --no-overwrite can look at every round's names.
     if (!options.CheckOnly) {

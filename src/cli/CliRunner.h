@@ -78,9 +78,8 @@ private:
     void PrintSummary(const CliOptions &options);
     // Tells, once, that an image could not be written and why; counts it.
     static void ReportImageFailure(void *runner, const char *path, int error);
-    // Notes an image the run wrote.
+    // Notes a file the run wrote: an image or one of its maps.
     void NoteImageWritten(const std::string &path);
-    static void ImageWritten(void *runner, const char *path);
 
     FILE *Out;
     FILE *Err;

@@ -8,6 +8,7 @@
 
 #include "cli/CliRunner.h"
 #include "cli/MemoryBudget.h"
+#include "imageio/ImageOutput.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "toolkit/FileCheck.h"
 #include "toolkit/MemoryTable.h"
@@ -128,7 +129,8 @@ std::vector<std::string> RoundSetup::ScheduledImages(const ReaDifSimulation &sim
         std::snprintf(name, sizeof name, "%s_%c%06d%s", base.c_str(), sim.ImageComponent, int(time),
                       ExtensionOf(sim.ImageFormat));
         names.push_back(name);
-        (void)options;
+        if (options.Height) names.push_back(ImageOutput::MapPath(name, "_height"));
+        if (options.Normal) names.push_back(ImageOutput::MapPath(name, "_normal"));
     }
     return names;
 }

@@ -140,6 +140,12 @@ uint64_t GenImage3D::BMPFileBytes(uint32_t sizeX, uint32_t sizeY, int depth) {
            uint64_t(sizeY) * BMPLineBytes(sizeX, depth);
 }
 
+uint64_t GenImage3D::PNGFileBytes(uint32_t sizeX, uint32_t sizeY, int depth) {
+    const uint64_t rows = uint64_t(sizeY) * (1 + uint64_t(sizeX) * uint64_t(depth));
+    // 1024 bytes cover the signature, the header and end chunks and zlib's frame.
+    return rows + rows / 256 + 1024 + (depth == 1 ? 768 : 0);
+}
+
 uint64_t GenImage3D::TGAFileBytes(uint32_t sizeX, uint32_t sizeY, int depth) {
     return TGAHeaderBytes + FilePaletteBytes(true, depth) +
            uint64_t(sizeY) * uint64_t(sizeX) * uint64_t(depth);

@@ -56,6 +56,10 @@ public:
     // colour map for depth 1, unpadded lines. Tells the disk use of files not written yet.
     static uint64_t BMPFileBytes(uint32_t sizeX, uint32_t sizeY, int depth);
     static uint64_t TGAFileBytes(uint32_t sizeX, uint32_t sizeY, int depth);
+    // At most the size of a PNG file of such a picture (depth 2: 16-bit gray): its rows
+    // uncompressed with their filter bytes, plus 1/256 for deflate's worst-case growth and the
+    // frames of the 8 KB IDAT chunks, the other chunks and a 768-byte palette for depth 1.
+    static uint64_t PNGFileBytes(uint32_t sizeX, uint32_t sizeY, int depth);
 
     int GetDepth() const { return Depth; }
     int GetPixelUnits() const { return PixelUnits; }

@@ -9,6 +9,7 @@
 #include "image3d/Image3D24.h"
 #include "image3d/Image3D8.h"
 #include "image3d/Image3DFloat.h"
+#include "rdsimul/ImageWriter.h"
 #include "rdsimul/ReactionModels.h"
 #include "rdsimul/kernels/KernelSet.h"
 #include "toolkit/ProcString.h"
@@ -112,20 +113,29 @@ public:
     // model, domain over the run pixel limit, negative count) or a step failed.
     [[nodiscard]] int RunSimulation(int32_t count);
     // Saves the field of letter (0: ImageComponent) at CurrentTime as
-    // "<FileBaseName>_<letter><iteration, 6 digits or more>.bmp" (".tga" for format 'T'):
-    // 0 letter not in use or name too long; else the file saver's result. A failure leaves its
-    // cause in LastImageErrno and the name in FailedImageName.
+    // "<FileBaseName>_<letter><iteration, 6 digits or more>.bmp" (".tga" for format 'T', ".png"
+    // for 'P'), through the installed ImageWriter if there is one: 0 letter not in use or name
+    // too long, or format 'P' without a writer (cause ENOTSUP); else the writer's or the file
+    // saver's result. A failure leaves its cause in LastImageErrno and the name in
+    // FailedImageName.
     [[nodiscard]] int SaveImage2D(char letter);
+    // The writer SaveImage2D hands its images to (not owned; null: the core's BMP and TGA
+    // savers, and no PNG).
+    void SetImageWriter(ImageWriter *writer) { Writer = writer; }
+    ImageWriter *GetImageWriter() const { return Writer; }
     // Called by the run loop for every image it could not write, with the name and the errno
     // (0 when the cause was no system error); nothing is called when hook is null.
     using ImageFailureHook = void (*)(void *context, const char *path, int error);
     void SetImageFailureHook(ImageFailureHook hook, void *context);
-    // Called by the run loop for every image it wrote, with the name; nothing when hook is null.
-    using ImageWrittenHook = void (*)(void *context, const char *path);
-    void SetImageWrittenHook(ImageWrittenHook hook, void *context);
+    // field as the images and the preview show it: through ImageScale and ImageOffset, or
+    // scaled automatically when ImageScale is 0; 24 bits through the script's large map. A
+    // conversion that refuses leaves the picture as it was.
+    void ConvertToPicture(const Image3DFloat &field, Image3D8 &picture) const;
+    void ConvertToPicture(const Image3DFloat &field, Image3D24 &picture) const;
     // Disk space of all images of a whole run, in MB (2^20 bytes) rounded up: the size of each
-    // file as the savers write it (headers, palette, padding; the tile picture for a mosaic)
-    // times ImageCount. At most INT32_MAX.
+    // file as the savers write it (headers, palette, padding; the tile picture for a mosaic;
+    // PNG: GenImage3D::PNGFileBytes, or what the installed writer says) times ImageCount. At
+    // most INT32_MAX.
     int32_t EvalSaveImageDiskSpace() const;
     // Whether the run saves an image once CurrentTime has reached time (1 .. EndTime): at
     // ImageStart and every ImagePeriod iterations after it, and at EndTime when EndTime is not
@@ -184,7 +194,7 @@ public:
     ProcString FileBaseName;           // script path without extension: image name prefix
     int ErrorStatus = StatusUsable;
     char ImageComponent = '?';  // component saved as images; '?' no image line
-    char ImageFormat = 'B';     // 'B' BMP, 'T' TGA
+    char ImageFormat = 'B';     // 'B' BMP, 'T' TGA, 'P' PNG
     int32_t ImageStart = 0;     // first iteration with an image
     int32_t ImagePeriod = 0;    // iterations between images
     int TrueColor = 0;          // 1: 24-bit images; 0: 8-bit with palette
@@ -231,11 +241,6 @@ private:
     // diffusion coefficients fixed and inside the clamp) and is followed by no NaN test and no
     // image. At least 1.
     int32_t QuietIterations(int64_t target) const;
-    // field as the images and the preview show it: through ImageScale and ImageOffset, or
-    // scaled automatically when ImageScale is 0; 24 bits through the script's large map. A
-    // conversion that refuses leaves the picture as it was.
-    void ConvertToPicture(const Image3DFloat &field, Image3D8 &picture) const;
-    void ConvertToPicture(const Image3DFloat &field, Image3D24 &picture) const;
     // The two halves of ImageDue: the periodic images, and the final one at EndTime.
     bool PeriodicImageDue(int64_t time) const;
     bool FinalImageDue(int64_t time) const;
@@ -243,10 +248,9 @@ private:
     const KernelSet *Kernels;
     int32_t LastCurSpeedMeasure = 0;  // CurrentTime at the last speed measurement
     ImageFailureHook FailureHook = nullptr;
-    uint32_t RunPixelLimit = MaxRunPixels;
     void *FailureContext = nullptr;
-    ImageWrittenHook WrittenHook = nullptr;
-    void *WrittenContext = nullptr;
+    ImageWriter *Writer = nullptr;
+    uint32_t RunPixelLimit = MaxRunPixels;
 };
 
 // The one simulation of the program, with 4 component slots.

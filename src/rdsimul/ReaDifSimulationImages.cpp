@@ -1,5 +1,6 @@
 // The output images of ReaDifSimulation: one field converted through the script's colour map,
-// optionally tiled, written as BMP or TGA; and the disk space a run's images will take.
+// optionally tiled, written as BMP or TGA or handed to the installed writer; and the disk space
+// a run's images will take.
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -10,6 +11,10 @@
 namespace {
 
 constexpr uint64_t BytesPerMB = 1048576;
+
+const char *ExtensionOf(char format) {
+    return format == 'T' ? ".tga" : format == 'P' ? ".png" : ".bmp";
+}
 
 }  // namespace
 
@@ -45,7 +50,7 @@ int ReaDifSimulation::SaveImage2D(char letter) {
     const char *base = FileBaseName.GetString() != nullptr ? FileBaseName.GetString() : "";
     const int length =
         std::snprintf(ImageFileName, sizeof ImageFileName, "%s_%c%06d%s", base, letter,
-                      int(CurrentTime), ImageFormat == 'T' ? ".tga" : ".bmp");
+                      int(CurrentTime), ExtensionOf(ImageFormat));
     if (length < 0 || size_t(length) >= sizeof ImageFileName) {
         // A cut name would write some other file; write none. The report shows the cut name.
         LastImageErrno = ENAMETOOLONG;
@@ -54,6 +59,12 @@ int ReaDifSimulation::SaveImage2D(char letter) {
         return Refused;
     }
     const Image3DFloat &field = *Components[index];
+    if (Writer == nullptr && ImageFormat == 'P') {
+        // Never a BMP under a .png name: the program that runs the core did not install PNG.
+        LastImageErrno = ENOTSUP;
+        std::snprintf(FailedImageName, sizeof FailedImageName, "%s", ImageFileName);
+        return Refused;
+    }
 
     GenImage3D *picture;
     int result;
@@ -64,8 +75,6 @@ int ReaDifSimulation::SaveImage2D(char letter) {
             (void)TmpTileImage2D24.Tile(TmpImage2D24);
             picture24 = &TmpTileImage2D24;
         }
-        result = ImageFormat == 'T' ? picture24->SaveFileTGA(ImageFileName, 0)
-                                    : picture24->SaveFileBMP(ImageFileName, 0);
         picture = picture24;
     } else {
         ConvertToPicture(field, TmpImage2D8);
@@ -76,9 +85,29 @@ int ReaDifSimulation::SaveImage2D(char letter) {
         }
         // The file carries the script's colour map as its palette.
         (void)picture8->ShareColorMap(*ColorMaps8[0]);
+        picture = picture8;
+    }
+    if (Writer != nullptr) {
+        int error = 0;
+        FailedImageName[0] = '\0';
+        result = Writer->Write(*this, field, *picture, ImageFileName, error, FailedImageName,
+                               sizeof FailedImageName);
+        if (result != Done) {
+            LastImageErrno = error;
+            if (FailedImageName[0] == '\0') {
+                std::snprintf(FailedImageName, sizeof FailedImageName, "%s", ImageFileName);
+            }
+        }
+        return result;
+    }
+    if (TrueColor != 0) {
+        auto *picture24 = static_cast<Image3D24 *>(picture);
+        result = ImageFormat == 'T' ? picture24->SaveFileTGA(ImageFileName, 0)
+                                    : picture24->SaveFileBMP(ImageFileName, 0);
+    } else {
+        auto *picture8 = static_cast<Image3D8 *>(picture);
         result = ImageFormat == 'T' ? picture8->SaveFileTGA(ImageFileName, 0)
                                     : picture8->SaveFileBMP(ImageFileName, 0);
-        picture = picture8;
     }
     if (result != Done) {
         LastImageErrno = picture->GetSaveErrno();
@@ -99,9 +128,11 @@ int32_t ReaDifSimulation::EvalSaveImageDiskSpace() const {
     const Frame3D &frame = Mosaic != 0 ? static_cast<const Frame3D &>(tile) : *Components[0];
     const uint32_t x = frame.GetSizeX();
     const uint32_t y = frame.GetSizeY();
-    const uint64_t fileBytes = ImageFormat == 'T'
-                                   ? GenImage3D::TGAFileBytes(x, y, picture.GetDepth())
-                                   : GenImage3D::BMPFileBytes(x, y, picture.GetDepth());
+    const int depth = picture.GetDepth();
+    const uint64_t fileBytes = Writer != nullptr ? Writer->FileBytes(*this, ImageFormat, x, y, depth)
+                               : ImageFormat == 'T' ? GenImage3D::TGAFileBytes(x, y, depth)
+                               : ImageFormat == 'P' ? GenImage3D::PNGFileBytes(x, y, depth)
+                                                    : GenImage3D::BMPFileBytes(x, y, depth);
     // Whole MB, rounded up: a run never takes more than the note said.
     const uint64_t megabytes = (uint64_t(images) * fileBytes + BytesPerMB - 1) / BytesPerMB;
     return megabytes > uint64_t(INT32_MAX) ? INT32_MAX : int32_t(megabytes);

@@ -30,11 +30,6 @@ int ReaDifSimulation::Initialize() {
     return result;
 }
 
-void ReaDifSimulation::SetImageWrittenHook(ImageWrittenHook hook, void *context) {
-    WrittenHook = hook;
-    WrittenContext = context;
-}
-
 void ReaDifSimulation::SetImageFailureHook(ImageFailureHook hook, void *context) {
     FailureHook = hook;
     FailureContext = context;
@@ -145,7 +140,6 @@ int ReaDifSimulation::RunSimulation(int32_t count) {
         if (ImageDue(CurrentTime)) {
             if (SaveImage2D(ImageComponent) == Done) {
                 ++ImagesWritten;
-                if (WrittenHook != nullptr) WrittenHook(WrittenContext, ImageFileName);
             } else {
                 ++ImagesFailed;
                 if (FailureHook != nullptr) {

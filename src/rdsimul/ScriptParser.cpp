@@ -549,6 +549,8 @@ void ScriptParser::ParseImage(int trueColor) {
         format = 'T';
     } else if (Line.CMoveMatchWordCI("BMP")) {
         format = 'B';
+    } else if (Line.CMoveMatchWordCI("PNG")) {
+        format = 'P';
     }
     if (!AtEnd()) return Fail(MsgImageTextAfter);
     if (Sim->ComponentCount == 0) return Fail(MsgNoModelYet);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -411,6 +412,9 @@ INSTANTIATE_TEST_SUITE_P(
                     DiskSpaceCase{1, 0, 'B', 10, 0, 1, 500000, 179},  // 500,000 x (54 + 10 x 32)
                     DiskSpaceCase{0, 0, 'T', 10, 0, 1, 500000, 423},  // 500,000 x (18 + 768 + 100)
                     DiskSpaceCase{1, 0, 'T', 10, 0, 1, 500000, 152},  // 500,000 x (18 + 300)
+                    // PNG, an upper bound: rows with filter bytes, 1/256 more, 1024 + 768.
+                    DiskSpaceCase{0, 0, 'P', 10, 0, 1, 500000, 907},  // 500,000 x (110 + 1792)
+                    DiskSpaceCase{1, 0, 'P', 10, 0, 1, 500000, 637},  // 500,000 x (310 + 1 + 1024)
                     DiskSpaceCase{0, 0, 'B', 10, 0, 1, 500,
                                   1}));  // 599,000 bytes: a part MB counts
 
@@ -447,4 +451,58 @@ TEST(ReaDifSimulationRun, SpeedIsMeasuredEverySixSecondsOrMore) {
     EXPECT_EQ(sim.AverageSpeed, 0.0);
     EXPECT_EQ(sim.IterationsPerSecond, 10.0);
     Timer::SetClock(nullptr);
+}
+
+// Records what SaveImage2D hands over and answers as told.
+class RecordingWriter : public ImageWriter {
+public:
+    int Write(const ReaDifSimulation &, const Image3DFloat &field, GenImage3D &picture,
+              const char *path, int &error, char *failedPath, size_t failedSize) override {
+        Paths.push_back(path);
+        Field = &field;
+        Picture = &picture;
+        error = Cause;
+        if (Cause != 0) std::snprintf(failedPath, failedSize, "%s.side", path);
+        return Cause == 0 ? 1 : 0;
+    }
+    uint64_t FileBytes(const ReaDifSimulation &, char, uint32_t, uint32_t, int) const override {
+        return 3 * 1048576;
+    }
+    std::vector<std::string> Paths;
+    const Image3DFloat *Field = nullptr;
+    GenImage3D *Picture = nullptr;
+    int Cause = 0;
+};
+
+TEST(ReaDifSimulationRun, PngGoesToTheInstalledWriterAndIsRefusedWithoutOne) {
+    TempDirectory dir;
+    ReaDifSimulation sim(4);
+    PrepareImages(sim, dir, 0, 10, 20);
+    sim.ImageFormat = 'P';
+    sim.CurrentTime = 5;
+    EXPECT_EQ(sim.SaveImage2D('A'), 0);
+    EXPECT_EQ(sim.LastImageErrno, ENOTSUP);
+    EXPECT_EQ(std::string(sim.FailedImageName), (dir.Path / "tex_A000005.png").string());
+    EXPECT_TRUE(dir.Files().empty());
+
+    RecordingWriter writer;
+    sim.SetImageWriter(&writer);
+    EXPECT_EQ(sim.EvalSaveImageDiskSpace(), 2 * 3);  // two images of 3 MB each, as it says
+    ASSERT_EQ(sim.SaveImage2D('A'), 1);
+    ASSERT_EQ(writer.Paths.size(), 1u);
+    EXPECT_EQ(writer.Paths[0], (dir.Path / "tex_A000005.png").string());
+    EXPECT_EQ(writer.Field, sim.Components[0]);
+    EXPECT_EQ(writer.Picture, &sim.TmpImage2D8);
+    // The writer also takes BMP images (it may add maps or upscale them).
+    sim.ImageFormat = 'B';
+    sim.TrueColor = 1;
+    ASSERT_EQ(sim.SaveImage2D('A'), 1);
+    EXPECT_EQ(writer.Paths.back(), (dir.Path / "tex_A000005.bmp").string());
+    EXPECT_EQ(writer.Picture, &sim.TmpImage2D24);
+    EXPECT_TRUE(dir.Files().empty());
+
+    writer.Cause = ENOSPC;
+    EXPECT_EQ(sim.SaveImage2D('A'), 0);
+    EXPECT_EQ(sim.LastImageErrno, ENOSPC);
+    EXPECT_EQ(std::string(sim.FailedImageName), (dir.Path / "tex_A000005.bmp.side").string());
 }

@@ -130,7 +130,7 @@ const ScriptCase ScriptCases[] = {
     {"ImageScaleWithoutOffset", {"model brusselator", "image256 A t+50 *2"}, {"model brusselator", "@74", "image256 A t+50 *2"}, {"@37"}, 0},
     {"ImageMosaicOneNumber", {"model brusselator", "image256 A t+50 autoscale mosaic 100"}, {"model brusselator", "@75", "image256 A t+50 autoscale mosaic 100"}, {"@37"}, 0},
     {"ImageMosaicTooWide", {"model brusselator", "image256 A t+50 autoscale mosaic 801 100"}, {"model brusselator", "@76", "image256 A t+50 autoscale mosaic 801 100"}, {"@37"}, 0},
-    {"ImageTextLeft", {"model brusselator", "image256 A t+50 autoscale png"}, {"model brusselator", "@77", "image256 A t+50 autoscale png"}, {"@37"}, 0},
+    {"ImageTextLeft", {"model brusselator", "image256 A t+50 autoscale gif"}, {"model brusselator", "@77", "image256 A t+50 autoscale gif"}, {"@37"}, 0},
     {"ImageBeforeModel", {"image256 A t+50 autoscale", "model brusselator"}, {"@29", "image256 A t+50 autoscale", "model brusselator"}, {"@37"}, 0},
     {"ImageZeroPeriod", {"model brusselator", "image256 A t+0 autoscale"}, {"model brusselator", "@78:B", "image256 A t+0 autoscale"}, {"@37"}, 0},
     {"ImageComponentNotInUse", {"model brusselator", "image256 C t+5 autoscale"}, {"model brusselator", "@78:B", "image256 C t+5 autoscale"}, {"@37"}, 0},
@@ -249,6 +249,18 @@ TEST_F(ScriptTest, AcceptedScriptSetsTheSimulation) {
     EXPECT_EQ(Sim.TmpTileImage2D24.GetSizeX(), 100);
     EXPECT_EQ(Sim.TmpTileImage2D24.GetSizeY(), 50);
     EXPECT_STREQ(Sim.FileBaseName.GetString(), PathOf("tex").c_str());
+}
+
+TEST_F(ScriptTest, FileTypeWordInAnyCaseChoosesTheFormat) {
+    const std::pair<std::string, char> words[] = {
+        {"", 'B'}, {" bmp", 'B'}, {" TGA", 'T'}, {" png", 'P'}, {" PnG", 'P'}};
+    for (const auto &[word, format] : words) {
+        const std::string script =
+            CompleteScript({"model brusselator", "image256 A t+10 autoscale" + word});
+        ASSERT_EQ(Parse(script), 1) << word;
+        EXPECT_EQ(ReadFile(Path()), script) << word;
+        EXPECT_EQ(Sim.ImageFormat, format) << word;
+    }
 }
 
 TEST_F(ScriptTest, RandomizeIgnoresTheScriptSeed) {

@@ -1,0 +1,244 @@
+#include "imageio/ImageOutput.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "imageio/PngFile.h"
+#include "imageio/SurfaceMaps.h"
+#include "rdsimul/ReaDifSimulation.h"
+
+namespace {
+
+constexpr int Done = 1;
+constexpr int Refused = 0;
+
+void NameFailure(char *failedPath, size_t failedSize, const std::string &path) {
+    if (failedPath != nullptr && failedSize > 0) {
+        std::snprintf(failedPath, failedSize, "%s", path.c_str());
+    }
+}
+
+// The pixels of an 8-bit picture with its palette as a PNG: always 256 entries, black past the
+// colour map's end, as in the BMP the core writes of the same picture.
+int WriteIndexedPng(const char *path, const Image3D8 &picture, int &error) {
+    uint8_t palette[Image3D8::PaletteEntries][3] = {};
+    const unsigned char *entries = picture.GetPtrFirstEntry();
+    const int count = entries != nullptr ? picture.GetColorCount() : 0;
+    for (int i = 0; i < count && i < Image3D8::PaletteEntries; ++i) {
+        // Entries are blue, green, red, alpha.
+        palette[i][0] = entries[4 * i + 2];
+        palette[i][1] = entries[4 * i + 1];
+        palette[i][2] = entries[4 * i];
+    }
+    PngFile::Picture png;
+    png.Width = picture.GetSizeX();
+    png.Height = picture.GetSizeY();
+    png.Kind = PngFile::Layout::Indexed8;
+    png.Pixels = picture.GetPtrFirstPixel();
+    png.RowStride = size_t(picture.GetLineOffset());
+    png.Palette = palette;
+    png.PaletteSize = Image3D8::PaletteEntries;
+    return PngFile::Write(path, png, PngFile::DefaultCompression, error);
+}
+
+int WriteTrueColourPng(const char *path, const Image3D24 &picture, int &error) {
+    PngFile::Picture png;
+    png.Width = picture.GetSizeX();
+    png.Height = picture.GetSizeY();
+    png.Kind = PngFile::Layout::Bgr8;
+    png.Pixels = picture.GetPtrFirstPixel();
+    // One line offset unit of a 24-bit picture is one byte.
+    png.RowStride = size_t(picture.GetLineOffset());
+    return PngFile::Write(path, png, PngFile::DefaultCompression, error);
+}
+
+uint64_t ColourFileBytes(char format, uint32_t x, uint32_t y, int depth) {
+    return format == 'T'   ? GenImage3D::TGAFileBytes(x, y, depth)
+           : format == 'P' ? GenImage3D::PNGFileBytes(x, y, depth)
+                           : GenImage3D::BMPFileBytes(x, y, depth);
+}
+
+std::map<ReaDifSimulation *, std::unique_ptr<ImageOutput>> &Installed() {
+    static std::map<ReaDifSimulation *, std::unique_ptr<ImageOutput>> writers;
+    return writers;
+}
+
+}  // namespace
+
+ImageOutput::ImageOutput(const ImageOutputOptions &options, ImageWrittenCallback written)
+    : Options(options),
+      WrittenCallback(std::move(written)),
+      UpscaledField("upscaled field", 0, 0, 1, 1),
+      UpscaledPicture8("upscaled picture", 0, 0, 1, 0),
+      UpscaledPicture24("upscaled picture", 0, 0, 1, 0),
+      UpscaledTile8("upscaled tile picture", 0, 0, 1, 0),
+      UpscaledTile24("upscaled tile picture", 0, 0, 1, 0) {}
+
+std::string ImageOutput::MapPath(const std::string &path, const char *suffix) {
+    const size_t slash = path.rfind('/');
+    const size_t dot = path.rfind('.');
+    const bool hasExtension =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return (hasExtension ? path.substr(0, dot) : path) + suffix + ".png";
+}
+
+void ImageOutput::Written(const std::string &path) const {
+    if (WrittenCallback) WrittenCallback(path);
+}
+
+int ImageOutput::Write(const ReaDifSimulation &sim, const Image3DFloat &field, GenImage3D &picture,
+                       const char *path, int &error, char *failedPath, size_t failedSize) {
+    error = 0;
+    const int factor = Options.Upscale;
+    if (factor < 1 || factor > SurfaceMaps::MaxUpscale) {
+        error = EINVAL;
+        NameFailure(failedPath, failedSize, path);
+        return Refused;
+    }
+    const Image3DFloat *mapsField = &field;
+    GenImage3D *colour = &picture;
+    if (factor > 1) {
+        if (!SurfaceMaps::UpscaleFits(field.GetSizeX(), field.GetSizeY(), factor) ||
+            (sim.Mosaic != 0 &&
+             !SurfaceMaps::UpscaleFits(picture.GetSizeX(), picture.GetSizeY(), factor))) {
+            error = EFBIG;
+            NameFailure(failedPath, failedSize, path);
+            return Refused;
+        }
+        if (SurfaceMaps::Upscale(field, factor, UpscaledField) != SurfaceMaps::Done) {
+            error = ENOMEM;
+            NameFailure(failedPath, failedSize, path);
+            return Refused;
+        }
+        mapsField = &UpscaledField;
+        // The tile picture of a mosaic grows with the field, so it holds as many copies.
+        const auto tileX = uint16_t(picture.GetSizeX() * factor);
+        const auto tileY = uint16_t(picture.GetSizeY() * factor);
+        bool sized = true;
+        if (picture.GetDepth() == 1) {
+            sim.ConvertToPicture(UpscaledField, UpscaledPicture8);
+            colour = &UpscaledPicture8;
+            if (sim.Mosaic != 0) {
+                sized = UpscaledTile8.SetNewSize(tileX, tileY, 1) != Refused &&
+                        UpscaledTile8.Tile(UpscaledPicture8) == Done;
+                colour = &UpscaledTile8;
+            }
+            // The file carries the script's colour map as its palette, as the core's does.
+            sized =
+                sized && static_cast<Image3D8 *>(colour)->ShareColorMap(*sim.ColorMaps8[0]) == Done;
+        } else {
+            sim.ConvertToPicture(UpscaledField, UpscaledPicture24);
+            colour = &UpscaledPicture24;
+            if (sim.Mosaic != 0) {
+                sized = UpscaledTile24.SetNewSize(tileX, tileY, 1) != Refused &&
+                        UpscaledTile24.Tile(UpscaledPicture24) == Done;
+                colour = &UpscaledTile24;
+            }
+        }
+        if (!sized || colour->GetSizeX() == 0 || colour->HasAllocationError()) {
+            error = ENOMEM;
+            NameFailure(failedPath, failedSize, path);
+            return Refused;
+        }
+    }
+    if (WriteColour(sim, *colour, path, error) != Done) {
+        NameFailure(failedPath, failedSize, path);
+        return Refused;
+    }
+    Written(path);
+    std::string failed;
+    if (WriteMaps(sim, *mapsField, path, error, failed) != Done) {
+        NameFailure(failedPath, failedSize, failed);
+        return Refused;
+    }
+    return Done;
+}
+
+int ImageOutput::WriteColour(const ReaDifSimulation &sim, GenImage3D &picture, const char *path,
+                             int &error) {
+    const bool eightBit = picture.GetDepth() == 1;
+    int result = Refused;
+    if (sim.ImageFormat == 'P') {
+        result = eightBit ? WriteIndexedPng(path, static_cast<Image3D8 &>(picture), error)
+                          : WriteTrueColourPng(path, static_cast<Image3D24 &>(picture), error);
+        return result == PngFile::Done ? Done : Refused;
+    }
+    const bool tga = sim.ImageFormat == 'T';
+    if (eightBit) {
+        auto &picture8 = static_cast<Image3D8 &>(picture);
+        result = tga ? picture8.SaveFileTGA(path, 0) : picture8.SaveFileBMP(path, 0);
+    } else {
+        auto &picture24 = static_cast<Image3D24 &>(picture);
+        result = tga ? picture24.SaveFileTGA(path, 0) : picture24.SaveFileBMP(path, 0);
+    }
+    if (result != Done) {
+        error = picture.GetSaveErrno();
+        return Refused;
+    }
+    return Done;
+}
+
+int ImageOutput::WriteMaps(const ReaDifSimulation &sim, const Image3DFloat &field, const char *path,
+                           int &error, std::string &failed) {
+    if (!Options.Height && !Options.Normal) return Done;
+    const uint32_t w = field.GetSizeX();
+    const uint32_t h = field.GetSizeY();
+    std::vector<float> heights;
+    if (SurfaceMaps::FieldHeights(field, sim.ImageScale, sim.ImageOffset, heights) !=
+        SurfaceMaps::Done) {
+        error = EINVAL;
+        failed = MapPath(path, Options.Height ? "_height" : "_normal");
+        return Refused;
+    }
+    if (Options.Height) {
+        std::vector<uint16_t> samples;
+        SurfaceMaps::HeightSamples(heights, samples);
+        const std::string name = MapPath(path, "_height");
+        if (PngFile::WriteGray16(name.c_str(), w, h, samples.data(), size_t(w) * 2, error) !=
+            PngFile::Done) {
+            failed = name;
+            return Refused;
+        }
+        Written(name);
+    }
+    if (Options.Normal) {
+        std::vector<uint8_t> rgb;
+        SurfaceMaps::NormalMap(heights, w, h, Options.NormalStrength, Options.NormalDirectX, rgb);
+        const std::string name = MapPath(path, "_normal");
+        if (PngFile::WriteRgb(name.c_str(), w, h, rgb.data(), size_t(w) * 3, error) !=
+            PngFile::Done) {
+            failed = name;
+            return Refused;
+        }
+        Written(name);
+    }
+    return Done;
+}
+
+uint64_t ImageOutput::FileBytes(const ReaDifSimulation &sim, char format, uint32_t x, uint32_t y,
+                                int depth) const {
+    const uint64_t factor = Options.Upscale >= 1 ? uint64_t(Options.Upscale) : 1;
+    uint64_t bytes = ColourFileBytes(format, uint32_t(x * factor), uint32_t(y * factor), depth);
+    // The maps are of the field, whatever the tile picture's size.
+    const Image3DFloat *field = sim.Components != nullptr ? sim.Components[0] : nullptr;
+    const auto fx = uint32_t((field != nullptr ? field->GetSizeX() : x) * factor);
+    const auto fy = uint32_t((field != nullptr ? field->GetSizeY() : y) * factor);
+    if (Options.Height) bytes += GenImage3D::PNGFileBytes(fx, fy, 2);
+    if (Options.Normal) bytes += GenImage3D::PNGFileBytes(fx, fy, 3);
+    return bytes;
+}
+
+void InstallImageOutput(ReaDifSimulation &sim, const ImageOutputOptions &options,
+                        ImageWrittenCallback written) {
+    auto writer = std::make_unique<ImageOutput>(options, std::move(written));
+    sim.SetImageWriter(writer.get());
+    Installed()[&sim] = std::move(writer);
+}
+
+void UninstallImageOutput(ReaDifSimulation &sim) {
+    sim.SetImageWriter(nullptr);
+    Installed().erase(&sim);
+}

@@ -1,0 +1,68 @@
+// ImageOutput: the image writer both programs install in their simulation: PNG beside the
+// core's BMP and TGA, upscaled pictures, and the height and normal maps of every image. Owns its
+// working pictures; the options stay fixed until it is installed again.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "image3d/Image3D24.h"
+#include "image3d/Image3D8.h"
+#include "image3d/Image3DFloat.h"
+#include "rdsimul/ImageWriter.h"
+
+class ReaDifSimulation;
+
+struct ImageOutputOptions {
+    bool Height = false;          // also <image>_height.png, 16-bit gray (SurfaceMaps)
+    bool Normal = false;          // also <image>_normal.png, tangent-space RGB
+    double NormalStrength = 1.0;  // slope factor of the normals, height 0 .. 1 per pixel
+    bool NormalDirectX = false;   // green channel pointing down the picture
+    int Upscale = 1;              // 1 .. 8: the field resampled this many times larger
+};
+
+// Called with the path of every file written: colour image, height map, normal map.
+using ImageWrittenCallback = std::function<void(const std::string &path)>;
+
+class ImageOutput : public ImageWriter {
+public:
+    ImageOutput(const ImageOutputOptions &options, ImageWrittenCallback written);
+
+    // Writes the colour image (upscaled first when asked; PNG through PngFile, BMP and TGA
+    // through the core's savers), then the maps asked for. Stops at the first file that fails:
+    // 0 with its cause (EINVAL for an Upscale outside 1 .. 8, EFBIG for an upscaled picture
+    // beyond SurfaceMaps::MaxUpscaledSide, ENOMEM when a picture cannot be sized) and its name.
+    [[nodiscard]] int Write(const ReaDifSimulation &sim, const Image3DFloat &field,
+                            GenImage3D &picture, const char *path, int &error, char *failedPath,
+                            size_t failedSize) override;
+    // The colour file at the upscaled size plus PngFileBytes bounds of the maps.
+    uint64_t FileBytes(const ReaDifSimulation &sim, char format, uint32_t x, uint32_t y,
+                       int depth) const override;
+
+    // "<path without its extension><suffix>.png": the name of a map of the image at path.
+    static std::string MapPath(const std::string &path, const char *suffix);
+
+private:
+    // Writes picture in the format of path's extension: 1; 0 with error.
+    int WriteColour(const ReaDifSimulation &sim, GenImage3D &picture, const char *path, int &error);
+    int WriteMaps(const ReaDifSimulation &sim, const Image3DFloat &field, const char *path,
+                  int &error, std::string &failed);
+    void Written(const std::string &path) const;
+
+    ImageOutputOptions Options;
+    ImageWrittenCallback WrittenCallback;
+    Image3DFloat UpscaledField;
+    Image3D8 UpscaledPicture8;
+    Image3D24 UpscaledPicture24;
+    Image3D8 UpscaledTile8;
+    Image3D24 UpscaledTile24;
+};
+
+// Installs in sim an ImageOutput with these options (replacing one installed before; each sim
+// keeps its own until the process ends or UninstallImageOutput).
+void InstallImageOutput(ReaDifSimulation &sim, const ImageOutputOptions &options,
+                        ImageWrittenCallback written);
+// Takes the writer out of sim: the core's savers again, PNG refused.
+void UninstallImageOutput(ReaDifSimulation &sim);

@@ -1,0 +1,77 @@
+// PngFile: writes and reads PNG pictures for the programs, above the core (which stays free of the
+// PNG library). Rows are top-down; every writer goes through AtomicFileWriter, so the target is
+// replaced in one step or left as it was. Results 0 (Failed) / 1 (Done); error: an errno cause.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace PngFile {
+constexpr int Failed = 0;
+constexpr int Done = 1;
+
+// zlib level of the writers: the fastest that still compresses (see bench/README.md).
+constexpr int DefaultCompression = 1;
+
+// Where an encoder puts its bytes: Write returns 0, or an errno cause that stops the encoding.
+struct Sink {
+    void *Context = nullptr;
+    int (*Write)(void *context, const uint8_t *bytes, size_t count) = nullptr;
+};
+
+// How the pixels handed to an encoder are laid out.
+enum class Layout {
+    Indexed8,  // one palette index a pixel
+    Rgb8,      // red, green, blue
+    Bgr8,      // blue, green, red (the order of the core's true-colour pictures)
+    Gray16,    // one uint16_t a pixel, host byte order
+};
+
+// A picture to encode: rowStride in bytes between the starts of two rows. The palette (Indexed8
+// only) holds paletteSize red-green-blue triples, 1 .. 256.
+struct Picture {
+    uint32_t Width = 0;
+    uint32_t Height = 0;
+    Layout Kind = Layout::Rgb8;
+    const uint8_t *Pixels = nullptr;
+    size_t RowStride = 0;
+    const uint8_t (*Palette)[3] = nullptr;
+    int PaletteSize = 0;
+};
+
+// Encodes picture through sink at zlib level 0 .. 9: 1; 0 with error EINVAL for a picture
+// without pixels, sizes beyond the format or a bad palette, ENOMEM, or the sink's cause.
+[[nodiscard]] int Encode(const Picture &picture, int level, const Sink &sink, int &error);
+// Encodes picture into the file at path through the atomic writer: 1; 0 with the cause.
+[[nodiscard]] int Write(const char *path, const Picture &picture, int level, int &error);
+
+[[nodiscard]] int WriteIndexed(const char *path, uint32_t width, uint32_t height,
+                               const uint8_t *indexes, size_t rowStride,
+                               const uint8_t (*paletteRgb)[3], int paletteSize, int &error);
+[[nodiscard]] int WriteRgb(const char *path, uint32_t width, uint32_t height, const uint8_t *rgb,
+                           size_t rowStride, int &error);
+[[nodiscard]] int WriteGray16(const char *path, uint32_t width, uint32_t height,
+                              const uint16_t *gray, size_t rowStride, int &error);
+
+// Reads any PNG (paletted, gray, RGB, with or without alpha, 8 or 16 bits) as 8-bit RGB rows,
+// width * 3 bytes each, alpha dropped: 1; 0 with ENOENT-like causes or EINVAL for a file that
+// is no valid PNG.
+[[nodiscard]] int ReadRgb(const char *path, uint32_t &width, uint32_t &height,
+                          std::vector<uint8_t> &rgb, int &error);
+
+// What a reader sees of a PNG file without converting it, for the tests: bit depth, colour
+// type (PNG_COLOR_TYPE_*), palette (RGB triples) and the raw rows (indexes, samples; 16-bit
+// samples as host-order uint16_t bytes).
+struct RawImage {
+    uint32_t Width = 0;
+    uint32_t Height = 0;
+    int BitDepth = 0;
+    int ColorType = 0;
+    std::vector<uint8_t> Palette;
+    std::vector<uint8_t> Rows;
+    size_t RowBytes = 0;
+};
+[[nodiscard]] int ReadRaw(const char *path, RawImage &image, int &error);
+}  // namespace PngFile

@@ -1,0 +1,248 @@
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "imageio/ImageOutput.h"
+#include "imageio/PngFile.h"
+#include "rdsimul/ReaDifSimulation.h"
+#include "rdsimul/ScriptTestSupport.h"
+#include "rdsimul/SimulationTestSupport.h"
+#include "toolkit/AtomicFileWriter.h"
+
+namespace {
+
+using scripttest::ReadFile;
+using scripttest::TempDirTest;
+using scripttest::WriteFile;
+
+// A 7 x 5 field with a lopsided pattern under Dir/tex, images of A at iteration 3.
+class ImageOutputTest : public TempDirTest {
+protected:
+    void SetUp() override {
+        TempDirTest::SetUp();
+        PrepareRun(Sim, FindModel("diffusion"), 7, 5, 10, 11);
+        ASSERT_EQ(Sim.FileBaseName.Init(PathOf("tex").c_str(), 300), ProcString::Done);
+        ASSERT_EQ(Sim.ColorMaps8[0]->SetLinearHSLColorMap(0, 300, 1, 1, 60, 200), 1);
+        ASSERT_EQ(Sim.ColorMaps24[0]->SetLinearHSLColorMap(0, 300, 1, 1, 60, 200), 1);
+        Sim.ImageComponent = 'A';
+        Sim.CurrentTime = 3;
+        for (uint16_t y = 0; y < 5; ++y) {
+            for (uint16_t x = 0; x < 7; ++x) {
+                Sim.Components[0]->SetPixelValue(float(std::sin(x * 1.3 + y * y * 0.7)), x, y, 0);
+            }
+        }
+    }
+    void TearDown() override {
+        UninstallImageOutput(Sim);
+        TempDirTest::TearDown();
+    }
+    // Installs the writer with options, recording the files it reports.
+    void Install(const ImageOutputOptions &options) {
+        InstallImageOutput(Sim, options,
+                           [this](const std::string &path) { Written.push_back(path); });
+    }
+    // The RGB rows of a 24-bit BMP the core wrote (bottom-up, lines padded to 4 bytes).
+    static std::vector<uint8_t> BmpRgb(const std::string &path, uint32_t w, uint32_t h) {
+        const std::string bytes = ReadFile(path);
+        const size_t line = (w * 3 + 3) / 4 * 4;
+        std::vector<uint8_t> rgb(size_t(w) * h * 3);
+        for (uint32_t y = 0; y < h; ++y) {
+            for (uint32_t x = 0; x < w; ++x) {
+                for (int c = 0; c < 3; ++c) {
+                    rgb[(y * w + x) * 3 + c] =
+                        uint8_t(bytes[54 + (h - 1 - y) * line + x * 3 + 2 - c]);
+                }
+            }
+        }
+        return rgb;
+    }
+
+    ReaDifSimulation Sim{4};
+    std::vector<std::string> Written;
+};
+
+TEST_F(ImageOutputTest, PngHoldsTheBmpIndexesPaletteAndPixels) {
+    Install(ImageOutputOptions{});
+    // 8 bits: the same indexes and the same 256-entry palette as the BMP of the same field.
+    ASSERT_EQ(Sim.SaveImage2D('A'), 1);
+    Sim.ImageFormat = 'P';
+    ASSERT_EQ(Sim.SaveImage2D('A'), 1);
+    EXPECT_EQ(Written,
+              std::vector<std::string>({PathOf("tex_A000003.bmp"), PathOf("tex_A000003.png")}));
+    Image3D8 bmp("bmp", 0, 0, 1, 0);
+    ASSERT_EQ(bmp.LoadFileBMP(PathOf("tex_A000003.bmp").c_str()), 1);
+    PngFile::RawImage png;
+    int error = 0;
+    ASSERT_EQ(PngFile::ReadRaw(PathOf("tex_A000003.png").c_str(), png, error), PngFile::Done);
+    EXPECT_EQ(png.ColorType, PNG_COLOR_TYPE_PALETTE);
+    EXPECT_EQ(png.BitDepth, 8);
+    ASSERT_EQ(png.Width, 7u);
+    ASSERT_EQ(png.Height, 5u);
+    ASSERT_EQ(png.Palette.size(), 256u * 3);
+    const unsigned char *entries = Sim.ColorMaps8[0]->GetPtrFirstEntry();
+    for (int i = 0; i < 256; ++i) {
+        for (int c = 0; c < 3; ++c) EXPECT_EQ(png.Palette[i * 3 + c], entries[4 * i + 2 - c]) << i;
+    }
+    std::set<int> indexes;
+    for (uint32_t y = 0; y < 5; ++y) {
+        for (uint32_t x = 0; x < 7; ++x) {
+            const int index = png.Rows[y * png.RowBytes + x];
+            EXPECT_EQ(index, bmp.GetPtrFirstPixel()[y * bmp.GetLineOffset() + x]) << x << "," << y;
+            indexes.insert(index);
+        }
+    }
+    EXPECT_GT(indexes.size(), 10u);  // the pattern is not flat
+
+    // 24 bits: the same colours as the BMP.
+    Sim.TrueColor = 1;
+    Sim.ImageFormat = 'B';
+    ASSERT_EQ(Sim.SaveImage2D('A'), 1);
+    Sim.ImageFormat = 'P';
+    ASSERT_EQ(Sim.SaveImage2D('A'), 1);
+    std::vector<uint8_t> rgb;
+    uint32_t w = 0, h = 0;
+    ASSERT_EQ(PngFile::ReadRaw(PathOf("tex_A000003.png").c_str(), png, error), PngFile::Done);
+    EXPECT_EQ(png.ColorType, PNG_COLOR_TYPE_RGB);
+    ASSERT_EQ(PngFile::ReadRgb(PathOf("tex_A000003.png").c_str(), w, h, rgb, error), PngFile::Done);
+    EXPECT_EQ(rgb, BmpRgb(PathOf("tex_A000003.bmp"), 7, 5));
+}
+
+TEST_F(ImageOutputTest, MapsBesideEveryImageAndUpscaledSizes) {
+    ImageOutputOptions options;
+    options.Height = true;
+    options.Normal = true;
+    options.Upscale = 3;
+    Install(options);
+    Sim.ImageFormat = 'T';  // the maps are PNG whatever the image's type
+    ASSERT_EQ(Sim.SaveImage2D('A'), 1);
+    const std::string height = PathOf("tex_A000003_height.png");
+    const std::string normal = PathOf("tex_A000003_normal.png");
+    EXPECT_EQ(Written, std::vector<std::string>({PathOf("tex_A000003.tga"), height, normal}));
+    // TGA: 18-byte header, 768-byte colour map, 21 x 15 pixels.
+    EXPECT_EQ(ReadFile(PathOf("tex_A000003.tga")).size(), 18u + 768 + 21 * 15);
+    PngFile::RawImage raw;
+    int error = 0;
+    ASSERT_EQ(PngFile::ReadRaw(height.c_str(), raw, error), PngFile::Done);
+    EXPECT_EQ(raw.BitDepth, 16);
+    EXPECT_EQ(raw.ColorType, PNG_COLOR_TYPE_GRAY);
+    EXPECT_EQ(raw.Width, 21u);
+    EXPECT_EQ(raw.Height, 15u);
+    // Autoscaled: the lowest point is 0, the highest 65535.
+    const auto *samples = reinterpret_cast<const uint16_t *>(raw.Rows.data());
+    uint16_t low = 65535, high = 0;
+    for (size_t i = 0; i < 21 * 15; ++i) {
+        low = std::min(low, samples[i]);
+        high = std::max(high, samples[i]);
+    }
+    EXPECT_EQ(low, 0);
+    EXPECT_EQ(high, 65535);
+    ASSERT_EQ(PngFile::ReadRaw(normal.c_str(), raw, error), PngFile::Done);
+    EXPECT_EQ(raw.BitDepth, 8);
+    EXPECT_EQ(raw.ColorType, PNG_COLOR_TYPE_RGB);
+    EXPECT_EQ(raw.Width, 21u);
+
+    // The disk-space note counts the three files at the upscaled size.
+    Sim.ImageStart = 0;
+    Sim.ImagePeriod = 10;
+    const uint64_t bytes = GenImage3D::TGAFileBytes(21, 15, 1) +
+                           GenImage3D::PNGFileBytes(21, 15, 2) +
+                           GenImage3D::PNGFileBytes(21, 15, 3);
+    EXPECT_EQ(Sim.GetImageWriter()->FileBytes(Sim, 'T', 7, 5, 1), bytes);
+
+    // Beyond 16384 pixels a side: refused with EFBIG before anything is written.
+    options.Upscale = 8;
+    Install(options);
+    ASSERT_EQ(Sim.SetDomainSize(2049, 10, 1), ReaDifSimulation::Done);
+    Sim.CurrentTime = 4;
+    EXPECT_EQ(Sim.SaveImage2D('A'), 0);
+    EXPECT_EQ(Sim.LastImageErrno, EFBIG);
+    EXPECT_FALSE(std::filesystem::exists(PathOf("tex_A000004.tga")));
+}
+
+TEST_F(ImageOutputTest, FailedWriteKeepsTheOldFileAndNamesIt) {
+    ImageOutputOptions options;
+    options.Height = true;
+    Install(options);
+    Sim.ImageFormat = 'P';
+    const std::string height = PathOf("tex_A000003_height.png");
+    WriteFile(PathOf("tex_A000003.png"), "old image");
+    // The colour image fails: nothing else is written.
+    AtomicFileWriter::FailStepForTesting(AtomicFileWriter::Step::Rename);
+    EXPECT_EQ(Sim.SaveImage2D('A'), 0);
+    AtomicFileWriter::FailStepForTesting(AtomicFileWriter::Step::None);
+    EXPECT_NE(Sim.LastImageErrno, 0);
+    EXPECT_EQ(std::string(Sim.FailedImageName), PathOf("tex_A000003.png"));
+    EXPECT_EQ(ReadFile(PathOf("tex_A000003.png")), "old image");
+    EXPECT_FALSE(std::filesystem::exists(height));
+    // A map that cannot be written is the one named.
+    std::filesystem::create_directory(height);
+    EXPECT_EQ(Sim.SaveImage2D('A'), 0);
+    EXPECT_EQ(std::string(Sim.FailedImageName), height);
+    EXPECT_EQ(Written, std::vector<std::string>({PathOf("tex_A000003.png")}));
+}
+
+TEST_F(ImageOutputTest, ImageMagickReadsWhatWasWritten) {
+    if (std::system("identify -version > /dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "ImageMagick's identify is not installed";
+    }
+    ImageOutputOptions options;
+    options.Height = true;
+    Install(options);
+    Sim.ImageFormat = 'P';
+    ASSERT_EQ(Sim.SaveImage2D('A'), 1);
+    Sim.TrueColor = 1;
+    Sim.CurrentTime = 4;
+    ASSERT_EQ(Sim.SaveImage2D('A'), 1);
+    auto run = [](const std::string &command) {
+        std::string out;
+        FILE *pipe = popen(command.c_str(), "r");
+        if (pipe == nullptr) return out;
+        char buffer[4096];
+        size_t n = 0;
+        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+        pclose(pipe);
+        return out;
+    };
+    struct Expect {
+        std::string File;
+        std::vector<std::string> Lines;
+    };
+    const Expect expects[] = {
+        {"tex_A000003.png",
+         {"Geometry: 7x5+0+0", "Type: Palette", "Depth: 8-bit", "png:IHDR.color_type: 3"}},
+        {"tex_A000004.png", {"Geometry: 7x5+0+0", "Depth: 8-bit", "png:IHDR.color_type: 2"}},
+        {"tex_A000004_height.png",
+         {"Geometry: 7x5+0+0", "Type: Grayscale", "Depth: 16-bit", "png:IHDR.bit_depth: 16"}},
+    };
+    for (const Expect &e : expects) {
+        const std::string text = run("identify -verbose '" + PathOf(e.File) + "' 2>&1");
+        for (const std::string &line : e.Lines)
+            EXPECT_NE(text.find(line), std::string::npos) << e.File << ": " << line;
+        // ImageMagick's pixels are ours: 8-bit RGB, or the 16-bit samples (host order).
+        const bool gray16 = e.File.find("_height") != std::string::npos;
+        const std::string pixels =
+            run(std::string("stream -map ") + (gray16 ? "i" : "rgb") + " -storage-type " +
+                (gray16 ? "short" : "char") + " '" + PathOf(e.File) + "' - 2>/dev/null");
+        int error = 0;
+        std::vector<uint8_t> ours;
+        if (gray16) {
+            PngFile::RawImage raw;
+            ASSERT_EQ(PngFile::ReadRaw(PathOf(e.File).c_str(), raw, error), PngFile::Done);
+            ours = raw.Rows;
+        } else {
+            uint32_t w = 0, h = 0;
+            ASSERT_EQ(PngFile::ReadRgb(PathOf(e.File).c_str(), w, h, ours, error), PngFile::Done);
+        }
+        EXPECT_EQ(std::vector<uint8_t>(pixels.begin(), pixels.end()), ours) << e.File;
+    }
+}
+
+}  // namespace
