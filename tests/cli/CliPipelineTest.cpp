@@ -131,6 +131,7 @@ TEST_F(CliPipelineTest, OverridesGiveTheImagesOfTheScriptLineTheyStandFor) {
     };
     const Case cases[] = {
         {{"-f", "tga"}, "autoscale\n", "autoscale tga\n"},
+        {{"-f", "png"}, "autoscale\n", "autoscale PNG\n"},
         {{"--format=BMP"}, "", ""},  // the script's own type
         {{"-s", "12345"}, "randseed 7", "randseed 12345"},
         {{"--seed", "4294967291"}, "randseed 7", "randseed -5"},
@@ -198,6 +199,9 @@ TEST_F(CliPipelineTest, NoOverwriteRefusesToStartWhenAnImageIsInTheWay) {
         {{"-f", "tga"}, "tex_A000020.tga", CliRunner::ExitUsage},
         {{"-o", PathOf("out")}, "out/tex_A000020.bmp", CliRunner::ExitUsage},
         {{"-s", "100", "-n", "3"}, "tex_s102_A000020.bmp", CliRunner::ExitUsage},  // last round
+        {{"--normal"}, "tex_A000025_normal.png", CliRunner::ExitUsage},
+        {{"--height", "-f", "png"}, "tex_A000010_height.png", CliRunner::ExitUsage},
+        {{"--height"}, "tex_A000010_normal.png", CliRunner::ExitDone},
         {{}, "tex_A000011.bmp", CliRunner::ExitDone},
         {{"-f", "tga"}, "tex_A000020.bmp", CliRunner::ExitDone},
         {{}, "", CliRunner::ExitDone},
@@ -308,4 +312,36 @@ TEST_F(CliPipelineTest, JsonListsEveryRoundAndExactlyTheFilesOnDisk) {
     EXPECT_EQ(failed["status"], CliRunner::ExitScriptErrors);
     EXPECT_EQ(failed["images"], nlohmann::json::array());
     EXPECT_EQ(failed["iterations"], 0);
+}
+
+// The maps and the upscaling go to every image; stdout names every file written, maps too.
+TEST_F(CliPipelineTest, MapsAndUpscalingGoToEveryImageAndEveryFileIsNamed) {
+    ASSERT_EQ(RunLine({"-q", "--height", "--normal-dx", "--upscale=2", "-f", "png"}),
+              CliRunner::ExitDone)
+        << Text(Err);
+    const std::string out = Text(Out);
+    std::istringstream lines(out.substr(0, out.size() - clitest::LastLine(out).size()));
+    std::vector<std::string> named;
+    for (std::string line; std::getline(lines, line);) named.push_back(line);
+    std::vector<std::string> onDisk;
+    for (const std::string &file : FilesIn(Dir)) {
+        if (file != "tex.vna") onDisk.push_back(PathOf(file));
+    }
+    EXPECT_EQ(onDisk.size(), 9u);
+    std::vector<std::string> sorted = named;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(sorted, onDisk);
+    // Each image before its maps.
+    EXPECT_EQ(named[0], PathOf("tex_A000010.png"));
+    EXPECT_EQ(named[1], PathOf("tex_A000010_height.png"));
+    EXPECT_EQ(named[2], PathOf("tex_A000010_normal.png"));
+    for (const std::string &path : onDisk) {
+        // The PNG header's width and height, big-endian: twice the field's 23 x 17.
+        const std::string png = ReadFile(path);
+        ASSERT_GT(png.size(), 24u);
+        EXPECT_EQ(png.substr(1, 3), "PNG");
+        EXPECT_EQ(uint8_t(png[19]), 46) << path;
+        EXPECT_EQ(uint8_t(png[23]), 34) << path;
+    }
+    EXPECT_EQ(clitest::LastLine(out).rfind("25 iterations, 3 images written, ", 0), 0u) << out;
 }
