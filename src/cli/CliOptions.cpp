@@ -90,10 +90,14 @@ char FormatOf(const char *word) {
 
 CliOptions::Action CliOptions::Parse(int argc, char *const argv[]) {
     static const option LongOptions[] = {
-        {"check", no_argument, nullptr, 'c'},       {"annotate", no_argument, nullptr, 'a'},
-        {"randomize", no_argument, nullptr, 'r'},   {"rounds", required_argument, nullptr, 'n'},
-        {"quiet", no_argument, nullptr, 'q'},       {"threads", required_argument, nullptr, 't'},
-        {"help", no_argument, nullptr, 'h'},        {"version", no_argument, nullptr, 'V'},
+        {"check", no_argument, nullptr, 'c'},
+        {"annotate", no_argument, nullptr, 'a'},
+        {"randomize", no_argument, nullptr, 'r'},
+        {"rounds", required_argument, nullptr, 'n'},
+        {"quiet", no_argument, nullptr, 'q'},
+        {"threads", required_argument, nullptr, 't'},
+        {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, 'V'},
         {"list-models", no_argument, nullptr, OptListModels},
         {"out", required_argument, nullptr, 'o'},
         {"format", required_argument, nullptr, 'f'},
@@ -153,8 +157,8 @@ CliOptions::Action CliOptions::Parse(int argc, char *const argv[]) {
             case 'f':
                 Format = FormatOf(optarg);
                 if (Format == 0) {
-                    ErrorText = "invalid image format '" + std::string(optarg) +
-                                "' (png, bmp or tga)";
+                    ErrorText =
+                        "invalid image format '" + std::string(optarg) + "' (png, bmp or tga)";
                     return Action::UsageError;
                 }
                 break;

@@ -29,21 +29,21 @@ public:
     std::string ProgramName = "vorna-cli";
     std::string ScriptPath;
     std::string ErrorText;
-    bool CheckOnly = false;  // parse only, do not run
-    bool Annotate = false;   // with CheckOnly: write the annotations (a run always does)
-    bool Randomize = false;  // ignore the script's seed
-    bool Quiet = false;      // no progress, no notes
-    int Rounds = 1;          // runs with fresh seeds one after the other
-    int Threads = 0;         // simulation threads; 0: the default (all cores, or VORNA_THREADS)
-    std::string OutDir;      // where the images go; empty: beside the script
-    char Format = 0;         // 'P', 'B' or 'T' overriding the script's file type; 0: the script's
-    uint32_t Seed = 0;       // the seed of the (first) round; 0: the script's
-    bool Json = false;       // one JSON object per round on stdout, nothing else there
+    bool CheckOnly = false;    // parse only, do not run
+    bool Annotate = false;     // with CheckOnly: write the annotations (a run always does)
+    bool Randomize = false;    // ignore the script's seed
+    bool Quiet = false;        // no progress, no notes
+    int Rounds = 1;            // runs with fresh seeds one after the other
+    int Threads = 0;           // simulation threads; 0: the default (all cores, or VORNA_THREADS)
+    std::string OutDir;        // where the images go; empty: beside the script
+    char Format = 0;           // 'P', 'B' or 'T' overriding the script's file type; 0: the script's
+    uint32_t Seed = 0;         // the seed of the (first) round; 0: the script's
+    bool Json = false;         // one JSON object per round on stdout, nothing else there
     bool NoOverwrite = false;  // refuse to start when an image to write exists
     int SizeX = 0;             // the run's domain size; 0: the script's
     int SizeY = 0;
-    bool Height = false;        // a 16-bit height map beside every image
-    bool Normal = false;        // a normal map beside every image
+    bool Height = false;  // a 16-bit height map beside every image
+    bool Normal = false;  // a normal map beside every image
     double NormalStrength = 1.0;
     bool NormalDirectX = false;  // the normal map's green channel points down (+Y down)
     int Upscale = 1;             // the images are this many times the field's size

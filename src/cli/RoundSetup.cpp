@@ -31,7 +31,8 @@ std::string RoundSetup::BaseName(const std::string &scriptBase, uint32_t seed) c
     std::string base = scriptBase;
     if (!Options.OutDir.empty()) {
         const size_t slash = scriptBase.find_last_of('/');
-        const std::string stem = slash == std::string::npos ? scriptBase : scriptBase.substr(slash + 1);
+        const std::string stem =
+            slash == std::string::npos ? scriptBase : scriptBase.substr(slash + 1);
         base = Options.OutDir;
         if (base.back() != '/') base += '/';
         base += stem;
@@ -45,11 +46,14 @@ int RoundSetup::Apply(ReaDifSimulation &sim, uint32_t seed) {
     // Restarting the generator here gives the very sequence a randseed line would have given:
     // the parse only seeds it, the fields draw from it when they are filled.
     if (seed != 0) MainRandom.Randomize(seed);
-    const char *scriptBase = sim.FileBaseName.GetString() != nullptr ? sim.FileBaseName.GetString() : "";
+    const char *scriptBase =
+        sim.FileBaseName.GetString() != nullptr ? sim.FileBaseName.GetString() : "";
     const std::string base = BaseName(scriptBase, Options.SeedPerRound() ? seed : 0);
-    if (base.size() + ImageNameTail >= size_t(ReaDifSimulation::FileNameSize) ||
-        sim.FileBaseName.Init(base.c_str(), 0) != ProcString::Done) {
-        // A cut name would write other files than the ones asked for; nothing is written.
+    // The script's own names too long are refused image by image, as in the desktop program;
+    // names this run made longer are refused before it starts.
+    if (base != scriptBase &&
+        (base.size() + ImageNameTail >= size_t(ReaDifSimulation::FileNameSize) ||
+         sim.FileBaseName.Init(base.c_str(), 0) != ProcString::Done)) {
         std::fprintf(Err, "%s: the image names would be too long (%s...)\n", path.c_str(),
                      base.c_str());
         return CliRunner::ExitFileError;
@@ -76,8 +80,8 @@ int RoundSetup::MakeOutputFolder() {
     }
     // Every image would fail one after the other; better say it once, before the run.
     if (access(folder.c_str(), W_OK | X_OK) != 0) {
-        std::fprintf(Err, "%s: no file can be written into the output folder: %s\n",
-                     folder.c_str(), FaultText(errno).c_str());
+        std::fprintf(Err, "%s: no file can be written into the output folder: %s\n", folder.c_str(),
+                     FaultText(errno).c_str());
         return CliRunner::ExitFileError;
     }
     FolderMade = true;

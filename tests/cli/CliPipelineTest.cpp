@@ -3,11 +3,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <nlohmann/json.hpp>
-
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -118,6 +117,10 @@ TEST_F(CliPipelineTest, OutFolderThatCannotBeUsedStopsBeforeTheRun) {
         EXPECT_EQ(Text(Err).rfind(folder + ": " + error + ": ", 0), 0u) << Text(Err);
         EXPECT_EQ(Text(Out), "");
     }
+    // A folder whose image names would be cut is not even made.
+    ClearStreams();
+    EXPECT_EQ(RunLine({"-o", PathOf(std::string(250, 'd'))}), CliRunner::ExitFileError);
+    EXPECT_EQ(Text(Err).rfind(Script + ": the image names would be too long", 0), 0u) << Text(Err);
     fs::permissions(Dir, fs::perms::owner_all, fs::perm_options::add);
     EXPECT_EQ(FilesIn(Dir), std::vector<std::string>{"tex.vna"});
     EXPECT_EQ(ReadFile(Script), SmallScript);
@@ -216,8 +219,9 @@ TEST_F(CliPipelineTest, NoOverwriteRefusesToStartWhenAnImageIsInTheWay) {
         arguments.insert(arguments.end(), {"-q", "--no-overwrite"});
         EXPECT_EQ(RunLine(arguments), c.Code) << c.InTheWay << Text(Err);
         if (c.Code == CliRunner::ExitDone) continue;
-        EXPECT_EQ(Text(Err), PathOf(c.InTheWay) + ": the image exists; --no-overwrite leaves it "
-                                                  "as it is\n");
+        EXPECT_EQ(Text(Err), PathOf(c.InTheWay) +
+                                 ": the image exists; --no-overwrite leaves it "
+                                 "as it is\n");
         EXPECT_EQ(ReadFile(PathOf(c.InTheWay)), "keep");
         std::vector<std::string> expected = {c.InTheWay, "tex.vna"};
         std::sort(expected.begin(), expected.end());
@@ -228,8 +232,8 @@ TEST_F(CliPipelineTest, NoOverwriteRefusesToStartWhenAnImageIsInTheWay) {
 // The script's size line keeps its limits; --size goes beyond the desktop program's largest
 // domain and beyond the memory tables' usual limit, which the run raises for itself only.
 TEST_F(CliPipelineTest, SizeRunsLargerThanTheScriptMayAsk) {
-    WriteFile(Script, Replaced(Replaced(SmallScript, "iterations 25", "iterations 1"),
-                               "t+10", "t+1"));
+    WriteFile(Script,
+              Replaced(Replaced(SmallScript, "iterations 25", "iterations 1"), "t+10", "t+1"));
     ASSERT_EQ(RunLine({"-q", "--size", "4400x4300"}), CliRunner::ExitDone) << Text(Err);
     EXPECT_EQ(MemoryTable::GetWordLimit(), MemoryTable::MaxWords);
     const std::string image = ReadFile(PathOf("tex_A000001.bmp"));
@@ -242,8 +246,9 @@ TEST_F(CliPipelineTest, RunThatWouldNotFitIntoMemoryIsRefusedBeforeItStarts) {
     AvailableMemory = 64u << 20;
     // 4000 x 4000 points: 61 MB for the field and 31 MB for the pictures.
     EXPECT_EQ(RunLine({"--size=4000x4000"}), CliRunner::ExitFileError);
-    EXPECT_EQ(Text(Err), Script + ": a run of 4000 x 4000 points needs about 92 MB of memory, "
-                                  "more than the 64 MB available\n");
+    EXPECT_EQ(Text(Err), Script +
+                             ": a run of 4000 x 4000 points needs about 92 MB of memory, "
+                             "more than the 64 MB available\n");
     EXPECT_EQ(Text(Out), "");
     EXPECT_EQ(FilesIn(Dir), std::vector<std::string>{"tex.vna"});
     // Its own size fits.
@@ -292,8 +297,7 @@ TEST_F(CliPipelineTest, JsonListsEveryRoundAndExactlyTheFilesOnDisk) {
     EXPECT_EQ(rounds[0]["status"], CliRunner::ExitDone);
     EXPECT_EQ(rounds[0]["failed"], nlohmann::json::array());
     EXPECT_EQ(rounds[1]["status"], CliRunner::ExitImagesFailed);
-    EXPECT_EQ(rounds[1]["failed"],
-              nlohmann::json::array({PathOf("out/tex_s101_A000020.bmp")}));
+    EXPECT_EQ(rounds[1]["failed"], nlohmann::json::array({PathOf("out/tex_s101_A000020.bmp")}));
     EXPECT_EQ(listed.size(), 5u);
     std::vector<std::string> onDisk;
     for (const std::string &file : FilesIn(PathOf("out"))) onDisk.push_back(PathOf("out/" + file));
