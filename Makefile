@@ -11,7 +11,7 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release -DVORNA_WERROR=ON
 # Debian packages the build, the tests and the benchmarks need.
 PACKAGES := g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             qt6-base-dev qt6-image-formats-plugins libgl-dev netpbm python3-numpy \
-            libpng-dev imagemagick nlohmann-json3-dev
+            libspng-dev imagemagick nlohmann-json3-dev
 # Installed by `make fuzz` only: clang 14 and its runtime libraries, libFuzzer among them.
 FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
 # Installed by `make format-check` only.
@@ -58,16 +58,21 @@ fuzz: deps
 	@$(MAKE) --no-print-directory deps PACKAGES="$(FUZZ_PACKAGES)"
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
 	  -DVORNA_WERROR=ON -DVORNA_FUZZ=ON -DVORNA_GUI=OFF -DVORNA_BUILD_TESTS=OFF
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target bmp-reader-fuzz script-parser-fuzz
-	mkdir -p $(FUZZ_BUILD)/corpus/scripts $(FUZZ_BUILD)/corpus/bmp
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target bmp-reader-fuzz script-parser-fuzz png-reader-fuzz
+	mkdir -p $(FUZZ_BUILD)/corpus/scripts $(FUZZ_BUILD)/corpus/bmp $(FUZZ_BUILD)/corpus/png
 	cp examples/*.tpl examples/gallery/*.vna $(FUZZ_BUILD)/corpus/scripts/
 	pgmramp -lr 7 5 | ppmtobmp -bpp=8 > $(FUZZ_BUILD)/corpus/bmp/ramp-7x5.bmp 2>/dev/null
 	pgmramp -diagonal 16 9 | ppmtobmp -bpp=8 > $(FUZZ_BUILD)/corpus/bmp/diagonal-16x9.bmp 2>/dev/null
 	ppmmake red 1 1 | ppmtobmp -bpp=8 > $(FUZZ_BUILD)/corpus/bmp/dot-1x1.bmp 2>/dev/null
+	pgmramp -lr 7 5 | pnmtopng > $(FUZZ_BUILD)/corpus/png/gray-7x5.png 2>/dev/null
+	ppmrainbow -width=6 -height=4 red blue | pnmtopng > $(FUZZ_BUILD)/corpus/png/rgb-6x4.png 2>/dev/null
+	pgmramp -lr 7 5 | pnmdepth 65535 | pnmtopng > $(FUZZ_BUILD)/corpus/png/gray16-7x5.png 2>/dev/null
 	$(FUZZ_BUILD)/bmp-reader-fuzz -max_total_time=$(FUZZ_SECONDS) \
 	  -artifact_prefix=$(FUZZ_BUILD)/bmp- $(FUZZ_BUILD)/corpus/bmp
 	$(FUZZ_BUILD)/script-parser-fuzz -max_total_time=$(FUZZ_SECONDS) \
 	  -artifact_prefix=$(FUZZ_BUILD)/script- $(FUZZ_BUILD)/corpus/scripts
+	$(FUZZ_BUILD)/png-reader-fuzz -max_total_time=$(FUZZ_SECONDS) \
+	  -artifact_prefix=$(FUZZ_BUILD)/png- $(FUZZ_BUILD)/corpus/png
 
 # Fails when a source is not laid out as .clang-format says; `make format` lays them out.
 format-check:
@@ -79,23 +84,26 @@ format:
 	clang-format -i $(FORMAT_FILES)
 
 # One table: the fast kernels against the reference kernels for every model, and the
-# Brusselator against the naive C++ and numpy yardsticks (bench/yardsticks), measured in one run.
+# Brusselator against the naive C++ and numpy yardsticks (bench/yardsticks), measured in one run;
+# then BMP against PNG image writes.
 bench: build
-	cmake --build $(BUILD) -j $(JOBS) --target vorna-bench vorna-speed
+	cmake --build $(BUILD) -j $(JOBS) --target vorna-bench vorna-speed vorna-image-speed
 	g++ -O2 -std=c++17 -o $(BUILD)/yardstick-naive bench/yardsticks/naive.cpp
 	cmake --build $(BUILD) -j $(JOBS) --target vorna-cli
 	./$(BUILD)/vorna-speed --naive ./$(BUILD)/yardstick-naive --numpy bench/yardsticks/rd_numpy.py \
 	  --cli ./$(BUILD)/vorna-cli
+	./$(BUILD)/vorna-image-speed
 
-# Runs the command-line program on a bundled example; the textures land in out/demo/.
+# Runs the command-line program on a bundled example; the textures land in out/demo/ as PNG (the
+# copy's image line gets the PNG file type).
 DEMO_SCRIPT := examples/gallery/fingerprint-brd1.vna
 
 demo: build
 	rm -rf out/demo
 	mkdir -p out/demo
-	cp $(DEMO_SCRIPT) out/demo/
+	sed '/^image/ s/$$/ png/' $(DEMO_SCRIPT) > out/demo/$(notdir $(DEMO_SCRIPT))
 	./$(BUILD)/vorna-cli out/demo/$(notdir $(DEMO_SCRIPT))
-	@echo "Textures in out/demo/ (python3 tools/bmp2png.py converts one to PNG)."
+	@echo "Textures in out/demo/."
 
 # The desktop program on a copy of the example script (started from build/, where new.tpl
 # lies too, so that Parameters > New finds it).

@@ -138,7 +138,11 @@ int ImageOutput::Write(const ReaDifSimulation &sim, const Image3DFloat &field, G
                 colour = &UpscaledTile24;
             }
         }
-        if (!sized || colour->GetSizeX() == 0 || colour->HasAllocationError()) {
+        // A conversion that could not size its picture leaves it as it was: compare sizes.
+        const uint32_t wantX = sim.Mosaic != 0 ? tileX : UpscaledField.GetSizeX();
+        const uint32_t wantY = sim.Mosaic != 0 ? tileY : UpscaledField.GetSizeY();
+        if (!sized || colour->HasAllocationError() || colour->GetSizeX() != wantX ||
+            colour->GetSizeY() != wantY) {
             error = ENOMEM;
             NameFailure(failedPath, failedSize, path);
             return Refused;

@@ -1,21 +1,17 @@
 #include "imageio/PngFile.h"
 
-#include <png.h>
+#include <spng.h>
 
 #include <cerrno>
-#include <csetjmp>
 #include <cstdio>
 #include <cstring>
 
 #include "toolkit/AtomicFileWriter.h"
 
-// libpng reports errors by longjmp. The functions that call setjmp below hold only plain data,
-// so that no destructor is skipped; containers are sized by their callers between the steps.
-
 namespace {
 
 // A picture of more bytes than this is not read (the contact sheet and the tests read
-// pictures this program writes, 8192 x 8192 at most).
+// pictures this program writes, 16384 x 16384 at most).
 constexpr uint64_t MaxReadBytes = uint64_t(1) << 30;
 
 struct WriteState {
@@ -23,27 +19,25 @@ struct WriteState {
     int Error;
 };
 
-void OnError(png_structp png, png_const_charp /*message*/) { png_longjmp(png, 1); }
-void OnWarning(png_structp /*png*/, png_const_charp /*message*/) {}
-
-void OnWrite(png_structp png, png_bytep data, size_t length) {
-    auto *state = static_cast<WriteState *>(png_get_io_ptr(png));
-    const int cause = state->Target->Write(state->Target->Context, data, length);
+int OnWrite(spng_ctx * /*ctx*/, void *user, void *bytes, size_t length) {
+    auto *state = static_cast<WriteState *>(user);
+    const int cause =
+        state->Target->Write(state->Target->Context, static_cast<const uint8_t *>(bytes), length);
     if (cause != 0) {
         state->Error = cause;
-        png_error(png, "write failed");
+        return SPNG_IO_ERROR;
     }
+    return 0;
 }
 
-void OnFlush(png_structp /*png*/) {}
+size_t BytesPerPixel(PngFile::Layout kind) {
+    return kind == PngFile::Layout::Indexed8 ? 1 : kind == PngFile::Layout::Gray16 ? 2 : 3;
+}
 
 bool IsValid(const PngFile::Picture &picture) {
     if (picture.Pixels == nullptr || picture.Width == 0 || picture.Height == 0) return false;
-    if (picture.Width > PNG_UINT_31_MAX || picture.Height > PNG_UINT_31_MAX) return false;
-    const size_t bytesPerPixel = picture.Kind == PngFile::Layout::Indexed8 ? 1
-                                 : picture.Kind == PngFile::Layout::Gray16 ? 2
-                                                                           : 3;
-    if (picture.RowStride < size_t(picture.Width) * bytesPerPixel) return false;
+    if (picture.Width > 0x7FFFFFFFu || picture.Height > 0x7FFFFFFFu) return false;
+    if (picture.RowStride < size_t(picture.Width) * BytesPerPixel(picture.Kind)) return false;
     if (picture.Kind == PngFile::Layout::Indexed8) {
         if (picture.Palette == nullptr || picture.PaletteSize < 1 || picture.PaletteSize > 256) {
             return false;
@@ -52,55 +46,58 @@ bool IsValid(const PngFile::Picture &picture) {
     return true;
 }
 
-// Writes the header, rows and end through png; false when libpng failed (state.Error set by
-// the sink, or left 0 for libpng's own failures).
-bool EncodeRows(png_structp png, png_infop info, const PngFile::Picture &picture, int level,
-                WriteState &state) {
-    if (setjmp(png_jmpbuf(png))) return false;
-    png_set_write_fn(png, &state, OnWrite, OnFlush);
-    png_set_compression_level(png, level);
-    int colorType = PNG_COLOR_TYPE_RGB;
-    int bitDepth = 8;
-    switch (picture.Kind) {
-        case PngFile::Layout::Indexed8:
-            colorType = PNG_COLOR_TYPE_PALETTE;
-            break;
-        case PngFile::Layout::Gray16:
-            colorType = PNG_COLOR_TYPE_GRAY;
-            bitDepth = 16;
-            break;
-        case PngFile::Layout::Rgb8:
-        case PngFile::Layout::Bgr8:
-            break;
-    }
-    // Paletted rows do not gain from filters; for the others the Sub filter alone keeps most of
-    // the adaptive choice's size at a fraction of its time.
-    png_set_filter(png, PNG_FILTER_TYPE_BASE,
-                   colorType == PNG_COLOR_TYPE_PALETTE ? PNG_FILTER_NONE : PNG_FILTER_SUB);
-    png_set_IHDR(png, info, picture.Width, picture.Height, bitDepth, colorType, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
-    if (colorType == PNG_COLOR_TYPE_PALETTE) {
-        png_color palette[256];
+// Header, palette and rows through ctx, row by row (the rows need not be contiguous; BGR rows
+// are turned into RGB in row first): 0, or libspng's error.
+int EncodeRows(spng_ctx *ctx, const PngFile::Picture &picture, int level,
+               std::vector<uint8_t> &row) {
+    const bool indexed = picture.Kind == PngFile::Layout::Indexed8;
+    spng_ihdr header = {};
+    header.width = picture.Width;
+    header.height = picture.Height;
+    header.bit_depth = picture.Kind == PngFile::Layout::Gray16 ? 16 : 8;
+    header.color_type = indexed                                   ? SPNG_COLOR_TYPE_INDEXED
+                        : picture.Kind == PngFile::Layout::Gray16 ? SPNG_COLOR_TYPE_GRAYSCALE
+                                                                  : SPNG_COLOR_TYPE_TRUECOLOR;
+    int error = spng_set_ihdr(ctx, &header);
+    if (error == 0 && indexed) {
+        spng_plte palette = {};
+        palette.n_entries = uint32_t(picture.PaletteSize);
         for (int i = 0; i < picture.PaletteSize; ++i) {
-            palette[i].red = picture.Palette[i][0];
-            palette[i].green = picture.Palette[i][1];
-            palette[i].blue = picture.Palette[i][2];
+            palette.entries[i].red = picture.Palette[i][0];
+            palette.entries[i].green = picture.Palette[i][1];
+            palette.entries[i].blue = picture.Palette[i][2];
         }
-        png_set_PLTE(png, info, palette, picture.PaletteSize);
+        error = spng_set_plte(ctx, &palette);
     }
-    png_write_info(png, info);
-    if (picture.Kind == PngFile::Layout::Bgr8) png_set_bgr(png);
-    // PNG samples are big-endian; the rows hold host-order uint16_t.
-    const uint16_t probe = 1;
-    if (picture.Kind == PngFile::Layout::Gray16 &&
-        *reinterpret_cast<const uint8_t *>(&probe) == 1) {
-        png_set_swap(png);
+    // Filters only help a compressor; stored rows and palette indexes go unfiltered.
+    const bool filter = level > 0 && !indexed;
+    if (error == 0) error = spng_set_option(ctx, SPNG_IMG_COMPRESSION_LEVEL, level);
+    if (error == 0) {
+        error = spng_set_option(ctx, SPNG_FILTER_CHOICE,
+                                filter ? SPNG_FILTER_CHOICE_ALL : SPNG_FILTER_CHOICE_NONE);
     }
-    for (uint32_t y = 0; y < picture.Height; ++y) {
-        png_write_row(png, picture.Pixels + size_t(y) * picture.RowStride);
+    // SPNG_FMT_PNG takes 16-bit samples in host order.
+    if (error == 0) {
+        error = spng_encode_image(ctx, nullptr, 0, SPNG_FMT_PNG,
+                                  SPNG_ENCODE_PROGRESSIVE | SPNG_ENCODE_FINALIZE);
     }
-    png_write_end(png, info);
-    return true;
+    const size_t rowBytes = size_t(picture.Width) * BytesPerPixel(picture.Kind);
+    if (picture.Kind == PngFile::Layout::Bgr8) row.resize(rowBytes);
+    for (uint32_t y = 0; y < picture.Height && error == 0; ++y) {
+        const uint8_t *from = picture.Pixels + size_t(y) * picture.RowStride;
+        if (picture.Kind == PngFile::Layout::Bgr8) {
+            for (size_t i = 0; i < rowBytes; i += 3) {
+                row[i] = from[i + 2];
+                row[i + 1] = from[i + 1];
+                row[i + 2] = from[i];
+            }
+            from = row.data();
+        }
+        error = spng_encode_row(ctx, from, rowBytes);
+        // The last row ends the image.
+        if (error == SPNG_EOI && y + 1 == picture.Height) error = 0;
+    }
+    return error;
 }
 
 struct FileSinkState {
@@ -116,88 +113,58 @@ int WriteToFile(void *context, const uint8_t *bytes, size_t count) {
 }
 
 struct ReadHeader {
-    uint32_t Width;
-    uint32_t Height;
-    int BitDepth;
-    int ColorType;
-    size_t RowBytes;
+    uint32_t Width = 0;
+    uint32_t Height = 0;
+    int BitDepth = 0;
+    int ColorType = 0;
+    size_t RowBytes = 0;
 };
 
-// Reads the header of the file opened in png; with toRgb the rows are set to come out as 8-bit
-// RGB, otherwise as stored (16-bit samples in host order). false when it is no valid PNG.
-bool ReadInfo(png_structp png, png_infop info, FILE *file, bool toRgb, ReadHeader &header) {
-    if (setjmp(png_jmpbuf(png))) return false;
-    png_init_io(png, file);
-    png_read_info(png, info);
-    header.BitDepth = png_get_bit_depth(png, info);
-    header.ColorType = png_get_color_type(png, info);
-    if (toRgb) {
-        png_set_expand(png);  // palette to RGB, low gray depths to 8 bits, tRNS to alpha
-        png_set_strip_16(png);
-        png_set_strip_alpha(png);
-        png_set_gray_to_rgb(png);
-    } else {
-        const uint16_t probe = 1;
-        if (header.BitDepth == 16 && *reinterpret_cast<const uint8_t *>(&probe) == 1) {
-            png_set_swap(png);
-        }
-    }
-    png_set_interlace_handling(png);
-    png_read_update_info(png, info);
-    header.Width = png_get_image_width(png, info);
-    header.Height = png_get_image_height(png, info);
-    header.RowBytes = png_get_rowbytes(png, info);
-    return true;
-}
-
-bool ReadRows(png_structp png, png_infop info, png_bytep *rows) {
-    if (setjmp(png_jmpbuf(png))) return false;
-    png_read_image(png, rows);
-    png_read_end(png, info);
-    return true;
-}
-
-// Reads path into rows (RowBytes each, top-down) through libpng; header describes them.
+// Decodes the file at path into rows: 8-bit RGB with toRgb (alpha dropped), otherwise as stored
+// (16-bit samples in host order) with the palette. Done; Failed with an errno-like cause.
 int ReadFile(const char *path, bool toRgb, ReadHeader &header, std::vector<uint8_t> &rows,
              std::vector<uint8_t> &palette, int &error) {
     error = 0;
+    header = ReadHeader{};
     FILE *file = path != nullptr ? std::fopen(path, "rb") : nullptr;
     if (file == nullptr) {
         error = path != nullptr && errno != 0 ? errno : ENOENT;
         return PngFile::Failed;
     }
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnError, OnWarning);
-    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+    spng_ctx *ctx = spng_ctx_new(0);
+    const int fmt = toRgb ? SPNG_FMT_RGB8 : SPNG_FMT_PNG;
+    spng_ihdr ihdr = {};
+    size_t bytes = 0;
     int result = PngFile::Failed;
-    header = ReadHeader{};
-    if (info == nullptr) {
+    if (ctx == nullptr) {
         error = ENOMEM;
-    } else if (!ReadInfo(png, info, file, toRgb, header)) {
+    } else if (spng_set_png_file(ctx, file) != 0 || spng_get_ihdr(ctx, &ihdr) != 0 ||
+               spng_decoded_image_size(ctx, fmt, &bytes) != 0) {
         error = EINVAL;
-    } else if (uint64_t(header.RowBytes) * header.Height > MaxReadBytes) {
+    } else if (uint64_t(bytes) > MaxReadBytes) {
         error = EFBIG;
     } else {
-        rows.assign(header.RowBytes * header.Height, 0);
-        std::vector<png_bytep> pointers(header.Height);
-        for (uint32_t y = 0; y < header.Height; ++y) {
-            pointers[y] = rows.data() + size_t(y) * header.RowBytes;
-        }
+        rows.assign(bytes, 0);
         palette.clear();
-        png_colorp entries = nullptr;
-        int count = 0;
-        if (!toRgb && png_get_PLTE(png, info, &entries, &count) != 0) {
-            for (int i = 0; i < count; ++i) {
-                palette.insert(palette.end(), {entries[i].red, entries[i].green, entries[i].blue});
+        spng_plte plte = {};
+        if (!toRgb && spng_get_plte(ctx, &plte) == 0) {
+            for (uint32_t i = 0; i < plte.n_entries; ++i) {
+                palette.insert(palette.end(),
+                               {plte.entries[i].red, plte.entries[i].green, plte.entries[i].blue});
             }
         }
-        if (ReadRows(png, info, pointers.data())) {
+        if (spng_decode_image(ctx, rows.data(), rows.size(), fmt, 0) == 0) {
+            header.Width = ihdr.width;
+            header.Height = ihdr.height;
+            header.BitDepth = ihdr.bit_depth;
+            header.ColorType = ihdr.color_type;
+            header.RowBytes = ihdr.height > 0 ? bytes / ihdr.height : 0;
             result = PngFile::Done;
         } else {
             error = EINVAL;
         }
     }
-    png_destroy_read_struct(png != nullptr ? &png : nullptr, info != nullptr ? &info : nullptr,
-                            nullptr);
+    spng_ctx_free(ctx);
     std::fclose(file);
     return result;
 }
@@ -212,19 +179,21 @@ int Encode(const Picture &picture, int level, const Sink &sink, int &error) {
         error = EINVAL;
         return Failed;
     }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, OnError, OnWarning);
-    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-    WriteState state{&sink, 0};
-    int result = Failed;
-    if (info == nullptr) {
+    spng_ctx *ctx = spng_ctx_new(SPNG_CTX_ENCODER);
+    if (ctx == nullptr) {
         error = ENOMEM;
-    } else if (EncodeRows(png, info, picture, level, state)) {
-        result = Done;
-    } else {
-        error = state.Error != 0 ? state.Error : EINVAL;
+        return Failed;
     }
-    png_destroy_write_struct(png != nullptr ? &png : nullptr, info != nullptr ? &info : nullptr);
-    return result;
+    WriteState state{&sink, 0};
+    std::vector<uint8_t> row;
+    int failure = spng_set_png_stream(ctx, OnWrite, &state);
+    if (failure == 0) failure = EncodeRows(ctx, picture, level, row);
+    spng_ctx_free(ctx);
+    if (failure != 0) {
+        error = state.Error != 0 ? state.Error : failure == SPNG_EMEM ? ENOMEM : EINVAL;
+        return Failed;
+    }
+    return Done;
 }
 
 int Write(const char *path, const Picture &picture, int level, int &error) {

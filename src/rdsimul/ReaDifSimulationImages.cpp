@@ -48,9 +48,8 @@ int ReaDifSimulation::SaveImage2D(char letter) {
         return Refused;
     }
     const char *base = FileBaseName.GetString() != nullptr ? FileBaseName.GetString() : "";
-    const int length =
-        std::snprintf(ImageFileName, sizeof ImageFileName, "%s_%c%06d%s", base, letter,
-                      int(CurrentTime), ExtensionOf(ImageFormat));
+    const int length = std::snprintf(ImageFileName, sizeof ImageFileName, "%s_%c%06d%s", base,
+                                     letter, int(CurrentTime), ExtensionOf(ImageFormat));
     if (length < 0 || size_t(length) >= sizeof ImageFileName) {
         // A cut name would write some other file; write none. The report shows the cut name.
         LastImageErrno = ENAMETOOLONG;
@@ -129,7 +128,8 @@ int32_t ReaDifSimulation::EvalSaveImageDiskSpace() const {
     const uint32_t x = frame.GetSizeX();
     const uint32_t y = frame.GetSizeY();
     const int depth = picture.GetDepth();
-    const uint64_t fileBytes = Writer != nullptr ? Writer->FileBytes(*this, ImageFormat, x, y, depth)
+    const uint64_t fileBytes = Writer != nullptr
+                                   ? Writer->FileBytes(*this, ImageFormat, x, y, depth)
                                : ImageFormat == 'T' ? GenImage3D::TGAFileBytes(x, y, depth)
                                : ImageFormat == 'P' ? GenImage3D::PNGFileBytes(x, y, depth)
                                                     : GenImage3D::BMPFileBytes(x, y, depth);

@@ -4,6 +4,7 @@
 
 #include "FrontEndTestSupport.h"
 #include "frontend/RunSequence.h"
+#include "imageio/ImageOutput.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "toolkit/RandomGenerator.h"
 
@@ -286,6 +287,27 @@ TEST_F(RunSequenceTest, CaptureDuringARunSavesTheCurrentImage) {
     EXPECT_NE(H->Boxes[0].Text.find("spots_A000005.bmp"), std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(Dir / "spots_A000005.bmp"));
     EXPECT_EQ(MessageFlag, 0);
+}
+
+TEST_F(RunSequenceTest, CaptureOfAPngScriptWritesPngThroughTheInstalledWriter) {
+    std::string text = GoodScript();
+    text.replace(text.find("autoscale"), 9, "autoscale png");
+    // As the desktop program's start-up does; taken out again whatever the test's outcome.
+    InstallImageOutput(MainRDSim, ImageOutputOptions{}, nullptr);
+    struct Uninstall {
+        ~Uninstall() { UninstallImageOutput(MainRDSim); }
+    } uninstall;
+    StartWith(text);
+    H->OnPump = [&](int n) {
+        if (n == 5) {
+            ASSERT_TRUE(H->Choose(MenuCommand::CaptureBMP));
+        }
+    };
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    ASSERT_FALSE(H->Boxes.empty());
+    EXPECT_NE(H->Boxes[0].Text.find("spots_A000005.png"), std::string::npos);
+    EXPECT_EQ(ReadWhole(Dir / "spots_A000005.png").substr(0, 8), "\x89PNG\r\n\x1a\n");
+    EXPECT_EQ(ReadWhole(Dir / "spots_A000030.png").substr(0, 8), "\x89PNG\r\n\x1a\n");
 }
 
 // The preview at the screen's pace, on a clock where an iteration takes 1 ms: slices of about

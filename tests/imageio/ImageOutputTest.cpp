@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -82,7 +81,7 @@ TEST_F(ImageOutputTest, PngHoldsTheBmpIndexesPaletteAndPixels) {
     PngFile::RawImage png;
     int error = 0;
     ASSERT_EQ(PngFile::ReadRaw(PathOf("tex_A000003.png").c_str(), png, error), PngFile::Done);
-    EXPECT_EQ(png.ColorType, PNG_COLOR_TYPE_PALETTE);
+    EXPECT_EQ(png.ColorType, PngFile::ColorIndexed);
     EXPECT_EQ(png.BitDepth, 8);
     ASSERT_EQ(png.Width, 7u);
     ASSERT_EQ(png.Height, 5u);
@@ -110,7 +109,7 @@ TEST_F(ImageOutputTest, PngHoldsTheBmpIndexesPaletteAndPixels) {
     std::vector<uint8_t> rgb;
     uint32_t w = 0, h = 0;
     ASSERT_EQ(PngFile::ReadRaw(PathOf("tex_A000003.png").c_str(), png, error), PngFile::Done);
-    EXPECT_EQ(png.ColorType, PNG_COLOR_TYPE_RGB);
+    EXPECT_EQ(png.ColorType, PngFile::ColorRgb);
     ASSERT_EQ(PngFile::ReadRgb(PathOf("tex_A000003.png").c_str(), w, h, rgb, error), PngFile::Done);
     EXPECT_EQ(rgb, BmpRgb(PathOf("tex_A000003.bmp"), 7, 5));
 }
@@ -132,7 +131,7 @@ TEST_F(ImageOutputTest, MapsBesideEveryImageAndUpscaledSizes) {
     int error = 0;
     ASSERT_EQ(PngFile::ReadRaw(height.c_str(), raw, error), PngFile::Done);
     EXPECT_EQ(raw.BitDepth, 16);
-    EXPECT_EQ(raw.ColorType, PNG_COLOR_TYPE_GRAY);
+    EXPECT_EQ(raw.ColorType, PngFile::ColorGray);
     EXPECT_EQ(raw.Width, 21u);
     EXPECT_EQ(raw.Height, 15u);
     // Autoscaled: the lowest point is 0, the highest 65535.
@@ -146,8 +145,20 @@ TEST_F(ImageOutputTest, MapsBesideEveryImageAndUpscaledSizes) {
     EXPECT_EQ(high, 65535);
     ASSERT_EQ(PngFile::ReadRaw(normal.c_str(), raw, error), PngFile::Done);
     EXPECT_EQ(raw.BitDepth, 8);
-    EXPECT_EQ(raw.ColorType, PNG_COLOR_TYPE_RGB);
+    EXPECT_EQ(raw.ColorType, PngFile::ColorRgb);
     EXPECT_EQ(raw.Width, 21u);
+
+    // A mosaic's tile picture grows as well; the maps stay one copy of the field.
+    Sim.Mosaic = 1;
+    ASSERT_EQ(Sim.TmpTileImage2D8.SetNewSize(10, 12, 1), 1);
+    Sim.CurrentTime = 5;
+    ASSERT_EQ(Sim.SaveImage2D('A'), 1);
+    EXPECT_EQ(ReadFile(PathOf("tex_A000005.tga")).size(), 18u + 768 + 30 * 36);
+    ASSERT_EQ(PngFile::ReadRaw(PathOf("tex_A000005_height.png").c_str(), raw, error),
+              PngFile::Done);
+    EXPECT_EQ(raw.Width, 21u);
+    EXPECT_EQ(raw.Height, 15u);
+    Sim.Mosaic = 0;
 
     // The disk-space note counts the three files at the upscaled size.
     Sim.ImageStart = 0;

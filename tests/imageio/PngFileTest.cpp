@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <cerrno>
 #include <cstring>
@@ -118,10 +117,10 @@ TEST_P(PngFileRoundTrip, ReadsBackDepthPaletteAndPixels) {
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, PngFileRoundTrip,
-    testing::Values(Case{"Indexed", PngFile::Layout::Indexed8, 8, PNG_COLOR_TYPE_PALETTE},
-                    Case{"Rgb", PngFile::Layout::Rgb8, 8, PNG_COLOR_TYPE_RGB},
-                    Case{"Bgr", PngFile::Layout::Bgr8, 8, PNG_COLOR_TYPE_RGB},
-                    Case{"Gray16", PngFile::Layout::Gray16, 16, PNG_COLOR_TYPE_GRAY}),
+    testing::Values(Case{"Indexed", PngFile::Layout::Indexed8, 8, PngFile::ColorIndexed},
+                    Case{"Rgb", PngFile::Layout::Rgb8, 8, PngFile::ColorRgb},
+                    Case{"Bgr", PngFile::Layout::Bgr8, 8, PngFile::ColorRgb},
+                    Case{"Gray16", PngFile::Layout::Gray16, 16, PngFile::ColorGray}),
     [](const testing::TestParamInfo<Case> &row) { return std::string(row.param.Name); });
 
 class PngFileErrors : public TempDirTest {};
