@@ -9,6 +9,7 @@
 #include "cli/CliRunner.h"
 #include "cli/MemoryBudget.h"
 #include "imageio/ImageOutput.h"
+#include "imageio/SurfaceMaps.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "toolkit/FileCheck.h"
 #include "toolkit/MemoryTable.h"
@@ -92,6 +93,16 @@ int RoundSetup::Resize(ReaDifSimulation &sim) {
     const Image3DFloat *first = sim.Components[0];
     const int x = Options.SizeX != 0 ? Options.SizeX : first->GetSizeX();
     const int y = Options.SizeY != 0 ? Options.SizeY : first->GetSizeY();
+    const int64_t scale = Options.Upscale;
+    if (int64_t(x) * scale > SurfaceMaps::MaxUpscaledSide ||
+        int64_t(y) * scale > SurfaceMaps::MaxUpscaledSide) {
+        // Every image would be refused by the writer; the combination is the mistake.
+        std::fprintf(Err,
+                     "%s: --upscale %d makes images of %lld x %lld points, more than %u a side\n",
+                     Options.ScriptPath.c_str(), Options.Upscale, (long long)(x * scale),
+                     (long long)(y * scale), SurfaceMaps::MaxUpscaledSide);
+        return CliRunner::ExitUsage;
+    }
     MemoryBudget::Outputs outputs;
     outputs.PictureDepth = sim.TrueColor != 0 ? 3 : 1;
     outputs.Upscale = Options.Upscale;

@@ -41,7 +41,8 @@ public:
 private:
     // Makes the output folder with its parents and checks that files can be made in it.
     int MakeOutputFolder();
-    // Sizes the fields to --size after checking that the run fits into the free memory.
+    // Sizes the fields to --size after checking that the upscaled images stay within the
+    // writer's limit (else ExitUsage) and that the run fits into the free memory.
     int Resize(ReaDifSimulation &sim);
 
     const CliOptions &Options;

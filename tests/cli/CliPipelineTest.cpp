@@ -251,6 +251,12 @@ TEST_F(CliPipelineTest, RunThatWouldNotFitIntoMemoryIsRefusedBeforeItStarts) {
                              "more than the 64 MB available\n");
     EXPECT_EQ(Text(Out), "");
     EXPECT_EQ(FilesIn(Dir), std::vector<std::string>{"tex.vna"});
+    // Upscaled images have a largest side of their own, checked before the memory.
+    ClearStreams();
+    EXPECT_EQ(RunLine({"--size=2049x100", "--upscale=8"}), CliRunner::ExitUsage);
+    EXPECT_EQ(Text(Err), Script +
+                             ": --upscale 8 makes images of 16392 x 800 points, more than "
+                             "16384 a side\n");
     // Its own size fits.
     EXPECT_EQ(RunLine({"-q"}), CliRunner::ExitDone) << Text(Err);
 }
