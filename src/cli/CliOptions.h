@@ -10,6 +10,12 @@ class CliOptions {
 public:
     enum class Action { Run, Help, Version, ListModels, UsageError, Sweep, ContactSheet };
 
+    // Limits of the values the options take.
+    static constexpr int MinRunSide = 10;    // --size, points a side
+    static constexpr int MaxRunSide = 8192;  // --size, points a side
+    static constexpr int MaxUpscale = 8;
+    static constexpr double MaxNormalStrength = 100.0;
+
     // Parses argv[1..argc-1]; argv[0] names the program in messages. Run needs exactly one
     // script path; UsageError leaves the reason in ErrorText.
     Action Parse(int argc, char *const argv[]);
@@ -18,20 +24,34 @@ public:
     std::string HelpText() const;
     static std::string VersionText();
 
+    // Whether every round takes a seed of its own (and carries it in its image names).
+    bool SeedPerRound() const { return Randomize || Rounds > 1; }
+
     std::string ProgramName = "vorna-cli";
     std::string ScriptPath;
     std::string ErrorText;
-    bool CheckOnly = false;  // parse only, do not run
-    bool Annotate = false;   // with CheckOnly: write the annotations (a run always does)
-    bool Randomize = false;  // ignore the script's seed
-    bool Quiet = false;      // no progress, no notes
-    int Rounds = 1;          // runs with fresh seeds one after the other
-    int Threads = 0;         // simulation threads; 0: the default (all cores, or VORNA_THREADS)
+    bool CheckOnly = false;    // parse only, do not run
+    bool Annotate = false;     // with CheckOnly: write the annotations (a run always does)
+    bool Randomize = false;    // ignore the script's seed
+    bool Quiet = false;        // no progress, no notes
+    int Rounds = 1;            // runs with fresh seeds one after the other
+    int Threads = 0;           // simulation threads; 0: the default (all cores, or VORNA_THREADS)
+    std::string OutDir;        // where the images go; empty: beside the script
+    char Format = 0;           // 'P', 'B' or 'T' overriding the script's file type; 0: the script's
+    uint32_t Seed = 0;         // the seed of the (first) round; 0: the script's
+    bool Json = false;         // one JSON object per round on stdout, nothing else there
+    bool NoOverwrite = false;  // refuse to start when an image to write exists
+    int SizeX = 0;             // the run's domain size; 0: the script's
+    int SizeY = 0;
+    bool Height = false;  // a 16-bit height map beside every image
+    bool Normal = false;  // a normal map beside every image
+    double NormalStrength = 1.0;
+    bool NormalDirectX = false;  // the normal map's green channel points down (+Y down)
+    int Upscale = 1;             // the images are this many times the field's size
 
-    // Sweeps: a --vary option makes the script the base of a sweep (Action Sweep).
+    // Sweeps: a --vary option makes the script the base of a sweep (Action Sweep); OutDir is
+    // then the sweep folder and Seed the seed of every variant.
     std::vector<std::string> Varies;  // "modpar beta 6:10:5", one per --vary
-    std::string OutDir;               // the sweep folder; "" is BASE-sweep beside the base
-    uint32_t Seed = 0;                // --seed: every variant's seed; 0 none given
     int Jobs = 0;                     // variants at once; 0 chosen by the field size
     bool Resume = false;              // skip variants whose images are all there and whole
     bool EmitJobs = false;            // write jobs.txt and sweep.sbatch, run nothing

@@ -10,12 +10,14 @@
 #include <random>
 
 #include "cli/ProgressDisplay.h"
+#include "cli/RoundSetup.h"
 #include "imageio/ImageOutput.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/ScriptParser.h"
 #include "rdsimul/SlicePacer.h"
 #include "toolkit/AtomicFileWriter.h"
 #include "toolkit/FileCheck.h"
+#include "toolkit/MemoryTable.h"
 #include "toolkit/MessageIds.h"
 #include "toolkit/MessageTexts.h"
 #include "toolkit/RandomGenerator.h"
@@ -37,6 +39,10 @@ uint32_t FreshSeed() {
     return device() % MaxSeed + 1;
 }
 
+double MpsOf(double points, double seconds) {
+    return seconds > 0.0 ? points / seconds / 1048576.0 : 0.0;
+}
+
 // SIGTERM and SIGHUP end the program as they would, but without leaving a temporary file.
 void OnTermination(int signal) {
     AtomicFileWriter::RemoveLiveTemporaries();
@@ -51,7 +57,10 @@ volatile std::sig_atomic_t CliRunner::StopRequested = 0;
 CliRunner::CliRunner(FILE *out, FILE *err, bool terminal)
     : Out(out), Err(err), Terminal(terminal) {}
 
-CliRunner::~CliRunner() = default;
+CliRunner::~CliRunner() {
+    // The writer's callback points here; the simulation goes with the runner.
+    if (Sim != nullptr) UninstallImageOutput(*Sim);
+}
 
 void CliRunner::OnInterrupt(int) {
     // The second Ctrl-C ends the program at once; only the temporary file being written is
@@ -89,11 +98,31 @@ void CliRunner::RequestStop() { StopRequested = 1; }
 void CliRunner::ReportImageFailure(void *runner, const char *path, int error) {
     auto *self = static_cast<CliRunner *>(runner);
     ++self->TotalFailedImages;
+    self->RoundFailed.push_back(path);
     std::fprintf(self->Err, "%s: %s %s\n", path, GST.Get(MsgFileNotWritten),
                  FaultText(error).c_str());
 }
 
 void CliRunner::ClearStop() { StopRequested = 0; }
+
+void CliRunner::NoteImageWritten(const std::string &path) {
+    RoundWritten.push_back(path);
+    Written.push_back(path);
+}
+
+uint32_t CliRunner::SeedOfRound(const CliOptions &options, int round) {
+    if (options.Seed != 0) {
+        // S, S+1, ... past 4294967295 on from 1: 0 would take the clock.
+        return uint32_t((uint64_t(options.Seed) - 1 + uint64_t(round - 1)) % UINT32_MAX + 1);
+    }
+    if (!options.SeedPerRound()) return 0;
+    // Two rounds with one seed would write the same images under the same names.
+    uint32_t seed;
+    do {
+        seed = FreshSeed();
+    } while (!UsedSeeds.insert(seed).second);
+    return seed;
+}
 
 bool CliRunner::CheckScriptFile(const std::string &path) {
     // Opened without waiting, so a FIFO named as the script cannot hang the program; only a
@@ -134,20 +163,49 @@ void CliRunner::ReportWarnings(const std::string &path, bool rewritten) {
 }
 
 int CliRunner::Run(const CliOptions &options) {
+    // A large run raises the limit of the memory tables for itself only.
+    const uint32_t wordLimit = MemoryTable::GetWordLimit();
+    const int code = RunRounds(options);
+    MemoryTable::SetWordLimit(wordLimit);
+    return code;
+}
+
+int CliRunner::RunRounds(const CliOptions &options) {
     if (GST.GetMessageCount() == 0) LoadGST();
-    if (!CheckScriptFile(options.ScriptPath)) return ExitFileError;
+    TotalIterations = TotalImages = TotalFailedImages = 0;
+    TotalSeconds = TotalPoints = 0.0;
+    Written.clear();
+    UsedSeeds.clear();
+    Seeds.clear();
+    RoundReport report;
+    report.Script = options.ScriptPath;
+    if (!CheckScriptFile(options.ScriptPath)) {
+        FinishReport(options, report, ExitFileError);
+        return ExitFileError;
+    }
+    if (Sim != nullptr) UninstallImageOutput(*Sim);
     Sim.reset(new (std::nothrow) ReaDifSimulation(ComponentSlots));
     Parser.reset(new (std::nothrow) ScriptParser());
     if (Sim == nullptr || Parser == nullptr ||
         Sim->ErrorStatus == ReaDifSimulation::StatusAllocationFailed) {
         std::fprintf(Err, "%s: %s\n", options.ScriptPath.c_str(), GST.Get(MsgNoMemory));
+        FinishReport(options, report, ExitFileError);
         return ExitFileError;
     }
     Sim->SetImageFailureHook(&CliRunner::ReportImageFailure, this);
-    InstallImageOutput(*Sim, ImageOutputOptions{}, nullptr);
-    TotalIterations = TotalImages = TotalFailedImages = 0;
-    TotalSeconds = TotalPoints = 0.0;
-    int rounds = options.CheckOnly ? 1 : options.Rounds;
+    // PNG, the maps and upscaling; every file written (maps too) is noted for the summary.
+    ImageOutputOptions outputs;
+    outputs.Height = options.Height;
+    outputs.Normal = options.Normal;
+    outputs.NormalStrength = options.NormalStrength;
+    outputs.NormalDirectX = options.NormalDirectX;
+    outputs.Upscale = options.Upscale;
+    InstallImageOutput(*Sim, outputs, [this](const std::string &path) { NoteImageWritten(path); });
+    const int rounds = options.CheckOnly ? 1 : options.Rounds;
+    // Drawn before the first round, so that --no-overwrite can look at every round's names.
+    if (!options.CheckOnly) {
+        for (int round = 1; round <= rounds; ++round) Seeds.push_back(SeedOfRound(options, round));
+    }
     int code = ExitDone;
     for (int round = 1; round <= rounds && code == ExitDone; ++round) {
         if (round > 1 && StopRequested) {
@@ -156,34 +214,71 @@ int CliRunner::Run(const CliOptions &options) {
             code = ExitInterrupted;
             break;
         }
-        code = RunRound(options, round);
+        report = RoundReport();
+        report.Script = options.ScriptPath;
+        report.Round = round;
+        code = RunRound(options, round, report);
+        if (!options.CheckOnly) FinishReport(options, report, code);
     }
     if (options.CheckOnly) {
         if (code == ExitDone) std::fprintf(Out, "%s: no errors\n", options.ScriptPath.c_str());
         return code;
     }
     // Runs that started, also those stopped by an overflow or Ctrl-C, end with the summary.
-    if (code == ExitDone || code == ExitOverflow || code == ExitInterrupted) {
-        double speed = TotalSeconds > 0.0 ? TotalPoints / TotalSeconds / 1048576.0 : 0.0;
-        if (TotalFailedImages == 0) {
-            std::fprintf(Out, "%d iterations, %d images written, %.2f Mps average\n",
-                         TotalIterations, TotalImages, speed);
-        } else {
-            std::fprintf(Out,
-                         "%d iterations, %d images written, %d could not be written, %.2f Mps "
-                         "average\n",
-                         TotalIterations, TotalImages, TotalFailedImages, speed);
-        }
-    }
+    if (code == ExitDone || code == ExitOverflow || code == ExitInterrupted) PrintSummary(options);
     // An overflow or a stop says more about the run than the images it lost.
     if (code == ExitDone && TotalFailedImages > 0) return ExitImagesFailed;
     return code;
 }
 
-int CliRunner::RunRound(const CliOptions &options, int round) {
+void CliRunner::FinishReport(const CliOptions &options, RoundReport &report, int code) {
+    report.Status = code == ExitDone && !report.Failed.empty() ? ExitImagesFailed : code;
+    report.Mps = MpsOf(double(report.SizeX) * report.SizeY * report.Iterations, report.Seconds);
+    if (!options.Json) return;
+    std::fputs(report.Json().c_str(), Out);
+    // A pipeline reads each round as it ends.
+    std::fflush(Out);
+}
+
+void CliRunner::PrintSummary(const CliOptions &options) {
+    FILE *summary = Out;
+    if (options.Json) {
+        // stdout carries only the JSON lines.
+        summary = Err;
+    } else {
+        for (const std::string &path : Written) std::fprintf(Out, "%s\n", path.c_str());
+    }
+    const double speed = MpsOf(TotalPoints, TotalSeconds);
+    if (TotalFailedImages == 0) {
+        std::fprintf(summary, "%d iterations, %d images written, %.2f Mps average\n",
+                     TotalIterations, TotalImages, speed);
+    } else {
+        std::fprintf(summary,
+                     "%d iterations, %d images written, %d could not be written, %.2f Mps "
+                     "average\n",
+                     TotalIterations, TotalImages, TotalFailedImages, speed);
+    }
+}
+
+bool CliRunner::NothingInTheWay(const CliOptions &options, const std::string &scriptBase) {
+    RoundSetup names(options, Err);
+    std::vector<std::string> images =
+        RoundSetup::ScheduledImages(*Sim, options, Sim->FileBaseName.GetString());
+    std::string found = RoundSetup::FirstExisting(images);
+    // The later rounds differ only by the seed in their names.
+    for (size_t round = 1; found.empty() && round < Seeds.size(); ++round) {
+        const std::string base = names.BaseName(scriptBase, Seeds[round]);
+        found = RoundSetup::FirstExisting(RoundSetup::ScheduledImages(*Sim, options, base));
+    }
+    if (found.empty()) return true;
+    std::fprintf(Err, "%s: the image exists; --no-overwrite leaves it as it is\n", found.c_str());
+    return false;
+}
+
+int CliRunner::RunRound(const CliOptions &options, int round, RoundReport &report) {
     const std::string &path = options.ScriptPath;
     ReaDifSimulation &sim = *Sim;
-    bool fresh = options.Randomize || options.Rounds > 1;
+    const bool fresh = options.SeedPerRound();
     int32_t errorPosition = 0;
     // A check reports and changes nothing; a run and --annotate rewrite as the desktop Run does.
     bool rewrite = !options.CheckOnly || options.Annotate;
@@ -213,19 +308,20 @@ int CliRunner::RunRound(const CliOptions &options, int round) {
         return ExitFileError;
     }
     if (options.CheckOnly) return ExitDone;
-    // Seeds from the clock repeat within a second; fresh rounds take them from the system.
-    if (fresh) MainRandom.Randomize(FreshSeed());
-    if (options.Seed != 0) MainRandom.Randomize(options.Seed);
-    if (options.Rounds > 1) {
-        // Every round keeps its own images: script_r2_A001000.bmp.
-        char suffix[32];
-        std::snprintf(suffix, sizeof suffix, "_r%d", round);
-        if (sim.FileBaseName.Append(suffix) != ProcString::Done) {
-            // Without the suffix every round would overwrite the images of the one before.
-            std::fprintf(Err, "%s: the image names of round %d are too long\n", path.c_str(),
-                         round);
-            return ExitFileError;
-        }
+    report.Model = ReactionModelTable[sim.ModelIndex].Name;
+    const std::string scriptBase =
+        sim.FileBaseName.GetString() != nullptr ? sim.FileBaseName.GetString() : "";
+    const uint32_t roundSeed = Seeds[size_t(round - 1)];
+    RoundSetup setup(options, Err);
+    setup.SetAvailableMemory(AvailableMemory);
+    const int applied = setup.Apply(sim, roundSeed);
+    if (applied != ExitDone) return applied;
+    report.Seed = MainRandom.GetSeed();
+    report.SizeX = sim.Components[0]->GetSizeX();
+    report.SizeY = sim.Components[0]->GetSizeY();
+    report.EndTime = sim.EndTime;
+    if (options.NoOverwrite && round == 1 && !NothingInTheWay(options, scriptBase)) {
+        return ExitUsage;
     }
     int32_t diskSpace = sim.EvalSaveImageDiskSpace();
     if (!options.Quiet && round == 1 && diskSpace >= DiskSpaceNoteMB) {
@@ -241,11 +337,18 @@ int CliRunner::RunRound(const CliOptions &options, int round) {
         std::fprintf(Err, "%s: %d x %d points, %d iterations, seed %u\n", path.c_str(),
                      sim.Components[0]->GetSizeX(), sim.Components[0]->GetSizeY(), sim.EndTime,
                      MainRandom.GetSeed());
+    } else if (fresh) {
+        // A texture from a fresh seed can be made again only with its seed: told even when
+        // quiet, before the round, so that a stopped round has it too.
+        if (options.Rounds > 1) std::fprintf(Err, "round %d/%d: ", round, options.Rounds);
+        std::fprintf(Err, "%s: seed %u\n", path.c_str(), MainRandom.GetSeed());
     }
     if (sim.Initialize() != ReaDifSimulation::Done) {
         std::fprintf(Err, "%s: the fields could not be set up (out of memory)\n", path.c_str());
         return ExitFileError;
     }
+    RoundWritten.clear();
+    RoundFailed.clear();
     // Slices bounded in time, not by the desktop's iteration count: a large field runs many
     // iterations a slice, batched where nothing happens between them, and a small field that
     // writes an image every iteration still sees Ctrl-C within a fraction of a second.
@@ -270,6 +373,10 @@ int CliRunner::RunRound(const CliOptions &options, int round) {
     TotalImages += images;
     TotalSeconds += seconds;
     TotalPoints += double(points) * sim.CurrentTime;
+    report.Iterations = sim.CurrentTime;
+    report.Seconds = seconds;
+    report.Images = RoundWritten;
+    report.Failed = RoundFailed;
     if (sim.ErrorStatus == ReaDifSimulation::StatusOverflow) {
         std::fprintf(Err, "%s: numeric overflow at iteration %d; the %d images written stay. %s\n",
                      path.c_str(), sim.CurrentTime, images, GST.Get(MsgOverflow));

@@ -7,8 +7,11 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 #include "cli/CliOptions.h"
+#include "cli/RoundReport.h"
 
 class ReaDifSimulation;
 class ScriptParser;
@@ -17,9 +20,10 @@ class CliRunner {
 public:
     // Exit codes of vorna-cli.
     static constexpr int ExitDone = 0;
-    static constexpr int ExitUsage = 1;
+    static constexpr int ExitUsage = 1;  // also: --no-overwrite found an image in the way
     static constexpr int ExitScriptErrors = 2;
-    static constexpr int ExitFileError = 3;  // script unusable (with the cause), no memory
+    // script unusable (with the cause), output folder unusable, not enough memory
+    static constexpr int ExitFileError = 3;
     static constexpr int ExitOverflow = 4;
     static constexpr int ExitImagesFailed = 5;  // the run went on, but some images were not written
     static constexpr int ExitInterrupted = 130;
@@ -29,6 +33,10 @@ public:
     // out: the summary; err: errors, notes and progress. terminal: err is a terminal.
     CliRunner(FILE *out, FILE *err, bool terminal);
     ~CliRunner();
+
+    // The machine's free memory in bytes the runs are checked against, for tests; 0 (the
+    // default) reads /proc/meminfo.
+    void SetAvailableMemory(uint64_t bytes) { AvailableMemory = bytes; }
 
     // Parses the script of options (rewriting it with its annotations unless only checked) and,
     // unless CheckOnly, runs it Rounds times: an exit code.
@@ -54,10 +62,24 @@ private:
     void ReportAnnotations(const std::string &path, bool rewritten);
     // Prints the warnings of the last parse as PATH:LINE: warning: TEXT, numbered the same way.
     void ReportWarnings(const std::string &path, bool rewritten);
-    // One parse and run; round counts from 1, rounds is the total.
-    int RunRound(const CliOptions &options, int round);
+    // All rounds, the summary and the reports: an exit code.
+    int RunRounds(const CliOptions &options);
+    // One parse and run; round counts from 1. Fills report.
+    int RunRound(const CliOptions &options, int round, RoundReport &report);
+    // The seed of a round: --seed counted up by the round, a fresh one that no other round of
+    // this run had, or 0 for the script's.
+    uint32_t SeedOfRound(const CliOptions &options, int round);
+    // With --no-overwrite, the first image of any round of the run that exists (it is printed):
+    // false. The names of round 1 stand in sim; scriptBase is its base before the round's.
+    bool NothingInTheWay(const CliOptions &options, const std::string &scriptBase);
+    // Ends a round's report: its numbers, and the JSON line when asked for.
+    void FinishReport(const CliOptions &options, RoundReport &report, int code);
+    // The summary line, after the names of the images written unless they went into JSON.
+    void PrintSummary(const CliOptions &options);
     // Tells, once, that an image could not be written and why; counts it.
     static void ReportImageFailure(void *runner, const char *path, int error);
+    // Notes a file the run wrote: an image or one of its maps.
+    void NoteImageWritten(const std::string &path);
 
     FILE *Out;
     FILE *Err;
@@ -69,6 +91,12 @@ private:
     int32_t TotalFailedImages = 0;
     double TotalSeconds = 0.0;
     double TotalPoints = 0.0;
+    uint64_t AvailableMemory = 0;
+    std::vector<std::string> Written;      // every image of the run, in order
+    std::vector<std::string> RoundFailed;  // the images of this round that were not written
+    std::vector<std::string> RoundWritten;
+    std::vector<uint32_t> Seeds;  // of every round, drawn before the first one
+    std::unordered_set<uint32_t> UsedSeeds;
 
     static void OnInterrupt(int signal);
 

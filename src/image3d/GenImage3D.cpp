@@ -84,7 +84,7 @@ int GenImage3D::UpdateSize() {
     const int64_t addressedBytes = addressedUnits * (Depth / units);
     const int64_t realBytes = real * Depth;
 
-    const int64_t maxBytes = int64_t(MemoryTable::MaxWords) * 4;
+    const int64_t maxBytes = int64_t(MemoryTable::GetWordLimit()) * 4;
     if (!pixelCountFits || lineBorder > UINT16_MAX || init > INT32_MAX || plane > INT32_MAX ||
         addressedBytes > maxBytes || realBytes > maxBytes) {
         ClearLayout();

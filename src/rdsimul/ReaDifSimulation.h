@@ -61,6 +61,10 @@ public:
     // an unknown name or a model needing more components than there are slots (then no model is
     // chosen).
     [[nodiscard]] int SetReactionModel(const char *name);
+    // The largest domain (SizeX x SizeY of A) RunSimulation accepts: MaxRunPixels unless a
+    // command-line run raises it for itself; not reset with the parameters.
+    void SetRunPixelLimit(uint32_t pixels) { RunPixelLimit = pixels; }
+    uint32_t GetRunPixelLimit() const { return RunPixelLimit; }
     // 0 .. MaxEndTime iterations: 1; else (negative values included) 0.
     [[nodiscard]] int SetEndTime(int32_t iterations);
     // Resizes every field in use, A first: 1; 0 and ErrorStatus 1 at the first failure.
@@ -106,7 +110,7 @@ public:
     int VaryReactionParameters();
     // Runs count more iterations (0: all that remain), never beyond EndTime: 1 ran (ErrorStatus
     // 2 when stopped by a NaN); 3 the run was already complete; 0 refused (broken object, no
-    // model, domain over MaxRunPixels, negative count) or a step failed.
+    // model, domain over the run pixel limit, negative count) or a step failed.
     [[nodiscard]] int RunSimulation(int32_t count);
     // Saves the field of letter (0: ImageComponent) at CurrentTime as
     // "<FileBaseName>_<letter><iteration, 6 digits or more>.bmp" (".tga" for format 'T', ".png"
@@ -246,6 +250,7 @@ private:
     ImageFailureHook FailureHook = nullptr;
     void *FailureContext = nullptr;
     ImageWriter *Writer = nullptr;
+    uint32_t RunPixelLimit = MaxRunPixels;
 };
 
 // The one simulation of the program, with 4 component slots.

@@ -95,7 +95,7 @@ int ReaDifSimulation::RunSimulation(int32_t count) {
         return Refused;
     }
     Image3DFloat &first = *Components[0];
-    if (uint32_t(first.GetSizeX()) * first.GetSizeY() > MaxRunPixels) return Refused;
+    if (uint32_t(first.GetSizeX()) * first.GetSizeY() > RunPixelLimit) return Refused;
     if (CurrentTime >= EndTime) return RunComplete;
 
     if (CurrentTime == 0) {

@@ -3,6 +3,16 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace {
+uint32_t WordLimit = MemoryTable::MaxWords;
+}
+
+void MemoryTable::SetWordLimit(uint32_t words) {
+    WordLimit = words < MaxWords ? MaxWords : words > MaxRaisedWords ? MaxRaisedWords : words;
+}
+
+uint32_t MemoryTable::GetWordLimit() { return WordLimit; }
+
 MemoryTable::MemoryTable(const char * /*name*/, uint32_t count, int32_t elementSize) {
     InitVoid();
     // A refused size leaves the table in its error state, which callers test.
@@ -26,7 +36,7 @@ int MemoryTable::SetNewDataSize(uint32_t count, int32_t elementSize) {
     // small block to a caller who asked for a huge one.
     const uint64_t bytes = uint64_t(count) * uint64_t(elementSize);
     const uint64_t words = bytes / 4 + (bytes % 4 ? 1 : 0);
-    if (words > MaxWords) {
+    if (words > WordLimit) {
         Free();
         DataSize = words > UINT32_MAX ? UINT32_MAX : uint32_t(words);
         ByteRemainder = int32_t(bytes % 4);
@@ -43,7 +53,7 @@ int MemoryTable::Allocate() {
     if (DataSize <= AllocatedSize) return NothingToDo;
     Free();
     Shared = 0;
-    if (DataSize > MaxWords) {
+    if (DataSize > WordLimit) {
         SetErrorState();
         return Failed;
     }

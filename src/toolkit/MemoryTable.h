@@ -14,9 +14,16 @@ public:
     static constexpr int NothingToDo = 4;
     static constexpr int ShortRead = 5;
 
-    static constexpr uint32_t MaxWords = 18000000;  // 72,000,000 bytes
+    static constexpr uint32_t MaxWords = 18000000;  // 72,000,000 bytes: the default limit
+    static constexpr uint32_t MaxRaisedWords = 1u << 30;  // 4 GiB: the most SetWordLimit takes
     static constexpr uint32_t GuardWord1 = 0x04BAD0BE;
     static constexpr uint32_t GuardWord2 = 0x059DC977;
+
+    // The limit of every table of the process, MaxWords unless raised: a command-line run of a
+    // large domain raises it once it has checked the memory it needs. words is clamped to
+    // MaxWords .. MaxRaisedWords.
+    static void SetWordLimit(uint32_t words);
+    static uint32_t GetWordLimit();
 
     // name is a label for the creator's benefit; it is not stored.
     MemoryTable(const char *name, uint32_t count, int32_t elementSize);

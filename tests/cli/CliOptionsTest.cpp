@@ -78,8 +78,10 @@ INSTANTIATE_TEST_SUITE_P(CommandLines, CliOptionsCaseTest, testing::ValuesIn(Opt
 
 TEST(CliOptionsTest, HelpNamesEveryOptionAndExitCode) {
     std::string help = CliOptions().HelpText();
-    for (const char *word : {"--check", "--annotate", "--randomize", "--rounds", "--quiet",
-                             "--threads", "--help", "--version", "130", "  4 "}) {
+    for (const char *word :
+         {"--check", "--annotate", "--randomize", "--rounds", "--quiet", "--threads", "--help",
+          "--version", "--out", "--format", "--seed", "--json", "--no-overwrite", "--size",
+          "--height", "--normal[=K]", "--normal-dx", "--upscale", "8192x8192", "130", "  4 "}) {
         EXPECT_NE(help.find(word), std::string::npos) << word;
     }
 }
@@ -115,5 +117,87 @@ TEST(CliOptionsTest, AnnotateChecksAndWritesCheckOnlyChecks) {
         ASSERT_EQ(options.Parse(int(texts.size()), argv.data()), CliOptions::Action::Run);
         EXPECT_EQ(options.CheckOnly, std::get<1>(row));
         EXPECT_EQ(options.Annotate, std::get<2>(row));
+    }
+}
+
+namespace {
+
+// argv of vorna-cli with these arguments, parsed.
+CliOptions::Action ParseLine(std::vector<std::string> arguments, CliOptions &options) {
+    arguments.insert(arguments.begin(), "vorna-cli");
+    std::vector<char *> argv;
+    for (std::string &text : arguments) argv.push_back(text.data());
+    argv.push_back(nullptr);
+    return options.Parse(int(arguments.size()), argv.data());
+}
+
+}  // namespace
+
+TEST(CliOptionsTest, OutputOptionsTakeTheirValues) {
+    CliOptions options;
+    ASSERT_EQ(ParseLine({"-o", "out/dir", "-f", "TGA", "-s", "4294967295", "--json",
+                         "--no-overwrite", "--size=700x8192", "--height", "--normal=2.5",
+                         "--upscale", "8", "a.vna"},
+                        options),
+              CliOptions::Action::Run)
+        << options.ErrorText;
+    EXPECT_EQ(options.OutDir, "out/dir");
+    EXPECT_EQ(options.Format, 'T');
+    EXPECT_EQ(options.Seed, 4294967295u);
+    EXPECT_TRUE(options.Json);
+    EXPECT_TRUE(options.NoOverwrite);
+    EXPECT_EQ(options.SizeX, 700);
+    EXPECT_EQ(options.SizeY, 8192);
+    EXPECT_TRUE(options.Height);
+    EXPECT_TRUE(options.Normal);
+    EXPECT_EQ(options.NormalStrength, 2.5);
+    EXPECT_FALSE(options.NormalDirectX);
+    EXPECT_EQ(options.Upscale, 8);
+
+    // Defaults, and the forms that stand for others.
+    CliOptions plain;
+    ASSERT_EQ(ParseLine({"--format=png", "--normal-dx", "--size", "10X10", "a.vna"}, plain),
+              CliOptions::Action::Run);
+    EXPECT_EQ(plain.Format, 'P');
+    EXPECT_TRUE(plain.Normal);
+    EXPECT_TRUE(plain.NormalDirectX);
+    EXPECT_EQ(plain.NormalStrength, 1.0);
+    EXPECT_EQ(plain.SizeX, 10);
+    EXPECT_EQ(plain.Upscale, 1);
+    EXPECT_EQ(plain.Seed, 0u);
+    EXPECT_TRUE(plain.OutDir.empty());
+}
+
+TEST(CliOptionsTest, OutputOptionsRefuseBadValues) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"-f", "jpg"}, "'jpg'"},
+        {{"--format="}, "''"},
+        {{"-o", ""}, "empty"},
+        {{"-s", "0"}, "seed '0'"},
+        {{"--seed=-3"}, "'-3'"},
+        {{"--seed=4294967296"}, "'4294967296'"},
+        {{"--seed= 5"}, "' 5'"},
+        {{"--size=9x10"}, "'9x10'"},
+        {{"--size=10x8193"}, "'10x8193'"},
+        {{"--size=100"}, "'100'"},
+        {{"--size=100x"}, "'100x'"},
+        {{"--size=x100"}, "'x100'"},
+        {{"--size=100x100x1"}, "'100x100x1'"},
+        {{"--normal=0"}, "strength '0'"},
+        {{"--normal=100.5"}, "'100.5'"},
+        {{"--normal=nan"}, "'nan'"},
+        {{"--normal=2x"}, "'2x'"},
+        {{"--upscale=9"}, "upscale factor '9'"},
+        {{"--upscale=0"}, "'0'"},
+        {{"-s", "5", "-r"}, "contradict"},
+        {{"--json", "--check"}, "--json"},
+        {{"--json", "-a"}, "--json"},
+    };
+    for (const auto &[arguments, error] : cases) {
+        CliOptions options;
+        std::vector<std::string> line = arguments;
+        line.push_back("a.vna");
+        EXPECT_EQ(ParseLine(line, options), CliOptions::Action::UsageError) << error;
+        EXPECT_NE(options.ErrorText.find(error), std::string::npos) << options.ErrorText;
     }
 }

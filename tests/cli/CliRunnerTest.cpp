@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "cli/CliRunner.h"
 #include "cli/CliTestSupport.h"
@@ -116,7 +117,12 @@ TEST_F(CliRunnerTest, RunsScriptAndWritesTheImagesNextToIt) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir),
                             std::filesystem::directory_iterator()),
               4);
-    std::string summary = Text(Out);
+    // stdout names the images written, then sums up.
+    std::string out = Text(Out);
+    std::string summary = clitest::LastLine(out);
+    EXPECT_EQ(out.substr(0, out.size() - summary.size()),
+              PathOf("tex_A000010.bmp") + "\n" + PathOf("tex_A000020.bmp") + "\n" +
+                  PathOf("tex_A000025.bmp") + "\n");
     EXPECT_EQ(summary.rfind("25 iterations, 3 images written, ", 0), 0u) << summary;
     EXPECT_EQ(summary.substr(summary.size() - 12), "Mps average\n");
 }
@@ -131,17 +137,25 @@ TEST_F(CliRunnerTest, SummaryCountsTheImagesActuallyWritten) {
     EXPECT_TRUE(std::filesystem::exists(PathOf("tex_A000010.bmp")));
     EXPECT_TRUE(std::filesystem::is_directory(PathOf("tex_A000020.bmp")));
     EXPECT_TRUE(std::filesystem::exists(PathOf("tex_A000025.bmp")));
-    EXPECT_EQ(Text(Out).rfind("25 iterations, 2 images written, 1 could not be written, ", 0), 0u)
+    EXPECT_EQ(Text(Out).rfind(PathOf("tex_A000010.bmp") + "\n" + PathOf("tex_A000025.bmp") +
+                                  "\n25 iterations, 2 images written, 1 could not be written, ",
+                              0),
+              0u)
         << Text(Out);
 }
 
-TEST_F(CliRunnerTest, RoundsKeepTheirOwnImages) {
+TEST_F(CliRunnerTest, RoundsKeepTheirOwnImagesNamedByTheirSeeds) {
     std::string path = PathOf("tex.vna");
     WriteFile(path, SmallScript);
     ASSERT_EQ(Run(path, false, 2), CliRunner::ExitDone) << Text(Err);
-    EXPECT_TRUE(std::filesystem::exists(PathOf("tex_r1_A000025.bmp")));
-    EXPECT_TRUE(std::filesystem::exists(PathOf("tex_r2_A000025.bmp")));
-    EXPECT_NE(ReadFile(PathOf("tex_r1_A000025.bmp")), ReadFile(PathOf("tex_r2_A000025.bmp")));
+    const std::vector<std::string> seeds = clitest::SeedsPrinted(Text(Err));
+    ASSERT_EQ(seeds.size(), 4u) << Text(Err);  // when each round starts and when it is done
+    EXPECT_EQ(seeds[0], seeds[1]);
+    EXPECT_EQ(seeds[2], seeds[3]);
+    EXPECT_NE(seeds[0], seeds[2]);
+    const std::string first = PathOf("tex_s" + seeds[0] + "_A000025.bmp");
+    const std::string second = PathOf("tex_s" + seeds[2] + "_A000025.bmp");
+    EXPECT_NE(ReadFile(first), ReadFile(second));
     EXPECT_NE(Text(Out).find("50 iterations, 6 images written"), std::string::npos);
 }
 
@@ -236,10 +250,14 @@ TEST_F(CliRunnerTest, ModparWarningsArePrintedAndTheScriptRuns) {
     options.Quiet = true;
     options.Rounds = 2;
     ASSERT_EQ(CliRunner(Out, Err, false).Run(options), CliRunner::ExitDone) << Text(Err);
-    // The run drops the old annotation and adds none: the modpar line is line 10 now.
-    EXPECT_EQ(Text(Err), path + ":10" + warning);
+    // The run drops the old annotation and adds none: the modpar line is line 10 now. Quiet
+    // rounds still tell their seeds.
+    const std::vector<std::string> seeds = clitest::SeedsPrinted(Text(Err));
+    ASSERT_EQ(seeds.size(), 2u) << Text(Err);
+    EXPECT_EQ(Text(Err), path + ":10" + warning + "round 1/2: " + path + ": seed " + seeds[0] +
+                             "\nround 2/2: " + path + ": seed " + seeds[1] + "\n");
     EXPECT_EQ(ReadFile(path), script.substr(9));
-    EXPECT_TRUE(std::filesystem::exists(PathOf("tex_r2_A000025.bmp")));
+    EXPECT_TRUE(std::filesystem::exists(PathOf("tex_s" + seeds[1] + "_A000025.bmp")));
 }
 
 TEST_F(CliRunnerTest, CheckParsesWithoutRunning) {
@@ -303,7 +321,8 @@ TEST_F(CliRunnerTest, OverflowStopsWithExit4AndKeepsTheImages) {
     EXPECT_TRUE(std::filesystem::exists(PathOf("boom_A000005.bmp")));
     EXPECT_TRUE(std::filesystem::exists(PathOf("boom_A000015.bmp")));
     EXPECT_FALSE(std::filesystem::exists(PathOf("boom_A000020.bmp")));
-    EXPECT_EQ(Text(Out).rfind("15 iterations, 3 images written, ", 0), 0u) << Text(Out);
+    EXPECT_EQ(clitest::LastLine(Text(Out)).rfind("15 iterations, 3 images written, ", 0), 0u)
+        << Text(Out);
 }
 
 TEST_F(CliRunnerTest, NotesDiskSpaceFromTenMegabytes) {
@@ -369,7 +388,7 @@ TEST_F(CliRunnerTest, ProgramReportsThroughExitCodes) {
     WriteFile(PathOf("tex.vna"), SmallScript);
     ProcessResult run = RunProgram("--quiet " + PathOf("tex.vna"));
     EXPECT_EQ(run.Code, 0);
-    EXPECT_EQ(run.Out.substr(0, 33), "25 iterations, 3 images written, ");
+    EXPECT_EQ(clitest::LastLine(run.Out).substr(0, 33), "25 iterations, 3 images written, ");
     WriteFile(PathOf("bad.vna"), "size 1 1\n");
     EXPECT_EQ(RunProgram(PathOf("bad.vna")).Code, 2);
 }

@@ -2,14 +2,33 @@
 // and stderr caught in temporary files, and no Ctrl-C left over from another test.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <regex>
 #include <string>
+#include <vector>
 
 #include "cli/CliOptions.h"
 #include "cli/CliRunner.h"
 #include "rdsimul/ScriptTestSupport.h"
 
 namespace clitest {
+
+// The last line of text, with its line feed: the summary of a run's stdout.
+inline std::string LastLine(const std::string &text) {
+    const size_t start = text.size() < 2 ? 0 : text.rfind('\n', text.size() - 2);
+    return start == std::string::npos || text.size() < 2 ? text : text.substr(start + 1);
+}
+
+// The seeds the runner told in its messages ("seed 1234"), in order.
+inline std::vector<std::string> SeedsPrinted(const std::string &text) {
+    static const std::regex Seed("seed ([0-9]+)");
+    std::vector<std::string> seeds;
+    for (std::sregex_iterator at(text.begin(), text.end(), Seed), end; at != end; ++at) {
+        seeds.push_back((*at)[1]);
+    }
+    return seeds;
+}
 
 class CliRunTest : public scripttest::TempDirTest {
 protected:
@@ -28,6 +47,7 @@ protected:
     // The runner on these options, its output into Out and Err: the exit code.
     int RunWith(const CliOptions &options) {
         CliRunner runner(Out, Err, false);
+        runner.SetAvailableMemory(AvailableMemory);
         return runner.Run(options);
     }
     // All that was written to stream so far.
@@ -41,6 +61,7 @@ protected:
 
     FILE *Out = nullptr;
     FILE *Err = nullptr;
+    uint64_t AvailableMemory = 0;  // what the runner is told the machine has free; 0: the truth
 };
 
 }  // namespace clitest

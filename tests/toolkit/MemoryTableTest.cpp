@@ -85,6 +85,19 @@ TEST(MemoryTableTest, LimitIsEighteenMillionWords) {
     EXPECT_FALSE(table.HasAllocationError());
 }
 
+// A command-line run of a large domain raises the limit for itself and puts it back.
+TEST(MemoryTableTest, RaisedLimitTakesLargerTablesAndIsClamped) {
+    MemoryTable::SetWordLimit(MemoryTable::MaxWords + 1);
+    MemoryTable table("t", 0, 4);
+    EXPECT_EQ(table.SetNewDataSize(MemoryTable::MaxWords + 1, 4), MemoryTable::Done);
+    EXPECT_EQ(table.SetNewDataSize(MemoryTable::MaxWords + 2, 4), MemoryTable::Failed);
+    MemoryTable::SetWordLimit(UINT32_MAX);
+    EXPECT_EQ(MemoryTable::GetWordLimit(), MemoryTable::MaxRaisedWords);
+    MemoryTable::SetWordLimit(0);
+    EXPECT_EQ(MemoryTable::GetWordLimit(), MemoryTable::MaxWords);
+    EXPECT_EQ(table.SetNewDataSize(MemoryTable::MaxWords + 1, 4), MemoryTable::Failed);
+}
+
 TEST(MemoryTableTest, ProductThatWrapsThirtyTwoBitsIsRefusedNotShrunk) {
     MemoryTable table("t", 0, 1);
     // 0x40000000 x 4 is 0 in 32-bit arithmetic; it must not turn into an empty success.

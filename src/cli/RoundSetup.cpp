@@ -1,0 +1,159 @@
+#include "cli/RoundSetup.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+#include "cli/CliRunner.h"
+#include "cli/MemoryBudget.h"
+#include "imageio/ImageOutput.h"
+#include "imageio/SurfaceMaps.h"
+#include "rdsimul/ReaDifSimulation.h"
+#include "toolkit/FileCheck.h"
+#include "toolkit/MemoryTable.h"
+#include "toolkit/RandomGenerator.h"
+
+namespace {
+
+// The longest tail an image name gets behind its base: "_A" + iteration + "_normal.png".
+constexpr size_t ImageNameTail = 24;
+
+const char *ExtensionOf(char format) {
+    return format == 'T' ? ".tga" : format == 'P' ? ".png" : ".bmp";
+}
+
+}  // namespace
+
+RoundSetup::RoundSetup(const CliOptions &options, FILE *err) : Options(options), Err(err) {}
+
+std::string RoundSetup::BaseName(const std::string &scriptBase, uint32_t seed) const {
+    std::string base = scriptBase;
+    if (!Options.OutDir.empty()) {
+        const size_t slash = scriptBase.find_last_of('/');
+        const std::string stem =
+            slash == std::string::npos ? scriptBase : scriptBase.substr(slash + 1);
+        base = Options.OutDir;
+        if (base.back() != '/') base += '/';
+        base += stem;
+    }
+    if (seed != 0) base += "_s" + std::to_string(seed);
+    return base;
+}
+
+int RoundSetup::Apply(ReaDifSimulation &sim, uint32_t seed) {
+    const std::string &path = Options.ScriptPath;
+    // Restarting the generator here gives the very sequence a randseed line would have given:
+    // the parse only seeds it, the fields draw from it when they are filled.
+    if (seed != 0) MainRandom.Randomize(seed);
+    const char *scriptBase =
+        sim.FileBaseName.GetString() != nullptr ? sim.FileBaseName.GetString() : "";
+    const std::string base = BaseName(scriptBase, Options.SeedPerRound() ? seed : 0);
+    // The script's own names too long are refused image by image, as in the desktop program;
+    // names this run made longer are refused before it starts.
+    if (base != scriptBase &&
+        (base.size() + ImageNameTail >= size_t(ReaDifSimulation::FileNameSize) ||
+         sim.FileBaseName.Init(base.c_str(), 0) != ProcString::Done)) {
+        std::fprintf(Err, "%s: the image names would be too long (%s...)\n", path.c_str(),
+                     base.c_str());
+        return CliRunner::ExitFileError;
+    }
+    if (Options.Format != 0) sim.ImageFormat = Options.Format;
+    if (!Options.OutDir.empty() && sim.ImageCount() > 0 && !FolderMade) {
+        const int made = MakeOutputFolder();
+        if (made != CliRunner::ExitDone) return made;
+    }
+    return Resize(sim);
+}
+
+int RoundSetup::MakeOutputFolder() {
+    const std::string &folder = Options.OutDir;
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (!error && !std::filesystem::is_directory(folder, error) && !error) {
+        error = std::make_error_code(std::errc::not_a_directory);
+    }
+    if (error) {
+        std::fprintf(Err, "%s: the output folder could not be made: %s\n", folder.c_str(),
+                     FaultText(error.value()).c_str());
+        return CliRunner::ExitFileError;
+    }
+    // Every image would fail one after the other; better say it once, before the run.
+    if (access(folder.c_str(), W_OK | X_OK) != 0) {
+        std::fprintf(Err, "%s: no file can be written into the output folder: %s\n", folder.c_str(),
+                     FaultText(errno).c_str());
+        return CliRunner::ExitFileError;
+    }
+    FolderMade = true;
+    return CliRunner::ExitDone;
+}
+
+int RoundSetup::Resize(ReaDifSimulation &sim) {
+    const Image3DFloat *first = sim.Components[0];
+    const int x = Options.SizeX != 0 ? Options.SizeX : first->GetSizeX();
+    const int y = Options.SizeY != 0 ? Options.SizeY : first->GetSizeY();
+    const int64_t scale = Options.Upscale;
+    if (int64_t(x) * scale > SurfaceMaps::MaxUpscaledSide ||
+        int64_t(y) * scale > SurfaceMaps::MaxUpscaledSide) {
+        // Every image would be refused by the writer; the combination is the mistake.
+        std::fprintf(Err,
+                     "%s: --upscale %d makes images of %lld x %lld points, more than %u a side\n",
+                     Options.ScriptPath.c_str(), Options.Upscale, (long long)(x * scale),
+                     (long long)(y * scale), SurfaceMaps::MaxUpscaledSide);
+        return CliRunner::ExitUsage;
+    }
+    MemoryBudget::Outputs outputs;
+    outputs.PictureDepth = sim.TrueColor != 0 ? 3 : 1;
+    outputs.Upscale = Options.Upscale;
+    outputs.Height = Options.Height;
+    outputs.Normal = Options.Normal;
+    const uint64_t needed = MemoryBudget::RunBytes(sim.ComponentCount, x, y, outputs);
+    const uint64_t available =
+        AvailableMemory != 0 ? AvailableMemory : MemoryBudget::AvailableBytes();
+    // A machine that does not tell what it has free is not refused for it.
+    if (available != 0 && needed > available) {
+        std::fprintf(Err,
+                     "%s: a run of %d x %d points needs about %s of memory, more than the %s "
+                     "available\n",
+                     Options.ScriptPath.c_str(), x, y, MemoryBudget::Text(needed).c_str(),
+                     MemoryBudget::Text(available).c_str());
+        return CliRunner::ExitFileError;
+    }
+    if (Options.SizeX == 0) return CliRunner::ExitDone;
+    // The memory was checked: the tables of this run may be as large as it needs.
+    MemoryTable::SetWordLimit(MemoryTable::MaxRaisedWords);
+    sim.SetRunPixelLimit(uint32_t(x) * uint32_t(y) > ReaDifSimulation::MaxRunPixels
+                             ? uint32_t(x) * uint32_t(y)
+                             : ReaDifSimulation::MaxRunPixels);
+    if (sim.SetDomainSize(uint16_t(x), uint16_t(y), 1) != ReaDifSimulation::Done) {
+        std::fprintf(Err, "%s: the fields of %d x %d points could not be allocated\n",
+                     Options.ScriptPath.c_str(), x, y);
+        return CliRunner::ExitFileError;
+    }
+    return CliRunner::ExitDone;
+}
+
+std::vector<std::string> RoundSetup::ScheduledImages(const ReaDifSimulation &sim,
+                                                     const CliOptions &options,
+                                                     const std::string &base) {
+    std::vector<std::string> names;
+    char name[ReaDifSimulation::FileNameSize + ImageNameTail];
+    for (int32_t time = 1; time <= sim.EndTime; ++time) {
+        if (!sim.ImageDue(time)) continue;
+        std::snprintf(name, sizeof name, "%s_%c%06d%s", base.c_str(), sim.ImageComponent, int(time),
+                      ExtensionOf(sim.ImageFormat));
+        names.push_back(name);
+        if (options.Height) names.push_back(ImageOutput::MapPath(name, "_height"));
+        if (options.Normal) names.push_back(ImageOutput::MapPath(name, "_normal"));
+    }
+    return names;
+}
+
+std::string RoundSetup::FirstExisting(const std::vector<std::string> &paths) {
+    std::error_code error;
+    for (const std::string &path : paths) {
+        if (std::filesystem::exists(std::filesystem::symlink_status(path, error))) return path;
+    }
+    return "";
+}
