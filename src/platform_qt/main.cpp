@@ -2,8 +2,8 @@
 #include <QApplication>
 
 #include "frontend/StartUp.h"
-#include "platform_qt/CommandLine.h"
 #include "imageio/ImageOutput.h"
+#include "platform_qt/CommandLine.h"
 #include "platform_qt/QtPlatform.h"
 #include "rdsimul/ReaDifSimulation.h"
 

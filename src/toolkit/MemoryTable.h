@@ -14,7 +14,7 @@ public:
     static constexpr int NothingToDo = 4;
     static constexpr int ShortRead = 5;
 
-    static constexpr uint32_t MaxWords = 18000000;  // 72,000,000 bytes: the default limit
+    static constexpr uint32_t MaxWords = 18000000;        // 72,000,000 bytes: the default limit
     static constexpr uint32_t MaxRaisedWords = 1u << 30;  // 4 GiB: the most SetWordLimit takes
     static constexpr uint32_t GuardWord1 = 0x04BAD0BE;
     static constexpr uint32_t GuardWord2 = 0x059DC977;

@@ -79,9 +79,10 @@ INSTANTIATE_TEST_SUITE_P(CommandLines, CliOptionsCaseTest, testing::ValuesIn(Opt
 TEST(CliOptionsTest, HelpNamesEveryOptionAndExitCode) {
     std::string help = CliOptions().HelpText();
     for (const char *word :
-         {"--check", "--annotate", "--randomize", "--rounds", "--quiet", "--threads", "--help",
-          "--version", "--out", "--format", "--seed", "--json", "--no-overwrite", "--size",
-          "--height", "--normal[=K]", "--normal-dx", "--upscale", "8192x8192", "130", "  4 "}) {
+         {"--check",        "--annotate", "--randomize", "--rounds",     "--quiet",     "--threads",
+          "--help",         "--version",  "--out",       "--format",     "--seed",      "--json",
+          "--no-overwrite", "--size",     "--height",    "--normal[=K]", "--normal-dx", "--upscale",
+          "8192x8192",      "130",        "  4 "}) {
         EXPECT_NE(help.find(word), std::string::npos) << word;
     }
 }
@@ -135,11 +136,11 @@ CliOptions::Action ParseLine(std::vector<std::string> arguments, CliOptions &opt
 
 TEST(CliOptionsTest, OutputOptionsTakeTheirValues) {
     CliOptions options;
-    ASSERT_EQ(ParseLine({"-o", "out/dir", "-f", "TGA", "-s", "4294967295", "--json",
-                         "--no-overwrite", "--size=700x8192", "--height", "--normal=2.5",
-                         "--upscale", "8", "a.vna"},
-                        options),
-              CliOptions::Action::Run)
+    ASSERT_EQ(
+        ParseLine({"-o", "out/dir", "-f", "TGA", "-s", "4294967295", "--json", "--no-overwrite",
+                   "--size=700x8192", "--height", "--normal=2.5", "--upscale", "8", "a.vna"},
+                  options),
+        CliOptions::Action::Run)
         << options.ErrorText;
     EXPECT_EQ(options.OutDir, "out/dir");
     EXPECT_EQ(options.Format, 'T');

@@ -120,9 +120,9 @@ TEST_F(CliRunnerTest, RunsScriptAndWritesTheImagesNextToIt) {
     // stdout names the images written, then sums up.
     std::string out = Text(Out);
     std::string summary = clitest::LastLine(out);
-    EXPECT_EQ(out.substr(0, out.size() - summary.size()),
-              PathOf("tex_A000010.bmp") + "\n" + PathOf("tex_A000020.bmp") + "\n" +
-                  PathOf("tex_A000025.bmp") + "\n");
+    EXPECT_EQ(out.substr(0, out.size() - summary.size()), PathOf("tex_A000010.bmp") + "\n" +
+                                                              PathOf("tex_A000020.bmp") + "\n" +
+                                                              PathOf("tex_A000025.bmp") + "\n");
     EXPECT_EQ(summary.rfind("25 iterations, 3 images written, ", 0), 0u) << summary;
     EXPECT_EQ(summary.substr(summary.size() - 12), "Mps average\n");
 }
