@@ -40,35 +40,6 @@ double BestMs(Work work, int rounds) {
     return best;
 }
 
-// The 8-bit picture as the image writer hands it to PngFile: 256 palette entries.
-PngFile::Picture Indexed(const Image3D8 &picture, uint8_t (&palette)[256][3]) {
-    const unsigned char *entries = picture.GetPtrFirstEntry();
-    for (int i = 0; i < 256; ++i) {
-        palette[i][0] = entries[4 * i + 2];
-        palette[i][1] = entries[4 * i + 1];
-        palette[i][2] = entries[4 * i];
-    }
-    PngFile::Picture png;
-    png.Width = picture.GetSizeX();
-    png.Height = picture.GetSizeY();
-    png.Kind = PngFile::Layout::Indexed8;
-    png.Pixels = picture.GetPtrFirstPixel();
-    png.RowStride = size_t(picture.GetLineOffset());
-    png.Palette = palette;
-    png.PaletteSize = 256;
-    return png;
-}
-
-PngFile::Picture TrueColour(const Image3D24 &picture) {
-    PngFile::Picture png;
-    png.Width = picture.GetSizeX();
-    png.Height = picture.GetSizeY();
-    png.Kind = PngFile::Layout::Bgr8;
-    png.Pixels = picture.GetPtrFirstPixel();
-    png.RowStride = size_t(picture.GetLineOffset());
-    return png;
-}
-
 size_t EncodedBytes(const PngFile::Picture &picture, int level) {
     size_t bytes = 0;
     PngFile::Sink sink;
@@ -124,9 +95,9 @@ int main(int argc, char **argv) {
     sim.ConvertToPicture(*sim.Components[0], picture8);
     (void)picture8.ShareColorMap(*sim.ColorMaps8[0]);
     sim.ConvertToPicture(*sim.Components[0], picture24);
-    uint8_t palette[256][3];
-    const PngFile::Picture png8 = Indexed(picture8, palette);
-    const PngFile::Picture png24 = TrueColour(picture24);
+    ImageOutput::PngPalette palette;
+    const PngFile::Picture png8 = ImageOutput::PngPicture(picture8, palette);
+    const PngFile::Picture png24 = ImageOutput::PngPicture(picture24);
 
     std::printf(
         "writing a 600x600 Brusselator picture (best of %d; write = through the atomic "

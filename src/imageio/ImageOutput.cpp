@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <vector>
@@ -21,10 +22,21 @@ void NameFailure(char *failedPath, size_t failedSize, const std::string &path) {
     }
 }
 
-// The pixels of an 8-bit picture with its palette as a PNG: always 256 entries, black past the
-// colour map's end, as in the BMP the core writes of the same picture.
-int WriteIndexedPng(const char *path, const Image3D8 &picture, int &error) {
-    uint8_t palette[Image3D8::PaletteEntries][3] = {};
+uint64_t ColourFileBytes(char format, uint32_t x, uint32_t y, int depth) {
+    return format == 'T'   ? GenImage3D::TGAFileBytes(x, y, depth)
+           : format == 'P' ? GenImage3D::PNGFileBytes(x, y, depth)
+                           : GenImage3D::BMPFileBytes(x, y, depth);
+}
+
+std::map<ReaDifSimulation *, std::unique_ptr<ImageOutput>> &Installed() {
+    static std::map<ReaDifSimulation *, std::unique_ptr<ImageOutput>> writers;
+    return writers;
+}
+
+}  // namespace
+
+PngFile::Picture ImageOutput::PngPicture(const Image3D8 &picture, PngPalette &palette) {
+    std::memset(palette, 0, sizeof palette);
     const unsigned char *entries = picture.GetPtrFirstEntry();
     const int count = entries != nullptr ? picture.GetColorCount() : 0;
     for (int i = 0; i < count && i < Image3D8::PaletteEntries; ++i) {
@@ -41,10 +53,10 @@ int WriteIndexedPng(const char *path, const Image3D8 &picture, int &error) {
     png.RowStride = size_t(picture.GetLineOffset());
     png.Palette = palette;
     png.PaletteSize = Image3D8::PaletteEntries;
-    return PngFile::Write(path, png, PngFile::DefaultCompression, error);
+    return png;
 }
 
-int WriteTrueColourPng(const char *path, const Image3D24 &picture, int &error) {
+PngFile::Picture ImageOutput::PngPicture(const Image3D24 &picture) {
     PngFile::Picture png;
     png.Width = picture.GetSizeX();
     png.Height = picture.GetSizeY();
@@ -52,21 +64,8 @@ int WriteTrueColourPng(const char *path, const Image3D24 &picture, int &error) {
     png.Pixels = picture.GetPtrFirstPixel();
     // One line offset unit of a 24-bit picture is one byte.
     png.RowStride = size_t(picture.GetLineOffset());
-    return PngFile::Write(path, png, PngFile::DefaultCompression, error);
+    return png;
 }
-
-uint64_t ColourFileBytes(char format, uint32_t x, uint32_t y, int depth) {
-    return format == 'T'   ? GenImage3D::TGAFileBytes(x, y, depth)
-           : format == 'P' ? GenImage3D::PNGFileBytes(x, y, depth)
-                           : GenImage3D::BMPFileBytes(x, y, depth);
-}
-
-std::map<ReaDifSimulation *, std::unique_ptr<ImageOutput>> &Installed() {
-    static std::map<ReaDifSimulation *, std::unique_ptr<ImageOutput>> writers;
-    return writers;
-}
-
-}  // namespace
 
 ImageOutput::ImageOutput(const ImageOutputOptions &options, ImageWrittenCallback written)
     : Options(options),
@@ -166,8 +165,11 @@ int ImageOutput::WriteColour(const ReaDifSimulation &sim, GenImage3D &picture, c
     const bool eightBit = picture.GetDepth() == 1;
     int result = Refused;
     if (sim.ImageFormat == 'P') {
-        result = eightBit ? WriteIndexedPng(path, static_cast<Image3D8 &>(picture), error)
-                          : WriteTrueColourPng(path, static_cast<Image3D24 &>(picture), error);
+        PngPalette palette;
+        const PngFile::Picture png = eightBit
+                                         ? PngPicture(static_cast<Image3D8 &>(picture), palette)
+                                         : PngPicture(static_cast<Image3D24 &>(picture));
+        result = PngFile::Write(path, png, PngFile::DefaultCompression, error);
         return result == PngFile::Done ? Done : Refused;
     }
     const bool tga = sim.ImageFormat == 'T';

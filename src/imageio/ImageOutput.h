@@ -11,6 +11,7 @@
 #include "image3d/Image3D24.h"
 #include "image3d/Image3D8.h"
 #include "image3d/Image3DFloat.h"
+#include "imageio/PngFile.h"
 #include "rdsimul/ImageWriter.h"
 
 class ReaDifSimulation;
@@ -40,6 +41,13 @@ public:
     // The colour file at the upscaled size plus PngFileBytes bounds of the maps.
     uint64_t FileBytes(const ReaDifSimulation &sim, char format, uint32_t x, uint32_t y,
                        int depth) const override;
+
+    // The pixels of a picture as PngFile writes them. An 8-bit picture's palette always has 256
+    // entries, black past the colour map's end, as in the BMP the core writes of it; palette
+    // must outlive the result.
+    using PngPalette = uint8_t[Image3D8::PaletteEntries][3];
+    static PngFile::Picture PngPicture(const Image3D8 &picture, PngPalette &palette);
+    static PngFile::Picture PngPicture(const Image3D24 &picture);
 
     // "<path without its extension><suffix>.png": the name of a map of the image at path.
     static std::string MapPath(const std::string &path, const char *suffix);
