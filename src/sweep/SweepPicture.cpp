@@ -15,8 +15,7 @@ constexpr uint32_t MaxSide = 20000;
 // The size the run loop's writer gives a picture of width x height of the file's kind: BMP or TGA,
 // 8 bits with a palette or 24 bits; 0 for another kind. The depth comes from the header, as the
 // decoder reports both kinds as RGB.
-uint64_t WriterBytes(const std::vector<uint8_t> &bytes, bool tga, uint32_t width,
-                     uint32_t height) {
+uint64_t WriterBytes(const std::vector<uint8_t> &bytes, bool tga, uint32_t width, uint32_t height) {
     const size_t bitsPerPixel = tga ? 16 : 28;
     if (bytes.size() <= bitsPerPixel) return 0;
     const int depth = bytes[bitsPerPixel] / 8;

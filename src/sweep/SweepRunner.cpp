@@ -123,9 +123,8 @@ bool SweepRunner::IsWhole(const Image &image) {
     if (image.Bytes != 0) return size == image.Bytes;
     uint32_t width = 0;
     uint32_t height = 0;
-    std::vector<uint8_t> rgb;
     int cause = 0;
-    return PngFile::ReadRgb(image.Path.c_str(), width, height, rgb, cause) == PngFile::Done &&
+    return PngFile::CheckWhole(image.Path.c_str(), width, height, cause) == PngFile::Done &&
            width == image.Width && height == image.Height;
 }
 
