@@ -20,10 +20,6 @@ namespace {
 // The longest tail an image name gets behind its base: "_A" + iteration + "_normal.png".
 constexpr size_t ImageNameTail = 24;
 
-const char *ExtensionOf(char format) {
-    return format == 'T' ? ".tga" : format == 'P' ? ".png" : ".bmp";
-}
-
 }  // namespace
 
 RoundSetup::RoundSetup(const CliOptions &options, FILE *err) : Options(options), Err(err) {}
@@ -138,11 +134,14 @@ std::vector<std::string> RoundSetup::ScheduledImages(const ReaDifSimulation &sim
                                                      const CliOptions &options,
                                                      const std::string &base) {
     std::vector<std::string> names;
-    char name[ReaDifSimulation::FileNameSize + ImageNameTail];
+    char name[ReaDifSimulation::FileNameSize];
     for (int32_t time = 1; time <= sim.EndTime; ++time) {
-        if (!sim.ImageDue(time)) continue;
-        std::snprintf(name, sizeof name, "%s_%c%06d%s", base.c_str(), sim.ImageComponent, int(time),
-                      ExtensionOf(sim.ImageFormat));
+        // A name too long for the run loop is refused there, and no file is written.
+        if (!sim.ImageDue(time) ||
+            ReaDifSimulation::ImagePath(base.c_str(), sim.ImageComponent, time, sim.ImageFormat,
+                                        name, sizeof name) != ReaDifSimulation::Done) {
+            continue;
+        }
         names.push_back(name);
         if (options.Height) names.push_back(ImageOutput::MapPath(name, "_height"));
         if (options.Normal) names.push_back(ImageOutput::MapPath(name, "_normal"));

@@ -67,6 +67,11 @@ struct Picture {
 [[nodiscard]] int ReadRgb(const char *path, uint32_t &width, uint32_t &height,
                           std::vector<uint8_t> &rgb, int &error);
 
+// Whether the file at path is a whole PNG: every row decodes (checksums included) and the chunks
+// after the pixels run to the end chunk; one row at a time, without keeping the picture. 1 with
+// its size; 0 with EINVAL for a file cut short or damaged, or the cause it could not be read.
+[[nodiscard]] int CheckWhole(const char *path, uint32_t &width, uint32_t &height, int &error);
+
 // What a reader sees of a PNG file without converting it, for the tests: bit depth, colour
 // type (Color*), palette (RGB triples) and the raw rows (indexes, samples; 16-bit
 // samples as host-order uint16_t bytes).

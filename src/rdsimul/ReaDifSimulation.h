@@ -2,6 +2,7 @@
 // component fields, their coefficients, the model's named parameters, the colour maps and pictures.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "image3d/ColorMapRGBA8.h"
@@ -119,6 +120,14 @@ public:
     // saver's result. A failure leaves its cause in LastImageErrno and the name in
     // FailedImageName.
     [[nodiscard]] int SaveImage2D(char letter);
+    // The name SaveImage2D gives the image of letter (0: ImageComponent) at iteration time:
+    // "<FileBaseName>_<letter><time, 6 digits or more>" with the extension of ImageFormat. 1;
+    // 0 when path is null or the name does not fit into size bytes (path then holds it cut).
+    [[nodiscard]] int ImagePathAt(char letter, int64_t time, char *path, size_t size) const;
+    // The same rule for another name prefix and format ('B', 'T', 'P'): the images of other
+    // rounds, which carry their seed in the prefix.
+    [[nodiscard]] static int ImagePath(const char *base, char letter, int64_t time, char format,
+                                       char *path, size_t size);
     // The writer SaveImage2D hands its images to (not owned; null: the core's BMP and TGA
     // savers, and no PNG).
     void SetImageWriter(ImageWriter *writer) { Writer = writer; }

@@ -18,6 +18,19 @@ const char *ExtensionOf(char format) {
 
 }  // namespace
 
+int ReaDifSimulation::ImagePath(const char *base, char letter, int64_t time, char format,
+                                char *path, size_t size) {
+    if (path == nullptr || size == 0) return Refused;
+    const int length = std::snprintf(path, size, "%s_%c%06lld%s", base != nullptr ? base : "",
+                                     letter, (long long)time, ExtensionOf(format));
+    return length >= 0 && size_t(length) < size ? Done : Refused;
+}
+
+int ReaDifSimulation::ImagePathAt(char letter, int64_t time, char *path, size_t size) const {
+    return ImagePath(FileBaseName.GetString(), letter != 0 ? letter : ImageComponent, time,
+                     ImageFormat, path, size);
+}
+
 void ReaDifSimulation::ConvertToPicture(const Image3DFloat &field, Image3D8 &picture) const {
     if (ImageScale == 0.0) {
         (void)field.ConvertAutoScaleTo(picture);
@@ -47,10 +60,7 @@ int ReaDifSimulation::SaveImage2D(char letter) {
         FailedImageName[0] = '\0';  // no file was named
         return Refused;
     }
-    const char *base = FileBaseName.GetString() != nullptr ? FileBaseName.GetString() : "";
-    const int length = std::snprintf(ImageFileName, sizeof ImageFileName, "%s_%c%06d%s", base,
-                                     letter, int(CurrentTime), ExtensionOf(ImageFormat));
-    if (length < 0 || size_t(length) >= sizeof ImageFileName) {
+    if (ImagePathAt(letter, CurrentTime, ImageFileName, sizeof ImageFileName) != Done) {
         // A cut name would write some other file; write none. The report shows the cut name.
         LastImageErrno = ENAMETOOLONG;
         std::snprintf(FailedImageName, sizeof FailedImageName, "%s", ImageFileName);

@@ -1,18 +1,28 @@
 #include "sweep/SweepPicture.h"
 
+#include <stb_image.h>
+
 #include <algorithm>
+#include <climits>
 #include <cstdio>
+
+#include "image3d/GenImage3D.h"
 
 namespace {
 
-uint32_t LE16(const std::vector<uint8_t> &b, size_t at) {
-    return b[at] | (uint32_t(b[at + 1]) << 8);
-}
-uint32_t LE32(const std::vector<uint8_t> &b, size_t at) {
-    return LE16(b, at) | (LE16(b, at + 2) << 16);
-}
-
 constexpr uint32_t MaxSide = 20000;
+
+// The size the run loop's writer gives a picture of width x height of the file's kind: BMP or TGA,
+// 8 bits with a palette or 24 bits; 0 for another kind. The depth comes from the header, as the
+// decoder reports both kinds as RGB.
+uint64_t WriterBytes(const std::vector<uint8_t> &bytes, bool tga, uint32_t width, uint32_t height) {
+    const size_t bitsPerPixel = tga ? 16 : 28;
+    if (bytes.size() <= bitsPerPixel) return 0;
+    const int depth = bytes[bitsPerPixel] / 8;
+    if (depth != 1 && depth != 3) return 0;
+    return tga ? GenImage3D::TGAFileBytes(width, height, depth)
+               : GenImage3D::BMPFileBytes(width, height, depth);
+}
 
 }  // namespace
 
@@ -30,76 +40,36 @@ bool SweepPicture::ReadBmpOrTga(const std::string &path, std::string &why) {
     }
     std::fclose(file);
 
-    // Where each stored line goes, its bytes per pixel, and the palette (BGR entries of stride).
-    uint32_t width = 0;
-    uint32_t height = 0;
-    int depth = 0;
-    size_t pixels = 0;
-    size_t lineBytes = 0;
-    bool bottomUp = true;
-    size_t palette = 0;
-    size_t paletteStride = 0;
-    size_t paletteEntries = 0;
-    if (bytes.size() >= 54 && bytes[0] == 'B' && bytes[1] == 'M') {
-        int32_t h = int32_t(LE32(bytes, 22));
-        width = LE32(bytes, 18);
-        height = uint32_t(h < 0 ? -int64_t(h) : h);
-        bottomUp = h > 0;
-        depth = int(LE16(bytes, 28)) / 8;
-        if (LE32(bytes, 30) != 0 || (depth != 1 && depth != 3)) {
-            why = "is a BMP of a kind the contact sheet does not read";
-            return false;
-        }
-        pixels = LE32(bytes, 10);
-        lineBytes = (size_t(width) * size_t(depth) + 3) / 4 * 4;
-        palette = 14 + LE32(bytes, 14);
-        paletteStride = 4;
-        paletteEntries = LE32(bytes, 46) != 0 ? LE32(bytes, 46) : 256;
-    } else if (bytes.size() >= 18 && (bytes[2] == 1 || bytes[2] == 2)) {
-        // TGA: uncompressed colour-mapped (8-bit, 24-bit map) or true colour (24-bit).
-        const bool mapped = bytes[2] == 1;
-        width = LE16(bytes, 12);
-        height = LE16(bytes, 14);
-        depth = bytes[16] / 8;
-        bottomUp = (bytes[17] & 0x20) == 0;
-        if ((mapped && (depth != 1 || bytes[1] != 1 || bytes[7] != 24)) ||
-            (!mapped && depth != 3)) {
-            why = "is a TGA of a kind the contact sheet does not read";
-            return false;
-        }
-        paletteEntries = mapped ? LE16(bytes, 5) : 0;
-        paletteStride = 3;
-        pixels = 18 + size_t(bytes[0]) + (mapped ? paletteEntries * 3 : 0);
-        palette = 18 + size_t(bytes[0]);
-        lineBytes = size_t(width) * size_t(depth);
-    } else {
+    // TGA has no signature: the name tells it; the decoder would take other formats too.
+    const bool tga = path.size() >= 4 && path.compare(path.size() - 4, 4, ".tga") == 0;
+    const bool bmp = bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M';
+    int width = 0;
+    int height = 0;
+    int channels = 0;
+    if ((!tga && !bmp) || bytes.size() > size_t(INT_MAX) ||
+        stbi_info_from_memory(bytes.data(), int(bytes.size()), &width, &height, &channels) == 0) {
         why = "is no BMP or TGA picture";
         return false;
     }
-    if (width == 0 || height == 0 || width > MaxSide || height > MaxSide ||
-        pixels + lineBytes * height > bytes.size() ||
-        (depth == 1 && palette + paletteEntries * paletteStride > bytes.size())) {
+    if (width <= 0 || height <= 0 || uint32_t(width) > MaxSide || uint32_t(height) > MaxSide) {
+        why = "is larger than the contact sheet reads";
+        return false;
+    }
+    // The decoder fills what a cut file lacks with black instead of refusing it.
+    if (bytes.size() != WriterBytes(bytes, tga, uint32_t(width), uint32_t(height))) {
         why = "is cut short or damaged";
         return false;
     }
-    Width = width;
-    Height = height;
-    Rgb.assign(size_t(width) * height * 3, 0);
-    for (uint32_t y = 0; y < height; ++y) {
-        const uint8_t *line = bytes.data() + pixels + lineBytes * (bottomUp ? height - 1 - y : y);
-        uint8_t *out = Rgb.data() + size_t(y) * width * 3;
-        for (uint32_t x = 0; x < width; ++x, out += 3) {
-            const uint8_t *bgr = line + size_t(x) * 3;
-            if (depth == 1) {
-                // Indexes past the palette stay black.
-                if (line[x] >= paletteEntries) continue;
-                bgr = bytes.data() + palette + size_t(line[x]) * paletteStride;
-            }
-            out[0] = bgr[2];
-            out[1] = bgr[1];
-            out[2] = bgr[0];
-        }
+    stbi_uc *rgb =
+        stbi_load_from_memory(bytes.data(), int(bytes.size()), &width, &height, &channels, 3);
+    if (rgb == nullptr) {
+        why = std::string("cannot be decoded (") + stbi_failure_reason() + ")";
+        return false;
     }
+    Width = uint32_t(width);
+    Height = uint32_t(height);
+    Rgb.assign(rgb, rgb + size_t(Width) * Height * 3);
+    stbi_image_free(rgb);
     return true;
 }
 

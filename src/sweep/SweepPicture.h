@@ -1,5 +1,6 @@
 // SweepPicture: an 8-bit RGB picture as the contact sheet handles it: read from the BMP and TGA
-// files the run loop writes, scaled down with a box filter, pasted into a grid. Owns its pixels.
+// files the run loop writes (decoded by stb_image), scaled down with a box filter, pasted into a
+// grid. Owns its pixels.
 #pragma once
 
 #include <cstdint>
@@ -11,8 +12,9 @@ struct SweepPicture {
     uint32_t Height = 0;
     std::vector<uint8_t> Rgb;  // Height lines of Width x 3 bytes, top line first
 
-    // Reads an uncompressed BMP (8-bit with palette or 24-bit) or TGA (colour-mapped 8-bit or
-    // 24-bit), lines bottom-up or top-down: true; false with the reason in why.
+    // Reads a BMP, or a TGA (a path ending in ".tga"), of the kinds the run loop writes (8-bit
+    // with palette or 24-bit, uncompressed) and of the size its writer gives them: true; false
+    // with the reason in why, "is cut short or damaged" for a file of another size.
     [[nodiscard]] bool ReadBmpOrTga(const std::string &path, std::string &why);
     // This picture scaled to fit in side x side, each pixel the mean of the box it covers;
     // never scaled up.

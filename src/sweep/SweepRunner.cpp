@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -15,6 +16,7 @@
 
 #include "image3d/GenImage3D.h"
 #include "image3d/Image3DFloat.h"
+#include "imageio/PngFile.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/ScriptParser.h"
 #include "toolkit/MessageTexts.h"
@@ -99,29 +101,31 @@ bool SweepRunner::ExpectedImages(const std::string &path, std::vector<Image> &im
     const GenImage3D &tile = s.TrueColor != 0 ? static_cast<const GenImage3D &>(s.TmpTileImage2D24)
                                               : static_cast<const GenImage3D &>(s.TmpTileImage2D8);
     const Frame3D &frame = s.Mosaic != 0 ? static_cast<const Frame3D &>(tile) : *s.Components[0];
+    const uint32_t x = frame.GetSizeX();
+    const uint32_t y = frame.GetSizeY();
     const int depth = s.TrueColor != 0 ? 3 : 1;
-    const bool tga = s.ImageFormat == 'T';
-    const uint64_t bytes =
-        tga ? GenImage3D::TGAFileBytes(frame.GetSizeX(), frame.GetSizeY(), depth)
-            : GenImage3D::BMPFileBytes(frame.GetSizeX(), frame.GetSizeY(), depth);
-    const std::string base =
-        s.FileBaseName.GetString() != nullptr ? s.FileBaseName.GetString() : "";
-    auto add = [&](int64_t time) {
-        char suffix[32];
-        std::snprintf(suffix, sizeof suffix, "_%c%06d%s", s.ImageComponent, int(time),
-                      tga ? ".tga" : ".bmp");
-        images.push_back({base + suffix, bytes});
-    };
-    // The times ImageDue accepts, walked by the period rather than one by one.
-    if (s.ImagePeriod > 0) {
-        int64_t first = s.ImageStart;
-        if (first < 1) first += ((1 - first) + s.ImagePeriod - 1) / s.ImagePeriod * s.ImagePeriod;
-        for (int64_t t = first; t <= s.EndTime; t += s.ImagePeriod) add(t);
-        if (s.ImageDue(s.EndTime) &&
-            (s.EndTime < first || (s.EndTime - first) % s.ImagePeriod != 0))
-            add(s.EndTime);
+    const uint64_t bytes = s.ImageFormat == 'T'   ? GenImage3D::TGAFileBytes(x, y, depth)
+                           : s.ImageFormat == 'P' ? 0
+                                                  : GenImage3D::BMPFileBytes(x, y, depth);
+    char name[ReaDifSimulation::FileNameSize];
+    for (int32_t time = 1; time <= s.EndTime; ++time) {
+        // A name too long for the run loop is never written: nothing to wait for.
+        if (s.ImageDue(time) && s.ImagePathAt(0, time, name, sizeof name) == ReaDifSimulation::Done)
+            images.push_back({name, bytes, x, y});
     }
     return true;
+}
+
+bool SweepRunner::IsWhole(const Image &image) {
+    std::error_code error;
+    const uintmax_t size = std::filesystem::file_size(image.Path, error);
+    if (error) return false;
+    if (image.Bytes != 0) return size == image.Bytes;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    int cause = 0;
+    return PngFile::CheckWhole(image.Path.c_str(), width, height, cause) == PngFile::Done &&
+           width == image.Width && height == image.Height;
 }
 
 bool SweepRunner::IsComplete(const std::string &path) {
@@ -129,9 +133,7 @@ bool SweepRunner::IsComplete(const std::string &path) {
     uint32_t points = 0;
     if (!ExpectedImages(path, images, points)) return false;
     for (const Image &image : images) {
-        std::error_code error;
-        uintmax_t size = std::filesystem::file_size(image.Path, error);
-        if (error || size != image.Bytes) return false;
+        if (!IsWhole(image)) return false;
     }
     return true;
 }
@@ -145,8 +147,10 @@ int SweepRunner::Run(const std::string &folder, const std::vector<std::string> &
         std::string script = (std::filesystem::path(folder) / (name + ".vna")).string();
         std::vector<Image> images;
         uint32_t points = 0;
-        if (ExpectedImages(script, images, points) && points > largest) largest = points;
-        if (settings.Resume && IsComplete(script)) {
+        const bool accepted = ExpectedImages(script, images, points);
+        if (accepted && points > largest) largest = points;
+        if (settings.Resume && accepted &&
+            std::all_of(images.begin(), images.end(), &SweepRunner::IsWhole)) {
             ++Skipped;
             continue;
         }

@@ -31,18 +31,23 @@ public:
         FILE *Err = stderr;  // failures, with the variant's log
     };
 
-    // One image a variant's run writes, with the size the image writer gives it.
+    // One image a variant's run writes: Bytes is the exact size of a BMP or TGA as the core's
+    // writers make it; 0 for a PNG, whose size depends on its pixels.
     struct Image {
         std::string Path;
         uint64_t Bytes;
+        uint32_t Width;  // the picture, tiled for a mosaic
+        uint32_t Height;
     };
 
     // The images the script at path writes, as the run loop names and sizes them: true; false
     // when the script is not accepted.
     static bool ExpectedImages(const std::string &path, std::vector<Image> &images,
                                uint32_t &points);
-    // Whether every image of the script at path is there with its full size (an image still
-    // being written has another name, an image cut short another size).
+    // Whether image is there and whole: a BMP or TGA of its exact size, a PNG that decodes
+    // completely to its picture size (an image still being written has another name).
+    static bool IsWhole(const Image &image);
+    // Whether every image of the script at path is whole.
     static bool IsComplete(const std::string &path);
 
     // Runs folder/NAME.vna for each name; NAME.log keeps its output. Done, SomeFailed or

@@ -42,10 +42,11 @@ protected:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     // The images of folder (name and bytes), in name order.
-    std::map<std::string, std::string> Images(const std::string &folder) const {
+    std::map<std::string, std::string> Images(const std::string &folder,
+                                              const std::string &extension = ".bmp") const {
         std::map<std::string, std::string> images;
         for (const auto &item : fs::directory_iterator(Dir / folder)) {
-            if (item.path().extension() == ".bmp") {
+            if (item.path().extension() == extension && item.path().filename() != "contact.png") {
                 images[item.path().filename().string()] =
                     scripttest::ReadFile(item.path().string());
             }
@@ -96,6 +97,21 @@ TEST_F(SweepCliTest, ResumeRunsOnlyVariantsWithMissingOrCutImages) {
     ASSERT_EQ(Shell(Program + " --resume " + Vary + "base.vna"), 0) << Output;
     EXPECT_NE(Output.find("2 variants to run (4 already complete)"), std::string::npos) << Output;
     EXPECT_EQ(Images("base-sweep"), first);
+}
+
+TEST_F(SweepCliTest, ResumeOfAPngSweepWithOwnSeedsRerunsOnlyTheCutVariant) {
+    std::string text = Base;
+    text.replace(text.find("autoscale"), 9, "autoscale PNG");
+    scripttest::WriteFile(PathOf("base.vna"), text);
+    ASSERT_EQ(Shell(Program + " --quiet -r " + Vary + "base.vna"), 0) << Output;
+    const auto first = Images("base-sweep", ".png");
+    ASSERT_EQ(first.size(), 6u * 3u);
+    const fs::path last = Dir / "base-sweep" / "alpha3_beta7_A000060.png";
+    fs::resize_file(last, fs::file_size(last) - 20);
+    ASSERT_EQ(Shell(Program + " --resume -r " + Vary + "base.vna"), 0) << Output;
+    EXPECT_NE(Output.find("1 variants to run (5 already complete)"), std::string::npos) << Output;
+    // The variants kept their seeds: the rerun wrote the same images.
+    EXPECT_EQ(Images("base-sweep", ".png"), first);
 }
 
 TEST_F(SweepCliTest, RefusedVariantStopsTheSweepBeforeAnyRun) {

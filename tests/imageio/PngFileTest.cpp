@@ -190,4 +190,30 @@ TEST_F(PngFileErrors, ReaderRefusesMissingAndForeignFiles) {
     EXPECT_EQ(error, EINVAL);
 }
 
+TEST_F(PngFileErrors, WholeCheckRefusesEveryCutAndAChangedByte) {
+    std::vector<uint8_t> rgb(Width * Height * 3, 0x5A);
+    int error = 0;
+    ASSERT_EQ(
+        PngFile::WriteRgb(PathOf("p.png").c_str(), Width, Height, rgb.data(), Width * 3, error),
+        PngFile::Done);
+    uint32_t w = 0, h = 0;
+    ASSERT_EQ(PngFile::CheckWhole(PathOf("p.png").c_str(), w, h, error), PngFile::Done);
+    EXPECT_EQ(w, Width);
+    EXPECT_EQ(h, Height);
+    const std::string whole = ReadFile(PathOf("p.png"));
+    for (size_t length = 0; length < whole.size(); ++length) {
+        WriteFile(PathOf("cut.png"), whole.substr(0, length));
+        EXPECT_EQ(PngFile::CheckWhole(PathOf("cut.png").c_str(), w, h, error), PngFile::Failed)
+            << length;
+    }
+    // A pixel changed in the stored data: the checksums no longer match.
+    std::string changed = whole;
+    changed[whole.size() / 2] ^= 0x01;
+    WriteFile(PathOf("changed.png"), changed);
+    EXPECT_EQ(PngFile::CheckWhole(PathOf("changed.png").c_str(), w, h, error), PngFile::Failed);
+    EXPECT_EQ(error, EINVAL);
+    EXPECT_EQ(PngFile::CheckWhole(PathOf("none.png").c_str(), w, h, error), PngFile::Failed);
+    EXPECT_EQ(error, ENOENT);
+}
+
 }  // namespace

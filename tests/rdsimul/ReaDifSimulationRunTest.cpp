@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "SimulationTestSupport.h"
@@ -367,6 +368,28 @@ TEST(ReaDifSimulationRun, SaveRefusesUnknownLettersOverlongNamesAndReportsUnwrit
     EXPECT_EQ(sim.SaveImage2D(0), 0);
     EXPECT_EQ(sim.RunSimulation(0), 1);
     EXPECT_EQ(sim.CurrentTime, 10);
+}
+
+TEST(ReaDifSimulationRun, ImagePathFitsTheNameOrRefusesIt) {
+    ReaDifSimulation sim(4);
+    ASSERT_EQ(sim.FileBaseName.Init("tex", 300), ProcString::Done);
+    sim.ImageComponent = 'A';
+    char path[32];
+    for (const auto &[format, name] : {std::pair<char, std::string>{'B', "tex_A000042.bmp"},
+                                       {'T', "tex_A000042.tga"},
+                                       {'P', "tex_A000042.png"}}) {
+        sim.ImageFormat = format;
+        ASSERT_EQ(sim.ImagePathAt(0, 42, path, sizeof path), 1);
+        EXPECT_EQ(std::string(path), name);
+    }
+    // 15 characters need 16 bytes; with 15 the cut name is left for the report.
+    EXPECT_EQ(sim.ImagePathAt('B', 42, path, 16), 1);
+    EXPECT_EQ(std::string(path), "tex_B000042.png");
+    EXPECT_EQ(sim.ImagePathAt('B', 42, path, 15), 0);
+    EXPECT_EQ(std::string(path), "tex_B000042.pn");
+    EXPECT_EQ(sim.ImagePathAt('B', 42, nullptr, 15), 0);
+    ASSERT_EQ(ReaDifSimulation::ImagePath("o/tex_s7", 'C', 1234567, 'T', path, sizeof path), 1);
+    EXPECT_EQ(std::string(path), "o/tex_s7_C1234567.tga");
 }
 
 struct DiskSpaceCase {

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "image3d/Image3D24.h"
+#include "image3d/Image3D8.h"
 #include "rdsimul/ScriptTestSupport.h"
 #include "sweep/ContactSheet.h"
 #include "sweep/SweepExpander.h"
@@ -155,25 +156,43 @@ namespace {
 
 class SweepPictureFiles : public scripttest::TempDirTest {};
 
-TEST_F(SweepPictureFiles, ReadsTheCoreWritersFilesTopLineFirst) {
-    // A lopsided 5 x 3 true-colour picture through the core's BMP and TGA writers.
+TEST_F(SweepPictureFiles, ReadsTheCoreWritersFilesTopLineFirstAndRefusesCutOnes) {
+    // Lopsided 5 x 3 pictures through the core's BMP and TGA writers: true colour, and 8-bit
+    // whose palette entry i is (10 i, 255 - i, 7) with index x + 5 y at (x, y).
     Image3D24 image("picture", 5, 3, 1, 0);
+    Image3D8 indexed("indexed", 5, 3, 1, 0);
+    for (int i = 0; i < 15; ++i) {
+        ASSERT_EQ(indexed.SetColorRGBA(i, uint8_t(10 * i), uint8_t(255 - i), 7, 0), 1);
+    }
     for (unsigned short y = 0; y < 3; ++y) {
-        for (unsigned short x = 0; x < 5; ++x) image.SetPixelValue(10 * x, 50 * y, x + y, x, y, 0);
+        for (unsigned short x = 0; x < 5; ++x) {
+            image.SetPixelValue(10 * x, 50 * y, x + y, x, y, 0);
+            indexed.SetPixelValue(x + 5 * y, x, y, 0);
+        }
     }
     ASSERT_EQ(image.SaveFileBMP(PathOf("p.bmp").c_str(), 0), GenImage3D::Done);
     ASSERT_EQ(image.SaveFileTGA(PathOf("p.tga").c_str(), 0), GenImage3D::Done);
-    for (const char *name : {"p.bmp", "p.tga"}) {
-        SCOPED_TRACE(name);
+    ASSERT_EQ(indexed.SaveFileBMP(PathOf("i.bmp").c_str(), 0), GenImage3D::Done);
+    ASSERT_EQ(indexed.SaveFileTGA(PathOf("i.tga").c_str(), 0), GenImage3D::Done);
+    struct Case {
+        const char *Name;
+        std::vector<int> Pixel;  // at (4, 2)
+    };
+    for (const Case &c : {Case{"p.bmp", {40, 100, 6}}, Case{"p.tga", {40, 100, 6}},
+                          Case{"i.bmp", {140, 241, 7}}, Case{"i.tga", {140, 241, 7}}}) {
+        SCOPED_TRACE(c.Name);
         SweepPicture picture;
         std::string why;
-        ASSERT_TRUE(picture.ReadBmpOrTga(PathOf(name), why)) << why;
+        ASSERT_TRUE(picture.ReadBmpOrTga(PathOf(c.Name), why)) << why;
         ASSERT_EQ(picture.Width, 5u);
         ASSERT_EQ(picture.Height, 3u);
-        const uint8_t *p = &picture.Rgb[(2 * 5 + 4) * 3];  // (4, 2)
-        EXPECT_EQ(p[0], 40);
-        EXPECT_EQ(p[1], 100);
-        EXPECT_EQ(p[2], 6);
+        const uint8_t *p = &picture.Rgb[(2 * 5 + 4) * 3];
+        EXPECT_EQ((std::vector<int>{p[0], p[1], p[2]}), c.Pixel);
+        // The decoder would fill a missing last byte with black: the size tells it is cut.
+        const std::string whole = scripttest::ReadFile(PathOf(c.Name));
+        scripttest::WriteFile(PathOf(c.Name), whole.substr(0, whole.size() - 1));
+        EXPECT_FALSE(picture.ReadBmpOrTga(PathOf(c.Name), why));
+        EXPECT_EQ(why, "is cut short or damaged");
     }
 }
 

@@ -1,9 +1,10 @@
-// SweepRunner's resume rule: a variant is complete when all its images are there, each with the
-// size the image writer gives it.
+// SweepRunner's resume rule: a variant is complete when all its images are there and whole: BMP
+// and TGA with the size the image writer gives them, PNG decoding to the picture's size.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "imageio/PngFile.h"
 #include "rdsimul/ScriptTestSupport.h"
 #include "sweep/SweepRunner.h"
 #include "sweep/SweepTestSupport.h"
@@ -36,6 +37,35 @@ TEST_F(SweepRunnerTest, CompleteOnlyWithEveryImageWhole) {
     std::filesystem::resize_file(images[2].Path, images[2].Bytes - 1);
     EXPECT_FALSE(SweepRunner::IsComplete(script));
     std::filesystem::rename(images[2].Path, images[2].Path + ".tmp");
+    EXPECT_FALSE(SweepRunner::IsComplete(script));
+}
+
+TEST_F(SweepRunnerTest, PngIsWholeWhenItDecodesToThePictureSize) {
+    // Images at 20 and 40, PNG, 8-bit; the files are written here as 24-bit, which decode too.
+    std::string text = sweeptest::BaseScript;
+    text.replace(text.find("autoscale"), 9, "autoscale PNG");
+    const std::string script = PathOf("v.vna");
+    scripttest::WriteFile(script, text);
+    std::vector<SweepRunner::Image> images;
+    uint32_t points = 0;
+    ASSERT_TRUE(SweepRunner::ExpectedImages(script, images, points));
+    ASSERT_EQ(images.size(), 2u);
+    EXPECT_EQ(images[1].Path, PathOf("v_A000040.png"));
+    EXPECT_EQ(images[1].Bytes, 0u);
+
+    auto write = [&](const std::string &path, uint32_t width, uint32_t height) {
+        const std::vector<uint8_t> rgb(size_t(width) * height * 3, 0x5A);
+        int error = 0;
+        ASSERT_EQ(PngFile::WriteRgb(path.c_str(), width, height, rgb.data(), width * 3, error),
+                  PngFile::Done);
+    };
+    for (const SweepRunner::Image &image : images) write(image.Path, 24, 20);
+    EXPECT_TRUE(SweepRunner::IsComplete(script));
+    // Cut short by one byte (the end chunk), or whole but of another size.
+    const std::string whole = scripttest::ReadFile(images[1].Path);
+    scripttest::WriteFile(images[1].Path, whole.substr(0, whole.size() - 1));
+    EXPECT_FALSE(SweepRunner::IsComplete(script));
+    write(images[1].Path, 20, 24);
     EXPECT_FALSE(SweepRunner::IsComplete(script));
 }
 
