@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -300,13 +301,44 @@ CliOptions::Action CliOptions::Parse(int argc, char *const argv[]) {
     }
     ScriptPath = argv[optind];
     if (!Varies.empty()) {
-        if (CheckOnly || Rounds > 1) {
-            ErrorText = "a sweep (--vary) runs each variant once; no --check or --rounds";
+        // Each variant runs once, quietly, and the sweep writes its own summary.
+        const char *refused = Annotate      ? "--annotate"
+                              : CheckOnly   ? "--check"
+                              : Rounds > 1  ? "--rounds"
+                              : Json        ? "--json"
+                              : NoOverwrite ? "--no-overwrite"
+                                            : nullptr;
+        if (refused != nullptr) {
+            ErrorText = std::string("a sweep (--vary) does not take ") + refused;
             return Action::UsageError;
         }
         return Action::Sweep;
     }
     return Action::Run;
+}
+
+std::vector<std::string> CliOptions::RunArguments() const {
+    std::vector<std::string> words;
+    if (Format != 0) words.insert(words.end(), {"--format", Format == 'P'   ? "png"
+                                                            : Format == 'T' ? "tga"
+                                                                            : "bmp"});
+    if (SizeX != 0) {
+        words.insert(words.end(),
+                     {"--size", std::to_string(SizeX) + "x" + std::to_string(SizeY)});
+    }
+    if (Upscale != 1) words.insert(words.end(), {"--upscale", std::to_string(Upscale)});
+    if (Height) words.push_back("--height");
+    if (Normal) {
+        // The shortest text that reads back to the very strength parsed (0.3, not 0.2999...).
+        char strength[32];
+        for (int digits = 6; digits <= 17; ++digits) {
+            std::snprintf(strength, sizeof strength, "%.*g", digits, NormalStrength);
+            if (std::strtod(strength, nullptr) == NormalStrength) break;
+        }
+        words.push_back(std::string("--normal=") + strength);
+    }
+    if (NormalDirectX) words.push_back("--normal-dx");
+    return words;
 }
 
 std::string CliOptions::HelpText() const {

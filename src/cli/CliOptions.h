@@ -24,6 +24,10 @@ public:
     std::string HelpText() const;
     static std::string VersionText();
 
+    // The options that shape a run's images (--format, --size, --height, --normal, --normal-dx,
+    // --upscale) as argv words, for the variants of a sweep; empty when none is given.
+    std::vector<std::string> RunArguments() const;
+
     // Whether every round takes a seed of its own (and carries it in its image names).
     bool SeedPerRound() const { return Randomize || Rounds > 1; }
 

@@ -87,14 +87,23 @@ int CliSweep::Run(const CliOptions &options, FILE *out, FILE *err) {
         std::fprintf(out, "%zu variants in %s, seed %u for all\n", variants.size(), folder.c_str(),
                      expander.SharedSeed());
     }
+    // Every variant runs with the options that shape its images; resuming expects those.
+    const std::vector<std::string> runArguments = options.RunArguments();
+    SweepOutputs outputs;
+    outputs.Format = options.Format;
+    outputs.SizeX = options.SizeX;
+    outputs.SizeY = options.SizeY;
+    outputs.Upscale = options.Upscale;
+    outputs.Height = options.Height;
+    outputs.Normal = options.Normal;
     std::vector<SweepRunner::Image> images;
     uint32_t points = 0;
     (void)SweepRunner::ExpectedImages(
-        (std::filesystem::path(folder) / (names[0] + ".vna")).string(), images, points);
+        (std::filesystem::path(folder) / (names[0] + ".vna")).string(), images, points, outputs);
     const bool small = points <= SweepRunner::SmallFieldPoints;
     if (options.EmitJobs) {
         std::string error;
-        if (SweepJobFiles::Write(folder, names, ProgramPath(), small, error) !=
+        if (SweepJobFiles::Write(folder, names, ProgramPath(), small, runArguments, error) !=
             SweepJobFiles::Done) {
             std::fputs(error.c_str(), err);
             return CliRunner::ExitFileError;
@@ -108,6 +117,8 @@ int CliSweep::Run(const CliOptions &options, FILE *out, FILE *err) {
     SweepRunner runner;
     SweepRunner::Settings settings;
     settings.Program = ProgramPath();
+    settings.RunArguments = runArguments;
+    settings.Outputs = outputs;
     settings.Threads = options.Threads > 0 ? options.Threads : DefaultThreads();
     settings.Jobs = options.Jobs;
     settings.Resume = options.Resume;

@@ -177,13 +177,17 @@ int ContactSheet::Scan(const std::string &folder) {
         std::vector<SweepRunner::Image> images;
         uint32_t points = 0;
         if (SweepRunner::ExpectedImages(script, images, points) && !images.empty()) {
+            // A run with --format writes another type than the script's, and a folder may hold
+            // both from earlier runs: the one written last is the final image.
             std::string stem = std::filesystem::path(images.back().Path).stem().string();
+            std::filesystem::file_time_type newest;
             for (const char *extension : {".bmp", ".tga", ".png"}) {
                 std::error_code missing;
-                if (std::filesystem::exists(std::filesystem::path(folder) / (stem + extension),
-                                            missing)) {
+                const auto time = std::filesystem::last_write_time(
+                    std::filesystem::path(folder) / (stem + extension), missing);
+                if (!missing && (entry.Image.empty() || time > newest)) {
                     entry.Image = stem + extension;
-                    break;
+                    newest = time;
                 }
             }
             if (entry.Image.empty()) {

@@ -29,16 +29,27 @@ std::string SweepJobFiles::ShellQuote(const std::string &text) {
 }
 
 int SweepJobFiles::Write(const std::string &folder, const std::vector<std::string> &names,
-                         const std::string &program, bool smallFields, std::string &error) {
+                         const std::string &program, bool smallFields,
+                         const std::vector<std::string> &runArguments, std::string &error) {
     std::filesystem::path dir(folder);
     // "out/" names the folder "out" too.
     std::string leaf =
         dir.filename().empty() ? dir.parent_path().filename().string() : dir.filename().string();
     const std::string cli = "\"${VORNA_CLI:-" + program + "}\"";
+    // The run options and the "--" that keeps any script name a script, after the threads.
+    std::string options;
+    for (const std::string &word : runArguments) {
+        options += ' ';
+        options += ShellQuote(word);
+    }
+    options += " -- ";
     std::string jobs;
     for (const std::string &name : names) {
-        jobs += cli + " --quiet" + (smallFields ? " --threads 1 " : " ") +
-                ShellQuote(leaf + "/" + name + ".vna") + "\n";
+        jobs += cli;
+        jobs += smallFields ? " --quiet --threads 1" : " --quiet";
+        jobs += options;
+        jobs += ShellQuote(leaf + "/" + name + ".vna");
+        jobs += '\n';
     }
     std::string sbatch =
         "#!/bin/bash\n"
@@ -64,8 +75,7 @@ int SweepJobFiles::Write(const std::string &folder, const std::vector<std::strin
         "cd \"${SLURM_SUBMIT_DIR:-.}\"\n"
         "exec " +
         cli +
-        " --quiet --threads \"${SLURM_CPUS_PER_TASK:-1}\" \\\n"
-        "  " +
+        " --quiet --threads \"${SLURM_CPUS_PER_TASK:-1}\"" + options + "\\\n  " +
         ShellQuote(leaf + "/") + "\"${variants[$SLURM_ARRAY_TASK_ID]}\"\n";
     if (WriteFile((dir / "jobs.txt").string(), jobs, error) != Done) return Failed;
     std::string script = (dir / "sweep.sbatch").string();

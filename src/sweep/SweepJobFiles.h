@@ -13,9 +13,11 @@ constexpr int Done = 1;
 // Writes folder/jobs.txt and folder/sweep.sbatch for the variants folder/NAME.vna. Both name
 // the scripts relative to the folder's parent, so they are run from there; program is the
 // vorna-cli they start unless VORNA_CLI names another. smallFields: one thread per variant,
-// else every core of the machine (parallel) or of the task (Slurm). 1; 0 with error set.
+// else every core of the machine (parallel) or of the task (Slurm). runArguments: the run
+// options every command carries ("-f", "png", ...). 1; 0 with error set.
 [[nodiscard]] int Write(const std::string &folder, const std::vector<std::string> &names,
-                        const std::string &program, bool smallFields, std::string &error);
+                        const std::string &program, bool smallFields,
+                        const std::vector<std::string> &runArguments, std::string &error);
 
 // text quoted for a POSIX shell.
 std::string ShellQuote(const std::string &text);

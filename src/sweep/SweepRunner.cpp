@@ -16,6 +16,7 @@
 
 #include "image3d/GenImage3D.h"
 #include "image3d/Image3DFloat.h"
+#include "imageio/ImageOutput.h"
 #include "imageio/PngFile.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/ScriptParser.h"
@@ -82,7 +83,7 @@ bool SweepRunner::StopRequested() { return Stop != 0; }
 void SweepRunner::ClearStop() { Stop = 0; }
 
 bool SweepRunner::ExpectedImages(const std::string &path, std::vector<Image> &images,
-                                 uint32_t &points) {
+                                 uint32_t &points, const SweepOutputs &outputs) {
     images.clear();
     points = 0;
     if (GST.GetMessageCount() == 0) LoadGST();
@@ -96,22 +97,40 @@ bool SweepRunner::ExpectedImages(const std::string &path, std::vector<Image> &im
         return false;
     }
     const ReaDifSimulation &s = *sim;
-    points = uint32_t(s.Components[0]->GetSizeX()) * s.Components[0]->GetSizeY();
-    // The picture the run saves: the field's size, or the tile picture's for a mosaic.
+    // The field as the run sizes it; the run resizes after the parse, so it is not done here.
+    const uint32_t fieldX = outputs.SizeX != 0 ? uint32_t(outputs.SizeX) : s.Components[0]->GetSizeX();
+    const uint32_t fieldY = outputs.SizeY != 0 ? uint32_t(outputs.SizeY) : s.Components[0]->GetSizeY();
+    points = fieldX * fieldY;
+    const uint32_t factor = outputs.Upscale > 1 ? uint32_t(outputs.Upscale) : 1;
+    // The picture the run saves: the field's size, or the tile picture's for a mosaic (whose
+    // size the script gives), upscaled; the maps are always of the field.
     const GenImage3D &tile = s.TrueColor != 0 ? static_cast<const GenImage3D &>(s.TmpTileImage2D24)
                                               : static_cast<const GenImage3D &>(s.TmpTileImage2D8);
-    const Frame3D &frame = s.Mosaic != 0 ? static_cast<const Frame3D &>(tile) : *s.Components[0];
-    const uint32_t x = frame.GetSizeX();
-    const uint32_t y = frame.GetSizeY();
+    const uint32_t x = (s.Mosaic != 0 ? uint32_t(tile.GetSizeX()) : fieldX) * factor;
+    const uint32_t y = (s.Mosaic != 0 ? uint32_t(tile.GetSizeY()) : fieldY) * factor;
     const int depth = s.TrueColor != 0 ? 3 : 1;
-    const uint64_t bytes = s.ImageFormat == 'T'   ? GenImage3D::TGAFileBytes(x, y, depth)
-                           : s.ImageFormat == 'P' ? 0
-                                                  : GenImage3D::BMPFileBytes(x, y, depth);
+    const char format = outputs.Format != 0 ? outputs.Format : s.ImageFormat;
+    const uint64_t bytes = format == 'T'   ? GenImage3D::TGAFileBytes(x, y, depth)
+                           : format == 'P' ? 0
+                                           : GenImage3D::BMPFileBytes(x, y, depth);
     char name[ReaDifSimulation::FileNameSize];
     for (int32_t time = 1; time <= s.EndTime; ++time) {
         // A name too long for the run loop is never written: nothing to wait for.
-        if (s.ImageDue(time) && s.ImagePathAt(0, time, name, sizeof name) == ReaDifSimulation::Done)
-            images.push_back({name, bytes, x, y});
+        if (!s.ImageDue(time) ||
+            ReaDifSimulation::ImagePath(s.FileBaseName.GetString(), s.ImageComponent, time, format,
+                                        name, sizeof name) != ReaDifSimulation::Done) {
+            continue;
+        }
+        const std::string image = name;
+        images.push_back({image, bytes, x, y});
+        if (outputs.Height) {
+            images.push_back({ImageOutput::MapPath(image, "_height"), 0, fieldX * factor,
+                              fieldY * factor});
+        }
+        if (outputs.Normal) {
+            images.push_back({ImageOutput::MapPath(image, "_normal"), 0, fieldX * factor,
+                              fieldY * factor});
+        }
     }
     return true;
 }
@@ -128,10 +147,10 @@ bool SweepRunner::IsWhole(const Image &image) {
            width == image.Width && height == image.Height;
 }
 
-bool SweepRunner::IsComplete(const std::string &path) {
+bool SweepRunner::IsComplete(const std::string &path, const SweepOutputs &outputs) {
     std::vector<Image> images;
     uint32_t points = 0;
-    if (!ExpectedImages(path, images, points)) return false;
+    if (!ExpectedImages(path, images, points, outputs)) return false;
     for (const Image &image : images) {
         if (!IsWhole(image)) return false;
     }
@@ -147,7 +166,7 @@ int SweepRunner::Run(const std::string &folder, const std::vector<std::string> &
         std::string script = (std::filesystem::path(folder) / (name + ".vna")).string();
         std::vector<Image> images;
         uint32_t points = 0;
-        const bool accepted = ExpectedImages(script, images, points);
+        const bool accepted = ExpectedImages(script, images, points, settings.Outputs);
         if (accepted && points > largest) largest = points;
         if (settings.Resume && accepted &&
             std::all_of(images.begin(), images.end(), &SweepRunner::IsWhole)) {
@@ -188,6 +207,14 @@ int SweepRunner::Run(const std::string &folder, const std::vector<std::string> &
             const std::string &name = todo[next++];
             std::string script = (std::filesystem::path(folder) / (name + ".vna")).string();
             std::string log = (std::filesystem::path(folder) / (name + ".log")).string();
+            // Made before the fork: the child only opens its log and starts the program.
+            std::vector<const char *> argv = {settings.Program.c_str(), "--quiet", "--threads",
+                                              threadText.c_str()};
+            for (const std::string &word : settings.RunArguments) argv.push_back(word.c_str());
+            // "--" keeps a script whose name starts with '-' a script.
+            argv.push_back("--");
+            argv.push_back(script.c_str());
+            argv.push_back(nullptr);
             pid_t pid = fork();
             if (pid == 0) {
                 // Its own process group: Ctrl-C reaches the sweep, which passes it on once.
@@ -198,9 +225,7 @@ int SweepRunner::Run(const std::string &folder, const std::vector<std::string> &
                     dup2(fd, STDERR_FILENO);
                     close(fd);
                 }
-                const char *argv[] = {settings.Program.c_str(), "--quiet",      "--threads",
-                                      threadText.c_str(),       script.c_str(), nullptr};
-                execv(settings.Program.c_str(), const_cast<char *const *>(argv));
+                execv(settings.Program.c_str(), const_cast<char *const *>(argv.data()));
                 std::fprintf(stderr, "%s: %s\n", settings.Program.c_str(), std::strerror(errno));
                 _exit(127);
             }

@@ -8,6 +8,16 @@
 #include <string>
 #include <vector>
 
+// What the run options handed to every variant change in the files it writes.
+struct SweepOutputs {
+    char Format = 0;  // 'P', 'B' or 'T' instead of the script's file type; 0: the script's
+    int SizeX = 0;    // the domain size instead of the script's; 0: the script's
+    int SizeY = 0;
+    int Upscale = 1;  // pictures and maps this many times the field's size
+    bool Height = false;  // a 16-bit height map PNG beside every image
+    bool Normal = false;  // a normal map PNG beside every image
+};
+
 class SweepRunner {
 public:
     // Results of Run.
@@ -23,6 +33,10 @@ public:
 
     struct Settings {
         std::string Program;  // the vorna-cli to start for each variant
+        // Run options every variant gets after --quiet --threads N ("-f", "png", ...), and
+        // what they make of its files.
+        std::vector<std::string> RunArguments;
+        SweepOutputs Outputs;
         int Threads = 1;      // threads in all
         int Jobs = 0;         // variants at once; 0 chooses by the field size
         bool Resume = false;  // skip the variants whose images are all present and whole
@@ -40,15 +54,16 @@ public:
         uint32_t Height;
     };
 
-    // The images the script at path writes, as the run loop names and sizes them: true; false
-    // when the script is not accepted.
+    // The images the script at path writes with outputs, as the run loop names and sizes them
+    // (each colour image followed by its maps); points: the field's. True; false when the
+    // script is not accepted.
     static bool ExpectedImages(const std::string &path, std::vector<Image> &images,
-                               uint32_t &points);
+                               uint32_t &points, const SweepOutputs &outputs = SweepOutputs());
     // Whether image is there and whole: a BMP or TGA of its exact size, a PNG that decodes
     // completely to its picture size (an image still being written has another name).
     static bool IsWhole(const Image &image);
     // Whether every image of the script at path is whole.
-    static bool IsComplete(const std::string &path);
+    static bool IsComplete(const std::string &path, const SweepOutputs &outputs = SweepOutputs());
 
     // Runs folder/NAME.vna for each name; NAME.log keeps its output. Done, SomeFailed or
     // Interrupted.
