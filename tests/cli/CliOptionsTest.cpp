@@ -202,3 +202,51 @@ TEST(CliOptionsTest, OutputOptionsRefuseBadValues) {
         EXPECT_NE(options.ErrorText.find(error), std::string::npos) << options.ErrorText;
     }
 }
+
+TEST(CliOptionsTest, SweepRefusesTheOptionsItCannotHonourByName) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--json"}, "--json"},
+        {{"--no-overwrite"}, "--no-overwrite"},
+        {{"-n", "2"}, "--rounds"},
+        {{"-c"}, "--check"},
+        {{"--annotate"}, "--annotate"},
+    };
+    for (const auto &[arguments, option] : cases) {
+        CliOptions options;
+        std::vector<std::string> line = arguments;
+        line.insert(line.end(), {"--vary", "modpar beta 6,7", "a.vna"});
+        EXPECT_EQ(ParseLine(line, options), CliOptions::Action::UsageError) << option;
+        EXPECT_NE(options.ErrorText.find("does not take " + option), std::string::npos)
+            << options.ErrorText;
+    }
+}
+
+TEST(CliOptionsTest, RunArgumentsParseBackToTheSameImageOptions) {
+    const std::vector<std::string> cases[] = {
+        {},
+        {"-f", "TGA", "--size=700x8192", "--upscale", "3", "--height", "--normal=0.3"},
+        {"--format=bmp", "--normal-dx"},
+        {"-fpng", "--normal=2.5", "--normal-dx"},
+    };
+    for (const auto &arguments : cases) {
+        CliOptions first;
+        std::vector<std::string> line = arguments;
+        line.push_back("a.vna");
+        ASSERT_EQ(ParseLine(line, first), CliOptions::Action::Run) << first.ErrorText;
+        std::vector<std::string> words = first.RunArguments();
+        if (arguments.empty()) {
+            EXPECT_TRUE(words.empty());
+        }
+        words.push_back("b.vna");
+        CliOptions again;
+        ASSERT_EQ(ParseLine(words, again), CliOptions::Action::Run) << again.ErrorText;
+        EXPECT_EQ(again.Format, first.Format);
+        EXPECT_EQ(again.SizeX, first.SizeX);
+        EXPECT_EQ(again.SizeY, first.SizeY);
+        EXPECT_EQ(again.Upscale, first.Upscale);
+        EXPECT_EQ(again.Height, first.Height);
+        EXPECT_EQ(again.Normal, first.Normal);
+        EXPECT_EQ(again.NormalStrength, first.NormalStrength);  // to the last bit
+        EXPECT_EQ(again.NormalDirectX, first.NormalDirectX);
+    }
+}

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "imageio/PngFile.h"
 #include "rdsimul/ScriptTestSupport.h"
 
 extern char **environ;
@@ -60,16 +61,29 @@ protected:
 TEST_F(SweepCliTest, JobsThroughParallelAndSlurmScriptGiveTheDirectSweepsImages) {
     if (Shell("command -v parallel") != 0) GTEST_SKIP() << "GNU parallel is not installed";
     scripttest::WriteFile(PathOf("base.vna"), Base);
-    ASSERT_EQ(Shell(Program + " --quiet --jobs 2 " + Vary + "base.vna"), 0) << Output;
-    const auto direct = Images("base-sweep");
-    ASSERT_EQ(direct.size(), 6u * 3u);  // iterations 25, 50 and the final 60
+    // The image options reach every variant: PNG at another size, upscaled, with height maps.
+    const std::string options = "-f png --size 24x20 --upscale 2 --height ";
+    ASSERT_EQ(Shell(Program + " --quiet --jobs 2 " + options + Vary + "base.vna"), 0) << Output;
+    const auto direct = Images("base-sweep", ".png");
+    ASSERT_EQ(direct.size(), 6u * 3u * 2u);  // iterations 25, 50 and the final 60, and maps
+    EXPECT_TRUE(Images("base-sweep").empty());
+    EXPECT_EQ(direct.count("alpha3_beta7_A000060_height.png"), 1u);
     EXPECT_TRUE(fs::exists(Dir / "base-sweep" / "index.html"));
     EXPECT_TRUE(fs::exists(Dir / "base-sweep" / "contact.png"));
+    uint32_t width = 0;
+    uint32_t height = 0;
+    int cause = 0;
+    EXPECT_EQ(PngFile::CheckWhole(PathOf("base-sweep/alpha2_beta6_A000060.png").c_str(), width,
+                                  height, cause),
+              PngFile::Done);
+    EXPECT_EQ(width, 48u);
+    EXPECT_EQ(height, 40u);
 
-    ASSERT_EQ(Shell(Program + " --emit-jobs --out jobs " + Vary + "base.vna"), 0) << Output;
-    EXPECT_TRUE(Images("jobs").empty());  // nothing ran
+    ASSERT_EQ(Shell(Program + " --emit-jobs --out jobs " + options + Vary + "base.vna"), 0)
+        << Output;
+    EXPECT_TRUE(Images("jobs", ".png").empty());  // nothing ran
     ASSERT_EQ(Shell("parallel --will-cite --jobs 2 < jobs/jobs.txt"), 0) << Output;
-    EXPECT_EQ(Images("jobs"), direct);
+    EXPECT_EQ(Images("jobs", ".png"), direct);
 
     // The array script as Slurm would run task 4 (alpha3_beta7), with two CPUs.
     ASSERT_EQ(Shell("bash -n jobs/sweep.sbatch"), 0) << Output;
@@ -78,14 +92,36 @@ TEST_F(SweepCliTest, JobsThroughParallelAndSlurmScriptGiveTheDirectSweepsImages)
                     "bash -c \"$(sed 's#jobs/#slurm/#g' slurm/sweep.sbatch)\""),
               0)
         << Output;
-    const auto task = Images("slurm");
-    ASSERT_EQ(task.size(), 3u);
+    const auto task = Images("slurm", ".png");
+    ASSERT_EQ(task.size(), 3u * 2u);
     for (const auto &[name, bytes] : task) {
         EXPECT_EQ(name.rfind("alpha3_beta7_", 0), 0u);
         EXPECT_EQ(bytes, direct.at(name)) << name;
     }
     EXPECT_EQ(Shell(Program + " --contact-sheet jobs"), 0) << Output;
     EXPECT_NE(Output.find("6 variants (0 without an image)"), std::string::npos) << Output;
+}
+
+TEST_F(SweepCliTest, FormatOverrideAndMapsAreWhatResumeAndTheContactSheetLookFor) {
+    scripttest::WriteFile(PathOf("base.vna"), Base);
+    // A BMP sweep first, then the same folder in PNG with height maps: the sheet shows the
+    // PNG, the images written last, and resume asks for PNG and maps, not the BMP there.
+    ASSERT_EQ(Shell(Program + " --quiet " + Vary + "base.vna"), 0) << Output;
+    ASSERT_EQ(Shell(Program + " --quiet --resume -f png --height " + Vary + "base.vna"), 0)
+        << Output;
+    const auto first = Images("base-sweep", ".png");
+    ASSERT_EQ(first.size(), 6u * 3u * 2u);
+    const std::string index = scripttest::ReadFile(PathOf("base-sweep/index.html"));
+    EXPECT_NE(index.find("href=\"alpha2_beta6_A000060.png\""), std::string::npos);
+    EXPECT_EQ(index.find("_A000060.bmp"), std::string::npos);
+
+    // A cut height map, and a missing one, make their variants run again; nothing else.
+    const fs::path map = Dir / "base-sweep" / "alpha3_beta8_A000050_height.png";
+    fs::resize_file(map, fs::file_size(map) - 20);
+    fs::remove(Dir / "base-sweep" / "alpha2_beta7_A000025_height.png");
+    ASSERT_EQ(Shell(Program + " --resume -f png --height " + Vary + "base.vna"), 0) << Output;
+    EXPECT_NE(Output.find("2 variants to run (4 already complete)"), std::string::npos) << Output;
+    EXPECT_EQ(Images("base-sweep", ".png"), first);
 }
 
 TEST_F(SweepCliTest, ResumeRunsOnlyVariantsWithMissingOrCutImages) {

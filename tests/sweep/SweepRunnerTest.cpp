@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "image3d/GenImage3D.h"
 #include "imageio/PngFile.h"
 #include "rdsimul/ScriptTestSupport.h"
 #include "sweep/SweepRunner.h"
@@ -67,6 +68,38 @@ TEST_F(SweepRunnerTest, PngIsWholeWhenItDecodesToThePictureSize) {
     EXPECT_FALSE(SweepRunner::IsComplete(script));
     write(images[1].Path, 20, 24);
     EXPECT_FALSE(SweepRunner::IsComplete(script));
+}
+
+TEST_F(SweepRunnerTest, RunOptionsSetTheExpectedNamesSizesAndMaps) {
+    // The script writes 8-bit BMP at 24 x 20, at 20 and 40; the run options make 48 x 40 TGA
+    // pictures of a 24 x 20 field resized to 30 x 25, each with its two maps.
+    const std::string script = PathOf("v.vna");
+    scripttest::WriteFile(script, sweeptest::BaseScript);
+    SweepOutputs outputs;
+    outputs.Format = 'T';
+    outputs.SizeX = 30;
+    outputs.SizeY = 25;
+    outputs.Upscale = 2;
+    outputs.Height = true;
+    outputs.Normal = true;
+    std::vector<SweepRunner::Image> images;
+    uint32_t points = 0;
+    ASSERT_TRUE(SweepRunner::ExpectedImages(script, images, points, outputs));
+    EXPECT_EQ(points, 30u * 25u);
+    const uint64_t tga = GenImage3D::TGAFileBytes(60, 50, 1);
+    const struct {
+        const char *Name;
+        uint64_t Bytes;
+    } expected[] = {{"v_A000020.tga", tga},        {"v_A000020_height.png", 0},
+                    {"v_A000020_normal.png", 0}, {"v_A000040.tga", tga},
+                    {"v_A000040_height.png", 0}, {"v_A000040_normal.png", 0}};
+    ASSERT_EQ(images.size(), std::size(expected));
+    for (size_t i = 0; i < images.size(); ++i) {
+        EXPECT_EQ(images[i].Path, PathOf(expected[i].Name));
+        EXPECT_EQ(images[i].Bytes, expected[i].Bytes) << expected[i].Name;
+        EXPECT_EQ(images[i].Width, 60u);
+        EXPECT_EQ(images[i].Height, 50u);
+    }
 }
 
 }  // namespace
