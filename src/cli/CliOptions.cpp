@@ -319,12 +319,12 @@ CliOptions::Action CliOptions::Parse(int argc, char *const argv[]) {
 
 std::vector<std::string> CliOptions::RunArguments() const {
     std::vector<std::string> words;
-    if (Format != 0) words.insert(words.end(), {"--format", Format == 'P'   ? "png"
-                                                            : Format == 'T' ? "tga"
-                                                                            : "bmp"});
+    if (Format != 0) {
+        const char *name = Format == 'P' ? "png" : Format == 'T' ? "tga" : "bmp";
+        words.insert(words.end(), {"--format", name});
+    }
     if (SizeX != 0) {
-        words.insert(words.end(),
-                     {"--size", std::to_string(SizeX) + "x" + std::to_string(SizeY)});
+        words.insert(words.end(), {"--size", std::to_string(SizeX) + "x" + std::to_string(SizeY)});
     }
     if (Upscale != 1) words.insert(words.end(), {"--upscale", std::to_string(Upscale)});
     if (Height) words.push_back("--height");
@@ -406,6 +406,9 @@ std::string CliOptions::HelpText() const {
            "                     (a Slurm job array) into the folder and run nothing\n"
            "      --contact-sheet=DIR  lay out the final images of sweep folder DIR as index.html\n"
            "                     and contact.png (a sweep does this when it ends)\n"
+           "Every variant, run here or from the job files, gets the sweep's -f, --size,\n"
+           "--upscale, --height, --normal and --normal-dx, and --resume looks for the files\n"
+           "they make; --json, --no-overwrite, -n, -c and -a do not go with a sweep.\n"
            "\n"
            "Progress goes to stderr (a live bar on a terminal, a line per 10% otherwise);\n"
            "stdout names every image written, one a line, and its last line sums up the run.\n"

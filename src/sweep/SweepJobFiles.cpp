@@ -74,8 +74,7 @@ int SweepJobFiles::Write(const std::string &folder, const std::vector<std::strin
         ")\n"
         "cd \"${SLURM_SUBMIT_DIR:-.}\"\n"
         "exec " +
-        cli +
-        " --quiet --threads \"${SLURM_CPUS_PER_TASK:-1}\"" + options + "\\\n  " +
+        cli + " --quiet --threads \"${SLURM_CPUS_PER_TASK:-1}\"" + options + "\\\n  " +
         ShellQuote(leaf + "/") + "\"${variants[$SLURM_ARRAY_TASK_ID]}\"\n";
     if (WriteFile((dir / "jobs.txt").string(), jobs, error) != Done) return Failed;
     std::string script = (dir / "sweep.sbatch").string();

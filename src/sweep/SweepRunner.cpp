@@ -98,8 +98,10 @@ bool SweepRunner::ExpectedImages(const std::string &path, std::vector<Image> &im
     }
     const ReaDifSimulation &s = *sim;
     // The field as the run sizes it; the run resizes after the parse, so it is not done here.
-    const uint32_t fieldX = outputs.SizeX != 0 ? uint32_t(outputs.SizeX) : s.Components[0]->GetSizeX();
-    const uint32_t fieldY = outputs.SizeY != 0 ? uint32_t(outputs.SizeY) : s.Components[0]->GetSizeY();
+    const uint32_t fieldX =
+        outputs.SizeX != 0 ? uint32_t(outputs.SizeX) : s.Components[0]->GetSizeX();
+    const uint32_t fieldY =
+        outputs.SizeY != 0 ? uint32_t(outputs.SizeY) : s.Components[0]->GetSizeY();
     points = fieldX * fieldY;
     const uint32_t factor = outputs.Upscale > 1 ? uint32_t(outputs.Upscale) : 1;
     // The picture the run saves: the field's size, or the tile picture's for a mosaic (whose
@@ -124,12 +126,12 @@ bool SweepRunner::ExpectedImages(const std::string &path, std::vector<Image> &im
         const std::string image = name;
         images.push_back({image, bytes, x, y});
         if (outputs.Height) {
-            images.push_back({ImageOutput::MapPath(image, "_height"), 0, fieldX * factor,
-                              fieldY * factor});
+            images.push_back(
+                {ImageOutput::MapPath(image, "_height"), 0, fieldX * factor, fieldY * factor});
         }
         if (outputs.Normal) {
-            images.push_back({ImageOutput::MapPath(image, "_normal"), 0, fieldX * factor,
-                              fieldY * factor});
+            images.push_back(
+                {ImageOutput::MapPath(image, "_normal"), 0, fieldX * factor, fieldY * factor});
         }
     }
     return true;

@@ -13,7 +13,7 @@ struct SweepOutputs {
     char Format = 0;  // 'P', 'B' or 'T' instead of the script's file type; 0: the script's
     int SizeX = 0;    // the domain size instead of the script's; 0: the script's
     int SizeY = 0;
-    int Upscale = 1;  // pictures and maps this many times the field's size
+    int Upscale = 1;      // pictures and maps this many times the field's size
     bool Height = false;  // a 16-bit height map PNG beside every image
     bool Normal = false;  // a normal map PNG beside every image
 };

@@ -205,11 +205,8 @@ TEST(CliOptionsTest, OutputOptionsRefuseBadValues) {
 
 TEST(CliOptionsTest, SweepRefusesTheOptionsItCannotHonourByName) {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{"--json"}, "--json"},
-        {{"--no-overwrite"}, "--no-overwrite"},
-        {{"-n", "2"}, "--rounds"},
-        {{"-c"}, "--check"},
-        {{"--annotate"}, "--annotate"},
+        {{"--json"}, "--json"}, {{"--no-overwrite"}, "--no-overwrite"}, {{"-n", "2"}, "--rounds"},
+        {{"-c"}, "--check"},    {{"--annotate"}, "--annotate"},
     };
     for (const auto &[arguments, option] : cases) {
         CliOptions options;

@@ -90,7 +90,7 @@ TEST_F(SweepRunnerTest, RunOptionsSetTheExpectedNamesSizesAndMaps) {
     const struct {
         const char *Name;
         uint64_t Bytes;
-    } expected[] = {{"v_A000020.tga", tga},        {"v_A000020_height.png", 0},
+    } expected[] = {{"v_A000020.tga", tga},      {"v_A000020_height.png", 0},
                     {"v_A000020_normal.png", 0}, {"v_A000040.tga", tga},
                     {"v_A000040_height.png", 0}, {"v_A000040_normal.png", 0}};
     ASSERT_EQ(images.size(), std::size(expected));
