@@ -24,17 +24,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// 23 x 17 points, 25 iterations, an image every 10: files at 10, 20 and the final one at 25.
-const std::string SmallScript =
-    "model schlogl\n"
-    "reaction A 0.5\n"
-    "diffusion A 0.2\n"
-    "init A 0.75 0.5\n"
-    "size 23 17\n"
-    "iterations 25\n"
-    "randseed 7\n"
-    "colormap hsl 0 300 1 1 255 255\n"
-    "image256 A t+10 autoscale\n";
+using clitest::SmallScript;
 
 const std::vector<std::string> SmallImages = {"tex_A000010.bmp", "tex_A000020.bmp",
                                               "tex_A000025.bmp"};

@@ -14,6 +14,18 @@
 
 namespace clitest {
 
+// 23 x 17 points, 25 iterations, an image every 10: files at 10, 20 and the final one at 25.
+inline const std::string SmallScript =
+    "model schlogl\n"
+    "reaction A 0.5\n"
+    "diffusion A 0.2\n"
+    "init A 0.75 0.5\n"
+    "size 23 17\n"
+    "iterations 25\n"
+    "randseed 7\n"
+    "colormap hsl 0 300 1 1 255 255\n"
+    "image256 A t+10 autoscale\n";
+
 // The last line of text, with its line feed: the summary of a run's stdout.
 inline std::string LastLine(const std::string &text) {
     const size_t start = text.size() < 2 ? 0 : text.rfind('\n', text.size() - 2);
