@@ -89,7 +89,7 @@ format:
 
 # One table: the fast kernels against the reference kernels for every model, and the
 # Brusselator against the naive C++ and numpy yardsticks (bench/yardsticks), measured in one run;
-# then BMP against PNG image writes.
+# then BMP against PNG image writes, and a 36-variant sweep against its scripts run one by one.
 bench: build
 	cmake --build $(BUILD) -j $(JOBS) --target vorna-bench vorna-speed vorna-image-speed
 	g++ -O2 -std=c++17 -o $(BUILD)/yardstick-naive bench/yardsticks/naive.cpp
