@@ -10,7 +10,7 @@
 #include "sweep/SweepExpander.h"
 #include "sweep/SweepJobFiles.h"
 #include "sweep/SweepRunner.h"
-#include "sweep/SweepSpec.h"
+#include "sweep/VariedLine.h"
 
 namespace {
 
@@ -47,15 +47,15 @@ int CliSweep::BuildContactSheet(const CliOptions &options, FILE *out, FILE *err)
 }
 
 int CliSweep::Run(const CliOptions &options, FILE *out, FILE *err) {
-    std::vector<SweepSpec> specs;
+    std::vector<VariedLine> variedLines;
     for (const std::string &text : options.Varies) {
-        SweepSpec spec;
+        VariedLine varied;
         std::string error;
-        if (!spec.Parse(text, error)) {
+        if (!varied.Parse(text, error)) {
             std::fprintf(err, "%s: --vary: %s\n", options.ProgramName.c_str(), error.c_str());
             return CliRunner::ExitUsage;
         }
-        specs.push_back(spec);
+        variedLines.push_back(varied);
     }
     SweepExpander expander;
     if (expander.LoadBase(options.ScriptPath) != SweepExpander::Done) {
@@ -66,7 +66,7 @@ int CliSweep::Run(const CliOptions &options, FILE *out, FILE *err) {
     std::string folder = options.OutDir.empty()
                              ? (base.parent_path() / (expander.BaseName() + "-sweep")).string()
                              : options.OutDir;
-    if (expander.Expand(specs, options.Seed, options.Randomize,
+    if (expander.Expand(variedLines, options.Seed, options.Randomize,
                         options.Resume ? folder : std::string()) != SweepExpander::Done) {
         std::fprintf(err, "%s: %s", options.ScriptPath.c_str(), expander.Error.c_str());
         return CliRunner::ExitUsage;

@@ -59,12 +59,8 @@ int KeepLoopSeed(const char *path, uint32_t seed, FileFault &fault) {
         return 0;
     }
     const std::string kept = WithSeedLine(text, seed);
-    AtomicFileWriter writer;
-    if (writer.Open(path) != AtomicFileWriter::Done ||
-        writer.Write(kept.data(), kept.size()) != AtomicFileWriter::Done ||
-        writer.Commit() != AtomicFileWriter::Done) {
-        fault.Error = writer.LastErrno();
-        return 0;
-    }
-    return 1;
+    return AtomicFileWriter::WriteWhole(path, kept.data(), kept.size(), fault.Error) ==
+                   AtomicFileWriter::Done
+               ? 1
+               : 0;
 }

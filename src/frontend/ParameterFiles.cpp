@@ -75,11 +75,8 @@ int SaveFile(WindowId window, const char *path, FileFault *fault) {
         return 0;
     }
     const std::string text = ThePlatform->GetEditorText();
-    AtomicFileWriter writer;
-    if (writer.Open(path) != AtomicFileWriter::Done ||
-        writer.Write(text.data(), text.size()) != AtomicFileWriter::Done ||
-        writer.Commit() != AtomicFileWriter::Done) {
-        cause.Error = writer.LastErrno();
+    if (AtomicFileWriter::WriteWhole(path, text.data(), text.size(), cause.Error) !=
+        AtomicFileWriter::Done) {
         return 0;
     }
     ThePlatform->SetEditorModified(false);

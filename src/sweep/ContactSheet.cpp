@@ -90,11 +90,10 @@ bool ValueLess(const std::string &a, const std::string &b) {
 }
 
 int WriteText(const std::string &path, const std::string &text, std::string &error) {
-    AtomicFileWriter writer;
-    if (writer.Open(path.c_str()) != AtomicFileWriter::Done ||
-        writer.Write(text.data(), text.size()) != AtomicFileWriter::Done ||
-        writer.Commit() != AtomicFileWriter::Done) {
-        error = path + ": " + FaultText(writer.LastErrno()) + "\n";
+    int cause = 0;
+    if (AtomicFileWriter::WriteWhole(path.c_str(), text.data(), text.size(), cause) !=
+        AtomicFileWriter::Done) {
+        error = path + ": " + FaultText(cause) + "\n";
         return ContactSheet::Failed;
     }
     return ContactSheet::Done;

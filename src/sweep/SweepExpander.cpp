@@ -105,13 +105,13 @@ int SweepExpander::LoadBase(const std::string &path) {
     return Done;
 }
 
-int SweepExpander::FindLine(const SweepSpec &spec) const {
+int SweepExpander::FindLine(const VariedLine &varied) const {
     std::vector<std::string> words;
     for (size_t i = 0; i < Lines.size(); ++i) {
         SweepText::SplitWords(Lines[i], words);
-        if (IsCommentOrBlank(words) || words.size() <= spec.Words.size()) continue;
+        if (IsCommentOrBlank(words) || words.size() <= varied.Words.size()) continue;
         bool same = true;
-        for (size_t w = 0; w < spec.Words.size() && same; ++w) same = words[w] == spec.Words[w];
+        for (size_t w = 0; w < varied.Words.size() && same; ++w) same = words[w] == varied.Words[w];
         if (same) return int(i);
     }
     return -1;
@@ -120,17 +120,17 @@ int SweepExpander::FindLine(const SweepSpec &spec) const {
 std::string SweepExpander::VariantText(const std::vector<size_t> &picks, const std::string &name,
                                        uint32_t seed) const {
     std::string text = HeadComment + name + " of " + Base + ".vna" + LineEnd;
-    for (size_t s = 0; s < SpecList.size(); ++s) {
-        text +=
-            VaryComment + SpecList[s].LineText() + " = " + SpecList[s].Values[picks[s]] + LineEnd;
+    for (size_t s = 0; s < VariedList.size(); ++s) {
+        text += VaryComment + VariedList[s].LineText() + " = " + VariedList[s].Values[picks[s]] +
+                LineEnd;
     }
     std::vector<std::string> words;
     std::vector<size_t> starts;
     bool seedWritten = false;
     std::string appended;
-    for (size_t s = 0; s < SpecList.size(); ++s) {
-        if (SpecLines[s] < 0) {
-            appended += SpecList[s].LineText() + " " + SpecList[s].Values[picks[s]] + LineEnd;
+    for (size_t s = 0; s < VariedList.size(); ++s) {
+        if (LineIndexes[s] < 0) {
+            appended += VariedList[s].LineText() + " " + VariedList[s].Values[picks[s]] + LineEnd;
         }
     }
     for (size_t i = 0; i < Lines.size(); ++i) {
@@ -144,10 +144,10 @@ std::string SweepExpander::VariantText(const std::vector<size_t> &picks, const s
                    (end == std::string::npos ? LineEnd : line.substr(end));
             seedWritten = true;
         }
-        for (size_t s = 0; s < SpecList.size(); ++s) {
-            if (SpecLines[s] != int(i)) continue;
-            const size_t word = SpecList[s].Words.size();
-            line = line.substr(0, starts[word]) + SpecList[s].Values[picks[s]] +
+        for (size_t s = 0; s < VariedList.size(); ++s) {
+            if (LineIndexes[s] != int(i)) continue;
+            const size_t word = VariedList[s].Words.size();
+            line = line.substr(0, starts[word]) + VariedList[s].Values[picks[s]] +
                    line.substr(starts[word] + words[word].size());
         }
         text += line;
@@ -158,28 +158,28 @@ std::string SweepExpander::VariantText(const std::vector<size_t> &picks, const s
     return text;
 }
 
-int SweepExpander::Expand(const std::vector<SweepSpec> &specs, uint32_t seed, bool randomize,
+int SweepExpander::Expand(const std::vector<VariedLine> &variedLines, uint32_t seed, bool randomize,
                           const std::string &keepFrom) {
-    SpecList = specs;
-    SpecLines.clear();
+    VariedList = variedLines;
+    LineIndexes.clear();
     List.clear();
     Error.clear();
-    if (specs.empty()) {
+    if (variedLines.empty()) {
         Error = "nothing is varied\n";
         return Failed;
     }
     size_t total = 1;
-    for (const SweepSpec &spec : specs) {
-        int line = FindLine(spec);
-        for (size_t s = 0; s < SpecLines.size(); ++s) {
-            if (line >= 0 && SpecLines[s] == line) {
-                Error = std::string("'") + spec.LineText() + "' and '" + specs[s].LineText() +
-                        "' vary the same line\n";
+    for (const VariedLine &varied : variedLines) {
+        int line = FindLine(varied);
+        for (size_t s = 0; s < LineIndexes.size(); ++s) {
+            if (line >= 0 && LineIndexes[s] == line) {
+                Error = std::string("'") + varied.LineText() + "' and '" +
+                        variedLines[s].LineText() + "' vary the same line\n";
                 return Failed;
             }
         }
-        SpecLines.push_back(line);
-        total *= spec.Values.size();
+        LineIndexes.push_back(line);
+        total *= varied.Values.size();
         if (total > size_t(MaxVariants)) {
             Error = "more than " + std::to_string(MaxVariants) + " variants\n";
             return Failed;
@@ -195,20 +195,20 @@ int SweepExpander::Expand(const std::vector<SweepSpec> &specs, uint32_t seed, bo
             return 0;
         return ScriptSeed(text);
     };
-    std::vector<std::vector<size_t>> combos(total, std::vector<size_t>(specs.size()));
+    std::vector<std::vector<size_t>> combos(total, std::vector<size_t>(variedLines.size()));
     std::vector<std::string> names(total);
     std::set<std::string> seen;
     for (size_t index = 0; index < total; ++index) {
-        // The index in mixed radix, the last spec fastest.
+        // The index in mixed radix, the last varied line fastest.
         size_t rest = index;
-        for (size_t s = specs.size(); s-- > 0;) {
-            combos[index][s] = rest % specs[s].Values.size();
-            rest /= specs[s].Values.size();
+        for (size_t s = variedLines.size(); s-- > 0;) {
+            combos[index][s] = rest % variedLines[s].Values.size();
+            rest /= variedLines[s].Values.size();
         }
-        for (size_t s = 0; s < specs.size(); ++s) {
+        for (size_t s = 0; s < variedLines.size(); ++s) {
             if (s > 0) names[index] += '_';
-            names[index] += specs[s].Label;
-            names[index] += specs[s].Values[combos[index][s]];
+            names[index] += variedLines[s].Label;
+            names[index] += variedLines[s].Values[combos[index][s]];
         }
         if (!seen.insert(names[index]).second) {
             Error = "two variants would be named '" + names[index] + "'\n";
@@ -232,8 +232,8 @@ int SweepExpander::Expand(const std::vector<SweepSpec> &specs, uint32_t seed, bo
     for (size_t index = 0; index < total; ++index) {
         SweepVariant variant;
         variant.Name = names[index];
-        for (size_t s = 0; s < specs.size(); ++s) {
-            variant.Values.push_back(specs[s].Values[combos[index][s]]);
+        for (size_t s = 0; s < variedLines.size(); ++s) {
+            variant.Values.push_back(variedLines[s].Values[combos[index][s]]);
         }
         variant.Seed = Shared;
         if (randomize) {
@@ -256,11 +256,10 @@ int SweepExpander::WriteAndCheck(const std::string &folder) {
     }
     for (const SweepVariant &variant : List) {
         std::string path = (std::filesystem::path(folder) / (variant.Name + ".vna")).string();
-        AtomicFileWriter writer;
-        if (writer.Open(path.c_str()) != AtomicFileWriter::Done ||
-            writer.Write(variant.Text.data(), variant.Text.size()) != AtomicFileWriter::Done ||
-            writer.Commit() != AtomicFileWriter::Done) {
-            Error = path + ": " + FaultText(writer.LastErrno()) + "\n";
+        int cause = 0;
+        if (AtomicFileWriter::WriteWhole(path.c_str(), variant.Text.data(), variant.Text.size(),
+                                         cause) != AtomicFileWriter::Done) {
+            Error = path + ": " + FaultText(cause) + "\n";
             return Failed;
         }
         std::string report = CheckScript(path, variant.Text);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "sweep/SweepSpec.h"
+#include "sweep/VariedLine.h"
 
 struct SweepVariant {
     std::string Name;                 // file name without ".vna": "alpha3_beta7.5"
@@ -31,18 +31,18 @@ public:
     // Reads the base script and checks it with the parser: 1; 0 with the reasons in Error (one
     // PATH:LINE: TEXT line per annotation).
     [[nodiscard]] int LoadBase(const std::string &path);
-    // Builds the variants of specs, first spec slowest. seed non-zero is the seed of every
+    // Builds the variants of variedLines, first varied slowest. seed non-zero is the seed of every
     // variant; 0 takes the base's randseed, else one fresh seed shared by all. randomize gives
     // each variant a fresh seed of its own. keepFrom (non-empty) is a folder whose existing
     // variant scripts keep their seeds, so a resumed sweep repeats the same runs. 1; 0 with Error.
-    [[nodiscard]] int Expand(const std::vector<SweepSpec> &specs, uint32_t seed, bool randomize,
-                             const std::string &keepFrom = "");
+    [[nodiscard]] int Expand(const std::vector<VariedLine> &variedLines, uint32_t seed,
+                             bool randomize, const std::string &keepFrom = "");
     // Writes every variant as folder/NAME.vna (the folder is created) and checks each with the
     // parser: 1; 0 with Error naming the first faulty variant, its line and the parser's text.
     [[nodiscard]] int WriteAndCheck(const std::string &folder);
 
     const std::vector<SweepVariant> &Variants() const { return List; }
-    const std::vector<SweepSpec> &Specs() const { return SpecList; }
+    const std::vector<VariedLine> &VariedLines() const { return VariedList; }
     // The base's file name without folder and extension: "spots-brusselator".
     const std::string &BaseName() const { return Base; }
     // The seed shared by all variants; 0 with randomize.
@@ -53,8 +53,8 @@ public:
     std::string Error;
 
 private:
-    // The line of the base that spec varies: its index, or -1 when the base has none.
-    int FindLine(const SweepSpec &spec) const;
+    // The line of the base that varied varies: its index, or -1 when the base has none.
+    int FindLine(const VariedLine &varied) const;
     // The text of the variant whose value indexes are picks.
     std::string VariantText(const std::vector<size_t> &picks, const std::string &name,
                             uint32_t seed) const;
@@ -63,8 +63,8 @@ private:
     std::string Base;
     std::vector<std::string> Lines;  // the base script's lines with their line ends
     std::string LineEnd = "\n";
-    std::vector<SweepSpec> SpecList;
-    std::vector<int> SpecLines;  // per spec, its line in Lines, or -1 to append it
+    std::vector<VariedLine> VariedList;
+    std::vector<int> LineIndexes;  // per varied line, its index in Lines, or -1 to append it
     std::vector<SweepVariant> List;
     uint32_t Shared = 0;
 };

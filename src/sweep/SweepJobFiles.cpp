@@ -10,11 +10,10 @@
 namespace {
 
 int WriteFile(const std::string &path, const std::string &text, std::string &error) {
-    AtomicFileWriter writer;
-    if (writer.Open(path.c_str()) != AtomicFileWriter::Done ||
-        writer.Write(text.data(), text.size()) != AtomicFileWriter::Done ||
-        writer.Commit() != AtomicFileWriter::Done) {
-        error = path + ": " + FaultText(writer.LastErrno()) + "\n";
+    int cause = 0;
+    if (AtomicFileWriter::WriteWhole(path.c_str(), text.data(), text.size(), cause) !=
+        AtomicFileWriter::Done) {
+        error = path + ": " + FaultText(cause) + "\n";
         return SweepJobFiles::Failed;
     }
     return SweepJobFiles::Done;

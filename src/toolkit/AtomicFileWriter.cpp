@@ -250,6 +250,17 @@ int AtomicFileWriter::Commit() {
     return ok ? Done : Failed;
 }
 
+int AtomicFileWriter::WriteWhole(const char *path, const char *bytes, size_t count, int &error) {
+    AtomicFileWriter writer;
+    if (writer.Open(path) != Done || writer.Write(bytes, count) != Done ||
+        writer.Commit() != Done) {
+        error = writer.LastErrno();
+        return Failed;
+    }
+    error = 0;
+    return Done;
+}
+
 void AtomicFileWriter::Discard() {
     if (Stream != nullptr) {
         std::fclose(Stream);

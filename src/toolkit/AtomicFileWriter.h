@@ -33,6 +33,10 @@ public:
     [[nodiscard]] int Commit();
     // Closes and removes the temporary file; the target is not touched.
     void Discard();
+    // Replaces the content of path with count bytes in one step: 1; 0 with the errno of the step
+    // that failed in error (the target then keeps its old content).
+    [[nodiscard]] static int WriteWhole(const char *path, const char *bytes, size_t count,
+                                        int &error);
     // The open temporary file, for writers that format straight into a stream; null when closed.
     // Its errors are seen by Commit.
     FILE *GetStream() const { return Stream; }

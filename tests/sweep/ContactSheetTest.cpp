@@ -64,9 +64,9 @@ protected:
         scripttest::WriteFile(PathOf("base.vna"), sweeptest::BaseScript);
         SweepExpander expander;
         ASSERT_EQ(expander.LoadBase(PathOf("base.vna")), SweepExpander::Done);
-        ASSERT_EQ(
-            expander.Expand(sweeptest::Specs({"modpar alpha 2,3", "modpar beta 6:8:3"}), 0, false),
-            SweepExpander::Done);
+        ASSERT_EQ(expander.Expand(sweeptest::VariedLines({"modpar alpha 2,3", "modpar beta 6:8:3"}),
+                                  0, false),
+                  SweepExpander::Done);
         ASSERT_EQ(expander.WriteAndCheck(Folder()), SweepExpander::Done);
         Written.clear();
     }

@@ -10,7 +10,7 @@
 
 namespace {
 
-using sweeptest::Specs;
+using sweeptest::VariedLines;
 
 class SweepExpanderTest : public scripttest::TempDirTest {
 protected:
@@ -26,7 +26,7 @@ TEST_F(SweepExpanderTest, ProductNamedAfterValuesFirstLineSlowest) {
     SweepExpander expander;
     ASSERT_EQ(expander.LoadBase(Base(sweeptest::BaseScript)), SweepExpander::Done)
         << expander.Error;
-    ASSERT_EQ(expander.Expand(Specs({"modpar alpha 2:3:2", "diffusion B 0.5,1"}), 0, false),
+    ASSERT_EQ(expander.Expand(VariedLines({"modpar alpha 2:3:2", "diffusion B 0.5,1"}), 0, false),
               SweepExpander::Done);
     std::vector<std::string> names;
     for (const SweepVariant &variant : expander.Variants()) names.push_back(variant.Name);
@@ -55,7 +55,7 @@ TEST_F(SweepExpanderTest, LineMissingFromBaseIsAddedAndCrLfKept) {
     text.erase(text.find("modpar beta 7\r\n"), 15);
     SweepExpander expander;
     ASSERT_EQ(expander.LoadBase(Base(text)), SweepExpander::Done) << expander.Error;
-    ASSERT_EQ(expander.Expand(Specs({"modpar beta 6,7"}), 0, false), SweepExpander::Done);
+    ASSERT_EQ(expander.Expand(VariedLines({"modpar beta 6,7"}), 0, false), SweepExpander::Done);
     ASSERT_EQ(expander.Variants().size(), 2u);
     const std::string &variant = expander.Variants()[1].Text;
     EXPECT_NE(variant.find("\r\nmodpar beta 7\r\n"), std::string::npos);
@@ -67,17 +67,18 @@ TEST_F(SweepExpanderTest, Seeds) {
     SweepExpander expander;
     ASSERT_EQ(expander.LoadBase(Base(sweeptest::BaseScript)), SweepExpander::Done);
     // The base's seed for all; --seed instead of it; each its own with randomize.
-    ASSERT_EQ(expander.Expand(Specs({"modpar beta 6,7,8"}), 0, false), SweepExpander::Done);
+    ASSERT_EQ(expander.Expand(VariedLines({"modpar beta 6,7,8"}), 0, false), SweepExpander::Done);
     for (const SweepVariant &variant : expander.Variants()) {
         EXPECT_EQ(variant.Seed, 11u);
         EXPECT_EQ(SweepExpander::ScriptSeed(variant.Text), 11u);
     }
-    ASSERT_EQ(expander.Expand(Specs({"modpar beta 6,7,8"}), 4242, false), SweepExpander::Done);
+    ASSERT_EQ(expander.Expand(VariedLines({"modpar beta 6,7,8"}), 4242, false),
+              SweepExpander::Done);
     for (const SweepVariant &variant : expander.Variants()) {
         EXPECT_EQ(SweepExpander::ScriptSeed(variant.Text), 4242u);
         EXPECT_EQ(variant.Text.find("randseed 11"), std::string::npos);
     }
-    ASSERT_EQ(expander.Expand(Specs({"modpar beta 6:8:30"}), 0, true), SweepExpander::Done);
+    ASSERT_EQ(expander.Expand(VariedLines({"modpar beta 6:8:30"}), 0, true), SweepExpander::Done);
     std::set<uint32_t> seeds;
     for (const SweepVariant &variant : expander.Variants()) {
         EXPECT_EQ(SweepExpander::ScriptSeed(variant.Text), variant.Seed);
@@ -88,7 +89,7 @@ TEST_F(SweepExpanderTest, Seeds) {
     // A resumed randomized sweep keeps the seeds its scripts already have.
     ASSERT_EQ(expander.WriteAndCheck(Folder()), SweepExpander::Done);
     const uint32_t first = expander.Variants()[0].Seed;
-    ASSERT_EQ(expander.Expand(Specs({"modpar beta 6:8:30"}), 0, true, Folder()),
+    ASSERT_EQ(expander.Expand(VariedLines({"modpar beta 6:8:30"}), 0, true, Folder()),
               SweepExpander::Done);
     EXPECT_EQ(expander.Variants()[0].Seed, first);
 }
@@ -98,7 +99,7 @@ TEST_F(SweepExpanderTest, BaseWithoutSeedSharesOneFreshSeed) {
     text.erase(text.find("randseed 11\n"), 12);
     SweepExpander expander;
     ASSERT_EQ(expander.LoadBase(Base(text)), SweepExpander::Done);
-    ASSERT_EQ(expander.Expand(Specs({"modpar beta 6,7"}), 0, false), SweepExpander::Done);
+    ASSERT_EQ(expander.Expand(VariedLines({"modpar beta 6,7"}), 0, false), SweepExpander::Done);
     EXPECT_NE(expander.SharedSeed(), 0u);
     for (const SweepVariant &variant : expander.Variants()) {
         EXPECT_EQ(SweepExpander::ScriptSeed(variant.Text), expander.SharedSeed());
@@ -109,16 +110,18 @@ TEST_F(SweepExpanderTest, RefusalsNameVariantAndLine) {
     SweepExpander expander;
     ASSERT_EQ(expander.LoadBase(Base(sweeptest::BaseScript)), SweepExpander::Done);
     // 0.5 and 1 are in range, 1.5 not: the sweep stops at that variant, naming its line.
-    ASSERT_EQ(expander.Expand(Specs({"diffusion B 0.5:1.5:3"}), 0, false), SweepExpander::Done);
+    ASSERT_EQ(expander.Expand(VariedLines({"diffusion B 0.5:1.5:3"}), 0, false),
+              SweepExpander::Done);
     EXPECT_EQ(expander.WriteAndCheck(Folder()), SweepExpander::Failed);
     EXPECT_NE(expander.Error.find("variant diffusionB1.5 is refused"), std::string::npos);
     EXPECT_NE(expander.Error.find("diffusionB1.5.vna:9: "), std::string::npos) << expander.Error;
     EXPECT_NE(expander.Error.find("    diffusion B 1.5\n"), std::string::npos);
 
     // Two options on one line, and names that would collide, are refused before any file.
-    EXPECT_EQ(expander.Expand(Specs({"modpar beta 6,7", "modpar beta 8,9"}), 0, false),
+    EXPECT_EQ(expander.Expand(VariedLines({"modpar beta 6,7", "modpar beta 8,9"}), 0, false),
               SweepExpander::Failed);
-    EXPECT_EQ(expander.Expand(Specs({"modpar beta 7,7.0,7"}), 0, false), SweepExpander::Failed);
+    EXPECT_EQ(expander.Expand(VariedLines({"modpar beta 7,7.0,7"}), 0, false),
+              SweepExpander::Failed);
 
     // A faulty base stops the sweep with the base's own lines.
     std::string faulty = sweeptest::BaseScript;

@@ -1,4 +1,4 @@
-// Helpers of the sweep tests: a small base script and specs read from --vary texts.
+// Helpers of the sweep tests: a small base script and variedLines read from --vary texts.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "sweep/SweepSpec.h"
+#include "sweep/VariedLine.h"
 
 namespace sweeptest {
 
@@ -27,15 +27,15 @@ constexpr const char *BaseScript =
     "colormap hsl 220 40 0.8 0.6 40 255\n"
     "image256 A t+20 autoscale\n";
 
-inline std::vector<SweepSpec> Specs(const std::vector<std::string> &texts) {
-    std::vector<SweepSpec> specs;
+inline std::vector<VariedLine> VariedLines(const std::vector<std::string> &texts) {
+    std::vector<VariedLine> variedLines;
     for (const std::string &text : texts) {
-        SweepSpec spec;
+        VariedLine varied;
         std::string error;
-        EXPECT_TRUE(spec.Parse(text, error)) << error;
-        specs.push_back(spec);
+        EXPECT_TRUE(varied.Parse(text, error)) << error;
+        variedLines.push_back(varied);
     }
-    return specs;
+    return variedLines;
 }
 
 }  // namespace sweeptest

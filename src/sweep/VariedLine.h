@@ -1,11 +1,11 @@
-// SweepSpec: one varied script line of a sweep, read from text such as "modpar beta 6:10:5"
+// VariedLine: one varied script line of a sweep, read from text such as "modpar beta 6:10:5"
 // (from, to and count, linear) or "diffusion B 0.5,0.75,1" (a list); owns the values as text.
 #pragma once
 
 #include <string>
 #include <vector>
 
-struct SweepSpec {
+struct VariedLine {
     static constexpr int MaxValues = 1000;
 
     // Reads text: a keyword, the arguments that pick the line, then the values. true, or false

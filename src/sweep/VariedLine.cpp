@@ -1,4 +1,4 @@
-#include "sweep/SweepSpec.h"
+#include "sweep/VariedLine.h"
 
 #include <cmath>
 #include <cstdio>
@@ -65,13 +65,13 @@ bool ReadNumber(const std::string &text, double &value) {
 
 }  // namespace
 
-std::string SweepSpec::LineText() const {
+std::string VariedLine::LineText() const {
     std::string text;
     for (const std::string &word : Words) text += (text.empty() ? "" : " ") + word;
     return text;
 }
 
-bool SweepSpec::Parse(const std::string &text, std::string &error) {
+bool VariedLine::Parse(const std::string &text, std::string &error) {
     std::vector<std::string> words;
     SweepText::SplitWords(text, words);
     Words.clear();

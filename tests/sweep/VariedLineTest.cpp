@@ -1,19 +1,19 @@
-// SweepSpec: the varied line and its values, read from a --vary text.
+// VariedLine: the varied line and its values, read from a --vary text.
 #include <gtest/gtest.h>
 
-#include "sweep/SweepSpec.h"
+#include "sweep/VariedLine.h"
 
 namespace {
 
-struct SpecCase {
+struct VariedLineCase {
     const char *Text;
     bool Accepted;
     std::vector<std::string> Values;
     const char *Label;
 };
 
-TEST(SweepSpec, ReadsRangesAndLists) {
-    const SpecCase cases[] = {
+TEST(VariedLine, ReadsRangesAndLists) {
+    const VariedLineCase cases[] = {
         {"modpar beta 6:10:5", true, {"6", "7", "8", "9", "10"}, "beta"},
         {"diffusion B 0.5:1:3", true, {"0.5", "0.75", "1"}, "diffusionB"},
         // Thirds keep 8 decimals; the last value is exactly 'to', not a sum of steps.
@@ -31,17 +31,17 @@ TEST(SweepSpec, ReadsRangesAndLists) {
         {"modpar beta 6:10:1001", false, {}, ""},
         {"6:10:5", false, {}, ""},  // no line named
     };
-    for (const SpecCase &c : cases) {
+    for (const VariedLineCase &c : cases) {
         SCOPED_TRACE(c.Text);
-        SweepSpec spec;
+        VariedLine varied;
         std::string error;
-        ASSERT_EQ(spec.Parse(c.Text, error), c.Accepted);
+        ASSERT_EQ(varied.Parse(c.Text, error), c.Accepted);
         if (!c.Accepted) {
             EXPECT_FALSE(error.empty());
             continue;
         }
-        EXPECT_EQ(spec.Values, c.Values);
-        EXPECT_EQ(spec.Label, c.Label);
+        EXPECT_EQ(varied.Values, c.Values);
+        EXPECT_EQ(varied.Label, c.Label);
     }
 }
 
