@@ -92,9 +92,10 @@ int main(int argc, char **argv) {
     (void)sim.ColorMaps24[0]->SetLinearHSLColorMap(20, 55, 0.9, 0.5, 25, 255);
     Image3D8 picture8("bench 8", 0, 0, 1, 0);
     Image3D24 picture24("bench 24", 0, 0, 1, 0);
-    sim.ConvertToPicture(*sim.Components[0], picture8);
+    const PictureRule rule = sim.GetPictureRule();
+    rule.ConvertToPicture(*sim.Components[0], picture8);
     (void)picture8.ShareColorMap(*sim.ColorMaps8[0]);
-    sim.ConvertToPicture(*sim.Components[0], picture24);
+    rule.ConvertToPicture(*sim.Components[0], picture24);
     ImageOutput::PngPalette palette;
     const PngFile::Picture png8 = ImageOutput::PngPicture(picture8, palette);
     const PngFile::Picture png24 = ImageOutput::PngPicture(picture24);
@@ -128,7 +129,8 @@ int main(int argc, char **argv) {
     std::fflush(stdout);
 
     // Whole runs in turns, BMP then PNG, each figure the best of its turns.
-    InstallImageOutput(sim, ImageOutputOptions{}, nullptr);
+    ImageOutput writer(ImageOutputOptions{}, nullptr);
+    sim.SetImageWriter(&writer);
     std::printf(
         "\n1000 iterations of the 600x600 Brusselator, an image every 100 (best of %d "
         "turns):\n",
@@ -143,7 +145,7 @@ int main(int argc, char **argv) {
                     bmp * 1e3, png * 1e3, (png / bmp - 1.0) * 100.0);
         std::fflush(stdout);
     }
-    UninstallImageOutput(sim);
+    sim.SetImageWriter(nullptr);
     std::string clean = "rm -rf '" + dir + "'";
     return std::system(clean.c_str()) == 0 ? 0 : 1;
 }

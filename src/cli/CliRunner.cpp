@@ -57,10 +57,7 @@ volatile std::sig_atomic_t CliRunner::StopRequested = 0;
 CliRunner::CliRunner(FILE *out, FILE *err, bool terminal)
     : Out(out), Err(err), Terminal(terminal) {}
 
-CliRunner::~CliRunner() {
-    // The writer's callback points here; the simulation goes with the runner.
-    if (Sim != nullptr) UninstallImageOutput(*Sim);
-}
+CliRunner::~CliRunner() = default;
 
 void CliRunner::OnInterrupt(int) {
     // The second Ctrl-C ends the program at once; only the temporary file being written is
@@ -183,7 +180,6 @@ int CliRunner::RunRounds(const CliOptions &options) {
         FinishReport(options, report, ExitFileError);
         return ExitFileError;
     }
-    if (Sim != nullptr) UninstallImageOutput(*Sim);
     Sim.reset(new (std::nothrow) ReaDifSimulation(ComponentSlots));
     Parser.reset(new (std::nothrow) ScriptParser());
     if (Sim == nullptr || Parser == nullptr ||
@@ -200,7 +196,9 @@ int CliRunner::RunRounds(const CliOptions &options) {
     outputs.NormalStrength = options.NormalStrength;
     outputs.NormalDirectX = options.NormalDirectX;
     outputs.Upscale = options.Upscale;
-    InstallImageOutput(*Sim, outputs, [this](const std::string &path) { NoteImageWritten(path); });
+    Writer = std::make_unique<ImageOutput>(
+        outputs, [this](const std::string &path) { NoteImageWritten(path); });
+    Sim->SetImageWriter(Writer.get());
     const int rounds = options.CheckOnly ? 1 : options.Rounds;
     // Drawn before the first round, so that --no-overwrite can look at every round's names.
     if (!options.CheckOnly) {

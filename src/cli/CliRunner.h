@@ -13,6 +13,7 @@
 #include "cli/CliOptions.h"
 #include "cli/RoundReport.h"
 
+class ImageOutput;
 class ReaDifSimulation;
 class ScriptParser;
 
@@ -84,6 +85,8 @@ private:
     FILE *Out;
     FILE *Err;
     bool Terminal;
+    // Declared before the simulation, which points at it, so that it goes after it.
+    std::unique_ptr<ImageOutput> Writer;
     std::unique_ptr<ReaDifSimulation> Sim;
     std::unique_ptr<ScriptParser> Parser;
     int32_t TotalIterations = 0;

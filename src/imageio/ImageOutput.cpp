@@ -3,18 +3,15 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <map>
-#include <memory>
 #include <vector>
 
 #include "imageio/PngFile.h"
 #include "imageio/SurfaceMaps.h"
-#include "rdsimul/ReaDifSimulation.h"
 
 namespace {
 
-constexpr int Done = 1;
-constexpr int Refused = 0;
+constexpr int Done = ImageWriter::Done;
+constexpr int Refused = ImageWriter::Failed;
 
 void NameFailure(char *failedPath, size_t failedSize, const std::string &path) {
     if (failedPath != nullptr && failedSize > 0) {
@@ -26,11 +23,6 @@ uint64_t ColourFileBytes(char format, uint32_t x, uint32_t y, int depth) {
     return format == 'T'   ? GenImage3D::TGAFileBytes(x, y, depth)
            : format == 'P' ? GenImage3D::PNGFileBytes(x, y, depth)
                            : GenImage3D::BMPFileBytes(x, y, depth);
-}
-
-std::map<ReaDifSimulation *, std::unique_ptr<ImageOutput>> &Installed() {
-    static std::map<ReaDifSimulation *, std::unique_ptr<ImageOutput>> writers;
-    return writers;
 }
 
 }  // namespace
@@ -88,9 +80,11 @@ void ImageOutput::Written(const std::string &path) const {
     if (WrittenCallback) WrittenCallback(path);
 }
 
-int ImageOutput::Write(const ReaDifSimulation &sim, const Image3DFloat &field, GenImage3D &picture,
-                       const char *path, int &error, char *failedPath, size_t failedSize) {
+int ImageOutput::Write(const ImageJob &job, int &error, char *failedPath, size_t failedSize) {
     error = 0;
+    const Image3DFloat &field = *job.Field;
+    GenImage3D &picture = *job.Picture;
+    const char *path = job.Path;
     const int factor = Options.Upscale;
     if (factor < 1 || factor > SurfaceMaps::MaxUpscale) {
         error = EINVAL;
@@ -101,7 +95,7 @@ int ImageOutput::Write(const ReaDifSimulation &sim, const Image3DFloat &field, G
     GenImage3D *colour = &picture;
     if (factor > 1) {
         if (!SurfaceMaps::UpscaleFits(field.GetSizeX(), field.GetSizeY(), factor) ||
-            (sim.Mosaic != 0 &&
+            (job.Mosaic &&
              !SurfaceMaps::UpscaleFits(picture.GetSizeX(), picture.GetSizeY(), factor))) {
             error = EFBIG;
             NameFailure(failedPath, failedSize, path);
@@ -118,28 +112,28 @@ int ImageOutput::Write(const ReaDifSimulation &sim, const Image3DFloat &field, G
         const auto tileY = uint16_t(picture.GetSizeY() * factor);
         bool sized = true;
         if (picture.GetDepth() == 1) {
-            sim.ConvertToPicture(UpscaledField, UpscaledPicture8);
+            job.Rule.ConvertToPicture(UpscaledField, UpscaledPicture8);
             colour = &UpscaledPicture8;
-            if (sim.Mosaic != 0) {
+            if (job.Mosaic) {
                 sized = UpscaledTile8.SetNewSize(tileX, tileY, 1) != Refused &&
                         UpscaledTile8.Tile(UpscaledPicture8) == Done;
                 colour = &UpscaledTile8;
             }
             // The file carries the script's colour map as its palette, as the core's does.
-            sized =
-                sized && static_cast<Image3D8 *>(colour)->ShareColorMap(*sim.ColorMaps8[0]) == Done;
+            sized = sized && job.Rule.Map8 != nullptr &&
+                    static_cast<Image3D8 *>(colour)->ShareColorMap(*job.Rule.Map8) == Done;
         } else {
-            sim.ConvertToPicture(UpscaledField, UpscaledPicture24);
+            job.Rule.ConvertToPicture(UpscaledField, UpscaledPicture24);
             colour = &UpscaledPicture24;
-            if (sim.Mosaic != 0) {
+            if (job.Mosaic) {
                 sized = UpscaledTile24.SetNewSize(tileX, tileY, 1) != Refused &&
                         UpscaledTile24.Tile(UpscaledPicture24) == Done;
                 colour = &UpscaledTile24;
             }
         }
         // A conversion that could not size its picture leaves it as it was: compare sizes.
-        const uint32_t wantX = sim.Mosaic != 0 ? tileX : UpscaledField.GetSizeX();
-        const uint32_t wantY = sim.Mosaic != 0 ? tileY : UpscaledField.GetSizeY();
+        const uint32_t wantX = job.Mosaic ? tileX : UpscaledField.GetSizeX();
+        const uint32_t wantY = job.Mosaic ? tileY : UpscaledField.GetSizeY();
         if (!sized || colour->HasAllocationError() || colour->GetSizeX() != wantX ||
             colour->GetSizeY() != wantY) {
             error = ENOMEM;
@@ -147,24 +141,23 @@ int ImageOutput::Write(const ReaDifSimulation &sim, const Image3DFloat &field, G
             return Refused;
         }
     }
-    if (WriteColour(sim, *colour, path, error) != Done) {
+    if (WriteColour(job.Format, *colour, path, error) != Done) {
         NameFailure(failedPath, failedSize, path);
         return Refused;
     }
     Written(path);
     std::string failed;
-    if (WriteMaps(sim, *mapsField, path, error, failed) != Done) {
+    if (WriteMaps(job.Rule, *mapsField, path, error, failed) != Done) {
         NameFailure(failedPath, failedSize, failed);
         return Refused;
     }
     return Done;
 }
 
-int ImageOutput::WriteColour(const ReaDifSimulation &sim, GenImage3D &picture, const char *path,
-                             int &error) {
+int ImageOutput::WriteColour(char format, GenImage3D &picture, const char *path, int &error) {
     const bool eightBit = picture.GetDepth() == 1;
     int result = Refused;
-    if (sim.ImageFormat == 'P') {
+    if (format == 'P') {
         PngPalette palette;
         const PngFile::Picture png = eightBit
                                          ? PngPicture(static_cast<Image3D8 &>(picture), palette)
@@ -172,7 +165,7 @@ int ImageOutput::WriteColour(const ReaDifSimulation &sim, GenImage3D &picture, c
         result = PngFile::Write(path, png, PngFile::DefaultCompression, error);
         return result == PngFile::Done ? Done : Refused;
     }
-    const bool tga = sim.ImageFormat == 'T';
+    const bool tga = format == 'T';
     if (eightBit) {
         auto &picture8 = static_cast<Image3D8 &>(picture);
         result = tga ? picture8.SaveFileTGA(path, 0) : picture8.SaveFileBMP(path, 0);
@@ -187,14 +180,13 @@ int ImageOutput::WriteColour(const ReaDifSimulation &sim, GenImage3D &picture, c
     return Done;
 }
 
-int ImageOutput::WriteMaps(const ReaDifSimulation &sim, const Image3DFloat &field, const char *path,
+int ImageOutput::WriteMaps(const PictureRule &rule, const Image3DFloat &field, const char *path,
                            int &error, std::string &failed) {
     if (!Options.Height && !Options.Normal) return Done;
     const uint32_t w = field.GetSizeX();
     const uint32_t h = field.GetSizeY();
     std::vector<float> heights;
-    if (SurfaceMaps::FieldHeights(field, sim.ImageScale, sim.ImageOffset, heights) !=
-        SurfaceMaps::Done) {
+    if (SurfaceMaps::FieldHeights(field, rule.Scale, rule.Offset, heights) != SurfaceMaps::Done) {
         error = EINVAL;
         failed = MapPath(path, Options.Height ? "_height" : "_normal");
         return Refused;
@@ -224,27 +216,14 @@ int ImageOutput::WriteMaps(const ReaDifSimulation &sim, const Image3DFloat &fiel
     return Done;
 }
 
-uint64_t ImageOutput::FileBytes(const ReaDifSimulation &sim, char format, uint32_t x, uint32_t y,
-                                int depth) const {
+uint64_t ImageOutput::FileBytes(char format, uint32_t x, uint32_t y, int depth, uint32_t fieldX,
+                                uint32_t fieldY) const {
     const uint64_t factor = Options.Upscale >= 1 ? uint64_t(Options.Upscale) : 1;
     uint64_t bytes = ColourFileBytes(format, uint32_t(x * factor), uint32_t(y * factor), depth);
     // The maps are of the field, whatever the tile picture's size.
-    const Image3DFloat *field = sim.Components != nullptr ? sim.Components[0] : nullptr;
-    const auto fx = uint32_t((field != nullptr ? field->GetSizeX() : x) * factor);
-    const auto fy = uint32_t((field != nullptr ? field->GetSizeY() : y) * factor);
+    const auto fx = uint32_t(fieldX * factor);
+    const auto fy = uint32_t(fieldY * factor);
     if (Options.Height) bytes += GenImage3D::PNGFileBytes(fx, fy, 2);
     if (Options.Normal) bytes += GenImage3D::PNGFileBytes(fx, fy, 3);
     return bytes;
-}
-
-void InstallImageOutput(ReaDifSimulation &sim, const ImageOutputOptions &options,
-                        ImageWrittenCallback written) {
-    auto writer = std::make_unique<ImageOutput>(options, std::move(written));
-    sim.SetImageWriter(writer.get());
-    Installed()[&sim] = std::move(writer);
-}
-
-void UninstallImageOutput(ReaDifSimulation &sim) {
-    sim.SetImageWriter(nullptr);
-    Installed().erase(&sim);
 }

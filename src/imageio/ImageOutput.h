@@ -1,6 +1,6 @@
-// ImageOutput: the image writer both programs install in their simulation: PNG beside the
-// core's BMP and TGA, upscaled pictures, and the height and normal maps of every image. Owns its
-// working pictures; the options stay fixed until it is installed again.
+// ImageOutput: the image writer both programs hand their simulation: PNG beside the core's BMP
+// and TGA, upscaled pictures, and the height and normal maps of every image. Owns its working
+// pictures; the program that makes one owns it, and its options stay fixed.
 #pragma once
 
 #include <cstddef>
@@ -13,8 +13,6 @@
 #include "image3d/Image3DFloat.h"
 #include "imageio/PngFile.h"
 #include "rdsimul/ImageWriter.h"
-
-class ReaDifSimulation;
 
 struct ImageOutputOptions {
     bool Height = false;          // also <image>_height.png, 16-bit gray (SurfaceMaps)
@@ -33,14 +31,13 @@ public:
 
     // Writes the colour image (upscaled first when asked; PNG through PngFile, BMP and TGA
     // through the core's savers), then the maps asked for. Stops at the first file that fails:
-    // 0 with its cause (EINVAL for an Upscale outside 1 .. 8, EFBIG for an upscaled picture
+    // Failed with its cause (EINVAL for an Upscale outside 1 .. 8, EFBIG for an upscaled picture
     // beyond SurfaceMaps::MaxUpscaledSide, ENOMEM when a picture cannot be sized) and its name.
-    [[nodiscard]] int Write(const ReaDifSimulation &sim, const Image3DFloat &field,
-                            GenImage3D &picture, const char *path, int &error, char *failedPath,
+    [[nodiscard]] int Write(const ImageJob &job, int &error, char *failedPath,
                             size_t failedSize) override;
     // The colour file at the upscaled size plus PngFileBytes bounds of the maps.
-    uint64_t FileBytes(const ReaDifSimulation &sim, char format, uint32_t x, uint32_t y,
-                       int depth) const override;
+    uint64_t FileBytes(char format, uint32_t x, uint32_t y, int depth, uint32_t fieldX,
+                       uint32_t fieldY) const override;
 
     // The pixels of a picture as PngFile writes them. An 8-bit picture's palette always has 256
     // entries, black past the colour map's end, as in the BMP the core writes of it; palette
@@ -53,10 +50,10 @@ public:
     static std::string MapPath(const std::string &path, const char *suffix);
 
 private:
-    // Writes picture in the format of path's extension: 1; 0 with error.
-    int WriteColour(const ReaDifSimulation &sim, GenImage3D &picture, const char *path, int &error);
-    int WriteMaps(const ReaDifSimulation &sim, const Image3DFloat &field, const char *path,
-                  int &error, std::string &failed);
+    // Writes picture in format to path: Done; Failed with error.
+    static int WriteColour(char format, GenImage3D &picture, const char *path, int &error);
+    int WriteMaps(const PictureRule &rule, const Image3DFloat &field, const char *path, int &error,
+                  std::string &failed);
     void Written(const std::string &path) const;
 
     ImageOutputOptions Options;
@@ -67,10 +64,3 @@ private:
     Image3D8 UpscaledTile8;
     Image3D24 UpscaledTile24;
 };
-
-// Installs in sim an ImageOutput with these options (replacing one installed before; each sim
-// keeps its own until the process ends or UninstallImageOutput).
-void InstallImageOutput(ReaDifSimulation &sim, const ImageOutputOptions &options,
-                        ImageWrittenCallback written);
-// Takes the writer out of sim: the core's savers again, PNG refused.
-void UninstallImageOutput(ReaDifSimulation &sim);

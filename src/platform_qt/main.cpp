@@ -16,6 +16,9 @@ int main(int argc, char **argv) {
     QApplication application(argc, argv);
     QtPlatform platform;
     // PNG images and captures: the core writes BMP and TGA only.
-    InstallImageOutput(MainRDSim, ImageOutputOptions{}, nullptr);
-    return VornaMain(platform, argc > 1 ? argv[1] : nullptr);
+    ImageOutput writer(ImageOutputOptions{}, nullptr);
+    MainRDSim.SetImageWriter(&writer);
+    const int code = VornaMain(platform, argc > 1 ? argv[1] : nullptr);
+    MainRDSim.SetImageWriter(nullptr);
+    return code;
 }

@@ -10,6 +10,7 @@
 #include "image3d/Image3D24.h"
 #include "image3d/Image3D8.h"
 #include "image3d/Image3DFloat.h"
+#include "image3d/PictureRule.h"
 #include "rdsimul/ImageWriter.h"
 #include "rdsimul/ReactionModels.h"
 #include "rdsimul/kernels/KernelSet.h"
@@ -136,11 +137,9 @@ public:
     // (0 when the cause was no system error); nothing is called when hook is null.
     using ImageFailureHook = void (*)(void *context, const char *path, int error);
     void SetImageFailureHook(ImageFailureHook hook, void *context);
-    // field as the images and the preview show it: through ImageScale and ImageOffset, or
-    // scaled automatically when ImageScale is 0; 24 bits through the script's large map. A
-    // conversion that refuses leaves the picture as it was.
-    void ConvertToPicture(const Image3DFloat &field, Image3D8 &picture) const;
-    void ConvertToPicture(const Image3DFloat &field, Image3D24 &picture) const;
+    // How the images and the preview show a field: ImageScale and ImageOffset (automatic when
+    // ImageScale is 0) into the script's colour maps, ColorMaps8[0] and ColorMaps24[0].
+    PictureRule GetPictureRule() const;
     // Disk space of all images of a whole run, in MB (2^20 bytes) rounded up: the size of each
     // file as the savers write it (headers, palette, padding; the tile picture for a mosaic;
     // PNG: GenImage3D::PNGFileBytes, or what the installed writer says) times ImageCount. At

@@ -31,24 +31,13 @@ int ReaDifSimulation::ImagePathAt(char letter, int64_t time, char *path, size_t 
                      ImageFormat, path, size);
 }
 
-void ReaDifSimulation::ConvertToPicture(const Image3DFloat &field, Image3D8 &picture) const {
-    if (ImageScale == 0.0) {
-        (void)field.ConvertAutoScaleTo(picture);
-    } else {
-        (void)field.ConvertTo(picture, float(ImageScale), float(ImageOffset));
-    }
-}
-
-void ReaDifSimulation::ConvertToPicture(const Image3DFloat &field, Image3D24 &picture) const {
-    const ColorMapRGBA8 &map = *ColorMaps24[0];
-    if (ImageScale == 0.0) {
-        (void)field.ConvertAutoScaleTo(picture, map);
-    } else {
-        // The script's scale is written for the 256-entry palette: palette index i is entry
-        // 1 + 100 (i - 1) of the 25303-entry map.
-        (void)field.ConvertTo(picture, map, float(100.0 * ImageScale),
-                              float(1.0 + 100.0 * (ImageOffset - 1.0)));
-    }
+PictureRule ReaDifSimulation::GetPictureRule() const {
+    PictureRule rule;
+    rule.Scale = ImageScale;
+    rule.Offset = ImageOffset;
+    rule.Map8 = ColorMaps8 != nullptr ? ColorMaps8[0] : nullptr;
+    rule.Map24 = ColorMaps24 != nullptr ? ColorMaps24[0] : nullptr;
+    return rule;
 }
 
 int ReaDifSimulation::SaveImage2D(char letter) {
@@ -75,10 +64,11 @@ int ReaDifSimulation::SaveImage2D(char letter) {
         return Refused;
     }
 
+    const PictureRule rule = GetPictureRule();
     GenImage3D *picture;
     int result;
     if (TrueColor != 0) {
-        ConvertToPicture(field, TmpImage2D24);
+        rule.ConvertToPicture(field, TmpImage2D24);
         Image3D24 *picture24 = &TmpImage2D24;
         if (Mosaic != 0) {
             (void)TmpTileImage2D24.Tile(TmpImage2D24);
@@ -86,7 +76,7 @@ int ReaDifSimulation::SaveImage2D(char letter) {
         }
         picture = picture24;
     } else {
-        ConvertToPicture(field, TmpImage2D8);
+        rule.ConvertToPicture(field, TmpImage2D8);
         Image3D8 *picture8 = &TmpImage2D8;
         if (Mosaic != 0) {
             (void)TmpTileImage2D8.Tile(TmpImage2D8);
@@ -99,15 +89,22 @@ int ReaDifSimulation::SaveImage2D(char letter) {
     if (Writer != nullptr) {
         int error = 0;
         FailedImageName[0] = '\0';
-        result = Writer->Write(*this, field, *picture, ImageFileName, error, FailedImageName,
-                               sizeof FailedImageName);
-        if (result != Done) {
-            LastImageErrno = error;
-            if (FailedImageName[0] == '\0') {
-                std::snprintf(FailedImageName, sizeof FailedImageName, "%s", ImageFileName);
-            }
+        ImageJob job;
+        job.Field = &field;
+        job.Picture = picture;
+        job.Path = ImageFileName;
+        job.Format = ImageFormat;
+        job.Mosaic = Mosaic != 0;
+        job.Rule = rule;
+        if (Writer->Write(job, error, FailedImageName, sizeof FailedImageName) ==
+            ImageWriter::Done) {
+            return Done;
         }
-        return result;
+        LastImageErrno = error;
+        if (FailedImageName[0] == '\0') {
+            std::snprintf(FailedImageName, sizeof FailedImageName, "%s", ImageFileName);
+        }
+        return Refused;
     }
     if (TrueColor != 0) {
         auto *picture24 = static_cast<Image3D24 *>(picture);
@@ -138,11 +135,13 @@ int32_t ReaDifSimulation::EvalSaveImageDiskSpace() const {
     const uint32_t x = frame.GetSizeX();
     const uint32_t y = frame.GetSizeY();
     const int depth = picture.GetDepth();
-    const uint64_t fileBytes = Writer != nullptr
-                                   ? Writer->FileBytes(*this, ImageFormat, x, y, depth)
-                               : ImageFormat == 'T' ? GenImage3D::TGAFileBytes(x, y, depth)
-                               : ImageFormat == 'P' ? GenImage3D::PNGFileBytes(x, y, depth)
-                                                    : GenImage3D::BMPFileBytes(x, y, depth);
+    uint64_t fileBytes = ImageFormat == 'T'   ? GenImage3D::TGAFileBytes(x, y, depth)
+                         : ImageFormat == 'P' ? GenImage3D::PNGFileBytes(x, y, depth)
+                                              : GenImage3D::BMPFileBytes(x, y, depth);
+    if (Writer != nullptr) {
+        fileBytes = Writer->FileBytes(ImageFormat, x, y, depth, Components[0]->GetSizeX(),
+                                      Components[0]->GetSizeY());
+    }
     // Whole MB, rounded up: a run never takes more than the note said.
     const uint64_t megabytes = (uint64_t(images) * fileBytes + BytesPerMB - 1) / BytesPerMB;
     return megabytes > uint64_t(INT32_MAX) ? INT32_MAX : int32_t(megabytes);

@@ -32,13 +32,13 @@ GenImage3D *ReaDifSimulation::GetPreviewImage(int showColorMap, int trueColor) {
     unsigned short sizeX = Components[0]->GetSizeX();
     unsigned short stripY = static_cast<unsigned short>(Components[0]->GetSizeY() - StripHeight);
     if (trueColor != 0) {
-        ConvertToPicture(field, PreviewImage24);
+        GetPictureRule().ConvertToPicture(field, PreviewImage24);
         if (showColorMap == 1) {
             (void)PreviewImage24.DrawColorMap(*ColorMaps24[0], 0, stripY, sizeX, StripHeight);
         }
         return picture;
     }
-    ConvertToPicture(field, PreviewImage8);
+    GetPictureRule().ConvertToPicture(field, PreviewImage8);
     (void)PreviewImage8.ShareColorMap(*ColorMaps8[0]);
     if (showColorMap == 1) (void)PreviewImage8.DrawColorMap(0, stripY, sizeX, StripHeight);
     return picture;

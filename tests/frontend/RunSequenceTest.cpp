@@ -322,9 +322,10 @@ TEST_F(RunSequenceTest, CaptureOfAPngScriptWritesPngThroughTheInstalledWriter) {
     std::string text = GoodScript();
     text.replace(text.find("autoscale"), 9, "autoscale png");
     // As the desktop program's start-up does; taken out again whatever the test's outcome.
-    InstallImageOutput(MainRDSim, ImageOutputOptions{}, nullptr);
+    ImageOutput writer(ImageOutputOptions{}, nullptr);
+    MainRDSim.SetImageWriter(&writer);
     struct Uninstall {
-        ~Uninstall() { UninstallImageOutput(MainRDSim); }
+        ~Uninstall() { MainRDSim.SetImageWriter(nullptr); }
     } uninstall;
     StartWith(text);
     H->OnPump = [&](int n) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -40,13 +41,14 @@ protected:
         }
     }
     void TearDown() override {
-        UninstallImageOutput(Sim);
+        Sim.SetImageWriter(nullptr);
         TempDirTest::TearDown();
     }
-    // Installs the writer with options, recording the files it reports.
+    // Hands Sim a writer with options, recording the files it reports.
     void Install(const ImageOutputOptions &options) {
-        InstallImageOutput(Sim, options,
-                           [this](const std::string &path) { Written.push_back(path); });
+        Writer = std::make_unique<ImageOutput>(
+            options, [this](const std::string &path) { Written.push_back(path); });
+        Sim.SetImageWriter(Writer.get());
     }
     // The RGB rows of a 24-bit BMP the core wrote (bottom-up, lines padded to 4 bytes).
     static std::vector<uint8_t> BmpRgb(const std::string &path, uint32_t w, uint32_t h) {
@@ -64,6 +66,7 @@ protected:
         return rgb;
     }
 
+    std::unique_ptr<ImageOutput> Writer;  // outlives Sim, which points at it
     ReaDifSimulation Sim{4};
     std::vector<std::string> Written;
 };
@@ -166,7 +169,7 @@ TEST_F(ImageOutputTest, MapsBesideEveryImageAndUpscaledSizes) {
     const uint64_t bytes = GenImage3D::TGAFileBytes(21, 15, 1) +
                            GenImage3D::PNGFileBytes(21, 15, 2) +
                            GenImage3D::PNGFileBytes(21, 15, 3);
-    EXPECT_EQ(Sim.GetImageWriter()->FileBytes(Sim, 'T', 7, 5, 1), bytes);
+    EXPECT_EQ(Sim.GetImageWriter()->FileBytes('T', 7, 5, 1, 7, 5), bytes);
 
     // Beyond 16384 pixels a side: refused with EFBIG before anything is written.
     options.Upscale = 8;

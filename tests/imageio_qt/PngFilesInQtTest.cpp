@@ -7,6 +7,7 @@
 #include <QString>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "imageio/ImageOutput.h"
@@ -33,10 +34,11 @@ protected:
         }
         ImageOutputOptions options;
         options.Height = true;
-        InstallImageOutput(Sim, options, nullptr);
+        Writer = std::make_unique<ImageOutput>(options, nullptr);
+        Sim.SetImageWriter(Writer.get());
     }
     void TearDown() override {
-        UninstallImageOutput(Sim);
+        Sim.SetImageWriter(nullptr);
         TempDirTest::TearDown();
     }
     // Writes the image at iteration time in format; the decoded file.
@@ -49,6 +51,7 @@ protected:
         return image;
     }
 
+    std::unique_ptr<ImageOutput> Writer;  // outlives Sim, which points at it
     ReaDifSimulation Sim{4};
 };
 

@@ -479,21 +479,22 @@ TEST(ReaDifSimulationRun, SpeedIsMeasuredEverySixSecondsOrMore) {
 // Records what SaveImage2D hands over and answers as told.
 class RecordingWriter : public ImageWriter {
 public:
-    int Write(const ReaDifSimulation &, const Image3DFloat &field, GenImage3D &picture,
-              const char *path, int &error, char *failedPath, size_t failedSize) override {
-        Paths.push_back(path);
-        Field = &field;
-        Picture = &picture;
+    int Write(const ImageJob &job, int &error, char *failedPath, size_t failedSize) override {
+        Paths.push_back(job.Path);
+        Field = job.Field;
+        Picture = job.Picture;
+        Format = job.Format;
         error = Cause;
-        if (Cause != 0) std::snprintf(failedPath, failedSize, "%s.side", path);
-        return Cause == 0 ? 1 : 0;
+        if (Cause != 0) std::snprintf(failedPath, failedSize, "%s.side", job.Path);
+        return Cause == 0 ? Done : Failed;
     }
-    uint64_t FileBytes(const ReaDifSimulation &, char, uint32_t, uint32_t, int) const override {
+    uint64_t FileBytes(char, uint32_t, uint32_t, int, uint32_t, uint32_t) const override {
         return 3 * 1048576;
     }
     std::vector<std::string> Paths;
     const Image3DFloat *Field = nullptr;
     GenImage3D *Picture = nullptr;
+    char Format = 0;
     int Cause = 0;
 };
 
@@ -516,6 +517,7 @@ TEST(ReaDifSimulationRun, PngGoesToTheInstalledWriterAndIsRefusedWithoutOne) {
     EXPECT_EQ(writer.Paths[0], (dir.Path / "tex_A000005.png").string());
     EXPECT_EQ(writer.Field, sim.Components[0]);
     EXPECT_EQ(writer.Picture, &sim.TmpImage2D8);
+    EXPECT_EQ(writer.Format, 'P');
     // The writer also takes BMP images (it may add maps or upscale them).
     sim.ImageFormat = 'B';
     sim.TrueColor = 1;
