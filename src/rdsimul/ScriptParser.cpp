@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "rdsimul/ReaDifSimulation.h"
+#include "rdsimul/ScriptText.h"
 #include "toolkit/AtomicFileWriter.h"
 #include "toolkit/ByteBuffer.h"
 #include "toolkit/EditorText.h"
@@ -39,39 +40,6 @@ void FormatMessage(ProcString &out, int index, ...) {
     std::vsnprintf(text, sizeof text, GST.Get(index), arguments);
     va_end(arguments);
     (void)out.Init(text, 0);
-}
-
-// Blanks of the language: space and tab.
-size_t SkipBlanks(const char *text, size_t length, size_t at) {
-    while (at < length && (text[at] == ' ' || text[at] == '\t')) ++at;
-    return at;
-}
-
-bool StartsWith(const char *text, size_t length, size_t at, const char *word) {
-    size_t size = std::strlen(word);
-    return length - at >= size && std::memcmp(text + at, word, size) == 0;
-}
-
-// A line whose first non-blank characters are "#ERR" is an annotation of an earlier parse.
-bool IsAnnotationLine(const char *line, size_t length) {
-    return StartsWith(line, length, SkipBlanks(line, length, 0), "#ERR");
-}
-
-// The line end of the user's lines: that of the first line that is not an annotation (an
-// annotation may stand first with another line end, and is dropped anyway), else the file's
-// first, else a line feed.
-const char *ChooseLineEnd(const char *text, size_t length) {
-    const char *first = nullptr;
-    for (size_t at = 0; at < length;) {
-        const char *feed = static_cast<const char *>(std::memchr(text + at, '\n', length - at));
-        if (feed == nullptr) break;
-        size_t end = size_t(feed - text) + 1;
-        const char *ending = end >= 2 && text[end - 2] == '\r' ? "\r\n" : "\n";
-        if (!IsAnnotationLine(text + at, end - at)) return ending;
-        if (first == nullptr) first = ending;
-        at = end;
-    }
-    return first != nullptr ? first : "\n";
 }
 
 int32_t EditorLengthOf(const ByteBuffer &text) {
@@ -125,14 +93,14 @@ int ScriptParser::Parse(ReaDifSimulation &sim, const char *path, int &errorPosit
     const char *text = Source.GetData();
     size_t size = Source.GetSize();
     // The editor drops a byte-order mark: it is kept in the file but counts no character.
-    ByteOrderMarkSize = StartsWith(text, size, 0, "\xEF\xBB\xBF") ? 3 : 0;
-    LineEnd = ChooseLineEnd(text + ByteOrderMarkSize, size - ByteOrderMarkSize);
-    for (size_t at = ByteOrderMarkSize; at < size;) {
-        const char *feed = static_cast<const char *>(std::memchr(text + at, '\n', size - at));
-        size_t end = feed == nullptr ? size : size_t(feed - text) + 1;
+    const std::string_view source(text, size);
+    ByteOrderMarkSize = ScriptText::ByteOrderMarkSize(source);
+    LineEnd = ScriptText::ChooseLineEnd(source.substr(ByteOrderMarkSize));
+    for (const ScriptText::Line &line : ScriptText::Lines(source)) {
         ++SourceLine;
-        if (TakeLine(text + at, end - at) != ByteBuffer::Done) return FileError;
-        at = end;
+        if (TakeLine(text + line.Begin, line.End - line.Begin) != ByteBuffer::Done) {
+            return FileError;
+        }
     }
     if (WriteMissingItems() != ByteBuffer::Done || WarningsOutOfMemory ||
         CollectWarnings() != ByteBuffer::Done) {
@@ -165,7 +133,8 @@ bool ScriptParser::ReadScript(const char *path) {
 }
 
 int ScriptParser::TakeLine(const char *line, size_t length) {
-    if (IsAnnotationLine(line, length)) return ByteBuffer::Done;
+    const ScriptText::LineKind kind = ScriptText::KindOf(std::string_view(line, length));
+    if (kind == ScriptText::LineKind::Annotation) return ByteBuffer::Done;
     LineAnnotations.Clear();
     int32_t firstNote = LineNoteCount;
     int32_t firstModpar = ModparCount;
@@ -173,7 +142,7 @@ int ScriptParser::TakeLine(const char *line, size_t length) {
     bool firstErrorHere = false;
     // A comment is one line however long; other lines are parsed in pieces of at most 499
     // characters, each taken as a line of its own, and all their annotations go above the line.
-    if (!StartsWith(line, length, SkipBlanks(line, length, 0), "//")) {
+    if (kind != ScriptText::LineKind::Comment) {
         size_t pieceSize;
         for (size_t piece = 0; piece < length; piece += pieceSize) {
             pieceSize = length - piece < size_t(InputLineSize - 1) ? length - piece
@@ -358,7 +327,7 @@ void ScriptParser::ReadVariation(float &variation) {
 void ScriptParser::ParseLine() {
     Line.CMoveSkipSpaces();
     if (Line.CMatchEnd(1)) return;
-    // A comment in a later piece of a long line; a piece starting with "#ERR" is no annotation.
+    // A comment in a later piece of a long line; a later piece is never an annotation.
     if (Line.CMoveMatchString("//")) return;
     if (Line.CMoveMatchWord("model")) return ParseModel();
     if (Line.CMoveMatchWord("modpar")) return ParseModpar();
