@@ -23,7 +23,7 @@ using benchmodels::Prepare;
 void RunSimulationThroughput(benchmark::State &state, const BenchModel *model,
                              const KernelSet *kernels) {
     const uint16_t size = uint16_t(state.range(0));
-    ReaDifSimulation sim(4);
+    ReaDifSimulation sim(ReaDifSimulation::ComponentSlots);
     sim.SetKernelSet(*kernels);
     Prepare(sim, *model, size);
     const int64_t pixels = int64_t(size) * size;

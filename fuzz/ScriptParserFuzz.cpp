@@ -30,7 +30,7 @@ std::string ReadAll(const std::string &path) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static const int loaded = LoadGST();
     (void)loaded;
-    static ReaDifSimulation sim(4);
+    static ReaDifSimulation sim(ReaDifSimulation::ComponentSlots);
     static const std::string path = "/tmp/vorna-fuzz-" + std::to_string(getpid()) + ".vna";
     const std::string script(reinterpret_cast<const char *>(data), size);
     FILE *file = std::fopen(path.c_str(), "wb");

@@ -85,7 +85,7 @@ int main(int argc, char **argv) {
     const std::string dir = folder;
 
     // A grown pattern rather than noise: noise does not compress, a texture does.
-    static ReaDifSimulation sim(4);
+    static ReaDifSimulation sim(ReaDifSimulation::ComponentSlots);
     benchmodels::Prepare(sim, benchmodels::Models()[7], 600);
     benchmodels::Require(sim.RunSimulation(3000), "run");
     (void)sim.ColorMaps8[0]->SetLinearHSLColorMap(20, 55, 0.9, 0.5, 25, 255);

@@ -47,7 +47,7 @@ using benchmodels::Prepare;
 // other work only ever slows a stretch down); 0 when the run stopped.
 double RunThroughput(const BenchModel &m, uint16_t size, const KernelSet &set, int32_t slice,
                      double seconds) {
-    static ReaDifSimulation sim(4);
+    static ReaDifSimulation sim(ReaDifSimulation::ComponentSlots);
     sim.SetKernelSet(set);
     Prepare(sim, m, size);
     if (sim.RunSimulation(std::max<int32_t>(slice, 2)) != ReaDifSimulation::Done) return 0.0;
@@ -363,7 +363,7 @@ int main(int argc, char **argv) {
         // XYZ and YCbCr walks run to 2,530,000 micro-steps when conversions fail on the way.
         for (const char *colormap : {"gray", "hsl 20 55 0.9 0.5 25 255", "xyz 0 1 0 1 1 0",
                                      "ycbcr 0 1 -0.5 0.5 0.5 -0.5", "cmyk 0 255 255 0 0 255 0 0"}) {
-            static ReaDifSimulation sim(4);
+            static ReaDifSimulation sim(ReaDifSimulation::ComponentSlots);
             double best = 1e30;
             for (int round = 0; round < 5; ++round) {
                 if (!WriteText(script, YardstickScript(3000, colormap))) break;

@@ -25,7 +25,6 @@
 
 namespace {
 
-constexpr int ComponentSlots = 4;
 constexpr uint32_t MaxSeed = 99999999;  // seeds stay in the range a clock seed has
 
 using Clock = std::chrono::steady_clock;
@@ -180,7 +179,7 @@ int CliRunner::RunRounds(const CliOptions &options) {
         FinishReport(options, report, ExitFileError);
         return ExitFileError;
     }
-    Sim.reset(new (std::nothrow) ReaDifSimulation(ComponentSlots));
+    Sim.reset(new (std::nothrow) ReaDifSimulation(ReaDifSimulation::ComponentSlots));
     Parser.reset(new (std::nothrow) ScriptParser());
     if (Sim == nullptr || Parser == nullptr ||
         Sim->ErrorStatus == ReaDifSimulation::StatusAllocationFailed) {

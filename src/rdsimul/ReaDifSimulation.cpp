@@ -5,9 +5,17 @@
 
 #include "rdsimul/kernels/FastKernels.h"
 
-ReaDifSimulation MainRDSim(4);
+ReaDifSimulation MainRDSim(ReaDifSimulation::ComponentSlots);
 
 namespace {
+
+constexpr bool EveryModelFitsTheSlots() {
+    for (const ReactionModelInfo &model : ReactionModelTable) {
+        if (model.Components > ReaDifSimulation::ComponentSlots) return false;
+    }
+    return true;
+}
+static_assert(EveryModelFitsTheSlots(), "a model uses more components than the programs give");
 
 char FoldToSmall(char c) { return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c; }
 

@@ -34,6 +34,7 @@ public:
     static constexpr int StatusOverflow = 2;          // the run loop found a NaN
 
     static constexpr int MaxSlots = 26;                // one capital letter per slot
+    static constexpr int ComponentSlots = 4;           // the slots the programs give: A to D
     static constexpr int ParameterPairs = 962;         // 26 one-letter + 26 x 36 two-letter keys
     static constexpr int32_t MaxEndTime = 10000000;    // iterations
     static constexpr uint32_t MaxRunPixels = 361972;   // SizeX x SizeY of component A
