@@ -273,6 +273,14 @@ bool CliRunner::NothingInTheWay(const CliOptions &options, const std::string &sc
 }
 
 int CliRunner::RunRound(const CliOptions &options, int round, RoundReport &report) {
+    const int parsed = ParseRound(options, round);
+    if (parsed != ExitDone || options.CheckOnly) return parsed;
+    const int prepared = PrepareRound(options, round, report);
+    if (prepared != ExitDone) return prepared;
+    return GrowRound(options, round, report);
+}
+
+int CliRunner::ParseRound(const CliOptions &options, int round) {
     const std::string &path = options.ScriptPath;
     ReaDifSimulation &sim = *Sim;
     const bool fresh = options.SeedPerRound();
@@ -304,7 +312,12 @@ int CliRunner::RunRound(const CliOptions &options, int round, RoundReport &repor
         std::fprintf(Err, "%s: %s\n", path.c_str(), GST.Get(MsgNoMemory));
         return ExitFileError;
     }
-    if (options.CheckOnly) return ExitDone;
+    return ExitDone;
+}
+
+int CliRunner::PrepareRound(const CliOptions &options, int round, RoundReport &report) {
+    const std::string &path = options.ScriptPath;
+    ReaDifSimulation &sim = *Sim;
     report.Model = ReactionModelTable[sim.ModelIndex].Name;
     const std::string scriptBase =
         sim.FileBaseName.GetString() != nullptr ? sim.FileBaseName.GetString() : "";
@@ -326,7 +339,6 @@ int CliRunner::RunRound(const CliOptions &options, int round, RoundReport &repor
                      options.ProgramName.c_str(), options.Rounds > 1 ? "each round" : "this run",
                      diskSpace);
     }
-    uint32_t points = sim.Components[0]->GetPixelCount();
     if (!options.Quiet) {
         if (options.Rounds > 1) {
             std::fprintf(Err, "round %d/%d: ", round, options.Rounds);
@@ -334,7 +346,7 @@ int CliRunner::RunRound(const CliOptions &options, int round, RoundReport &repor
         std::fprintf(Err, "%s: %d x %d points, %d iterations, seed %u\n", path.c_str(),
                      sim.Components[0]->GetSizeX(), sim.Components[0]->GetSizeY(), sim.EndTime,
                      MainRandom.GetSeed());
-    } else if (fresh) {
+    } else if (options.SeedPerRound()) {
         // A texture from a fresh seed can be made again only with its seed: told even when
         // quiet, before the round, so that a stopped round has it too.
         if (options.Rounds > 1) std::fprintf(Err, "round %d/%d: ", round, options.Rounds);
@@ -344,6 +356,13 @@ int CliRunner::RunRound(const CliOptions &options, int round, RoundReport &repor
         std::fprintf(Err, "%s: the fields could not be set up (out of memory)\n", path.c_str());
         return ExitFileError;
     }
+    return ExitDone;
+}
+
+int CliRunner::GrowRound(const CliOptions &options, int round, RoundReport &report) {
+    const std::string &path = options.ScriptPath;
+    ReaDifSimulation &sim = *Sim;
+    const uint32_t points = sim.Components[0]->GetPixelCount();
     RoundWritten.clear();
     RoundFailed.clear();
     // Slices bounded in time, not by the desktop's iteration count: a large field runs many

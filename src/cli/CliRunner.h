@@ -67,6 +67,15 @@ private:
     int RunRounds(const CliOptions &options);
     // One parse and run; round counts from 1. Fills report.
     int RunRound(const CliOptions &options, int round, RoundReport &report);
+    // Parses the script (rewriting it unless only checked) and reports its annotations and
+    // warnings: an exit code.
+    int ParseRound(const CliOptions &options, int round);
+    // Applies the round's options and seed to the parsed simulation, tells what will run and
+    // fills its fields: an exit code.
+    int PrepareRound(const CliOptions &options, int round, RoundReport &report);
+    // Runs the iterations in slices until the end, Ctrl-C or an overflow, and reports how the
+    // round ended: an exit code.
+    int GrowRound(const CliOptions &options, int round, RoundReport &report);
     // The seed of a round: --seed counted up by the round, a fresh one that no other round of
     // this run had, or 0 for the script's.
     uint32_t SeedOfRound(const CliOptions &options, int round);
