@@ -204,7 +204,11 @@ int ImageOutput::WriteMaps(const PictureRule &rule, const Image3DFloat &field, c
     }
     if (Options.Normal) {
         std::vector<uint8_t> rgb;
-        SurfaceMaps::NormalMap(heights, w, h, Options.NormalStrength, Options.NormalDirectX, rgb);
+        // Slopes are per field point, not per output pixel: an upscaled map is as steep as the
+        // field's, its heights changing factor times less from one pixel to the next.
+        const double factor = Options.Upscale > 1 ? double(Options.Upscale) : 1.0;
+        SurfaceMaps::NormalMap(heights, w, h, Options.NormalStrength * factor,
+                               Options.NormalDirectX, rgb);
         const std::string name = MapPath(path, "_normal");
         if (PngFile::WriteRgb(name.c_str(), w, h, rgb.data(), size_t(w) * 3, error) !=
             PngFile::Done) {

@@ -17,7 +17,7 @@
 struct ImageOutputOptions {
     bool Height = false;          // also <image>_height.png, 16-bit gray (SurfaceMaps)
     bool Normal = false;          // also <image>_normal.png, tangent-space RGB
-    double NormalStrength = 1.0;  // slope factor of the normals, height 0 .. 1 per pixel
+    double NormalStrength = 1.0;  // slope factor of the normals, height 0 .. 1 per field point
     bool NormalDirectX = false;   // green channel pointing down the picture
     int Upscale = 1;              // 1 .. 8: the field resampled this many times larger
 };

@@ -181,6 +181,53 @@ TEST_F(ImageOutputTest, MapsBesideEveryImageAndUpscaledSizes) {
     EXPECT_FALSE(std::filesystem::exists(PathOf("tex_A000004.tga")));
 }
 
+// Slopes are per field point: an upscaled normal map is as steep as the field's at the points
+// where both sample the field itself (factor 3: output pixel 3x + 1 lies on point x).
+TEST_F(ImageOutputTest, UpscaledNormalMapKeepsTheFieldsSlopes) {
+    constexpr uint16_t W = 24, H = 6;
+    ASSERT_EQ(Sim.SetDomainSize(W, H, 1), ReaDifSimulation::Done);
+    for (uint16_t y = 0; y < H; ++y) {
+        for (uint16_t x = 0; x < W; ++x) {
+            // One smooth period across, a gentler one down: both slopes matter.
+            const double v = std::sin(2 * M_PI * x / W) + 0.5 * std::cos(2 * M_PI * y / H);
+            Sim.Components[0]->SetPixelValue(float(v), x, y, 0);
+        }
+    }
+    Sim.ImageScale = 60.0;  // a fixed scale: the same heights at every size
+    Sim.ImageOffset = 128.0;
+    auto normals = [&](int factor, int32_t time) {
+        ImageOutputOptions options;
+        options.Normal = true;
+        options.NormalStrength = 4.0;
+        options.Upscale = factor;
+        Install(options);
+        Sim.CurrentTime = time;
+        EXPECT_EQ(Sim.SaveImage2D('A'), 1);
+        PngFile::RawImage raw;
+        int error = 0;
+        char name[64];
+        std::snprintf(name, sizeof name, "tex_A%06d_normal.png", int(time));
+        EXPECT_EQ(PngFile::ReadRaw(PathOf(name).c_str(), raw, error), PngFile::Done);
+        return raw;
+    };
+    const PngFile::RawImage field = normals(1, 7);
+    const PngFile::RawImage upscaled = normals(3, 8);
+    ASSERT_EQ(upscaled.Width, 3u * W);
+    int steepest = 0;
+    for (uint32_t y = 0; y < H; ++y) {
+        for (uint32_t x = 0; x < W; ++x) {
+            for (int c = 0; c < 3; ++c) {
+                const int a = field.Rows[y * field.RowBytes + 3 * x + c];
+                const int b = upscaled.Rows[(3 * y + 1) * upscaled.RowBytes + 3 * (3 * x + 1) + c];
+                // The two differ only by the finer difference step of the resampled field.
+                EXPECT_NEAR(a, b, 6) << "point " << x << "," << y << " channel " << c;
+                steepest = std::max(steepest, std::abs(a - 128));
+            }
+        }
+    }
+    EXPECT_GT(steepest, 60);  // the fixture's slopes are far from flat
+}
+
 TEST_F(ImageOutputTest, FailedWriteKeepsTheOldFileAndNamesIt) {
     ImageOutputOptions options;
     options.Height = true;
