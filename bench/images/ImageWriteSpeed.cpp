@@ -129,7 +129,7 @@ int main(int argc, char **argv) {
     std::fflush(stdout);
 
     // Whole runs in turns, BMP then PNG, each figure the best of its turns.
-    ImageOutput writer(ImageOutputOptions{}, nullptr);
+    ImageOutput writer(ImageOptions{}, nullptr);
     sim.SetImageWriter(&writer);
     std::printf(
         "\n1000 iterations of the 600x600 Brusselator, an image every 100 (best of %d "

@@ -1,10 +1,13 @@
 // CliOptions: the command line of vorna-cli, parsed the way Linux programs do (GNU long
-// options, option permutation, "--" ends the options). Owns copies of the texts it keeps.
+// options, option permutation, "--" ends the options). Every option is declared once, in a table
+// from which the parsing and --help are made. Owns copies of the texts it keeps.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "imageio/ImageOptions.h"
 
 class CliOptions {
 public:
@@ -13,8 +16,7 @@ public:
     // Limits of the values the options take.
     static constexpr int MinRunSide = 10;    // --size, points a side
     static constexpr int MaxRunSide = 8192;  // --size, points a side
-    static constexpr int MaxUpscale = 8;
-    static constexpr double MaxNormalStrength = 100.0;
+    static constexpr int HelpWidth = 79;     // --help's lines are at most this long
 
     // Parses argv[1..argc-1]; argv[0] names the program in messages. Run needs exactly one
     // script path; UsageError leaves the reason in ErrorText.
@@ -23,10 +25,6 @@ public:
     // The --help text, and the --version line.
     std::string HelpText() const;
     static std::string VersionText();
-
-    // The options that shape a run's images (--format, --size, --height, --normal, --normal-dx,
-    // --upscale) as argv words, for the variants of a sweep; empty when none is given.
-    std::vector<std::string> RunArguments() const;
 
     // Whether every round takes a seed of its own (and carries it in its image names).
     bool SeedPerRound() const { return Randomize || Rounds > 1; }
@@ -38,20 +36,18 @@ public:
     bool Annotate = false;     // with CheckOnly: write the annotations (a run always does)
     bool Randomize = false;    // ignore the script's seed
     bool Quiet = false;        // no progress, no notes
+    bool Help = false;         // --help: print the help and exit
+    bool Version = false;      // --version
+    bool ListModels = false;   // --list-models
     int Rounds = 1;            // runs with fresh seeds one after the other
     int Threads = 0;           // simulation threads; 0: the default (all cores, or VORNA_THREADS)
     std::string OutDir;        // where the images go; empty: beside the script
-    char Format = 0;           // 'P', 'B' or 'T' overriding the script's file type; 0: the script's
     uint32_t Seed = 0;         // the seed of the (first) round; 0: the script's
     bool Json = false;         // one JSON object per round on stdout, nothing else there
     bool NoOverwrite = false;  // refuse to start when an image to write exists
-    int SizeX = 0;             // the run's domain size; 0: the script's
-    int SizeY = 0;
-    bool Height = false;  // a 16-bit height map beside every image
-    bool Normal = false;  // a normal map beside every image
-    double NormalStrength = 1.0;
-    bool NormalDirectX = false;  // the normal map's green channel points down (+Y down)
-    int Upscale = 1;             // the images are this many times the field's size
+    // What the options change in the images: type, size, upscaling, maps. A sweep hands them
+    // on to every variant (ImageOptions::ToArguments).
+    ImageOptions Images;
 
     // Sweeps: a --vary option makes the script the base of a sweep (Action Sweep); OutDir is
     // then the sweep folder and Seed the seed of every variant.
@@ -60,4 +56,8 @@ public:
     bool Resume = false;              // skip variants whose images are all there and whole
     bool EmitJobs = false;            // write jobs.txt and sweep.sbatch, run nothing
     std::string ContactSheetDir;      // --contact-sheet DIR (Action ContactSheet)
+
+private:
+    // What the options say together, once each has been read: the action.
+    Action Conclude(int operands, char *const operand[]);
 };

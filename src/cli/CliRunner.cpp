@@ -189,14 +189,8 @@ int CliRunner::RunRounds(const CliOptions &options) {
     }
     Sim->SetImageFailureHook(&CliRunner::ReportImageFailure, this);
     // PNG, the maps and upscaling; every file written (maps too) is noted for the summary.
-    ImageOutputOptions outputs;
-    outputs.Height = options.Height;
-    outputs.Normal = options.Normal;
-    outputs.NormalStrength = options.NormalStrength;
-    outputs.NormalDirectX = options.NormalDirectX;
-    outputs.Upscale = options.Upscale;
     Writer = std::make_unique<ImageOutput>(
-        outputs, [this](const std::string &path) { NoteImageWritten(path); });
+        options.Images, [this](const std::string &path) { NoteImageWritten(path); });
     Sim->SetImageWriter(Writer.get());
     const int rounds = options.CheckOnly ? 1 : options.Rounds;
     // Drawn before the first round, so that --no-overwrite can look at every round's names.

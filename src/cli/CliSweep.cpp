@@ -88,14 +88,8 @@ int CliSweep::Run(const CliOptions &options, FILE *out, FILE *err) {
                      expander.SharedSeed());
     }
     // Every variant runs with the options that shape its images; resuming expects those.
-    const std::vector<std::string> runArguments = options.RunArguments();
-    SweepOutputs outputs;
-    outputs.Format = options.Format;
-    outputs.SizeX = options.SizeX;
-    outputs.SizeY = options.SizeY;
-    outputs.Upscale = options.Upscale;
-    outputs.Height = options.Height;
-    outputs.Normal = options.Normal;
+    const std::vector<std::string> runArguments = options.Images.ToArguments();
+    const ImageOptions &outputs = options.Images;
     std::vector<SweepRunner::Image> images;
     uint32_t points = 0;
     (void)SweepRunner::ExpectedImages(
@@ -117,7 +111,6 @@ int CliSweep::Run(const CliOptions &options, FILE *out, FILE *err) {
     SweepRunner runner;
     SweepRunner::Settings settings;
     settings.Program = ProgramPath();
-    settings.RunArguments = runArguments;
     settings.Outputs = outputs;
     settings.Threads = options.Threads > 0 ? options.Threads : DefaultThreads();
     settings.Jobs = options.Jobs;

@@ -55,7 +55,7 @@ int RoundSetup::Apply(ReaDifSimulation &sim, uint32_t seed) {
                      base.c_str());
         return CliRunner::ExitFileError;
     }
-    if (Options.Format != 0) sim.ImageFormat = Options.Format;
+    if (Options.Images.Format != 0) sim.ImageFormat = Options.Images.Format;
     if (!Options.OutDir.empty() && sim.ImageCount() > 0 && !FolderMade) {
         const int made = MakeOutputFolder();
         if (made != CliRunner::ExitDone) return made;
@@ -87,23 +87,23 @@ int RoundSetup::MakeOutputFolder() {
 
 int RoundSetup::Resize(ReaDifSimulation &sim) {
     const Image3DFloat *first = sim.Components[0];
-    const int x = Options.SizeX != 0 ? Options.SizeX : first->GetSizeX();
-    const int y = Options.SizeY != 0 ? Options.SizeY : first->GetSizeY();
-    const int64_t scale = Options.Upscale;
+    const int x = Options.Images.SizeX != 0 ? Options.Images.SizeX : first->GetSizeX();
+    const int y = Options.Images.SizeY != 0 ? Options.Images.SizeY : first->GetSizeY();
+    const int64_t scale = Options.Images.Upscale;
     if (int64_t(x) * scale > SurfaceMaps::MaxUpscaledSide ||
         int64_t(y) * scale > SurfaceMaps::MaxUpscaledSide) {
         // Every image would be refused by the writer; the combination is the mistake.
         std::fprintf(Err,
                      "%s: --upscale %d makes images of %lld x %lld points, more than %u a side\n",
-                     Options.ScriptPath.c_str(), Options.Upscale, (long long)(x * scale),
+                     Options.ScriptPath.c_str(), Options.Images.Upscale, (long long)(x * scale),
                      (long long)(y * scale), SurfaceMaps::MaxUpscaledSide);
         return CliRunner::ExitUsage;
     }
     MemoryBudget::Outputs outputs;
     outputs.PictureDepth = sim.TrueColor != 0 ? 3 : 1;
-    outputs.Upscale = Options.Upscale;
-    outputs.Height = Options.Height;
-    outputs.Normal = Options.Normal;
+    outputs.Upscale = Options.Images.Upscale;
+    outputs.Height = Options.Images.Height;
+    outputs.Normal = Options.Images.Normal;
     const uint64_t needed = MemoryBudget::RunBytes(sim.ComponentCount, x, y, outputs);
     const uint64_t available =
         AvailableMemory != 0 ? AvailableMemory : MemoryBudget::AvailableBytes();
@@ -116,7 +116,7 @@ int RoundSetup::Resize(ReaDifSimulation &sim) {
                      MemoryBudget::Text(available).c_str());
         return CliRunner::ExitFileError;
     }
-    if (Options.SizeX == 0) return CliRunner::ExitDone;
+    if (Options.Images.SizeX == 0) return CliRunner::ExitDone;
     // The memory was checked: the tables of this run may be as large as it needs.
     MemoryTable::SetWordLimit(MemoryTable::MaxRaisedWords);
     sim.SetRunPixelLimit(uint32_t(x) * uint32_t(y) > ReaDifSimulation::MaxRunPixels
@@ -143,8 +143,8 @@ std::vector<std::string> RoundSetup::ScheduledImages(const ReaDifSimulation &sim
             continue;
         }
         names.push_back(name);
-        if (options.Height) names.push_back(ImageOutput::MapPath(name, "_height"));
-        if (options.Normal) names.push_back(ImageOutput::MapPath(name, "_normal"));
+        if (options.Images.Height) names.push_back(ImageOutput::MapPath(name, "_height"));
+        if (options.Images.Normal) names.push_back(ImageOutput::MapPath(name, "_normal"));
     }
     return names;
 }

@@ -59,7 +59,7 @@ PngFile::Picture ImageOutput::PngPicture(const Image3D24 &picture) {
     return png;
 }
 
-ImageOutput::ImageOutput(const ImageOutputOptions &options, ImageWrittenCallback written)
+ImageOutput::ImageOutput(const ImageOptions &options, ImageWrittenCallback written)
     : Options(options),
       WrittenCallback(std::move(written)),
       UpscaledField("upscaled field", 0, 0, 1, 1),

@@ -11,23 +11,16 @@
 #include "image3d/Image3D24.h"
 #include "image3d/Image3D8.h"
 #include "image3d/Image3DFloat.h"
+#include "imageio/ImageOptions.h"
 #include "imageio/PngFile.h"
 #include "rdsimul/ImageWriter.h"
-
-struct ImageOutputOptions {
-    bool Height = false;          // also <image>_height.png, 16-bit gray (SurfaceMaps)
-    bool Normal = false;          // also <image>_normal.png, tangent-space RGB
-    double NormalStrength = 1.0;  // slope factor of the normals, height 0 .. 1 per field point
-    bool NormalDirectX = false;   // green channel pointing down the picture
-    int Upscale = 1;              // 1 .. 8: the field resampled this many times larger
-};
 
 // Called with the path of every file written: colour image, height map, normal map.
 using ImageWrittenCallback = std::function<void(const std::string &path)>;
 
 class ImageOutput : public ImageWriter {
 public:
-    ImageOutput(const ImageOutputOptions &options, ImageWrittenCallback written);
+    ImageOutput(const ImageOptions &options, ImageWrittenCallback written);
 
     // Writes the colour image (upscaled first when asked; PNG through PngFile, BMP and TGA
     // through the core's savers), then the maps asked for. Stops at the first file that fails:
@@ -56,7 +49,7 @@ private:
                   std::string &failed);
     void Written(const std::string &path) const;
 
-    ImageOutputOptions Options;
+    ImageOptions Options;
     ImageWrittenCallback WrittenCallback;
     Image3DFloat UpscaledField;
     Image3D8 UpscaledPicture8;

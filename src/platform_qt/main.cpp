@@ -16,7 +16,7 @@ int main(int argc, char **argv) {
     QApplication application(argc, argv);
     QtPlatform platform;
     // PNG images and captures: the core writes BMP and TGA only.
-    ImageOutput writer(ImageOutputOptions{}, nullptr);
+    ImageOutput writer(ImageOptions{}, nullptr);
     MainRDSim.SetImageWriter(&writer);
     const int code = VornaMain(platform, argc > 1 ? argv[1] : nullptr);
     MainRDSim.SetImageWriter(nullptr);

@@ -83,7 +83,7 @@ bool SweepRunner::StopRequested() { return Stop != 0; }
 void SweepRunner::ClearStop() { Stop = 0; }
 
 bool SweepRunner::ExpectedImages(const std::string &path, std::vector<Image> &images,
-                                 uint32_t &points, const SweepOutputs &outputs) {
+                                 uint32_t &points, const ImageOptions &outputs) {
     images.clear();
     points = 0;
     if (GST.GetMessageCount() == 0) LoadGST();
@@ -149,7 +149,7 @@ bool SweepRunner::IsWhole(const Image &image) {
            width == image.Width && height == image.Height;
 }
 
-bool SweepRunner::IsComplete(const std::string &path, const SweepOutputs &outputs) {
+bool SweepRunner::IsComplete(const std::string &path, const ImageOptions &outputs) {
     std::vector<Image> images;
     uint32_t points = 0;
     if (!ExpectedImages(path, images, points, outputs)) return false;
@@ -200,6 +200,7 @@ int SweepRunner::Run(const std::string &folder, const std::vector<std::string> &
     size_t next = 0;
     bool passedOn = false;
     const std::string threadText = std::to_string(perJob);
+    const std::vector<std::string> runArguments = settings.Outputs.ToArguments();
     while ((Stop == 0 && next < todo.size()) || !running.empty()) {
         if (Stop != 0 && !passedOn) {
             PassOn(SIGINT);
@@ -212,7 +213,7 @@ int SweepRunner::Run(const std::string &folder, const std::vector<std::string> &
             // Made before the fork: the child only opens its log and starts the program.
             std::vector<const char *> argv = {settings.Program.c_str(), "--quiet", "--threads",
                                               threadText.c_str()};
-            for (const std::string &word : settings.RunArguments) argv.push_back(word.c_str());
+            for (const std::string &word : runArguments) argv.push_back(word.c_str());
             // "--" keeps a script whose name starts with '-' a script.
             argv.push_back("--");
             argv.push_back(script.c_str());

@@ -8,15 +8,7 @@
 #include <string>
 #include <vector>
 
-// What the run options handed to every variant change in the files it writes.
-struct SweepOutputs {
-    char Format = 0;  // 'P', 'B' or 'T' instead of the script's file type; 0: the script's
-    int SizeX = 0;    // the domain size instead of the script's; 0: the script's
-    int SizeY = 0;
-    int Upscale = 1;      // pictures and maps this many times the field's size
-    bool Height = false;  // a 16-bit height map PNG beside every image
-    bool Normal = false;  // a normal map PNG beside every image
-};
+#include "imageio/ImageOptions.h"
 
 class SweepRunner {
 public:
@@ -33,10 +25,9 @@ public:
 
     struct Settings {
         std::string Program;  // the vorna-cli to start for each variant
-        // Run options every variant gets after --quiet --threads N ("-f", "png", ...), and
-        // what they make of its files.
-        std::vector<std::string> RunArguments;
-        SweepOutputs Outputs;
+        // The image options every variant gets after --quiet --threads N, as arguments
+        // (ImageOptions::ToArguments), and what resuming expects of its files.
+        ImageOptions Outputs;
         int Threads = 1;      // threads in all
         int Jobs = 0;         // variants at once; 0 chooses by the field size
         bool Resume = false;  // skip the variants whose images are all present and whole
@@ -58,12 +49,12 @@ public:
     // (each colour image followed by its maps); points: the field's. True; false when the
     // script is not accepted.
     static bool ExpectedImages(const std::string &path, std::vector<Image> &images,
-                               uint32_t &points, const SweepOutputs &outputs = SweepOutputs());
+                               uint32_t &points, const ImageOptions &outputs = ImageOptions());
     // Whether image is there and whole: a BMP or TGA of its exact size, a PNG that decodes
     // completely to its picture size (an image still being written has another name).
     static bool IsWhole(const Image &image);
     // Whether every image of the script at path is whole.
-    static bool IsComplete(const std::string &path, const SweepOutputs &outputs = SweepOutputs());
+    static bool IsComplete(const std::string &path, const ImageOptions &outputs = ImageOptions());
 
     // Runs folder/NAME.vna for each name; NAME.log keeps its output. Done, SomeFailed or
     // Interrupted.

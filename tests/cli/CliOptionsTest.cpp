@@ -85,6 +85,14 @@ TEST(CliOptionsTest, HelpNamesEveryOptionAndExitCode) {
           "8192x8192",      "130",        "  4 "}) {
         EXPECT_NE(help.find(word), std::string::npos) << word;
     }
+    // Wrapped for an 80-column terminal.
+    size_t start = 0;
+    while (start < help.size()) {
+        const size_t end = help.find('\n', start);
+        ASSERT_NE(end, std::string::npos);
+        EXPECT_LE(end - start, size_t(CliOptions::HelpWidth)) << help.substr(start, end - start);
+        start = end + 1;
+    }
 }
 
 TEST(CliOptionsTest, ThreadsTakesACountAndDefaultsToZero) {
@@ -143,28 +151,28 @@ TEST(CliOptionsTest, OutputOptionsTakeTheirValues) {
         CliOptions::Action::Run)
         << options.ErrorText;
     EXPECT_EQ(options.OutDir, "out/dir");
-    EXPECT_EQ(options.Format, 'T');
+    EXPECT_EQ(options.Images.Format, 'T');
     EXPECT_EQ(options.Seed, 4294967295u);
     EXPECT_TRUE(options.Json);
     EXPECT_TRUE(options.NoOverwrite);
-    EXPECT_EQ(options.SizeX, 700);
-    EXPECT_EQ(options.SizeY, 8192);
-    EXPECT_TRUE(options.Height);
-    EXPECT_TRUE(options.Normal);
-    EXPECT_EQ(options.NormalStrength, 2.5);
-    EXPECT_FALSE(options.NormalDirectX);
-    EXPECT_EQ(options.Upscale, 8);
+    EXPECT_EQ(options.Images.SizeX, 700);
+    EXPECT_EQ(options.Images.SizeY, 8192);
+    EXPECT_TRUE(options.Images.Height);
+    EXPECT_TRUE(options.Images.Normal);
+    EXPECT_EQ(options.Images.NormalStrength, 2.5);
+    EXPECT_FALSE(options.Images.NormalDirectX);
+    EXPECT_EQ(options.Images.Upscale, 8);
 
     // Defaults, and the forms that stand for others.
     CliOptions plain;
     ASSERT_EQ(ParseLine({"--format=png", "--normal-dx", "--size", "10X10", "a.vna"}, plain),
               CliOptions::Action::Run);
-    EXPECT_EQ(plain.Format, 'P');
-    EXPECT_TRUE(plain.Normal);
-    EXPECT_TRUE(plain.NormalDirectX);
-    EXPECT_EQ(plain.NormalStrength, 1.0);
-    EXPECT_EQ(plain.SizeX, 10);
-    EXPECT_EQ(plain.Upscale, 1);
+    EXPECT_EQ(plain.Images.Format, 'P');
+    EXPECT_TRUE(plain.Images.Normal);
+    EXPECT_TRUE(plain.Images.NormalDirectX);
+    EXPECT_EQ(plain.Images.NormalStrength, 1.0);
+    EXPECT_EQ(plain.Images.SizeX, 10);
+    EXPECT_EQ(plain.Images.Upscale, 1);
     EXPECT_EQ(plain.Seed, 0u);
     EXPECT_TRUE(plain.OutDir.empty());
 }
@@ -218,7 +226,7 @@ TEST(CliOptionsTest, SweepRefusesTheOptionsItCannotHonourByName) {
     }
 }
 
-TEST(CliOptionsTest, RunArgumentsParseBackToTheSameImageOptions) {
+TEST(CliOptionsTest, ImageArgumentsParseBackToTheSameImageOptions) {
     const std::vector<std::string> cases[] = {
         {},
         {"-f", "TGA", "--size=700x8192", "--upscale", "3", "--height", "--normal=0.3"},
@@ -230,20 +238,20 @@ TEST(CliOptionsTest, RunArgumentsParseBackToTheSameImageOptions) {
         std::vector<std::string> line = arguments;
         line.push_back("a.vna");
         ASSERT_EQ(ParseLine(line, first), CliOptions::Action::Run) << first.ErrorText;
-        std::vector<std::string> words = first.RunArguments();
+        std::vector<std::string> words = first.Images.ToArguments();
         if (arguments.empty()) {
             EXPECT_TRUE(words.empty());
         }
         words.push_back("b.vna");
         CliOptions again;
         ASSERT_EQ(ParseLine(words, again), CliOptions::Action::Run) << again.ErrorText;
-        EXPECT_EQ(again.Format, first.Format);
-        EXPECT_EQ(again.SizeX, first.SizeX);
-        EXPECT_EQ(again.SizeY, first.SizeY);
-        EXPECT_EQ(again.Upscale, first.Upscale);
-        EXPECT_EQ(again.Height, first.Height);
-        EXPECT_EQ(again.Normal, first.Normal);
-        EXPECT_EQ(again.NormalStrength, first.NormalStrength);  // to the last bit
-        EXPECT_EQ(again.NormalDirectX, first.NormalDirectX);
+        EXPECT_EQ(again.Images.Format, first.Images.Format);
+        EXPECT_EQ(again.Images.SizeX, first.Images.SizeX);
+        EXPECT_EQ(again.Images.SizeY, first.Images.SizeY);
+        EXPECT_EQ(again.Images.Upscale, first.Images.Upscale);
+        EXPECT_EQ(again.Images.Height, first.Images.Height);
+        EXPECT_EQ(again.Images.Normal, first.Images.Normal);
+        EXPECT_EQ(again.Images.NormalStrength, first.Images.NormalStrength);  // to the last bit
+        EXPECT_EQ(again.Images.NormalDirectX, first.Images.NormalDirectX);
     }
 }

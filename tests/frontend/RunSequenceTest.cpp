@@ -322,7 +322,7 @@ TEST_F(RunSequenceTest, CaptureOfAPngScriptWritesPngThroughTheInstalledWriter) {
     std::string text = GoodScript();
     text.replace(text.find("autoscale"), 9, "autoscale png");
     // As the desktop program's start-up does; taken out again whatever the test's outcome.
-    ImageOutput writer(ImageOutputOptions{}, nullptr);
+    ImageOutput writer(ImageOptions{}, nullptr);
     MainRDSim.SetImageWriter(&writer);
     struct Uninstall {
         ~Uninstall() { MainRDSim.SetImageWriter(nullptr); }

@@ -45,7 +45,7 @@ protected:
         TempDirTest::TearDown();
     }
     // Hands Sim a writer with options, recording the files it reports.
-    void Install(const ImageOutputOptions &options) {
+    void Install(const ImageOptions &options) {
         Writer = std::make_unique<ImageOutput>(
             options, [this](const std::string &path) { Written.push_back(path); });
         Sim.SetImageWriter(Writer.get());
@@ -72,7 +72,7 @@ protected:
 };
 
 TEST_F(ImageOutputTest, PngHoldsTheBmpIndexesPaletteAndPixels) {
-    Install(ImageOutputOptions{});
+    Install(ImageOptions{});
     // 8 bits: the same indexes and the same 256-entry palette as the BMP of the same field.
     ASSERT_EQ(Sim.SaveImage2D('A'), 1);
     Sim.ImageFormat = 'P';
@@ -118,7 +118,7 @@ TEST_F(ImageOutputTest, PngHoldsTheBmpIndexesPaletteAndPixels) {
 }
 
 TEST_F(ImageOutputTest, MapsBesideEveryImageAndUpscaledSizes) {
-    ImageOutputOptions options;
+    ImageOptions options;
     options.Height = true;
     options.Normal = true;
     options.Upscale = 3;
@@ -196,7 +196,7 @@ TEST_F(ImageOutputTest, UpscaledNormalMapKeepsTheFieldsSlopes) {
     Sim.ImageScale = 60.0;  // a fixed scale: the same heights at every size
     Sim.ImageOffset = 128.0;
     auto normals = [&](int factor, int32_t time) {
-        ImageOutputOptions options;
+        ImageOptions options;
         options.Normal = true;
         options.NormalStrength = 4.0;
         options.Upscale = factor;
@@ -229,7 +229,7 @@ TEST_F(ImageOutputTest, UpscaledNormalMapKeepsTheFieldsSlopes) {
 }
 
 TEST_F(ImageOutputTest, FailedWriteKeepsTheOldFileAndNamesIt) {
-    ImageOutputOptions options;
+    ImageOptions options;
     options.Height = true;
     Install(options);
     Sim.ImageFormat = 'P';
@@ -254,7 +254,7 @@ TEST_F(ImageOutputTest, ImageMagickReadsWhatWasWritten) {
     if (std::system("identify -version > /dev/null 2>&1") != 0) {
         GTEST_SKIP() << "ImageMagick's identify is not installed";
     }
-    ImageOutputOptions options;
+    ImageOptions options;
     options.Height = true;
     Install(options);
     Sim.ImageFormat = 'P';

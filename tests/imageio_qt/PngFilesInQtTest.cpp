@@ -32,7 +32,7 @@ protected:
                 Sim.Components[0]->SetPixelValue(float(std::cos(x * 0.9 + y * y * 1.1)), x, y, 0);
             }
         }
-        ImageOutputOptions options;
+        ImageOptions options;
         options.Height = true;
         Writer = std::make_unique<ImageOutput>(options, nullptr);
         Sim.SetImageWriter(Writer.get());

@@ -75,7 +75,7 @@ TEST_F(SweepRunnerTest, RunOptionsSetTheExpectedNamesSizesAndMaps) {
     // pictures of a 24 x 20 field resized to 30 x 25, each with its two maps.
     const std::string script = PathOf("v.vna");
     scripttest::WriteFile(script, sweeptest::BaseScript);
-    SweepOutputs outputs;
+    ImageOptions outputs;
     outputs.Format = 'T';
     outputs.SizeX = 30;
     outputs.SizeY = 25;

@@ -1,0 +1,26 @@
+// ImageOptions: what a run's options change in the images it writes: the file type, the field
+// size, upscaling and the material maps. One value: the command line fills it, the image writer,
+// the run's set-up and a sweep's variants read it, and it turns back into arguments for jobs.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct ImageOptions {
+    static constexpr double MaxNormalStrength = 100.0;
+
+    char Format = 0;  // 'P', 'B' or 'T' instead of the script's file type; 0: the script's
+    int SizeX = 0;    // the domain size instead of the script's; 0: the script's
+    int SizeY = 0;
+    int Upscale = 1;  // 1 .. SurfaceMaps::MaxUpscale: pictures and maps this many times the field
+    bool Height = false;          // also <image>_height.png, 16-bit gray
+    bool Normal = false;          // also <image>_normal.png, tangent-space RGB
+    double NormalStrength = 1.0;  // slope factor of the normals, height 0 .. 1 per field point
+    bool NormalDirectX = false;   // the normal map's green channel points down the picture
+
+    // The options as vorna-cli arguments ("--format", "png", ...), which parse back to this very
+    // value; empty when every option has its default.
+    std::vector<std::string> ToArguments() const;
+    // The extension letter's word: "png", "bmp", "tga".
+    static const char *FormatName(char format);
+};
