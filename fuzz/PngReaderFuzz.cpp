@@ -1,6 +1,7 @@
-// libFuzzer entry point for the PNG reader: any byte string is written to a file and read both
-// as RGB rows and as stored. The reader must refuse what is no valid PNG and never touch memory
-// outside its allocations (AddressSanitizer watches); what it accepts must fill its rows.
+// libFuzzer entry point for the PNG reader: any byte string is written to a file, read both as
+// RGB rows and as stored, and checked whole as --resume checks a variant's PNG. The reader must
+// refuse what is no valid PNG and never touch memory outside its allocations (AddressSanitizer
+// watches); what it accepts must fill its rows, and a file the whole check passes must decode.
 #include <unistd.h>
 
 #include <cstdint>
@@ -28,6 +29,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     PngFile::RawImage raw;
     if (PngFile::ReadRaw(path.c_str(), raw, error) == PngFile::Done &&
         raw.Rows.size() != raw.RowBytes * raw.Height) {
+        std::abort();
+    }
+    uint32_t checkedWidth = 0, checkedHeight = 0;
+    if (PngFile::CheckWhole(path.c_str(), checkedWidth, checkedHeight, error) == PngFile::Done &&
+        (PngFile::ReadRaw(path.c_str(), raw, error) != PngFile::Done || raw.Width != checkedWidth ||
+         raw.Height != checkedHeight)) {
         std::abort();
     }
     std::remove(path.c_str());

@@ -1,12 +1,15 @@
 #include "imageio/PngFile.h"
 
 #include <spng.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "toolkit/AtomicFileWriter.h"
+#include "toolkit/FileCheck.h"
 
 namespace {
 
@@ -122,51 +125,107 @@ struct ReadHeader {
 
 // Decodes the file at path into rows: 8-bit RGB with toRgb (alpha dropped), otherwise as stored
 // (16-bit samples in host order) with the palette. Done; Failed with an errno-like cause.
+// A PNG being read: the file opened as a regular file (a FIFO or a device is refused, never
+// waited on or read without end) and the decoder on it, its header read and checked against the
+// limits before anything is allocated for its pixels.
+class PngSource {
+public:
+    ~PngSource() {
+        if (Context != nullptr) spng_ctx_free(Context);
+        if (File != nullptr) std::fclose(File);
+    }
+    // Opens path and reads its header: true; false with error (ENOENT-like, NotRegular, EINVAL
+    // for no PNG, EFBIG for sides beyond MaxReadSide or more pixel bytes than the file's
+    // compressed stream can hold).
+    bool Open(const char *path, int &error) {
+        FileFault fault;
+        const int descriptor = OpenRegularFile(path, fault);
+        if (descriptor < 0) {
+            error = fault.Error;
+            return false;
+        }
+        struct stat status = {};
+        (void)fstat(descriptor, &status);
+        File = fdopen(descriptor, "rb");
+        if (File == nullptr) {
+            error = errno;
+            close(descriptor);
+            return false;
+        }
+        Context = spng_ctx_new(0);
+        if (Context == nullptr) {
+            error = ENOMEM;
+            return false;
+        }
+        size_t raw = 0;
+        if (spng_set_image_limits(Context, PngFile::MaxReadSide, PngFile::MaxReadSide) != 0 ||
+            spng_set_png_file(Context, File) != 0) {
+            error = EINVAL;
+            return false;
+        }
+        const int header = spng_get_ihdr(Context, &Header);
+        if (header == SPNG_EUSER_WIDTH || header == SPNG_EUSER_HEIGHT) {
+            error = EFBIG;
+            return false;
+        }
+        if (header != 0 || spng_decoded_image_size(Context, SPNG_FMT_PNG, &raw) != 0) {
+            error = EINVAL;
+            return false;
+        }
+        // Deflate packs at most 1032 bytes into one: a header that promises more pixel bytes
+        // than the whole file could unpack to is a bomb or a cut file, refused before any
+        // allocation (a 68-byte file must not cost a gigabyte).
+        if (uint64_t(raw) > MaxDeflateRatio * uint64_t(status.st_size) + 4096) {
+            error = EFBIG;
+            return false;
+        }
+        return true;
+    }
+    spng_ctx *Context = nullptr;
+    FILE *File = nullptr;
+    spng_ihdr Header = {};
+
+private:
+    static constexpr uint64_t MaxDeflateRatio = 1032;
+};
+
 int ReadFile(const char *path, bool toRgb, ReadHeader &header, std::vector<uint8_t> &rows,
              std::vector<uint8_t> &palette, int &error) {
     error = 0;
     header = ReadHeader{};
-    FILE *file = path != nullptr ? std::fopen(path, "rb") : nullptr;
-    if (file == nullptr) {
-        error = path != nullptr && errno != 0 ? errno : ENOENT;
+    PngSource source;
+    if (!source.Open(path, error)) return PngFile::Failed;
+    spng_ctx *ctx = source.Context;
+    const spng_ihdr &ihdr = source.Header;
+    const int fmt = toRgb ? SPNG_FMT_RGB8 : SPNG_FMT_PNG;
+    size_t bytes = 0;
+    if (spng_decoded_image_size(ctx, fmt, &bytes) != 0) {
+        error = EINVAL;
         return PngFile::Failed;
     }
-    spng_ctx *ctx = spng_ctx_new(0);
-    const int fmt = toRgb ? SPNG_FMT_RGB8 : SPNG_FMT_PNG;
-    spng_ihdr ihdr = {};
-    size_t bytes = 0;
-    int result = PngFile::Failed;
-    if (ctx == nullptr) {
-        error = ENOMEM;
-    } else if (spng_set_png_file(ctx, file) != 0 || spng_get_ihdr(ctx, &ihdr) != 0 ||
-               spng_decoded_image_size(ctx, fmt, &bytes) != 0) {
-        error = EINVAL;
-    } else if (uint64_t(bytes) > MaxReadBytes) {
+    if (uint64_t(bytes) > MaxReadBytes) {
         error = EFBIG;
-    } else {
-        rows.assign(bytes, 0);
-        palette.clear();
-        spng_plte plte = {};
-        if (!toRgb && spng_get_plte(ctx, &plte) == 0) {
-            for (uint32_t i = 0; i < plte.n_entries; ++i) {
-                palette.insert(palette.end(),
-                               {plte.entries[i].red, plte.entries[i].green, plte.entries[i].blue});
-            }
-        }
-        if (spng_decode_image(ctx, rows.data(), rows.size(), fmt, 0) == 0) {
-            header.Width = ihdr.width;
-            header.Height = ihdr.height;
-            header.BitDepth = ihdr.bit_depth;
-            header.ColorType = ihdr.color_type;
-            header.RowBytes = ihdr.height > 0 ? bytes / ihdr.height : 0;
-            result = PngFile::Done;
-        } else {
-            error = EINVAL;
+        return PngFile::Failed;
+    }
+    rows.assign(bytes, 0);
+    palette.clear();
+    spng_plte plte = {};
+    if (!toRgb && spng_get_plte(ctx, &plte) == 0) {
+        for (uint32_t i = 0; i < plte.n_entries; ++i) {
+            palette.insert(palette.end(),
+                           {plte.entries[i].red, plte.entries[i].green, plte.entries[i].blue});
         }
     }
-    spng_ctx_free(ctx);
-    std::fclose(file);
-    return result;
+    if (spng_decode_image(ctx, rows.data(), rows.size(), fmt, 0) != 0) {
+        error = EINVAL;
+        return PngFile::Failed;
+    }
+    header.Width = ihdr.width;
+    header.Height = ihdr.height;
+    header.BitDepth = ihdr.bit_depth;
+    header.ColorType = ihdr.color_type;
+    header.RowBytes = ihdr.height > 0 ? bytes / ihdr.height : 0;
+    return PngFile::Done;
 }
 
 }  // namespace
@@ -270,44 +329,36 @@ int ReadRgb(const char *path, uint32_t &width, uint32_t &height, std::vector<uin
 int CheckWhole(const char *path, uint32_t &width, uint32_t &height, int &error) {
     error = 0;
     width = height = 0;
-    FILE *file = path != nullptr ? std::fopen(path, "rb") : nullptr;
-    if (file == nullptr) {
-        error = path != nullptr && errno != 0 ? errno : ENOENT;
+    PngSource source;
+    if (!source.Open(path, error)) return Failed;
+    spng_ctx *ctx = source.Context;
+    const spng_ihdr &ihdr = source.Header;
+    size_t bytes = 0;
+    error = EINVAL;
+    if (spng_decoded_image_size(ctx, SPNG_FMT_PNG, &bytes) != 0 || ihdr.height == 0 ||
+        spng_decode_image(ctx, nullptr, 0, SPNG_FMT_PNG, SPNG_DECODE_PROGRESSIVE) != 0) {
         return Failed;
     }
-    spng_ctx *ctx = spng_ctx_new(0);
-    spng_ihdr ihdr = {};
-    size_t bytes = 0;
-    int result = Failed;
-    error = EINVAL;
-    if (ctx == nullptr) {
-        error = ENOMEM;
-    } else if (spng_set_png_file(ctx, file) == 0 && spng_get_ihdr(ctx, &ihdr) == 0 &&
-               spng_decoded_image_size(ctx, SPNG_FMT_PNG, &bytes) == 0 && ihdr.height > 0 &&
-               spng_decode_image(ctx, nullptr, 0, SPNG_FMT_PNG, SPNG_DECODE_PROGRESSIVE) == 0) {
-        // Row by row through one line: every row decoded, then the chunks up to the end chunk.
-        std::vector<uint8_t> row(bytes / ihdr.height);
-        int status = 0;
-        do {
-            status = spng_decode_row(ctx, row.data(), row.size());
-        } while (status == 0);
-        // The decoder stops at the end chunk's type; its checksum, always the same, is the
-        // file's last four bytes.
-        static const uint8_t End[12] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
-        uint8_t tail[12] = {};
-        if (status == SPNG_EOI && spng_decode_chunks(ctx) == 0 &&
-            std::fseek(file, -long(sizeof tail), SEEK_END) == 0 &&
-            std::fread(tail, 1, sizeof tail, file) == sizeof tail &&
-            std::memcmp(tail, End, sizeof tail) == 0) {
-            width = ihdr.width;
-            height = ihdr.height;
-            error = 0;
-            result = Done;
-        }
+    // Row by row through one line: every row decoded, then the chunks up to the end chunk.
+    std::vector<uint8_t> row(bytes / ihdr.height);
+    int status = 0;
+    do {
+        status = spng_decode_row(ctx, row.data(), row.size());
+    } while (status == 0);
+    // The decoder stops at the end chunk's type; its checksum, always the same, is the file's
+    // last four bytes.
+    static const uint8_t End[12] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
+    uint8_t tail[12] = {};
+    if (status != SPNG_EOI || spng_decode_chunks(ctx) != 0 ||
+        std::fseek(source.File, -long(sizeof tail), SEEK_END) != 0 ||
+        std::fread(tail, 1, sizeof tail, source.File) != sizeof tail ||
+        std::memcmp(tail, End, sizeof tail) != 0) {
+        return Failed;
     }
-    spng_ctx_free(ctx);
-    std::fclose(file);
-    return result;
+    width = ihdr.width;
+    height = ihdr.height;
+    error = 0;
+    return Done;
 }
 
 int ReadRaw(const char *path, RawImage &image, int &error) {

@@ -16,6 +16,10 @@ constexpr int Done = 1;
 // the 5 % of a 100-iteration slice that an image may add to a run (see bench/README.md).
 constexpr int DefaultCompression = 0;
 
+// Largest side the readers take, as for the BMP and TGA pictures a sweep reads; a larger
+// header is refused with EFBIG before anything is allocated for it.
+constexpr uint32_t MaxReadSide = 20000;
+
 // Colour types of the PNG format, as ReadRaw reports them.
 constexpr int ColorGray = 0;
 constexpr int ColorRgb = 2;
@@ -62,8 +66,10 @@ struct Picture {
                               const uint16_t *gray, size_t rowStride, int &error);
 
 // Reads any PNG (paletted, gray, RGB, with or without alpha, 8 or 16 bits) as 8-bit RGB rows,
-// width * 3 bytes each, alpha dropped: 1; 0 with ENOENT-like causes or EINVAL for a file that
-// is no valid PNG.
+// width * 3 bytes each, alpha dropped: 1; 0 with ENOENT-like causes, FileFault::NotRegular for
+// a FIFO, device or folder (never waited on), EFBIG for a side beyond MaxReadSide or a header
+// promising more pixels than the file's bytes can unpack to (checked before allocating), or
+// EINVAL for a file that is no valid PNG.
 [[nodiscard]] int ReadRgb(const char *path, uint32_t &width, uint32_t &height,
                           std::vector<uint8_t> &rgb, int &error);
 

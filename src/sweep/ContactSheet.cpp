@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -207,24 +208,27 @@ int ContactSheet::Scan(const std::string &folder) {
             entry.Why = "no image yet";
             continue;
         }
-        std::string path = (std::filesystem::path(folder) / entry.Image).string();
-        std::string why;
-        bool read = false;
-        if (entry.Image.compare(entry.Image.size() - 4, 4, ".png") == 0) {
-            int code = 0;
-            read = PngReader != nullptr &&
-                   PngReader(path.c_str(), entry.Picture.Width, entry.Picture.Height,
-                             entry.Picture.Rgb, code) == 1;
-            why = "cannot be read";
-        } else {
-            read = entry.Picture.ReadBmpOrTga(path, why);
-        }
-        if (!read) {
-            entry.Why = entry.Image + " " + why;
-            entry.Picture = SweepPicture();
-        }
     }
     return Done;
+}
+
+bool ContactSheet::ReadPicture(const std::string &folder, const Entry &entry, SweepPicture &picture,
+                               std::string &why) const {
+    const std::string path = (std::filesystem::path(folder) / entry.Image).string();
+    picture = SweepPicture();
+    bool read = false;
+    if (entry.Image.compare(entry.Image.size() - 4, 4, ".png") == 0) {
+        int code = 0;
+        read = PngReader != nullptr &&
+               PngReader(path.c_str(), picture.Width, picture.Height, picture.Rgb, code) == 1;
+        why = code == FileFault::NotRegular ? "is not a regular file"
+              : code == EFBIG               ? "is larger than the contact sheet reads"
+                                            : "cannot be read";
+    } else {
+        read = picture.ReadBmpOrTga(path, why);
+    }
+    if (!read) picture = SweepPicture();
+    return read;
 }
 
 void ContactSheet::LayOut() {
@@ -281,7 +285,7 @@ std::string ContactSheet::Html(const std::string &title) const {
     auto cell = [&](long index) {
         if (index < 0) return std::string("<td class=\"gap\">no variant</td>");
         const Entry &entry = Entries[size_t(index)];
-        if (entry.Picture.Width == 0) {
+        if (!entry.Why.empty()) {
             return "<td class=\"gap\">" + Escape(entry.Name) + "<br>" + Escape(entry.Why) +
                    "<br><a href=\"" + Link(entry.Name) + ".vna\">script</a></td>";
         }
@@ -340,14 +344,21 @@ int ContactSheet::Build(const std::string &folder) {
     std::filesystem::create_directories(dir / "thumbs", error);
     uint32_t cellWidth = 0;
     uint32_t cellHeight = 0;
+    // One full picture at a time: read, made into its thumbnail and its cell, dropped; only
+    // the small ones stay until the sheet is laid out.
     std::vector<SweepPicture> cells(Entries.size());
     for (size_t i = 0; i < Entries.size(); ++i) {
         Entry &entry = Entries[i];
-        if (entry.Picture.Width == 0) {
+        SweepPicture picture;
+        std::string why;
+        if (entry.Why.empty() && !ReadPicture(folder, entry, picture, why)) {
+            entry.Why = entry.Image + " " + why;
+        }
+        if (!entry.Why.empty()) {
             ++Gaps;
             continue;
         }
-        SweepPicture thumb = entry.Picture.Fitted(ThumbSide);
+        SweepPicture thumb = picture.Fitted(ThumbSide);
         std::string path = (dir / "thumbs" / (entry.Name + ".png")).string();
         int code = 0;
         if (Writer(path.c_str(), thumb.Width, thumb.Height, thumb.Rgb.data(),
@@ -355,7 +366,7 @@ int ContactSheet::Build(const std::string &folder) {
             Error = path + ": " + FaultText(code) + "\n";
             return Failed;
         }
-        cells[i] = entry.Picture.Fitted(CellSide);
+        cells[i] = picture.Fitted(CellSide);
         cellWidth = std::max(cellWidth, cells[i].Width);
         cellHeight = std::max(cellHeight, cells[i].Height);
     }

@@ -31,8 +31,7 @@ public:
         std::string Name;                 // its file name without ".vna"
         std::vector<std::string> Values;  // one per axis
         std::string Image;                // its final image's file name; "" when it has none
-        std::string Why;                  // why a variant without a picture has none
-        SweepPicture Picture;
+        std::string Why;  // why a variant has no picture on the sheet; "" when it has one
     };
 
     // Tests hand in writers that keep the pictures in memory.
@@ -40,9 +39,10 @@ public:
                           RgbReader pngReader = &PngFile::ReadRgb)
         : Writer(writer), PngReader(pngReader) {}
 
-    // Reads the variant scripts of folder and their final images, then writes index.html,
-    // thumbs/NAME.png and contact.png into it: 1; 0 with Error (no variant script, or a file
-    // that could not be written). A variant without a readable image is a gap, not a failure.
+    // Reads the variant scripts of folder, then their final images one at a time into
+    // thumbs/NAME.png and the cells of contact.png, and writes index.html: 1; 0 with Error (no
+    // variant script, or a file that could not be written). A variant without a readable image
+    // is a gap, not a failure.
     [[nodiscard]] int Build(const std::string &folder);
 
     // The varied lines ("modpar beta"), in the order of the sweep's --vary options.
@@ -61,6 +61,10 @@ public:
 private:
     // Reads the scripts and images of folder into Axes and Entries: 1; 0 with Error.
     int Scan(const std::string &folder);
+    // Reads the final image of entry in folder (a regular file only, of at most the sides the
+    // readers take): true; false with why ("is not a regular file", ...).
+    bool ReadPicture(const std::string &folder, const Entry &entry, SweepPicture &picture,
+                     std::string &why) const;
     // Lays Entries out into Rows, Columns and Cells.
     void LayOut();
     std::string Html(const std::string &title) const;

@@ -1,12 +1,15 @@
 #include "sweep/SweepPicture.h"
 
 #include <stb_image.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <climits>
 #include <cstdio>
 
 #include "image3d/GenImage3D.h"
+#include "toolkit/FileCheck.h"
 
 namespace {
 
@@ -27,18 +30,30 @@ uint64_t WriterBytes(const std::vector<uint8_t> &bytes, bool tga, uint32_t width
 }  // namespace
 
 bool SweepPicture::ReadBmpOrTga(const std::string &path, std::string &why) {
-    std::vector<uint8_t> bytes;
-    FILE *file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        why = "cannot be opened";
+    // A FIFO would block and a device read without end: only regular files, and none larger
+    // than the largest picture read.
+    FileFault fault;
+    const int descriptor = OpenRegularFile(path.c_str(), fault);
+    if (descriptor < 0) {
+        why = fault.Error == FileFault::NotRegular ? "is not a regular file" : "cannot be opened";
         return false;
     }
+    struct stat status = {};
+    if (fstat(descriptor, &status) != 0 ||
+        uint64_t(status.st_size) > GenImage3D::BMPFileBytes(MaxSide, MaxSide, 3)) {
+        close(descriptor);
+        why = "is larger than the contact sheet reads";
+        return false;
+    }
+    std::vector<uint8_t> bytes;
+    bytes.reserve(size_t(status.st_size));
     uint8_t buffer[65536];
-    size_t count;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+    ssize_t count;
+    while ((count = read(descriptor, buffer, sizeof buffer)) > 0 &&
+           bytes.size() + size_t(count) <= size_t(status.st_size)) {
         bytes.insert(bytes.end(), buffer, buffer + count);
     }
-    std::fclose(file);
+    close(descriptor);
 
     // TGA has no signature: the name tells it; the decoder would take other formats too.
     const bool tga = path.size() >= 4 && path.compare(path.size() - 4, 4, ".tga") == 0;

@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "imageio/PngFile.h"
 #include "rdsimul/ScriptTestSupport.h"
 #include "toolkit/AtomicFileWriter.h"
+#include "toolkit/FileCheck.h"
 
 namespace {
 
@@ -214,6 +217,61 @@ TEST_F(PngFileErrors, WholeCheckRefusesEveryCutAndAChangedByte) {
     EXPECT_EQ(error, EINVAL);
     EXPECT_EQ(PngFile::CheckWhole(PathOf("none.png").c_str(), w, h, error), PngFile::Failed);
     EXPECT_EQ(error, ENOENT);
+}
+
+// A PNG file of chunks with correct checksums: the signature, IHDR of width x height 8-bit RGB,
+// one IDAT holding idat, IEND.
+std::string HandMadePng(uint32_t width, uint32_t height, const std::string &idat) {
+    auto crc = [](const std::string &bytes) {
+        uint32_t c = 0xFFFFFFFFu;
+        for (unsigned char b : bytes) {
+            c ^= b;
+            for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+        }
+        return c ^ 0xFFFFFFFFu;
+    };
+    auto be32 = [](uint32_t v) {
+        return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    };
+    auto chunk = [&](const std::string &type, const std::string &data) {
+        return be32(uint32_t(data.size())) + type + data + be32(crc(type + data));
+    };
+    const std::string ihdr = be32(width) + be32(height) + std::string{8, 2, 0, 0, 0};
+    return std::string("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", ihdr) + chunk("IDAT", idat) +
+           chunk("IEND", "");
+}
+
+// A header that promises far more pixels than its bytes could unpack to (7 x 51,000,000 in a
+// file of a few dozen bytes), or a side beyond the readers' limit, is refused before anything is
+// allocated for it; a FIFO or a device named as a PNG is never waited on or read.
+TEST_F(PngFileErrors, BombsHugeSidesAndNonRegularFilesAreRefusedBeforeReading) {
+    // A zlib stream of one empty stored block: the start of a valid stream, far too short.
+    const std::string idat("\x78\x01\x01\x00\x00\xff\xff", 7);
+    WriteFile(PathOf("bomb.png"), HandMadePng(7, 51000000, idat));
+    WriteFile(PathOf("wide.png"), HandMadePng(PngFile::MaxReadSide + 1, 1, idat));
+    ASSERT_EQ(mkfifo(PathOf("fifo.png").c_str(), 0644), 0);
+    std::filesystem::create_symlink("/dev/zero", PathOf("zero.png"));
+    const struct {
+        const char *Name;
+        int Cause;
+    } cases[] = {{"bomb.png", EFBIG},
+                 {"wide.png", EFBIG},
+                 {"fifo.png", FileFault::NotRegular},
+                 {"zero.png", FileFault::NotRegular}};
+    for (const auto &c : cases) {
+        std::vector<uint8_t> rgb;
+        uint32_t w = 0, h = 0;
+        int error = 0;
+        EXPECT_EQ(PngFile::ReadRgb(PathOf(c.Name).c_str(), w, h, rgb, error), PngFile::Failed);
+        EXPECT_EQ(error, c.Cause) << c.Name;
+        EXPECT_TRUE(rgb.empty()) << c.Name;
+        error = 0;
+        EXPECT_EQ(PngFile::CheckWhole(PathOf(c.Name).c_str(), w, h, error), PngFile::Failed);
+        EXPECT_EQ(error, c.Cause) << c.Name;
+        PngFile::RawImage raw;
+        EXPECT_EQ(PngFile::ReadRaw(PathOf(c.Name).c_str(), raw, error), PngFile::Failed);
+        EXPECT_EQ(error, c.Cause) << c.Name;
+    }
 }
 
 }  // namespace

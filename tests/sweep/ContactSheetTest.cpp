@@ -1,12 +1,15 @@
 // ContactSheet: a folder of variants laid out as index.html and contact.png, a missing or cut
 // image shown as a gap with the variant's name; the pictures caught in memory.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 
 #include "image3d/Image3D24.h"
 #include "image3d/Image3D8.h"
+#include "imageio/PngFile.h"
 #include "rdsimul/ScriptTestSupport.h"
 #include "sweep/ContactSheet.h"
 #include "sweep/SweepExpander.h"
@@ -135,6 +138,28 @@ TEST_F(ContactSheetTest, CutImageIsAGapAndNoVariantIsAnError) {
 
     std::filesystem::create_directories(Dir / "empty");
     EXPECT_EQ(sheet.Build((Dir / "empty").string()), ContactSheet::Failed);
+}
+
+// A FIFO named as a final image would block the sheet (and the end of every sweep), a link to
+// /dev/zero would be read without end: both are gaps that say why, and the sheet is made.
+TEST_F(ContactSheetTest, FifoAndDeviceImagesAreGapsNotHangs) {
+    MakeSweep();
+    ASSERT_EQ(mkfifo((Folder() + "/alpha2_beta6_A000040.bmp").c_str(), 0644), 0);
+    std::filesystem::create_symlink("/dev/zero", Folder() + "/alpha2_beta7_A000040.tga");
+    ASSERT_EQ(mkfifo((Folder() + "/alpha2_beta8_A000040.png").c_str(), 0644), 0);
+    std::filesystem::create_symlink("/dev/zero", Folder() + "/alpha3_beta6_A000040.png");
+    Image("alpha3_beta7", 10, 20, 30);
+    ContactSheet sheet(&KeepPicture, &PngFile::ReadRgb);
+    ASSERT_EQ(sheet.Build(Folder()), ContactSheet::Done) << sheet.Error;
+    EXPECT_EQ(sheet.Gaps, 5);
+    for (const char *name : {"alpha2_beta6", "alpha2_beta7", "alpha2_beta8", "alpha3_beta6"}) {
+        const auto entry =
+            std::find_if(sheet.Entries.begin(), sheet.Entries.end(),
+                         [&](const ContactSheet::Entry &e) { return e.Name == name; });
+        ASSERT_NE(entry, sheet.Entries.end());
+        EXPECT_NE(entry->Why.find("is not a regular file"), std::string::npos) << entry->Why;
+    }
+    EXPECT_EQ(Written.count("alpha3_beta7.png"), 1u);
 }
 
 TEST(SweepPicture, BoxFilterAveragesEachBox) {
