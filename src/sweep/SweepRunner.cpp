@@ -1,6 +1,7 @@
 #include "sweep/SweepRunner.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@
 #include "imageio/PngFile.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/ScriptParser.h"
+#include "sweep/VariantOutput.h"
 #include "toolkit/MessageTexts.h"
 #include "toolkit/StringTable.h"
 
@@ -53,17 +55,6 @@ void OnTermination(int signal) {
     PassOn(signal);
     std::signal(signal, SIG_DFL);
     std::raise(signal);
-}
-
-std::string ReadLog(const std::string &path) {
-    std::string text;
-    FILE *file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return text;
-    char buffer[4096];
-    size_t count;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, count);
-    std::fclose(file);
-    return text;
 }
 
 }  // namespace
@@ -195,6 +186,7 @@ int SweepRunner::Run(const std::string &folder, const std::vector<std::string> &
         pid_t Pid;
         std::string Name;
         Clock::time_point Start;
+        std::unique_ptr<VariantOutput> Output;
     };
     std::vector<Running> running;
     size_t next = 0;
@@ -209,8 +201,14 @@ int SweepRunner::Run(const std::string &folder, const std::vector<std::string> &
         while (Stop == 0 && next < todo.size() && int(running.size()) < jobs) {
             const std::string &name = todo[next++];
             std::string script = (std::filesystem::path(folder) / (name + ".vna")).string();
-            std::string log = (std::filesystem::path(folder) / (name + ".log")).string();
-            // Made before the fork: the child only opens its log and starts the program.
+            auto output = std::make_unique<VariantOutput>();
+            if (!output->Open((std::filesystem::path(folder) / (name + ".log")).string())) {
+                std::fprintf(settings.Err, "%s: cannot start: %s\n", name.c_str(),
+                             std::strerror(errno));
+                ++Failed;
+                continue;
+            }
+            // Made before the fork: the child only takes its output pipe and starts the program.
             std::vector<const char *> argv = {settings.Program.c_str(), "--quiet", "--threads",
                                               threadText.c_str()};
             for (const std::string &word : runArguments) argv.push_back(word.c_str());
@@ -218,23 +216,22 @@ int SweepRunner::Run(const std::string &folder, const std::vector<std::string> &
             argv.push_back("--");
             argv.push_back(script.c_str());
             argv.push_back(nullptr);
+            const int childSide = output->ChildSide();
             pid_t pid = fork();
             if (pid == 0) {
                 // Its own process group: Ctrl-C reaches the sweep, which passes it on once.
                 setpgid(0, 0);
-                int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-                if (fd >= 0) {
-                    dup2(fd, STDOUT_FILENO);
-                    dup2(fd, STDERR_FILENO);
-                    close(fd);
-                }
+                dup2(childSide, STDOUT_FILENO);
+                dup2(childSide, STDERR_FILENO);
                 execv(settings.Program.c_str(), const_cast<char *const *>(argv.data()));
                 std::fprintf(stderr, "%s: %s\n", settings.Program.c_str(), std::strerror(errno));
                 _exit(127);
             }
+            output->CloseChildSide();
             if (pid < 0) {
                 std::fprintf(settings.Err, "%s: cannot start: %s\n", name.c_str(),
                              std::strerror(errno));
+                output->Finish(true);
                 ++Failed;
                 continue;
             }
@@ -244,13 +241,25 @@ int SweepRunner::Run(const std::string &folder, const std::vector<std::string> &
                     break;
                 }
             }
-            running.push_back({pid, name, Clock::now()});
+            running.push_back({pid, name, Clock::now(), std::move(output)});
             ++Started;
         }
         int status = 0;
         pid_t done = waitpid(-1, &status, WNOHANG);
         if (done <= 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            // Wait for output or 10 ms, whichever comes first; a child never blocks on a full
+            // pipe for long.
+            std::vector<pollfd> pipes;
+            for (const Running &job : running) {
+                if (job.Output->ReadSide() >= 0)
+                    pipes.push_back({job.Output->ReadSide(), POLLIN, 0});
+            }
+            if (pipes.empty()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            } else {
+                (void)poll(pipes.data(), pipes.size(), 10);
+            }
+            for (const Running &job : running) job.Output->Pump();
             continue;
         }
         for (int i = 0; i < MaxChildren; ++i) {
@@ -258,24 +267,31 @@ int SweepRunner::Run(const std::string &folder, const std::vector<std::string> &
         }
         for (size_t i = 0; i < running.size(); ++i) {
             if (running[i].Pid != done) continue;
-            const Running job = running[i];
+            Running job = std::move(running[i]);
             running.erase(running.begin() + long(i));
             double seconds = std::chrono::duration<double>(Clock::now() - job.Start).count();
             int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            std::string log = (std::filesystem::path(folder) / (job.Name + ".log")).string();
+            job.Output->Finish(code == 0);
             if (code == 0) {
                 ++Finished;
                 if (!settings.Quiet) {
                     std::fprintf(settings.Out, "[%d/%zu] %s done in %.1f s\n", Finished + Failed,
                                  todo.size(), job.Name.c_str(), seconds);
                 }
-                std::remove(log.c_str());
             } else if (code == Interrupted && Stop != 0) {
                 std::fprintf(settings.Err, "%s: stopped\n", job.Name.c_str());
             } else {
                 ++Failed;
-                std::fprintf(settings.Err, "%s: failed (exit %d), its output (%s):\n%s",
-                             job.Name.c_str(), code, log.c_str(), ReadLog(log).c_str());
+                // The output kept in memory: the log may be cut short or missing (a full disk).
+                const std::string where =
+                    job.Output->LogWhole() ? " (" + job.Output->LogPath() + ")"
+                    : job.Output->LogStarted()
+                        ? " (" + job.Output->LogPath() + " is cut short; the output follows)"
+                        : std::string(" (no log could be written)");
+                std::string text = job.Output->Text();
+                if (!text.empty() && text.back() != '\n') text += '\n';
+                std::fprintf(settings.Err, "%s: failed (exit %d), its output%s:\n%s",
+                             job.Name.c_str(), code, where.c_str(), text.c_str());
             }
             std::fflush(settings.Out);
             break;

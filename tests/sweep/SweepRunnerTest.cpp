@@ -1,7 +1,10 @@
-// SweepRunner's resume rule: a variant is complete when all its images are there and whole: BMP
-// and TGA with the size the image writer gives them, PNG decoding to the picture's size.
+// SweepRunner: the resume rule (a variant is complete when all its images are there and whole:
+// BMP and TGA with the size the image writer gives them, PNG decoding to the picture's size), and
+// what it keeps of a variant's output.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "image3d/GenImage3D.h"
@@ -100,6 +103,58 @@ TEST_F(SweepRunnerTest, RunOptionsSetTheExpectedNamesSizesAndMaps) {
         EXPECT_EQ(images[i].Width, 60u);
         EXPECT_EQ(images[i].Height, 50u);
     }
+}
+
+// A failed variant's cause is shown even when its log cannot be written (here: a folder stands
+// where the log would go, as a full disk would refuse it); a log never truncates a file through
+// a link; a variant that succeeds, or fails without a word, leaves no log.
+TEST_F(SweepRunnerTest, FailedVariantsOutputIsShownWithOrWithoutItsLog) {
+    const std::string folder = PathOf("sweep");
+    std::filesystem::create_directories(folder + "/bad.log");
+    for (const char *name : {"good", "bad", "linked", "silent"}) {
+        scripttest::WriteFile(folder + "/" + name + ".vna", "");
+    }
+    scripttest::WriteFile(PathOf("keep.txt"), "precious");
+    std::filesystem::create_symlink(PathOf("keep.txt"), folder + "/linked.log");
+    // The program: the script's name decides what it does.
+    const std::string program = PathOf("fake-cli");
+    scripttest::WriteFile(program,
+                          "#!/bin/sh\n"
+                          "for last; do :; done\n"
+                          "case $last in\n"
+                          "  *good.vna) echo fine; exit 0 ;;\n"
+                          "  *silent.vna) exit 3 ;;\n"
+                          "  *) echo \"cause of $(basename $last)\" >&2; exit 5 ;;\n"
+                          "esac\n");
+    ASSERT_EQ(chmod(program.c_str(), 0755), 0);
+    char *text = nullptr;
+    size_t size = 0;
+    FILE *err = open_memstream(&text, &size);
+    SweepRunner::Settings settings;
+    settings.Program = program;
+    settings.Jobs = 2;
+    settings.Quiet = true;
+    settings.Err = err;
+    SweepRunner runner;
+    EXPECT_EQ(runner.Run(folder, {"good", "bad", "linked", "silent"}, settings),
+              SweepRunner::SomeFailed);
+    std::fclose(err);
+    const std::string report(text, size);
+    std::free(text);
+    EXPECT_EQ(runner.Failed, 3);
+    EXPECT_NE(report.find("bad: failed (exit 5), its output (no log could be written):\n"
+                          "cause of bad.vna\n"),
+              std::string::npos)
+        << report;
+    EXPECT_NE(report.find("linked: failed (exit 5), its output (" + folder +
+                          "/linked.log):\ncause of linked.vna\n"),
+              std::string::npos)
+        << report;
+    EXPECT_EQ(scripttest::ReadFile(PathOf("keep.txt")), "precious");
+    EXPECT_FALSE(std::filesystem::is_symlink(folder + "/linked.log"));
+    EXPECT_EQ(scripttest::ReadFile(folder + "/linked.log"), "cause of linked.vna\n");
+    EXPECT_FALSE(std::filesystem::exists(folder + "/good.log"));
+    EXPECT_FALSE(std::filesystem::exists(folder + "/silent.log"));
 }
 
 }  // namespace
