@@ -62,8 +62,13 @@ fuzz: deps
 	@$(MAKE) --no-print-directory deps PACKAGES="$(FUZZ_PACKAGES)"
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
 	  -DVORNA_WERROR=ON -DVORNA_FUZZ=ON -DVORNA_GUI=OFF -DVORNA_BUILD_TESTS=OFF
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target bmp-reader-fuzz script-parser-fuzz png-reader-fuzz
-	mkdir -p $(FUZZ_BUILD)/corpus/scripts $(FUZZ_BUILD)/corpus/bmp $(FUZZ_BUILD)/corpus/png
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target bmp-reader-fuzz script-parser-fuzz png-reader-fuzz \
+	  varied-line-fuzz
+	mkdir -p $(FUZZ_BUILD)/corpus/scripts $(FUZZ_BUILD)/corpus/bmp $(FUZZ_BUILD)/corpus/png \
+	  $(FUZZ_BUILD)/corpus/vary
+	printf 'modpar beta 6:10:5' > $(FUZZ_BUILD)/corpus/vary/range
+	printf 'diffusion B 0.5,0.75,1' > $(FUZZ_BUILD)/corpus/vary/list
+	printf 'init A 3 -0.3:0.3:3' > $(FUZZ_BUILD)/corpus/vary/init
 	cp examples/*.tpl examples/gallery/*.vna $(FUZZ_BUILD)/corpus/scripts/
 	pgmramp -lr 7 5 | ppmtobmp -bpp=8 > $(FUZZ_BUILD)/corpus/bmp/ramp-7x5.bmp 2>/dev/null
 	pgmramp -diagonal 16 9 | ppmtobmp -bpp=8 > $(FUZZ_BUILD)/corpus/bmp/diagonal-16x9.bmp 2>/dev/null
@@ -77,6 +82,8 @@ fuzz: deps
 	  -artifact_prefix=$(FUZZ_BUILD)/script- $(FUZZ_BUILD)/corpus/scripts
 	$(FUZZ_BUILD)/png-reader-fuzz -max_total_time=$(FUZZ_SECONDS) \
 	  -artifact_prefix=$(FUZZ_BUILD)/png- $(FUZZ_BUILD)/corpus/png
+	$(FUZZ_BUILD)/varied-line-fuzz -max_total_time=$(FUZZ_SECONDS) \
+	  -artifact_prefix=$(FUZZ_BUILD)/vary- $(FUZZ_BUILD)/corpus/vary
 
 # Fails when a source is not laid out as .clang-format says; `make format` lays them out.
 format-check:

@@ -444,10 +444,11 @@ std::string CliOptions::HelpText() const {
            exitCode("5", "some images could not be written (each is reported with its cause)") +
            exitCode("130", "interrupted by Ctrl-C") +
            paragraph(
-               "A sweep ends with 0 when every variant ran, 1 for a wrong command line, 2 "
-               "when the base or a variant has errors, 3 when a file could not be written, "
-               "6 when some variants failed (each is reported with its output) and 130 on "
-               "Ctrl-C.");
+               "A sweep ends with 0 when every variant ran, 1 for a wrong command line (a "
+               "name with a control character among them), 2 when the base or a variant has "
+               "errors, 3 when a file could not be written or a file the sweep did not write "
+               "is in the way (it writes only into an empty folder or its own), 6 when some "
+               "variants failed (each is reported with its output) and 130 on Ctrl-C.");
 }
 
 std::string CliOptions::VersionText() { return "vorna-cli " VORNA_VERSION "\n"; }

@@ -3,11 +3,12 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <thread>
 
 #include "cli/CliRunner.h"
+#include "rdsimul/kernels/ThreadPool.h"
 #include "sweep/ContactSheet.h"
 #include "sweep/SweepExpander.h"
+#include "sweep/SweepFolder.h"
 #include "sweep/SweepJobFiles.h"
 #include "sweep/SweepRunner.h"
 #include "sweep/VariedLine.h"
@@ -19,13 +20,6 @@ std::string ProgramPath() {
     std::error_code error;
     std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
     return error ? std::string("vorna-cli") : self.string();
-}
-
-int DefaultThreads() {
-    const char *text = std::getenv("VORNA_THREADS");
-    int threads = text != nullptr ? std::atoi(text) : 0;
-    if (threads < 1) threads = int(std::thread::hardware_concurrency());
-    return threads < 1 ? 1 : threads;
 }
 
 int LayOut(const std::string &folder, FILE *out, FILE *err) {
@@ -40,13 +34,21 @@ int LayOut(const std::string &folder, FILE *out, FILE *err) {
     return CliRunner::ExitDone;
 }
 
-}  // namespace
-
-int CliSweep::BuildContactSheet(const CliOptions &options, FILE *out, FILE *err) {
-    return LayOut(options.ContactSheetDir, out, err);
+// A name a sweep writes into its scripts and job files must stay on one line: true, or false
+// with the refusal printed.
+bool OneLineName(const char *what, const std::string &name, FILE *err) {
+    const size_t at = SweepFolder::ControlCharacterAt(name);
+    if (at == std::string::npos) return true;
+    std::fprintf(err,
+                 "vorna-cli: the %s holds a control character (byte %zu is 0x%02x); a sweep "
+                 "refuses such names, which would break the lines of its scripts and job files\n",
+                 what, at + 1, unsigned(static_cast<unsigned char>(name[at])));
+    return false;
 }
 
-int CliSweep::Run(const CliOptions &options, FILE *out, FILE *err) {
+// The variants of the sweep options describe, expanded from the checked base into expander, and
+// the folder they go to: an exit code.
+int Expand(const CliOptions &options, SweepExpander &expander, std::string &folder, FILE *err) {
     std::vector<VariedLine> variedLines;
     for (const std::string &text : options.Varies) {
         VariedLine varied;
@@ -57,48 +59,80 @@ int CliSweep::Run(const CliOptions &options, FILE *out, FILE *err) {
         }
         variedLines.push_back(varied);
     }
-    SweepExpander expander;
+    if (!OneLineName("base script's name", options.ScriptPath, err) ||
+        !OneLineName("sweep folder's name", options.OutDir, err) ||
+        !OneLineName("program's path", ProgramPath(), err)) {
+        return CliRunner::ExitUsage;
+    }
     if (expander.LoadBase(options.ScriptPath) != SweepExpander::Done) {
         std::fprintf(err, "the base script is refused:\n%s", expander.Error.c_str());
         return CliRunner::ExitScriptErrors;
     }
     std::filesystem::path base(options.ScriptPath);
-    std::string folder = options.OutDir.empty()
-                             ? (base.parent_path() / (expander.BaseName() + "-sweep")).string()
-                             : options.OutDir;
+    folder = options.OutDir.empty()
+                 ? (base.parent_path() / (expander.BaseName() + "-sweep")).string()
+                 : options.OutDir;
     if (expander.Expand(variedLines, options.Seed, options.Randomize,
                         options.Resume ? folder : std::string()) != SweepExpander::Done) {
         std::fprintf(err, "%s: %s", options.ScriptPath.c_str(), expander.Error.c_str());
         return CliRunner::ExitUsage;
     }
-    if (expander.WriteAndCheck(folder) != SweepExpander::Done) {
-        std::fputs(expander.Error.c_str(), err);
-        return expander.Error.find("refused") != std::string::npos ? CliRunner::ExitScriptErrors
-                                                                   : CliRunner::ExitFileError;
+    return CliRunner::ExitDone;
+}
+
+// Claims folder for the sweep (refused when anything in it is not the sweep's own) and writes
+// the variants, each checked by the parser: an exit code.
+int WriteVariants(const CliOptions &options, SweepExpander &expander, const std::string &folder,
+                  std::vector<std::string> &names, FILE *err) {
+    names.clear();
+    for (const SweepVariant &variant : expander.Variants()) names.push_back(variant.Name);
+    SweepFolder owner;
+    if (owner.Check(folder, options.ScriptPath, names) != SweepFolder::Done ||
+        owner.Claim(folder, options.ScriptPath) != SweepFolder::Done) {
+        std::fputs(owner.Error.c_str(), err);
+        return CliRunner::ExitFileError;
     }
-    const std::vector<SweepVariant> &variants = expander.Variants();
+    const int written = expander.WriteAndCheck(folder);
+    if (written != SweepExpander::Done) {
+        std::fputs(expander.Error.c_str(), err);
+        return written == SweepExpander::VariantRefused ? CliRunner::ExitScriptErrors
+                                                        : CliRunner::ExitFileError;
+    }
+    return CliRunner::ExitDone;
+}
+
+}  // namespace
+
+int CliSweep::BuildContactSheet(const CliOptions &options, FILE *out, FILE *err) {
+    return LayOut(options.ContactSheetDir, out, err);
+}
+
+int CliSweep::Run(const CliOptions &options, FILE *out, FILE *err) {
+    SweepExpander expander;
+    std::string folder;
     std::vector<std::string> names;
-    for (const SweepVariant &variant : variants) names.push_back(variant.Name);
+    int code = Expand(options, expander, folder, err);
+    if (code == CliRunner::ExitDone) code = WriteVariants(options, expander, folder, names, err);
+    if (code != CliRunner::ExitDone) return code;
     if (options.Randomize) {
-        for (const SweepVariant &variant : variants) {
+        for (const SweepVariant &variant : expander.Variants()) {
             std::fprintf(out, "%s: seed %u\n", variant.Name.c_str(), variant.Seed);
         }
     } else {
-        std::fprintf(out, "%zu variants in %s, seed %u for all\n", variants.size(), folder.c_str(),
+        std::fprintf(out, "%zu variants in %s, seed %u for all\n", names.size(), folder.c_str(),
                      expander.SharedSeed());
     }
     // Every variant runs with the options that shape its images; resuming expects those.
-    const std::vector<std::string> runArguments = options.Images.ToArguments();
-    const ImageOptions &outputs = options.Images;
     std::vector<SweepRunner::Image> images;
     uint32_t points = 0;
     (void)SweepRunner::ExpectedImages(
-        (std::filesystem::path(folder) / (names[0] + ".vna")).string(), images, points, outputs);
+        (std::filesystem::path(folder) / (names[0] + ".vna")).string(), images, points,
+        options.Images);
     const bool small = points <= SweepRunner::SmallFieldPoints;
     if (options.EmitJobs) {
         std::string error;
-        if (SweepJobFiles::Write(folder, names, ProgramPath(), small, runArguments, error) !=
-            SweepJobFiles::Done) {
+        if (SweepJobFiles::Write(folder, names, ProgramPath(), small, options.Images.ToArguments(),
+                                 error) != SweepJobFiles::Done) {
             std::fputs(error.c_str(), err);
             return CliRunner::ExitFileError;
         }
@@ -111,16 +145,16 @@ int CliSweep::Run(const CliOptions &options, FILE *out, FILE *err) {
     SweepRunner runner;
     SweepRunner::Settings settings;
     settings.Program = ProgramPath();
-    settings.Outputs = outputs;
-    settings.Threads = options.Threads > 0 ? options.Threads : DefaultThreads();
+    settings.Outputs = options.Images;
+    settings.Threads = options.Threads > 0 ? options.Threads : ThreadPool::DefaultThreadCount();
     settings.Jobs = options.Jobs;
     settings.Resume = options.Resume;
     settings.Quiet = options.Quiet;
     settings.Out = out;
     settings.Err = err;
-    int result = runner.Run(folder, names, settings);
+    const int result = runner.Run(folder, names, settings);
     if (result == SweepRunner::Interrupted) return CliRunner::ExitInterrupted;
-    int sheet = LayOut(folder, out, err);
+    const int sheet = LayOut(folder, out, err);
     if (result == SweepRunner::SomeFailed) return ExitVariantsFailed;
     return sheet;
 }

@@ -10,8 +10,12 @@
 
 namespace {
 
+// This writer's results.
 constexpr int Done = ImageWriter::Done;
 constexpr int Refused = ImageWriter::Failed;
+// What the picture classes answer.
+constexpr int PictureDone = GenImage3D::Done;
+constexpr int PictureRefused = GenImage3D::Refused;
 
 void NameFailure(char *failedPath, size_t failedSize, const std::string &path) {
     if (failedPath != nullptr && failedSize > 0) {
@@ -115,19 +119,20 @@ int ImageOutput::Write(const ImageJob &job, int &error, char *failedPath, size_t
             job.Rule.ConvertToPicture(UpscaledField, UpscaledPicture8);
             colour = &UpscaledPicture8;
             if (job.Mosaic) {
-                sized = UpscaledTile8.SetNewSize(tileX, tileY, 1) != Refused &&
-                        UpscaledTile8.Tile(UpscaledPicture8) == Done;
+                sized = UpscaledTile8.SetNewSize(tileX, tileY, 1) != PictureRefused &&
+                        UpscaledTile8.Tile(UpscaledPicture8) == PictureDone;
                 colour = &UpscaledTile8;
             }
             // The file carries the script's colour map as its palette, as the core's does.
             sized = sized && job.Rule.Map8 != nullptr &&
-                    static_cast<Image3D8 *>(colour)->ShareColorMap(*job.Rule.Map8) == Done;
+                    static_cast<Image3D8 *>(colour)->ShareColorMap(*job.Rule.Map8) ==
+                        ColorMapRGBA8::MapDone;
         } else {
             job.Rule.ConvertToPicture(UpscaledField, UpscaledPicture24);
             colour = &UpscaledPicture24;
             if (job.Mosaic) {
-                sized = UpscaledTile24.SetNewSize(tileX, tileY, 1) != Refused &&
-                        UpscaledTile24.Tile(UpscaledPicture24) == Done;
+                sized = UpscaledTile24.SetNewSize(tileX, tileY, 1) != PictureRefused &&
+                        UpscaledTile24.Tile(UpscaledPicture24) == PictureDone;
                 colour = &UpscaledTile24;
             }
         }
@@ -173,7 +178,7 @@ int ImageOutput::WriteColour(char format, GenImage3D &picture, const char *path,
         auto &picture24 = static_cast<Image3D24 &>(picture);
         result = tga ? picture24.SaveFileTGA(path, 0) : picture24.SaveFileBMP(path, 0);
     }
-    if (result != Done) {
+    if (result != PictureDone) {
         error = picture.GetSaveErrno();
         return Refused;
     }

@@ -10,6 +10,7 @@
 #include <map>
 
 #include "sweep/SweepExpander.h"
+#include "sweep/SweepFolder.h"
 #include "sweep/SweepRunner.h"
 #include "toolkit/AtomicFileWriter.h"
 #include "toolkit/FileCheck.h"
@@ -338,6 +339,12 @@ int ContactSheet::Build(const std::string &folder) {
     Error.clear();
     Gaps = 0;
     if (Scan(folder) != Done) return Failed;
+    // Never over a page or picture the sheet did not write.
+    SweepFolder owner;
+    if (owner.CheckSheet(folder) != SweepFolder::Done) {
+        Error = owner.Error;
+        return Failed;
+    }
     LayOut();
     std::filesystem::path dir(folder);
     std::error_code error;

@@ -8,6 +8,7 @@
 
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/ScriptParser.h"
+#include "sweep/SweepFolder.h"
 #include "toolkit/AtomicFileWriter.h"
 #include "toolkit/FileCheck.h"
 #include "toolkit/MessageTexts.h"
@@ -82,6 +83,13 @@ uint32_t SweepExpander::ScriptSeed(const std::string &text) {
 
 int SweepExpander::LoadBase(const std::string &path) {
     BasePath = path;
+    // The base's name goes into every variant's head comment: it must stay one line.
+    if (SweepFolder::ControlCharacterAt(path) != std::string::npos) {
+        Error =
+            "the base script's name holds a control character (a line break or tab); a sweep "
+            "refuses it\n";
+        return Failed;
+    }
     std::string text;
     FileFault fault;
     if (ReadTextFile(path.c_str(), ScriptParser::MaxScriptSize, text, fault) != FileCheckDone) {
@@ -265,7 +273,7 @@ int SweepExpander::WriteAndCheck(const std::string &folder) {
         std::string report = CheckScript(path, variant.Text);
         if (!report.empty()) {
             Error = "variant " + variant.Name + " is refused:\n" + report;
-            return Failed;
+            return VariantRefused;
         }
     }
     return Done;

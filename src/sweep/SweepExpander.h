@@ -20,6 +20,7 @@ class SweepExpander {
 public:
     static constexpr int Failed = 0;
     static constexpr int Done = 1;
+    static constexpr int VariantRefused = 2;  // WriteAndCheck: the parser refused a variant
     static constexpr int MaxVariants = 10000;
     static constexpr uint32_t MaxSeed = 99999999;  // the range of a clock seed
 
@@ -38,7 +39,8 @@ public:
     [[nodiscard]] int Expand(const std::vector<VariedLine> &variedLines, uint32_t seed,
                              bool randomize, const std::string &keepFrom = "");
     // Writes every variant as folder/NAME.vna (the folder is created) and checks each with the
-    // parser: 1; 0 with Error naming the first faulty variant, its line and the parser's text.
+    // parser: Done; VariantRefused with Error naming the first faulty variant, its line and the
+    // parser's text; Failed with Error for a file that could not be written.
     [[nodiscard]] int WriteAndCheck(const std::string &folder);
 
     const std::vector<SweepVariant> &Variants() const { return List; }

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "sweep/SweepFolder.h"
 #include "toolkit/AtomicFileWriter.h"
 #include "toolkit/FileCheck.h"
 
@@ -27,6 +28,16 @@ std::string SweepJobFiles::ShellQuote(const std::string &text) {
     return quoted + "'";
 }
 
+bool SweepJobFiles::IsSlurmSafe(const std::string &text) {
+    if (text.empty()) return false;
+    for (unsigned char c : text) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                           (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-' || c == '+';
+        if (!plain) return false;
+    }
+    return true;
+}
+
 int SweepJobFiles::Write(const std::string &folder, const std::vector<std::string> &names,
                          const std::string &program, bool smallFields,
                          const std::vector<std::string> &runArguments, std::string &error) {
@@ -34,7 +45,14 @@ int SweepJobFiles::Write(const std::string &folder, const std::vector<std::strin
     // "out/" names the folder "out" too.
     std::string leaf =
         dir.filename().empty() ? dir.parent_path().filename().string() : dir.filename().string();
-    const std::string cli = "\"${VORNA_CLI:-" + program + "}\"";
+    if (SweepFolder::ControlCharacterAt(leaf) != std::string::npos ||
+        SweepFolder::ControlCharacterAt(program) != std::string::npos) {
+        error = "a name with a control character cannot go into a job file\n";
+        return Failed;
+    }
+    // The program: VORNA_CLI, else this one. An assignment is neither split nor globbed, and the
+    // quoted default is taken as it stands, whatever bytes the path holds.
+    const std::string setProgram = "vorna_cli=${VORNA_CLI:-" + ShellQuote(program) + "}";
     // The run options and the "--" that keeps any script name a script, after the threads.
     std::string options;
     for (const std::string &word : runArguments) {
@@ -44,37 +62,42 @@ int SweepJobFiles::Write(const std::string &folder, const std::vector<std::strin
     options += " -- ";
     std::string jobs;
     for (const std::string &name : names) {
-        jobs += cli;
+        jobs += setProgram + "; \"$vorna_cli\"";
         jobs += smallFields ? " --quiet --threads 1" : " --quiet";
         jobs += options;
         jobs += ShellQuote(leaf + "/" + name + ".vna");
         jobs += '\n';
     }
+    // Slurm reads its #SBATCH lines itself, without a shell's quoting: the folder goes into
+    // the output path only when it needs none; else the tasks' logs go beside the submission.
+    const std::string output =
+        IsSlurmSafe(leaf)
+            ? "#SBATCH --output=" + leaf + "/slurm-%A_%a.out\n"
+            : std::string(
+                  "# (the folder's name cannot stand in an #SBATCH line: the tasks' logs go\n"
+                  "# to the folder sbatch is run from)\n");
     std::string sbatch =
         "#!/bin/bash\n"
         "# A Slurm job array: one variant of the sweep per task. Submit it from the folder that\n"
-        "# holds " +
-        leaf + "/:  sbatch " + leaf +
-        "/sweep.sbatch\n"
+        "# holds the sweep folder:  sbatch " +
+        ShellQuote(leaf + "/sweep.sbatch") +
+        "\n"
         "#SBATCH --job-name=vorna-sweep\n"
         "#SBATCH --array=0-" +
         std::to_string(names.empty() ? 0 : names.size() - 1) +
         "\n"
         "#SBATCH --cpus-per-task=" +
-        (smallFields ? "1" : "4") +
-        "\n"
-        "#SBATCH --output=" +
-        leaf +
-        "/slurm-%A_%a.out\n"
+        (smallFields ? "1" : "4") + "\n" + output +
         "set -eu\n"
         "variants=(\n";
     for (const std::string &name : names) sbatch += "  " + ShellQuote(name + ".vna") + "\n";
     sbatch +=
         ")\n"
-        "cd \"${SLURM_SUBMIT_DIR:-.}\"\n"
-        "exec " +
-        cli + " --quiet --threads \"${SLURM_CPUS_PER_TASK:-1}\"" + options + "\\\n  " +
-        ShellQuote(leaf + "/") + "\"${variants[$SLURM_ARRAY_TASK_ID]}\"\n";
+        "cd \"${SLURM_SUBMIT_DIR:-.}\"\n" +
+        setProgram +
+        "\n"
+        "exec \"$vorna_cli\" --quiet --threads \"${SLURM_CPUS_PER_TASK:-1}\"" +
+        options + "\\\n  " + ShellQuote(leaf + "/") + "\"${variants[$SLURM_ARRAY_TASK_ID]}\"\n";
     if (WriteFile((dir / "jobs.txt").string(), jobs, error) != Done) return Failed;
     std::string script = (dir / "sweep.sbatch").string();
     if (WriteFile(script, sbatch, error) != Done) return Failed;

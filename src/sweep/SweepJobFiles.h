@@ -12,14 +12,19 @@ constexpr int Done = 1;
 
 // Writes folder/jobs.txt and folder/sweep.sbatch for the variants folder/NAME.vna. Both name
 // the scripts relative to the folder's parent, so they are run from there; program is the
-// vorna-cli they start unless VORNA_CLI names another. smallFields: one thread per variant,
-// else every core of the machine (parallel) or of the task (Slurm). runArguments: the run
+// vorna-cli they start unless VORNA_CLI names another; every path is quoted for the shell that
+// reads it. Names with control characters are refused (Failed). smallFields: one thread per
+// variant, else every core of the machine (parallel) or of the task (Slurm). runArguments: the run
 // options every command carries ("-f", "png", ...). 1; 0 with error set.
 [[nodiscard]] int Write(const std::string &folder, const std::vector<std::string> &names,
                         const std::string &program, bool smallFields,
                         const std::vector<std::string> &runArguments, std::string &error);
 
-// text quoted for a POSIX shell.
+// text quoted for a POSIX shell (bash, dash): taken as it stands, whatever bytes it holds but a
+// zero; every path the job files hold goes through it.
 std::string ShellQuote(const std::string &text);
+// Whether text may stand in an #SBATCH line, which Slurm reads without a shell's quoting:
+// letters, digits, '.', '_', '-', '+' only.
+bool IsSlurmSafe(const std::string &text);
 
 }  // namespace SweepJobFiles

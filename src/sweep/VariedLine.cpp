@@ -1,5 +1,6 @@
 #include "sweep/VariedLine.h"
 
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -41,7 +42,8 @@ bool IsPlainNumber(const std::string &text) {
 }
 
 std::string FormatValue(double value) {
-    char text[64];
+    // Room for every finite double in plain decimals: nothing is ever cut.
+    char text[400];
     std::snprintf(text, sizeof text, "%.8f", value);
     std::string result = text;
     size_t point = result.find('.');
@@ -62,6 +64,10 @@ bool ReadNumber(const std::string &text, double &value) {
     value = std::strtod(text.c_str(), nullptr);
     return std::isfinite(value);
 }
+
+// Whether a script line could hold value: its numbers are single-precision reals or 32-bit
+// integers, so nothing beyond the largest float is any line's value.
+bool Holdable(double value) { return std::fabs(value) <= double(FLT_MAX); }
 
 }  // namespace
 
@@ -98,6 +104,10 @@ bool VariedLine::Parse(const std::string &text, std::string &error) {
             error = "'" + values + "' is no range from:to:count";
             return false;
         }
+        if (!Holdable(from) || !Holdable(to)) {
+            error = "'" + values + "': no script line holds a number that large";
+            return false;
+        }
         if (count < 1 || count > MaxValues) {
             error = "'" + values + "': the count must be 1 to " + std::to_string(MaxValues);
             return false;
@@ -117,6 +127,11 @@ bool VariedLine::Parse(const std::string &text, std::string &error) {
             double number = 0.0;
             if (!ReadNumber(value, number)) {
                 error = "'" + value + "' in '" + values + "' is no plain number";
+                return false;
+            }
+            if (!Holdable(number)) {
+                error =
+                    "'" + value + "' in '" + values + "': no script line holds a number that large";
                 return false;
             }
             Values.push_back(value);

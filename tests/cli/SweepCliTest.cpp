@@ -150,6 +150,120 @@ TEST_F(SweepCliTest, ResumeOfAPngSweepWithOwnSeedsRerunsOnlyTheCutVariant) {
     EXPECT_EQ(Images("base-sweep", ".png"), first);
 }
 
+// text quoted for the shell the tests run commands with.
+std::string Quoted(const std::string &text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// A sweep writes only into an empty folder or its own: never over the base, a user's script, or
+// job files, pages and pictures it did not write; refused before anything is written, the file in
+// the way named. Its own folder it takes again (--resume, a second run, an older folder without
+// the marker).
+TEST_F(SweepCliTest, SweepNeverWritesOverAFileItDidNotWrite) {
+    std::string notes = std::string(Base) + "// my notes\n";
+    scripttest::WriteFile(PathOf("beta7.vna"), notes);
+    scripttest::WriteFile(PathOf("beta8.vna"), "// user script\n");
+    const std::string vary = " --vary 'modpar beta 7,8' ";
+    EXPECT_EQ(Shell(Program + " --emit-jobs" + vary + "--out . beta7.vna"), 3);
+    EXPECT_NE(Output.find("./beta7.vna: in the way of the sweep"), std::string::npos) << Output;
+    EXPECT_EQ(scripttest::ReadFile(PathOf("beta7.vna")), notes);
+    EXPECT_EQ(scripttest::ReadFile(PathOf("beta8.vna")), "// user script\n");
+    EXPECT_FALSE(fs::exists(Dir / "jobs.txt"));
+
+    // A folder holding only someone's job file, page or picture.
+    for (const char *file : {"jobs.txt", "sweep.sbatch", "index.html", "contact.png"}) {
+        fs::create_directories(Dir / "theirs");
+        scripttest::WriteFile(PathOf("theirs/") + file, "theirs");
+        EXPECT_EQ(Shell(Program + " --emit-jobs" + vary + "--out theirs beta7.vna"), 3) << file;
+        EXPECT_NE(Output.find(std::string("theirs/") + file + ": in the way"), std::string::npos)
+            << Output;
+        EXPECT_EQ(scripttest::ReadFile(PathOf("theirs/") + file), "theirs");
+        EXPECT_EQ(std::distance(fs::directory_iterator(Dir / "theirs"), fs::directory_iterator()),
+                  1);
+        fs::remove_all(Dir / "theirs");
+    }
+
+    // Its own folder: made, taken again, resumed.
+    ASSERT_EQ(Shell(Program + " --quiet" + vary + "--out mine beta7.vna"), 0) << Output;
+    ASSERT_EQ(Shell(Program + " --quiet --resume" + vary + "--out mine beta7.vna"), 0) << Output;
+    ASSERT_EQ(Shell(Program + " --emit-jobs" + vary + "--out mine beta7.vna"), 0) << Output;
+    // A folder from before the marker is known by its variants' head comments.
+    fs::remove(Dir / "mine" / ".vorna-sweep");
+    ASSERT_EQ(Shell(Program + " --quiet --resume" + vary + "--out mine beta7.vna"), 0) << Output;
+    // A user's script under a variant's name, even in the sweep's own folder, stays.
+    scripttest::WriteFile(PathOf("mine/beta8.vna"), "// user script\n");
+    EXPECT_EQ(Shell(Program + " --quiet" + vary + "--out mine beta7.vna"), 3);
+    EXPECT_NE(Output.find("mine/beta8.vna: in the way of the sweep: not a variant of beta7.vna"),
+              std::string::npos)
+        << Output;
+    EXPECT_EQ(scripttest::ReadFile(PathOf("mine/beta8.vna")), "// user script\n");
+    // Another base's sweep does not take this folder.
+    scripttest::WriteFile(PathOf("other.vna"), Base);
+    EXPECT_EQ(Shell(Program + " --quiet" + vary + "--out mine other.vna"), 3);
+
+    // The contact sheet alone: not over a page it did not write.
+    fs::remove(Dir / "mine" / "beta8.vna");
+    scripttest::WriteFile(PathOf("mine/index.html"), "<p>my page</p>");
+    fs::remove(Dir / "mine" / ".vorna-sweep");
+    EXPECT_EQ(Shell(Program + " --contact-sheet mine"), 3);
+    EXPECT_EQ(scripttest::ReadFile(PathOf("mine/index.html")), "<p>my page</p>");
+}
+
+// Hostile folder and program names: a control character is refused before anything is written;
+// every other name is quoted for the shell that reads the job files, so nothing but vorna-cli
+// runs, under GNU parallel as under the Slurm array script.
+TEST_F(SweepCliTest, JobFilesRunNothingButTheProgramWhateverTheNames) {
+    if (Shell("command -v parallel") != 0) GTEST_SKIP() << "GNU parallel is not installed";
+    scripttest::WriteFile(PathOf("base.vna"), Base);
+    const std::string vary = " --vary 'modpar beta 7,8' ";
+    for (const char *name : {"o1\ntouch PWN #", "tab\there", "bell\x07"}) {
+        EXPECT_EQ(Shell(Program + " --emit-jobs" + vary + "--out " + Quoted(name) + " base.vna"), 1)
+            << name;
+        EXPECT_NE(Output.find("control character"), std::string::npos) << Output;
+        EXPECT_FALSE(fs::exists(Dir / name));
+    }
+    scripttest::WriteFile(PathOf("new\nline.vna"), Base);
+    EXPECT_EQ(Shell(Program + " --emit-jobs" + vary + Quoted("new\nline.vna")), 1) << Output;
+    EXPECT_FALSE(fs::exists(Dir / "new\nline-sweep"));
+
+    const std::string hostile[] = {
+        "$(touch X1)", "`touch X2`", ";touch X3;", "a b",   "q'uote",   "d\"q",
+        "br}ace",      "${HOME}",    "*",          "-dash", "\xc3\xbc",
+    };
+    // The program in a folder of a hostile name too: the default of the job files.
+    fs::create_directories(Dir / "dir$(touch X4)");
+    fs::copy_file(Program, Dir / "dir$(touch X4)" / "vorna-cli");
+    const std::string program = Quoted(PathOf("dir$(touch X4)/vorna-cli"));
+    for (const std::string &name : hostile) {
+        const std::string folder = "sw" + name;
+        ASSERT_EQ(Shell(program + " --emit-jobs" + vary + "--out " + Quoted(folder) + " base.vna"),
+                  0)
+            << name << ": " << Output;
+        const std::string jobs = Quoted(folder + "/jobs.txt");
+        const std::string sbatch = Quoted(folder + "/sweep.sbatch");
+        EXPECT_EQ(Shell("bash -n " + jobs + " && bash -n " + sbatch), 0) << name << Output;
+        EXPECT_EQ(Shell("parallel --will-cite --dry-run < " + jobs), 0) << name << Output;
+        // Run by GNU parallel and by the array script: only the program runs, with the script's
+        // path intact.
+        EXPECT_EQ(Shell("VORNA_CLI=/bin/echo parallel --will-cite --jobs 1 -k < " + jobs), 0)
+            << Output;
+        EXPECT_NE(Output.find("-- " + folder + "/beta7.vna\n"), std::string::npos)
+            << name << ": " << Output;
+        EXPECT_EQ(Shell("VORNA_CLI=/bin/echo SLURM_ARRAY_TASK_ID=1 bash " + sbatch), 0) << Output;
+        EXPECT_EQ(Output, "--quiet --threads 1 -- " + folder + "/beta8.vna\n") << name;
+    }
+    // The default program, from its hostile folder, really runs a variant.
+    const std::string jobs = Quoted("sw$(touch X1)/jobs.txt");
+    EXPECT_EQ(Shell("head -n 1 " + jobs + " | parallel --will-cite"), 0) << Output;
+    EXPECT_TRUE(fs::exists(Dir / "sw$(touch X1)" / "beta7_A000060.bmp"));
+    for (const char *planted : {"X1", "X2", "X3", "X4", "PWN"}) {
+        EXPECT_FALSE(fs::exists(Dir / planted)) << planted;
+        EXPECT_FALSE(fs::exists(Dir / "dir$(touch X4)" / planted)) << planted;
+    }
+}
+
 TEST_F(SweepCliTest, RefusedVariantStopsTheSweepBeforeAnyRun) {
     scripttest::WriteFile(PathOf("base.vna"), Base);
     EXPECT_EQ(Shell(Program + " --vary 'init A 3 5:20:3' base.vna"), 2);

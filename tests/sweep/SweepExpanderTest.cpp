@@ -112,7 +112,7 @@ TEST_F(SweepExpanderTest, RefusalsNameVariantAndLine) {
     // 0.5 and 1 are in range, 1.5 not: the sweep stops at that variant, naming its line.
     ASSERT_EQ(expander.Expand(VariedLines({"diffusion B 0.5:1.5:3"}), 0, false),
               SweepExpander::Done);
-    EXPECT_EQ(expander.WriteAndCheck(Folder()), SweepExpander::Failed);
+    EXPECT_EQ(expander.WriteAndCheck(Folder()), SweepExpander::VariantRefused);
     EXPECT_NE(expander.Error.find("variant diffusionB1.5 is refused"), std::string::npos);
     EXPECT_NE(expander.Error.find("diffusionB1.5.vna:9: "), std::string::npos) << expander.Error;
     EXPECT_NE(expander.Error.find("    diffusion B 1.5\n"), std::string::npos);

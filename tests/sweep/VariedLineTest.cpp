@@ -30,6 +30,16 @@ TEST(VariedLine, ReadsRangesAndLists) {
         {"modpar beta 6:10:-2", false, {}, ""},
         {"modpar beta 6:10:1001", false, {}, ""},
         {"6:10:5", false, {}, ""},  // no line named
+        // Long ends are written whole, never cut; beyond what any script number holds, refused.
+        {"modpar alpha 0:100000000000000000000:2", true, {"0", "100000000000000000000"}, "alpha"},
+        {"modpar alpha 1:1000000000000000000000000000000000000000000000000000000000000000000:2",
+         false,
+         {},
+         ""},
+        {"modpar alpha 1,1000000000000000000000000000000000000000000000000000000000000000000",
+         false,
+         {},
+         ""},
     };
     for (const VariedLineCase &c : cases) {
         SCOPED_TRACE(c.Text);
