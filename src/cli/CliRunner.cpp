@@ -15,6 +15,7 @@
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/ScriptParser.h"
 #include "rdsimul/SlicePacer.h"
+#include "sweep/StopSignals.h"
 #include "toolkit/AtomicFileWriter.h"
 #include "toolkit/FileCheck.h"
 #include "toolkit/MemoryTable.h"
@@ -69,14 +70,7 @@ void CliRunner::OnInterrupt(int) {
 }
 
 void CliRunner::InstallInterruptHandler() {
-    struct sigaction action = {};
-    action.sa_handler = &CliRunner::OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    action.sa_handler = OnTermination;
-    action.sa_flags = SA_RESETHAND;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGHUP, &action, nullptr);
+    StopSignals::Install(&CliRunner::OnInterrupt, OnTermination);
 }
 
 void CliRunner::ChooseLanguage() {

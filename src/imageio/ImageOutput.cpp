@@ -10,9 +10,6 @@
 
 namespace {
 
-// This writer's results.
-constexpr int Done = ImageWriter::Done;
-constexpr int Refused = ImageWriter::Failed;
 // What the picture classes answer.
 constexpr int PictureDone = GenImage3D::Done;
 constexpr int PictureRefused = GenImage3D::Refused;
@@ -93,7 +90,7 @@ int ImageOutput::Write(const ImageJob &job, int &error, char *failedPath, size_t
     if (factor < 1 || factor > SurfaceMaps::MaxUpscale) {
         error = EINVAL;
         NameFailure(failedPath, failedSize, path);
-        return Refused;
+        return Failed;
     }
     const Image3DFloat *mapsField = &field;
     GenImage3D *colour = &picture;
@@ -103,12 +100,12 @@ int ImageOutput::Write(const ImageJob &job, int &error, char *failedPath, size_t
              !SurfaceMaps::UpscaleFits(picture.GetSizeX(), picture.GetSizeY(), factor))) {
             error = EFBIG;
             NameFailure(failedPath, failedSize, path);
-            return Refused;
+            return Failed;
         }
         if (SurfaceMaps::Upscale(field, factor, UpscaledField) != SurfaceMaps::Done) {
             error = ENOMEM;
             NameFailure(failedPath, failedSize, path);
-            return Refused;
+            return Failed;
         }
         mapsField = &UpscaledField;
         // The tile picture of a mosaic grows with the field, so it holds as many copies.
@@ -143,32 +140,32 @@ int ImageOutput::Write(const ImageJob &job, int &error, char *failedPath, size_t
             colour->GetSizeY() != wantY) {
             error = ENOMEM;
             NameFailure(failedPath, failedSize, path);
-            return Refused;
+            return Failed;
         }
     }
     if (WriteColour(job.Format, *colour, path, error) != Done) {
         NameFailure(failedPath, failedSize, path);
-        return Refused;
+        return Failed;
     }
     Written(path);
     std::string failed;
     if (WriteMaps(job.Rule, *mapsField, path, error, failed) != Done) {
         NameFailure(failedPath, failedSize, failed);
-        return Refused;
+        return Failed;
     }
     return Done;
 }
 
 int ImageOutput::WriteColour(char format, GenImage3D &picture, const char *path, int &error) {
     const bool eightBit = picture.GetDepth() == 1;
-    int result = Refused;
+    int result = Failed;
     if (format == 'P') {
         PngPalette palette;
         const PngFile::Picture png = eightBit
                                          ? PngPicture(static_cast<Image3D8 &>(picture), palette)
                                          : PngPicture(static_cast<Image3D24 &>(picture));
         result = PngFile::Write(path, png, PngFile::DefaultCompression, error);
-        return result == PngFile::Done ? Done : Refused;
+        return result == PngFile::Done ? Done : Failed;
     }
     const bool tga = format == 'T';
     if (eightBit) {
@@ -180,7 +177,7 @@ int ImageOutput::WriteColour(char format, GenImage3D &picture, const char *path,
     }
     if (result != PictureDone) {
         error = picture.GetSaveErrno();
-        return Refused;
+        return Failed;
     }
     return Done;
 }
@@ -194,7 +191,7 @@ int ImageOutput::WriteMaps(const PictureRule &rule, const Image3DFloat &field, c
     if (SurfaceMaps::FieldHeights(field, rule.Scale, rule.Offset, heights) != SurfaceMaps::Done) {
         error = EINVAL;
         failed = MapPath(path, Options.Height ? "_height" : "_normal");
-        return Refused;
+        return Failed;
     }
     if (Options.Height) {
         std::vector<uint16_t> samples;
@@ -203,7 +200,7 @@ int ImageOutput::WriteMaps(const PictureRule &rule, const Image3DFloat &field, c
         if (PngFile::WriteGray16(name.c_str(), w, h, samples.data(), size_t(w) * 2, error) !=
             PngFile::Done) {
             failed = name;
-            return Refused;
+            return Failed;
         }
         Written(name);
     }
@@ -218,7 +215,7 @@ int ImageOutput::WriteMaps(const PictureRule &rule, const Image3DFloat &field, c
         if (PngFile::WriteRgb(name.c_str(), w, h, rgb.data(), size_t(w) * 3, error) !=
             PngFile::Done) {
             failed = name;
-            return Refused;
+            return Failed;
         }
         Written(name);
     }

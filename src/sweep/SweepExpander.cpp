@@ -8,6 +8,7 @@
 
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/ScriptParser.h"
+#include "rdsimul/ScriptText.h"
 #include "sweep/SweepFolder.h"
 #include "toolkit/AtomicFileWriter.h"
 #include "toolkit/FileCheck.h"
@@ -16,35 +17,25 @@
 
 namespace {
 
-constexpr int ComponentSlots = 4;
-
 uint32_t FreshSeed() {
     std::random_device device;
     return device() % SweepExpander::MaxSeed + 1;
 }
 
-bool IsCommentOrBlank(const std::vector<std::string> &words) {
-    return words.empty() || words[0].compare(0, 2, "//") == 0 ||
-           words[0].compare(0, 4, "#ERR") == 0;
-}
-
 // The text of the line of a script (from 1), without its line end.
 std::string LineOf(const std::string &text, int32_t line) {
-    size_t start = 0;
-    for (int32_t i = 1; i < line && start != std::string::npos; ++i) {
-        start = text.find('\n', start);
-        if (start != std::string::npos) ++start;
-    }
-    if (start == std::string::npos || start >= text.size()) return "";
-    size_t end = text.find_first_of("\r\n", start);
-    return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    const std::vector<ScriptText::Line> lines = ScriptText::Lines(text);
+    if (line < 1 || size_t(line) > lines.size()) return "";
+    const ScriptText::Line &found = lines[size_t(line) - 1];
+    return text.substr(found.Begin, found.ContentEnd - found.Begin);
 }
 
 // Parses path without rewriting it: "" when accepted, else one "PATH:LINE: TEXT" line per
 // annotation, each followed by the line it is about.
 std::string CheckScript(const std::string &path, const std::string &text) {
     if (GST.GetMessageCount() == 0) LoadGST();
-    std::unique_ptr<ReaDifSimulation> sim(new (std::nothrow) ReaDifSimulation(ComponentSlots));
+    std::unique_ptr<ReaDifSimulation> sim(new (std::nothrow)
+                                              ReaDifSimulation(ReaDifSimulation::ComponentSlots));
     std::unique_ptr<ScriptParser> parser(new (std::nothrow) ScriptParser());
     if (sim == nullptr || parser == nullptr ||
         sim->ErrorStatus == ReaDifSimulation::StatusAllocationFailed) {
@@ -66,21 +57,6 @@ std::string CheckScript(const std::string &path, const std::string &text) {
 
 }  // namespace
 
-uint32_t SweepExpander::ScriptSeed(const std::string &text) {
-    std::vector<std::string> words;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        SweepText::SplitWords(text.substr(start, end - start), words);
-        if (words.size() == 2 && words[0] == "randseed") {
-            return uint32_t(std::strtoul(words[1].c_str(), nullptr, 10));
-        }
-        start = end + 1;
-    }
-    return 0;
-}
-
 int SweepExpander::LoadBase(const std::string &path) {
     BasePath = path;
     // The base's name goes into every variant's head comment: it must stay one line.
@@ -101,23 +77,21 @@ int SweepExpander::LoadBase(const std::string &path) {
     std::filesystem::path file(path);
     Base = file.stem().string();
     Lines.clear();
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        end = end == std::string::npos ? text.size() : end + 1;
-        Lines.push_back(text.substr(start, end - start));
-        start = end;
+    // A byte-order mark belongs before a file's first line, not into the middle of a variant.
+    for (const ScriptText::Line &line : ScriptText::Lines(text)) {
+        Lines.push_back(text.substr(line.Begin, line.End - line.Begin));
     }
     // Lines added to a variant end as the base's lines do.
-    LineEnd = text.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+    LineEnd = ScriptText::ChooseLineEnd(text.substr(ScriptText::ByteOrderMarkSize(text)));
     return Done;
 }
 
 int SweepExpander::FindLine(const VariedLine &varied) const {
     std::vector<std::string> words;
     for (size_t i = 0; i < Lines.size(); ++i) {
+        if (ScriptText::KindOf(Lines[i]) != ScriptText::LineKind::Setting) continue;
         SweepText::SplitWords(Lines[i], words);
-        if (IsCommentOrBlank(words) || words.size() <= varied.Words.size()) continue;
+        if (words.size() <= varied.Words.size()) continue;
         bool same = true;
         for (size_t w = 0; w < varied.Words.size() && same; ++w) same = words[w] == varied.Words[w];
         if (same) return int(i);
@@ -134,36 +108,28 @@ std::string SweepExpander::VariantText(const std::vector<size_t> &picks, const s
     }
     std::vector<std::string> words;
     std::vector<size_t> starts;
-    bool seedWritten = false;
-    std::string appended;
-    for (size_t s = 0; s < VariedList.size(); ++s) {
-        if (LineIndexes[s] < 0) {
-            appended += VariedList[s].LineText() + " " + VariedList[s].Values[picks[s]] + LineEnd;
-        }
-    }
+    std::string body;
     for (size_t i = 0; i < Lines.size(); ++i) {
         std::string line = Lines[i];
+        // Annotations of an earlier parse stay with the base.
+        if (ScriptText::KindOf(line) == ScriptText::LineKind::Annotation) continue;
         SweepText::SplitWords(line, words, &starts);
-        if (!words.empty() && words[0].compare(0, 4, "#ERR") == 0) continue;
-        if (!IsCommentOrBlank(words) && words[0] == "randseed") {
-            // The variant carries its seed, so it runs the same wherever it is run.
-            size_t end = line.find_first_of("\r\n");
-            line = line.substr(0, starts[0]) + "randseed " + std::to_string(seed) +
-                   (end == std::string::npos ? LineEnd : line.substr(end));
-            seedWritten = true;
-        }
         for (size_t s = 0; s < VariedList.size(); ++s) {
             if (LineIndexes[s] != int(i)) continue;
             const size_t word = VariedList[s].Words.size();
             line = line.substr(0, starts[word]) + VariedList[s].Values[picks[s]] +
                    line.substr(starts[word] + words[word].size());
         }
-        text += line;
-        if (i + 1 == Lines.size() && line.find('\n') == std::string::npos) text += LineEnd;
+        body += line;
+        if (i + 1 == Lines.size() && line.find('\n') == std::string::npos) body += LineEnd;
     }
-    text += appended;
-    if (!seedWritten) text += "randseed " + std::to_string(seed) + LineEnd;
-    return text;
+    for (size_t s = 0; s < VariedList.size(); ++s) {
+        if (LineIndexes[s] < 0) {
+            body += VariedList[s].LineText() + " " + VariedList[s].Values[picks[s]] + LineEnd;
+        }
+    }
+    // The variant carries its seed, so it runs the same wherever it is run.
+    return text + ScriptText::WithKeywordLine(body, "randseed", std::to_string(seed));
 }
 
 int SweepExpander::Expand(const std::vector<VariedLine> &variedLines, uint32_t seed, bool randomize,
@@ -201,7 +167,7 @@ int SweepExpander::Expand(const std::vector<VariedLine> &variedLines, uint32_t s
         std::string path = (std::filesystem::path(keepFrom) / (name + ".vna")).string();
         if (ReadTextFile(path.c_str(), ScriptParser::MaxScriptSize, text, fault) != FileCheckDone)
             return 0;
-        return ScriptSeed(text);
+        return ScriptText::Seed(text);
     };
     std::vector<std::vector<size_t>> combos(total, std::vector<size_t>(variedLines.size()));
     std::vector<std::string> names(total);
@@ -225,7 +191,7 @@ int SweepExpander::Expand(const std::vector<VariedLine> &variedLines, uint32_t s
     }
     Shared = 0;
     if (!randomize) {
-        Shared = seed != 0 ? seed : ScriptSeed([&] {
+        Shared = seed != 0 ? seed : ScriptText::Seed([&] {
             std::string all;
             for (const std::string &line : Lines) all += line;
             return all;

@@ -49,8 +49,6 @@ public:
     const std::string &BaseName() const { return Base; }
     // The seed shared by all variants; 0 with randomize.
     uint32_t SharedSeed() const { return Shared; }
-    // The randseed of a script text, 0 when it has none.
-    static uint32_t ScriptSeed(const std::string &text);
 
     std::string Error;
 

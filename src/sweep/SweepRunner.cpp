@@ -21,13 +21,13 @@
 #include "imageio/PngFile.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/ScriptParser.h"
+#include "sweep/StopSignals.h"
 #include "sweep/VariantOutput.h"
 #include "toolkit/MessageTexts.h"
 #include "toolkit/StringTable.h"
 
 namespace {
 
-constexpr int ComponentSlots = 4;
 constexpr int MaxChildren = 256;
 
 using Clock = std::chrono::steady_clock;
@@ -59,16 +59,7 @@ void OnTermination(int signal) {
 
 }  // namespace
 
-void SweepRunner::InstallInterruptHandler() {
-    struct sigaction action = {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    action.sa_handler = OnTermination;
-    action.sa_flags = SA_RESETHAND;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGHUP, &action, nullptr);
-}
+void SweepRunner::InstallInterruptHandler() { StopSignals::Install(OnInterrupt, OnTermination); }
 
 bool SweepRunner::StopRequested() { return Stop != 0; }
 void SweepRunner::ClearStop() { Stop = 0; }
@@ -78,7 +69,8 @@ bool SweepRunner::ExpectedImages(const std::string &path, std::vector<Image> &im
     images.clear();
     points = 0;
     if (GST.GetMessageCount() == 0) LoadGST();
-    std::unique_ptr<ReaDifSimulation> sim(new (std::nothrow) ReaDifSimulation(ComponentSlots));
+    std::unique_ptr<ReaDifSimulation> sim(new (std::nothrow)
+                                              ReaDifSimulation(ReaDifSimulation::ComponentSlots));
     std::unique_ptr<ScriptParser> parser(new (std::nothrow) ScriptParser());
     if (sim == nullptr || parser == nullptr) return false;
     int32_t position = 0;

@@ -96,7 +96,7 @@ constexpr MessageText Texts[MessageTextCount] = {
      "Le composant d'édition de texte n'a pas pu être chargé ; Vorna ne peut pas démarrer."},
     // 25: file type in the open and save dialogs (at most 48 bytes)
     {"Vorna parameter scripts", "Scripts de paramètres Vorna"},
-    // 26: prefix of every annotation line; the parser drops lines starting with "#ERR"
+    // 26: prefix of every annotation line; the parser drops the lines it starts (ScriptText)
     {"#ERR: ", "#ERR : "},
     // 27
     {"Unknown keyword. A line starts with model, modpar, reaction, diffusion, init, size, "

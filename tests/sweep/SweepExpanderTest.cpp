@@ -5,6 +5,7 @@
 #include <set>
 
 #include "rdsimul/ScriptTestSupport.h"
+#include "rdsimul/ScriptText.h"
 #include "sweep/SweepExpander.h"
 #include "sweep/SweepTestSupport.h"
 
@@ -70,18 +71,18 @@ TEST_F(SweepExpanderTest, Seeds) {
     ASSERT_EQ(expander.Expand(VariedLines({"modpar beta 6,7,8"}), 0, false), SweepExpander::Done);
     for (const SweepVariant &variant : expander.Variants()) {
         EXPECT_EQ(variant.Seed, 11u);
-        EXPECT_EQ(SweepExpander::ScriptSeed(variant.Text), 11u);
+        EXPECT_EQ(ScriptText::Seed(variant.Text), 11u);
     }
     ASSERT_EQ(expander.Expand(VariedLines({"modpar beta 6,7,8"}), 4242, false),
               SweepExpander::Done);
     for (const SweepVariant &variant : expander.Variants()) {
-        EXPECT_EQ(SweepExpander::ScriptSeed(variant.Text), 4242u);
+        EXPECT_EQ(ScriptText::Seed(variant.Text), 4242u);
         EXPECT_EQ(variant.Text.find("randseed 11"), std::string::npos);
     }
     ASSERT_EQ(expander.Expand(VariedLines({"modpar beta 6:8:30"}), 0, true), SweepExpander::Done);
     std::set<uint32_t> seeds;
     for (const SweepVariant &variant : expander.Variants()) {
-        EXPECT_EQ(SweepExpander::ScriptSeed(variant.Text), variant.Seed);
+        EXPECT_EQ(ScriptText::Seed(variant.Text), variant.Seed);
         seeds.insert(variant.Seed);
     }
     EXPECT_GT(seeds.size(), 25u);
@@ -94,6 +95,21 @@ TEST_F(SweepExpanderTest, Seeds) {
     EXPECT_EQ(expander.Variants()[0].Seed, first);
 }
 
+// The seed goes into the randseed line the base takes its seed from (the last; an earlier one
+// gives 0), so a base with two seed lines gives variants the parser accepts; a byte-order mark
+// stays out of the middle of a variant.
+TEST_F(SweepExpanderTest, SeedGoesIntoTheSeedLineThatCounts) {
+    std::string text = "\xEF\xBB\xBF" + std::string(sweeptest::BaseScript);
+    text.replace(text.find("randseed 11\n"), 12, "randseed 0\nrandseed 11\n");
+    SweepExpander expander;
+    ASSERT_EQ(expander.LoadBase(Base(text)), SweepExpander::Done) << expander.Error;
+    ASSERT_EQ(expander.Expand(VariedLines({"modpar beta 6,7"}), 99, false), SweepExpander::Done);
+    const std::string &variant = expander.Variants()[0].Text;
+    EXPECT_NE(variant.find("\nrandseed 0\nrandseed 99\n"), std::string::npos) << variant;
+    EXPECT_EQ(variant.find("\xEF\xBB\xBF"), std::string::npos);
+    ASSERT_EQ(expander.WriteAndCheck(Folder()), SweepExpander::Done) << expander.Error;
+}
+
 TEST_F(SweepExpanderTest, BaseWithoutSeedSharesOneFreshSeed) {
     std::string text = sweeptest::BaseScript;
     text.erase(text.find("randseed 11\n"), 12);
@@ -102,7 +118,7 @@ TEST_F(SweepExpanderTest, BaseWithoutSeedSharesOneFreshSeed) {
     ASSERT_EQ(expander.Expand(VariedLines({"modpar beta 6,7"}), 0, false), SweepExpander::Done);
     EXPECT_NE(expander.SharedSeed(), 0u);
     for (const SweepVariant &variant : expander.Variants()) {
-        EXPECT_EQ(SweepExpander::ScriptSeed(variant.Text), expander.SharedSeed());
+        EXPECT_EQ(ScriptText::Seed(variant.Text), expander.SharedSeed());
     }
 }
 
