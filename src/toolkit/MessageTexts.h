@@ -4,10 +4,12 @@
 
 #include <cstdint>
 
+#include "toolkit/MessageIds.h"
+
 class StringTable;
 
 // Number of messages the program uses (indices 1 to MessageTextCount).
-constexpr int32_t MessageTextCount = 97;
+constexpr int32_t MessageTextCount = MsgEnd - 1;
 
 // Fills table with every message in languages 0 (English) and 1 (French): 1 done, 3 when the
 // table's words could not be allocated. The texts are UTF-8 and stored plain.
