@@ -24,7 +24,10 @@ struct MenuCommand {
     static constexpr int PreviewNormal = 9401;
     static constexpr int PreviewTile = 9402;
     static constexpr int PreviewAlbum = 9403;
-    static constexpr int Refresh1 = 9420;  // 9420 to 9424: 1/1 to 1/1000
+    static constexpr int Refresh1 = 9420;  // the refresh rates 1/1 to 1/1000, in order
+    static constexpr int Refresh5 = 9421;
+    static constexpr int Refresh30 = 9422;
+    static constexpr int Refresh200 = 9423;
     static constexpr int Refresh1000 = 9424;
     static constexpr int Colors16M = 9440;
     static constexpr int ShowColorMap = 9441;
@@ -44,6 +47,16 @@ struct MenuBar {
     static constexpr int Preferences = 4;
     static constexpr int Aide = 6;
     static constexpr int Quit = 8;
+};
+
+// Positions of the Texture popup's items that the program checks (separators and labels count).
+struct TextureItem {
+    static constexpr int Pause = 2;
+    static constexpr int FirstMode = 10;     // the preview modes Inactive .. Album follow
+    static constexpr int FirstRefresh = 15;  // the refresh rates 1/1 .. 1/1000 follow
+    static constexpr int Colors16M = 20;
+    static constexpr int ShowColorMap = 21;
+    static constexpr int ShowCounter = 22;
 };
 
 extern const MenuResource MainMenuEn;  // "MAINMENU_EN"

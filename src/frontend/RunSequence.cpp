@@ -380,7 +380,7 @@ void SetIdleMenus() {
     ThePlatform->EnableMenuItem(MenuBar::Texture, 0, true);
     ThePlatform->EnableMenuItem(MenuBar::Texture, 1, true);
     ThePlatform->EnableMenuItem(MenuBar::Texture, 2, false);
-    ThePlatform->CheckMenuItem(MenuBar::Texture, 2, false);
+    ThePlatform->CheckMenuItem(MenuBar::Texture, TextureItem::Pause, false);
     ThePlatform->EnableMenuItem(MenuBar::Texture, 3, false);
     ThePlatform->EnableMenuItem(MenuBar::Texture, 5, false);
     ThePlatform->EnableMenuItem(MenuBar::Texture, 7, true);

@@ -21,9 +21,6 @@
 
 namespace {
 
-constexpr int TextureModeBase = 10;     // Texture items 10 to 13: preview modes
-constexpr int TextureRefreshBase = 15;  // Texture items 15 to 19: refresh rates
-
 void CheckTexture(int item, bool check) {
     ThePlatform->CheckMenuItem(MenuBar::Texture, item, check);
 }
@@ -73,7 +70,7 @@ void OnCreate() {
             CurParamFileName[0] = 0;
         }
     }
-    UpdateCheckedOptions(TextureModeBase);
+    UpdateCheckedOptions(TextureItem::FirstMode);
 }
 
 void OnDestroy() {
@@ -120,9 +117,9 @@ void OnClose() {
 }
 
 void SetPreviewMode(int mode) {
-    CheckTexture(TextureModeBase + DisplayMode, false);
+    CheckTexture(TextureItem::FirstMode + DisplayMode, false);
     DisplayMode = mode;
-    CheckTexture(TextureModeBase + DisplayMode, true);
+    CheckTexture(TextureItem::FirstMode + DisplayMode, true);
 }
 
 void OnCommand(int id) {
@@ -175,10 +172,10 @@ void OnCommand(int id) {
                 PauseFlag = 1;
                 LastDisplayInfoTime = 0;
                 LastDisplayPreview = 0;
-                CheckTexture(2, true);
+                CheckTexture(TextureItem::Pause, true);
             } else {
                 PauseFlag = 0;
-                CheckTexture(2, false);
+                CheckTexture(TextureItem::Pause, false);
             }
             break;
         case MenuCommand::Break:
@@ -238,17 +235,17 @@ void OnCommand(int id) {
             LastDisplayPreview = 0;
             DisplayColors16M = DisplayColors16M == 0 ? 1 : 0;
             InitDisplayDone = 0;
-            CheckTexture(20, DisplayColors16M == 1);
+            CheckTexture(TextureItem::Colors16M, DisplayColors16M == 1);
             break;
         case MenuCommand::ShowColorMap:
             LastDisplayPreview = 0;
             DisplayColorMap = DisplayColorMap == 0 ? 1 : 0;
-            CheckTexture(21, DisplayColorMap == 1);
+            CheckTexture(TextureItem::ShowColorMap, DisplayColorMap == 1);
             break;
         case MenuCommand::ShowCounter:
             LastDisplayPreview = 0;
             DisplayCounter = DisplayCounter == 0 ? 1 : 0;
-            CheckTexture(22, DisplayCounter == 1);
+            CheckTexture(TextureItem::ShowCounter, DisplayCounter == 1);
             break;
         case MenuCommand::ParametersExample:
             if (!ConfirmDiscard()) {
@@ -289,9 +286,9 @@ void OnCommand(int id) {
         default:
             if (id >= MenuCommand::Refresh1 && id <= MenuCommand::Refresh1000) {
                 LastDisplayPreview = 0;
-                CheckTexture(TextureRefreshBase + DisplayRefreshLevel, false);
+                CheckTexture(TextureItem::FirstRefresh + DisplayRefreshLevel, false);
                 DisplayRefreshLevel = id - MenuCommand::Refresh1;
-                CheckTexture(TextureRefreshBase + DisplayRefreshLevel, true);
+                CheckTexture(TextureItem::FirstRefresh + DisplayRefreshLevel, true);
                 DisplayRefreshRate = TDisplayRefreshRates[DisplayRefreshLevel];
             }
             break;
@@ -301,18 +298,20 @@ void OnCommand(int id) {
 }  // namespace
 
 void UpdateCheckedOptions(int base) {
+    // base is where the preview modes start; the other items keep their distance from them.
+    auto at = [base](int item) { return base + item - TextureItem::FirstMode; };
     CheckTexture(base + DisplayMode, true);
-    CheckTexture(base + DisplayRefreshLevel + 5, true);
-    CheckTexture(base + 10, DisplayColors16M == 1);
-    CheckTexture(base + 11, DisplayColorMap == 1);
-    CheckTexture(base + 12, DisplayCounter == 1);
+    CheckTexture(at(TextureItem::FirstRefresh) + DisplayRefreshLevel, true);
+    CheckTexture(at(TextureItem::Colors16M), DisplayColors16M == 1);
+    CheckTexture(at(TextureItem::ShowColorMap), DisplayColorMap == 1);
+    CheckTexture(at(TextureItem::ShowCounter), DisplayCounter == 1);
 }
 
 void SwitchLanguage(int language) {
     ThePlatform->SetMenu(language == 1 ? MainMenuFr : MainMenuEn);
     (void)GST.SetLanguage(language);  // the menu commands give 0 or 1 only
     ThePlatform->SetLanguage(language);
-    UpdateCheckedOptions(TextureModeBase);
+    UpdateCheckedOptions(TextureItem::FirstMode);
     ThePlatform->DrawMenuBar();
 }
 
