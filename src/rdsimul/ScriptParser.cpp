@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstring>
+#include <string>
 
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/ScriptText.h"
@@ -40,6 +41,24 @@ void FormatMessage(ProcString &out, int index, ...) {
     std::vsnprintf(text, sizeof text, GST.Get(index), arguments);
     va_end(arguments);
     (void)out.Init(text, 0);
+}
+
+// The model names of the model table as the messages list them: all but the last joined by
+// ", ", and the last, which the language joins with its own word ("and", "ou").
+struct ModelNameList {
+    std::string AllButLast;
+    const char *Last = "";
+    ModelNameList() {
+        for (int i = 0; i + 1 < ReactionModelCount; ++i) {
+            AllButLast += (i > 0 ? ", " : "") + std::string(ReactionModelTable[i].Name);
+        }
+        Last = ReactionModelTable[ReactionModelCount - 1].Name;
+    }
+};
+
+const ModelNameList &ModelNames() {
+    static const ModelNameList names;
+    return names;
 }
 
 int32_t EditorLengthOf(const ByteBuffer &text) {
@@ -253,7 +272,8 @@ int ScriptParser::WriteMissingItems() {
     ReaDifSimulation &sim = *Sim;
     int ok = 1;
     if (sim.ComponentCount == 0) {
-        FormatMessage(MissingItemMessage, MsgMissingModel);
+        FormatMessage(MissingItemMessage, MsgMissingModel, ModelNames().AllButLast.c_str(),
+                      ModelNames().Last);
         ok &= WriteMissingItem();
     }
     for (int i = 0; i < sim.ComponentCount; ++i) {
@@ -298,6 +318,12 @@ int ScriptParser::PrepareLine(const char *piece, size_t length) {
 
 void ScriptParser::Fail(int message) {
     FormatMessage(LastErrorMessage, message);
+    ErrorOffset = Line.GetCursorOffset();
+}
+
+void ScriptParser::FailUnknownModel() {
+    FormatMessage(LastErrorMessage, MsgModelUnknown, ModelNames().AllButLast.c_str(),
+                  ModelNames().Last);
     ErrorOffset = Line.GetCursorOffset();
 }
 
@@ -347,10 +373,10 @@ void ScriptParser::ParseModel() {
     if (Sim->ComponentCount > 0) return Fail(MsgGivenTwice);
     if (Line.CMoveReadWord(WordBuffer, WordBufferSize) != ProcString::Done || WordBuffer[0] == 0) {
         // A name too long for the word buffer is left unread: no model has such a name.
-        return Fail(AtEnd() ? MsgModelNoName : MsgModelUnknown);
+        return AtEnd() ? Fail(MsgModelNoName) : FailUnknownModel();
     }
     if (!AtEnd()) return Fail(MsgModelTextAfter);
-    if (Sim->SetReactionModel(WordBuffer) != ReaDifSimulation::Done) return Fail(MsgModelUnknown);
+    if (Sim->SetReactionModel(WordBuffer) != ReaDifSimulation::Done) return FailUnknownModel();
     ModelLine = SourceLine;
 }
 

@@ -113,6 +113,8 @@ private:
 
     // Sets the line's message and remembers where the check failed.
     void Fail(int message);
+    // Fail with the unknown-model message, the models named from the model table.
+    void FailUnknownModel();
     // The same with a format message filled with the last component letter.
     void FailWithLastLetter(int message);
     char LastComponentLetter() const;

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "FrontEndTestSupport.h"
+#include "frontend/ProgramPaths.h"
 
 using frontendtest::FrontEndTest;
 

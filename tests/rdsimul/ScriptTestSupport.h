@@ -34,7 +34,12 @@ inline void WriteFile(const std::string &path, const std::string &text) {
 // that name it twice) when one is given.
 inline std::string Message(int index, char letter = 0) {
     char text[512];
-    if (letter != 0) {
+    if (index == MsgMissingModel || index == MsgModelUnknown) {
+        // The models of the model table: all but the last, then the last.
+        std::snprintf(text, sizeof text, GST.Get(index),
+                      "diffusion, schlogl, ginzburglandau, gld1, gld2, maginu, magd1, brusselator",
+                      "brd1");
+    } else if (letter != 0) {
         std::snprintf(text, sizeof text, GST.Get(index), letter, letter);
     } else {
         std::snprintf(text, sizeof text, "%s", GST.Get(index));

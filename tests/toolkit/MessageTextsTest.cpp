@@ -36,6 +36,10 @@ std::vector<std::string> Conversions(const char *format) {
 }
 
 // The arguments each message is formatted with; messages not listed take none.
+// The models of the model table but the last, as the messages that list them are filled.
+constexpr const char *ModelNamesButLast =
+    "diffusion, schlogl, ginzburglandau, gld1, gld2, maginu, magd1, brusselator";
+
 const std::map<int, std::vector<std::string>> &ExpectedConversions() {
     static const std::map<int, std::vector<std::string>> expected = {
         {2, {"s"}},
@@ -44,11 +48,13 @@ const std::map<int, std::vector<std::string>> &ExpectedConversions() {
         {11, {"d"}},
         {13, {"d", "s"}},
         {14, {"d"}},
+        {30, {"s", "s"}},
         {31, {"c", "c"}},
         {32, {"c", "c"}},
         {33, {"c", "c"}},
         {46, {"c"}},
         {49, {"c"}},
+        {40, {"s", "s"}},
         {52, {"c"}},
         {78, {"c"}},
         {80, {"d"}},
@@ -94,6 +100,11 @@ size_t FormattedLength(const char *text, int index) {
         case 32:
         case 33:
             n = std::snprintf(buffer, sizeof buffer, text, 'D', 'D');
+            break;
+        // The model names, as the parser lists them from the model table.
+        case 30:
+        case 40:
+            n = std::snprintf(buffer, sizeof buffer, text, ModelNamesButLast, "brd1");
             break;
         case 46:
         case 49:
