@@ -177,18 +177,19 @@ int CheckColorMap(WindowId window, WindowId editor) {
     }
     ColorMapErrorMsg->Clear();
     const std::string text = ThePlatform->GetEditorText();
-    if (text.empty() || EditText->Init(text.c_str(), static_cast<int32_t>(text.size()) + 2) == 0) {
+    if (text.empty() ||
+        EditText->Init(text.c_str(), static_cast<int32_t>(text.size()) + 2) != ProcString::Done) {
         return 0;
     }
     // The first line whose first word (after spaces) is "colormap".
     bool found = false;
     for (;;) {
         EditText->CMoveSkipSpaces();
-        if (EditText->CMoveMatchWord("colormap") == 1) {
+        if (EditText->CMoveMatchWord("colormap") == ProcString::Done) {
             found = true;
             break;
         }
-        if (EditText->CMoveNextLine() == 0) {
+        if (EditText->CMoveNextLine() != ProcString::Done) {
             break;
         }
     }

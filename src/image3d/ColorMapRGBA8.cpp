@@ -312,16 +312,18 @@ int ColorMapRGBA8::ShareColorMap(ColorMapRGBA8 &other) {
     return MapDone;
 }
 
-int ColorMapRGBA8::RawReadFile(FILE *stream, int count) {
+MemoryTable::Result ColorMapRGBA8::RawReadFile(FILE *stream, int count) {
     // Entries are one word each; a negative count reads all, like 0.
     const uint32_t words = count > 0 ? uint32_t(count) : 0u;
     return Entries.RawReadFile(stream, words);
 }
 
-int ColorMapRGBA8::RawWriteFileRGBA(FILE *stream) const { return Entries.RawWriteFile(stream, 0); }
+MemoryTable::Result ColorMapRGBA8::RawWriteFileRGBA(FILE *stream) const {
+    return Entries.RawWriteFile(stream, 0);
+}
 
-int ColorMapRGBA8::RawWriteFileRGB(FILE *stream) const {
-    if (stream == nullptr || Entries.HasAllocationError()) return MapFailed;
+MemoryTable::Result ColorMapRGBA8::RawWriteFileRGB(FILE *stream) const {
+    if (stream == nullptr || Entries.HasAllocationError()) return MemoryTable::Failed;
     const unsigned char *entries = GetPtrFirstEntry();
     // Converted through a small buffer, 256 entries at a time.
     unsigned char buffer[3 * 256];
@@ -337,7 +339,9 @@ int ColorMapRGBA8::RawWriteFileRGB(FILE *stream) const {
         std::fwrite(buffer, 3, size_t(chunk), stream);
         done += chunk;
     }
-    return MapDone;
+    return MemoryTable::Done;
 }
 
-int ColorMapRGBA8::DumpTextFile(const char *path) const { return Entries.DumpTextFile(path, 4); }
+MemoryTable::Result ColorMapRGBA8::DumpTextFile(const char *path) const {
+    return Entries.DumpTextFile(path, 4);
+}

@@ -74,16 +74,17 @@ public:
     // 1; 0 when other's store is in the error state, nothing changed. other must outlive it.
     [[nodiscard]] int ShareColorMap(ColorMapRGBA8 &other);
 
-    // Reads count entries (0 or above ColorCount: all) into the first entries: 1, 5 short read,
-    // 0 error state or null stream, 3 no entries.
-    [[nodiscard]] int RawReadFile(FILE *stream, int count);
-    // Writes every entry as 4 bytes (blue, green, red, alpha): 1, 0, 3 as above.
-    [[nodiscard]] int RawWriteFileRGBA(FILE *stream) const;
-    // Writes blue, green, red of every entry, 3 bytes each: 1; 0 on a null stream or a store in
-    // the error state.
-    [[nodiscard]] int RawWriteFileRGB(FILE *stream) const;
-    // Decimal dump, one entry per line: 1; 3 no entries ("empty" written); 0 file not created.
-    [[nodiscard]] int DumpTextFile(const char *path) const;
+    // Reads count entries (0 or above ColorCount: all) into the first entries: Done, ShortRead,
+    // Failed (error state or null stream), NoData (no entries).
+    [[nodiscard]] MemoryTable::Result RawReadFile(FILE *stream, int count);
+    // Writes every entry as 4 bytes (blue, green, red, alpha): Done, Failed, NoData as above.
+    [[nodiscard]] MemoryTable::Result RawWriteFileRGBA(FILE *stream) const;
+    // Writes blue, green, red of every entry, 3 bytes each: Done; Failed on a null stream or a
+    // store in the error state.
+    [[nodiscard]] MemoryTable::Result RawWriteFileRGB(FILE *stream) const;
+    // Decimal dump, one entry per line: Done; NoData no entries ("empty" written); Failed file
+    // not created.
+    [[nodiscard]] MemoryTable::Result DumpTextFile(const char *path) const;
 
 private:
     int32_t ColorCount;

@@ -102,8 +102,9 @@ int GenImage3D::UpdateSize() {
     RealPixelCount = uint32_t(real);
 
     const int64_t roundedRealBytes = (realBytes + 3) / 4 * 4;
-    if (addressedBytes <= roundedRealBytes) return SetNewDataSize(RealPixelCount, Depth);
-    return SetNewDataSize(uint32_t(addressedBytes), 1);
+    // The store's answer as it is: Done, NothingToDo (the block fits) or Failed.
+    if (addressedBytes <= roundedRealBytes) return int(SetNewDataSize(RealPixelCount, Depth));
+    return int(SetNewDataSize(uint32_t(addressedBytes), 1));
 }
 
 MemoryTable *GenImage3D::GetPtrRawColorMap() { return nullptr; }

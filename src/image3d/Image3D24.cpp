@@ -16,7 +16,7 @@ Image3D24::Image3D24(const char *name, unsigned short x, unsigned short y, unsig
 
 int Image3D24::UpdateSize() {
     const int sized = GenImage3D::UpdateSize();
-    if (sized != MemoryTable::Done && sized != MemoryTable::NothingToDo) {
+    if (sized != int(MemoryTable::Done) && sized != int(MemoryTable::NothingToDo)) {
         PtrFirstPixel = nullptr;
         PtrCurrentPixel = nullptr;
         return Refused;

@@ -25,7 +25,7 @@ Image3D8::Image3D8(const char *name, unsigned short x, unsigned short y, unsigne
 
 int Image3D8::UpdateSize() {
     const int sized = GenImage3D::UpdateSize();
-    if (sized != MemoryTable::Done && sized != MemoryTable::NothingToDo) {
+    if (sized != int(MemoryTable::Done) && sized != int(MemoryTable::NothingToDo)) {
         PtrFirstPixel = nullptr;
         return Refused;
     }

@@ -37,7 +37,7 @@ Image3DFloat::Image3DFloat(const char *name, unsigned short x, unsigned short y,
 
 int Image3DFloat::UpdateSize() {
     const int sized = GenImage3D::UpdateSize();
-    if (sized != MemoryTable::Done && sized != MemoryTable::NothingToDo) {
+    if (sized != int(MemoryTable::Done) && sized != int(MemoryTable::NothingToDo)) {
         PtrFirstPixel = nullptr;
         return Refused;
     }

@@ -48,19 +48,21 @@ int Build(ColorMapRGBA8 &map, int space, const double *v) {
 int ReaDifSimulation::SetColorMapFromString(ProcString &line, ProcString &error) {
     int space = -1;
     for (int i = 0; i < int(sizeof ColorSpaces / sizeof ColorSpaces[0]); ++i) {
-        if (line.CMoveMatchWord(ColorSpaces[i].Word)) {
+        if (line.CMoveMatchWord(ColorSpaces[i].Word) == ProcString::Done) {
             space = i;
             break;
         }
     }
     if (space < 0) {
-        (void)error.Init(GST.Get(line.CMatchEnd(1) ? MsgNoColorSpace : MsgUnknownColorSpace), 0);
+        (void)error.Init(
+            GST.Get(line.CMatchEnd(1) == ProcString::Done ? MsgNoColorSpace : MsgUnknownColorSpace),
+            0);
         return Refused;
     }
     const ColorSpace &chosen = ColorSpaces[space];
     double values[MaxNumbers] = {};
     for (int i = 0; chosen.Kinds[i] != 0; ++i) {
-        int read;
+        ProcString::Result read;
         if (chosen.Kinds[i] == 'i') {
             int32_t number = 0;
             read = line.CMoveReadInteger(number);
@@ -70,12 +72,12 @@ int ReaDifSimulation::SetColorMapFromString(ProcString &line, ProcString &error)
             read = line.CMoveReadFloat(number, 0.0f);
             values[i] = number;
         }
-        if (read != 1) {
+        if (read != ProcString::Done) {
             (void)error.Init(GST.Get(chosen.MsgNumbers), 0);
             return Refused;
         }
     }
-    if (!line.CMatchEnd(1)) {
+    if (line.CMatchEnd(1) != ProcString::Done) {
         (void)error.Init(GST.Get(chosen.MsgTextAfter), 0);
         return Refused;
     }

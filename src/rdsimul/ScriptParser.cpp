@@ -151,7 +151,7 @@ bool ScriptParser::ReadScript(const char *path) {
     return Source.GetSize() == 0 || std::memchr(Source.GetData(), 0, Source.GetSize()) == nullptr;
 }
 
-int ScriptParser::TakeLine(const char *line, size_t length) {
+ByteBuffer::Result ScriptParser::TakeLine(const char *line, size_t length) {
     const ScriptText::LineKind kind = ScriptText::KindOf(std::string_view(line, length));
     if (kind == ScriptText::LineKind::Annotation) return ByteBuffer::Done;
     LineAnnotations.Clear();
@@ -207,8 +207,8 @@ int ScriptParser::TakeLine(const char *line, size_t length) {
     return ByteBuffer::Done;
 }
 
-int ScriptParser::AddAnnotation(ByteBuffer &to, const ProcString &annotation,
-                                const ProcString &text, int32_t line) {
+ByteBuffer::Result ScriptParser::AddAnnotation(ByteBuffer &to, const ProcString &annotation,
+                                               const ProcString &text, int32_t line) {
     // The annotation ends with its line feed; the script's own line end replaces it.
     size_t size = size_t(annotation.GetLength());
     if (size > 0 && annotation.GetString()[size - 1] == '\n') --size;
@@ -251,7 +251,7 @@ bool ScriptParser::RewriteIsUnchanged() const {
             std::memcmp(source + Missing.GetSize(), Body.GetData(), Body.GetSize()) == 0);
 }
 
-int ScriptParser::WriteRewrite(const char *path) const {
+AtomicFileWriter::Result ScriptParser::WriteRewrite(const char *path) const {
     AtomicFileWriter writer;
     if (writer.Open(path) != AtomicFileWriter::Done ||
         writer.Write(Source.GetData(), ByteOrderMarkSize) != AtomicFileWriter::Done ||
@@ -262,33 +262,33 @@ int ScriptParser::WriteRewrite(const char *path) const {
     return writer.Commit();
 }
 
-int ScriptParser::WriteMissingItem() {
+ByteBuffer::Result ScriptParser::WriteMissingItem() {
     (void)Sim->BuildErrorMessage(MissingItemMessage, LastErrorMessage);
     Failed = 1;
     return AddAnnotation(Missing, LastErrorMessage, MissingItemMessage, 0);
 }
 
-int ScriptParser::WriteMissingItems() {
+ByteBuffer::Result ScriptParser::WriteMissingItems() {
     ReaDifSimulation &sim = *Sim;
-    int ok = 1;
+    bool ok = true;
     if (sim.ComponentCount == 0) {
         FormatMessage(MissingItemMessage, MsgMissingModel, ModelNames().AllButLast.c_str(),
                       ModelNames().Last);
-        ok &= WriteMissingItem();
+        ok &= WriteMissingItem() == ByteBuffer::Done;
     }
     for (int i = 0; i < sim.ComponentCount; ++i) {
         char letter = char('A' + i);
         if (sim.GetDiffusionCoeff(letter) == 0.0) {
             FormatMessage(MissingItemMessage, MsgMissingDiffusion, letter, letter);
-            ok &= WriteMissingItem();
+            ok &= WriteMissingItem() == ByteBuffer::Done;
         }
         if (sim.GetReactionStrength(letter) == 0.0) {
             FormatMessage(MissingItemMessage, MsgMissingReaction, letter, letter);
-            ok &= WriteMissingItem();
+            ok &= WriteMissingItem() == ByteBuffer::Done;
         }
         if (sim.GetInitConcentration(letter) == UnsetConcentration) {
             FormatMessage(MissingItemMessage, MsgMissingInit, letter, letter);
-            ok &= WriteMissingItem();
+            ok &= WriteMissingItem() == ByteBuffer::Done;
         }
     }
     const int tail[] = {KeptWidth == 0 ? MsgMissingSize : 0,
@@ -298,12 +298,12 @@ int ScriptParser::WriteMissingItems() {
     for (int index : tail) {
         if (index == 0) continue;
         FormatMessage(MissingItemMessage, index);
-        ok &= WriteMissingItem();
+        ok &= WriteMissingItem() == ByteBuffer::Done;
     }
-    return ok;
+    return ok ? ByteBuffer::Done : ByteBuffer::Failed;
 }
 
-int ScriptParser::PrepareLine(const char *piece, size_t length) {
+ProcString::Result ScriptParser::PrepareLine(const char *piece, size_t length) {
     // The language ends a line at its line feed; a CR LF line end from another system must not
     // make the last word of the line a different word.
     char text[InputLineSize];
@@ -334,7 +334,7 @@ void ScriptParser::FailWithLastLetter(int message) {
 
 char ScriptParser::LastComponentLetter() const { return char('A' + Sim->ComponentCount - 1); }
 
-int ScriptParser::ReadPlainFloat(float &value) {
+ProcString::Result ScriptParser::ReadPlainFloat(float &value) {
     const char *before = Line.GetCursor();
     if (Line.CMoveReadFloat(value, 0.0f) != ProcString::Done) return ProcString::Failed;
     PlusSignPending = Line.GetCursor() == before;
@@ -352,20 +352,22 @@ void ScriptParser::ReadVariation(float &variation) {
 
 void ScriptParser::ParseLine() {
     Line.CMoveSkipSpaces();
-    if (Line.CMatchEnd(1)) return;
+    if (Line.CMatchEnd(1) == ProcString::Done) return;
     // A comment in a later piece of a long line; a later piece is never an annotation.
-    if (Line.CMoveMatchString("//")) return;
-    if (Line.CMoveMatchWord("model")) return ParseModel();
-    if (Line.CMoveMatchWord("modpar")) return ParseModpar();
-    if (Line.CMoveMatchWord("reaction")) return ParseReaction();
-    if (Line.CMoveMatchWord("diffusion")) return ParseDiffusion();
-    if (Line.CMoveMatchWord("init")) return ParseInit();
-    if (Line.CMoveMatchWord("size")) return ParseSize();
-    if (Line.CMoveMatchWord("iterations")) return ParseIterations();
-    if (Line.CMoveMatchWord("randseed")) return ParseRandseed();
-    if (Line.CMoveMatchWord("colormap")) return ParseColormap();
-    if (Line.CMoveMatchWord("image256")) return ParseImage(0);
-    if (Line.CMoveMatchWord("image16M") || Line.CMoveMatchWord("image16m")) return ParseImage(1);
+    if (Line.CMoveMatchString("//") == ProcString::Done) return;
+    if (Line.CMoveMatchWord("model") == ProcString::Done) return ParseModel();
+    if (Line.CMoveMatchWord("modpar") == ProcString::Done) return ParseModpar();
+    if (Line.CMoveMatchWord("reaction") == ProcString::Done) return ParseReaction();
+    if (Line.CMoveMatchWord("diffusion") == ProcString::Done) return ParseDiffusion();
+    if (Line.CMoveMatchWord("init") == ProcString::Done) return ParseInit();
+    if (Line.CMoveMatchWord("size") == ProcString::Done) return ParseSize();
+    if (Line.CMoveMatchWord("iterations") == ProcString::Done) return ParseIterations();
+    if (Line.CMoveMatchWord("randseed") == ProcString::Done) return ParseRandseed();
+    if (Line.CMoveMatchWord("colormap") == ProcString::Done) return ParseColormap();
+    if (Line.CMoveMatchWord("image256") == ProcString::Done) return ParseImage(0);
+    if (Line.CMoveMatchWord("image16M") == ProcString::Done ||
+        Line.CMoveMatchWord("image16m") == ProcString::Done)
+        return ParseImage(1);
     Fail(MsgUnknownKeyword);
 }
 
@@ -383,7 +385,7 @@ void ScriptParser::ParseModel() {
 void ScriptParser::ParseModpar() {
     float value = 0.0f;
     float variation = 0.0f;
-    int nameRead = Line.CMoveReadWord(WordBuffer, WordBufferSize);
+    const ProcString::Result nameRead = Line.CMoveReadWord(WordBuffer, WordBufferSize);
     if (nameRead != ProcString::Done && !AtEnd())
         return Fail(MsgModparBadName);  // longer than the buffer
     if (nameRead != ProcString::Done || WordBuffer[0] == 0 ||
@@ -521,7 +523,7 @@ void ScriptParser::ParseImage(int trueColor) {
             Line.CMoveReadSignedFloat(offset) != ProcString::Done) {
             return Fail(MsgImageSyntax);
         }
-    } else if (Line.CMoveMatchWord("autoscale")) {
+    } else if (Line.CMoveMatchWord("autoscale") == ProcString::Done) {
         scale = 0.0f;
     } else {
         return Fail(MsgImageSyntax);
@@ -529,7 +531,7 @@ void ScriptParser::ParseImage(int trueColor) {
     int mosaic = 0;
     int32_t mosaicWidth = 0;
     int32_t mosaicHeight = 0;
-    if (Line.CMoveMatchWordCI("mosaic")) {
+    if (Line.CMoveMatchWordCI("mosaic") == ProcString::Done) {
         mosaic = 1;
         if (Line.CMoveReadInteger(mosaicWidth) != ProcString::Done ||
             Line.CMoveReadInteger(mosaicHeight) != ProcString::Done) {
@@ -540,11 +542,11 @@ void ScriptParser::ParseImage(int trueColor) {
         }
     }
     char format = 'B';
-    if (Line.CMoveMatchWordCI("TGA")) {
+    if (Line.CMoveMatchWordCI("TGA") == ProcString::Done) {
         format = 'T';
-    } else if (Line.CMoveMatchWordCI("BMP")) {
+    } else if (Line.CMoveMatchWordCI("BMP") == ProcString::Done) {
         format = 'B';
-    } else if (Line.CMoveMatchWordCI("PNG")) {
+    } else if (Line.CMoveMatchWordCI("PNG") == ProcString::Done) {
         format = 'P';
     }
     if (!AtEnd()) return Fail(MsgImageTextAfter);

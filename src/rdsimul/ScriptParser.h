@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "toolkit/AtomicFileWriter.h"
 #include "toolkit/ByteBuffer.h"
 #include "toolkit/ProcString.h"
 
@@ -82,21 +83,22 @@ private:
     bool ReadScript(const char *path);
     // One line of the script with its line end: dropped when it is an old annotation, else
     // parsed piece by piece and passed to Body below its annotations. 1, or 0 out of memory.
-    [[nodiscard]] int TakeLine(const char *line, size_t length);
+    [[nodiscard]] ByteBuffer::Result TakeLine(const char *line, size_t length);
     // Appends text as an annotation line (the script's line end instead of its line feed) and
     // notes it for line (0: a missing item): 1, or 0 out of memory.
-    [[nodiscard]] int AddAnnotation(ByteBuffer &to, const ProcString &annotation,
-                                    const ProcString &text, int32_t line);
+    [[nodiscard]] ByteBuffer::Result AddAnnotation(ByteBuffer &to, const ProcString &annotation,
+                                                   const ProcString &text, int32_t line);
     // Keeps the name and line of a modpar line the parser accepted, for the warnings.
     void RecordModpar();
     // Gives the modpar and model lines of the line just passed to Body their rewritten line.
     void PlaceWarningLines(int32_t firstModpar);
     // Builds the warnings from the kept modpar lines and the model: 1, or 0 out of memory.
-    [[nodiscard]] int CollectWarnings();
-    [[nodiscard]] int AddWarning(int32_t line, int32_t rewrittenLine, const char *text);
+    [[nodiscard]] ByteBuffer::Result CollectWarnings();
+    [[nodiscard]] ByteBuffer::Result AddWarning(int32_t line, int32_t rewrittenLine,
+                                                const char *text);
     // Whether the rewritten script is byte for byte the one read.
     bool RewriteIsUnchanged() const;
-    [[nodiscard]] int WriteRewrite(const char *path) const;
+    [[nodiscard]] AtomicFileWriter::Result WriteRewrite(const char *path) const;
 
     // Line handlers: each leaves LastErrorMessage empty, or sets it to the line's message.
     void ParseLine();
@@ -121,17 +123,17 @@ private:
 
     // Reads a real number written without a plus sign: 1. A plus sign leaves the cursor on it,
     // so the following text-after check rejects the line.
-    [[nodiscard]] int ReadPlainFloat(float &value);
+    [[nodiscard]] ProcString::Result ReadPlainFloat(float &value);
     // Reads an optional variation: a sign directly followed by the number.
     void ReadVariation(float &variation);
-    bool AtEnd() const { return Line.CMatchEnd(1) != 0; }
+    bool AtEnd() const { return Line.CMatchEnd(1) == ProcString::Done; }
 
     // Puts a piece of a line into Line, without the carriage return of a CR LF line end.
-    [[nodiscard]] int PrepareLine(const char *piece, size_t length);
+    [[nodiscard]] ProcString::Result PrepareLine(const char *piece, size_t length);
     // Annotation lines for the missing items into Missing, which goes above everything else.
-    [[nodiscard]] int WriteMissingItems();
+    [[nodiscard]] ByteBuffer::Result WriteMissingItems();
     // Appends MissingItemMessage as an annotation line to Missing.
-    [[nodiscard]] int WriteMissingItem();
+    [[nodiscard]] ByteBuffer::Result WriteMissingItem();
 
     ReaDifSimulation *Sim = nullptr;
     ByteBuffer Source;           // the script as read

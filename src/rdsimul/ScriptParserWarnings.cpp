@@ -60,7 +60,7 @@ void ScriptParser::PlaceWarningLines(int32_t firstModpar) {
     if (ModelLine == SourceLine) ModelRewrittenLine = BodyLines;
 }
 
-int ScriptParser::AddWarning(int32_t line, int32_t rewrittenLine, const char *text) {
+ByteBuffer::Result ScriptParser::AddWarning(int32_t line, int32_t rewrittenLine, const char *text) {
     // The missing items go above every line of the rewritten script.
     NoteRecord record = {line, rewrittenLine + MissingCount, int32_t(WarningTexts.GetSize())};
     if (WarningTexts.Append(text, std::strlen(text) + 1) != ByteBuffer::Done ||
@@ -72,7 +72,7 @@ int ScriptParser::AddWarning(int32_t line, int32_t rewrittenLine, const char *te
     return ByteBuffer::Done;
 }
 
-int ScriptParser::CollectWarnings() {
+ByteBuffer::Result ScriptParser::CollectWarnings() {
     if (Sim->ComponentCount == 0 || ModelLine == 0) return ByteBuffer::Done;
     const ReactionModelInfo &model = ReactionModelTable[Sim->ModelIndex];
     const bool french = GST.GetCurrentLanguage() == StringTable::French;

@@ -142,7 +142,7 @@ int AtomicFileWriter::LastFailure() { return ThreadLastFailure; }
 
 void AtomicFileWriter::ForgetLastFailure() { ThreadLastFailure = 0; }
 
-int AtomicFileWriter::Open(const char *path) {
+AtomicFileWriter::Result AtomicFileWriter::Open(const char *path) {
     Discard();
     ErrorNumber = 0;
     if (path == nullptr || *path == 0) {
@@ -201,7 +201,7 @@ int AtomicFileWriter::Open(const char *path) {
     return Done;
 }
 
-int AtomicFileWriter::Write(const char *bytes, size_t count) {
+AtomicFileWriter::Result AtomicFileWriter::Write(const char *bytes, size_t count) {
     if (Stream == nullptr || WriteFailed) return Failed;
     if (count == 0) return Done;
     if (bytes == nullptr || ShouldFail(Step::Write)) {
@@ -217,7 +217,7 @@ int AtomicFileWriter::Write(const char *bytes, size_t count) {
     return Done;
 }
 
-int AtomicFileWriter::Commit() {
+AtomicFileWriter::Result AtomicFileWriter::Commit() {
     if (Stream == nullptr) {
         NoteFailure(EBADF);
         return Failed;
@@ -250,7 +250,8 @@ int AtomicFileWriter::Commit() {
     return ok ? Done : Failed;
 }
 
-int AtomicFileWriter::WriteWhole(const char *path, const char *bytes, size_t count, int &error) {
+AtomicFileWriter::Result AtomicFileWriter::WriteWhole(const char *path, const char *bytes,
+                                                      size_t count, int &error) {
     AtomicFileWriter writer;
     if (writer.Open(path) != Done || writer.Write(bytes, count) != Done ||
         writer.Commit() != Done) {

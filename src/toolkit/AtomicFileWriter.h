@@ -9,8 +9,10 @@
 
 class AtomicFileWriter {
 public:
-    static constexpr int Failed = 0;
-    static constexpr int Done = 1;
+    // What its operations answer.
+    enum class Result { Failed = 0, Done = 1 };
+    static constexpr Result Failed = Result::Failed;
+    static constexpr Result Done = Result::Done;
 
     // Steps that tests can make fail, to check that the target is left untouched.
     enum class Step { None, Create, Write, Sync, Rename };
@@ -25,18 +27,18 @@ public:
     // target), with the permissions of the existing file: 1; 0 when the file exists but is no
     // regular file or may not be written, or the temporary file cannot be created. The first
     // Open in a directory removes the temporary files there of processes that are gone.
-    [[nodiscard]] int Open(const char *path);
+    [[nodiscard]] Result Open(const char *path);
     // Appends count bytes: 1; 0 when the write fails (Commit then refuses).
-    [[nodiscard]] int Write(const char *bytes, size_t count);
+    [[nodiscard]] Result Write(const char *bytes, size_t count);
     // Flushes and syncs the temporary file and renames it over the target: 1. 0 when any step
     // failed: the temporary file is removed and the target keeps its old content.
-    [[nodiscard]] int Commit();
+    [[nodiscard]] Result Commit();
     // Closes and removes the temporary file; the target is not touched.
     void Discard();
     // Replaces the content of path with count bytes in one step: 1; 0 with the errno of the step
     // that failed in error (the target then keeps its old content).
-    [[nodiscard]] static int WriteWhole(const char *path, const char *bytes, size_t count,
-                                        int &error);
+    [[nodiscard]] static Result WriteWhole(const char *path, const char *bytes, size_t count,
+                                           int &error);
     // The open temporary file, for writers that format straight into a stream; null when closed.
     // Its errors are seen by Commit.
     FILE *GetStream() const { return Stream; }

@@ -5,7 +5,7 @@
 
 ByteBuffer::~ByteBuffer() { std::free(Data); }
 
-int ByteBuffer::Reserve(size_t size) {
+ByteBuffer::Result ByteBuffer::Reserve(size_t size) {
     if (size <= Capacity) return Done;
     if (size > MaxSize) return Failed;
     // Doubling keeps the copies of a long run of appends to about twice its bytes.
@@ -18,7 +18,7 @@ int ByteBuffer::Reserve(size_t size) {
     return Done;
 }
 
-int ByteBuffer::Append(const char *bytes, size_t count) {
+ByteBuffer::Result ByteBuffer::Append(const char *bytes, size_t count) {
     if (count == 0) return Done;
     if (bytes == nullptr || count > MaxSize - Size || Reserve(Size + count) != Done) return Failed;
     std::memcpy(Data + Size, bytes, count);
@@ -26,7 +26,7 @@ int ByteBuffer::Append(const char *bytes, size_t count) {
     return Done;
 }
 
-int ByteBuffer::AppendFile(FILE *stream, size_t most) {
+ByteBuffer::Result ByteBuffer::AppendFile(FILE *stream, size_t most) {
     if (stream == nullptr) return Failed;
     char block[65536];
     size_t count;

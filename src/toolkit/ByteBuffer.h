@@ -7,8 +7,10 @@
 
 class ByteBuffer {
 public:
-    static constexpr int Failed = 0;
-    static constexpr int Done = 1;
+    // What its operations answer.
+    enum class Result { Failed = 0, Done = 1 };
+    static constexpr Result Failed = Result::Failed;
+    static constexpr Result Done = Result::Done;
     // Sizes stay within the 32-bit counts that positions in a text are kept in.
     static constexpr size_t MaxSize = 0x7FFFFFFF;
 
@@ -19,10 +21,10 @@ public:
 
     // Appends count bytes: 1; 0 when the size would pass MaxSize or memory ran out (the
     // content is then unchanged).
-    [[nodiscard]] int Append(const char *bytes, size_t count);
+    [[nodiscard]] Result Append(const char *bytes, size_t count);
     // Appends the rest of the stream: 1; 0 on a read error, when the stream holds more than
     // most bytes, or when Append fails.
-    [[nodiscard]] int AppendFile(FILE *stream, size_t most);
+    [[nodiscard]] Result AppendFile(FILE *stream, size_t most);
     // Empties the buffer; the block is kept for the next text.
     void Clear() { Size = 0; }
 
@@ -33,7 +35,7 @@ public:
 
 private:
     // Makes room for size bytes in all: 1, else 0.
-    [[nodiscard]] int Reserve(size_t size);
+    [[nodiscard]] Result Reserve(size_t size);
 
     char *Data = nullptr;
     size_t Size = 0;

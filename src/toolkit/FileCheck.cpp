@@ -41,7 +41,7 @@ int OpenRegularFile(const char *path, FileFault &fault) {
     return descriptor;
 }
 
-int CheckRegularFile(const char *path, FileFault &fault) {
+FileCheckResult CheckRegularFile(const char *path, FileFault &fault) {
     const int descriptor = OpenRegularFile(path, fault);
     if (descriptor < 0) return FileCheckFailed;
     close(descriptor);
@@ -84,7 +84,7 @@ bool ReadBlocks(int descriptor, FileFault &fault, Take take) {
 
 }  // namespace
 
-int CheckTextFile(const char *path, FileFault &fault) {
+FileCheckResult CheckTextFile(const char *path, FileFault &fault) {
     const ScopedDescriptor file(OpenRegularFile(path, fault));
     if (file.Get() < 0) return FileCheckFailed;
     long long offset = 0;
@@ -101,7 +101,8 @@ int CheckTextFile(const char *path, FileFault &fault) {
     return text ? FileCheckDone : FileCheckFailed;
 }
 
-int ReadTextFile(const char *path, long long limit, std::string &text, FileFault &fault) {
+FileCheckResult ReadTextFile(const char *path, long long limit, std::string &text,
+                             FileFault &fault) {
     text.clear();
     const ScopedDescriptor file(OpenRegularFile(path, fault));
     if (file.Get() < 0) return FileCheckFailed;
@@ -142,7 +143,7 @@ int ReadTextFile(const char *path, long long limit, std::string &text, FileFault
     return FileCheckDone;
 }
 
-int CheckReplaceable(const char *path, FileFault &fault) {
+FileCheckResult CheckReplaceable(const char *path, FileFault &fault) {
     fault = FileFault{};
     struct stat status;
     // stat follows symbolic links: a link to a regular file may be replaced (the link stays),

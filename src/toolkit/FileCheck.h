@@ -16,24 +16,27 @@ struct FileFault {
     long long Limit = 0;
 };
 
-constexpr int FileCheckFailed = 0;
-constexpr int FileCheckDone = 1;
+// What the checks answer.
+enum class FileCheckResult { Failed = 0, Done = 1 };
+constexpr FileCheckResult FileCheckFailed = FileCheckResult::Failed;
+constexpr FileCheckResult FileCheckDone = FileCheckResult::Done;
 
 // Opens path for reading without waiting for a writer (a FIFO would block a plain open) and
 // checks that it is a regular file: the descriptor, which the caller closes; -1 with fault set.
 int OpenRegularFile(const char *path, FileFault &fault);
-// OpenRegularFile, closed again: 1 the file is a readable regular file; 0 with fault set.
-[[nodiscard]] int CheckRegularFile(const char *path, FileFault &fault);
+// OpenRegularFile, closed again: Done, the file is a readable regular file; Failed with fault
+// set.
+[[nodiscard]] FileCheckResult CheckRegularFile(const char *path, FileFault &fault);
 // CheckRegularFile, and no zero byte in the whole file (read in blocks, whatever its size):
-// 1; 0 with fault set.
-[[nodiscard]] int CheckTextFile(const char *path, FileFault &fault);
-// The whole content of a regular file of at most limit bytes without a zero byte: 1; 0 with
-// fault set (a zero byte means a binary file, not a script).
-[[nodiscard]] int ReadTextFile(const char *path, long long limit, std::string &text,
-                               FileFault &fault);
+// Done; Failed with fault set.
+[[nodiscard]] FileCheckResult CheckTextFile(const char *path, FileFault &fault);
+// The whole content of a regular file of at most limit bytes without a zero byte: Done; Failed
+// with fault set (a zero byte means a binary file, not a script).
+[[nodiscard]] FileCheckResult ReadTextFile(const char *path, long long limit, std::string &text,
+                                           FileFault &fault);
 // Whether path may be replaced by a new file: it does not exist, or it is (through symbolic
-// links) a regular file: 1; 0 with fault set to NotRegular.
-[[nodiscard]] int CheckReplaceable(const char *path, FileFault &fault);
+// links) a regular file: Done; Failed with fault set to NotRegular.
+[[nodiscard]] FileCheckResult CheckReplaceable(const char *path, FileFault &fault);
 // The cause of fault in the language of GST: "permission denied", "no space left on the disk",
 // the sizes or offset of the program's own checks, the system's text for other errors.
 std::string FaultText(const FileFault &fault);

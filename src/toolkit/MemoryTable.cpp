@@ -30,7 +30,7 @@ void MemoryTable::InitVoid() {
     Data = nullptr;
 }
 
-int MemoryTable::SetNewDataSize(uint32_t count, int32_t elementSize) {
+MemoryTable::Result MemoryTable::SetNewDataSize(uint32_t count, int32_t elementSize) {
     if (elementSize <= 0) elementSize = 1;
     // The byte count is formed in 64 bits: a product that wrapped around 32 bits would give a
     // small block to a caller who asked for a huge one.
@@ -49,7 +49,7 @@ int MemoryTable::SetNewDataSize(uint32_t count, int32_t elementSize) {
     return Allocate();
 }
 
-int MemoryTable::Allocate() {
+MemoryTable::Result MemoryTable::Allocate() {
     if (DataSize <= AllocatedSize) return NothingToDo;
     Free();
     Shared = 0;
@@ -70,7 +70,7 @@ int MemoryTable::Allocate() {
     return Done;
 }
 
-int MemoryTable::Free() {
+MemoryTable::Result MemoryTable::Free() {
     if (AllocationError) return Failed;
     if (Shared || AllocatedSize == 0 || Data == nullptr) return NothingToDo;
     std::free(Data);
@@ -90,28 +90,28 @@ void MemoryTable::SetErrorState() {
     AllocatedSize = 0;
 }
 
-int MemoryTable::RawInit(int32_t value) {
+MemoryTable::Result MemoryTable::RawInit(int32_t value) {
     if (AllocationError) return Failed;
     if (DataSize == 0) return NoData;
     for (uint32_t i = 0; i < DataSize; ++i) Data[i] = value;
     return Done;
 }
 
-int MemoryTable::RawXOR(int32_t key) {
+MemoryTable::Result MemoryTable::RawXOR(int32_t key) {
     if (AllocationError) return Failed;
     if (DataSize == 0) return NoData;
     for (uint32_t i = 0; i < DataSize; ++i) Data[i] ^= key;
     return Done;
 }
 
-int MemoryTable::RawWriteMemory(int32_t *destination) const {
+MemoryTable::Result MemoryTable::RawWriteMemory(int32_t *destination) const {
     if (AllocationError || destination == nullptr) return Failed;
     if (DataSize == 0) return NoData;
     std::memcpy(destination, Data, size_t(DataSize) * 4);
     return Done;
 }
 
-int MemoryTable::RawReadFile(FILE *stream, uint32_t words) {
+MemoryTable::Result MemoryTable::RawReadFile(FILE *stream, uint32_t words) {
     if (AllocationError || stream == nullptr) return Failed;
     if (DataSize == 0) return NoData;
     uint32_t n = (words == 0 || words > DataSize) ? DataSize : words;
@@ -120,7 +120,7 @@ int MemoryTable::RawReadFile(FILE *stream, uint32_t words) {
     return got == n ? Done : ShortRead;
 }
 
-int MemoryTable::RawWriteFile(FILE *stream, uint32_t words) const {
+MemoryTable::Result MemoryTable::RawWriteFile(FILE *stream, uint32_t words) const {
     if (AllocationError || stream == nullptr) return Failed;
     if (DataSize == 0) return NoData;
     uint32_t n = (words == 0 || words > DataSize) ? DataSize : words;
@@ -139,7 +139,7 @@ uint32_t MemoryTable::GetByteSize() const {
     return (DataSize - 1) * 4 + uint32_t(ByteRemainder);
 }
 
-int MemoryTable::DumpTextFile(const char *path, int32_t bytesPerLine) const {
+MemoryTable::Result MemoryTable::DumpTextFile(const char *path, int32_t bytesPerLine) const {
     if (path == nullptr) return Failed;
     FILE *file = std::fopen(path, "w");
     if (file == nullptr) return Failed;
@@ -161,17 +161,17 @@ int MemoryTable::DumpTextFile(const char *path, int32_t bytesPerLine) const {
     return Done;
 }
 
-int MemoryTable::OverflowDetected() const {
-    if (AllocationError) return 2;
-    if (DataSize == 0 || Data == nullptr) return 0;
+MemoryTable::Guard MemoryTable::OverflowDetected() const {
+    if (AllocationError) return Guard::ErrorState;
+    if (DataSize == 0 || Data == nullptr) return Guard::Intact;
     // Only an owned block whose data fill it has guard words right behind the data.
-    if (Shared || DataSize != AllocatedSize) return 0;
+    if (Shared || DataSize != AllocatedSize) return Guard::Intact;
     return (uint32_t(Data[DataSize]) != GuardWord1 || uint32_t(Data[DataSize + 1]) != GuardWord2)
-               ? 1
-               : 0;
+               ? Guard::Overwritten
+               : Guard::Intact;
 }
 
-int MemoryTable::Share(MemoryTable &owner) {
+MemoryTable::Result MemoryTable::Share(MemoryTable &owner) {
     if (owner.AllocationError) return Failed;
     if (&owner == this) return Done;
     Free();
@@ -184,7 +184,7 @@ int MemoryTable::Share(MemoryTable &owner) {
     return Done;
 }
 
-int MemoryTable::Share(unsigned char *bytes, uint32_t length) {
+MemoryTable::Result MemoryTable::Share(unsigned char *bytes, uint32_t length) {
     if (bytes == nullptr) return Failed;
     Free();
     AllocatedSize = 0;

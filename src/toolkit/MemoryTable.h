@@ -7,12 +7,15 @@
 
 class MemoryTable {
 public:
-    // Result codes shared by the bulk operations.
-    static constexpr int Failed = 0;
-    static constexpr int Done = 1;
-    static constexpr int NoData = 3;
-    static constexpr int NothingToDo = 4;
-    static constexpr int ShortRead = 5;
+    // What the sizing and bulk operations answer.
+    enum class Result { Failed = 0, Done = 1, NoData = 3, NothingToDo = 4, ShortRead = 5 };
+    static constexpr Result Failed = Result::Failed;
+    static constexpr Result Done = Result::Done;
+    static constexpr Result NoData = Result::NoData;
+    static constexpr Result NothingToDo = Result::NothingToDo;
+    static constexpr Result ShortRead = Result::ShortRead;
+    // What OverflowDetected finds.
+    enum class Guard { Intact = 0, Overwritten = 1, ErrorState = 2 };
 
     static constexpr uint32_t MaxWords = 18000000;        // 72,000,000 bytes: the default limit
     static constexpr uint32_t MaxRaisedWords = 1u << 30;  // 4 GiB: the most SetWordLimit takes
@@ -32,30 +35,35 @@ public:
     MemoryTable &operator=(const MemoryTable &) = delete;
 
     void InitVoid();
-    // Sizes the table for count x elementSize bytes (elementSize <= 0 counts as 1): 1, 4 or 0.
-    [[nodiscard]] int SetNewDataSize(uint32_t count, int32_t elementSize);
-    // Makes Data hold DataSize words: 1 new zeroed block, 4 the owned block fits, 0 refused.
-    [[nodiscard]] int Allocate();
-    // Releases an owned block: 1; 4 nothing owned or shared; 0 in the error state.
-    int Free();
+    // Sizes the table for count x elementSize bytes (elementSize <= 0 counts as 1): Done,
+    // NothingToDo or Failed.
+    [[nodiscard]] Result SetNewDataSize(uint32_t count, int32_t elementSize);
+    // Makes Data hold DataSize words: Done a new zeroed block, NothingToDo the owned block fits,
+    // Failed refused.
+    [[nodiscard]] Result Allocate();
+    // Releases an owned block: Done; NothingToDo nothing owned or shared; Failed in the error
+    // state.
+    Result Free();
     void SetEmpty();
 
-    // Word-wise bulk operations: 0 error state (or null argument), 3 no data words, else 1.
-    [[nodiscard]] int RawInit(int32_t value);
-    [[nodiscard]] int RawXOR(int32_t key);
-    [[nodiscard]] int RawWriteMemory(int32_t *destination) const;
-    // words 0 or more than DataSize means the whole table; 5 on a short read.
-    [[nodiscard]] int RawReadFile(FILE *stream, uint32_t words);
-    [[nodiscard]] int RawWriteFile(FILE *stream, uint32_t words) const;
-    // Decimal dump of the bytes, bytesPerLine per line: 1, 3 (empty, "empty" written), 0.
-    [[nodiscard]] int DumpTextFile(const char *path, int32_t bytesPerLine) const;
-    // 2 error state, 0 no data or guards intact, 1 a guard word was overwritten.
-    [[nodiscard]] int OverflowDetected() const;
+    // Word-wise bulk operations: Failed error state (or null argument), NoData no data words,
+    // else Done.
+    [[nodiscard]] Result RawInit(int32_t value);
+    [[nodiscard]] Result RawXOR(int32_t key);
+    [[nodiscard]] Result RawWriteMemory(int32_t *destination) const;
+    // words 0 or more than DataSize means the whole table; ShortRead on a short read.
+    [[nodiscard]] Result RawReadFile(FILE *stream, uint32_t words);
+    [[nodiscard]] Result RawWriteFile(FILE *stream, uint32_t words) const;
+    // Decimal dump of the bytes, bytesPerLine per line: Done, NoData (empty, "empty" written),
+    // Failed.
+    [[nodiscard]] Result DumpTextFile(const char *path, int32_t bytesPerLine) const;
+    // ErrorState, Intact (also without data), or Overwritten when a guard word was.
+    [[nodiscard]] Guard OverflowDetected() const;
 
-    // Views owner's words (0 when owner is in the error state) or a caller's bytes
-    // (length 0: up to the terminating zero; 0 when bytes is null).
-    [[nodiscard]] int Share(MemoryTable &owner);
-    [[nodiscard]] int Share(unsigned char *bytes, uint32_t length);
+    // Views owner's words (Failed when owner is in the error state) or a caller's bytes
+    // (length 0: up to the terminating zero; Failed when bytes is null).
+    [[nodiscard]] Result Share(MemoryTable &owner);
+    [[nodiscard]] Result Share(unsigned char *bytes, uint32_t length);
 
     // Bytes held: whole words plus the remainder, by the owned or shared convention.
     uint32_t GetByteSize() const;

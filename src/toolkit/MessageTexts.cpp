@@ -25,7 +25,7 @@ constexpr int32_t LanguageCount = 2;
 
 }  // namespace
 
-int LoadMessageTexts(StringTable &table) {
+MemoryTable::Result LoadMessageTexts(StringTable &table) {
     // Layout: word 0 the message count, word 1 the language count, then one byte offset per
     // message and language (message by message), then the zero-terminated texts.
     const uint32_t headerWords = 2 + uint32_t(MessageTextCount) * LanguageCount;
@@ -52,7 +52,7 @@ int LoadMessageTexts(StringTable &table) {
             offset += uint32_t(length);
         }
     }
-    return 1;
+    return MemoryTable::Done;
 }
 
-int LoadGST() { return LoadMessageTexts(GST); }
+MemoryTable::Result LoadGST() { return LoadMessageTexts(GST); }

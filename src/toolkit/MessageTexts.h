@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "toolkit/MemoryTable.h"
 #include "toolkit/MessageIds.h"
 
 class StringTable;
@@ -11,9 +12,9 @@ class StringTable;
 // Number of messages the program uses (indices 1 to MessageTextCount).
 constexpr int32_t MessageTextCount = MsgEnd - 1;
 
-// Fills table with every message in languages 0 (English) and 1 (French): 1 done, 3 when the
+// Fills table with every message in languages 0 (English) and 1 (French): Done; NoData when the
 // table's words could not be allocated. The texts are UTF-8 and stored plain.
-int LoadMessageTexts(StringTable &table);
+MemoryTable::Result LoadMessageTexts(StringTable &table);
 
 // LoadMessageTexts on the global GST.
-int LoadGST();
+MemoryTable::Result LoadGST();

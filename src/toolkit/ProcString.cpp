@@ -49,12 +49,13 @@ void ProcString::MoveCursorTo(char *position) {
     Remaining = Cursor != nullptr ? int32_t(String + Length - Cursor) : 0;
 }
 
-int ProcString::SetNewSize(int32_t maxSize) {
+ProcString::Result ProcString::SetNewSize(int32_t maxSize) {
     Length = 0;
     Remaining = 0;
     // A negative capacity would ask for no bytes at all: there would be no room for the
     // terminator.
-    const int sized = maxSize >= 0 ? SetNewDataSize(uint32_t(maxSize) + 1u, 1) : Failed;
+    const MemoryTable::Result sized =
+        maxSize >= 0 ? SetNewDataSize(uint32_t(maxSize) + 1u, 1) : MemoryTable::Failed;
     if ((sized != MemoryTable::Done && sized != MemoryTable::NothingToDo) || Data == nullptr) {
         SetNoStorage();
         return Failed;
@@ -66,7 +67,7 @@ int ProcString::SetNewSize(int32_t maxSize) {
     return Done;
 }
 
-int ProcString::Clear() {
+ProcString::Result ProcString::Clear() {
     if (String == nullptr) return Failed;
     Length = 0;
     String[0] = 0;
@@ -74,7 +75,7 @@ int ProcString::Clear() {
     return Done;
 }
 
-int ProcString::Init(const char *text, int32_t maxSize) {
+ProcString::Result ProcString::Init(const char *text, int32_t maxSize) {
     if (text == nullptr) text = "";
     const size_t textLength = std::strlen(text);
     if (textLength > size_t(INT32_MAX) - 1) return Failed;
@@ -96,12 +97,12 @@ int ProcString::Init(const char *text, int32_t maxSize) {
     return Done;
 }
 
-int ProcString::Share(char *text, int32_t size) {
+ProcString::Result ProcString::Share(char *text, int32_t size) {
     if (text == nullptr) return Failed;
     const size_t textLength = std::strlen(text);
     if (textLength > size_t(INT32_MAX) - 1) return Failed;
     if (MemoryTable::Share(reinterpret_cast<unsigned char *>(text),
-                           size > 0 ? uint32_t(size) : 0u) != Done) {
+                           size > 0 ? uint32_t(size) : 0u) != MemoryTable::Done) {
         return Failed;
     }
     // The capacity never falls below the text's own length, so Length <= MaxSize holds and
@@ -113,7 +114,7 @@ int ProcString::Share(char *text, int32_t size) {
     return Done;
 }
 
-int ProcString::AppendBytes(const char *text, int32_t count) {
+ProcString::Result ProcString::AppendBytes(const char *text, int32_t count) {
     if (String == nullptr) return NoStorage;
     if (text == nullptr || count < 0 || count > MaxSize - Length) return Failed;
     std::memmove(String + Length, text, size_t(count));
@@ -124,14 +125,14 @@ int ProcString::AppendBytes(const char *text, int32_t count) {
     return Done;
 }
 
-int ProcString::Append(char c) {
+ProcString::Result ProcString::Append(char c) {
     if (String == nullptr) return NoStorage;
     // A terminator in the middle would make Length disagree with the text.
     if (c == 0) return Failed;
     return AppendBytes(&c, 1);
 }
 
-int ProcString::Append(const char *text) {
+ProcString::Result ProcString::Append(const char *text) {
     if (String == nullptr) return NoStorage;
     if (text == nullptr) return Failed;
     const size_t textLength = std::strlen(text);
@@ -139,13 +140,13 @@ int ProcString::Append(const char *text) {
     return AppendBytes(text, int32_t(textLength));
 }
 
-int ProcString::Append(const ProcString &other) {
+ProcString::Result ProcString::Append(const ProcString &other) {
     if (String == nullptr) return NoStorage;
     if (other.String == nullptr) return Done;  // nothing to append
     return AppendBytes(other.String, other.Length);
 }
 
-int ProcString::LoadLineFromFile(FILE *stream) {
+ProcString::Result ProcString::LoadLineFromFile(FILE *stream) {
     if (stream == nullptr || String == nullptr) return NoStorage;
     // fgets with a buffer of MaxSize bytes; below 2 bytes it could not deliver a character
     // and a reader looping until end of file would never get there.
@@ -158,14 +159,14 @@ int ProcString::LoadLineFromFile(FILE *stream) {
     return Done;
 }
 
-int ProcString::WriteFile(FILE *stream) const {
+ProcString::Result ProcString::WriteFile(FILE *stream) const {
     if (stream == nullptr) return NoStorage;
     if (String == nullptr) return Failed;
     std::fwrite(String, 1, size_t(Length), stream);
     return Done;
 }
 
-int ProcString::RemoveFileNameExtension(char separator) {
+ProcString::Result ProcString::RemoveFileNameExtension(char separator) {
     if (String == nullptr) return Failed;
     // Backward from the last character down to the second: a separator first means the
     // last name has no extension.
@@ -182,7 +183,7 @@ int ProcString::RemoveFileNameExtension(char separator) {
     return Done;
 }
 
-int ProcString::CMoveSkipFileNamePath(char separator) {
+ProcString::Result ProcString::CMoveSkipFileNamePath(char separator) {
     if (String == nullptr) return Failed;
     for (int32_t i = Length - 1; i >= 1; --i) {
         if (String[i] == separator) {
@@ -194,13 +195,13 @@ int ProcString::CMoveSkipFileNamePath(char separator) {
     return Done;
 }
 
-int ProcString::CMoveSkipSpaces() {
+ProcString::Result ProcString::CMoveSkipSpaces() {
     if (Cursor == nullptr) return Failed;
     MoveCursorTo(SkipBlanks(Cursor));
     return Done;
 }
 
-int ProcString::CMatchEnd(int32_t anyLineEnd) const {
+ProcString::Result ProcString::CMatchEnd(int32_t anyLineEnd) const {
     if (Cursor == nullptr) return Failed;
     const char c = *Cursor;
     if (c == 0) return Done;
@@ -208,7 +209,7 @@ int ProcString::CMatchEnd(int32_t anyLineEnd) const {
     return Failed;
 }
 
-int ProcString::CMoveNextLine() {
+ProcString::Result ProcString::CMoveNextLine() {
     if (Cursor == nullptr) return Failed;
     char *p = Cursor;
     while (*p != 0) {
@@ -221,7 +222,7 @@ int ProcString::CMoveNextLine() {
     return Failed;
 }
 
-int ProcString::CMoveNextWord() {
+ProcString::Result ProcString::CMoveNextWord() {
     if (Cursor == nullptr) return Failed;
     char *p = Cursor;
     while (*p != 0 && !IsBlank(*p)) ++p;
@@ -230,13 +231,13 @@ int ProcString::CMoveNextWord() {
     return *p != 0 ? Done : Failed;
 }
 
-int ProcString::CMoveMatchChar(char c) {
+ProcString::Result ProcString::CMoveMatchChar(char c) {
     if (Cursor == nullptr || *Cursor == 0 || *Cursor != c) return Failed;
     MoveCursorTo(Cursor + 1);
     return Done;
 }
 
-int ProcString::CMoveMatchString(const char *s) {
+ProcString::Result ProcString::CMoveMatchString(const char *s) {
     if (Cursor == nullptr || s == nullptr) return Failed;
     const size_t n = std::strlen(s);
     // strncmp stops at our terminator, which differs from any character of s.
@@ -245,7 +246,7 @@ int ProcString::CMoveMatchString(const char *s) {
     return Done;
 }
 
-int ProcString::CMoveMatchWord(const char *word) {
+ProcString::Result ProcString::CMoveMatchWord(const char *word) {
     if (Cursor == nullptr || word == nullptr) return Failed;
     const size_t n = std::strlen(word);
     if (std::strncmp(Cursor, word, n) != 0) return Failed;
@@ -255,7 +256,7 @@ int ProcString::CMoveMatchWord(const char *word) {
     return Done;
 }
 
-int ProcString::CMoveMatchWordCI(const char *word) {
+ProcString::Result ProcString::CMoveMatchWordCI(const char *word) {
     if (Cursor == nullptr || word == nullptr) return Failed;
     const char *p = Cursor;
     for (const char *w = word; *w != 0; ++w, ++p) {
@@ -269,14 +270,14 @@ int ProcString::CMoveMatchWordCI(const char *word) {
     return Done;
 }
 
-int ProcString::CMoveReadCapLetter(char &c) {
+ProcString::Result ProcString::CMoveReadCapLetter(char &c) {
     if (Cursor == nullptr || *Cursor < 'A' || *Cursor > 'Z') return Failed;
     c = *Cursor;
     MoveCursorTo(SkipBlanks(Cursor + 1));
     return Done;
 }
 
-int ProcString::ReadWordInto(char *out, int32_t capacity, bool lettersOnly) {
+ProcString::Result ProcString::ReadWordInto(char *out, int32_t capacity, bool lettersOnly) {
     if (out == nullptr || capacity < 1) return Failed;
     out[0] = 0;
     if (Cursor == nullptr) return Failed;
@@ -295,11 +296,11 @@ int ProcString::ReadWordInto(char *out, int32_t capacity, bool lettersOnly) {
     return Done;
 }
 
-int ProcString::CMoveReadWord(char *out, int32_t capacity) {
+ProcString::Result ProcString::CMoveReadWord(char *out, int32_t capacity) {
     return ReadWordInto(out, capacity, false);
 }
 
-int ProcString::CMoveReadAlphWord(char *out, int32_t capacity) {
+ProcString::Result ProcString::CMoveReadAlphWord(char *out, int32_t capacity) {
     return ReadWordInto(out, capacity, true);
 }
 
@@ -328,7 +329,7 @@ char *ProcString::SkipIntegerText(char *p) {
     return p;
 }
 
-int ProcString::CMoveReadInteger(int32_t &value) {
+ProcString::Result ProcString::CMoveReadInteger(int32_t &value) {
     if (Cursor == nullptr) return Failed;
     int32_t converted = 0;
     if (ConvertInteger(Cursor, converted) == 0) return Failed;
@@ -337,12 +338,12 @@ int ProcString::CMoveReadInteger(int32_t &value) {
     return Done;
 }
 
-int ProcString::CMoveReadPrefixInteger(const char *prefix, int32_t &value) {
+ProcString::Result ProcString::CMoveReadPrefixInteger(const char *prefix, int32_t &value) {
     if (CMoveMatchString(prefix) != Done) return Failed;
     return CMoveReadInteger(value);
 }
 
-int ProcString::CMoveReadPostfixInteger(int32_t &value, char suffix) {
+ProcString::Result ProcString::CMoveReadPostfixInteger(int32_t &value, char suffix) {
     if (Cursor == nullptr || suffix == 0) return Failed;
     int32_t converted = 0;
     if (ConvertInteger(Cursor, converted) == 0) return Failed;
@@ -353,7 +354,7 @@ int ProcString::CMoveReadPostfixInteger(int32_t &value, char suffix) {
     return Done;
 }
 
-int ProcString::CMoveReadFloat(float &value, float fallback) {
+ProcString::Result ProcString::CMoveReadFloat(float &value, float fallback) {
     if (Cursor == nullptr) {
         value = fallback;
         return Failed;
@@ -376,7 +377,7 @@ int ProcString::CMoveReadFloat(float &value, float fallback) {
     return Done;
 }
 
-int ProcString::CMoveReadSignedFloat(float &value) {
+ProcString::Result ProcString::CMoveReadSignedFloat(float &value) {
     if (Cursor == nullptr || (*Cursor != '+' && *Cursor != '-')) return Failed;
     char *start = Cursor;
     if (*Cursor == '+') MoveCursorTo(Cursor + 1);
@@ -385,7 +386,7 @@ int ProcString::CMoveReadSignedFloat(float &value) {
     return Failed;
 }
 
-int ProcString::CMoveReadPrefixFloat(char c, float &value, float fallback) {
+ProcString::Result ProcString::CMoveReadPrefixFloat(char c, float &value, float fallback) {
     if (Cursor == nullptr || c == 0 || *Cursor != c) {
         value = fallback;
         return Failed;

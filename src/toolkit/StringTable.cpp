@@ -44,12 +44,13 @@ const char *StringTable::Get(int32_t index) const {
     return text;
 }
 
-int StringTable::SetLanguage(int32_t language) {
+StringTable::Result StringTable::SetLanguage(int32_t language) {
     if (language < 0 || language >= GetLanguageCount()) return Failed;
     CurrentLanguage = language;
     return Done;
 }
 
-int StringTable::ProcessRessourceFile(const char * /*fileName*/, const char * /*section*/) {
+StringTable::Result StringTable::ProcessRessourceFile(const char * /*fileName*/,
+                                                      const char * /*section*/) {
     return Done;
 }

@@ -8,8 +8,10 @@
 
 class StringTable : public MemoryTable {
 public:
-    static constexpr int Failed = 0;
-    static constexpr int Done = 1;
+    // What its operations answer (its loading answers as MemoryTable does).
+    enum class Result { Failed = 0, Done = 1 };
+    static constexpr Result Failed = Result::Failed;
+    static constexpr Result Done = Result::Done;
     static constexpr int32_t English = 0;
     static constexpr int32_t French = 1;
     static constexpr int32_t ErrorMsgSize = 64;
@@ -22,10 +24,10 @@ public:
     // lies outside the table): "<missing translation #index>". Both placeholders share one
     // static buffer, so each replaces the previous one. Never null.
     const char *Get(int32_t index) const;
-    // Selects language 0 to LanguageCount - 1: 1; anything else: 0 and no change.
-    [[nodiscard]] int SetLanguage(int32_t language);
-    // Loading messages from a resource file is not supported: does nothing and returns 1.
-    [[nodiscard]] int ProcessRessourceFile(const char *fileName, const char *section);
+    // Selects language 0 to LanguageCount - 1: Done; anything else: Failed and no change.
+    [[nodiscard]] Result SetLanguage(int32_t language);
+    // Loading messages from a resource file is not supported: does nothing and answers Done.
+    [[nodiscard]] Result ProcessRessourceFile(const char *fileName, const char *section);
 
     int32_t GetCurrentLanguage() const { return CurrentLanguage; }
     // Word 0 and word 1 of the content; 0 for a table without content.

@@ -126,9 +126,9 @@ TEST(ColorMapRGBA8Test, MapWithoutStoreHasNoEntriesAndRefusesEverything) {
         }
     }
     FILE *file = std::tmpfile();
-    EXPECT_EQ(huge.RawWriteFileRGB(file), ColorMapRGBA8::MapFailed);
-    EXPECT_EQ(huge.RawWriteFileRGBA(file), ColorMapRGBA8::MapFailed);
-    EXPECT_EQ(huge.RawReadFile(file, 0), ColorMapRGBA8::MapFailed);
+    EXPECT_EQ(huge.RawWriteFileRGB(file), MemoryTable::Failed);
+    EXPECT_EQ(huge.RawWriteFileRGBA(file), MemoryTable::Failed);
+    EXPECT_EQ(huge.RawReadFile(file, 0), MemoryTable::Failed);
     EXPECT_EQ(std::ftell(file), 0);
     std::fclose(file);
 }
@@ -360,7 +360,7 @@ TEST(ColorMapRGBA8Test, SetColorStoresBlueGreenRedAlphaAndRefusesOutsideIndices)
     EXPECT_EQ((std::vector<int>{e[0], e[1], e[2], e[3]}), (std::vector<int>{30, 20, 10, 40}));
     EXPECT_EQ(map.SetColorRGBA(256, 1, 1, 1, 1), 0);
     EXPECT_EQ(map.SetColorRGBA(-1, 1, 1, 1, 1), 0);
-    EXPECT_EQ(map.GetPtrRawColorMap()->OverflowDetected(), 0);
+    EXPECT_EQ(map.GetPtrRawColorMap()->OverflowDetected(), MemoryTable::Guard::Intact);
 }
 
 TEST(ColorMapRGBA8Test, SharedMapsSeeEachOthersChangesAndOwnerSurvivesTheView) {
@@ -375,7 +375,7 @@ TEST(ColorMapRGBA8Test, SharedMapsSeeEachOthersChangesAndOwnerSurvivesTheView) {
         EXPECT_EQ(EntryAt(view, 254), (Rgb{0, 255, 255}));
     }
     EXPECT_EQ(EntryAt(owner, 254), (Rgb{0, 255, 255}));
-    EXPECT_EQ(owner.GetPtrRawColorMap()->OverflowDetected(), 0);
+    EXPECT_EQ(owner.GetPtrRawColorMap()->OverflowDetected(), MemoryTable::Guard::Intact);
 }
 
 TEST(ColorMapRGBA8Test, SharingAMapWithoutStoreIsRefusedAndChangesNothing) {
@@ -395,12 +395,12 @@ TEST(ColorMapRGBA8Test, WritesPaletteAndColourMapBytesAndReadsThemBack) {
     ASSERT_EQ(map.SetColorRGBA(2, 50, 60, 70, 80), 1);
 
     FILE *rgb = std::tmpfile();
-    EXPECT_EQ(map.RawWriteFileRGB(rgb), 1);
+    EXPECT_EQ(map.RawWriteFileRGB(rgb), MemoryTable::Done);
     EXPECT_EQ(ReadAll(rgb), (std::vector<unsigned char>{0, 0, 0, 30, 20, 10, 70, 60, 50}));
     std::fclose(rgb);
 
     FILE *rgba = std::tmpfile();
-    EXPECT_EQ(map.RawWriteFileRGBA(rgba), 1);
+    EXPECT_EQ(map.RawWriteFileRGBA(rgba), MemoryTable::Done);
     EXPECT_EQ(ReadAll(rgba),
               (std::vector<unsigned char>{0, 0, 0, 0, 30, 20, 10, 40, 70, 60, 50, 80}));
 
@@ -408,11 +408,11 @@ TEST(ColorMapRGBA8Test, WritesPaletteAndColourMapBytesAndReadsThemBack) {
     ColorMapRGBA8 copy(3);
     ASSERT_EQ(copy.SetColorRGBA(2, 1, 2, 3, 4), 1);
     std::rewind(rgba);
-    EXPECT_EQ(copy.RawReadFile(rgba, 2), 1);
+    EXPECT_EQ(copy.RawReadFile(rgba, 2), MemoryTable::Done);
     EXPECT_EQ(EntryAt(copy, 1), (Rgb{10, 20, 30}));
     EXPECT_EQ(EntryAt(copy, 2), (Rgb{1, 2, 3}));
     std::rewind(rgba);
-    EXPECT_EQ(copy.RawReadFile(rgba, 0), 1);
+    EXPECT_EQ(copy.RawReadFile(rgba, 0), MemoryTable::Done);
     EXPECT_EQ(EntryAt(copy, 2), (Rgb{50, 60, 70}));
     EXPECT_EQ(AlphaAt(copy, 2), 80);
 
@@ -420,25 +420,25 @@ TEST(ColorMapRGBA8Test, WritesPaletteAndColourMapBytesAndReadsThemBack) {
     ColorMapRGBA8 larger(4);
     ASSERT_EQ(larger.SetColorRGBA(3, 9, 9, 9, 9), 1);
     std::rewind(rgba);
-    EXPECT_EQ(larger.RawReadFile(rgba, 0), ColorMapRGBA8::MapShortRead);
+    EXPECT_EQ(larger.RawReadFile(rgba, 0), MemoryTable::ShortRead);
     EXPECT_EQ(EntryAt(larger, 2), (Rgb{50, 60, 70}));
     EXPECT_EQ(EntryAt(larger, 3), (Rgb{9, 9, 9}));
     std::fclose(rgba);
 
-    EXPECT_EQ(map.RawWriteFileRGB(nullptr), 0);
-    EXPECT_EQ(map.RawWriteFileRGBA(nullptr), 0);
-    EXPECT_EQ(map.RawReadFile(nullptr, 0), 0);
+    EXPECT_EQ(map.RawWriteFileRGB(nullptr), MemoryTable::Failed);
+    EXPECT_EQ(map.RawWriteFileRGBA(nullptr), MemoryTable::Failed);
+    EXPECT_EQ(map.RawReadFile(nullptr, 0), MemoryTable::Failed);
 }
 
 TEST(ColorMapRGBA8Test, DumpShowsOneEntryPerLine) {
     ColorMapRGBA8 map(2);
     ASSERT_EQ(map.SetGrayColorMap(), 1);
     const std::string path = testing::TempDir() + "colormap_dump.txt";
-    ASSERT_EQ(map.DumpTextFile(path.c_str()), 1);
+    ASSERT_EQ(map.DumpTextFile(path.c_str()), MemoryTable::Done);
     std::ifstream in(path);
     std::stringstream text;
     text << in.rdbuf();
     EXPECT_EQ(text.str(), "\n   0 (00000)   000 000 000 000 \n   1 (00004)   255 255 255 000 ");
     std::remove(path.c_str());
-    EXPECT_EQ(map.DumpTextFile(nullptr), 0);
+    EXPECT_EQ(map.DumpTextFile(nullptr), MemoryTable::Failed);
 }

@@ -62,7 +62,7 @@ class GenImage3DLayout : public testing::TestWithParam<LayoutCase> {};
 TEST_P(GenImage3DLayout, MatchesWorkedLayout) {
     const LayoutCase c = GetParam();
     GenImage3D image("t", c.depth, c.units, c.border);
-    EXPECT_EQ(image.SetNewSize(c.x, c.y, c.z), MemoryTable::Done);
+    EXPECT_EQ(image.SetNewSize(c.x, c.y, c.z), int(MemoryTable::Done));
     EXPECT_EQ(image.GetAlignedBytes(), c.aligned);
     EXPECT_EQ(image.GetLineBorderOffset(), c.lineBorder);
     EXPECT_EQ(image.GetLineOffset(), c.line);
@@ -98,7 +98,7 @@ TEST(GenImage3DTest, TwentyFourBitStoreCoversEveryAddressedByte) {
 
 TEST(GenImage3DTest, EmptyImageHasEmptyStore) {
     GenImage3D image("t", 1, 1, 0);
-    EXPECT_EQ(image.SetNewSize(0, 0, 1), MemoryTable::NothingToDo);
+    EXPECT_EQ(image.SetNewSize(0, 0, 1), int(MemoryTable::NothingToDo));
     EXPECT_EQ(image.GetDataSize(), 0u);
     EXPECT_EQ(image.GetData(), nullptr);
 }
@@ -107,9 +107,9 @@ TEST(GenImage3DTest, GrowingZeroesFittingKeepsOldBytes) {
     GenImage3D image("t", 1, 1, 4, 4, 1, 0);
     auto *bytes = reinterpret_cast<unsigned char *>(image.GetData());
     std::memset(bytes, 7, 16);
-    EXPECT_EQ(image.SetNewSize(2, 2, 1), MemoryTable::NothingToDo);
+    EXPECT_EQ(image.SetNewSize(2, 2, 1), int(MemoryTable::NothingToDo));
     EXPECT_EQ(reinterpret_cast<unsigned char *>(image.GetData())[0], 7);
-    EXPECT_EQ(image.SetNewSize(40, 40, 1), MemoryTable::Done);
+    EXPECT_EQ(image.SetNewSize(40, 40, 1), int(MemoryTable::Done));
     bytes = reinterpret_cast<unsigned char *>(image.GetData());
     for (int i = 0; i < 1600; ++i) ASSERT_EQ(bytes[i], 0) << i;
 }
@@ -122,7 +122,7 @@ TEST(GenImage3DTest, LayoutBeyondLimitsFailsIntoErrorStateAndRecovers) {
     EXPECT_EQ(image.GetLineOffset(), 0);
     EXPECT_EQ(image.SetNewSize(5000, 5000, 1), 0);  // 100 MB: over the store's limit
     EXPECT_TRUE(image.HasAllocationError());
-    EXPECT_EQ(image.SetNewSize(3, 3, 1), MemoryTable::Done);
+    EXPECT_EQ(image.SetNewSize(3, 3, 1), int(MemoryTable::Done));
     EXPECT_FALSE(image.HasAllocationError());
     EXPECT_EQ(image.GetLineOffset(), 5);
 }

@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 class FileCheckTest : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(LoadGST(), 1);
+        ASSERT_EQ(LoadGST(), MemoryTable::Done);
         Dir = fs::path(testing::TempDir()) / ("vorna_filecheck_" + std::to_string(getpid()));
         fs::remove_all(Dir);
         fs::create_directories(Dir);
@@ -44,20 +44,21 @@ TEST_F(FileCheckTest, ChecksTellTheCauseAndNeverWaitOnAFifo) {
     fs::create_directories(Dir / "folder");
     struct Case {
         std::string path;
-        int check;  // CheckTextFile
-        int read;   // ReadTextFile with a limit of 8 bytes
+        FileCheckResult check;  // CheckTextFile
+        FileCheckResult read;   // ReadTextFile with a limit of 8 bytes
         int error;
         long long offset;
     };
     const Case cases[] = {
-        {Write("ok", "model x\n"), 1, 1, 0, 0},
-        {Write("zero", std::string("abc\0def", 7)), 0, 0, FileFault::NotText, 3},
-        {Write("long", "123456789"), 1, 0, FileFault::TooLong, 0},
-        {(Dir / "missing").string(), 0, 0, ENOENT, 0},
-        {(Dir / "folder").string(), 0, 0, FileFault::NotRegular, 0},
-        {(Dir / "pipe").string(), 0, 0, FileFault::NotRegular, 0},
-        {(Dir / "ok" / "below").string(), 0, 0, ENOTDIR, 0},
-        {(Dir / std::string(300, 'n')).string(), 0, 0, ENAMETOOLONG, 0},
+        {Write("ok", "model x\n"), FileCheckDone, FileCheckDone, 0, 0},
+        {Write("zero", std::string("abc\0def", 7)), FileCheckFailed, FileCheckFailed,
+         FileFault::NotText, 3},
+        {Write("long", "123456789"), FileCheckDone, FileCheckFailed, FileFault::TooLong, 0},
+        {(Dir / "missing").string(), FileCheckFailed, FileCheckFailed, ENOENT, 0},
+        {(Dir / "folder").string(), FileCheckFailed, FileCheckFailed, FileFault::NotRegular, 0},
+        {(Dir / "pipe").string(), FileCheckFailed, FileCheckFailed, FileFault::NotRegular, 0},
+        {(Dir / "ok" / "below").string(), FileCheckFailed, FileCheckFailed, ENOTDIR, 0},
+        {(Dir / std::string(300, 'n')).string(), FileCheckFailed, FileCheckFailed, ENAMETOOLONG, 0},
     };
     const auto start = std::chrono::steady_clock::now();
     for (const Case &c : cases) {
@@ -72,13 +73,13 @@ TEST_F(FileCheckTest, ChecksTellTheCauseAndNeverWaitOnAFifo) {
             EXPECT_EQ(fault.Size, 9);
             EXPECT_EQ(fault.Limit, 8);
         }
-        EXPECT_EQ(text.empty(), c.read == 0);
+        EXPECT_EQ(text.empty(), c.read == FileCheckFailed);
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
     FileFault fault;
-    EXPECT_EQ(CheckReplaceable((Dir / "pipe").c_str(), fault), 0);
-    EXPECT_EQ(CheckReplaceable((Dir / "ok").c_str(), fault), 1);
-    EXPECT_EQ(CheckReplaceable((Dir / "new").c_str(), fault), 1);
+    EXPECT_EQ(CheckReplaceable((Dir / "pipe").c_str(), fault), FileCheckFailed);
+    EXPECT_EQ(CheckReplaceable((Dir / "ok").c_str(), fault), FileCheckDone);
+    EXPECT_EQ(CheckReplaceable((Dir / "new").c_str(), fault), FileCheckDone);
 }
 
 // Every cause has its own text in both languages, with the figures of the program's checks.

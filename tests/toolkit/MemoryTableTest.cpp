@@ -32,7 +32,7 @@ TEST(MemoryTableTest, EmptyTableRefusesBulkOperationsWithNoData) {
     EXPECT_EQ(table.RawWriteFile(file, 0), MemoryTable::NoData);
     EXPECT_EQ(table.RawReadFile(nullptr, 0), MemoryTable::Failed);
     std::fclose(file);
-    EXPECT_EQ(table.OverflowDetected(), 0);
+    EXPECT_EQ(table.OverflowDetected(), MemoryTable::Guard::Intact);
 }
 
 struct SizingCase {
@@ -53,7 +53,7 @@ TEST_P(MemoryTableSizing, KeepsByteExactSizeAndWritesExactlyThoseBytes) {
     EXPECT_EQ(table.GetAllocatedSize(), c.dataSize);
     EXPECT_EQ(table.GetByteSize(), c.byteSize);
     EXPECT_EQ(WrittenBytes(table, 0).size(), c.byteSize);
-    EXPECT_EQ(table.OverflowDetected(), 0);
+    EXPECT_EQ(table.OverflowDetected(), MemoryTable::Guard::Intact);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, MemoryTableSizing,
@@ -69,7 +69,7 @@ TEST(MemoryTableTest, NewBlockIsZeroedWithGuardsBehindTheData) {
     EXPECT_EQ(uint32_t(data[3]), MemoryTable::GuardWord1);
     EXPECT_EQ(uint32_t(data[4]), MemoryTable::GuardWord2);
     table.GetData()[3] = 0;  // a write one word past the data
-    EXPECT_EQ(table.OverflowDetected(), 1);
+    EXPECT_EQ(table.OverflowDetected(), MemoryTable::Guard::Overwritten);
 }
 
 TEST(MemoryTableTest, LimitIsEighteenMillionWords) {
@@ -79,7 +79,7 @@ TEST(MemoryTableTest, LimitIsEighteenMillionWords) {
     EXPECT_TRUE(table.HasAllocationError());
     EXPECT_EQ(table.GetData(), nullptr);
     EXPECT_EQ(table.RawInit(0), MemoryTable::Failed);
-    EXPECT_EQ(table.OverflowDetected(), 2);
+    EXPECT_EQ(table.OverflowDetected(), MemoryTable::Guard::ErrorState);
     // The next growing resize that succeeds clears the error.
     EXPECT_EQ(table.SetNewDataSize(4, 4), MemoryTable::Done);
     EXPECT_FALSE(table.HasAllocationError());
@@ -138,7 +138,7 @@ TEST(MemoryTableTest, ViewSeesOwnerWritesAndLeavesOwnerBlockOnDestruction) {
         EXPECT_EQ(view.Free(), MemoryTable::NothingToDo);
     }
     EXPECT_EQ(owner.GetData()[2], 42);
-    EXPECT_EQ(owner.OverflowDetected(), 0);
+    EXPECT_EQ(owner.OverflowDetected(), MemoryTable::Guard::Intact);
     MemoryTable broken("b", MemoryTable::MaxWords + 1, 4);
     MemoryTable other("x", 1, 4);
     EXPECT_EQ(other.Share(broken), MemoryTable::Failed);

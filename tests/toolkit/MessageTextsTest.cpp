@@ -140,7 +140,7 @@ constexpr int LastAnnotationMessage = 78;
 
 class MessageTextsTest : public testing::Test {
 protected:
-    void SetUp() override { ASSERT_EQ(LoadMessageTexts(table), 1); }
+    void SetUp() override { ASSERT_EQ(LoadMessageTexts(table), MemoryTable::Done); }
     StringTable table{"messages"};
 };
 
@@ -150,7 +150,7 @@ TEST_F(MessageTextsTest, EveryMessageExistsInBothLanguagesWithItsConversions) {
     EXPECT_EQ(table.GetMessageCount(), MessageTextCount);
     EXPECT_EQ(table.GetLanguageCount(), 2);
     for (int language = 0; language < 2; ++language) {
-        ASSERT_EQ(table.SetLanguage(language), 1);
+        ASSERT_EQ(table.SetLanguage(language), StringTable::Done);
         for (int index = 1; index <= MessageTextCount; ++index) {
             SCOPED_TRACE("message " + std::to_string(index) + ", language " +
                          std::to_string(language));
@@ -170,7 +170,7 @@ TEST_F(MessageTextsTest, EveryMessageExistsInBothLanguagesWithItsConversions) {
 
 TEST_F(MessageTextsTest, AnnotationTextsAreSingleLinesThatFitTheParserBuffers) {
     for (int language = 0; language < 2; ++language) {
-        ASSERT_EQ(table.SetLanguage(language), 1);
+        ASSERT_EQ(table.SetLanguage(language), StringTable::Done);
         const std::string prefix = table.Get(26);
         EXPECT_EQ(prefix.rfind("#ERR", 0), 0u);  // the next parse drops lines starting so
         for (int index = 26; index <= LastAnnotationMessage; ++index) {
@@ -196,14 +196,14 @@ TEST_F(MessageTextsTest, AnnotationTextsAreSingleLinesThatFitTheParserBuffers) {
 }
 
 TEST(MessageTextsGlobalTest, LoadGSTFillsTheGlobalTableInBothLanguages) {
-    ASSERT_EQ(LoadGST(), 1);
+    ASSERT_EQ(LoadGST(), MemoryTable::Done);
     EXPECT_EQ(GST.GetMessageCount(), MessageTextCount);
     const std::string english = GST.Get(6);
-    ASSERT_EQ(GST.SetLanguage(1), 1);
+    ASSERT_EQ(GST.SetLanguage(1), StringTable::Done);
     const std::string french = GST.Get(6);
-    ASSERT_EQ(GST.SetLanguage(0), 1);
+    ASSERT_EQ(GST.SetLanguage(0), StringTable::Done);
     EXPECT_NE(english, french);
     // Loading again (a block that already fits) gives the same table.
-    ASSERT_EQ(LoadGST(), 1);
+    ASSERT_EQ(LoadGST(), MemoryTable::Done);
     EXPECT_EQ(std::string(GST.Get(6)), english);
 }

@@ -18,7 +18,7 @@ void Fill(StringTable &table, const std::vector<std::vector<const char *>> &text
     for (const auto &message : texts)
         for (const char *text : message)
             if (text != nullptr) size += uint32_t(std::strlen(text) + 1);
-    ASSERT_NE(table.SetNewDataSize(size, 1), 0);
+    ASSERT_NE(table.SetNewDataSize(size, 1), MemoryTable::Failed);
     int32_t *words = table.GetData();
     char *bytes = reinterpret_cast<char *>(words);
     words[0] = int32_t(count);
@@ -59,19 +59,19 @@ TEST_F(StringTableTest, IndexOutsideOneToCountGivesUndefinedPlaceholder) {
 
 TEST_F(StringTableTest, LanguageSelectsTextsAndMissingOnesGetAPlaceholder) {
     EXPECT_STREQ(table.Get(1), "one");
-    ASSERT_EQ(table.SetLanguage(1), 1);
+    ASSERT_EQ(table.SetLanguage(1), StringTable::Done);
     EXPECT_STREQ(table.Get(1), "un");
     EXPECT_STREQ(table.Get(2), "<missing translation #2>");
     // An offset that points outside the table is not followed.
     EXPECT_STREQ(table.Get(3), "<missing translation #3>");
-    ASSERT_EQ(table.SetLanguage(0), 1);
+    ASSERT_EQ(table.SetLanguage(0), StringTable::Done);
     EXPECT_STREQ(table.Get(2), "two");
 }
 
 TEST_F(StringTableTest, SetLanguageRefusesLanguagesTheTableDoesNotHave) {
-    ASSERT_EQ(table.SetLanguage(1), 1);
-    EXPECT_EQ(table.SetLanguage(2), 0);
-    EXPECT_EQ(table.SetLanguage(-1), 0);
+    ASSERT_EQ(table.SetLanguage(1), StringTable::Done);
+    EXPECT_EQ(table.SetLanguage(2), StringTable::Failed);
+    EXPECT_EQ(table.SetLanguage(-1), StringTable::Failed);
     EXPECT_EQ(table.GetCurrentLanguage(), 1);
 }
 
@@ -86,15 +86,15 @@ TEST(StringTableEmptyTest, TableWithoutContentAnswersEveryIndexAsUndefined) {
     StringTable empty("empty");
     EXPECT_EQ(empty.GetMessageCount(), 0);
     EXPECT_STREQ(empty.Get(1), "<undefined string #1>");
-    EXPECT_EQ(empty.SetLanguage(0), 0);
-    EXPECT_EQ(empty.ProcessRessourceFile("messages.txt", "section"), 1);
+    EXPECT_EQ(empty.SetLanguage(0), StringTable::Failed);
+    EXPECT_EQ(empty.ProcessRessourceFile("messages.txt", "section"), StringTable::Done);
 
     // A table whose allocation failed behaves the same, without touching memory.
     StringTable failed("failed");
     EXPECT_EQ(failed.SetNewDataSize(MemoryTable::MaxWords + 1, 4), MemoryTable::Failed);
     ASSERT_TRUE(failed.HasAllocationError());
     EXPECT_STREQ(failed.Get(1), "<undefined string #1>");
-    EXPECT_EQ(failed.SetLanguage(0), 0);
+    EXPECT_EQ(failed.SetLanguage(0), StringTable::Failed);
 }
 
 TEST(StringTableEmptyTest, TextWithoutTerminatorInsideTheTableIsNotReturned) {
