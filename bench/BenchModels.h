@@ -95,7 +95,7 @@ inline void Require(int result, const char *what) {
 }
 
 inline void Prepare(ReaDifSimulation &sim, const BenchModel &m, uint16_t size) {
-    Require(sim.ResetDefaultParameters(), "reset");
+    Require(sim.ResetDefaultParameters() == ReaDifSimulation::ResetResult::Done ? 1 : 0, "reset");
     Require(sim.SetReactionModel(m.Name), m.Name);
     for (int i = 0; i < m.Components; ++i) {
         const char letter = char('A' + i);

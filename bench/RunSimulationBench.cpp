@@ -32,7 +32,7 @@ void RunSimulationThroughput(benchmark::State &state, const BenchModel *model,
     int64_t points = 0;
     for (auto _ : state) {
         const int32_t before = sim.CurrentTime;
-        if (sim.RunSimulation(slice) != ReaDifSimulation::Done ||
+        if (sim.RunSimulation(slice) != ReaDifSimulation::RunResult::Ran ||
             sim.ErrorStatus != ReaDifSimulation::StatusUsable) {
             state.SkipWithError("the run stopped");
             break;

@@ -66,7 +66,7 @@ double RunWithImages(ReaDifSimulation &sim, char format, int trueColour,
     sim.ImageFormat = format;
     sim.TrueColor = trueColour;
     const double t0 = Now();
-    while (sim.RunSimulation(100) == ReaDifSimulation::Done) {
+    while (sim.RunSimulation(100) == ReaDifSimulation::RunResult::Ran) {
     }
     const double seconds = Now() - t0;
     if (sim.ImagesWritten != 10) std::fprintf(stderr, "only %d images\n", sim.ImagesWritten);
@@ -87,7 +87,8 @@ int main(int argc, char **argv) {
     // A grown pattern rather than noise: noise does not compress, a texture does.
     static ReaDifSimulation sim(ReaDifSimulation::ComponentSlots);
     benchmodels::Prepare(sim, benchmodels::Models()[7], 600);
-    benchmodels::Require(sim.RunSimulation(3000), "run");
+    benchmodels::Require(sim.RunSimulation(3000) == ReaDifSimulation::RunResult::Ran ? 1 : 0,
+                         "run");
     (void)sim.ColorMaps8[0]->SetLinearHSLColorMap(20, 55, 0.9, 0.5, 25, 255);
     (void)sim.ColorMaps24[0]->SetLinearHSLColorMap(20, 55, 0.9, 0.5, 25, 255);
     Image3D8 picture8("bench 8", 0, 0, 1, 0);

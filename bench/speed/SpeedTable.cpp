@@ -50,14 +50,15 @@ double RunThroughput(const BenchModel &m, uint16_t size, const KernelSet &set, i
     static ReaDifSimulation sim(ReaDifSimulation::ComponentSlots);
     sim.SetKernelSet(set);
     Prepare(sim, m, size);
-    if (sim.RunSimulation(std::max<int32_t>(slice, 2)) != ReaDifSimulation::Done) return 0.0;
+    if (sim.RunSimulation(std::max<int32_t>(slice, 2)) != ReaDifSimulation::RunResult::Ran)
+        return 0.0;
     double best = 0.0;
     for (int stretch = 0; stretch < 5; ++stretch) {
         const int32_t start = sim.CurrentTime;
         const double t0 = Now();
         double t1 = t0;
         while (t1 - t0 < seconds / 5) {
-            if (sim.RunSimulation(slice) != ReaDifSimulation::Done ||
+            if (sim.RunSimulation(slice) != ReaDifSimulation::RunResult::Ran ||
                 sim.ErrorStatus != ReaDifSimulation::StatusUsable) {
                 return 0.0;
             }
@@ -369,9 +370,10 @@ int main(int argc, char **argv) {
                 if (!WriteText(script, YardstickScript(3000, colormap))) break;
                 int32_t errorPosition = 0;
                 const double t0 = Now();
-                const int result = sim.SetParametersFromFile(script.c_str(), errorPosition, 0);
+                const ScriptParser::Result result =
+                    sim.SetParametersFromFile(script.c_str(), errorPosition, 0);
                 const double t1 = Now();
-                if (result != ReaDifSimulation::Done) break;
+                if (result != ScriptParser::Accepted) break;
                 best = std::min(best, (t1 - t0) * 1e3);
             }
             if (best < 1e30) {

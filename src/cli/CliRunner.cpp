@@ -276,8 +276,9 @@ int CliRunner::ParseRound(const CliOptions &options, int round) {
     // A check reports and changes nothing; a run and --annotate rewrite as the desktop Run does.
     bool rewrite = !options.CheckOnly || options.Annotate;
     AtomicFileWriter::ForgetLastFailure();
-    int result = Parser->Parse(sim, path.c_str(), errorPosition, fresh ? 1 : 0,
-                               rewrite ? ScriptParser::Mode::Annotate : ScriptParser::Mode::Check);
+    const ScriptParser::Result result =
+        Parser->Parse(sim, path.c_str(), errorPosition, fresh ? 1 : 0,
+                      rewrite ? ScriptParser::Mode::Annotate : ScriptParser::Mode::Check);
     if (result == ScriptParser::FileError) {
         // A rewrite that could not be written has a cause; other refusals of the parser do not.
         const int cause = AtomicFileWriter::LastFailure();
@@ -360,13 +361,14 @@ int CliRunner::GrowRound(const CliOptions &options, int round, RoundReport &repo
     ProgressDisplay progress(options.Quiet ? nullptr : Err, Terminal);
     progress.Start(sim.EndTime, double(points));
     Clock::time_point start = Clock::now();
-    int status = ReaDifSimulation::Done;
+    ReaDifSimulation::RunResult status = ReaDifSimulation::RunResult::Ran;
     while (sim.CurrentTime < sim.EndTime) {
         Clock::time_point sliceStart = Clock::now();
         status = sim.RunSimulation(pacer.Next());
         pacer.Record(SecondsSince(sliceStart));
         progress.Update(sim.CurrentTime, SecondsSince(start));
-        if (status != ReaDifSimulation::Done || sim.ErrorStatus == ReaDifSimulation::StatusOverflow)
+        if (status != ReaDifSimulation::RunResult::Ran ||
+            sim.ErrorStatus == ReaDifSimulation::StatusOverflow)
             break;
         if (StopRequested) break;
     }
@@ -386,7 +388,8 @@ int CliRunner::GrowRound(const CliOptions &options, int round, RoundReport &repo
                      path.c_str(), sim.CurrentTime, images, GST.Get(MsgOverflow));
         return ExitOverflow;
     }
-    if (status != ReaDifSimulation::Done && status != ReaDifSimulation::RunComplete) {
+    if (status != ReaDifSimulation::RunResult::Ran &&
+        status != ReaDifSimulation::RunResult::Complete) {
         std::fprintf(Err, "%s: the simulation refused to run at iteration %d\n", path.c_str(),
                      sim.CurrentTime);
         return ExitFileError;

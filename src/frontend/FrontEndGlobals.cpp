@@ -35,7 +35,7 @@ int CloseFlag = 0;
 int PauseFlag = 0;
 int MessageFlag = 0;
 int LoopFlag = 0;
-int ParamFlag = 0;
+ScriptParser::Result ParamFlag = ScriptParser::Rejected;
 int ErrorPosition = 0;
 int BasicRunSteps = 0;
 int CurrentRunSteps = 0;
@@ -66,7 +66,8 @@ void ResetFrontEndGlobals() {
     DisplaySequencePosX = DisplaySequencePosY = 0;
     InitDisplayDone = 0;
     RunFlag = StopFlag = CloseFlag = PauseFlag = MessageFlag = LoopFlag = 0;
-    ParamFlag = ErrorPosition = 0;
+    ParamFlag = ScriptParser::Rejected;
+    ErrorPosition = 0;
     BasicRunSteps = CurrentRunSteps = 0;
     LastDisplayPreview = LastDisplayInfoTime = 0;
     TmpIntValue = 0;

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "rdsimul/ScriptParser.h"
+
 class Platform;
 struct PreviewBitmapFormat;
 
@@ -51,7 +53,7 @@ extern int CloseFlag;
 extern int PauseFlag;
 extern int MessageFlag;
 extern int LoopFlag;  // 0 single run, 2 loop chosen (first round not running), 1 loop rounds
-extern int ParamFlag;
+extern ScriptParser::Result ParamFlag;
 extern int ErrorPosition;
 extern int BasicRunSteps;
 extern int CurrentRunSteps;

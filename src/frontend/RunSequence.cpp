@@ -171,7 +171,7 @@ void SliceLoop() {
             ThePlatform->Sleep(100);
         } else {
             const int64_t start = MainRDSim.CurrentTime;
-            if (MainRDSim.RunSimulation(CurrentRunSteps) != ReaDifSimulation::Done) {
+            if (MainRDSim.RunSimulation(CurrentRunSteps) != ReaDifSimulation::RunResult::Ran) {
                 break;
             }
             pacer.Record(static_cast<int32_t>(MainRDSim.CurrentTime - start),

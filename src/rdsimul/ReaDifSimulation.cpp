@@ -210,8 +210,8 @@ double ReaDifSimulation::GetInitConcentration(char letter) const {
     return i < 0 ? 0.0 : InitConcentration[i];
 }
 
-int ReaDifSimulation::ResetDefaultParameters() {
-    if (ErrorStatus == StatusAllocationFailed || !Built()) return ConstructionFailed;
+ReaDifSimulation::ResetResult ReaDifSimulation::ResetDefaultParameters() {
+    if (ErrorStatus == StatusAllocationFailed || !Built()) return ResetResult::ConstructionFailed;
     ComponentCount = 0;
     EndTime = 0;
     DiffusionSubSteps = 1;
@@ -235,5 +235,5 @@ int ReaDifSimulation::ResetDefaultParameters() {
     }
     for (auto &pair : ReactionParameters) pair[0] = pair[1] = 0.0;
     VaryParameters = 0;
-    return Done;
+    return ResetResult::Done;
 }

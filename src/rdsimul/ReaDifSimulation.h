@@ -13,20 +13,22 @@
 #include "image3d/PictureRule.h"
 #include "rdsimul/ImageWriter.h"
 #include "rdsimul/ReactionModels.h"
+#include "rdsimul/ScriptParser.h"
 #include "rdsimul/kernels/KernelSet.h"
 #include "toolkit/ProcString.h"
 #include "toolkit/Timer.h"
 
-class ScriptParser;
-
 class ReaDifSimulation {
 public:
-    // Result codes.
+    // Result codes of the setters and steps.
     static constexpr int Refused = 0;
     static constexpr int Done = 1;
-    static constexpr int ConstructionFailed = 3;  // ResetDefaultParameters on a broken object
-    static constexpr int RunComplete = 3;         // RunSimulation: nothing left to run
-    static constexpr int NothingToDo = 4;         // VaryReactionParameters without variations
+    // What RunSimulation answers.
+    enum class RunResult { Refused = 0, Ran = 1, Complete = 3 };
+    // What ResetDefaultParameters answers.
+    enum class ResetResult { Done = 1, ConstructionFailed = 3 };
+    // What VaryReactionParameters answers.
+    enum class VaryResult { Done = 1, NothingToDo = 4 };
 
     // ErrorStatus values.
     static constexpr int StatusUsable = 0;
@@ -88,9 +90,9 @@ public:
     double GetDiffusionCoeff(char letter) const;
     double GetReactionStrength(char letter) const;
     double GetInitConcentration(char letter) const;
-    // Defaults of every setting (fields, colour maps, pictures and counters kept): 1; 3 when
-    // ErrorStatus is 1.
-    [[nodiscard]] int ResetDefaultParameters();
+    // Defaults of every setting (fields, colour maps, pictures and counters kept): Done;
+    // ConstructionFailed when ErrorStatus is StatusAllocationFailed.
+    [[nodiscard]] ResetResult ResetDefaultParameters();
 
     // ---- One iteration (1 done, 0 refused: ErrorStatus not 0 or too few components) ----------
     // ReactionStep_<Id> for every model of ReactionModels.h (ReactionStep_Schlogl, ...);
@@ -109,12 +111,14 @@ public:
     // Clears the counters and fills every field in use with its initial noise, A first: the
     // result of the last field's InitRandomNoise; 0 when no component is in use.
     [[nodiscard]] int Initialize();
-    // Adds every named parameter's variation to its value: 1; 4 when VaryParameters is 0.
-    int VaryReactionParameters();
-    // Runs count more iterations (0: all that remain), never beyond EndTime: 1 ran (ErrorStatus
-    // 2 when stopped by a NaN); 3 the run was already complete; 0 refused (broken object, no
-    // model, domain over the run pixel limit, negative count) or a step failed.
-    [[nodiscard]] int RunSimulation(int32_t count);
+    // Adds every named parameter's variation to its value: Done; NothingToDo when
+    // VaryParameters is 0.
+    VaryResult VaryReactionParameters();
+    // Runs count more iterations (0: all that remain), never beyond EndTime: Ran (ErrorStatus
+    // StatusOverflow when stopped by a NaN); Complete when the run was already complete;
+    // Refused (broken object, no model, domain over the run pixel limit, negative count) or a
+    // step failed.
+    [[nodiscard]] RunResult RunSimulation(int32_t count);
     // Saves the field of letter (0: ImageComponent) at CurrentTime as
     // "<FileBaseName>_<letter><iteration, 6 digits or more>.bmp" (".tga" for format 'T', ".png"
     // for 'P'), through the installed ImageWriter if there is one: 0 letter not in use or name
@@ -159,11 +163,12 @@ public:
     static int32_t SliceSize(int components, uint32_t points);
 
     // ---- Implemented with the script parser and the preview (separate .cpp files) -----------
-    // Parses and rewrites a parameter script: 1 accepted; 0 errors or missing items (file
-    // annotated, errorPosition set); 3 the file could not be used. randomize non-zero: ignore
-    // the script's seed.
-    [[nodiscard]] int SetParametersFromFile(const char *path, int32_t &errorPosition,
-                                            int32_t randomize);
+    // Parses and rewrites a parameter script: Accepted; Rejected for errors or missing items
+    // (file annotated, errorPosition set); FileError when the file could not be used. randomize
+    // non-zero: ignore the script's seed.
+    [[nodiscard]] ScriptParser::Result SetParametersFromFile(const char *path,
+                                                             int32_t &errorPosition,
+                                                             int32_t randomize);
     // The parser of SetParametersFromFile, with the notes and warnings of its last parse.
     static const ScriptParser &LastFileParse();
     // annotation = the annotation prefix + text + line feed: 1.

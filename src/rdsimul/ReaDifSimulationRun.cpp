@@ -35,10 +35,10 @@ void ReaDifSimulation::SetImageFailureHook(ImageFailureHook hook, void *context)
     FailureContext = context;
 }
 
-int ReaDifSimulation::VaryReactionParameters() {
-    if (VaryParameters == 0) return NothingToDo;
+ReaDifSimulation::VaryResult ReaDifSimulation::VaryReactionParameters() {
+    if (VaryParameters == 0) return VaryResult::NothingToDo;
     for (auto &pair : ReactionParameters) pair[0] = pair[0] + pair[1];
-    return Done;
+    return VaryResult::Done;
 }
 
 int32_t ReaDifSimulation::SliceSize(int components, uint32_t points) {
@@ -89,14 +89,14 @@ int32_t ReaDifSimulation::QuietIterations(int64_t target) const {
     return int32_t(last - CurrentTime + 1);
 }
 
-int ReaDifSimulation::RunSimulation(int32_t count) {
+ReaDifSimulation::RunResult ReaDifSimulation::RunSimulation(int32_t count) {
     if (ErrorStatus == StatusAllocationFailed || ComponentCount == 0 || !Built() ||
         Components[0] == nullptr || count < 0 || ReactionStep == nullptr) {
-        return Refused;
+        return RunResult::Refused;
     }
     Image3DFloat &first = *Components[0];
-    if (uint32_t(first.GetSizeX()) * first.GetSizeY() > RunPixelLimit) return Refused;
-    if (CurrentTime >= EndTime) return RunComplete;
+    if (uint32_t(first.GetSizeX()) * first.GetSizeY() > RunPixelLimit) return RunResult::Refused;
+    if (CurrentTime >= EndTime) return RunResult::Complete;
 
     if (CurrentTime == 0) {
         LastCurSpeedMeasure = 0;
@@ -116,9 +116,9 @@ int ReaDifSimulation::RunSimulation(int32_t count) {
             CurrentTime += batch - 1;  // the batch's last iteration is counted below
         } else {
             for (int step = 0; step < ReactionSubSteps; ++step) {
-                if ((this->*ReactionStep)() != Done) return Refused;
+                if ((this->*ReactionStep)() != Done) return RunResult::Refused;
             }
-            if (DiffusionStep() != Done) return Refused;
+            if (DiffusionStep() != Done) return RunResult::Refused;
         }
         // A NaN found here stops the slice before this iteration is counted.
         if (CurrentTime % OverflowTestPeriod == 0 && first.NumericOverflowDetected(1000.0) != 0) {
@@ -159,7 +159,7 @@ int ReaDifSimulation::RunSimulation(int32_t count) {
         IterationsPerSecond = std::trunc(rate * 10.0 + 0.5) / 10.0;
         LastCurSpeedMeasure = CurrentTime;
     }
-    if (CurrentTime != EndTime) return Done;
+    if (CurrentTime != EndTime) return RunResult::Ran;
 
     RunTimer.Stop();
     const double used = RunTimer.GetUsedTime();
@@ -169,5 +169,5 @@ int ReaDifSimulation::RunSimulation(int32_t count) {
                                   0.5) /
                        100.0;
     }
-    return Done;
+    return RunResult::Ran;
 }

@@ -18,7 +18,8 @@ ScriptParser &FileParser() {
 
 }  // namespace
 
-int ReaDifSimulation::SetParametersFromFile(const char *path, int &errorPosition, int randomize) {
+ScriptParser::Result ReaDifSimulation::SetParametersFromFile(const char *path, int &errorPosition,
+                                                             int randomize) {
     return FileParser().Parse(*this, path, errorPosition, randomize);
 }
 

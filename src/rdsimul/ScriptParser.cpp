@@ -77,8 +77,8 @@ ScriptParser::ScriptParser()
 
 ScriptParser::~ScriptParser() = default;
 
-int ScriptParser::Parse(ReaDifSimulation &sim, const char *path, int &errorPosition, int randomize,
-                        Mode mode) {
+ScriptParser::Result ScriptParser::Parse(ReaDifSimulation &sim, const char *path,
+                                         int &errorPosition, int randomize, Mode mode) {
     errorPosition = 0;
     Missing.Clear();
     Body.Clear();

@@ -15,10 +15,12 @@ class ReaDifSimulation;
 
 class ScriptParser {
 public:
-    // Results of Parse.
-    static constexpr int Rejected = 0;   // errors or missing items; the script is annotated
-    static constexpr int Accepted = 1;   // the simulation is ready to run
-    static constexpr int FileError = 3;  // unreadable, not rewritable, or out of memory
+    // What Parse answers: Rejected (errors or missing items; the script is annotated), Accepted
+    // (the simulation is ready to run), FileError (unreadable, not rewritable, or out of memory).
+    enum class Result { Rejected = 0, Accepted = 1, FileError = 3 };
+    static constexpr Result Rejected = Result::Rejected;
+    static constexpr Result Accepted = Result::Accepted;
+    static constexpr Result FileError = Result::FileError;
 
     // Annotate rewrites the script when its annotations change; Check leaves the file alone.
     enum class Mode { Annotate, Check };
@@ -46,10 +48,10 @@ public:
     // Resets sim, sets it from the script at path and, with Annotate, rewrites the script in one
     // step when its annotations change: the rewrite adds and removes whole annotation lines only.
     // errorPosition: caret position of the first error in the rewritten script, one character
-    // per line break, as a text widget counts (meaningful with result 0). randomize non-zero
-    // ignores the script's seed. Results 1, 0, 3 above; with 3 the script is left as it was.
-    [[nodiscard]] int Parse(ReaDifSimulation &sim, const char *path, int &errorPosition,
-                            int randomize, Mode mode = Mode::Annotate);
+    // per line break, as a text widget counts (meaningful when Rejected). randomize non-zero
+    // ignores the script's seed. With FileError the script is left as it was.
+    [[nodiscard]] Result Parse(ReaDifSimulation &sim, const char *path, int &errorPosition,
+                               int randomize, Mode mode = Mode::Annotate);
     // The annotations of the last parse in the order of the rewritten script: the missing items
     // first, then those of the lines.
     int32_t GetNoteCount() const { return MissingCount + LineNoteCount; }

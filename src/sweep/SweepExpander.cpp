@@ -42,7 +42,8 @@ std::string CheckScript(const std::string &path, const std::string &text) {
         return path + ": out of memory\n";
     }
     int32_t position = 0;
-    int result = parser->Parse(*sim, path.c_str(), position, 0, ScriptParser::Mode::Check);
+    const ScriptParser::Result result =
+        parser->Parse(*sim, path.c_str(), position, 0, ScriptParser::Mode::Check);
     if (result == ScriptParser::Accepted) return "";
     if (result == ScriptParser::FileError) return path + ": the script could not be read\n";
     std::string report;

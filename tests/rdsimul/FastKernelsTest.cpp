@@ -553,8 +553,8 @@ TEST(FastKernelsRunLoopOverflow, StopsAtTheSameIterationAsTheReference) {
     SetFastThreadCount(2);
     ReaDifSimulation reference(4), fast(4);
     PrepareBoth(reference, fast, m, 1000, false);
-    EXPECT_EQ(reference.RunSimulation(0), ReaDifSimulation::Done);
-    EXPECT_EQ(fast.RunSimulation(0), ReaDifSimulation::Done);
+    EXPECT_EQ(reference.RunSimulation(0), ReaDifSimulation::RunResult::Ran);
+    EXPECT_EQ(fast.RunSimulation(0), ReaDifSimulation::RunResult::Ran);
     EXPECT_EQ(reference.ErrorStatus, ReaDifSimulation::StatusOverflow);
     EXPECT_EQ(fast.ErrorStatus, ReaDifSimulation::StatusOverflow);
     EXPECT_GT(reference.CurrentTime, 0);

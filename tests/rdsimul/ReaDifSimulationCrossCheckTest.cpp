@@ -155,7 +155,7 @@ TEST_P(ReaDifSimulationCrossCheck, SimulationMatchesAnIndependentImplementationB
 
     // In slices of uneven length, checking after each.
     for (int32_t slice : {1, 14, 85, 200}) {
-        ASSERT_EQ(sim.RunSimulation(slice), ReaDifSimulation::Done);
+        ASSERT_EQ(sim.RunSimulation(slice), ReaDifSimulation::RunResult::Ran);
         for (int i = 0; i < slice; ++i) PlainIteration(run, m);
         for (int c = 0; c < m.Components; ++c) {
             ASSERT_TRUE(SameBits(Interior(sim, c), run.Field[c]))

@@ -102,7 +102,7 @@ TEST(ReaDifSimulationModels, StepsReadTheNamedParametersAtEachCall) {
     EXPECT_EQ(Interior(sim, 0)[4], 2.0f);
     EXPECT_EQ(Interior(sim, 1)[4], 1.5f);
     sim.VaryParameters = 1;
-    ASSERT_EQ(sim.VaryReactionParameters(), 1);
+    ASSERT_EQ(sim.VaryReactionParameters(), ReaDifSimulation::VaryResult::Done);
     ASSERT_EQ(sim.ReactionStep_Brusselator(), 1);
     EXPECT_NE(Interior(sim, 1)[4], 1.5f);
 }
@@ -234,7 +234,7 @@ TEST_P(ReaDifSimulationChecksums, FixedSeedGivesTheFrozenFields) {
     const ChecksumRow row = GetParam();
     ReaDifSimulation sim(4);
     PrepareRun(sim, FindModel(row.Model), 16, 12, 200, 2024);
-    ASSERT_EQ(sim.RunSimulation(0), 1);
+    ASSERT_EQ(sim.RunSimulation(0), ReaDifSimulation::RunResult::Ran);
     ASSERT_EQ(sim.ErrorStatus, 0);
     EXPECT_EQ(FieldChecksum(sim), row.Checksum) << std::hex << FieldChecksum(sim);
 }

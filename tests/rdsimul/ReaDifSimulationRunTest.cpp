@@ -61,11 +61,11 @@ long FileSize(const fs::path &p) { return long(fs::file_size(p)); }
 TEST(ReaDifSimulationRun, WholeRunInOneCallThenComplete) {
     ReaDifSimulation sim(4);
     PrepareRun(sim, FindModel("schlogl"), 5, 4, 100, 3);
-    EXPECT_EQ(sim.RunSimulation(0), 1);
+    EXPECT_EQ(sim.RunSimulation(0), ReaDifSimulation::RunResult::Ran);
     EXPECT_EQ(sim.CurrentTime, 100);
     const uint64_t done = FieldChecksum(sim);
-    EXPECT_EQ(sim.RunSimulation(0), ReaDifSimulation::RunComplete);
-    EXPECT_EQ(sim.RunSimulation(5), ReaDifSimulation::RunComplete);
+    EXPECT_EQ(sim.RunSimulation(0), ReaDifSimulation::RunResult::Complete);
+    EXPECT_EQ(sim.RunSimulation(5), ReaDifSimulation::RunResult::Complete);
     EXPECT_EQ(sim.CurrentTime, 100);
     EXPECT_EQ(FieldChecksum(sim), done);
 }
@@ -75,50 +75,50 @@ TEST(ReaDifSimulationRun, SlicesStopAtTheirEndAndNeverPassEndTime) {
     PrepareRun(sliced, FindModel("gld1"), 5, 4, 100, 8);
     PrepareRun(whole, FindModel("gld1"), 5, 4, 100, 8);
     for (int32_t expected : {30, 60, 90, 100}) {
-        ASSERT_EQ(sliced.RunSimulation(30), 1);
+        ASSERT_EQ(sliced.RunSimulation(30), ReaDifSimulation::RunResult::Ran);
         EXPECT_EQ(sliced.CurrentTime, expected);
     }
-    EXPECT_EQ(sliced.RunSimulation(30), 3);
-    ASSERT_EQ(whole.RunSimulation(0), 1);
+    EXPECT_EQ(sliced.RunSimulation(30), ReaDifSimulation::RunResult::Complete);
+    ASSERT_EQ(whole.RunSimulation(0), ReaDifSimulation::RunResult::Ran);
     EXPECT_EQ(FieldChecksum(sliced), FieldChecksum(whole));
 }
 
 TEST(ReaDifSimulationRun, EndTimeZeroIsCompleteAtOnce) {
     ReaDifSimulation sim(4);
     PrepareRun(sim, FindModel("schlogl"), 5, 4, 0, 3);
-    EXPECT_EQ(sim.RunSimulation(0), 3);
+    EXPECT_EQ(sim.RunSimulation(0), ReaDifSimulation::RunResult::Complete);
 }
 
 TEST(ReaDifSimulationRun, RefusalsChangeNothingAndLeaveTheObjectUsable) {
     ReaDifSimulation sim(4);
-    EXPECT_EQ(sim.RunSimulation(0), 0);  // no model
+    EXPECT_EQ(sim.RunSimulation(0), ReaDifSimulation::RunResult::Refused);  // no model
 
     // A plane over 361,972 pixels (a script never asks for more than 600 x 600).
     PrepareRun(sim, FindModel("schlogl"), 700, 600, 10, 3);
-    EXPECT_EQ(sim.RunSimulation(0), 0);
+    EXPECT_EQ(sim.RunSimulation(0), ReaDifSimulation::RunResult::Refused);
     EXPECT_EQ(sim.CurrentTime, 0);
     PrepareRun(sim, FindModel("schlogl"), 602, 602, 10, 3);  // 362,404 pixels
-    EXPECT_EQ(sim.RunSimulation(1), 0);
+    EXPECT_EQ(sim.RunSimulation(1), ReaDifSimulation::RunResult::Refused);
     PrepareRun(sim, FindModel("schlogl"), 601, 602, 2, 3);  // 361,802 pixels
-    EXPECT_EQ(sim.RunSimulation(0), 1);
+    EXPECT_EQ(sim.RunSimulation(0), ReaDifSimulation::RunResult::Ran);
 
     PrepareRun(sim, FindModel("schlogl"), 6, 5, 10, 3);
-    EXPECT_EQ(sim.RunSimulation(-1), 0);
+    EXPECT_EQ(sim.RunSimulation(-1), ReaDifSimulation::RunResult::Refused);
     EXPECT_EQ(sim.CurrentTime, 0);
-    EXPECT_EQ(sim.RunSimulation(0), 1);
+    EXPECT_EQ(sim.RunSimulation(0), ReaDifSimulation::RunResult::Ran);
     EXPECT_EQ(sim.CurrentTime, 10);
 }
 
 TEST(ReaDifSimulationRun, RefusedStepEndsTheSliceWithoutCountingTheIteration) {
     ReaDifSimulation sim(4);
     PrepareRun(sim, FindModel("ginzburglandau"), 6, 5, 20, 3);
-    ASSERT_EQ(sim.RunSimulation(4), 1);
+    ASSERT_EQ(sim.RunSimulation(4), ReaDifSimulation::RunResult::Ran);
     // A four-component step on a two-component model refuses.
     sim.ReactionStep = &ReaDifSimulation::ReactionStep_GinzburgLandauDer2;
-    EXPECT_EQ(sim.RunSimulation(0), 0);
+    EXPECT_EQ(sim.RunSimulation(0), ReaDifSimulation::RunResult::Refused);
     EXPECT_EQ(sim.CurrentTime, 4);
     sim.ReactionStep = &ReaDifSimulation::ReactionStep_GinzburgLandau;
-    EXPECT_EQ(sim.RunSimulation(0), 1);
+    EXPECT_EQ(sim.RunSimulation(0), ReaDifSimulation::RunResult::Ran);
     EXPECT_EQ(sim.CurrentTime, 20);
 }
 
@@ -138,10 +138,10 @@ TEST(ReaDifSimulationRun, NaNAppearingAtFortyIsFoundAtFortyFive) {
     EXPECT_EQ(sim.SetEndTime(100), ReaDifSimulation::Done);
     EXPECT_EQ(sim.Initialize(), ReaDifSimulation::Done);
 
-    ASSERT_EQ(sim.RunSimulation(41), 1);
+    ASSERT_EQ(sim.RunSimulation(41), ReaDifSimulation::RunResult::Ran);
     EXPECT_EQ(sim.ErrorStatus, 0);
     EXPECT_TRUE(std::isnan(Interior(sim, 0)[0]));  // already there, not yet looked for
-    EXPECT_EQ(sim.RunSimulation(0), 1);
+    EXPECT_EQ(sim.RunSimulation(0), ReaDifSimulation::RunResult::Ran);
     EXPECT_EQ(sim.CurrentTime, 45);
     EXPECT_EQ(sim.ErrorStatus, ReaDifSimulation::StatusOverflow);
     EXPECT_EQ(sim.ReactionStep_Maginu(), 0);
@@ -152,10 +152,10 @@ TEST(ReaDifSimulationRun, DiffusionCoefficientsDriftAndAreClampedToZeroOne) {
     PrepareRun(sim, FindModel("brusselator"), 5, 4, 10, 3);
     EXPECT_EQ(sim.SetDiffusionCoeff('A', 0.95, 0.1), ReaDifSimulation::Done);
     EXPECT_EQ(sim.SetDiffusionCoeff('B', 0.2, -0.5), ReaDifSimulation::Done);
-    ASSERT_EQ(sim.RunSimulation(1), 1);
+    ASSERT_EQ(sim.RunSimulation(1), ReaDifSimulation::RunResult::Ran);
     EXPECT_EQ(sim.DiffusionCoeff[0], 1.0);
     EXPECT_EQ(sim.DiffusionCoeff[1], 0.0);
-    ASSERT_EQ(sim.RunSimulation(3), 1);
+    ASSERT_EQ(sim.RunSimulation(3), ReaDifSimulation::RunResult::Ran);
     EXPECT_EQ(sim.DiffusionCoeff[0], 1.0);
     EXPECT_EQ(sim.DiffusionCoeff[1], 0.0);
 }
@@ -164,10 +164,10 @@ TEST(ReaDifSimulationRun, ParametersDriftOnlyWhenVaryParametersIsSet) {
     ReaDifSimulation sim(1);
     EXPECT_EQ(sim.SetReactionParameter("alpha", 1.0, 0.25), ReaDifSimulation::Done);
     EXPECT_EQ(sim.SetReactionParameter("z9", -1.0, -0.5), ReaDifSimulation::Done);
-    EXPECT_EQ(sim.VaryReactionParameters(), ReaDifSimulation::NothingToDo);
+    EXPECT_EQ(sim.VaryReactionParameters(), ReaDifSimulation::VaryResult::NothingToDo);
     EXPECT_EQ(sim.GetReactionParameter("alpha"), 1.0);
     sim.VaryParameters = 1;
-    EXPECT_EQ(sim.VaryReactionParameters(), 1);
+    EXPECT_EQ(sim.VaryReactionParameters(), ReaDifSimulation::VaryResult::Done);
     EXPECT_EQ(sim.GetReactionParameter("alpha"), 1.25);
     EXPECT_EQ(sim.GetReactionParameter("z9"), -1.5);
 }
@@ -215,7 +215,7 @@ TEST_P(ReaDifSimulationImageTiming, ImagesAtTheirIterationsPlusTheFinalOne) {
     ReaDifSimulation sim(4);
     PrepareImages(sim, dir, c.Start, c.Period, c.End);
     // In uneven slices: the timing must not depend on them.
-    while (sim.RunSimulation(7) == 1) {
+    while (sim.RunSimulation(7) == ReaDifSimulation::RunResult::Ran) {
     }
     EXPECT_EQ(sim.CurrentTime, c.End);
     EXPECT_EQ(dir.Files(), c.Files);
@@ -257,7 +257,7 @@ TEST(ReaDifSimulationRun, ImagesWrittenCountsOnlySavesThatSucceeded) {
     PrepareImages(sim, dir, 0, 10, 25);
     // A directory where the image at 20 would go: its save fails and the run goes on.
     fs::create_directory(dir.Path / "tex_A000020.bmp");
-    EXPECT_EQ(sim.RunSimulation(0), 1);
+    EXPECT_EQ(sim.RunSimulation(0), ReaDifSimulation::RunResult::Ran);
     EXPECT_EQ(sim.CurrentTime, 25);
     EXPECT_EQ(sim.ImagesWritten, 2);  // 10 and the final 25
     // A capture between runs is not the run's; Initialize starts the count again.
@@ -265,7 +265,7 @@ TEST(ReaDifSimulationRun, ImagesWrittenCountsOnlySavesThatSucceeded) {
     EXPECT_EQ(sim.ImagesWritten, 2);
     EXPECT_EQ(sim.Initialize(), ReaDifSimulation::Done);
     EXPECT_EQ(sim.ImagesWritten, 0);
-    EXPECT_EQ(sim.RunSimulation(12), 1);
+    EXPECT_EQ(sim.RunSimulation(12), ReaDifSimulation::RunResult::Ran);
     EXPECT_EQ(sim.ImagesWritten, 1);
 }
 
@@ -366,7 +366,7 @@ TEST(ReaDifSimulationRun, SaveRefusesUnknownLettersOverlongNamesAndReportsUnwrit
     ASSERT_EQ(sim.FileBaseName.Init((dir.Path / "missing" / "tex").string().c_str(), 300),
               ProcString::Done);
     EXPECT_EQ(sim.SaveImage2D(0), 0);
-    EXPECT_EQ(sim.RunSimulation(0), 1);
+    EXPECT_EQ(sim.RunSimulation(0), ReaDifSimulation::RunResult::Ran);
     EXPECT_EQ(sim.CurrentTime, 10);
 }
 
@@ -448,28 +448,30 @@ TEST(ReaDifSimulationRun, SpeedIsMeasuredEverySixSecondsOrMore) {
     PrepareRun(sim, FindModel("diffusion"), 100, 100, 100, 5);
     sim.IterationsPerSecond = 3.5;
 
-    ASSERT_EQ(sim.RunSimulation(50), 1);  // starts the timer; no time has passed
+    ASSERT_EQ(sim.RunSimulation(50),
+              ReaDifSimulation::RunResult::Ran);  // starts the timer; no time has passed
     EXPECT_EQ(sim.CurrentSpeed, 0.0);
     FakeSeconds += 5;
-    ASSERT_EQ(sim.RunSimulation(10), 1);  // 5 seconds: too soon
+    ASSERT_EQ(sim.RunSimulation(10), ReaDifSimulation::RunResult::Ran);  // 5 seconds: too soon
     EXPECT_EQ(sim.CurrentSpeed, 0.0);
     EXPECT_EQ(sim.IterationsPerSecond, 3.5);
     FakeSeconds += 3;
-    ASSERT_EQ(sim.RunSimulation(20), 1);  // 80 iterations in 8 s: 10 per second
+    ASSERT_EQ(sim.RunSimulation(20),
+              ReaDifSimulation::RunResult::Ran);  // 80 iterations in 8 s: 10 per second
     EXPECT_EQ(sim.IterationsPerSecond, 10.0);
     // 10,000 points x 10 / 2^20 = 0.0954: 0.10 after rounding to hundredths.
     EXPECT_EQ(sim.CurrentSpeed, 0.1);
     FakeSeconds += 2;
-    ASSERT_EQ(sim.RunSimulation(0), 1);  // the end: 10 s in all
+    ASSERT_EQ(sim.RunSimulation(0), ReaDifSimulation::RunResult::Ran);  // the end: 10 s in all
     EXPECT_EQ(sim.IterationsPerSecond, 10.0);
     // 10,000 x 100 / (10 x 2^20) = 0.0954.
     EXPECT_EQ(sim.AverageSpeed, 0.1);
 
     // A run of under 6 seconds leaves both speeds at 0 and the rate as it was.
     PrepareRun(sim, FindModel("diffusion"), 100, 100, 30, 5);
-    ASSERT_EQ(sim.RunSimulation(10), 1);
+    ASSERT_EQ(sim.RunSimulation(10), ReaDifSimulation::RunResult::Ran);
     FakeSeconds += 5;
-    ASSERT_EQ(sim.RunSimulation(0), 1);
+    ASSERT_EQ(sim.RunSimulation(0), ReaDifSimulation::RunResult::Ran);
     EXPECT_EQ(sim.CurrentSpeed, 0.0);
     EXPECT_EQ(sim.AverageSpeed, 0.0);
     EXPECT_EQ(sim.IterationsPerSecond, 10.0);

@@ -59,7 +59,7 @@ struct ScriptCase {
     std::vector<std::string> Lines;     // the case's own lines
     std::vector<std::string> Expected;  // the same lines as rewritten, with @ annotations
     std::vector<std::string> Top;       // annotations for missing items
-    int Result;
+    ScriptParser::Result Result;
 };
 
 std::string Name207() { return std::string(207, 'a'); }
@@ -67,77 +67,77 @@ std::string Name208() { return std::string(208, 'a'); }
 
 // clang-format off
 const ScriptCase ScriptCases[] = {
-    {"Complete", {}, {}, {}, 1},
-    {"SecondModel", {"model brusselator", "model maginu"}, {"model brusselator", "@28", "model maginu"}, {}, 0},
-    {"ModelWithoutName", {"model", "model brusselator"}, {"@38", "model", "model brusselator"}, {}, 0},
-    {"ModelTextAfter", {"model brusselator x", "model brusselator"}, {"@39", "model brusselator x", "model brusselator"}, {}, 0},
-    {"UnknownModel", {"model gray", "model brusselator"}, {"@40", "model gray", "model brusselator"}, {}, 0},
-    {"ModelNameIgnoresCase", {"model BrUsSeLaToR"}, {"model BrUsSeLaToR"}, {}, 1},
-    {"KeywordKeepsCase", {"Model brusselator", "model brusselator"}, {"@27", "Model brusselator", "model brusselator"}, {}, 0},
-    {"ZeroParameterCountsAsUnset", {"model brusselator", "modpar alpha 0", "modpar alpha 1"}, {"model brusselator", "modpar alpha 0", "modpar alpha 1"}, {}, 1},
-    {"SameParameterTwice", {"model brusselator", "modpar alpha 1", "modpar alfa 2"}, {"model brusselator", "modpar alpha 1", "@28", "modpar alfa 2"}, {}, 0},
-    {"ModparWithoutValue", {"model brusselator", "modpar alpha"}, {"model brusselator", "@41", "modpar alpha"}, {}, 0},
-    {"ModparTextAfter", {"model brusselator", "modpar alpha 1 x"}, {"model brusselator", "@42", "modpar alpha 1 x"}, {}, 0},
-    {"ModparPlusSignedValue", {"model brusselator", "modpar alpha +1"}, {"model brusselator", "@42", "modpar alpha +1"}, {}, 0},
-    {"ModparBadName", {"model brusselator", "modpar 1x 2"}, {"model brusselator", "@43", "modpar 1x 2"}, {}, 0},
-    {"ModparVariation", {"model brusselator", "modpar alpha 1 +0.5"}, {"model brusselator", "modpar alpha 1 +0.5"}, {}, 1},
-    {"ModparLongestName", {"model brusselator", "modpar " + Name207() + " 1"}, {"model brusselator", "modpar " + Name207() + " 1"}, {}, 1},
-    {"ModparNameOverflowsWordBuffer", {"model brusselator", "modpar " + Name208() + " 1"}, {"model brusselator", "@43", "modpar " + Name208() + " 1"}, {}, 0},
-    {"ModelNameOverflowsWordBuffer", {"model " + Name208(), "model brusselator"}, {"@40", "model " + Name208(), "model brusselator"}, {}, 0},
-    {"ReactionBeforeModel", {"reaction A 1", "model brusselator"}, {"@29", "reaction A 1", "model brusselator"}, {"@32:A"}, 0},
-    {"ReactionJustBelowBound", {"model brusselator", "reaction A 0.00001"}, {"model brusselator", "@46:B", "reaction A 0.00001"}, {"@32:A"}, 0},
-    {"ReactionAtUpperBound", {"model brusselator", "reaction A 100"}, {"model brusselator", "reaction A 100"}, {}, 1},
-    {"ReactionPlusSign", {"model brusselator", "reaction A +0.5"}, {"model brusselator", "@45", "reaction A +0.5"}, {"@32:A"}, 0},
-    {"ReactionTwice", {"model brusselator", "reaction A 1", "reaction A 2"}, {"model brusselator", "reaction A 1", "@28", "reaction A 2"}, {}, 0},
-    {"ReactionComponentNotInUse", {"model brusselator", "reaction C 1"}, {"model brusselator", "@46:B", "reaction C 1"}, {}, 0},
-    {"ReactionSmallLetter", {"model brusselator", "reaction a 1"}, {"model brusselator", "@44", "reaction a 1"}, {}, 0},
-    {"LetterWithoutBlank", {"model brusselator", "reaction A1"}, {"model brusselator", "reaction A1"}, {}, 1},
-    {"DiffusionAtLowerBound", {"model brusselator", "diffusion A 0.001"}, {"model brusselator", "diffusion A 0.001"}, {}, 1},
-    {"DiffusionVariation", {"model brusselator", "diffusion A 0.5 +0.001"}, {"model brusselator", "diffusion A 0.5 +0.001"}, {}, 1},
-    {"DiffusionUnsignedVariation", {"model brusselator", "diffusion A 0.5 0.001"}, {"model brusselator", "@48", "diffusion A 0.5 0.001"}, {"@31:A"}, 0},
-    {"DiffusionBlankAfterSign", {"model brusselator", "diffusion A 0.5 + 0.1"}, {"model brusselator", "@48", "diffusion A 0.5 + 0.1"}, {"@31:A"}, 0},
-    {"DiffusionPlusSignedValue", {"model brusselator", "diffusion A +0.5"}, {"model brusselator", "@48", "diffusion A +0.5"}, {"@31:A"}, 0},
-    {"DiffusionExponent", {"model brusselator", "diffusion A 1e-2"}, {"model brusselator", "@48", "diffusion A 1e-2"}, {"@31:A"}, 0},
-    {"DiffusionOutOfRange", {"model brusselator", "diffusion A 1.5"}, {"model brusselator", "@49:B", "diffusion A 1.5"}, {"@31:A"}, 0},
-    {"InitTwice", {"model brusselator", "init A 1 0", "init A 2 0"}, {"model brusselator", "init A 1 0", "@28", "init A 2 0"}, {}, 0},
-    {"InitMissingNoise", {"model brusselator", "init A 0.5"}, {"model brusselator", "@50", "init A 0.5"}, {"@33:A"}, 0},
-    {"InitTextAfter", {"model brusselator", "init A 0.5 0.1 0"}, {"model brusselator", "@51", "init A 0.5 0.1 0"}, {"@33:A"}, 0},
-    {"InitOutOfRange", {"model brusselator", "init A 11 0"}, {"model brusselator", "@52:B", "init A 11 0"}, {"@33:A"}, 0},
-    {"SizeAtLimit", {"size 600 600"}, {"size 600 600"}, {}, 1},
-    {"SizeTooWide", {"size 601 600"}, {"@55", "size 601 600"}, {}, 0},
-    {"SizeZeroAlsoMissing", {"size 0 20"}, {"@55", "size 0 20"}, {"@34"}, 0},
-    {"SizeWithComment", {"size 20 20 // square"}, {"@54", "size 20 20 // square"}, {}, 0},
-    {"SizeOneNumber", {"size 20"}, {"@53", "size 20"}, {}, 0},
-    {"SizeTwice", {"size 20 20", "size 30 30"}, {"size 20 20", "@28", "size 30 30"}, {}, 0},
-    {"IterationsZeroAlsoMissing", {"iterations 0"}, {"@58", "iterations 0"}, {"@35"}, 0},
-    {"IterationsTooMany", {"iterations 500001"}, {"@58", "iterations 500001"}, {}, 0},
-    {"IterationsNotANumber", {"iterations many"}, {"@56", "iterations many"}, {}, 0},
-    {"IterationsTextAfter", {"iterations 10 20"}, {"@57", "iterations 10 20"}, {}, 0},
-    {"SeedMissing", {"randseed"}, {"@59", "randseed"}, {}, 0},
-    {"SeedTextAfter", {"randseed 5 x"}, {"@60", "randseed 5 x"}, {}, 0},
-    {"SeedTwice", {"randseed 5", "randseed 6"}, {"randseed 5", "@28", "randseed 6"}, {}, 0},
-    {"ZeroSeedCountsAsUnset", {"randseed 0", "randseed 6"}, {"randseed 0", "randseed 6"}, {}, 1},
-    {"ColormapTwice", {"colormap gray", "colormap gray"}, {"colormap gray", "@28", "colormap gray"}, {}, 0},
-    {"ColormapEmpty", {"colormap"}, {"@72", "colormap"}, {}, 0},
-    {"ColormapMisspelt", {"colormap grey"}, {"@73", "colormap grey"}, {}, 0},
-    {"ColormapFiveNumbers", {"colormap rgb 0 255 0 255 0"}, {"@62", "colormap rgb 0 255 0 255 0"}, {}, 0},
-    {"ColormapHsl", {"colormap hsl 0 360 1 0.5 60 255"}, {"colormap hsl 0 360 1 0.5 60 255"}, {}, 1},
-    {"ImageStartAndPeriod", {"model brusselator", "image256 A 5<t+10 *2 -0.5 mosaic 30 20 TGA"}, {"model brusselator", "image256 A 5<t+10 *2 -0.5 mosaic 30 20 TGA"}, {}, 1},
-    {"ImageTrueColorMosaic", {"model brusselator", "image16M B 1000<t+10 *2 +0.5 mosaic 800 600 tga"}, {"model brusselator", "image16M B 1000<t+10 *2 +0.5 mosaic 800 600 tga"}, {}, 1},
-    {"ImageSmallM", {"model brusselator", "image16m A t+5 autoscale bmp"}, {"model brusselator", "image16m A t+5 autoscale bmp"}, {}, 1},
-    {"ImageBlankAfterStart", {"model brusselator", "image256 A 100< t+50 autoscale"}, {"model brusselator", "@74", "image256 A 100< t+50 autoscale"}, {"@37"}, 0},
-    {"ImageBlankAfterPeriodPrefix", {"model brusselator", "image256 A t+ 50 autoscale"}, {"model brusselator", "@74", "image256 A t+ 50 autoscale"}, {"@37"}, 0},
-    {"ImageScaleWithoutOffset", {"model brusselator", "image256 A t+50 *2"}, {"model brusselator", "@74", "image256 A t+50 *2"}, {"@37"}, 0},
-    {"ImageMosaicOneNumber", {"model brusselator", "image256 A t+50 autoscale mosaic 100"}, {"model brusselator", "@75", "image256 A t+50 autoscale mosaic 100"}, {"@37"}, 0},
-    {"ImageMosaicTooWide", {"model brusselator", "image256 A t+50 autoscale mosaic 801 100"}, {"model brusselator", "@76", "image256 A t+50 autoscale mosaic 801 100"}, {"@37"}, 0},
-    {"ImageTextLeft", {"model brusselator", "image256 A t+50 autoscale gif"}, {"model brusselator", "@77", "image256 A t+50 autoscale gif"}, {"@37"}, 0},
-    {"ImageBeforeModel", {"image256 A t+50 autoscale", "model brusselator"}, {"@29", "image256 A t+50 autoscale", "model brusselator"}, {"@37"}, 0},
-    {"ImageZeroPeriod", {"model brusselator", "image256 A t+0 autoscale"}, {"model brusselator", "@78:B", "image256 A t+0 autoscale"}, {"@37"}, 0},
-    {"ImageComponentNotInUse", {"model brusselator", "image256 C t+5 autoscale"}, {"model brusselator", "@78:B", "image256 C t+5 autoscale"}, {"@37"}, 0},
-    {"ImageTwice", {"model brusselator", "image256 A t+5 autoscale", "image256 A t+5 autoscale"}, {"model brusselator", "image256 A t+5 autoscale", "@28", "image256 A t+5 autoscale"}, {}, 0},
-    {"CommentsBlankLinesIndentation", {"  // a comment", "", "\t  ", "\tsize 20 10"}, {"  // a comment", "", "\t  ", "\tsize 20 10"}, {}, 1},
-    {"OldAnnotationsDropped", {"#ERR: stale", "  #ERR indented", "size 20 10"}, {"size 20 10"}, {}, 1},
-    {"CarriageReturnLineEnds", {"model brusselator\r", "modpar alpha 2\r", "image256 A t+5 autoscale tga\r"}, {"model brusselator\r", "modpar alpha 2\r", "image256 A t+5 autoscale tga\r"}, {}, 1},
+    {"Complete", {}, {}, {}, ScriptParser::Accepted},
+    {"SecondModel", {"model brusselator", "model maginu"}, {"model brusselator", "@28", "model maginu"}, {}, ScriptParser::Rejected},
+    {"ModelWithoutName", {"model", "model brusselator"}, {"@38", "model", "model brusselator"}, {}, ScriptParser::Rejected},
+    {"ModelTextAfter", {"model brusselator x", "model brusselator"}, {"@39", "model brusselator x", "model brusselator"}, {}, ScriptParser::Rejected},
+    {"UnknownModel", {"model gray", "model brusselator"}, {"@40", "model gray", "model brusselator"}, {}, ScriptParser::Rejected},
+    {"ModelNameIgnoresCase", {"model BrUsSeLaToR"}, {"model BrUsSeLaToR"}, {}, ScriptParser::Accepted},
+    {"KeywordKeepsCase", {"Model brusselator", "model brusselator"}, {"@27", "Model brusselator", "model brusselator"}, {}, ScriptParser::Rejected},
+    {"ZeroParameterCountsAsUnset", {"model brusselator", "modpar alpha 0", "modpar alpha 1"}, {"model brusselator", "modpar alpha 0", "modpar alpha 1"}, {}, ScriptParser::Accepted},
+    {"SameParameterTwice", {"model brusselator", "modpar alpha 1", "modpar alfa 2"}, {"model brusselator", "modpar alpha 1", "@28", "modpar alfa 2"}, {}, ScriptParser::Rejected},
+    {"ModparWithoutValue", {"model brusselator", "modpar alpha"}, {"model brusselator", "@41", "modpar alpha"}, {}, ScriptParser::Rejected},
+    {"ModparTextAfter", {"model brusselator", "modpar alpha 1 x"}, {"model brusselator", "@42", "modpar alpha 1 x"}, {}, ScriptParser::Rejected},
+    {"ModparPlusSignedValue", {"model brusselator", "modpar alpha +1"}, {"model brusselator", "@42", "modpar alpha +1"}, {}, ScriptParser::Rejected},
+    {"ModparBadName", {"model brusselator", "modpar 1x 2"}, {"model brusselator", "@43", "modpar 1x 2"}, {}, ScriptParser::Rejected},
+    {"ModparVariation", {"model brusselator", "modpar alpha 1 +0.5"}, {"model brusselator", "modpar alpha 1 +0.5"}, {}, ScriptParser::Accepted},
+    {"ModparLongestName", {"model brusselator", "modpar " + Name207() + " 1"}, {"model brusselator", "modpar " + Name207() + " 1"}, {}, ScriptParser::Accepted},
+    {"ModparNameOverflowsWordBuffer", {"model brusselator", "modpar " + Name208() + " 1"}, {"model brusselator", "@43", "modpar " + Name208() + " 1"}, {}, ScriptParser::Rejected},
+    {"ModelNameOverflowsWordBuffer", {"model " + Name208(), "model brusselator"}, {"@40", "model " + Name208(), "model brusselator"}, {}, ScriptParser::Rejected},
+    {"ReactionBeforeModel", {"reaction A 1", "model brusselator"}, {"@29", "reaction A 1", "model brusselator"}, {"@32:A"}, ScriptParser::Rejected},
+    {"ReactionJustBelowBound", {"model brusselator", "reaction A 0.00001"}, {"model brusselator", "@46:B", "reaction A 0.00001"}, {"@32:A"}, ScriptParser::Rejected},
+    {"ReactionAtUpperBound", {"model brusselator", "reaction A 100"}, {"model brusselator", "reaction A 100"}, {}, ScriptParser::Accepted},
+    {"ReactionPlusSign", {"model brusselator", "reaction A +0.5"}, {"model brusselator", "@45", "reaction A +0.5"}, {"@32:A"}, ScriptParser::Rejected},
+    {"ReactionTwice", {"model brusselator", "reaction A 1", "reaction A 2"}, {"model brusselator", "reaction A 1", "@28", "reaction A 2"}, {}, ScriptParser::Rejected},
+    {"ReactionComponentNotInUse", {"model brusselator", "reaction C 1"}, {"model brusselator", "@46:B", "reaction C 1"}, {}, ScriptParser::Rejected},
+    {"ReactionSmallLetter", {"model brusselator", "reaction a 1"}, {"model brusselator", "@44", "reaction a 1"}, {}, ScriptParser::Rejected},
+    {"LetterWithoutBlank", {"model brusselator", "reaction A1"}, {"model brusselator", "reaction A1"}, {}, ScriptParser::Accepted},
+    {"DiffusionAtLowerBound", {"model brusselator", "diffusion A 0.001"}, {"model brusselator", "diffusion A 0.001"}, {}, ScriptParser::Accepted},
+    {"DiffusionVariation", {"model brusselator", "diffusion A 0.5 +0.001"}, {"model brusselator", "diffusion A 0.5 +0.001"}, {}, ScriptParser::Accepted},
+    {"DiffusionUnsignedVariation", {"model brusselator", "diffusion A 0.5 0.001"}, {"model brusselator", "@48", "diffusion A 0.5 0.001"}, {"@31:A"}, ScriptParser::Rejected},
+    {"DiffusionBlankAfterSign", {"model brusselator", "diffusion A 0.5 + 0.1"}, {"model brusselator", "@48", "diffusion A 0.5 + 0.1"}, {"@31:A"}, ScriptParser::Rejected},
+    {"DiffusionPlusSignedValue", {"model brusselator", "diffusion A +0.5"}, {"model brusselator", "@48", "diffusion A +0.5"}, {"@31:A"}, ScriptParser::Rejected},
+    {"DiffusionExponent", {"model brusselator", "diffusion A 1e-2"}, {"model brusselator", "@48", "diffusion A 1e-2"}, {"@31:A"}, ScriptParser::Rejected},
+    {"DiffusionOutOfRange", {"model brusselator", "diffusion A 1.5"}, {"model brusselator", "@49:B", "diffusion A 1.5"}, {"@31:A"}, ScriptParser::Rejected},
+    {"InitTwice", {"model brusselator", "init A 1 0", "init A 2 0"}, {"model brusselator", "init A 1 0", "@28", "init A 2 0"}, {}, ScriptParser::Rejected},
+    {"InitMissingNoise", {"model brusselator", "init A 0.5"}, {"model brusselator", "@50", "init A 0.5"}, {"@33:A"}, ScriptParser::Rejected},
+    {"InitTextAfter", {"model brusselator", "init A 0.5 0.1 0"}, {"model brusselator", "@51", "init A 0.5 0.1 0"}, {"@33:A"}, ScriptParser::Rejected},
+    {"InitOutOfRange", {"model brusselator", "init A 11 0"}, {"model brusselator", "@52:B", "init A 11 0"}, {"@33:A"}, ScriptParser::Rejected},
+    {"SizeAtLimit", {"size 600 600"}, {"size 600 600"}, {}, ScriptParser::Accepted},
+    {"SizeTooWide", {"size 601 600"}, {"@55", "size 601 600"}, {}, ScriptParser::Rejected},
+    {"SizeZeroAlsoMissing", {"size 0 20"}, {"@55", "size 0 20"}, {"@34"}, ScriptParser::Rejected},
+    {"SizeWithComment", {"size 20 20 // square"}, {"@54", "size 20 20 // square"}, {}, ScriptParser::Rejected},
+    {"SizeOneNumber", {"size 20"}, {"@53", "size 20"}, {}, ScriptParser::Rejected},
+    {"SizeTwice", {"size 20 20", "size 30 30"}, {"size 20 20", "@28", "size 30 30"}, {}, ScriptParser::Rejected},
+    {"IterationsZeroAlsoMissing", {"iterations 0"}, {"@58", "iterations 0"}, {"@35"}, ScriptParser::Rejected},
+    {"IterationsTooMany", {"iterations 500001"}, {"@58", "iterations 500001"}, {}, ScriptParser::Rejected},
+    {"IterationsNotANumber", {"iterations many"}, {"@56", "iterations many"}, {}, ScriptParser::Rejected},
+    {"IterationsTextAfter", {"iterations 10 20"}, {"@57", "iterations 10 20"}, {}, ScriptParser::Rejected},
+    {"SeedMissing", {"randseed"}, {"@59", "randseed"}, {}, ScriptParser::Rejected},
+    {"SeedTextAfter", {"randseed 5 x"}, {"@60", "randseed 5 x"}, {}, ScriptParser::Rejected},
+    {"SeedTwice", {"randseed 5", "randseed 6"}, {"randseed 5", "@28", "randseed 6"}, {}, ScriptParser::Rejected},
+    {"ZeroSeedCountsAsUnset", {"randseed 0", "randseed 6"}, {"randseed 0", "randseed 6"}, {}, ScriptParser::Accepted},
+    {"ColormapTwice", {"colormap gray", "colormap gray"}, {"colormap gray", "@28", "colormap gray"}, {}, ScriptParser::Rejected},
+    {"ColormapEmpty", {"colormap"}, {"@72", "colormap"}, {}, ScriptParser::Rejected},
+    {"ColormapMisspelt", {"colormap grey"}, {"@73", "colormap grey"}, {}, ScriptParser::Rejected},
+    {"ColormapFiveNumbers", {"colormap rgb 0 255 0 255 0"}, {"@62", "colormap rgb 0 255 0 255 0"}, {}, ScriptParser::Rejected},
+    {"ColormapHsl", {"colormap hsl 0 360 1 0.5 60 255"}, {"colormap hsl 0 360 1 0.5 60 255"}, {}, ScriptParser::Accepted},
+    {"ImageStartAndPeriod", {"model brusselator", "image256 A 5<t+10 *2 -0.5 mosaic 30 20 TGA"}, {"model brusselator", "image256 A 5<t+10 *2 -0.5 mosaic 30 20 TGA"}, {}, ScriptParser::Accepted},
+    {"ImageTrueColorMosaic", {"model brusselator", "image16M B 1000<t+10 *2 +0.5 mosaic 800 600 tga"}, {"model brusselator", "image16M B 1000<t+10 *2 +0.5 mosaic 800 600 tga"}, {}, ScriptParser::Accepted},
+    {"ImageSmallM", {"model brusselator", "image16m A t+5 autoscale bmp"}, {"model brusselator", "image16m A t+5 autoscale bmp"}, {}, ScriptParser::Accepted},
+    {"ImageBlankAfterStart", {"model brusselator", "image256 A 100< t+50 autoscale"}, {"model brusselator", "@74", "image256 A 100< t+50 autoscale"}, {"@37"}, ScriptParser::Rejected},
+    {"ImageBlankAfterPeriodPrefix", {"model brusselator", "image256 A t+ 50 autoscale"}, {"model brusselator", "@74", "image256 A t+ 50 autoscale"}, {"@37"}, ScriptParser::Rejected},
+    {"ImageScaleWithoutOffset", {"model brusselator", "image256 A t+50 *2"}, {"model brusselator", "@74", "image256 A t+50 *2"}, {"@37"}, ScriptParser::Rejected},
+    {"ImageMosaicOneNumber", {"model brusselator", "image256 A t+50 autoscale mosaic 100"}, {"model brusselator", "@75", "image256 A t+50 autoscale mosaic 100"}, {"@37"}, ScriptParser::Rejected},
+    {"ImageMosaicTooWide", {"model brusselator", "image256 A t+50 autoscale mosaic 801 100"}, {"model brusselator", "@76", "image256 A t+50 autoscale mosaic 801 100"}, {"@37"}, ScriptParser::Rejected},
+    {"ImageTextLeft", {"model brusselator", "image256 A t+50 autoscale gif"}, {"model brusselator", "@77", "image256 A t+50 autoscale gif"}, {"@37"}, ScriptParser::Rejected},
+    {"ImageBeforeModel", {"image256 A t+50 autoscale", "model brusselator"}, {"@29", "image256 A t+50 autoscale", "model brusselator"}, {"@37"}, ScriptParser::Rejected},
+    {"ImageZeroPeriod", {"model brusselator", "image256 A t+0 autoscale"}, {"model brusselator", "@78:B", "image256 A t+0 autoscale"}, {"@37"}, ScriptParser::Rejected},
+    {"ImageComponentNotInUse", {"model brusselator", "image256 C t+5 autoscale"}, {"model brusselator", "@78:B", "image256 C t+5 autoscale"}, {"@37"}, ScriptParser::Rejected},
+    {"ImageTwice", {"model brusselator", "image256 A t+5 autoscale", "image256 A t+5 autoscale"}, {"model brusselator", "image256 A t+5 autoscale", "@28", "image256 A t+5 autoscale"}, {}, ScriptParser::Rejected},
+    {"CommentsBlankLinesIndentation", {"  // a comment", "", "\t  ", "\tsize 20 10"}, {"  // a comment", "", "\t  ", "\tsize 20 10"}, {}, ScriptParser::Accepted},
+    {"OldAnnotationsDropped", {"#ERR: stale", "  #ERR indented", "size 20 10"}, {"size 20 10"}, {}, ScriptParser::Accepted},
+    {"CarriageReturnLineEnds", {"model brusselator\r", "modpar alpha 2\r", "image256 A t+5 autoscale tga\r"}, {"model brusselator\r", "modpar alpha 2\r", "image256 A t+5 autoscale tga\r"}, {}, ScriptParser::Accepted},
 };
 // clang-format on
 
@@ -173,7 +173,7 @@ namespace {
 
 class ScriptTest : public scripttest::TempDirTest {
 protected:
-    int Parse(const std::string &text, int randomize = 0) {
+    ScriptParser::Result Parse(const std::string &text, int randomize = 0) {
         WriteFile(Path(), text);
         Position = -1;
         return Sim.SetParametersFromFile(Path().c_str(), Position, randomize);
@@ -207,7 +207,7 @@ std::u16string Utf16(const std::string &text) {
 }  // namespace
 
 TEST_F(ScriptTest, EmptyFileGetsEveryMissingLineAnnotation) {
-    EXPECT_EQ(Parse(""), 0);
+    EXPECT_EQ(Parse(""), ScriptParser::Rejected);
     EXPECT_EQ(ReadFile(Path()),
               Annotation(30) + Annotation(34) + Annotation(35) + Annotation(36) + Annotation(37));
     // No faulty line: the caret goes just behind the annotations.
@@ -222,7 +222,7 @@ TEST_F(ScriptTest, AcceptedScriptSetsTheSimulation) {
         "init A 0.5 0.1\ninit B -1 0\ninit C 0 2\n"
         "size 31 17\niterations 1234\nrandseed 4321\ncolormap rgb 0 255 0 0 255 0\n"
         "image16M C 7<t+11 *3 -0.25 mosaic 100 50 tga\n";
-    ASSERT_EQ(Parse(script), 1);
+    ASSERT_EQ(Parse(script), ScriptParser::Accepted);
     EXPECT_EQ(ReadFile(Path()), script);
     EXPECT_EQ(Sim.ComponentCount, 3);
     EXPECT_DOUBLE_EQ(Sim.GetReactionParameter("alpha"), 0.5);
@@ -257,7 +257,7 @@ TEST_F(ScriptTest, FileTypeWordInAnyCaseChoosesTheFormat) {
     for (const auto &[word, format] : words) {
         const std::string script =
             CompleteScript({"model brusselator", "image256 A t+10 autoscale" + word});
-        ASSERT_EQ(Parse(script), 1) << word;
+        ASSERT_EQ(Parse(script), ScriptParser::Accepted) << word;
         EXPECT_EQ(ReadFile(Path()), script) << word;
         EXPECT_EQ(Sim.ImageFormat, format) << word;
     }
@@ -265,14 +265,14 @@ TEST_F(ScriptTest, FileTypeWordInAnyCaseChoosesTheFormat) {
 
 TEST_F(ScriptTest, RandomizeIgnoresTheScriptSeed) {
     std::string script = CompleteScript({"randseed 77"});
-    ASSERT_EQ(Parse(script, 0), 1);
+    ASSERT_EQ(Parse(script, 0), ScriptParser::Accepted);
     EXPECT_EQ(MainRandom.GetSeed(), 77u);
-    ASSERT_EQ(Parse(script, 1), 1);
+    ASSERT_EQ(Parse(script, 1), ScriptParser::Accepted);
     EXPECT_NE(MainRandom.GetSeed(), 77u);
 }
 
 TEST_F(ScriptTest, CorrectedScriptLosesItsOldAnnotations) {
-    ASSERT_EQ(Parse(CompleteScript({"size 20 20 x", "iterations 0"})), 0);
+    ASSERT_EQ(Parse(CompleteScript({"size 20 20 x", "iterations 0"})), ScriptParser::Rejected);
     std::string annotated = ReadFile(Path());
     EXPECT_NE(annotated.find(Annotation(54)), std::string::npos);
     // The user fixes the two lines and leaves the annotations in place.
@@ -281,7 +281,7 @@ TEST_F(ScriptTest, CorrectedScriptLosesItsOldAnnotations) {
     fixed.replace(fixed.find("iterations 0"), 12, "iterations 9");
     WriteFile(Path(), fixed);
     int position = 0;
-    ASSERT_EQ(Sim.SetParametersFromFile(Path().c_str(), position, 0), 1);
+    ASSERT_EQ(Sim.SetParametersFromFile(Path().c_str(), position, 0), ScriptParser::Accepted);
     EXPECT_EQ(ReadFile(Path()), CompleteScript({"size 20 20", "iterations 9"}));
 }
 
@@ -299,7 +299,7 @@ class ScriptPositionTest : public ScriptTest, public testing::WithParamInterface
 TEST_P(ScriptPositionTest, CaretLandsOnTheError) {
     const PositionCase &c = GetParam();
     EXPECT_EQ(GST.SetLanguage(c.Language), StringTable::Done);
-    ASSERT_EQ(Parse(c.Script), 0);
+    ASSERT_EQ(Parse(c.Script), ScriptParser::Rejected);
     // The editor holds a CR LF line end as one line break.
     std::string file = ReadFile(Path());
     for (size_t at; (at = file.find("\r\n")) != std::string::npos;) file.erase(at, 1);
@@ -332,7 +332,7 @@ TEST_F(ScriptTest, LongCommentStaysOneComment) {
     std::string script = CompleteScript({longComment});
     // The language reads 499 characters at a time, but a comment is a comment to its line end:
     // the tail is neither split off nor taken for a keyword.
-    ASSERT_EQ(Parse(script), 1);
+    ASSERT_EQ(Parse(script), ScriptParser::Accepted);
     EXPECT_EQ(ReadFile(Path()), script);
 }
 
@@ -340,19 +340,21 @@ TEST_F(ScriptTest, ScriptOfHalfAMegabyteIsAnnotated) {
     // Larger than the rewrite used to have room for.
     std::string script;
     while (script.size() < 520000) script += "// " + std::string(96, 'k') + "\n";
-    EXPECT_EQ(Parse(script), 0);
+    EXPECT_EQ(Parse(script), ScriptParser::Rejected);
     EXPECT_EQ(ReadFile(Path()), Annotation(30) + Annotation(34) + Annotation(35) + Annotation(36) +
                                     Annotation(37) + script);
 }
 
 TEST_F(ScriptTest, UnusableFilesGiveResult3AndStayUnchanged) {
     int position = 0;
-    EXPECT_EQ(Sim.SetParametersFromFile(nullptr, position, 0), 3);
-    EXPECT_EQ(Sim.SetParametersFromFile(PathOf("missing.vna").c_str(), position, 0), 3);
-    EXPECT_EQ(Sim.SetParametersFromFile(Dir.string().c_str(), position, 0), 3);
+    EXPECT_EQ(Sim.SetParametersFromFile(nullptr, position, 0), ScriptParser::FileError);
+    EXPECT_EQ(Sim.SetParametersFromFile(PathOf("missing.vna").c_str(), position, 0),
+              ScriptParser::FileError);
+    EXPECT_EQ(Sim.SetParametersFromFile(Dir.string().c_str(), position, 0),
+              ScriptParser::FileError);
     const char raw[] = "model brusselator\n\0\x01\xff garbage\n";
     std::string binary(raw, sizeof raw - 1);
-    EXPECT_EQ(Parse(binary), 3);
+    EXPECT_EQ(Parse(binary), ScriptParser::FileError);
     EXPECT_EQ(ReadFile(Path()), binary);
 }
 
@@ -363,7 +365,8 @@ TEST_F(ScriptTest, RewriteKeepsPermissionsAndFollowsLinks) {
     fs::permissions(Path(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     fs::create_symlink(Path(), PathOf("link.vna"));
     int position = 0;
-    ASSERT_EQ(Sim.SetParametersFromFile(PathOf("link.vna").c_str(), position, 0), 1);
+    ASSERT_EQ(Sim.SetParametersFromFile(PathOf("link.vna").c_str(), position, 0),
+              ScriptParser::Accepted);
     EXPECT_TRUE(fs::is_symlink(PathOf("link.vna")));
     EXPECT_EQ(fs::status(Path()).permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
@@ -391,7 +394,7 @@ TEST_P(ScriptWriteFailureTest, FailedRewriteLeavesScriptUnchanged) {
     WriteFile(Path(), script);
     AtomicFileWriter::FailStepForTesting(GetParam());
     int position = 0;
-    EXPECT_EQ(Sim.SetParametersFromFile(Path().c_str(), position, 0), 3);
+    EXPECT_EQ(Sim.SetParametersFromFile(Path().c_str(), position, 0), ScriptParser::FileError);
     EXPECT_EQ(ReadFile(Path()), script);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir),
                             std::filesystem::directory_iterator()),
@@ -416,10 +419,10 @@ TEST_F(ScriptTest, WriteErrorOnDiskLeavesScriptUnchanged) {
     auto previous = std::signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     int position = 0;
-    int result = Sim.SetParametersFromFile(Path().c_str(), position, 0);
+    const ScriptParser::Result result = Sim.SetParametersFromFile(Path().c_str(), position, 0);
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, previous);
-    EXPECT_EQ(result, 3);
+    EXPECT_EQ(result, ScriptParser::FileError);
     EXPECT_EQ(ReadFile(Path()), script);
 }
 
@@ -430,12 +433,12 @@ TEST_F(ScriptTest, ReadOnlyFileOrDirectoryLeavesScriptUnchanged) {
     WriteFile(Path(), script);
     fs::permissions(Path(), fs::perms::owner_read);
     int readOnlyFile = 0;
-    EXPECT_EQ(Sim.SetParametersFromFile(Path().c_str(), readOnlyFile, 0), 3);
+    EXPECT_EQ(Sim.SetParametersFromFile(Path().c_str(), readOnlyFile, 0), ScriptParser::FileError);
     EXPECT_EQ(ReadFile(Path()), script);
     fs::permissions(Path(), fs::perms::owner_read | fs::perms::owner_write);
     std::filesystem::permissions(
         Dir, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     int position = 0;
-    EXPECT_EQ(Sim.SetParametersFromFile(Path().c_str(), position, 0), 3);
+    EXPECT_EQ(Sim.SetParametersFromFile(Path().c_str(), position, 0), ScriptParser::FileError);
     EXPECT_EQ(ReadFile(Path()), script);
 }

@@ -38,7 +38,7 @@ TEST(ReaDifSimulation, FailedConstructionRefusesEverythingWithoutCrashing) {
     // More slots than capital letters cannot be named: nothing is built.
     ReaDifSimulation sim(27);
     EXPECT_EQ(sim.ErrorStatus, ReaDifSimulation::StatusAllocationFailed);
-    EXPECT_EQ(sim.ResetDefaultParameters(), ReaDifSimulation::ConstructionFailed);
+    EXPECT_EQ(sim.ResetDefaultParameters(), ReaDifSimulation::ResetResult::ConstructionFailed);
     EXPECT_EQ(sim.SetReactionModel("schlogl"), 0);
     EXPECT_EQ(sim.SetComponentCount(1), 0);
     EXPECT_EQ(sim.GetComponentIndex('A'), -1);
@@ -46,16 +46,16 @@ TEST(ReaDifSimulation, FailedConstructionRefusesEverythingWithoutCrashing) {
     EXPECT_EQ(sim.GetInitConcentration('A'), 0.0);
     EXPECT_EQ(sim.SetDomainSize(10, 10, 1), 1);  // no component in use
     EXPECT_EQ(sim.Initialize(), 0);
-    EXPECT_EQ(sim.RunSimulation(0), 0);
+    EXPECT_EQ(sim.RunSimulation(0), ReaDifSimulation::RunResult::Refused);
     EXPECT_EQ(sim.ReactionStep_Schlogl(), 0);
     EXPECT_EQ(sim.DiffusionStep(), 0);
     EXPECT_EQ(sim.SaveImage2D('A'), 0);
     EXPECT_EQ(sim.EvalSaveImageDiskSpace(), 0);
     // Even with the status cleared by hand nothing reaches the missing arrays.
     sim.ErrorStatus = 0;
-    EXPECT_EQ(sim.ResetDefaultParameters(), ReaDifSimulation::ConstructionFailed);
+    EXPECT_EQ(sim.ResetDefaultParameters(), ReaDifSimulation::ResetResult::ConstructionFailed);
     EXPECT_EQ(sim.DiffusionStep(), 1);
-    EXPECT_EQ(sim.RunSimulation(0), 0);
+    EXPECT_EQ(sim.RunSimulation(0), ReaDifSimulation::RunResult::Refused);
 }
 
 struct ModelRow {
@@ -195,8 +195,8 @@ TEST(ReaDifSimulation, FailedResizeMarksTheObjectAndKeepsLaterFieldsAsTheyWere) 
     EXPECT_EQ(sim.SetDomainSize(65535, 65535, 1), 0);
     EXPECT_EQ(sim.ErrorStatus, ReaDifSimulation::StatusAllocationFailed);
     EXPECT_EQ(sim.Components[1]->GetSizeX(), 8);
-    EXPECT_EQ(sim.ResetDefaultParameters(), ReaDifSimulation::ConstructionFailed);
-    EXPECT_EQ(sim.RunSimulation(0), 0);
+    EXPECT_EQ(sim.ResetDefaultParameters(), ReaDifSimulation::ResetResult::ConstructionFailed);
+    EXPECT_EQ(sim.RunSimulation(0), ReaDifSimulation::RunResult::Refused);
     EXPECT_EQ(sim.ReactionStep_Maginu(), 0);
     EXPECT_EQ(sim.DiffusionStep(), 0);
 }
@@ -221,7 +221,7 @@ TEST(ReaDifSimulation, ResetRestoresSettingsButKeepsFieldsAndCounters) {
     ASSERT_EQ(sim.FileBaseName.Init("base", 300), ProcString::Done);
     sim.Components[0]->SetPixelValue(0.5f, 1, 1, 0);
 
-    ASSERT_EQ(sim.ResetDefaultParameters(), 1);
+    ASSERT_EQ(sim.ResetDefaultParameters(), ReaDifSimulation::ResetResult::Done);
     EXPECT_EQ(sim.ComponentCount, 0);
     EXPECT_EQ(sim.EndTime, 0);
     EXPECT_EQ(sim.DiffusionCoeff[1], 0.0);

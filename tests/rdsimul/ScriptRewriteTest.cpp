@@ -39,11 +39,11 @@ std::string WithCrLf(const std::string &text) {
 
 class ScriptRewriteTest : public scripttest::TempDirTest {
 protected:
-    int Parse(const std::string &text) {
+    ScriptParser::Result Parse(const std::string &text) {
         WriteFile(Path(), text);
         return Reparse();
     }
-    int Reparse() {
+    ScriptParser::Result Reparse() {
         Position = -1;
         return Sim.SetParametersFromFile(Path().c_str(), Position, 0);
     }
@@ -64,16 +64,18 @@ TEST_F(ScriptRewriteTest, LongLinesKeepEveryByte) {
         const char *Name;
         std::string Line;
         std::string Annotations;  // expected above the line
-        int Result;
+        ScriptParser::Result Result;
     };
     std::string padded = "randseed 5" + std::string(489, ' ');  // 499 characters
     const Case cases[] = {
-        {"PieceStartingWithErr", "// " + std::string(496, 'y') + "#ERR keep this text", "", 1},
-        {"IndentedLongComment", std::string(600, ' ') + "// " + std::string(300, 'c'), "", 1},
-        {"FaultySecondPiece", padded + "junk", Annotation(27), 0},
-        {"ErrPieceOfKeywordLine", padded + "#ERR not ours", Annotation(27), 0},
+        {"PieceStartingWithErr", "// " + std::string(496, 'y') + "#ERR keep this text", "",
+         ScriptParser::Accepted},
+        {"IndentedLongComment", std::string(600, ' ') + "// " + std::string(300, 'c'), "",
+         ScriptParser::Accepted},
+        {"FaultySecondPiece", padded + "junk", Annotation(27), ScriptParser::Rejected},
+        {"ErrPieceOfKeywordLine", padded + "#ERR not ours", Annotation(27), ScriptParser::Rejected},
         {"TwoFaultyPieces", padded + "junk" + std::string(495, ' ') + "more",
-         Annotation(27) + Annotation(27), 0},
+         Annotation(27) + Annotation(27), ScriptParser::Rejected},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.Name);
@@ -89,7 +91,7 @@ TEST_F(ScriptRewriteTest, LongLinesKeepEveryByte) {
 
 TEST_F(ScriptRewriteTest, CaretLandsInTheFaultyPieceOfALongLine) {
     std::string line = "randseed 5" + std::string(489, ' ') + "  junk";
-    ASSERT_EQ(Parse(line + "\n" + ValidScript), 0);
+    ASSERT_EQ(Parse(line + "\n" + ValidScript), ScriptParser::Rejected);
     EXPECT_EQ(ReadFile(Path()).substr(size_t(Position), 5), "junk\n");
 }
 
@@ -97,7 +99,7 @@ TEST_F(ScriptRewriteTest, CaretLandsInTheFaultyPieceOfALongLine) {
 // line feed stands first.
 TEST_F(ScriptRewriteTest, CrLfScriptGetsCrLfAnnotations) {
     std::string script = WithCrLf("model brusselator\nsize 20 20 x\n");
-    ASSERT_EQ(Parse("#ERR old\n" + script), 0);
+    ASSERT_EQ(Parse("#ERR old\n" + script), ScriptParser::Rejected);
     std::string expected = WithCrLf(
         Annotation(31, 'A') + Annotation(32, 'A') + Annotation(33, 'A') + Annotation(31, 'B') +
         Annotation(32, 'B') + Annotation(33, 'B') + Annotation(35) + Annotation(36) +
@@ -112,11 +114,11 @@ TEST_F(ScriptRewriteTest, CrLfScriptGetsCrLfAnnotations) {
 // A byte-order mark is not part of the first line, and it stays at the start of the file, in
 // front of the annotations; the editor does not count it.
 TEST_F(ScriptRewriteTest, ByteOrderMarkIsSkippedAndKept) {
-    ASSERT_EQ(Parse(Bom + ValidScript), 1);
+    ASSERT_EQ(Parse(Bom + ValidScript), ScriptParser::Accepted);
     EXPECT_EQ(ReadFile(Path()), Bom + ValidScript);
     EXPECT_EQ(Sim.ComponentCount, 2);
 
-    ASSERT_EQ(Parse(Bom + "model brusselator x\n"), 0);
+    ASSERT_EQ(Parse(Bom + "model brusselator x\n"), ScriptParser::Rejected);
     std::string annotations = Annotation(30) + Annotation(34) + Annotation(35) + Annotation(36) +
                               Annotation(37) + Annotation(39);
     EXPECT_EQ(ReadFile(Path()), Bom + annotations + "model brusselator x\n");
@@ -130,7 +132,7 @@ TEST_F(ScriptRewriteTest, UnchangedScriptIsNotWritten) {
                                    "size 20 20 x\n"};
     for (const std::string &script : scripts) {
         SCOPED_TRACE(script);
-        int result = Parse(script);
+        const ScriptParser::Result result = Parse(script);
         std::string annotated = ReadFile(Path());  // a faulty one is annotated once
         std::filesystem::remove(PathOf("link.vna"));
         std::filesystem::create_hard_link(Path(), PathOf("link.vna"));
@@ -153,7 +155,8 @@ TEST_F(ScriptRewriteTest, CheckWritesNothingAndNumbersTheLinesAsRead) {
     FileStamp before = StampOf(Path());
     ScriptParser parser;
     int position = 0;
-    ASSERT_EQ(parser.Parse(Sim, Path().c_str(), position, 0, ScriptParser::Mode::Check), 0);
+    ASSERT_EQ(parser.Parse(Sim, Path().c_str(), position, 0, ScriptParser::Mode::Check),
+              ScriptParser::Rejected);
     EXPECT_EQ(StampOf(Path()), before);
     EXPECT_EQ(ReadFile(Path()), script);
     ASSERT_EQ(parser.GetNoteCount(), 2);
@@ -174,7 +177,7 @@ TEST_F(ScriptRewriteTest, LargeScriptWithThousandsOfFaultyLinesIsAnnotated) {
     std::string script = ValidScript;
     for (int i = 0; i < 4000; ++i) script += "bogus " + std::string(500 + i % 300, 'k') + "\n";
     ASSERT_GT(script.size(), 2000000u);
-    ASSERT_EQ(Parse(script), 0);
+    ASSERT_EQ(Parse(script), ScriptParser::Rejected);
     std::string rewritten = ReadFile(Path());
     EXPECT_EQ(WithoutAnnotations(rewritten), script);
     // Each faulty line: one annotation for its first piece and one for its second.
@@ -243,9 +246,10 @@ TEST_F(ScriptRewriteTest, RewriteOnlyAddsAndRemovesAnnotationLines) {
             }
         }
         SCOPED_TRACE("round " + std::to_string(round) + ": " + script);
-        int result = Parse(script);
-        ASSERT_TRUE(result == 0 || result == 1) << result;
-        ++results[result];
+        const ScriptParser::Result result = Parse(script);
+        ASSERT_TRUE(result == ScriptParser::Rejected || result == ScriptParser::Accepted)
+            << int(result);
+        ++results[result == ScriptParser::Accepted ? 1 : 0];
         std::string rewritten = ReadFile(Path());
         ASSERT_EQ(WithoutAnnotations(rewritten), WithoutAnnotations(script));
         AgeFile(Path());

@@ -32,7 +32,8 @@ struct WarningCase {
 
 class ScriptWarningsTest : public scripttest::TempDirTest {
 protected:
-    int Parse(const std::string &text, ScriptParser::Mode mode = ScriptParser::Mode::Check) {
+    ScriptParser::Result Parse(const std::string &text,
+                               ScriptParser::Mode mode = ScriptParser::Mode::Check) {
         WriteFile(Path(), text);
         int position = 0;
         return Parser.Parse(Sim, Path().c_str(), position, 0, mode);

@@ -111,7 +111,7 @@ inline const ModelCase &FindModel(const char *name) {
 // seed; then the start of a run.
 inline void PrepareRun(ReaDifSimulation &sim, const ModelCase &m, uint16_t width, uint16_t height,
                        int32_t endTime, uint32_t seed) {
-    EXPECT_EQ(sim.ResetDefaultParameters(), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.ResetDefaultParameters(), ReaDifSimulation::ResetResult::Done);
     EXPECT_EQ(sim.SetReactionModel(m.Name), ReaDifSimulation::Done);
     for (int i = 0; i < m.Components; ++i) {
         const char letter = char('A' + i);

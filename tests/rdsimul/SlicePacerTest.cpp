@@ -71,10 +71,10 @@ TEST(SlicePacer, RunSlicedByTimeGivesTheImagesOfOneUnslicedRun) {
     const double seconds[] = {0.0, 0.01, 0.3, 0.02, 0.0, 0.2, 0.05, 0.001};
     int calls = 0;
     while (sims[0].CurrentTime < sims[0].EndTime) {
-        ASSERT_EQ(sims[0].RunSimulation(pacer.Next()), ReaDifSimulation::Done);
+        ASSERT_EQ(sims[0].RunSimulation(pacer.Next()), ReaDifSimulation::RunResult::Ran);
         pacer.Record(seconds[calls++ % 8]);
     }
-    ASSERT_EQ(sims[1].RunSimulation(0), ReaDifSimulation::Done);
+    ASSERT_EQ(sims[1].RunSimulation(0), ReaDifSimulation::RunResult::Ran);
     EXPECT_GT(calls, 10);
     EXPECT_EQ(sims[0].CurrentTime, sims[1].CurrentTime);
     EXPECT_EQ(sims[0].ImagesWritten, sims[1].ImagesWritten);
