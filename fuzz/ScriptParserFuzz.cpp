@@ -28,7 +28,7 @@ std::string ReadAll(const std::string &path) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    static const int loaded = LoadGST();
+    static const MemoryTable::Result loaded = LoadGST();
     (void)loaded;
     static ReaDifSimulation sim(ReaDifSimulation::ComponentSlots);
     static const std::string path = "/tmp/vorna-fuzz-" + std::to_string(getpid()) + ".vna";
