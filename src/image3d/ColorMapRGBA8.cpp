@@ -112,8 +112,8 @@ unsigned char *ColorMapRGBA8::GetPtrFirstEntry() const {
     return ColorCount > 0 ? reinterpret_cast<unsigned char *>(Entries.GetData()) : nullptr;
 }
 
-int ColorMapRGBA8::SetColorRGBA(int index, unsigned char r, unsigned char g, unsigned char b,
-                                unsigned char a) {
+ColorMapRGBA8::MapResult ColorMapRGBA8::SetColorRGBA(int index, unsigned char r, unsigned char g,
+                                                     unsigned char b, unsigned char a) {
     if (index < 0 || index >= ColorCount) return MapFailed;
     unsigned char *entry = GetPtrFirstEntry() + size_t(index) * 4;
     entry[0] = b;
@@ -123,7 +123,7 @@ int ColorMapRGBA8::SetColorRGBA(int index, unsigned char r, unsigned char g, uns
     return MapDone;
 }
 
-int ColorMapRGBA8::SetGrayColorMap() {
+ColorMapRGBA8::MapResult ColorMapRGBA8::SetGrayColorMap() {
     const int n = ColorCount;
     if (n < 2) return MapTooFewEntries;
     unsigned char *entries = GetPtrFirstEntry();
@@ -139,8 +139,8 @@ int ColorMapRGBA8::SetGrayColorMap() {
     return MapDone;
 }
 
-int ColorMapRGBA8::SetLinearRGBColorMap(double r0, double r1, double g0, double g1, double b0,
-                                        double b1) {
+ColorMapRGBA8::MapResult ColorMapRGBA8::SetLinearRGBColorMap(double r0, double r1, double g0,
+                                                             double g1, double b0, double b1) {
     if (ColorCount < 4) return MapTooFewEntries;
     RampAxis axes[3] = {MakeAxis(r0, r1, 0.0, 255.0), MakeAxis(g0, g1, 0.0, 255.0),
                         MakeAxis(b0, b1, 0.0, 255.0)};
@@ -154,8 +154,8 @@ int ColorMapRGBA8::SetLinearRGBColorMap(double r0, double r1, double g0, double 
     return MapDone;
 }
 
-int ColorMapRGBA8::SetLinearHSLColorMap(double h0, double h1, double s0, double s1, double l0,
-                                        double l1) {
+ColorMapRGBA8::MapResult ColorMapRGBA8::SetLinearHSLColorMap(double h0, double h1, double s0,
+                                                             double s1, double l0, double l1) {
     if (ColorCount < 4) return MapTooFewEntries;
     RampAxis axes[3] = {MakeAxis(h0, h1, -Unbounded, Unbounded), MakeAxis(s0, s1, 0.0, 1.0),
                         MakeAxis(l0, l1, 0.0, 255.0)};
@@ -168,8 +168,8 @@ int ColorMapRGBA8::SetLinearHSLColorMap(double h0, double h1, double s0, double 
     return MapDone;
 }
 
-int ColorMapRGBA8::SetLinearXYZColorMap(double x0, double x1, double y0, double y1, double z0,
-                                        double z1) {
+ColorMapRGBA8::MapResult ColorMapRGBA8::SetLinearXYZColorMap(double x0, double x1, double y0,
+                                                             double y1, double z0, double z1) {
     if (ColorCount < 4) return MapTooFewEntries;
     RampAxis axes[3] = {MakeAxis(x0, x1, 0.0, 1.0), MakeAxis(y0, y1, 0.0, 1.0),
                         MakeAxis(z0, z1, 0.0, 1.0)};
@@ -182,8 +182,9 @@ int ColorMapRGBA8::SetLinearXYZColorMap(double x0, double x1, double y0, double 
     return MapDone;
 }
 
-int ColorMapRGBA8::SetLinearCMYKColorMap(double c0, double c1, double m0, double m1, double y0,
-                                         double y1, double k0, double k1) {
+ColorMapRGBA8::MapResult ColorMapRGBA8::SetLinearCMYKColorMap(double c0, double c1, double m0,
+                                                              double m1, double y0, double y1,
+                                                              double k0, double k1) {
     if (ColorCount < 4) return MapTooFewEntries;
     RampAxis axes[4] = {MakeAxis(c0, c1, 0.0, 255.0), MakeAxis(m0, m1, 0.0, 255.0),
                         MakeAxis(y0, y1, 0.0, 255.0), MakeAxis(k0, k1, 0.0, 255.0)};
@@ -198,8 +199,8 @@ int ColorMapRGBA8::SetLinearCMYKColorMap(double c0, double c1, double m0, double
     return MapDone;
 }
 
-int ColorMapRGBA8::SetLinearYCBCRColorMap(double y0, double y1, double cb0, double cb1, double cr0,
-                                          double cr1) {
+ColorMapRGBA8::MapResult ColorMapRGBA8::SetLinearYCBCRColorMap(double y0, double y1, double cb0,
+                                                               double cb1, double cr0, double cr1) {
     if (ColorCount < 4) return MapTooFewEntries;
     RampAxis axes[3] = {MakeAxis(y0, y1, 0.0, 1.0), MakeAxis(cb0, cb1, -0.5, 0.5),
                         MakeAxis(cr0, cr1, -0.5, 0.5)};
@@ -213,8 +214,9 @@ int ColorMapRGBA8::SetLinearYCBCRColorMap(double y0, double y1, double cb0, doub
     return MapDone;
 }
 
-int ColorMapRGBA8::SetRandomColorMap(unsigned char rMin, unsigned char rMax, unsigned char gMin,
-                                     unsigned char gMax, unsigned char bMin, unsigned char bMax) {
+ColorMapRGBA8::MapResult ColorMapRGBA8::SetRandomColorMap(unsigned char rMin, unsigned char rMax,
+                                                          unsigned char gMin, unsigned char gMax,
+                                                          unsigned char bMin, unsigned char bMax) {
     const int n = ColorCount;
     if (n < 2) return MapTooFewEntries;
     unsigned char *entries = GetPtrFirstEntry();
@@ -237,7 +239,8 @@ int ColorMapRGBA8::SetRandomColorMap(unsigned char rMin, unsigned char rMax, uns
     return MapDone;
 }
 
-int ColorMapRGBA8::ConvertHSLtoRGB(float h, float s, float l, int &r, int &g, int &b) {
+ColorMapRGBA8::MapResult ColorMapRGBA8::ConvertHSLtoRGB(float h, float s, float l, int &r, int &g,
+                                                        int &b) {
     // A hexcone whose third coordinate is the brightest channel, on the 0 .. 255 scale.
     const int v = Truncate(double(l) + 0.5);
     if (s == 0.0f) {
@@ -266,7 +269,8 @@ int ColorMapRGBA8::ConvertHSLtoRGB(float h, float s, float l, int &r, int &g, in
     return MapDone;
 }
 
-int ColorMapRGBA8::ConvertXYZtoRGB(float x, float y, float z, int &r, int &g, int &b) {
+ColorMapRGBA8::MapResult ColorMapRGBA8::ConvertXYZtoRGB(float x, float y, float z, int &r, int &g,
+                                                        int &b) {
     const double xd = x, yd = y, zd = z;
     r = LimitToByte(255.0 * (3.063219 * xd - 1.393326 * yd - 0.475801 * zd) + 0.5);
     g = LimitToByte(255.0 * (-0.969245 * xd + 1.875968 * yd + 0.041555 * zd) + 0.5);
@@ -274,7 +278,8 @@ int ColorMapRGBA8::ConvertXYZtoRGB(float x, float y, float z, int &r, int &g, in
     return MapDone;
 }
 
-int ColorMapRGBA8::ConvertCMYKtoRGB(int c, int m, int y, int k, int &r, int &g, int &b) {
+ColorMapRGBA8::MapResult ColorMapRGBA8::ConvertCMYKtoRGB(int c, int m, int y, int k, int &r, int &g,
+                                                         int &b) {
     if (c < 0 || c > 255 || m < 0 || m > 255 || y < 0 || y > 255 || k < 0 || k > 255) {
         r = g = b = 0;
         return MapFailed;
@@ -291,7 +296,8 @@ int ColorMapRGBA8::ConvertCMYKtoRGB(int c, int m, int y, int k, int &r, int &g, 
     return MapDone;
 }
 
-int ColorMapRGBA8::ConvertYCBCRtoRGB(float y, float cb, float cr, int &r, int &g, int &b) {
+ColorMapRGBA8::MapResult ColorMapRGBA8::ConvertYCBCRtoRGB(float y, float cb, float cr, int &r,
+                                                          int &g, int &b) {
     // Written so that NaN fails the test as well.
     if (!(y >= 0.0f && y <= 1.0f && cb >= -0.5f && cb <= 0.5f && cr >= -0.5f && cr <= 0.5f)) {
         r = g = b = 0;
@@ -304,7 +310,7 @@ int ColorMapRGBA8::ConvertYCBCRtoRGB(float y, float cb, float cr, int &r, int &g
     return MapDone;
 }
 
-int ColorMapRGBA8::ShareColorMap(ColorMapRGBA8 &other) {
+ColorMapRGBA8::MapResult ColorMapRGBA8::ShareColorMap(ColorMapRGBA8 &other) {
     if (other.Entries.HasAllocationError()) return MapFailed;
     if (&other == this) return MapDone;
     if (Entries.Share(other.Entries) != MemoryTable::Done) return MapFailed;

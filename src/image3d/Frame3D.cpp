@@ -8,24 +8,24 @@ Frame3D::Frame3D(unsigned short x, unsigned short y, unsigned short z)
     (void)SetNewSize(x, y, z);
 }
 
-int Frame3D::SetNewSize(unsigned short x, unsigned short y, unsigned short z) {
+Frame3D::SizeResult Frame3D::SetNewSize(unsigned short x, unsigned short y, unsigned short z) {
     SizeX = x;
     SizeY = y;
     SizeZ = z == 0 ? 1 : z;
     return UpdateSize();
 }
 
-int Frame3D::Clone(const Frame3D &other) {
+Frame3D::SizeResult Frame3D::Clone(const Frame3D &other) {
     return SetNewSize(other.SizeX, other.SizeY, other.SizeZ);
 }
 
-int Frame3D::UpdateSize() {
+Frame3D::SizeResult Frame3D::UpdateSize() {
     // Three 16-bit sizes can multiply past 32 bits; the product is formed in 64.
     const uint64_t count = uint64_t(SizeX) * SizeY * SizeZ;
     if (count > UINT32_MAX) {
         PixelCount = UINT32_MAX;
-        return 0;
+        return SizeResult::Failed;
     }
     PixelCount = uint32_t(count);
-    return 1;
+    return SizeResult::Done;
 }

@@ -6,6 +6,10 @@
 
 class Frame3D {
 public:
+    // What a size change answers: Done (a new, zeroed store where there is one), Kept (the store
+    // held fits; its bytes stay), Failed (refused; a store is left in its error state).
+    enum class SizeResult { Failed = 0, Done = 1, Kept = 4 };
+
     // All sizes and PixelCount 0.
     Frame3D();
     // SetNewSize(x, y, z).
@@ -13,11 +17,12 @@ public:
     virtual ~Frame3D() = default;
 
     // Stores the sizes (z 0 becomes 1), then runs the actual class's UpdateSize; its result.
-    [[nodiscard]] int SetNewSize(unsigned short x, unsigned short y, unsigned short z);
+    [[nodiscard]] SizeResult SetNewSize(unsigned short x, unsigned short y, unsigned short z);
     // SetNewSize with the other frame's sizes.
-    [[nodiscard]] int Clone(const Frame3D &other);
-    // PixelCount = X x Y x Z: 1; 0 when the product does not fit 32 bits (PixelCount saturates).
-    [[nodiscard]] virtual int UpdateSize();
+    [[nodiscard]] SizeResult Clone(const Frame3D &other);
+    // PixelCount = X x Y x Z: Done; Failed when the product does not fit 32 bits (PixelCount
+    // saturates).
+    [[nodiscard]] virtual SizeResult UpdateSize();
 
     unsigned short GetSizeX() const { return SizeX; }
     unsigned short GetSizeY() const { return SizeY; }

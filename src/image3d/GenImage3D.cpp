@@ -54,8 +54,8 @@ void GenImage3D::ClearLayout() {
     InitOffset = 0;
 }
 
-int GenImage3D::UpdateSize() {
-    const bool pixelCountFits = Frame3D::UpdateSize() == Done;
+Frame3D::SizeResult GenImage3D::UpdateSize() {
+    const bool pixelCountFits = Frame3D::UpdateSize() == SizeResult::Done;
     if (Depth % PixelUnits != 0) PixelUnits = 1;
 
     // The layout is formed in 64 bits: a wide border or a large 3-D block can pass the 32-bit
@@ -90,7 +90,7 @@ int GenImage3D::UpdateSize() {
         ClearLayout();
         // Puts the store into the error state: a request far over the table's limit.
         (void)MemoryTable::SetNewDataSize(UINT32_MAX, 4);
-        return 0;
+        return SizeResult::Failed;
     }
 
     AlignedBytes = int(aligned);
@@ -102,17 +102,21 @@ int GenImage3D::UpdateSize() {
     RealPixelCount = uint32_t(real);
 
     const int64_t roundedRealBytes = (realBytes + 3) / 4 * 4;
-    // The store's answer as it is: Done, NothingToDo (the block fits) or Failed.
-    if (addressedBytes <= roundedRealBytes) return int(SetNewDataSize(RealPixelCount, Depth));
-    return int(SetNewDataSize(uint32_t(addressedBytes), 1));
+    // The store's answer: a new block, the block held fits (NothingToDo), or refused.
+    const MemoryTable::Result sized = addressedBytes <= roundedRealBytes
+                                          ? SetNewDataSize(RealPixelCount, Depth)
+                                          : SetNewDataSize(uint32_t(addressedBytes), 1);
+    return sized == MemoryTable::Done          ? SizeResult::Done
+           : sized == MemoryTable::NothingToDo ? SizeResult::Kept
+                                               : SizeResult::Failed;
 }
 
 MemoryTable *GenImage3D::GetPtrRawColorMap() { return nullptr; }
 
-int GenImage3D::DrawInteger(int /*value*/, const char * /*format*/, unsigned short /*x*/,
-                            unsigned short /*y*/, unsigned char /*colour*/,
-                            unsigned char /*background*/, Image3D8 & /*glyphs*/,
-                            unsigned short /*glyphWidth*/) {
+GenImage3D::Result GenImage3D::DrawInteger(int /*value*/, const char * /*format*/,
+                                           unsigned short /*x*/, unsigned short /*y*/,
+                                           unsigned char /*colour*/, unsigned char /*background*/,
+                                           Image3D8 & /*glyphs*/, unsigned short /*glyphWidth*/) {
     return Refused;
 }
 
@@ -156,7 +160,7 @@ uint32_t GenImage3D::GetBMPDataBytes() const {
     return uint32_t(uint64_t(SizeY) * BMPLineBytes(SizeX, Depth));
 }
 
-int GenImage3D::SaveBMPHeader(FILE *stream) const {
+GenImage3D::Result GenImage3D::SaveBMPHeader(FILE *stream) const {
     const uint32_t paletteBytes = FilePaletteBytes(false, Depth);
     const uint32_t dataBytes = GetBMPDataBytes();
     const uint32_t fileBytes = uint32_t(BMPFileBytes(SizeX, SizeY, Depth));
@@ -176,11 +180,11 @@ int GenImage3D::SaveBMPHeader(FILE *stream) const {
     WriteLE32(stream, 5000);                           // vertical resolution
     WriteLE32(stream, 0);                              // colours used
     WriteLE32(stream, 0);                              // important colours
-    return 1;
+    return Done;
 }
 
-int GenImage3D::SaveTGAHeader(FILE *stream) const {
-    if (Depth > 4) return 0;
+GenImage3D::Result GenImage3D::SaveTGAHeader(FILE *stream) const {
+    if (Depth > 4) return Refused;
     const bool mapped = Depth == 1;
     std::fputc(0, stream);                // identification length
     std::fputc(mapped ? 1 : 0, stream);   // colour map type
@@ -194,11 +198,12 @@ int GenImage3D::SaveTGAHeader(FILE *stream) const {
     WriteLE16(stream, SizeY);             // height
     std::fputc(8 * Depth, stream);        // pixel depth
     std::fputc(0, stream);                // origin bottom left, no attribute bits
-    return 1;
+    return Done;
 }
 
-int GenImage3D::WriteImageFile(const char *path, bool tga, const unsigned char *palette,
-                               uint32_t paletteEntries) const {
+GenImage3D::Result GenImage3D::WriteImageFile(const char *path, bool tga,
+                                              const unsigned char *palette,
+                                              uint32_t paletteEntries) const {
     SaveErrno = 0;
     if (AllocationError) return ErrorState;
     if (DataSize == 0 || Data == nullptr) return Empty;
@@ -247,10 +252,11 @@ int GenImage3D::WriteImageFile(const char *path, bool tga, const unsigned char *
     return Done;
 }
 
-int GenImage3D::DrawDigits(int value, const char *format, unsigned short x, unsigned short y,
-                           unsigned char colour, unsigned char background,
-                           const unsigned char *glyphFirst, int glyphStride, int glyphLineBytes,
-                           int glyphHeight, unsigned short glyphWidth, char *text, int textSize) {
+GenImage3D::Result GenImage3D::DrawDigits(int value, const char *format, unsigned short x,
+                                          unsigned short y, unsigned char colour,
+                                          unsigned char background, const unsigned char *glyphFirst,
+                                          int glyphStride, int glyphLineBytes, int glyphHeight,
+                                          unsigned short glyphWidth, char *text, int textSize) {
     if (AllocationError) return ErrorState;
     if (DataSize == 0 || Data == nullptr) return Empty;
     if (format == nullptr || glyphFirst == nullptr || !IsSingleIntFormat(format)) return Refused;

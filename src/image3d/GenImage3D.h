@@ -12,11 +12,14 @@ class Image3D8;
 
 class GenImage3D : public MemoryTable, public Frame3D {
 public:
-    // Result codes of the image operations.
-    static constexpr int Refused = 0;  // bad position, size, argument or file; failed resize
-    static constexpr int Done = 1;
-    static constexpr int ErrorState = 3;  // a pixel store is in the allocation-error state
-    static constexpr int Empty = 4;       // a pixel store holds no data
+    // What the image operations answer: Refused (bad position, size, argument or file),
+    // Done, ErrorState (a pixel store is in the allocation-error state), Empty (a pixel store
+    // holds no data).
+    enum class Result { Refused = 0, Done = 1, ErrorState = 3, Empty = 4 };
+    static constexpr Result Refused = Result::Refused;
+    static constexpr Result Done = Result::Done;
+    static constexpr Result ErrorState = Result::ErrorState;
+    static constexpr Result Empty = Result::Empty;
 
     static constexpr uint32_t BMPHeaderBytes = 54;
     static constexpr uint32_t TGAHeaderBytes = 18;
@@ -33,21 +36,22 @@ public:
                unsigned short z, unsigned short border);
     ~GenImage3D() override = default;
 
-    // Recomputes the layout and sizes the store: 1 new block (all zero), 4 the block held fits
-    // (old bytes stay), 0 failure (store in the error state, layout fields 0).
-    [[nodiscard]] int UpdateSize() override;
+    // Recomputes the layout and sizes the store: Done a new block (all zero), Kept the block
+    // held fits (old bytes stay), Failed (store in the error state, layout fields 0).
+    [[nodiscard]] SizeResult UpdateSize() override;
     // Palette entry table of images that carry one; null here.
     virtual MemoryTable *GetPtrRawColorMap();
-    // Draws a number from digit glyphs; nothing here (0).
-    [[nodiscard]] virtual int DrawInteger(int value, const char *format, unsigned short x,
-                                          unsigned short y, unsigned char colour,
-                                          unsigned char background, Image3D8 &glyphs,
-                                          unsigned short glyphWidth);
+    // Draws a number from digit glyphs; nothing here (Refused).
+    [[nodiscard]] virtual Result DrawInteger(int value, const char *format, unsigned short x,
+                                             unsigned short y, unsigned char colour,
+                                             unsigned char background, Image3D8 &glyphs,
+                                             unsigned short glyphWidth);
 
-    // 54-byte BMP header (bottom-up lines, 1024-byte palette for Depth 1): 1. Stream not checked.
-    [[nodiscard]] int SaveBMPHeader(FILE *stream) const;
-    // 18-byte TGA header: 1; 0 without writing when Depth is above 4. Stream not checked.
-    [[nodiscard]] int SaveTGAHeader(FILE *stream) const;
+    // 54-byte BMP header (bottom-up lines, 1024-byte palette for Depth 1): Done. Stream not
+    // checked.
+    [[nodiscard]] Result SaveBMPHeader(FILE *stream) const;
+    // 18-byte TGA header: Done; Refused without writing when Depth is above 4. Stream not checked.
+    [[nodiscard]] Result SaveTGAHeader(FILE *stream) const;
     // Bytes of pixel data a BMP file of this image carries: SizeY lines of SizeX x Depth +
     // AlignedBytes bytes.
     uint32_t GetBMPDataBytes() const;
@@ -79,21 +83,21 @@ protected:
     // Writes the first plane as a BMP (lines padded to 4 bytes) or TGA file, lines bottom-up,
     // with palette entries (blue, green, red, alpha) for an 8-bit image: always 256 of them,
     // missing ones black. The file is written under a temporary name in the same directory and
-    // renamed into place once complete: 1; 3 error state; 4 empty store; 0 the file could not
+    // renamed into place once complete: Done; ErrorState; Empty store; Refused the file could not
     // be written (no partial file is left).
-    [[nodiscard]] int WriteImageFile(const char *path, bool tga, const unsigned char *palette,
-                                     uint32_t paletteEntries) const;
+    [[nodiscard]] Result WriteImageFile(const char *path, bool tga, const unsigned char *palette,
+                                        uint32_t paletteEntries) const;
     // Formats value with format into text (one int conversion, as printf; anything else is
     // refused) and draws its digits at (x, y) from a row of ten glyphs: glyph pixel non-zero
     // gives colour, zero gives background, in every byte of a pixel. Other characters count in
     // the width check but neither draw nor move the drawing position. glyphFirst: the glyph image's
     // first pixel, glyphStride: its line stride, glyphLineBytes: bytes readable from the start of
-    // each glyph line. 1; 0 text or glyphs do not fit; 3 error state; 4 empty store.
-    [[nodiscard]] int DrawDigits(int value, const char *format, unsigned short x, unsigned short y,
-                                 unsigned char colour, unsigned char background,
-                                 const unsigned char *glyphFirst, int glyphStride,
-                                 int glyphLineBytes, int glyphHeight, unsigned short glyphWidth,
-                                 char *text, int textSize);
+    // each glyph line. Done; Refused text or glyphs do not fit; ErrorState; Empty store.
+    [[nodiscard]] Result DrawDigits(int value, const char *format, unsigned short x,
+                                    unsigned short y, unsigned char colour,
+                                    unsigned char background, const unsigned char *glyphFirst,
+                                    int glyphStride, int glyphLineBytes, int glyphHeight,
+                                    unsigned short glyphWidth, char *text, int textSize);
     // Bytes of a file's palette (0 above depth 1) and of one BMP line with its padding.
     static uint32_t FilePaletteBytes(bool tga, int depth);
     static uint64_t BMPLineBytes(uint32_t sizeX, int depth);

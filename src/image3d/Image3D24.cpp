@@ -14,17 +14,17 @@ Image3D24::Image3D24(const char *name, unsigned short x, unsigned short y, unsig
     (void)SetNewSize(x, y, z);
 }
 
-int Image3D24::UpdateSize() {
-    const int sized = GenImage3D::UpdateSize();
-    if (sized != int(MemoryTable::Done) && sized != int(MemoryTable::NothingToDo)) {
+Frame3D::SizeResult Image3D24::UpdateSize() {
+    const SizeResult sized = GenImage3D::UpdateSize();
+    if (sized == SizeResult::Failed) {
         PtrFirstPixel = nullptr;
         PtrCurrentPixel = nullptr;
-        return Refused;
+        return SizeResult::Failed;
     }
     PtrFirstPixel =
         Data == nullptr ? nullptr : reinterpret_cast<unsigned char *>(Data) + InitOffset;
     PtrCurrentPixel = PtrFirstPixel;
-    return Done;
+    return SizeResult::Done;
 }
 
 void Image3D24::SetPixelValue(int red, int green, int blue, unsigned short x, unsigned short y,
@@ -44,13 +44,13 @@ PixelPlane Image3D24::Plane() const {
     return MakePixelPlane(PtrFirstPixel, SizeX, SizeY, size_t(LineOffset));
 }
 
-int Image3D24::Clip(const Image3D24 &source, unsigned short x, unsigned short y) {
+GenImage3D::Result Image3D24::Clip(const Image3D24 &source, unsigned short x, unsigned short y) {
     if (AllocationError || source.AllocationError) return ErrorState;
     if (source.DataSize == 0 || source.PtrFirstPixel == nullptr) return Empty;
     return CopyPlane<3>(Plane(), source.Plane(), x, y) ? Done : Refused;
 }
 
-int Image3D24::Tile(const Image3D24 &source) {
+GenImage3D::Result Image3D24::Tile(const Image3D24 &source) {
     if (AllocationError || source.AllocationError) return ErrorState;
     if (source.DataSize == 0 || source.PtrFirstPixel == nullptr) return Empty;
     // A source without pixels would never advance the copy position.
@@ -59,8 +59,9 @@ int Image3D24::Tile(const Image3D24 &source) {
     return Done;
 }
 
-int Image3D24::DrawColorMap(const ColorMapRGBA8 &map, unsigned short x, unsigned short y,
-                            unsigned short width, unsigned short height) {
+GenImage3D::Result Image3D24::DrawColorMap(const ColorMapRGBA8 &map, unsigned short x,
+                                           unsigned short y, unsigned short width,
+                                           unsigned short height) {
     if (AllocationError) return ErrorState;
     if (DataSize == 0 || PtrFirstPixel == nullptr) return Empty;
     const unsigned char *entries = map.GetPtrFirstEntry();
@@ -73,9 +74,10 @@ int Image3D24::DrawColorMap(const ColorMapRGBA8 &map, unsigned short x, unsigned
     return drawn ? Done : Refused;
 }
 
-int Image3D24::DrawInteger(int value, const char *format, unsigned short x, unsigned short y,
-                           unsigned char colour, unsigned char background, Image3D8 &glyphs,
-                           unsigned short glyphWidth) {
+GenImage3D::Result Image3D24::DrawInteger(int value, const char *format, unsigned short x,
+                                          unsigned short y, unsigned char colour,
+                                          unsigned char background, Image3D8 &glyphs,
+                                          unsigned short glyphWidth) {
     if (glyphs.HasAllocationError()) return ErrorState;
     if (glyphs.GetDataSize() == 0 || glyphs.GetPtrFirstPixel() == nullptr) return Empty;
     return DrawDigits(value, format, x, y, colour, background, glyphs.GetPtrFirstPixel(),
@@ -83,10 +85,10 @@ int Image3D24::DrawInteger(int value, const char *format, unsigned short x, unsi
                       glyphs.GetSizeY(), glyphWidth, IntegerText, TextBufferSize);
 }
 
-int Image3D24::SaveFileBMP(const char *path, unsigned short /*unused*/) {
+GenImage3D::Result Image3D24::SaveFileBMP(const char *path, unsigned short /*unused*/) {
     return WriteImageFile(path, false, nullptr, 0);
 }
 
-int Image3D24::SaveFileTGA(const char *path, unsigned short /*unused*/) {
+GenImage3D::Result Image3D24::SaveFileTGA(const char *path, unsigned short /*unused*/) {
     return WriteImageFile(path, true, nullptr, 0);
 }

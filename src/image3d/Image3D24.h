@@ -16,14 +16,15 @@ public:
     ~Image3D24() override = default;
 
     // Base layout and store sizing, then PtrFirstPixel = PtrCurrentPixel = store start +
-    // InitOffset bytes: 1; 0 with both pointers null on failure.
-    [[nodiscard]] int UpdateSize() override;
+    // InitOffset bytes: Done or Kept; Failed with both pointers null.
+    [[nodiscard]] SizeResult UpdateSize() override;
     // Draws value formatted with format (one int conversion) from the digit glyphs of glyphs,
-    // glyph pixels non-zero in gray colour, zero in gray background. 1; 0 when the text does not
-    // fit, cannot be formatted or the glyphs lie outside the glyph image; 3; 4.
-    [[nodiscard]] int DrawInteger(int value, const char *format, unsigned short x, unsigned short y,
-                                  unsigned char colour, unsigned char background, Image3D8 &glyphs,
-                                  unsigned short glyphWidth) override;
+    // glyph pixels non-zero in gray colour, zero in gray background. Done; Refused when the text
+    // does not fit, cannot be formatted or the glyphs lie outside the glyph image; 3; 4.
+    [[nodiscard]] Result DrawInteger(int value, const char *format, unsigned short x,
+                                     unsigned short y, unsigned char colour,
+                                     unsigned char background, Image3D8 &glyphs,
+                                     unsigned short glyphWidth) override;
 
     unsigned char *GetPtrFirstPixel() const { return PtrFirstPixel; }
     unsigned char *GetPtrCurrentPixel() const { return PtrCurrentPixel; }
@@ -33,20 +34,22 @@ public:
                        unsigned short z);
 
     // Copies source with its pixel (0, 0) at (x, y), cut at the right and bottom edges:
-    // 1; 0 when (x, y) is not inside this image; 3 either image in the error state; 4 source empty.
-    [[nodiscard]] int Clip(const Image3D24 &source, unsigned short x, unsigned short y);
-    // Fills this image with copies of source edge to edge from (0, 0): 1; 0 source of zero
+    // Done; Refused when (x, y) is not inside this image; ErrorState either image in the error
+    // state; Empty source empty.
+    [[nodiscard]] Result Clip(const Image3D24 &source, unsigned short x, unsigned short y);
+    // Fills this image with copies of source edge to edge from (0, 0): Done; Refused source of zero
     // width or height; 3; 4.
-    [[nodiscard]] int Tile(const Image3D24 &source);
+    [[nodiscard]] Result Tile(const Image3D24 &source);
     // Horizontal colour bar through entries 1 .. n - 2 of map (width, height 0: the image's
-    // size): 1; 0 when n <= 2, width < 2 or less than 10 pixels of room from (x, y); 3; 4.
-    [[nodiscard]] int DrawColorMap(const ColorMapRGBA8 &map, unsigned short x, unsigned short y,
-                                   unsigned short width, unsigned short height);
+    // size): Done; Refused when n <= 2, width < 2 or less than 10 pixels of room from (x, y);
+    // ErrorState; Empty.
+    [[nodiscard]] Result DrawColorMap(const ColorMapRGBA8 &map, unsigned short x, unsigned short y,
+                                      unsigned short width, unsigned short height);
 
-    // First plane as a 24-bit BMP or TGA file (the second argument is not used): 1; 0 the file
-    // could not be written (no partial file is left); 3; 4.
-    [[nodiscard]] int SaveFileBMP(const char *path, unsigned short unused);
-    [[nodiscard]] int SaveFileTGA(const char *path, unsigned short unused);
+    // First plane as a 24-bit BMP or TGA file (the second argument is not used): Done; Refused the
+    // file could not be written (no partial file is left); 3; 4.
+    [[nodiscard]] Result SaveFileBMP(const char *path, unsigned short unused);
+    [[nodiscard]] Result SaveFileTGA(const char *path, unsigned short unused);
 
 private:
     static constexpr int TextBufferSize = 64;

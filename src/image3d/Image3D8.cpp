@@ -23,15 +23,15 @@ Image3D8::Image3D8(const char *name, unsigned short x, unsigned short y, unsigne
     (void)SetNewSize(x, y, z);
 }
 
-int Image3D8::UpdateSize() {
-    const int sized = GenImage3D::UpdateSize();
-    if (sized != int(MemoryTable::Done) && sized != int(MemoryTable::NothingToDo)) {
+Frame3D::SizeResult Image3D8::UpdateSize() {
+    const SizeResult sized = GenImage3D::UpdateSize();
+    if (sized == SizeResult::Failed) {
         PtrFirstPixel = nullptr;
-        return Refused;
+        return SizeResult::Failed;
     }
     PtrFirstPixel =
         Data == nullptr ? nullptr : reinterpret_cast<unsigned char *>(Data) + InitOffset;
-    return Done;
+    return SizeResult::Done;
 }
 
 MemoryTable *Image3D8::GetPtrRawColorMap() { return ColorMapRGBA8::GetPtrRawColorMap(); }
@@ -48,13 +48,13 @@ PixelPlane Image3D8::Plane() const {
     return MakePixelPlane(PtrFirstPixel, SizeX, SizeY, size_t(LineOffset));
 }
 
-int Image3D8::Clip(const Image3D8 &source, unsigned short x, unsigned short y) {
+GenImage3D::Result Image3D8::Clip(const Image3D8 &source, unsigned short x, unsigned short y) {
     if (AllocationError || source.AllocationError) return ErrorState;
     if (source.DataSize == 0 || source.PtrFirstPixel == nullptr) return Empty;
     return CopyPlane<1>(Plane(), source.Plane(), x, y) ? Done : Refused;
 }
 
-int Image3D8::Tile(const Image3D8 &source) {
+GenImage3D::Result Image3D8::Tile(const Image3D8 &source) {
     if (AllocationError || source.AllocationError) return ErrorState;
     if (source.DataSize == 0 || source.PtrFirstPixel == nullptr) return Empty;
     // A source without pixels would never advance the copy position.
@@ -63,8 +63,8 @@ int Image3D8::Tile(const Image3D8 &source) {
     return Done;
 }
 
-int Image3D8::DrawColorMap(unsigned short x, unsigned short y, unsigned short width,
-                           unsigned short height) {
+GenImage3D::Result Image3D8::DrawColorMap(unsigned short x, unsigned short y, unsigned short width,
+                                          unsigned short height) {
     if (AllocationError) return ErrorState;
     if (DataSize == 0 || PtrFirstPixel == nullptr) return Empty;
     const bool drawn = DrawRamp<1>(
@@ -73,9 +73,10 @@ int Image3D8::DrawColorMap(unsigned short x, unsigned short y, unsigned short wi
     return drawn ? Done : Refused;
 }
 
-int Image3D8::DrawInteger(int value, const char *format, unsigned short x, unsigned short y,
-                          unsigned char colour, unsigned char background, Image3D8 &glyphs,
-                          unsigned short glyphWidth) {
+GenImage3D::Result Image3D8::DrawInteger(int value, const char *format, unsigned short x,
+                                         unsigned short y, unsigned char colour,
+                                         unsigned char background, Image3D8 &glyphs,
+                                         unsigned short glyphWidth) {
     if (glyphs.AllocationError) return ErrorState;
     if (glyphs.DataSize == 0 || glyphs.PtrFirstPixel == nullptr) return Empty;
     // A glyph line may be read up to the end of its stride (the padding), never further.
@@ -84,7 +85,7 @@ int Image3D8::DrawInteger(int value, const char *format, unsigned short x, unsig
                       glyphWidth, IntegerText, TextBufferSize);
 }
 
-int Image3D8::LoadFileBMP(const char *path) {
+GenImage3D::Result Image3D8::LoadFileBMP(const char *path) {
     if (path == nullptr) return Refused;
     FILE *file = std::fopen(path, "rb");
     if (file == nullptr) return Refused;
@@ -113,9 +114,9 @@ int Image3D8::LoadFileBMP(const char *path) {
                        SEEK_SET) == 0;
     }
     const bool topDown = height < 0;
-    if (!accepted ||
-        SetNewSize(static_cast<unsigned short>(width),
-                   static_cast<unsigned short>(topDown ? -height : height), 1) != Done) {
+    if (!accepted || SetNewSize(static_cast<unsigned short>(width),
+                                static_cast<unsigned short>(topDown ? -height : height),
+                                1) == SizeResult::Failed) {
         std::fclose(file);
         return Refused;
     }
@@ -138,10 +139,10 @@ int Image3D8::LoadFileBMP(const char *path) {
     return Done;
 }
 
-int Image3D8::SaveFileBMP(const char *path, unsigned short /*unused*/) {
+GenImage3D::Result Image3D8::SaveFileBMP(const char *path, unsigned short /*unused*/) {
     return WriteImageFile(path, false, GetPtrFirstEntry(), uint32_t(GetColorCount()));
 }
 
-int Image3D8::SaveFileTGA(const char *path, unsigned short /*unused*/) {
+GenImage3D::Result Image3D8::SaveFileTGA(const char *path, unsigned short /*unused*/) {
     return WriteImageFile(path, true, GetPtrFirstEntry(), uint32_t(GetColorCount()));
 }

@@ -35,18 +35,18 @@ Image3DFloat::Image3DFloat(const char *name, unsigned short x, unsigned short y,
     (void)SetNewSize(x, y, z);
 }
 
-int Image3DFloat::UpdateSize() {
-    const int sized = GenImage3D::UpdateSize();
-    if (sized != int(MemoryTable::Done) && sized != int(MemoryTable::NothingToDo)) {
+Frame3D::SizeResult Image3DFloat::UpdateSize() {
+    const SizeResult sized = GenImage3D::UpdateSize();
+    if (sized == SizeResult::Failed) {
         PtrFirstPixel = nullptr;
-        return Refused;
+        return SizeResult::Failed;
     }
     // An empty store of a 0 x 0 field without border gives the (null) store start.
     PtrFirstPixel = Data == nullptr ? nullptr : reinterpret_cast<float *>(Data) + InitOffset;
-    return Done;
+    return SizeResult::Done;
 }
 
-int Image3DFloat::StoreState() const {
+GenImage3D::Result Image3DFloat::StoreState() const {
     if (AllocationError) return ErrorState;
     if (DataSize == 0 || PtrFirstPixel == nullptr) return Empty;
     return Done;
@@ -73,7 +73,7 @@ FloatPlanes Image3DFloat::Planes() const {
     return planes;
 }
 
-int Image3DFloat::PeriodiseBorderXY1() {
+GenImage3D::Result Image3DFloat::PeriodiseBorderXY1() {
     if (AllocationError || BorderSize != 1) return ErrorState;
     if (StoreState() != Done) return Empty;
     if (SizeX == 0 || SizeY == 0) return Done;
@@ -81,8 +81,8 @@ int Image3DFloat::PeriodiseBorderXY1() {
     return Done;
 }
 
-int Image3DFloat::InitRandomNoise(float mean, float amplitude) {
-    const int state = StoreState();
+GenImage3D::Result Image3DFloat::InitRandomNoise(float mean, float amplitude) {
+    const Result state = StoreState();
     if (state != Done) return state;
     const double a = double(mean) - double(amplitude);
     const double w = 2.0 * double(amplitude);
@@ -100,23 +100,23 @@ int Image3DFloat::InitRandomNoise(float mean, float amplitude) {
     return Done;
 }
 
-int Image3DFloat::FastConvolution2D9(double centre, double neighbour) {
-    const int state = StoreState();
+GenImage3D::Result Image3DFloat::FastConvolution2D9(double centre, double neighbour) {
+    const Result state = StoreState();
     if (state != Done) return state;
     if (BorderSize == 0) return Refused;
     NinePointFilter(PtrFirstPixel, Planes(), centre, neighbour);
     return Done;
 }
 
-int Image3DFloat::FastConvolution2D9NCEN() {
-    const int state = StoreState();
+GenImage3D::Result Image3DFloat::FastConvolution2D9NCEN() {
+    const Result state = StoreState();
     if (state != Done) return state;
     if (BorderSize == 0) return Refused;
     NinePointMean(PtrFirstPixel, Planes());
     return Done;
 }
 
-int Image3DFloat::FindMinMax(double &minimum, double &maximum) const {
+GenImage3D::Result Image3DFloat::FindMinMax(double &minimum, double &maximum) const {
     if (StoreState() != Done || PixelCount == 0) return ErrorState;
     float low = *PtrFirstPixel;
     float high = low;
@@ -140,10 +140,10 @@ int Image3DFloat::FindMinMax(double &minimum, double &maximum) const {
     return Done;
 }
 
-int Image3DFloat::NumericOverflowDetected(double /*limit*/) const {
-    const int state = StoreState();
-    if (state == ErrorState) return ErrorState;
-    if (state == Empty) return 0;
+Image3DFloat::Overflow Image3DFloat::NumericOverflowDetected(double /*limit*/) const {
+    const Result state = StoreState();
+    if (state == ErrorState) return Overflow::ErrorState;
+    if (state == Empty) return Overflow::None;
     const float *p = PtrFirstPixel;
     for (int z = 0; z < SizeZ; ++z) {
         for (int y = 0; y < SizeY; ++y) {
@@ -151,21 +151,22 @@ int Image3DFloat::NumericOverflowDetected(double /*limit*/) const {
             // the answer is the same.
             int found = 0;
             for (int x = 0; x < SizeX; ++x) found |= p[x] != p[x];  // NaN is unequal to itself
-            if (found != 0) return 1;
+            if (found != 0) return Overflow::Found;
             p += SizeX + LineBorderOffset;
         }
         p += PlaneBorderOffset;
     }
-    return 0;
+    return Overflow::None;
 }
 
 // The walk both conversions share: put(pixel, t) writes the picture pixel of the field value
 // whose index before truncation is t.
 template <int PixelBytes, typename Picture, typename Put>
-int Image3DFloat::ConvertWith(Picture &image, float scale, float offset, Put put) const {
-    const int state = StoreState();
+GenImage3D::Result Image3DFloat::ConvertWith(Picture &image, float scale, float offset,
+                                             Put put) const {
+    const Result state = StoreState();
     if (state != Done) return state;
-    if (image.Clone(*this) != Done) return Refused;
+    if (image.Clone(*this) == SizeResult::Failed) return Refused;
     if (PixelCount == 0 || image.GetPtrFirstPixel() == nullptr) return Done;
     const double s = scale;
     const double o = double(offset) + 0.499;
@@ -184,7 +185,7 @@ int Image3DFloat::ConvertWith(Picture &image, float scale, float offset, Put put
     return Done;
 }
 
-int Image3DFloat::ConvertTo(Image3D8 &image, float scale, float offset) const {
+GenImage3D::Result Image3DFloat::ConvertTo(Image3D8 &image, float scale, float offset) const {
     return ConvertWith<1>(image, scale, offset, [](unsigned char *pixel, double t) {
         // Limits are tested before the truncation, which would be undefined for NaN and huge
         // values: t >= 256 truncates above 255, t <= -1 below 0.
@@ -198,8 +199,8 @@ int Image3DFloat::ConvertTo(Image3D8 &image, float scale, float offset) const {
     });
 }
 
-int Image3DFloat::ConvertTo(Image3D24 &image, const ColorMapRGBA8 &map, float scale,
-                            float offset) const {
+GenImage3D::Result Image3DFloat::ConvertTo(Image3D24 &image, const ColorMapRGBA8 &map, float scale,
+                                           float offset) const {
     const int n = map.GetColorCount();
     const unsigned char *entries = map.GetPtrFirstEntry();
     static const unsigned char white[3] = {255, 255, 255};
@@ -216,7 +217,7 @@ int Image3DFloat::ConvertTo(Image3D24 &image, const ColorMapRGBA8 &map, float sc
     });
 }
 
-int Image3DFloat::ConvertAutoScaleTo(Image3D8 &image) const {
+GenImage3D::Result Image3DFloat::ConvertAutoScaleTo(Image3D8 &image) const {
     double minimum = 0.0;
     double maximum = 0.0;
     if (FindMinMax(minimum, maximum) != Done) return ErrorState;
@@ -226,7 +227,8 @@ int Image3DFloat::ConvertAutoScaleTo(Image3D8 &image) const {
     return ConvertTo(image, scale, offset);
 }
 
-int Image3DFloat::ConvertAutoScaleTo(Image3D24 &image, const ColorMapRGBA8 &map) const {
+GenImage3D::Result Image3DFloat::ConvertAutoScaleTo(Image3D24 &image,
+                                                    const ColorMapRGBA8 &map) const {
     const int n = map.GetColorCount();
     if (n <= 3) return Refused;
     double minimum = 0.0;
@@ -238,7 +240,7 @@ int Image3DFloat::ConvertAutoScaleTo(Image3D24 &image, const ColorMapRGBA8 &map)
     return ConvertTo(image, map, scale, offset);
 }
 
-int Image3DFloat::InitFromImage(const Image3D8 &image, float scale, float offset) {
+GenImage3D::Result Image3DFloat::InitFromImage(const Image3D8 &image, float scale, float offset) {
     if (AllocationError || image.HasAllocationError()) return ErrorState;
     if (StoreState() != Done || image.GetDataSize() == 0 || image.GetPtrFirstPixel() == nullptr) {
         return Empty;

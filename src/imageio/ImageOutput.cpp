@@ -10,10 +10,6 @@
 
 namespace {
 
-// What the picture classes answer.
-constexpr int PictureDone = GenImage3D::Done;
-constexpr int PictureRefused = GenImage3D::Refused;
-
 void NameFailure(char *failedPath, size_t failedSize, const std::string &path) {
     if (failedPath != nullptr && failedSize > 0) {
         std::snprintf(failedPath, failedSize, "%s", path.c_str());
@@ -116,8 +112,8 @@ int ImageOutput::Write(const ImageJob &job, int &error, char *failedPath, size_t
             job.Rule.ConvertToPicture(UpscaledField, UpscaledPicture8);
             colour = &UpscaledPicture8;
             if (job.Mosaic) {
-                sized = UpscaledTile8.SetNewSize(tileX, tileY, 1) != PictureRefused &&
-                        UpscaledTile8.Tile(UpscaledPicture8) == PictureDone;
+                sized = UpscaledTile8.SetNewSize(tileX, tileY, 1) != Frame3D::SizeResult::Failed &&
+                        UpscaledTile8.Tile(UpscaledPicture8) == GenImage3D::Done;
                 colour = &UpscaledTile8;
             }
             // The file carries the script's colour map as its palette, as the core's does.
@@ -128,8 +124,8 @@ int ImageOutput::Write(const ImageJob &job, int &error, char *failedPath, size_t
             job.Rule.ConvertToPicture(UpscaledField, UpscaledPicture24);
             colour = &UpscaledPicture24;
             if (job.Mosaic) {
-                sized = UpscaledTile24.SetNewSize(tileX, tileY, 1) != PictureRefused &&
-                        UpscaledTile24.Tile(UpscaledPicture24) == PictureDone;
+                sized = UpscaledTile24.SetNewSize(tileX, tileY, 1) != Frame3D::SizeResult::Failed &&
+                        UpscaledTile24.Tile(UpscaledPicture24) == GenImage3D::Done;
                 colour = &UpscaledTile24;
             }
         }
@@ -158,15 +154,16 @@ int ImageOutput::Write(const ImageJob &job, int &error, char *failedPath, size_t
 
 int ImageOutput::WriteColour(char format, GenImage3D &picture, const char *path, int &error) {
     const bool eightBit = picture.GetDepth() == 1;
-    int result = Failed;
     if (format == 'P') {
         PngPalette palette;
         const PngFile::Picture png = eightBit
                                          ? PngPicture(static_cast<Image3D8 &>(picture), palette)
                                          : PngPicture(static_cast<Image3D24 &>(picture));
-        result = PngFile::Write(path, png, PngFile::DefaultCompression, error);
-        return result == PngFile::Done ? Done : Failed;
+        return PngFile::Write(path, png, PngFile::DefaultCompression, error) == PngFile::Done
+                   ? Done
+                   : Failed;
     }
+    GenImage3D::Result result = GenImage3D::Refused;
     const bool tga = format == 'T';
     if (eightBit) {
         auto &picture8 = static_cast<Image3D8 &>(picture);
@@ -175,7 +172,7 @@ int ImageOutput::WriteColour(char format, GenImage3D &picture, const char *path,
         auto &picture24 = static_cast<Image3D24 &>(picture);
         result = tga ? picture24.SaveFileTGA(path, 0) : picture24.SaveFileBMP(path, 0);
     }
-    if (result != PictureDone) {
+    if (result != GenImage3D::Done) {
         error = picture.GetSaveErrno();
         return Failed;
     }

@@ -140,7 +140,7 @@ int Upscale(const Image3DFloat &field, int factor, Image3DFloat &out) {
     if (!UpscaleFits(w, h, factor)) return Failed;
     const uint32_t outW = w * uint32_t(factor);
     const uint32_t outH = h * uint32_t(factor);
-    if (out.SetNewSize(uint16_t(outW), uint16_t(outH), 1) == Image3DFloat::Refused ||
+    if (out.SetNewSize(uint16_t(outW), uint16_t(outH), 1) == Frame3D::SizeResult::Failed ||
         out.GetPtrFirstPixel() == nullptr) {
         return Failed;
     }

@@ -138,7 +138,8 @@ int ReaDifSimulation::SetEndTime(int32_t iterations) {
 
 int ReaDifSimulation::SetDomainSize(uint16_t x, uint16_t y, uint16_t z) {
     for (int i = 0; i < ComponentCount && Built(); ++i) {
-        if (Components[i] == nullptr || Components[i]->SetNewSize(x, y, z) != Image3DFloat::Done) {
+        if (Components[i] == nullptr ||
+            Components[i]->SetNewSize(x, y, z) == Frame3D::SizeResult::Failed) {
             ErrorStatus = StatusAllocationFailed;
             return Refused;
         }

@@ -26,7 +26,7 @@ constexpr ColorSpace ColorSpaces[] = {
 };
 constexpr int MaxNumbers = 8;
 
-int Build(ColorMapRGBA8 &map, int space, const double *v) {
+ColorMapRGBA8::MapResult Build(ColorMapRGBA8 &map, int space, const double *v) {
     switch (space) {
         case 0:
             return map.SetGrayColorMap();

@@ -108,12 +108,12 @@ int ReaDifSimulation::SaveImage2D(char letter) {
     }
     if (TrueColor != 0) {
         auto *picture24 = static_cast<Image3D24 *>(picture);
-        result = ImageFormat == 'T' ? picture24->SaveFileTGA(ImageFileName, 0)
-                                    : picture24->SaveFileBMP(ImageFileName, 0);
+        result = int(ImageFormat == 'T' ? picture24->SaveFileTGA(ImageFileName, 0)
+                                        : picture24->SaveFileBMP(ImageFileName, 0));
     } else {
         auto *picture8 = static_cast<Image3D8 *>(picture);
-        result = ImageFormat == 'T' ? picture8->SaveFileTGA(ImageFileName, 0)
-                                    : picture8->SaveFileBMP(ImageFileName, 0);
+        result = int(ImageFormat == 'T' ? picture8->SaveFileTGA(ImageFileName, 0)
+                                        : picture8->SaveFileBMP(ImageFileName, 0));
     }
     if (result != Done) {
         LastImageErrno = picture->GetSaveErrno();

@@ -25,7 +25,9 @@ int ReaDifSimulation::Initialize() {
     // All of A first, then B, ...: the seed fixes the whole initial state.
     for (int i = 0; i < ComponentCount && Built(); ++i) {
         if (Components[i] == nullptr) continue;
-        result = Components[i]->InitRandomNoise(float(InitConcentration[i]), float(InitNoise[i]));
+        // The field's answer as its number: Done, or its store's ErrorState or Empty.
+        result =
+            int(Components[i]->InitRandomNoise(float(InitConcentration[i]), float(InitNoise[i])));
     }
     return result;
 }
@@ -121,7 +123,8 @@ ReaDifSimulation::RunResult ReaDifSimulation::RunSimulation(int32_t count) {
             if (DiffusionStep() != Done) return RunResult::Refused;
         }
         // A NaN found here stops the slice before this iteration is counted.
-        if (CurrentTime % OverflowTestPeriod == 0 && first.NumericOverflowDetected(1000.0) != 0) {
+        if (CurrentTime % OverflowTestPeriod == 0 &&
+            first.NumericOverflowDetected(1000.0) != Image3DFloat::Overflow::None) {
             ErrorStatus = StatusOverflow;
             break;
         }

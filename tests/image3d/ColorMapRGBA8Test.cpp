@@ -32,7 +32,8 @@ int AlphaAt(const ColorMapRGBA8 &map, int index) {
 
 // Every entry gets a colour no builder makes, with alpha 9, so unwritten entries show.
 void Scribble(ColorMapRGBA8 &map) {
-    for (int i = 0; i < map.GetColorCount(); ++i) ASSERT_EQ(map.SetColorRGBA(i, 1, 2, 3, 9), 1);
+    for (int i = 0; i < map.GetColorCount(); ++i)
+        ASSERT_EQ(map.SetColorRGBA(i, 1, 2, 3, 9), ColorMapRGBA8::MapDone);
 }
 
 std::vector<unsigned char> ReadAll(FILE *file) {
@@ -42,7 +43,7 @@ std::vector<unsigned char> ReadAll(FILE *file) {
     return bytes;
 }
 
-using Builder = std::function<int(ColorMapRGBA8 &)>;
+using Builder = std::function<ColorMapRGBA8::MapResult(ColorMapRGBA8 &)>;
 
 struct NamedBuilder {
     const char *name;
@@ -246,8 +247,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ColorMapRGBA8Test, HueOffByWholeTurnsGivesTheSameMap) {
     ColorMapRGBA8 negative(256), positive(256);
-    ASSERT_EQ(negative.SetLinearHSLColorMap(-60, 300, 1, 1, 255, 255), 1);
-    ASSERT_EQ(positive.SetLinearHSLColorMap(300, 660, 1, 1, 255, 255), 1);
+    ASSERT_EQ(negative.SetLinearHSLColorMap(-60, 300, 1, 1, 255, 255), ColorMapRGBA8::MapDone);
+    ASSERT_EQ(positive.SetLinearHSLColorMap(300, 660, 1, 1, 255, 255), ColorMapRGBA8::MapDone);
     EXPECT_EQ(EntryAt(negative, 1), (Rgb{255, 0, 255}));
     for (int i = 0; i < 256; ++i) ASSERT_EQ(EntryAt(negative, i), EntryAt(positive, i)) << i;
 }
@@ -256,11 +257,12 @@ TEST(ColorMapRGBA8Test, NonFiniteRampValuesDoNotCrash) {
     const double inf = std::numeric_limits<double>::infinity();
     const double nan = std::numeric_limits<double>::quiet_NaN();
     ColorMapRGBA8 map(256);
-    EXPECT_EQ(map.SetLinearHSLColorMap(nan, inf, nan, 1, 1e300, -inf), 1);
-    EXPECT_EQ(map.SetLinearRGBColorMap(nan, inf, 0, 1e300, -1e300, 0), 1);
-    EXPECT_EQ(map.SetLinearCMYKColorMap(nan, inf, 0, 1e300, -1e300, 0, 0, 0), 1);
-    EXPECT_EQ(map.SetLinearXYZColorMap(nan, inf, 0, 1e300, -1e300, 0), 1);
-    EXPECT_EQ(map.SetLinearYCBCRColorMap(nan, nan, nan, nan, nan, nan), 1);
+    EXPECT_EQ(map.SetLinearHSLColorMap(nan, inf, nan, 1, 1e300, -inf), ColorMapRGBA8::MapDone);
+    EXPECT_EQ(map.SetLinearRGBColorMap(nan, inf, 0, 1e300, -1e300, 0), ColorMapRGBA8::MapDone);
+    EXPECT_EQ(map.SetLinearCMYKColorMap(nan, inf, 0, 1e300, -1e300, 0, 0, 0),
+              ColorMapRGBA8::MapDone);
+    EXPECT_EQ(map.SetLinearXYZColorMap(nan, inf, 0, 1e300, -1e300, 0), ColorMapRGBA8::MapDone);
+    EXPECT_EQ(map.SetLinearYCBCRColorMap(nan, nan, nan, nan, nan, nan), ColorMapRGBA8::MapDone);
     // Nothing converts, so the ramp is black between black and white.
     EXPECT_EQ(EntryAt(map, 1), (Rgb{0, 0, 0}));
     EXPECT_EQ(EntryAt(map, 254), (Rgb{0, 0, 0}));
@@ -274,7 +276,7 @@ struct ConversionCase {
     const char *name;
     char space;  // 'H' HSL, 'X' XYZ, 'C' CMYK, 'Y' YCbCr
     float in[4];
-    int result;
+    ColorMapRGBA8::MapResult result;
     Rgb colour;
 };
 
@@ -285,7 +287,7 @@ class ColorMapRGBA8Conversions : public testing::TestWithParam<ConversionCase> {
 TEST_P(ColorMapRGBA8Conversions, GiveThisColour) {
     const ConversionCase &c = GetParam();
     Rgb out{-1, -1, -1};
-    int result = -1;
+    ColorMapRGBA8::MapResult result = ColorMapRGBA8::MapTooFewEntries;  // none of them
     switch (c.space) {
         case 'H':
             result = ColorMapRGBA8::ConvertHSLtoRGB(c.in[0], c.in[1], c.in[2], out.r, out.g, out.b);
@@ -307,27 +309,42 @@ TEST_P(ColorMapRGBA8Conversions, GiveThisColour) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ColorMapRGBA8Conversions,
-    testing::Values(ConversionCase{"HslGray", 'H', {0, 0, 128.4f}, 1, {128, 128, 128}},
-                    ConversionCase{"HslGreen", 'H', {120, 1, 255}, 1, {0, 255, 0}},
-                    ConversionCase{"HslMinus60IsMagenta", 'H', {-60, 1, 255}, 1, {255, 0, 255}},
-                    ConversionCase{"Hsl420IsYellow", 'H', {420, 1, 255}, 1, {255, 255, 0}},
-                    ConversionCase{"HslRisingEdgeIsLinear", 'H', {30, 1, 255}, 1, {255, 128, 0}},
-                    ConversionCase{"HslFallingEdgeIsSquared", 'H', {90, 1, 255}, 1, {191, 255, 0}},
-                    ConversionCase{"HslHalfSaturation", 'H', {90, 0.5f, 200}, 1, {175, 200, 100}},
-                    ConversionCase{"HslJustBelowFullTurn", 'H', {-1e-6f, 1, 255}, 1, {255, 0, 0}},
-                    ConversionCase{"XyzWhite", 'X', {1, 1, 1}, 1, {255, 242, 232}},
-                    ConversionCase{"XyzLimitsNegative", 'X', {0.2f, 0.1f, 0.05f}, 1, {115, 0, 11}},
-                    ConversionCase{"CmykWhite", 'C', {0, 0, 0, 0}, 1, {255, 255, 255}},
-                    ConversionCase{"CmykCyan", 'C', {255, 0, 0, 0}, 1, {0, 255, 255}},
-                    ConversionCase{"CmykBlackCoversInk", 'C', {100, 0, 0, 100}, 1, {94, 155, 155}},
-                    ConversionCase{"CmykRejects256", 'C', {0, 0, 256, 0}, 0, {0, 0, 0}},
-                    ConversionCase{"CmykRejectsNegative", 'C', {0, 0, 0, -1}, 0, {0, 0, 0}},
-                    ConversionCase{"YcbcrWhite", 'Y', {1, 0, 0}, 1, {255, 255, 255}},
-                    ConversionCase{"YcbcrAcceptsCrHalf", 'Y', {0, 0, 0.5f}, 1, {179, 0, 0}},
-                    ConversionCase{
-                        "YcbcrAcceptsCbMinusHalf", 'Y', {0.5f, -0.5f, 0}, 1, {128, 172, 0}},
-                    ConversionCase{"YcbcrRejectsCrAboveHalf", 'Y', {0, 0, 0.5001f}, 0, {0, 0, 0}},
-                    ConversionCase{"YcbcrRejectsNegativeLuma", 'Y', {-0.01f, 0, 0}, 0, {0, 0, 0}}),
+    testing::Values(
+        ConversionCase{"HslGray", 'H', {0, 0, 128.4f}, ColorMapRGBA8::MapDone, {128, 128, 128}},
+        ConversionCase{"HslGreen", 'H', {120, 1, 255}, ColorMapRGBA8::MapDone, {0, 255, 0}},
+        ConversionCase{
+            "HslMinus60IsMagenta", 'H', {-60, 1, 255}, ColorMapRGBA8::MapDone, {255, 0, 255}},
+        ConversionCase{"Hsl420IsYellow", 'H', {420, 1, 255}, ColorMapRGBA8::MapDone, {255, 255, 0}},
+        ConversionCase{
+            "HslRisingEdgeIsLinear", 'H', {30, 1, 255}, ColorMapRGBA8::MapDone, {255, 128, 0}},
+        ConversionCase{
+            "HslFallingEdgeIsSquared", 'H', {90, 1, 255}, ColorMapRGBA8::MapDone, {191, 255, 0}},
+        ConversionCase{
+            "HslHalfSaturation", 'H', {90, 0.5f, 200}, ColorMapRGBA8::MapDone, {175, 200, 100}},
+        ConversionCase{
+            "HslJustBelowFullTurn", 'H', {-1e-6f, 1, 255}, ColorMapRGBA8::MapDone, {255, 0, 0}},
+        ConversionCase{"XyzWhite", 'X', {1, 1, 1}, ColorMapRGBA8::MapDone, {255, 242, 232}},
+        ConversionCase{
+            "XyzLimitsNegative", 'X', {0.2f, 0.1f, 0.05f}, ColorMapRGBA8::MapDone, {115, 0, 11}},
+        ConversionCase{"CmykWhite", 'C', {0, 0, 0, 0}, ColorMapRGBA8::MapDone, {255, 255, 255}},
+        ConversionCase{"CmykCyan", 'C', {255, 0, 0, 0}, ColorMapRGBA8::MapDone, {0, 255, 255}},
+        ConversionCase{
+            "CmykBlackCoversInk", 'C', {100, 0, 0, 100}, ColorMapRGBA8::MapDone, {94, 155, 155}},
+        ConversionCase{"CmykRejects256", 'C', {0, 0, 256, 0}, ColorMapRGBA8::MapFailed, {0, 0, 0}},
+        ConversionCase{
+            "CmykRejectsNegative", 'C', {0, 0, 0, -1}, ColorMapRGBA8::MapFailed, {0, 0, 0}},
+        ConversionCase{"YcbcrWhite", 'Y', {1, 0, 0}, ColorMapRGBA8::MapDone, {255, 255, 255}},
+        ConversionCase{
+            "YcbcrAcceptsCrHalf", 'Y', {0, 0, 0.5f}, ColorMapRGBA8::MapDone, {179, 0, 0}},
+        ConversionCase{"YcbcrAcceptsCbMinusHalf",
+                       'Y',
+                       {0.5f, -0.5f, 0},
+                       ColorMapRGBA8::MapDone,
+                       {128, 172, 0}},
+        ConversionCase{
+            "YcbcrRejectsCrAboveHalf", 'Y', {0, 0, 0.5001f}, ColorMapRGBA8::MapFailed, {0, 0, 0}},
+        ConversionCase{
+            "YcbcrRejectsNegativeLuma", 'Y', {-0.01f, 0, 0}, ColorMapRGBA8::MapFailed, {0, 0, 0}}),
     [](const testing::TestParamInfo<ConversionCase> &p) { return std::string(p.param.name); });
 
 // ---- random map
@@ -336,7 +353,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ColorMapRGBA8Test, RandomMapDrawsBlueGreenRedWithinRangesFromTheProcessGenerator) {
     ColorMapRGBA8 map(300);
     MainRandom.Randomize(12345);
-    ASSERT_EQ(map.SetRandomColorMap(7, 7, 10, 20, 0, 255), 1);
+    ASSERT_EQ(map.SetRandomColorMap(7, 7, 10, 20, 0, 255), ColorMapRGBA8::MapDone);
     // The same seed gives the same draws, taken blue, green, red for each entry in turn.
     MainRandom.Randomize(12345);
     bool blueVaries = false;
@@ -355,11 +372,11 @@ TEST(ColorMapRGBA8Test, RandomMapDrawsBlueGreenRedWithinRangesFromTheProcessGene
 
 TEST(ColorMapRGBA8Test, SetColorStoresBlueGreenRedAlphaAndRefusesOutsideIndices) {
     ColorMapRGBA8 map(256);
-    EXPECT_EQ(map.SetColorRGBA(255, 10, 20, 30, 40), 1);
+    EXPECT_EQ(map.SetColorRGBA(255, 10, 20, 30, 40), ColorMapRGBA8::MapDone);
     const unsigned char *e = map.GetPtrFirstEntry() + 255 * 4;
     EXPECT_EQ((std::vector<int>{e[0], e[1], e[2], e[3]}), (std::vector<int>{30, 20, 10, 40}));
-    EXPECT_EQ(map.SetColorRGBA(256, 1, 1, 1, 1), 0);
-    EXPECT_EQ(map.SetColorRGBA(-1, 1, 1, 1, 1), 0);
+    EXPECT_EQ(map.SetColorRGBA(256, 1, 1, 1, 1), ColorMapRGBA8::MapFailed);
+    EXPECT_EQ(map.SetColorRGBA(-1, 1, 1, 1, 1), ColorMapRGBA8::MapFailed);
     EXPECT_EQ(map.GetPtrRawColorMap()->OverflowDetected(), MemoryTable::Guard::Intact);
 }
 
@@ -367,11 +384,11 @@ TEST(ColorMapRGBA8Test, SharedMapsSeeEachOthersChangesAndOwnerSurvivesTheView) {
     ColorMapRGBA8 owner(256);
     {
         ColorMapRGBA8 view(5);
-        ASSERT_EQ(view.ShareColorMap(owner), 1);
+        ASSERT_EQ(view.ShareColorMap(owner), ColorMapRGBA8::MapDone);
         EXPECT_EQ(view.GetColorCount(), 256);
-        ASSERT_EQ(view.SetLinearRGBColorMap(0, 255, 0, 255, 0, 255), 1);
+        ASSERT_EQ(view.SetLinearRGBColorMap(0, 255, 0, 255, 0, 255), ColorMapRGBA8::MapDone);
         EXPECT_EQ(EntryAt(owner, 128), (Rgb{128, 128, 128}));
-        ASSERT_EQ(owner.SetLinearCMYKColorMap(0, 255, 0, 0, 0, 0, 0, 0), 1);
+        ASSERT_EQ(owner.SetLinearCMYKColorMap(0, 255, 0, 0, 0, 0, 0, 0), ColorMapRGBA8::MapDone);
         EXPECT_EQ(EntryAt(view, 254), (Rgb{0, 255, 255}));
     }
     EXPECT_EQ(EntryAt(owner, 254), (Rgb{0, 255, 255}));
@@ -381,18 +398,18 @@ TEST(ColorMapRGBA8Test, SharedMapsSeeEachOthersChangesAndOwnerSurvivesTheView) {
 TEST(ColorMapRGBA8Test, SharingAMapWithoutStoreIsRefusedAndChangesNothing) {
     ColorMapRGBA8 broken(int(MemoryTable::MaxWords) + 1);
     ColorMapRGBA8 map(4);
-    ASSERT_EQ(map.SetGrayColorMap(), 1);
-    EXPECT_EQ(map.ShareColorMap(broken), 0);
+    ASSERT_EQ(map.SetGrayColorMap(), ColorMapRGBA8::MapDone);
+    EXPECT_EQ(map.ShareColorMap(broken), ColorMapRGBA8::MapFailed);
     EXPECT_EQ(map.GetColorCount(), 4);
     EXPECT_EQ(EntryAt(map, 3), (Rgb{255, 255, 255}));
-    EXPECT_EQ(map.ShareColorMap(map), 1);
+    EXPECT_EQ(map.ShareColorMap(map), ColorMapRGBA8::MapDone);
     EXPECT_EQ(EntryAt(map, 3), (Rgb{255, 255, 255}));
 }
 
 TEST(ColorMapRGBA8Test, WritesPaletteAndColourMapBytesAndReadsThemBack) {
     ColorMapRGBA8 map(3);
-    ASSERT_EQ(map.SetColorRGBA(1, 10, 20, 30, 40), 1);
-    ASSERT_EQ(map.SetColorRGBA(2, 50, 60, 70, 80), 1);
+    ASSERT_EQ(map.SetColorRGBA(1, 10, 20, 30, 40), ColorMapRGBA8::MapDone);
+    ASSERT_EQ(map.SetColorRGBA(2, 50, 60, 70, 80), ColorMapRGBA8::MapDone);
 
     FILE *rgb = std::tmpfile();
     EXPECT_EQ(map.RawWriteFileRGB(rgb), MemoryTable::Done);
@@ -406,7 +423,7 @@ TEST(ColorMapRGBA8Test, WritesPaletteAndColourMapBytesAndReadsThemBack) {
 
     // Reading count 2 fills only the first two entries; count 0 reads all.
     ColorMapRGBA8 copy(3);
-    ASSERT_EQ(copy.SetColorRGBA(2, 1, 2, 3, 4), 1);
+    ASSERT_EQ(copy.SetColorRGBA(2, 1, 2, 3, 4), ColorMapRGBA8::MapDone);
     std::rewind(rgba);
     EXPECT_EQ(copy.RawReadFile(rgba, 2), MemoryTable::Done);
     EXPECT_EQ(EntryAt(copy, 1), (Rgb{10, 20, 30}));
@@ -418,7 +435,7 @@ TEST(ColorMapRGBA8Test, WritesPaletteAndColourMapBytesAndReadsThemBack) {
 
     // A file of 3 entries read into 4: short read, the fourth entry untouched.
     ColorMapRGBA8 larger(4);
-    ASSERT_EQ(larger.SetColorRGBA(3, 9, 9, 9, 9), 1);
+    ASSERT_EQ(larger.SetColorRGBA(3, 9, 9, 9, 9), ColorMapRGBA8::MapDone);
     std::rewind(rgba);
     EXPECT_EQ(larger.RawReadFile(rgba, 0), MemoryTable::ShortRead);
     EXPECT_EQ(EntryAt(larger, 2), (Rgb{50, 60, 70}));
@@ -432,7 +449,7 @@ TEST(ColorMapRGBA8Test, WritesPaletteAndColourMapBytesAndReadsThemBack) {
 
 TEST(ColorMapRGBA8Test, DumpShowsOneEntryPerLine) {
     ColorMapRGBA8 map(2);
-    ASSERT_EQ(map.SetGrayColorMap(), 1);
+    ASSERT_EQ(map.SetGrayColorMap(), ColorMapRGBA8::MapDone);
     const std::string path = testing::TempDir() + "colormap_dump.txt";
     ASSERT_EQ(map.DumpTextFile(path.c_str()), MemoryTable::Done);
     std::ifstream in(path);

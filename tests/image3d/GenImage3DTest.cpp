@@ -8,7 +8,7 @@
 
 namespace {
 
-std::vector<unsigned char> Written(const GenImage3D &image, bool tga, int *result) {
+std::vector<unsigned char> Written(const GenImage3D &image, bool tga, GenImage3D::Result *result) {
     FILE *file = std::tmpfile();
     *result = tga ? image.SaveTGAHeader(file) : image.SaveBMPHeader(file);
     std::vector<unsigned char> bytes(size_t(std::ftell(file)));
@@ -32,18 +32,18 @@ uint32_t LE16(const std::vector<unsigned char> &b, size_t at) {
 TEST(Frame3DTest, ZeroPlanesBecomeOne) {
     Frame3D frame;
     EXPECT_EQ(frame.GetPixelCount(), 0u);
-    EXPECT_EQ(frame.SetNewSize(8, 8, 0), 1);
+    EXPECT_EQ(frame.SetNewSize(8, 8, 0), Frame3D::SizeResult::Done);
     EXPECT_EQ(frame.GetSizeZ(), 1);
     EXPECT_EQ(frame.GetPixelCount(), 64u);
     Frame3D copy(1, 2, 3);
-    EXPECT_EQ(copy.Clone(frame), 1);
+    EXPECT_EQ(copy.Clone(frame), Frame3D::SizeResult::Done);
     EXPECT_EQ(copy.GetSizeX(), 8);
     EXPECT_EQ(copy.GetSizeZ(), 1);
 }
 
 TEST(Frame3DTest, PixelCountBeyond32BitsIsRefused) {
     Frame3D frame;
-    EXPECT_EQ(frame.SetNewSize(65535, 65535, 2), 0);
+    EXPECT_EQ(frame.SetNewSize(65535, 65535, 2), Frame3D::SizeResult::Failed);
     EXPECT_EQ(frame.GetPixelCount(), UINT32_MAX);
 }
 
@@ -62,7 +62,7 @@ class GenImage3DLayout : public testing::TestWithParam<LayoutCase> {};
 TEST_P(GenImage3DLayout, MatchesWorkedLayout) {
     const LayoutCase c = GetParam();
     GenImage3D image("t", c.depth, c.units, c.border);
-    EXPECT_EQ(image.SetNewSize(c.x, c.y, c.z), int(MemoryTable::Done));
+    EXPECT_EQ(image.SetNewSize(c.x, c.y, c.z), Frame3D::SizeResult::Done);
     EXPECT_EQ(image.GetAlignedBytes(), c.aligned);
     EXPECT_EQ(image.GetLineBorderOffset(), c.lineBorder);
     EXPECT_EQ(image.GetLineOffset(), c.line);
@@ -98,7 +98,7 @@ TEST(GenImage3DTest, TwentyFourBitStoreCoversEveryAddressedByte) {
 
 TEST(GenImage3DTest, EmptyImageHasEmptyStore) {
     GenImage3D image("t", 1, 1, 0);
-    EXPECT_EQ(image.SetNewSize(0, 0, 1), int(MemoryTable::NothingToDo));
+    EXPECT_EQ(image.SetNewSize(0, 0, 1), Frame3D::SizeResult::Kept);
     EXPECT_EQ(image.GetDataSize(), 0u);
     EXPECT_EQ(image.GetData(), nullptr);
 }
@@ -107,31 +107,32 @@ TEST(GenImage3DTest, GrowingZeroesFittingKeepsOldBytes) {
     GenImage3D image("t", 1, 1, 4, 4, 1, 0);
     auto *bytes = reinterpret_cast<unsigned char *>(image.GetData());
     std::memset(bytes, 7, 16);
-    EXPECT_EQ(image.SetNewSize(2, 2, 1), int(MemoryTable::NothingToDo));
+    EXPECT_EQ(image.SetNewSize(2, 2, 1), Frame3D::SizeResult::Kept);
     EXPECT_EQ(reinterpret_cast<unsigned char *>(image.GetData())[0], 7);
-    EXPECT_EQ(image.SetNewSize(40, 40, 1), int(MemoryTable::Done));
+    EXPECT_EQ(image.SetNewSize(40, 40, 1), Frame3D::SizeResult::Done);
     bytes = reinterpret_cast<unsigned char *>(image.GetData());
     for (int i = 0; i < 1600; ++i) ASSERT_EQ(bytes[i], 0) << i;
 }
 
 TEST(GenImage3DTest, LayoutBeyondLimitsFailsIntoErrorStateAndRecovers) {
     GenImage3D image("t", 4, 1, 1);
-    EXPECT_EQ(image.SetNewSize(65535, 65535, 65535), 0);
+    EXPECT_EQ(image.SetNewSize(65535, 65535, 65535), Frame3D::SizeResult::Failed);
     EXPECT_TRUE(image.HasAllocationError());
     EXPECT_EQ(image.GetData(), nullptr);
     EXPECT_EQ(image.GetLineOffset(), 0);
-    EXPECT_EQ(image.SetNewSize(5000, 5000, 1), 0);  // 100 MB: over the store's limit
+    EXPECT_EQ(image.SetNewSize(5000, 5000, 1),
+              Frame3D::SizeResult::Failed);  // 100 MB: over the store's limit
     EXPECT_TRUE(image.HasAllocationError());
-    EXPECT_EQ(image.SetNewSize(3, 3, 1), int(MemoryTable::Done));
+    EXPECT_EQ(image.SetNewSize(3, 3, 1), Frame3D::SizeResult::Done);
     EXPECT_FALSE(image.HasAllocationError());
     EXPECT_EQ(image.GetLineOffset(), 5);
 }
 
 TEST(GenImage3DTest, BMPHeaderOf8BitImage) {
     GenImage3D image("t", 1, 1, 10, 5, 1, 0);
-    int result = 0;
+    GenImage3D::Result result = GenImage3D::Refused;
     const std::vector<unsigned char> b = Written(image, false, &result);
-    EXPECT_EQ(result, 1);
+    EXPECT_EQ(result, GenImage3D::Done);
     ASSERT_EQ(b.size(), 54u);
     EXPECT_EQ(b[0], 'B');
     EXPECT_EQ(b[1], 'M');
@@ -153,7 +154,7 @@ TEST(GenImage3DTest, BMPHeaderOf8BitImage) {
 
 TEST(GenImage3DTest, BMPHeaderOf24BitImageHasNoPalette) {
     GenImage3D image("t", 3, 3, 10, 5, 1, 0);
-    int result = 0;
+    GenImage3D::Result result = GenImage3D::Refused;
     const std::vector<unsigned char> b = Written(image, false, &result);
     ASSERT_EQ(b.size(), 54u);
     EXPECT_EQ(LE32(b, 2), 54u + 160u);
@@ -163,10 +164,10 @@ TEST(GenImage3DTest, BMPHeaderOf24BitImageHasNoPalette) {
 }
 
 TEST(GenImage3DTest, TGAHeaders) {
-    int result = 0;
+    GenImage3D::Result result = GenImage3D::Refused;
     GenImage3D paletted("t", 1, 1, 300, 2, 1, 0);
     const std::vector<unsigned char> p = Written(paletted, true, &result);
-    EXPECT_EQ(result, 1);
+    EXPECT_EQ(result, GenImage3D::Done);
     EXPECT_EQ(p,
               (std::vector<unsigned char>{0, 1, 1, 0, 0, 0, 1, 24, 0, 0, 0, 0, 44, 1, 2, 0, 8, 0}));
     GenImage3D trueColour("t", 3, 3, 10, 5, 1, 0);
@@ -175,5 +176,5 @@ TEST(GenImage3DTest, TGAHeaders) {
               (std::vector<unsigned char>{0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 10, 0, 5, 0, 24, 0}));
     GenImage3D wide("t", 8, 1, 2, 2, 1, 0);
     EXPECT_TRUE(Written(wide, true, &result).empty());
-    EXPECT_EQ(result, 0);
+    EXPECT_EQ(result, GenImage3D::Refused);
 }

@@ -47,7 +47,8 @@ TEST(Image3D24Test, ClipAndTileCopyWholeTriples) {
 
 TEST(Image3D24Test, ColourBarTakesMapColours) {
     ColorMapRGBA8 map(5);
-    for (int i = 0; i < 5; ++i) ASSERT_EQ(map.SetColorRGBA(i, 10 * i, 20 * i, 30 * i, 0), 1);
+    for (int i = 0; i < 5; ++i)
+        ASSERT_EQ(map.SetColorRGBA(i, 10 * i, 20 * i, 30 * i, 0), ColorMapRGBA8::MapDone);
     Image3D24 image("i", 12, 10, 1, 0);
     ASSERT_EQ(image.DrawColorMap(map, 2, 0, 3, 1), Image3D24::Done);
     // Entries 1 .. 3 over 3 pixels; blue, green, red.

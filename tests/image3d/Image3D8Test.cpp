@@ -32,9 +32,9 @@ TEST(Image3D8Test, FirstPixelFollowsLayoutAndEmptyImageHasNone) {
     EXPECT_EQ(bordered.GetColorCount(), 256);
     EXPECT_EQ(bordered.GetPtrRawColorMap()->GetDataSize(), 256u);
     Image3D8 empty("i", 0, 0, 1, 0);
-    EXPECT_EQ(empty.SetNewSize(0, 0, 1), Image3D8::Done);
+    EXPECT_EQ(empty.SetNewSize(0, 0, 1), Frame3D::SizeResult::Done);
     EXPECT_EQ(empty.GetPtrFirstPixel(), nullptr);
-    EXPECT_EQ(empty.SetNewSize(60000, 60000, 1), Image3D8::Refused);
+    EXPECT_EQ(empty.SetNewSize(60000, 60000, 1), Frame3D::SizeResult::Failed);
     EXPECT_EQ(empty.GetPtrFirstPixel(), nullptr);
     empty.SetPixelValue(1, 0, 0, 0);  // must not write through the missing store
 }
@@ -107,9 +107,9 @@ TEST(Image3D8Test, ColourBarRunsThroughRampEntries) {
 TEST(Image3D8Test, ColourBarFromSharedSmallMaps) {
     Image3D8 image("i", 20, 12, 1, 0);
     ColorMapRGBA8 two(2), three(3);
-    ASSERT_EQ(image.ShareColorMap(two), 1);
+    ASSERT_EQ(image.ShareColorMap(two), ColorMapRGBA8::MapDone);
     EXPECT_EQ(image.DrawColorMap(0, 0, 0, 0), Image3D8::Refused);
-    ASSERT_EQ(image.ShareColorMap(three), 1);
+    ASSERT_EQ(image.ShareColorMap(three), ColorMapRGBA8::MapDone);
     ASSERT_EQ(image.DrawColorMap(2, 1, 100, 100), Image3D8::Done);  // cut at the edges
     for (int y = 0; y < 12; ++y)
         for (int x = 0; x < 20; ++x) EXPECT_EQ(Pixel(image, x, y), x >= 2 && y >= 1 ? 1 : 0);
@@ -185,8 +185,8 @@ class Image3D8File : public ImageFileTest {};
 TEST_F(Image3D8File, BMPRoundTripKeepsPixelsAndPalette) {
     Image3D8 image("i", 10, 5, 1, 0);
     FillPattern(image, 2);
-    ASSERT_EQ(image.SetLinearRGBColorMap(0, 255, 30, 60, 255, 0), 1);
-    ASSERT_EQ(image.SetColorRGBA(7, 1, 2, 3, 0), 1);
+    ASSERT_EQ(image.SetLinearRGBColorMap(0, 255, 30, 60, 255, 0), ColorMapRGBA8::MapDone);
+    ASSERT_EQ(image.SetColorRGBA(7, 1, 2, 3, 0), ColorMapRGBA8::MapDone);
     const std::string path = PathOf("a.bmp");
     ASSERT_EQ(image.SaveFileBMP(path.c_str(), 0), Image3D8::Done);
     const std::vector<unsigned char> bytes = ReadBytes(path);
@@ -210,8 +210,8 @@ TEST_F(Image3D8File, BMPRoundTripKeepsPixelsAndPalette) {
 TEST_F(Image3D8File, TGAHasColourMapOfThreeBytesAndUnpaddedLines) {
     Image3D8 image("i", 10, 5, 1, 0);
     FillPattern(image, 4);
-    ASSERT_EQ(image.SetGrayColorMap(), 1);
-    ASSERT_EQ(image.SetColorRGBA(3, 10, 20, 30, 0), 1);
+    ASSERT_EQ(image.SetGrayColorMap(), ColorMapRGBA8::MapDone);
+    ASSERT_EQ(image.SetColorRGBA(3, 10, 20, 30, 0), ColorMapRGBA8::MapDone);
     const std::string path = PathOf("a.tga");
     ASSERT_EQ(image.SaveFileTGA(path.c_str(), 0), Image3D8::Done);
     const std::vector<unsigned char> bytes = ReadBytes(path);
@@ -227,18 +227,18 @@ TEST_F(Image3D8File, TGAHasColourMapOfThreeBytesAndUnpaddedLines) {
 TEST_F(Image3D8File, PaletteViewingAnotherSizeOfMapStillWrites256Entries) {
     Image3D8 image("i", 4, 4, 1, 0);
     ColorMapRGBA8 small(3), large(1000);
-    ASSERT_EQ(small.SetGrayColorMap(), 1);
-    ASSERT_EQ(image.ShareColorMap(small), 1);
+    ASSERT_EQ(small.SetGrayColorMap(), ColorMapRGBA8::MapDone);
+    ASSERT_EQ(image.ShareColorMap(small), ColorMapRGBA8::MapDone);
     ASSERT_EQ(image.SaveFileBMP(PathOf("s.bmp").c_str(), 0), Image3D8::Done);
     const std::vector<unsigned char> bytes = ReadBytes(PathOf("s.bmp"));
     ASSERT_EQ(bytes.size(), 54u + 1024u + 16u);
     EXPECT_EQ(bytes[54 + 8], 255);  // entry 2 white, entry 3 on black
     EXPECT_EQ(bytes[54 + 12], 0);
-    ASSERT_EQ(image.ShareColorMap(large), 1);
+    ASSERT_EQ(image.ShareColorMap(large), ColorMapRGBA8::MapDone);
     ASSERT_EQ(image.SaveFileTGA(PathOf("l.tga").c_str(), 0), Image3D8::Done);
     EXPECT_EQ(ReadBytes(PathOf("l.tga")).size(), 18u + 768u + 16u);
     // Loading a full palette into a view of the 3-entry map fills only its 3 entries.
-    ASSERT_EQ(image.ShareColorMap(small), 1);
+    ASSERT_EQ(image.ShareColorMap(small), ColorMapRGBA8::MapDone);
     ASSERT_EQ(image.LoadFileBMP(PathOf("s.bmp").c_str()), Image3D8::Done);
 }
 
@@ -313,7 +313,7 @@ TEST_P(Image3D8BMPRefusal, LeavesImageAndPaletteUnchanged) {
     WriteBytes(path, bytes);
     Image3D8 image("i", 4, 4, 1, 0);
     Pixel(image, 0, 0) = 77;
-    ASSERT_EQ(image.SetColorRGBA(0, 9, 9, 9, 0), 1);
+    ASSERT_EQ(image.SetColorRGBA(0, 9, 9, 9, 0), ColorMapRGBA8::MapDone);
     EXPECT_EQ(image.LoadFileBMP(path.c_str()), Image3D8::Refused);
     EXPECT_EQ(image.GetSizeX(), 4);
     EXPECT_EQ(Pixel(image, 0, 0), 77);
@@ -375,8 +375,8 @@ TEST_F(Image3D8File, NegativeHeightLoadsTopDown) {
 
 TEST_F(Image3D8File, PaletteOffsetRulesWhichEntriesChange) {
     Image3D8 image("i", 1, 1, 1, 0);
-    ASSERT_EQ(image.SetColorRGBA(0, 7, 7, 7, 0), 1);
-    ASSERT_EQ(image.SetColorRGBA(2, 8, 8, 8, 0), 1);
+    ASSERT_EQ(image.SetColorRGBA(0, 7, 7, 7, 0), ColorMapRGBA8::MapDone);
+    ASSERT_EQ(image.SetColorRGBA(2, 8, 8, 8, 0), ColorMapRGBA8::MapDone);
 
     std::vector<unsigned char> bytes = SmallBMP();
     WriteBytes(PathOf("two.bmp"), bytes);
@@ -389,7 +389,7 @@ TEST_F(Image3D8File, PaletteOffsetRulesWhichEntriesChange) {
     std::vector<unsigned char> bare(bytes.begin(), bytes.begin() + 54);
     bare.insert(bare.end(), bytes.begin() + 62, bytes.end());
     bare[10] = 54;
-    ASSERT_EQ(image.SetColorRGBA(0, 7, 7, 7, 0), 1);
+    ASSERT_EQ(image.SetColorRGBA(0, 7, 7, 7, 0), ColorMapRGBA8::MapDone);
     WriteBytes(PathOf("bare.bmp"), bare);
     ASSERT_EQ(image.LoadFileBMP(PathOf("bare.bmp").c_str()), Image3D8::Done);
     EXPECT_EQ(image.GetPtrFirstEntry()[0], 7);

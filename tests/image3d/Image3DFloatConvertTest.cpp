@@ -22,7 +22,8 @@ const unsigned char *PixelAt(const Image3D24 &image, int x, int y) {
 // A 256-entry map whose entry i is (red i, green 255 - i, blue i / 2).
 void Distinct(ColorMapRGBA8 &map) {
     for (int i = 0; i < map.GetColorCount(); ++i)
-        ASSERT_EQ(map.SetColorRGBA(i, i & 255, 255 - (i & 255), (i / 2) & 255, 0), 1);
+        ASSERT_EQ(map.SetColorRGBA(i, i & 255, 255 - (i & 255), (i / 2) & 255, 0),
+                  ColorMapRGBA8::MapDone);
 }
 
 }  // namespace

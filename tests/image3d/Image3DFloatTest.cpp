@@ -59,7 +59,7 @@ TEST(Image3DFloatTest, FieldLinesAreNeverPaddedAndFirstPixelFollowsLayout) {
 
 TEST(Image3DFloatTest, EmptyFieldHasNullFirstPixelAndRefusesWithEmpty) {
     Image3DFloat field("f", 0, 0, 1, 0);
-    EXPECT_EQ(field.SetNewSize(0, 0, 1), Image3DFloat::Done);
+    EXPECT_EQ(field.SetNewSize(0, 0, 1), Frame3D::SizeResult::Done);
     EXPECT_EQ(field.GetPtrFirstPixel(), nullptr);
     double lo = 0, hi = 0;
     EXPECT_EQ(field.PeriodiseBorderXY1(), Image3DFloat::ErrorState);  // border is not 1
@@ -67,13 +67,13 @@ TEST(Image3DFloatTest, EmptyFieldHasNullFirstPixelAndRefusesWithEmpty) {
     EXPECT_EQ(field.FastConvolution2D9(1, 0), Image3DFloat::Empty);
     EXPECT_EQ(field.FastConvolution2D9NCEN(), Image3DFloat::Empty);
     EXPECT_EQ(field.FindMinMax(lo, hi), Image3DFloat::ErrorState);
-    EXPECT_EQ(field.NumericOverflowDetected(1000.0), 0);
+    EXPECT_EQ(field.NumericOverflowDetected(1000.0), Image3DFloat::Overflow::None);
     field.SetPixelValue(1.0f, 0, 0, 0);  // nowhere to write; must not touch memory
 }
 
 TEST(Image3DFloatTest, FailedResizeLeavesNoStoreToIndex) {
     Image3DFloat field("f", 4, 4, 1, 1);
-    EXPECT_EQ(field.SetNewSize(60000, 60000, 1), Image3DFloat::Refused);
+    EXPECT_EQ(field.SetNewSize(60000, 60000, 1), Frame3D::SizeResult::Failed);
     EXPECT_EQ(field.GetPtrFirstPixel(), nullptr);
     double lo = 0, hi = 0;
     EXPECT_EQ(field.PeriodiseBorderXY1(), Image3DFloat::ErrorState);
@@ -81,10 +81,10 @@ TEST(Image3DFloatTest, FailedResizeLeavesNoStoreToIndex) {
     EXPECT_EQ(field.FastConvolution2D9(1, 0), Image3DFloat::ErrorState);
     EXPECT_EQ(field.FastConvolution2D9NCEN(), Image3DFloat::ErrorState);
     EXPECT_EQ(field.FindMinMax(lo, hi), Image3DFloat::ErrorState);
-    EXPECT_EQ(field.NumericOverflowDetected(1000.0), Image3DFloat::ErrorState);
+    EXPECT_EQ(field.NumericOverflowDetected(1000.0), Image3DFloat::Overflow::ErrorState);
     field.SetPixelValue(1.0f, 1, 1, 0);
     EXPECT_EQ(field.GetPixelValue(1, 1, 0), 0.0f);
-    EXPECT_EQ(field.SetNewSize(5, 3, 1), Image3DFloat::Done);
+    EXPECT_EQ(field.SetNewSize(5, 3, 1), Frame3D::SizeResult::Done);
     field.SetPixelValue(2.5f, 4, 2, 0);
     EXPECT_EQ(At(field, 4, 2), 2.5f);
 }
@@ -311,7 +311,7 @@ TEST(Image3DFloatTest, OverflowMeansNaNNotInfinity) {
     field.SetPixelValue(std::numeric_limits<float>::infinity(), 1, 1, 0);
     field.SetPixelValue(-std::numeric_limits<float>::infinity(), 2, 1, 0);
     At(field, -1, -1) = std::numeric_limits<float>::quiet_NaN();  // border: not looked at
-    EXPECT_EQ(field.NumericOverflowDetected(1000.0), 0);
+    EXPECT_EQ(field.NumericOverflowDetected(1000.0), Image3DFloat::Overflow::None);
     field.SetPixelValue(std::numeric_limits<float>::quiet_NaN(), 3, 2, 0);
-    EXPECT_EQ(field.NumericOverflowDetected(1000.0), 1);
+    EXPECT_EQ(field.NumericOverflowDetected(1000.0), Image3DFloat::Overflow::Found);
 }

@@ -20,10 +20,10 @@ TEST_F(ImageFileSize, RuleGivesTheSizeOfEveryFileTheSaversWrite) {
                 Image3D24 colour("c", x, y, 1, border);
                 const std::string name =
                     std::to_string(border) + "_" + std::to_string(x) + "_" + std::to_string(y);
-                ASSERT_EQ(gray.SaveFileBMP(PathOf(name + "g.bmp").c_str(), 0), 1);
-                ASSERT_EQ(gray.SaveFileTGA(PathOf(name + "g.tga").c_str(), 0), 1);
-                ASSERT_EQ(colour.SaveFileBMP(PathOf(name + "c.bmp").c_str(), 0), 1);
-                ASSERT_EQ(colour.SaveFileTGA(PathOf(name + "c.tga").c_str(), 0), 1);
+                ASSERT_EQ(gray.SaveFileBMP(PathOf(name + "g.bmp").c_str(), 0), GenImage3D::Done);
+                ASSERT_EQ(gray.SaveFileTGA(PathOf(name + "g.tga").c_str(), 0), GenImage3D::Done);
+                ASSERT_EQ(colour.SaveFileBMP(PathOf(name + "c.bmp").c_str(), 0), GenImage3D::Done);
+                ASSERT_EQ(colour.SaveFileTGA(PathOf(name + "c.tga").c_str(), 0), GenImage3D::Done);
                 EXPECT_EQ(std::filesystem::file_size(PathOf(name + "g.bmp")),
                           GenImage3D::BMPFileBytes(x, y, 1))
                     << name;

@@ -46,7 +46,8 @@ QImage Decode(const std::string &written, const char *format) {
 
 // 7 x 5 (odd width: padded lines) with a palette of distinct colours, pixel (x, y) = 3x + 17y.
 void MakeIndexed(Image3D8 &image) {
-    for (int i = 0; i < 256; ++i) ASSERT_EQ(image.SetColorRGBA(i, i, (7 * i) & 255, 255 - i, 0), 1);
+    for (int i = 0; i < 256; ++i)
+        ASSERT_EQ(image.SetColorRGBA(i, i, (7 * i) & 255, 255 - i, 0), ColorMapRGBA8::MapDone);
     for (int y = 0; y < 5; ++y)
         for (int x = 0; x < 7; ++x) image.SetPixelValue(3 * x + 17 * y, x, y, 0);
 }

@@ -30,8 +30,10 @@ protected:
         TempDirTest::SetUp();
         PrepareRun(Sim, FindModel("diffusion"), 7, 5, 10, 11);
         ASSERT_EQ(Sim.FileBaseName.Init(PathOf("tex").c_str(), 300), ProcString::Done);
-        ASSERT_EQ(Sim.ColorMaps8[0]->SetLinearHSLColorMap(0, 300, 1, 1, 60, 200), 1);
-        ASSERT_EQ(Sim.ColorMaps24[0]->SetLinearHSLColorMap(0, 300, 1, 1, 60, 200), 1);
+        ASSERT_EQ(Sim.ColorMaps8[0]->SetLinearHSLColorMap(0, 300, 1, 1, 60, 200),
+                  ColorMapRGBA8::MapDone);
+        ASSERT_EQ(Sim.ColorMaps24[0]->SetLinearHSLColorMap(0, 300, 1, 1, 60, 200),
+                  ColorMapRGBA8::MapDone);
         Sim.ImageComponent = 'A';
         Sim.CurrentTime = 3;
         for (uint16_t y = 0; y < 5; ++y) {
@@ -80,7 +82,7 @@ TEST_F(ImageOutputTest, PngHoldsTheBmpIndexesPaletteAndPixels) {
     EXPECT_EQ(Written,
               std::vector<std::string>({PathOf("tex_A000003.bmp"), PathOf("tex_A000003.png")}));
     Image3D8 bmp("bmp", 0, 0, 1, 0);
-    ASSERT_EQ(bmp.LoadFileBMP(PathOf("tex_A000003.bmp").c_str()), 1);
+    ASSERT_EQ(bmp.LoadFileBMP(PathOf("tex_A000003.bmp").c_str()), GenImage3D::Done);
     PngFile::RawImage png;
     int error = 0;
     ASSERT_EQ(PngFile::ReadRaw(PathOf("tex_A000003.png").c_str(), png, error), PngFile::Done);
@@ -153,7 +155,7 @@ TEST_F(ImageOutputTest, MapsBesideEveryImageAndUpscaledSizes) {
 
     // A mosaic's tile picture grows as well; the maps stay one copy of the field.
     Sim.Mosaic = 1;
-    ASSERT_EQ(Sim.TmpTileImage2D8.SetNewSize(10, 12, 1), 1);
+    ASSERT_EQ(Sim.TmpTileImage2D8.SetNewSize(10, 12, 1), Frame3D::SizeResult::Done);
     Sim.CurrentTime = 5;
     ASSERT_EQ(Sim.SaveImage2D('A'), 1);
     EXPECT_EQ(ReadFile(PathOf("tex_A000005.tga")).size(), 18u + 768 + 30 * 36);

@@ -14,7 +14,7 @@ namespace {
 // A lopsided field of width x height from value(x, y).
 template <typename Value>
 void Fill(Image3DFloat &field, uint16_t width, uint16_t height, Value value) {
-    ASSERT_NE(field.SetNewSize(width, height, 1), 0);
+    ASSERT_NE(field.SetNewSize(width, height, 1), Frame3D::SizeResult::Failed);
     for (uint16_t y = 0; y < height; ++y) {
         for (uint16_t x = 0; x < width; ++x) field.SetPixelValue(float(value(x, y)), x, y, 0);
     }

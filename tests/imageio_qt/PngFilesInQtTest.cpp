@@ -24,8 +24,10 @@ protected:
         TempDirTest::SetUp();
         PrepareRun(Sim, FindModel("diffusion"), 9, 4, 10, 11);
         ASSERT_EQ(Sim.FileBaseName.Init(PathOf("tex").c_str(), 300), ProcString::Done);
-        ASSERT_EQ(Sim.ColorMaps8[0]->SetLinearHSLColorMap(0, 300, 1, 1, 60, 200), 1);
-        ASSERT_EQ(Sim.ColorMaps24[0]->SetLinearHSLColorMap(0, 300, 1, 1, 60, 200), 1);
+        ASSERT_EQ(Sim.ColorMaps8[0]->SetLinearHSLColorMap(0, 300, 1, 1, 60, 200),
+                  ColorMapRGBA8::MapDone);
+        ASSERT_EQ(Sim.ColorMaps24[0]->SetLinearHSLColorMap(0, 300, 1, 1, 60, 200),
+                  ColorMapRGBA8::MapDone);
         Sim.ImageComponent = 'A';
         for (uint16_t y = 0; y < 4; ++y) {
             for (uint16_t x = 0; x < 9; ++x) {

@@ -65,8 +65,10 @@ protected:
 TEST_P(ColorMapTextTest, ReadsSpecification) {
     const ColorMapText &c = GetParam();
     ReaDifSimulation sim(4);
-    ASSERT_EQ(sim.ColorMaps8[0]->SetLinearRGBColorMap(255, 0, 0, 0, 0, 255), 1);
-    ASSERT_EQ(sim.ColorMaps24[0]->SetLinearRGBColorMap(255, 0, 0, 0, 0, 255), 1);
+    ASSERT_EQ(sim.ColorMaps8[0]->SetLinearRGBColorMap(255, 0, 0, 0, 0, 255),
+              ColorMapRGBA8::MapDone);
+    ASSERT_EQ(sim.ColorMaps24[0]->SetLinearRGBColorMap(255, 0, 0, 0, 0, 255),
+              ColorMapRGBA8::MapDone);
     std::string before8 = Entries(*sim.ColorMaps8[0]);
     std::string before24 = Entries(*sim.ColorMaps24[0]);
     ProcString line(c.Text, 0);
@@ -99,8 +101,10 @@ TEST(ReaDifSimulationColorMapTest, BuildsBothMapsWithTheNumbersAsWritten) {
     ASSERT_EQ(sim.SetColorMapFromString(line, error), 1);
     ColorMapRGBA8 small(256);
     ColorMapRGBA8 large(25303);
-    ASSERT_EQ(small.SetLinearHSLColorMap(-60, 300, double(0.75f), double(0.25f), 40, 250), 1);
-    ASSERT_EQ(large.SetLinearHSLColorMap(-60, 300, double(0.75f), double(0.25f), 40, 250), 1);
+    ASSERT_EQ(small.SetLinearHSLColorMap(-60, 300, double(0.75f), double(0.25f), 40, 250),
+              ColorMapRGBA8::MapDone);
+    ASSERT_EQ(large.SetLinearHSLColorMap(-60, 300, double(0.75f), double(0.25f), 40, 250),
+              ColorMapRGBA8::MapDone);
     EXPECT_EQ(Entries(*sim.ColorMaps8[0]), Entries(small));
     EXPECT_EQ(Entries(*sim.ColorMaps24[0]), Entries(large));
 }

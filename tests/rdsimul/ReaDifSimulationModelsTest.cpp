@@ -120,11 +120,11 @@ TEST(ReaDifSimulationModels, DiffusionIsTheFieldsOwnBorderCopyAndFilterBitForBit
         FillPattern(twin, 99);
 
         ASSERT_EQ(sim.DiffusionStep(), 1);
-        ASSERT_EQ(twin.PeriodiseBorderXY1(), 1);
+        ASSERT_EQ(twin.PeriodiseBorderXY1(), GenImage3D::Done);
         if (d == 1.0) {
-            ASSERT_EQ(twin.FastConvolution2D9NCEN(), 1);
+            ASSERT_EQ(twin.FastConvolution2D9NCEN(), GenImage3D::Done);
         } else if (d != 0.0) {
-            ASSERT_EQ(twin.FastConvolution2D9(1.0 - d, d * 0.125), 1);
+            ASSERT_EQ(twin.FastConvolution2D9(1.0 - d, d * 0.125), GenImage3D::Done);
         }
         const std::vector<float> a = WholeStore(*sim.Components[0]), b = WholeStore(twin);
         EXPECT_EQ(std::memcmp(a.data(), b.data(), a.size() * sizeof(float)), 0) << d;
@@ -194,9 +194,9 @@ TEST(ReaDifSimulationModels, StepRefusesFieldsOfDifferentSizes) {
     EXPECT_EQ(sim.SetReactionModel("maginu"), ReaDifSimulation::Done);
     EXPECT_EQ(sim.SetDomainSize(6, 6, 1), ReaDifSimulation::Done);
     EXPECT_EQ(sim.SetReactionParameter("c", 1.0, 0.0), ReaDifSimulation::Done);
-    ASSERT_EQ(sim.Components[1]->SetNewSize(3, 3, 1), 1);
+    ASSERT_EQ(sim.Components[1]->SetNewSize(3, 3, 1), Frame3D::SizeResult::Done);
     EXPECT_EQ(sim.ReactionStep_Maginu(), 0);
-    ASSERT_EQ(sim.Components[1]->SetNewSize(6, 6, 1), 1);
+    ASSERT_EQ(sim.Components[1]->SetNewSize(6, 6, 1), Frame3D::SizeResult::Done);
     EXPECT_EQ(sim.ReactionStep_Maginu(), 1);
 }
 

@@ -25,8 +25,9 @@ protected:
     void Build(unsigned short width, unsigned short height) {
         ASSERT_EQ(Sim.SetReactionModel("brusselator"), 1);
         ASSERT_EQ(Sim.SetDomainSize(width, height, 1), 1);
-        ASSERT_EQ(Sim.ColorMaps8[0]->SetGrayColorMap(), 1);
-        ASSERT_EQ(Sim.ColorMaps24[0]->SetLinearRGBColorMap(0, 255, 0, 255, 0, 255), 1);
+        ASSERT_EQ(Sim.ColorMaps8[0]->SetGrayColorMap(), ColorMapRGBA8::MapDone);
+        ASSERT_EQ(Sim.ColorMaps24[0]->SetLinearRGBColorMap(0, 255, 0, 255, 0, 255),
+                  ColorMapRGBA8::MapDone);
         for (unsigned short y = 0; y < height; ++y) {
             for (unsigned short x = 0; x < width; ++x) {
                 Sim.Components[0]->SetPixelValue(x < width / 2 ? 0.0f : 1.0f, x, y, 0);

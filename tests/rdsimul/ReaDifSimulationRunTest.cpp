@@ -291,8 +291,10 @@ TEST(ReaDifSimulationRun, ImageNamesAndFileLayouts) {
     TempDirectory dir;
     ReaDifSimulation sim(4);
     PrepareImages(sim, dir, 0, 100, 100);
-    ASSERT_TRUE(sim.ColorMaps8[0]->SetLinearRGBColorMap(0, 255, 255, 0, 30, 60) == 1);
-    ASSERT_TRUE(sim.ColorMaps24[0]->SetLinearRGBColorMap(0, 255, 255, 0, 30, 60) == 1);
+    ASSERT_TRUE(sim.ColorMaps8[0]->SetLinearRGBColorMap(0, 255, 255, 0, 30, 60) ==
+                ColorMapRGBA8::MapDone);
+    ASSERT_TRUE(sim.ColorMaps24[0]->SetLinearRGBColorMap(0, 255, 255, 0, 30, 60) ==
+                ColorMapRGBA8::MapDone);
     sim.CurrentTime = 1234567;
 
     // 8-bit BMP: header, the script's palette, lines padded to 4 bytes (6 -> 8).
@@ -313,14 +315,14 @@ TEST(ReaDifSimulationRun, ImageNamesAndFileLayouts) {
     sim.TrueColor = 1;
     sim.Mosaic = 1;
     sim.CurrentTime = 7;
-    ASSERT_EQ(sim.TmpTileImage2D24.SetNewSize(13, 11, 1), 1);
+    ASSERT_EQ(sim.TmpTileImage2D24.SetNewSize(13, 11, 1), Frame3D::SizeResult::Done);
     ASSERT_EQ(sim.SaveImage2D('A'), 1);
     EXPECT_EQ(FileSize(dir.Path / "tex_A000007.tga"), 18 + 13 * 11 * 3);
 
     // 8-bit mosaic as TGA: header, 768-byte colour map, unpadded lines.
     sim.TrueColor = 0;
     sim.CurrentTime = 8;
-    ASSERT_EQ(sim.TmpTileImage2D8.SetNewSize(10, 12, 1), 1);
+    ASSERT_EQ(sim.TmpTileImage2D8.SetNewSize(10, 12, 1), Frame3D::SizeResult::Done);
     ASSERT_EQ(sim.SaveImage2D('A'), 1);
     EXPECT_EQ(FileSize(dir.Path / "tex_A000008.tga"), 18 + 768 + 10 * 12);
 }
@@ -330,7 +332,8 @@ TEST(ReaDifSimulationRun, TrueColourScaleMapsThePaletteScaleOntoTheLargeMap) {
     TempDirectory dir;
     ReaDifSimulation sim(4);
     PrepareImages(sim, dir, 0, 10, 10);
-    ASSERT_EQ(sim.ColorMaps24[0]->SetLinearHSLColorMap(0, 720, 1, 1, 255, 255), 1);
+    ASSERT_EQ(sim.ColorMaps24[0]->SetLinearHSLColorMap(0, 720, 1, 1, 255, 255),
+              ColorMapRGBA8::MapDone);
     sim.TrueColor = 1;
     sim.ImageScale = 2.0;
     sim.ImageOffset = 0.5;
@@ -413,8 +416,8 @@ TEST_P(ReaDifSimulationDiskSpace, EstimateCountsEveryFileAsWritten) {
     sim.ImageFormat = c.Format;
     sim.ImageStart = c.Start;
     sim.ImagePeriod = c.Period;
-    ASSERT_EQ(sim.TmpTileImage2D8.SetNewSize(800, 600, 1), Image3D8::Done);
-    ASSERT_EQ(sim.TmpTileImage2D24.SetNewSize(100, 100, 1), Image3D24::Done);
+    ASSERT_EQ(sim.TmpTileImage2D8.SetNewSize(800, 600, 1), Frame3D::SizeResult::Done);
+    ASSERT_EQ(sim.TmpTileImage2D24.SetNewSize(100, 100, 1), Frame3D::SizeResult::Done);
     EXPECT_EQ(sim.EvalSaveImageDiskSpace(), c.MB);
 }
 

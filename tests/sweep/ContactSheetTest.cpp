@@ -187,7 +187,8 @@ TEST_F(SweepPictureFiles, ReadsTheCoreWritersFilesTopLineFirstAndRefusesCutOnes)
     Image3D24 image("picture", 5, 3, 1, 0);
     Image3D8 indexed("indexed", 5, 3, 1, 0);
     for (int i = 0; i < 15; ++i) {
-        ASSERT_EQ(indexed.SetColorRGBA(i, uint8_t(10 * i), uint8_t(255 - i), 7, 0), 1);
+        ASSERT_EQ(indexed.SetColorRGBA(i, uint8_t(10 * i), uint8_t(255 - i), 7, 0),
+                  ColorMapRGBA8::MapDone);
     }
     for (unsigned short y = 0; y < 3; ++y) {
         for (unsigned short x = 0; x < 5; ++x) {
