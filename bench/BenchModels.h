@@ -88,14 +88,17 @@ inline const std::vector<BenchModel> &Models() {
 }
 
 // Stops the program when a set-up step is refused: a timing of a half-built run means nothing.
-inline void Require(int result, const char *what) {
-    if (result == ReaDifSimulation::Done) return;
-    std::fprintf(stderr, "benchmark set-up refused: %s (result %d)\n", what, result);
+inline void Require(bool done, const char *what) {
+    if (done) return;
+    std::fprintf(stderr, "benchmark set-up refused: %s\n", what);
     std::exit(1);
+}
+inline void Require(ReaDifSimulation::Result result, const char *what) {
+    Require(result == ReaDifSimulation::Done, what);
 }
 
 inline void Prepare(ReaDifSimulation &sim, const BenchModel &m, uint16_t size) {
-    Require(sim.ResetDefaultParameters() == ReaDifSimulation::ResetResult::Done ? 1 : 0, "reset");
+    Require(sim.ResetDefaultParameters() == ReaDifSimulation::ResetResult::Done, "reset");
     Require(sim.SetReactionModel(m.Name), m.Name);
     for (int i = 0; i < m.Components; ++i) {
         const char letter = char('A' + i);
@@ -109,7 +112,7 @@ inline void Prepare(ReaDifSimulation &sim, const BenchModel &m, uint16_t size) {
     Require(sim.SetDomainSize(size, size, 1), "domain size");
     Require(sim.SetEndTime(ReaDifSimulation::MaxEndTime), "end time");
     MainRandom.Randomize(1234);
-    Require(sim.Initialize(), "initialize");
+    Require(sim.Initialize() == GenImage3D::Done, "initialize");
 }
 
 }  // namespace benchmodels

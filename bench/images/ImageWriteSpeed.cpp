@@ -87,8 +87,7 @@ int main(int argc, char **argv) {
     // A grown pattern rather than noise: noise does not compress, a texture does.
     static ReaDifSimulation sim(ReaDifSimulation::ComponentSlots);
     benchmodels::Prepare(sim, benchmodels::Models()[7], 600);
-    benchmodels::Require(sim.RunSimulation(3000) == ReaDifSimulation::RunResult::Ran ? 1 : 0,
-                         "run");
+    benchmodels::Require(sim.RunSimulation(3000) == ReaDifSimulation::RunResult::Ran, "run");
     (void)sim.ColorMaps8[0]->SetLinearHSLColorMap(20, 55, 0.9, 0.5, 25, 255);
     (void)sim.ColorMaps24[0]->SetLinearHSLColorMap(20, 55, 0.9, 0.5, 25, 255);
     Image3D8 picture8("bench 8", 0, 0, 1, 0);

@@ -341,7 +341,7 @@ int CliRunner::PrepareRound(const CliOptions &options, int round, RoundReport &r
         if (options.Rounds > 1) std::fprintf(Err, "round %d/%d: ", round, options.Rounds);
         std::fprintf(Err, "%s: seed %u\n", path.c_str(), MainRandom.GetSeed());
     }
-    if (sim.Initialize() != ReaDifSimulation::Done) {
+    if (sim.Initialize() != GenImage3D::Done) {
         std::fprintf(Err, "%s: the fields could not be set up (out of memory)\n", path.c_str());
         return ExitFileError;
     }

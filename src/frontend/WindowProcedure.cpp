@@ -182,7 +182,7 @@ void OnCommand(int id) {
             StopFlag = 1;
             break;
         case MenuCommand::CaptureBMP:
-            if (MainRDSim.SaveImage2D(0) == ReaDifSimulation::Done) {
+            if (MainRDSim.SaveImage2D(0) == GenImage3D::Done) {
                 std::snprintf(TmpStr, sizeof TmpStr, GST.Get(MsgImageCaptured),
                               static_cast<int>(MainRDSim.CurrentTime), MainRDSim.ImageFileName);
                 MessageFlag = 1;

@@ -105,7 +105,7 @@ int ReaDifSimulation::GetComponentIndex(char letter) const {
     return index;
 }
 
-int ReaDifSimulation::SetComponentCount(int count) {
+ReaDifSimulation::Result ReaDifSimulation::SetComponentCount(int count) {
     if (!Built() || count < 0 || count > MaxComponentCount) return Refused;
     Image3DFloat *first = Components[0];
     for (int i = ComponentCount; i < count; ++i) {
@@ -117,7 +117,7 @@ int ReaDifSimulation::SetComponentCount(int count) {
     return Done;
 }
 
-int ReaDifSimulation::SetReactionModel(const char *name) {
+ReaDifSimulation::Result ReaDifSimulation::SetReactionModel(const char *name) {
     const int model = FindReactionModel(name);
     if (model >= 0 && SetComponentCount(ReactionModelTable[model].Components) == Done) {
         ReactionStep = StepOfModel(model);
@@ -130,13 +130,13 @@ int ReaDifSimulation::SetReactionModel(const char *name) {
     return Refused;
 }
 
-int ReaDifSimulation::SetEndTime(int32_t iterations) {
+ReaDifSimulation::Result ReaDifSimulation::SetEndTime(int32_t iterations) {
     if (uint32_t(iterations) > uint32_t(MaxEndTime)) return Refused;
     EndTime = iterations;
     return Done;
 }
 
-int ReaDifSimulation::SetDomainSize(uint16_t x, uint16_t y, uint16_t z) {
+ReaDifSimulation::Result ReaDifSimulation::SetDomainSize(uint16_t x, uint16_t y, uint16_t z) {
     for (int i = 0; i < ComponentCount && Built(); ++i) {
         if (Components[i] == nullptr ||
             Components[i]->SetNewSize(x, y, z) == Frame3D::SizeResult::Failed) {
@@ -147,7 +147,8 @@ int ReaDifSimulation::SetDomainSize(uint16_t x, uint16_t y, uint16_t z) {
     return Done;
 }
 
-int ReaDifSimulation::SetInitConcentration(char letter, double mean, double noise) {
+ReaDifSimulation::Result ReaDifSimulation::SetInitConcentration(char letter, double mean,
+                                                                double noise) {
     const int i = GetComponentIndex(letter);
     if (i < 0) return Refused;
     InitConcentration[i] = mean;
@@ -155,7 +156,8 @@ int ReaDifSimulation::SetInitConcentration(char letter, double mean, double nois
     return Done;
 }
 
-int ReaDifSimulation::SetDiffusionCoeff(char letter, double coefficient, double variation) {
+ReaDifSimulation::Result ReaDifSimulation::SetDiffusionCoeff(char letter, double coefficient,
+                                                             double variation) {
     const int i = GetComponentIndex(letter);
     if (i < 0) return Refused;
     DiffusionCoeff[i] = coefficient;
@@ -163,7 +165,7 @@ int ReaDifSimulation::SetDiffusionCoeff(char letter, double coefficient, double 
     return Done;
 }
 
-int ReaDifSimulation::SetReactionStrength(char letter, double strength) {
+ReaDifSimulation::Result ReaDifSimulation::SetReactionStrength(char letter, double strength) {
     const int i = GetComponentIndex(letter);
     if (i < 0) return Refused;
     ReactionStrength[i] = strength;
@@ -183,7 +185,8 @@ int ReaDifSimulation::ParameterKey(const char *name, bool fold) {
     return -1;
 }
 
-int ReaDifSimulation::SetReactionParameter(const char *name, double value, double variation) {
+ReaDifSimulation::Result ReaDifSimulation::SetReactionParameter(const char *name, double value,
+                                                                double variation) {
     const int key = ParameterKey(name, true);
     if (key < 0) return Refused;
     ReactionParameters[key][0] = value;

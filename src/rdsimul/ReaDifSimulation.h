@@ -20,9 +20,10 @@
 
 class ReaDifSimulation {
 public:
-    // Result codes of the setters and steps.
-    static constexpr int Refused = 0;
-    static constexpr int Done = 1;
+    // What the setters and steps answer.
+    enum class Result { Refused = 0, Done = 1 };
+    static constexpr Result Refused = Result::Refused;
+    static constexpr Result Done = Result::Done;
     // What RunSimulation answers.
     enum class RunResult { Refused = 0, Ran = 1, Complete = 3 };
     // What ResetDefaultParameters answers.
@@ -47,7 +48,7 @@ public:
     static constexpr int FileNameSize = 300;           // FileBaseName capacity, ImageFileName size
     static constexpr double NotSetConcentration = -10000.0;
 
-    using ReactionStepFunction = int (ReaDifSimulation::*)();
+    using ReactionStepFunction = Result (ReaDifSimulation::*)();
 
     // slots: number of component slots; below 1 counts as 1. More than MaxSlots (they could not
     // be named by letters) leaves the object in ErrorStatus 1 with nothing built.
@@ -59,28 +60,29 @@ public:
     // ---- Components, model and parameters ----------------------------------------------------
     // letter - 'A' for a capital letter naming a component in use, else -1.
     int GetComponentIndex(char letter) const;
-    // 0 (nothing changed) for a count below 0 or above MaxComponentCount or a broken object;
-    // newly used slots are resized to component A's size. 1.
-    [[nodiscard]] int SetComponentCount(int count);
-    // Case-insensitive model name: 1 with ComponentCount, ReactionStep and ModelIndex set; 0 for
-    // an unknown name or a model needing more components than there are slots (then no model is
-    // chosen).
-    [[nodiscard]] int SetReactionModel(const char *name);
+    // Refused (nothing changed) for a count below 0 or above MaxComponentCount or a broken
+    // object; newly used slots are resized to component A's size. Done.
+    [[nodiscard]] Result SetComponentCount(int count);
+    // Case-insensitive model name: Done with ComponentCount, ReactionStep and ModelIndex set;
+    // Refused for an unknown name or a model needing more components than there are slots (then
+    // no model is chosen).
+    [[nodiscard]] Result SetReactionModel(const char *name);
     // The largest domain (SizeX x SizeY of A) RunSimulation accepts: MaxRunPixels unless a
     // command-line run raises it for itself; not reset with the parameters.
     void SetRunPixelLimit(uint32_t pixels) { RunPixelLimit = pixels; }
     uint32_t GetRunPixelLimit() const { return RunPixelLimit; }
-    // 0 .. MaxEndTime iterations: 1; else (negative values included) 0.
-    [[nodiscard]] int SetEndTime(int32_t iterations);
-    // Resizes every field in use, A first: 1; 0 and ErrorStatus 1 at the first failure.
-    [[nodiscard]] int SetDomainSize(uint16_t x, uint16_t y, uint16_t z);
-    // Per-component setters: 0 when the letter names no component in use, else 1.
-    [[nodiscard]] int SetInitConcentration(char letter, double mean, double noise);
-    [[nodiscard]] int SetDiffusionCoeff(char letter, double coefficient, double variation);
-    [[nodiscard]] int SetReactionStrength(char letter, double strength);
+    // 0 .. MaxEndTime iterations: Done; else (negative values included) Refused.
+    [[nodiscard]] Result SetEndTime(int32_t iterations);
+    // Resizes every field in use, A first: Done; Refused and ErrorStatus StatusAllocationFailed
+    // at the first failure.
+    [[nodiscard]] Result SetDomainSize(uint16_t x, uint16_t y, uint16_t z);
+    // Per-component setters: Refused when the letter names no component in use, else Done.
+    [[nodiscard]] Result SetInitConcentration(char letter, double mean, double noise);
+    [[nodiscard]] Result SetDiffusionCoeff(char letter, double coefficient, double variation);
+    [[nodiscard]] Result SetReactionStrength(char letter, double strength);
     // Named parameter (first character a letter, second a letter or digit, either case folded
-    // to small): 1; 0 for a null or invalid name.
-    [[nodiscard]] int SetReactionParameter(const char *name, double value, double variation);
+    // to small): Done; Refused for a null or invalid name.
+    [[nodiscard]] Result SetReactionParameter(const char *name, double value, double variation);
     // Pair index of a parameter name; -1 when invalid. fold: capital letters count as small.
     // Names with the same index are one parameter: only the first two characters count.
     static int ParameterKey(const char *name, bool fold);
@@ -94,14 +96,14 @@ public:
     // ConstructionFailed when ErrorStatus is StatusAllocationFailed.
     [[nodiscard]] ResetResult ResetDefaultParameters();
 
-    // ---- One iteration (1 done, 0 refused: ErrorStatus not 0 or too few components) ----------
+    // ---- One iteration (Done; Refused: ErrorStatus not usable or too few components) --------
     // ReactionStep_<Id> for every model of ReactionModels.h (ReactionStep_Schlogl, ...);
     // ReactionStep_Void, plain diffusion, does nothing and never refuses.
-#define VORNA_STEP_DECLARATION(Id, ...) [[nodiscard]] int ReactionStep_##Id();
+#define VORNA_STEP_DECLARATION(Id, ...) [[nodiscard]] Result ReactionStep_##Id();
     VORNA_REACTION_MODELS(VORNA_STEP_DECLARATION)
 #undef VORNA_STEP_DECLARATION
     // DiffusionSubSteps passes of border copy and nine-point filter over every field in use.
-    [[nodiscard]] int DiffusionStep();
+    [[nodiscard]] Result DiffusionStep();
     // The kernels the steps call: the fast set (FastKernels) unless changed; tests select the
     // reference set (ReferenceKernels) to compare with. Takes effect at once.
     void SetKernelSet(const KernelSet &set) { Kernels = &set; }
@@ -109,8 +111,8 @@ public:
 
     // ---- Run loop and output images ---------------------------------------------------------
     // Clears the counters and fills every field in use with its initial noise, A first: the
-    // result of the last field's InitRandomNoise; 0 when no component is in use.
-    [[nodiscard]] int Initialize();
+    // result of the last field's InitRandomNoise; Refused when no component is in use.
+    [[nodiscard]] GenImage3D::Result Initialize();
     // Adds every named parameter's variation to its value: Done; NothingToDo when
     // VaryParameters is 0.
     VaryResult VaryReactionParameters();
@@ -121,19 +123,20 @@ public:
     [[nodiscard]] RunResult RunSimulation(int32_t count);
     // Saves the field of letter (0: ImageComponent) at CurrentTime as
     // "<FileBaseName>_<letter><iteration, 6 digits or more>.bmp" (".tga" for format 'T', ".png"
-    // for 'P'), through the installed ImageWriter if there is one: 0 letter not in use or name
-    // too long, or format 'P' without a writer (cause ENOTSUP); else the writer's or the file
-    // saver's result. A failure leaves its cause in LastImageErrno and the name in
-    // FailedImageName.
-    [[nodiscard]] int SaveImage2D(char letter);
+    // for 'P'), through the installed ImageWriter if there is one: Refused when the letter is
+    // not in use, the name too long, or the format 'P' without a writer (cause ENOTSUP); else
+    // the writer's answer (Done or Refused) or the file saver's. A failure leaves its cause in
+    // LastImageErrno and the name in FailedImageName.
+    [[nodiscard]] GenImage3D::Result SaveImage2D(char letter);
     // The name SaveImage2D gives the image of letter (0: ImageComponent) at iteration time:
-    // "<FileBaseName>_<letter><time, 6 digits or more>" with the extension of ImageFormat. 1;
-    // 0 when path is null or the name does not fit into size bytes (path then holds it cut).
-    [[nodiscard]] int ImagePathAt(char letter, int64_t time, char *path, size_t size) const;
+    // "<FileBaseName>_<letter><time, 6 digits or more>" with the extension of ImageFormat. Done;
+    // Refused when path is null or the name does not fit into size bytes (path then holds it
+    // cut).
+    [[nodiscard]] Result ImagePathAt(char letter, int64_t time, char *path, size_t size) const;
     // The same rule for another name prefix and format ('B', 'T', 'P'): the images of other
     // rounds, which carry their seed in the prefix.
-    [[nodiscard]] static int ImagePath(const char *base, char letter, int64_t time, char format,
-                                       char *path, size_t size);
+    [[nodiscard]] static Result ImagePath(const char *base, char letter, int64_t time, char format,
+                                          char *path, size_t size);
     // The writer SaveImage2D hands its images to (not owned; null: the core's BMP and TGA
     // savers, and no PNG).
     void SetImageWriter(ImageWriter *writer) { Writer = writer; }
@@ -171,12 +174,12 @@ public:
                                                              int32_t randomize);
     // The parser of SetParametersFromFile, with the notes and warnings of its last parse.
     static const ScriptParser &LastFileParse();
-    // annotation = the annotation prefix + text + line feed: 1.
-    [[nodiscard]] int BuildErrorMessage(ProcString &text, ProcString &annotation);
-    [[nodiscard]] int BuildErrorMessage(const char *text, ProcString &annotation);
-    // Builds the colour map described by line into ColorMaps8[0] and ColorMaps24[0]: 1; on a
-    // faulty colour-map text 0 with the message in error.
-    [[nodiscard]] int SetColorMapFromString(ProcString &line, ProcString &error);
+    // annotation = the annotation prefix + text + line feed: Done.
+    [[nodiscard]] Result BuildErrorMessage(ProcString &text, ProcString &annotation);
+    [[nodiscard]] Result BuildErrorMessage(const char *text, ProcString &annotation);
+    // Builds the colour map described by line into ColorMaps8[0] and ColorMaps24[0]: Done; on a
+    // faulty colour-map text Refused with the message in error.
+    [[nodiscard]] Result SetColorMapFromString(ProcString &line, ProcString &error);
     // The preview picture of ImageComponent (A when not in use): PreviewImage24 when trueColor
     // is non-zero, else PreviewImage8; showColorMap 1 draws the colour-map strip.
     GenImage3D *GetPreviewImage(int32_t showColorMap, int32_t trueColor);
@@ -241,15 +244,16 @@ private:
                         ReactionConstants &k) const;
     // The common frame of the reaction steps: refusals, constants, the kernel set's kernel of the
     // model over the fields. Plain diffusion does nothing and never refuses.
-    [[nodiscard]] int RunReactionModel(ReactionModelId model);
+    [[nodiscard]] Result RunReactionModel(ReactionModelId model);
     // The step of a model of ReactionModelTable.
     static ReactionStepFunction StepOfModel(int model);
     // count iterations (reaction, then diffusion) through the kernel set's fused kernel: Done,
     // or NotFused, with nothing done, when the set has none or the state needs the separate
     // steps (sub-steps, a refusal, a component count the fused kernel does not cover, or a
     // ReactionStep installed by hand that is not the chosen model's).
-    static constexpr int NotFused = -1;
-    [[nodiscard]] int FusedIteration(int32_t count);
+    enum class FuseResult { NotFused = -1, Done = 1 };
+    static constexpr FuseResult NotFused = FuseResult::NotFused;
+    [[nodiscard]] FuseResult FusedIteration(int32_t count);
     // Iterations from CurrentTime on, at most up to target, that can run back to back as one
     // batch: every one but the last changes nothing the steps read (no parameter drift, the
     // diffusion coefficients fixed and inside the clamp) and is followed by no NaN test and no

@@ -45,7 +45,8 @@ ColorMapRGBA8::MapResult Build(ColorMapRGBA8 &map, int space, const double *v) {
 
 }  // namespace
 
-int ReaDifSimulation::SetColorMapFromString(ProcString &line, ProcString &error) {
+ReaDifSimulation::Result ReaDifSimulation::SetColorMapFromString(ProcString &line,
+                                                                 ProcString &error) {
     int space = -1;
     for (int i = 0; i < int(sizeof ColorSpaces / sizeof ColorSpaces[0]); ++i) {
         if (line.CMoveMatchWord(ColorSpaces[i].Word) == ProcString::Done) {

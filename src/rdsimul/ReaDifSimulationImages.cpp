@@ -18,15 +18,16 @@ const char *ExtensionOf(char format) {
 
 }  // namespace
 
-int ReaDifSimulation::ImagePath(const char *base, char letter, int64_t time, char format,
-                                char *path, size_t size) {
+ReaDifSimulation::Result ReaDifSimulation::ImagePath(const char *base, char letter, int64_t time,
+                                                     char format, char *path, size_t size) {
     if (path == nullptr || size == 0) return Refused;
     const int length = std::snprintf(path, size, "%s_%c%06lld%s", base != nullptr ? base : "",
                                      letter, (long long)time, ExtensionOf(format));
     return length >= 0 && size_t(length) < size ? Done : Refused;
 }
 
-int ReaDifSimulation::ImagePathAt(char letter, int64_t time, char *path, size_t size) const {
+ReaDifSimulation::Result ReaDifSimulation::ImagePathAt(char letter, int64_t time, char *path,
+                                                       size_t size) const {
     return ImagePath(FileBaseName.GetString(), letter != 0 ? letter : ImageComponent, time,
                      ImageFormat, path, size);
 }
@@ -40,33 +41,33 @@ PictureRule ReaDifSimulation::GetPictureRule() const {
     return rule;
 }
 
-int ReaDifSimulation::SaveImage2D(char letter) {
+GenImage3D::Result ReaDifSimulation::SaveImage2D(char letter) {
     if (letter == 0) letter = ImageComponent;
     const int index = GetComponentIndex(letter);
     if (index < 0 || Components[index] == nullptr || ColorMaps8[0] == nullptr ||
         ColorMaps24[0] == nullptr) {
         LastImageErrno = 0;
         FailedImageName[0] = '\0';  // no file was named
-        return Refused;
+        return GenImage3D::Refused;
     }
     if (ImagePathAt(letter, CurrentTime, ImageFileName, sizeof ImageFileName) != Done) {
         // A cut name would write some other file; write none. The report shows the cut name.
         LastImageErrno = ENAMETOOLONG;
         std::snprintf(FailedImageName, sizeof FailedImageName, "%s", ImageFileName);
         ImageFileName[0] = '\0';
-        return Refused;
+        return GenImage3D::Refused;
     }
     const Image3DFloat &field = *Components[index];
     if (Writer == nullptr && ImageFormat == 'P') {
         // Never a BMP under a .png name: the program that runs the core did not install PNG.
         LastImageErrno = ENOTSUP;
         std::snprintf(FailedImageName, sizeof FailedImageName, "%s", ImageFileName);
-        return Refused;
+        return GenImage3D::Refused;
     }
 
     const PictureRule rule = GetPictureRule();
     GenImage3D *picture;
-    int result;
+    GenImage3D::Result result;
     if (TrueColor != 0) {
         rule.ConvertToPicture(field, TmpImage2D24);
         Image3D24 *picture24 = &TmpImage2D24;
@@ -98,24 +99,24 @@ int ReaDifSimulation::SaveImage2D(char letter) {
         job.Rule = rule;
         if (Writer->Write(job, error, FailedImageName, sizeof FailedImageName) ==
             ImageWriter::Done) {
-            return Done;
+            return GenImage3D::Done;
         }
         LastImageErrno = error;
         if (FailedImageName[0] == '\0') {
             std::snprintf(FailedImageName, sizeof FailedImageName, "%s", ImageFileName);
         }
-        return Refused;
+        return GenImage3D::Refused;
     }
     if (TrueColor != 0) {
         auto *picture24 = static_cast<Image3D24 *>(picture);
-        result = int(ImageFormat == 'T' ? picture24->SaveFileTGA(ImageFileName, 0)
-                                        : picture24->SaveFileBMP(ImageFileName, 0));
+        result = ImageFormat == 'T' ? picture24->SaveFileTGA(ImageFileName, 0)
+                                    : picture24->SaveFileBMP(ImageFileName, 0);
     } else {
         auto *picture8 = static_cast<Image3D8 *>(picture);
-        result = int(ImageFormat == 'T' ? picture8->SaveFileTGA(ImageFileName, 0)
-                                        : picture8->SaveFileBMP(ImageFileName, 0));
+        result = ImageFormat == 'T' ? picture8->SaveFileTGA(ImageFileName, 0)
+                                    : picture8->SaveFileBMP(ImageFileName, 0);
     }
-    if (result != Done) {
+    if (result != GenImage3D::Done) {
         LastImageErrno = picture->GetSaveErrno();
         std::snprintf(FailedImageName, sizeof FailedImageName, "%s", ImageFileName);
     }

@@ -41,7 +41,7 @@ bool ReaDifSimulation::GatherReaction(int components, float **fields, FieldLayou
     return true;
 }
 
-int ReaDifSimulation::RunReactionModel(ReactionModelId model) {
+ReaDifSimulation::Result ReaDifSimulation::RunReactionModel(ReactionModelId model) {
     if (!ModelReacts(model)) return Done;
     float *fields[4] = {nullptr, nullptr, nullptr, nullptr};
     FieldLayout layout;
@@ -58,7 +58,7 @@ ReaDifSimulation::ReactionStepFunction ReaDifSimulation::StepOfModel(int model) 
     return steps[model];
 }
 
-int ReaDifSimulation::FusedIteration(int32_t count) {
+ReaDifSimulation::FuseResult ReaDifSimulation::FusedIteration(int32_t count) {
     if (Kernels->Iteration == nullptr || ReactionSubSteps != 1 || DiffusionSubSteps != 1) {
         return NotFused;
     }
@@ -79,15 +79,17 @@ int ReaDifSimulation::FusedIteration(int32_t count) {
     if (!Kernels->Iteration(ModelIndex, fields, components, layout, k, DiffusionCoeff, count)) {
         return NotFused;
     }
-    return Done;
+    return FuseResult::Done;
 }
 
-#define VORNA_STEP_DEFINITION(Id, ...) \
-    int ReaDifSimulation::ReactionStep_##Id() { return RunReactionModel(ReactionModelId::Id); }
+#define VORNA_STEP_DEFINITION(Id, ...)                               \
+    ReaDifSimulation::Result ReaDifSimulation::ReactionStep_##Id() { \
+        return RunReactionModel(ReactionModelId::Id);                \
+    }
 VORNA_REACTION_MODELS(VORNA_STEP_DEFINITION)
 #undef VORNA_STEP_DEFINITION
 
-int ReaDifSimulation::DiffusionStep() {
+ReaDifSimulation::Result ReaDifSimulation::DiffusionStep() {
     if (ErrorStatus != StatusUsable) return Refused;
     if (!Built()) return Done;
     for (int pass = 0; pass < DiffusionSubSteps; ++pass) {

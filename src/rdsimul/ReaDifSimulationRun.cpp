@@ -14,20 +14,18 @@ constexpr double SliceUpdates = 200000.0;
 
 }  // namespace
 
-int ReaDifSimulation::Initialize() {
+GenImage3D::Result ReaDifSimulation::Initialize() {
     CurrentTime = 0;
     ImagesWritten = 0;
     ImagesFailed = 0;
     PreviewTime = 0;
     CurrentSpeed = 0.0;
     AverageSpeed = 0.0;
-    int result = Refused;
+    GenImage3D::Result result = GenImage3D::Refused;
     // All of A first, then B, ...: the seed fixes the whole initial state.
     for (int i = 0; i < ComponentCount && Built(); ++i) {
         if (Components[i] == nullptr) continue;
-        // The field's answer as its number: Done, or its store's ErrorState or Empty.
-        result =
-            int(Components[i]->InitRandomNoise(float(InitConcentration[i]), float(InitNoise[i])));
+        result = Components[i]->InitRandomNoise(float(InitConcentration[i]), float(InitNoise[i]));
     }
     return result;
 }
@@ -114,7 +112,7 @@ ReaDifSimulation::RunResult ReaDifSimulation::RunSimulation(int32_t count) {
         // nothing happens between them; whatever it does not cover takes the steps one after
         // the other, one iteration at a time.
         const int32_t batch = QuietIterations(target);
-        if (FusedIteration(batch) == Done) {
+        if (FusedIteration(batch) == FuseResult::Done) {
             CurrentTime += batch - 1;  // the batch's last iteration is counted below
         } else {
             for (int step = 0; step < ReactionSubSteps; ++step) {
@@ -141,7 +139,7 @@ ReaDifSimulation::RunResult ReaDifSimulation::RunSimulation(int32_t count) {
         ++CurrentTime;
         // A refused or failed save does not stop the run; it is counted and told apart.
         if (ImageDue(CurrentTime)) {
-            if (SaveImage2D(ImageComponent) == Done) {
+            if (SaveImage2D(ImageComponent) == GenImage3D::Done) {
                 ++ImagesWritten;
             } else {
                 ++ImagesFailed;

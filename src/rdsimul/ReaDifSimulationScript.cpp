@@ -25,11 +25,11 @@ ScriptParser::Result ReaDifSimulation::SetParametersFromFile(const char *path, i
 
 const ScriptParser &ReaDifSimulation::LastFileParse() { return FileParser(); }
 
-int ReaDifSimulation::BuildErrorMessage(ProcString &text, ProcString &out) {
+ReaDifSimulation::Result ReaDifSimulation::BuildErrorMessage(ProcString &text, ProcString &out) {
     return BuildErrorMessage(text.GetString(), out);
 }
 
-int ReaDifSimulation::BuildErrorMessage(const char *text, ProcString &out) {
+ReaDifSimulation::Result ReaDifSimulation::BuildErrorMessage(const char *text, ProcString &out) {
     if (text == nullptr) text = "";
     const char *prefix = GST.Get(MsgAnnotationPrefix);
     // Room for the whole line, so a long message is never cut before its line feed.

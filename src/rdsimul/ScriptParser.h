@@ -123,7 +123,7 @@ private:
     void FailWithLastLetter(int message);
     char LastComponentLetter() const;
 
-    // Reads a real number written without a plus sign: 1. A plus sign leaves the cursor on it,
+    // Reads a real number written without a plus sign: Done. A plus sign leaves the cursor on it,
     // so the following text-after check rejects the line.
     [[nodiscard]] ProcString::Result ReadPlainFloat(float &value);
     // Reads an optional variation: a sign directly followed by the number.

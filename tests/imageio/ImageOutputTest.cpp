@@ -76,9 +76,9 @@ protected:
 TEST_F(ImageOutputTest, PngHoldsTheBmpIndexesPaletteAndPixels) {
     Install(ImageOptions{});
     // 8 bits: the same indexes and the same 256-entry palette as the BMP of the same field.
-    ASSERT_EQ(Sim.SaveImage2D('A'), 1);
+    ASSERT_EQ(Sim.SaveImage2D('A'), GenImage3D::Done);
     Sim.ImageFormat = 'P';
-    ASSERT_EQ(Sim.SaveImage2D('A'), 1);
+    ASSERT_EQ(Sim.SaveImage2D('A'), GenImage3D::Done);
     EXPECT_EQ(Written,
               std::vector<std::string>({PathOf("tex_A000003.bmp"), PathOf("tex_A000003.png")}));
     Image3D8 bmp("bmp", 0, 0, 1, 0);
@@ -108,9 +108,9 @@ TEST_F(ImageOutputTest, PngHoldsTheBmpIndexesPaletteAndPixels) {
     // 24 bits: the same colours as the BMP.
     Sim.TrueColor = 1;
     Sim.ImageFormat = 'B';
-    ASSERT_EQ(Sim.SaveImage2D('A'), 1);
+    ASSERT_EQ(Sim.SaveImage2D('A'), GenImage3D::Done);
     Sim.ImageFormat = 'P';
-    ASSERT_EQ(Sim.SaveImage2D('A'), 1);
+    ASSERT_EQ(Sim.SaveImage2D('A'), GenImage3D::Done);
     std::vector<uint8_t> rgb;
     uint32_t w = 0, h = 0;
     ASSERT_EQ(PngFile::ReadRaw(PathOf("tex_A000003.png").c_str(), png, error), PngFile::Done);
@@ -126,7 +126,7 @@ TEST_F(ImageOutputTest, MapsBesideEveryImageAndUpscaledSizes) {
     options.Upscale = 3;
     Install(options);
     Sim.ImageFormat = 'T';  // the maps are PNG whatever the image's type
-    ASSERT_EQ(Sim.SaveImage2D('A'), 1);
+    ASSERT_EQ(Sim.SaveImage2D('A'), GenImage3D::Done);
     const std::string height = PathOf("tex_A000003_height.png");
     const std::string normal = PathOf("tex_A000003_normal.png");
     EXPECT_EQ(Written, std::vector<std::string>({PathOf("tex_A000003.tga"), height, normal}));
@@ -157,7 +157,7 @@ TEST_F(ImageOutputTest, MapsBesideEveryImageAndUpscaledSizes) {
     Sim.Mosaic = 1;
     ASSERT_EQ(Sim.TmpTileImage2D8.SetNewSize(10, 12, 1), Frame3D::SizeResult::Done);
     Sim.CurrentTime = 5;
-    ASSERT_EQ(Sim.SaveImage2D('A'), 1);
+    ASSERT_EQ(Sim.SaveImage2D('A'), GenImage3D::Done);
     EXPECT_EQ(ReadFile(PathOf("tex_A000005.tga")).size(), 18u + 768 + 30 * 36);
     ASSERT_EQ(PngFile::ReadRaw(PathOf("tex_A000005_height.png").c_str(), raw, error),
               PngFile::Done);
@@ -178,7 +178,7 @@ TEST_F(ImageOutputTest, MapsBesideEveryImageAndUpscaledSizes) {
     Install(options);
     ASSERT_EQ(Sim.SetDomainSize(2049, 10, 1), ReaDifSimulation::Done);
     Sim.CurrentTime = 4;
-    EXPECT_EQ(Sim.SaveImage2D('A'), 0);
+    EXPECT_EQ(Sim.SaveImage2D('A'), GenImage3D::Refused);
     EXPECT_EQ(Sim.LastImageErrno, EFBIG);
     EXPECT_FALSE(std::filesystem::exists(PathOf("tex_A000004.tga")));
 }
@@ -204,7 +204,7 @@ TEST_F(ImageOutputTest, UpscaledNormalMapKeepsTheFieldsSlopes) {
         options.Upscale = factor;
         Install(options);
         Sim.CurrentTime = time;
-        EXPECT_EQ(Sim.SaveImage2D('A'), 1);
+        EXPECT_EQ(Sim.SaveImage2D('A'), GenImage3D::Done);
         PngFile::RawImage raw;
         int error = 0;
         char name[64];
@@ -239,7 +239,7 @@ TEST_F(ImageOutputTest, FailedWriteKeepsTheOldFileAndNamesIt) {
     WriteFile(PathOf("tex_A000003.png"), "old image");
     // The colour image fails: nothing else is written.
     AtomicFileWriter::FailStepForTesting(AtomicFileWriter::Step::Rename);
-    EXPECT_EQ(Sim.SaveImage2D('A'), 0);
+    EXPECT_EQ(Sim.SaveImage2D('A'), GenImage3D::Refused);
     AtomicFileWriter::FailStepForTesting(AtomicFileWriter::Step::None);
     EXPECT_NE(Sim.LastImageErrno, 0);
     EXPECT_EQ(std::string(Sim.FailedImageName), PathOf("tex_A000003.png"));
@@ -247,7 +247,7 @@ TEST_F(ImageOutputTest, FailedWriteKeepsTheOldFileAndNamesIt) {
     EXPECT_FALSE(std::filesystem::exists(height));
     // A map that cannot be written is the one named.
     std::filesystem::create_directory(height);
-    EXPECT_EQ(Sim.SaveImage2D('A'), 0);
+    EXPECT_EQ(Sim.SaveImage2D('A'), GenImage3D::Refused);
     EXPECT_EQ(std::string(Sim.FailedImageName), height);
     EXPECT_EQ(Written, std::vector<std::string>({PathOf("tex_A000003.png")}));
 }
@@ -260,10 +260,10 @@ TEST_F(ImageOutputTest, ImageMagickReadsWhatWasWritten) {
     options.Height = true;
     Install(options);
     Sim.ImageFormat = 'P';
-    ASSERT_EQ(Sim.SaveImage2D('A'), 1);
+    ASSERT_EQ(Sim.SaveImage2D('A'), GenImage3D::Done);
     Sim.TrueColor = 1;
     Sim.CurrentTime = 4;
-    ASSERT_EQ(Sim.SaveImage2D('A'), 1);
+    ASSERT_EQ(Sim.SaveImage2D('A'), GenImage3D::Done);
     auto run = [](const std::string &command) {
         std::string out;
         FILE *pipe = popen(command.c_str(), "r");

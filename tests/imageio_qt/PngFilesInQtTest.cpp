@@ -47,7 +47,7 @@ protected:
     QImage Save(char format, int32_t time) {
         Sim.ImageFormat = format;
         Sim.CurrentTime = time;
-        EXPECT_EQ(Sim.SaveImage2D('A'), 1);
+        EXPECT_EQ(Sim.SaveImage2D('A'), GenImage3D::Done);
         QImage image(QString::fromStdString(Sim.ImageFileName));
         EXPECT_FALSE(image.isNull()) << Sim.ImageFileName;
         return image;

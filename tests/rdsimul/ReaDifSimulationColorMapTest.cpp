@@ -73,15 +73,15 @@ TEST_P(ColorMapTextTest, ReadsSpecification) {
     std::string before24 = Entries(*sim.ColorMaps24[0]);
     ProcString line(c.Text, 0);
     ProcString error("untouched", 0);
-    int result = sim.SetColorMapFromString(line, error);
+    const ReaDifSimulation::Result result = sim.SetColorMapFromString(line, error);
     EXPECT_STREQ(line.GetCursor(), c.StopsAt);
     if (c.Message == 0) {
-        EXPECT_EQ(result, 1);
+        EXPECT_EQ(result, ReaDifSimulation::Done);
         EXPECT_STREQ(error.GetString(), "untouched");
         EXPECT_NE(Entries(*sim.ColorMaps8[0]), before8);
         EXPECT_NE(Entries(*sim.ColorMaps24[0]), before24);
     } else {
-        EXPECT_EQ(result, 0);
+        EXPECT_EQ(result, ReaDifSimulation::Refused);
         EXPECT_STREQ(error.GetString(), GST.Get(c.Message));
         EXPECT_EQ(Entries(*sim.ColorMaps8[0]), before8);
         EXPECT_EQ(Entries(*sim.ColorMaps24[0]), before24);
@@ -98,7 +98,7 @@ TEST(ReaDifSimulationColorMapTest, BuildsBothMapsWithTheNumbersAsWritten) {
     ReaDifSimulation sim(4);
     ProcString line("hsl -60 300 0.75 0.25 40 250\n", 0);
     ProcString error(0);
-    ASSERT_EQ(sim.SetColorMapFromString(line, error), 1);
+    ASSERT_EQ(sim.SetColorMapFromString(line, error), ReaDifSimulation::Done);
     ColorMapRGBA8 small(256);
     ColorMapRGBA8 large(25303);
     ASSERT_EQ(small.SetLinearHSLColorMap(-60, 300, double(0.75f), double(0.25f), 40, 250),

@@ -45,18 +45,18 @@ TEST_P(ReaDifSimulationSteps, RefusedWithTooFewComponentsOrAnErrorStatusAndChang
     PrepareRun(sim, FindModel(row.Model), 5, 3, 10, 7);
     const std::vector<float> before = Interior(sim, 0);
 
-    ASSERT_EQ((sim.*row.Step)(), 1);
+    ASSERT_EQ((sim.*row.Step)(), ReaDifSimulation::Done);
     EXPECT_NE(Interior(sim, 0), before);
 
     const std::vector<float> after = Interior(sim, 0);
     sim.ErrorStatus = ReaDifSimulation::StatusOverflow;
-    EXPECT_EQ((sim.*row.Step)(), 0);
+    EXPECT_EQ((sim.*row.Step)(), ReaDifSimulation::Refused);
     EXPECT_EQ(Interior(sim, 0), after);
     sim.ErrorStatus = ReaDifSimulation::StatusUsable;
 
-    ASSERT_EQ(sim.SetComponentCount(row.Required - 1), 1);
-    EXPECT_EQ((sim.*row.Step)(), 0);
-    ASSERT_EQ(sim.SetComponentCount(row.Required), 1);
+    ASSERT_EQ(sim.SetComponentCount(row.Required - 1), ReaDifSimulation::Done);
+    EXPECT_EQ((sim.*row.Step)(), ReaDifSimulation::Refused);
+    ASSERT_EQ(sim.SetComponentCount(row.Required), ReaDifSimulation::Done);
     EXPECT_EQ(Interior(sim, 0), after);
 }
 
@@ -74,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ReaDifSimulationModels, VoidStepAlwaysSucceeds) {
     ReaDifSimulation sim(1);
     sim.ErrorStatus = ReaDifSimulation::StatusOverflow;
-    EXPECT_EQ(sim.ReactionStep_Void(), 1);
+    EXPECT_EQ(sim.ReactionStep_Void(), ReaDifSimulation::Done);
 }
 
 TEST(ReaDifSimulationModels, SchloglOnZeroWithUnitStrengthGivesItsConstantTerm) {
@@ -82,7 +82,7 @@ TEST(ReaDifSimulationModels, SchloglOnZeroWithUnitStrengthGivesItsConstantTerm) 
     EXPECT_EQ(sim.SetReactionModel("schlogl"), ReaDifSimulation::Done);
     EXPECT_EQ(sim.SetReactionStrength('A', 1.0), ReaDifSimulation::Done);
     EXPECT_EQ(sim.SetDomainSize(4, 3, 1), ReaDifSimulation::Done);
-    ASSERT_EQ(sim.ReactionStep_Schlogl(), 1);
+    ASSERT_EQ(sim.ReactionStep_Schlogl(), ReaDifSimulation::Done);
     for (float v : Interior(sim, 0)) EXPECT_EQ(v, 0.002f);
 }
 
@@ -97,13 +97,13 @@ TEST(ReaDifSimulationModels, StepsReadTheNamedParametersAtEachCall) {
     EXPECT_EQ(sim.SetDomainSize(3, 3, 1), ReaDifSimulation::Done);
     EXPECT_EQ(sim.SetInitConcentration('A', 2.0, 0.0), ReaDifSimulation::Done);
     EXPECT_EQ(sim.SetInitConcentration('B', 1.5, 0.0), ReaDifSimulation::Done);
-    EXPECT_EQ(sim.Initialize(), ReaDifSimulation::Done);
-    ASSERT_EQ(sim.ReactionStep_Brusselator(), 1);
+    EXPECT_EQ(sim.Initialize(), GenImage3D::Done);
+    ASSERT_EQ(sim.ReactionStep_Brusselator(), ReaDifSimulation::Done);
     EXPECT_EQ(Interior(sim, 0)[4], 2.0f);
     EXPECT_EQ(Interior(sim, 1)[4], 1.5f);
     sim.VaryParameters = 1;
     ASSERT_EQ(sim.VaryReactionParameters(), ReaDifSimulation::VaryResult::Done);
-    ASSERT_EQ(sim.ReactionStep_Brusselator(), 1);
+    ASSERT_EQ(sim.ReactionStep_Brusselator(), ReaDifSimulation::Done);
     EXPECT_NE(Interior(sim, 1)[4], 1.5f);
 }
 
@@ -119,7 +119,7 @@ TEST(ReaDifSimulationModels, DiffusionIsTheFieldsOwnBorderCopyAndFilterBitForBit
         Image3DFloat twin("twin", 7, 5, 1, 1);
         FillPattern(twin, 99);
 
-        ASSERT_EQ(sim.DiffusionStep(), 1);
+        ASSERT_EQ(sim.DiffusionStep(), ReaDifSimulation::Done);
         ASSERT_EQ(twin.PeriodiseBorderXY1(), GenImage3D::Done);
         if (d == 1.0) {
             ASSERT_EQ(twin.FastConvolution2D9NCEN(), GenImage3D::Done);
@@ -137,7 +137,7 @@ TEST(ReaDifSimulationModels, DiffusionOfASingleOneAlsoWrapsAtACorner) {
     EXPECT_EQ(sim.SetDomainSize(4, 3, 1), ReaDifSimulation::Done);
     EXPECT_EQ(sim.SetDiffusionCoeff('A', 0.5, 0.0), ReaDifSimulation::Done);
     sim.Components[0]->SetPixelValue(1.0f, 3, 2, 0);
-    ASSERT_EQ(sim.DiffusionStep(), 1);
+    ASSERT_EQ(sim.DiffusionStep(), ReaDifSimulation::Done);
     const Image3DFloat &f = *sim.Components[0];
     EXPECT_EQ(f.GetPixelValue(3, 2, 0), 0.5f);
     for (auto [x, y] : {std::pair{2, 1}, {3, 1}, {0, 1}, {2, 2}, {0, 2}, {2, 0}, {3, 0}, {0, 0}}) {
@@ -153,7 +153,7 @@ TEST(ReaDifSimulationModels, ZeroCoefficientsLeaveValuesButRefreshEveryBorder) {
     FillPattern(*sim.Components[0], 1);
     FillPattern(*sim.Components[1], 2);
     const std::vector<float> a = Interior(sim, 0), b = Interior(sim, 1);
-    ASSERT_EQ(sim.DiffusionStep(), 1);
+    ASSERT_EQ(sim.DiffusionStep(), ReaDifSimulation::Done);
     EXPECT_EQ(Interior(sim, 0), a);
     EXPECT_EQ(Interior(sim, 1), b);
     const float *first = sim.Components[1]->GetPtrFirstPixel();
@@ -171,21 +171,21 @@ TEST(ReaDifSimulationModels, TwoSubStepsAreExactlyTwoPasses) {
         FillPattern(*sim->Components[0], 5);
     }
     twice.DiffusionSubSteps = 2;
-    ASSERT_EQ(twice.DiffusionStep(), 1);
-    ASSERT_EQ(once.DiffusionStep(), 1);
-    ASSERT_EQ(once.DiffusionStep(), 1);
+    ASSERT_EQ(twice.DiffusionStep(), ReaDifSimulation::Done);
+    ASSERT_EQ(once.DiffusionStep(), ReaDifSimulation::Done);
+    ASSERT_EQ(once.DiffusionStep(), ReaDifSimulation::Done);
     EXPECT_EQ(Interior(once, 0), Interior(twice, 0));
     twice.DiffusionSubSteps = 0;
     const std::vector<float> kept = Interior(twice, 0);
-    ASSERT_EQ(twice.DiffusionStep(), 1);
+    ASSERT_EQ(twice.DiffusionStep(), ReaDifSimulation::Done);
     EXPECT_EQ(Interior(twice, 0), kept);
 }
 
 TEST(ReaDifSimulationModels, DiffusionRefusedOnlyByTheErrorStatus) {
     ReaDifSimulation sim(1);
-    EXPECT_EQ(sim.DiffusionStep(), 1);  // no component in use
+    EXPECT_EQ(sim.DiffusionStep(), ReaDifSimulation::Done);  // no component in use
     sim.ErrorStatus = ReaDifSimulation::StatusOverflow;
-    EXPECT_EQ(sim.DiffusionStep(), 0);
+    EXPECT_EQ(sim.DiffusionStep(), ReaDifSimulation::Refused);
 }
 
 TEST(ReaDifSimulationModels, StepRefusesFieldsOfDifferentSizes) {
@@ -195,9 +195,9 @@ TEST(ReaDifSimulationModels, StepRefusesFieldsOfDifferentSizes) {
     EXPECT_EQ(sim.SetDomainSize(6, 6, 1), ReaDifSimulation::Done);
     EXPECT_EQ(sim.SetReactionParameter("c", 1.0, 0.0), ReaDifSimulation::Done);
     ASSERT_EQ(sim.Components[1]->SetNewSize(3, 3, 1), Frame3D::SizeResult::Done);
-    EXPECT_EQ(sim.ReactionStep_Maginu(), 0);
+    EXPECT_EQ(sim.ReactionStep_Maginu(), ReaDifSimulation::Refused);
     ASSERT_EQ(sim.Components[1]->SetNewSize(6, 6, 1), Frame3D::SizeResult::Done);
-    EXPECT_EQ(sim.ReactionStep_Maginu(), 1);
+    EXPECT_EQ(sim.ReactionStep_Maginu(), ReaDifSimulation::Done);
 }
 
 TEST(ReaDifSimulationModels, KernelSetIsChosenPerSimulation) {
@@ -215,7 +215,7 @@ TEST(ReaDifSimulationModels, KernelSetIsChosenPerSimulation) {
     EXPECT_EQ(sim.SetReactionModel("schlogl"), ReaDifSimulation::Done);
     EXPECT_EQ(sim.SetDomainSize(2, 2, 1), ReaDifSimulation::Done);
     sim.SetKernelSet(marker);
-    ASSERT_EQ(sim.ReactionStep_Schlogl(), 1);
+    ASSERT_EQ(sim.ReactionStep_Schlogl(), ReaDifSimulation::Done);
     EXPECT_EQ(Interior(sim, 0)[0], 42.0f);
     sim.SetKernelSet(ReferenceKernels());
     EXPECT_EQ(&sim.GetKernelSet(), &ReferenceKernels());

@@ -23,8 +23,8 @@ const unsigned char *Pixel24(const GenImage3D *image, int x, int y) {
 class PreviewTest : public testing::Test {
 protected:
     void Build(unsigned short width, unsigned short height) {
-        ASSERT_EQ(Sim.SetReactionModel("brusselator"), 1);
-        ASSERT_EQ(Sim.SetDomainSize(width, height, 1), 1);
+        ASSERT_EQ(Sim.SetReactionModel("brusselator"), ReaDifSimulation::Done);
+        ASSERT_EQ(Sim.SetDomainSize(width, height, 1), ReaDifSimulation::Done);
         ASSERT_EQ(Sim.ColorMaps8[0]->SetGrayColorMap(), ColorMapRGBA8::MapDone);
         ASSERT_EQ(Sim.ColorMaps24[0]->SetLinearRGBColorMap(0, 255, 0, 255, 0, 255),
                   ColorMapRGBA8::MapDone);

@@ -136,7 +136,7 @@ TEST(ReaDifSimulationRun, NaNAppearingAtFortyIsFoundAtFortyFive) {
     sim.VaryParameters = 1;
     EXPECT_EQ(sim.SetDomainSize(5, 4, 1), ReaDifSimulation::Done);
     EXPECT_EQ(sim.SetEndTime(100), ReaDifSimulation::Done);
-    EXPECT_EQ(sim.Initialize(), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.Initialize(), GenImage3D::Done);
 
     ASSERT_EQ(sim.RunSimulation(41), ReaDifSimulation::RunResult::Ran);
     EXPECT_EQ(sim.ErrorStatus, 0);
@@ -144,7 +144,7 @@ TEST(ReaDifSimulationRun, NaNAppearingAtFortyIsFoundAtFortyFive) {
     EXPECT_EQ(sim.RunSimulation(0), ReaDifSimulation::RunResult::Ran);
     EXPECT_EQ(sim.CurrentTime, 45);
     EXPECT_EQ(sim.ErrorStatus, ReaDifSimulation::StatusOverflow);
-    EXPECT_EQ(sim.ReactionStep_Maginu(), 0);
+    EXPECT_EQ(sim.ReactionStep_Maginu(), ReaDifSimulation::Refused);
 }
 
 TEST(ReaDifSimulationRun, DiffusionCoefficientsDriftAndAreClampedToZeroOne) {
@@ -182,7 +182,7 @@ TEST(ReaDifSimulationRun, InitializeDrawsAllOfABeforeB) {
     sim.PreviewTime = 4;
     sim.CurrentSpeed = sim.AverageSpeed = 3.0;
     MainRandom.Randomize(77);
-    EXPECT_EQ(sim.Initialize(), 1);
+    EXPECT_EQ(sim.Initialize(), GenImage3D::Done);
     EXPECT_EQ(sim.CurrentTime, 0);
     EXPECT_EQ(sim.PreviewTime, 0);
     EXPECT_EQ(sim.CurrentSpeed, 0.0);
@@ -198,7 +198,7 @@ TEST(ReaDifSimulationRun, InitializeDrawsAllOfABeforeB) {
     EXPECT_EQ(Interior(sim, 1), b);
 
     ReaDifSimulation none(1);
-    EXPECT_EQ(none.Initialize(), 0);
+    EXPECT_EQ(none.Initialize(), GenImage3D::Refused);
 }
 
 // Which iterations get an image, and that the final one is added only when due.
@@ -261,9 +261,9 @@ TEST(ReaDifSimulationRun, ImagesWrittenCountsOnlySavesThatSucceeded) {
     EXPECT_EQ(sim.CurrentTime, 25);
     EXPECT_EQ(sim.ImagesWritten, 2);  // 10 and the final 25
     // A capture between runs is not the run's; Initialize starts the count again.
-    EXPECT_EQ(sim.SaveImage2D(0), 1);
+    EXPECT_EQ(sim.SaveImage2D(0), GenImage3D::Done);
     EXPECT_EQ(sim.ImagesWritten, 2);
-    EXPECT_EQ(sim.Initialize(), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.Initialize(), GenImage3D::Done);
     EXPECT_EQ(sim.ImagesWritten, 0);
     EXPECT_EQ(sim.RunSimulation(12), ReaDifSimulation::RunResult::Ran);
     EXPECT_EQ(sim.ImagesWritten, 1);
@@ -298,7 +298,7 @@ TEST(ReaDifSimulationRun, ImageNamesAndFileLayouts) {
     sim.CurrentTime = 1234567;
 
     // 8-bit BMP: header, the script's palette, lines padded to 4 bytes (6 -> 8).
-    ASSERT_EQ(sim.SaveImage2D(0), 1);
+    ASSERT_EQ(sim.SaveImage2D(0), GenImage3D::Done);
     const fs::path bmp = dir.Path / "tex_A1234567.bmp";
     EXPECT_EQ(std::string(sim.ImageFileName), bmp.string());
     ASSERT_TRUE(fs::exists(bmp));
@@ -316,14 +316,14 @@ TEST(ReaDifSimulationRun, ImageNamesAndFileLayouts) {
     sim.Mosaic = 1;
     sim.CurrentTime = 7;
     ASSERT_EQ(sim.TmpTileImage2D24.SetNewSize(13, 11, 1), Frame3D::SizeResult::Done);
-    ASSERT_EQ(sim.SaveImage2D('A'), 1);
+    ASSERT_EQ(sim.SaveImage2D('A'), GenImage3D::Done);
     EXPECT_EQ(FileSize(dir.Path / "tex_A000007.tga"), 18 + 13 * 11 * 3);
 
     // 8-bit mosaic as TGA: header, 768-byte colour map, unpadded lines.
     sim.TrueColor = 0;
     sim.CurrentTime = 8;
     ASSERT_EQ(sim.TmpTileImage2D8.SetNewSize(10, 12, 1), Frame3D::SizeResult::Done);
-    ASSERT_EQ(sim.SaveImage2D('A'), 1);
+    ASSERT_EQ(sim.SaveImage2D('A'), GenImage3D::Done);
     EXPECT_EQ(FileSize(dir.Path / "tex_A000008.tga"), 18 + 768 + 10 * 12);
 }
 
@@ -339,7 +339,7 @@ TEST(ReaDifSimulationRun, TrueColourScaleMapsThePaletteScaleOntoTheLargeMap) {
     sim.ImageOffset = 0.5;
     const float values[] = {0.5f, 0.75f, 1.3f, 0.3f};
     for (int i = 0; i < 4; ++i) sim.Components[0]->SetPixelValue(values[i], uint16_t(i), 0, 0);
-    ASSERT_EQ(sim.SaveImage2D('A'), 1);
+    ASSERT_EQ(sim.SaveImage2D('A'), GenImage3D::Done);
     const unsigned char *map = sim.ColorMaps24[0]->GetPtrFirstEntry();
     const unsigned char *pixel = sim.TmpImage2D24.GetPtrFirstPixel();
     for (int i = 0; i < 4; ++i) {
@@ -352,23 +352,23 @@ TEST(ReaDifSimulationRun, SaveRefusesUnknownLettersOverlongNamesAndReportsUnwrit
     TempDirectory dir;
     ReaDifSimulation sim(4);
     PrepareImages(sim, dir, 0, 10, 10);
-    EXPECT_EQ(sim.SaveImage2D('Z'), 0);
-    EXPECT_EQ(sim.SaveImage2D('a'), 0);
+    EXPECT_EQ(sim.SaveImage2D('Z'), GenImage3D::Refused);
+    EXPECT_EQ(sim.SaveImage2D('a'), GenImage3D::Refused);
     sim.ImageComponent = '?';
-    EXPECT_EQ(sim.SaveImage2D(0), 0);
+    EXPECT_EQ(sim.SaveImage2D(0), GenImage3D::Refused);
 
     // The name would not fit in 300 characters: no file at all rather than a cut name.
     sim.ImageComponent = 'A';
     const std::string longBase =
         (dir.Path / std::string(290 - dir.Path.string().size(), 'x')).string();
     ASSERT_EQ(sim.FileBaseName.Init(longBase.c_str(), 300), ProcString::Done);
-    EXPECT_EQ(sim.SaveImage2D(0), 0);
+    EXPECT_EQ(sim.SaveImage2D(0), GenImage3D::Refused);
     EXPECT_TRUE(dir.Files().empty());
 
     // A directory that does not exist: the saver's refusal is returned, the run goes on.
     ASSERT_EQ(sim.FileBaseName.Init((dir.Path / "missing" / "tex").string().c_str(), 300),
               ProcString::Done);
-    EXPECT_EQ(sim.SaveImage2D(0), 0);
+    EXPECT_EQ(sim.SaveImage2D(0), GenImage3D::Refused);
     EXPECT_EQ(sim.RunSimulation(0), ReaDifSimulation::RunResult::Ran);
     EXPECT_EQ(sim.CurrentTime, 10);
 }
@@ -382,16 +382,17 @@ TEST(ReaDifSimulationRun, ImagePathFitsTheNameOrRefusesIt) {
                                        {'T', "tex_A000042.tga"},
                                        {'P', "tex_A000042.png"}}) {
         sim.ImageFormat = format;
-        ASSERT_EQ(sim.ImagePathAt(0, 42, path, sizeof path), 1);
+        ASSERT_EQ(sim.ImagePathAt(0, 42, path, sizeof path), ReaDifSimulation::Done);
         EXPECT_EQ(std::string(path), name);
     }
     // 15 characters need 16 bytes; with 15 the cut name is left for the report.
-    EXPECT_EQ(sim.ImagePathAt('B', 42, path, 16), 1);
+    EXPECT_EQ(sim.ImagePathAt('B', 42, path, 16), ReaDifSimulation::Done);
     EXPECT_EQ(std::string(path), "tex_B000042.png");
-    EXPECT_EQ(sim.ImagePathAt('B', 42, path, 15), 0);
+    EXPECT_EQ(sim.ImagePathAt('B', 42, path, 15), ReaDifSimulation::Refused);
     EXPECT_EQ(std::string(path), "tex_B000042.pn");
-    EXPECT_EQ(sim.ImagePathAt('B', 42, nullptr, 15), 0);
-    ASSERT_EQ(ReaDifSimulation::ImagePath("o/tex_s7", 'C', 1234567, 'T', path, sizeof path), 1);
+    EXPECT_EQ(sim.ImagePathAt('B', 42, nullptr, 15), ReaDifSimulation::Refused);
+    ASSERT_EQ(ReaDifSimulation::ImagePath("o/tex_s7", 'C', 1234567, 'T', path, sizeof path),
+              ReaDifSimulation::Done);
     EXPECT_EQ(std::string(path), "o/tex_s7_C1234567.tga");
 }
 
@@ -509,7 +510,7 @@ TEST(ReaDifSimulationRun, PngGoesToTheInstalledWriterAndIsRefusedWithoutOne) {
     PrepareImages(sim, dir, 0, 10, 20);
     sim.ImageFormat = 'P';
     sim.CurrentTime = 5;
-    EXPECT_EQ(sim.SaveImage2D('A'), 0);
+    EXPECT_EQ(sim.SaveImage2D('A'), GenImage3D::Refused);
     EXPECT_EQ(sim.LastImageErrno, ENOTSUP);
     EXPECT_EQ(std::string(sim.FailedImageName), (dir.Path / "tex_A000005.png").string());
     EXPECT_TRUE(dir.Files().empty());
@@ -517,7 +518,7 @@ TEST(ReaDifSimulationRun, PngGoesToTheInstalledWriterAndIsRefusedWithoutOne) {
     RecordingWriter writer;
     sim.SetImageWriter(&writer);
     EXPECT_EQ(sim.EvalSaveImageDiskSpace(), 2 * 3);  // two images of 3 MB each, as it says
-    ASSERT_EQ(sim.SaveImage2D('A'), 1);
+    ASSERT_EQ(sim.SaveImage2D('A'), GenImage3D::Done);
     ASSERT_EQ(writer.Paths.size(), 1u);
     EXPECT_EQ(writer.Paths[0], (dir.Path / "tex_A000005.png").string());
     EXPECT_EQ(writer.Field, sim.Components[0]);
@@ -526,13 +527,13 @@ TEST(ReaDifSimulationRun, PngGoesToTheInstalledWriterAndIsRefusedWithoutOne) {
     // The writer also takes BMP images (it may add maps or upscale them).
     sim.ImageFormat = 'B';
     sim.TrueColor = 1;
-    ASSERT_EQ(sim.SaveImage2D('A'), 1);
+    ASSERT_EQ(sim.SaveImage2D('A'), GenImage3D::Done);
     EXPECT_EQ(writer.Paths.back(), (dir.Path / "tex_A000005.bmp").string());
     EXPECT_EQ(writer.Picture, &sim.TmpImage2D24);
     EXPECT_TRUE(dir.Files().empty());
 
     writer.Cause = ENOSPC;
-    EXPECT_EQ(sim.SaveImage2D('A'), 0);
+    EXPECT_EQ(sim.SaveImage2D('A'), GenImage3D::Refused);
     EXPECT_EQ(sim.LastImageErrno, ENOSPC);
     EXPECT_EQ(std::string(sim.FailedImageName), (dir.Path / "tex_A000005.bmp.side").string());
 }

@@ -45,7 +45,8 @@ TEST(ReactionModels, ParametersHaveDistinctKeys) {
     ReaDifSimulation sim(1);
     constexpr int count = int(sizeof ReactionParameterNames / sizeof ReactionParameterNames[0]);
     for (int p = 0; p < count; ++p) {
-        ASSERT_EQ(sim.SetReactionParameter(ReactionParameterNames[p], 1.0 + p, 0.0), 1);
+        ASSERT_EQ(sim.SetReactionParameter(ReactionParameterNames[p], 1.0 + p, 0.0),
+                  ReaDifSimulation::Done);
     }
     for (int p = 0; p < count; ++p) {
         EXPECT_EQ(sim.GetReactionParameter(ReactionParameterNames[p]), 1.0 + p)

@@ -127,7 +127,7 @@ inline void PrepareRun(ReaDifSimulation &sim, const ModelCase &m, uint16_t width
     EXPECT_EQ(sim.SetDomainSize(width, height, 1), ReaDifSimulation::Done);
     EXPECT_EQ(sim.SetEndTime(endTime), ReaDifSimulation::Done);
     MainRandom.Randomize(seed);
-    EXPECT_EQ(sim.Initialize(), ReaDifSimulation::Done);
+    EXPECT_EQ(sim.Initialize(), GenImage3D::Done);
 }
 
 // Interior of a component's field, line by line.
