@@ -92,7 +92,7 @@ int WriteVariants(const CliOptions &options, SweepExpander &expander, const std:
         std::fputs(owner.Error.c_str(), err);
         return CliRunner::ExitFileError;
     }
-    const int written = expander.WriteAndCheck(folder);
+    const SweepExpander::Result written = expander.WriteAndCheck(folder);
     if (written != SweepExpander::Done) {
         std::fputs(expander.Error.c_str(), err);
         return written == SweepExpander::VariantRefused ? CliRunner::ExitScriptErrors
@@ -152,7 +152,7 @@ int CliSweep::Run(const CliOptions &options, FILE *out, FILE *err) {
     settings.Quiet = options.Quiet;
     settings.Out = out;
     settings.Err = err;
-    const int result = runner.Run(folder, names, settings);
+    const SweepRunner::Result result = runner.Run(folder, names, settings);
     if (result == SweepRunner::Interrupted) return CliRunner::ExitInterrupted;
     const int sheet = LayOut(folder, out, err);
     if (result == SweepRunner::SomeFailed) return ExitVariantsFailed;

@@ -91,7 +91,8 @@ bool ValueLess(const std::string &a, const std::string &b) {
     return std::strtod(a.c_str(), nullptr) < std::strtod(b.c_str(), nullptr);
 }
 
-int WriteText(const std::string &path, const std::string &text, std::string &error) {
+ContactSheet::Result WriteText(const std::string &path, const std::string &text,
+                               std::string &error) {
     int cause = 0;
     if (AtomicFileWriter::WriteWhole(path.c_str(), text.data(), text.size(), cause) !=
         AtomicFileWriter::Done) {
@@ -103,7 +104,7 @@ int WriteText(const std::string &path, const std::string &text, std::string &err
 
 }  // namespace
 
-int ContactSheet::Scan(const std::string &folder) {
+ContactSheet::Result ContactSheet::Scan(const std::string &folder) {
     Axes.clear();
     Entries.clear();
     Notes.clear();
@@ -335,7 +336,7 @@ std::string ContactSheet::Html(const std::string &title) const {
     return page;
 }
 
-int ContactSheet::Build(const std::string &folder) {
+ContactSheet::Result ContactSheet::Build(const std::string &folder) {
     Error.clear();
     Gaps = 0;
     if (Scan(folder) != Done) return Failed;

@@ -13,8 +13,10 @@
 
 class ContactSheet {
 public:
-    static constexpr int Failed = 0;
-    static constexpr int Done = 1;
+    // What Build answers.
+    enum class Result { Failed = 0, Done = 1 };
+    static constexpr Result Failed = Result::Failed;
+    static constexpr Result Done = Result::Done;
     static constexpr uint32_t ThumbSide = 160;  // thumbnails fit in this square
     static constexpr uint32_t CellSide = 200;   // contact.png's images fit in this square
     static constexpr uint32_t Margin = 4;       // between the images of contact.png
@@ -40,10 +42,10 @@ public:
         : Writer(writer), PngReader(pngReader) {}
 
     // Reads the variant scripts of folder, then their final images one at a time into
-    // thumbs/NAME.png and the cells of contact.png, and writes index.html: 1; 0 with Error (no
-    // variant script, or a file that could not be written). A variant without a readable image
+    // thumbs/NAME.png and the cells of contact.png, and writes index.html: Done; Failed with Error
+    // (no variant script, or a file that could not be written). A variant without a readable image
     // is a gap, not a failure.
-    [[nodiscard]] int Build(const std::string &folder);
+    [[nodiscard]] Result Build(const std::string &folder);
 
     // The varied lines ("modpar beta"), in the order of the sweep's --vary options.
     std::vector<std::string> Axes;
@@ -59,8 +61,8 @@ public:
     std::string Notes;  // scripts of the folder left out, one line each
 
 private:
-    // Reads the scripts and images of folder into Axes and Entries: 1; 0 with Error.
-    int Scan(const std::string &folder);
+    // Reads the scripts and images of folder into Axes and Entries: Done; Failed with Error.
+    Result Scan(const std::string &folder);
     // Reads the final image of entry in folder (a regular file only, of at most the sides the
     // readers take): true; false with why ("is not a regular file", ...).
     bool ReadPicture(const std::string &folder, const Entry &entry, SweepPicture &picture,

@@ -58,7 +58,7 @@ std::string CheckScript(const std::string &path, const std::string &text) {
 
 }  // namespace
 
-int SweepExpander::LoadBase(const std::string &path) {
+SweepExpander::Result SweepExpander::LoadBase(const std::string &path) {
     BasePath = path;
     // The base's name goes into every variant's head comment: it must stay one line.
     if (SweepFolder::ControlCharacterAt(path) != std::string::npos) {
@@ -133,8 +133,9 @@ std::string SweepExpander::VariantText(const std::vector<size_t> &picks, const s
     return text + ScriptText::WithKeywordLine(body, "randseed", std::to_string(seed));
 }
 
-int SweepExpander::Expand(const std::vector<VariedLine> &variedLines, uint32_t seed, bool randomize,
-                          const std::string &keepFrom) {
+SweepExpander::Result SweepExpander::Expand(const std::vector<VariedLine> &variedLines,
+                                            uint32_t seed, bool randomize,
+                                            const std::string &keepFrom) {
     VariedList = variedLines;
     LineIndexes.clear();
     List.clear();
@@ -221,7 +222,7 @@ int SweepExpander::Expand(const std::vector<VariedLine> &variedLines, uint32_t s
     return Done;
 }
 
-int SweepExpander::WriteAndCheck(const std::string &folder) {
+SweepExpander::Result SweepExpander::WriteAndCheck(const std::string &folder) {
     Error.clear();
     std::error_code error;
     std::filesystem::create_directories(folder, error);

@@ -18,9 +18,12 @@ struct SweepVariant {
 
 class SweepExpander {
 public:
-    static constexpr int Failed = 0;
-    static constexpr int Done = 1;
-    static constexpr int VariantRefused = 2;  // WriteAndCheck: the parser refused a variant
+    // What its steps answer: Failed (with Error), Done, VariantRefused (WriteAndCheck: the
+    // parser refused a variant).
+    enum class Result { Failed = 0, Done = 1, VariantRefused = 2 };
+    static constexpr Result Failed = Result::Failed;
+    static constexpr Result Done = Result::Done;
+    static constexpr Result VariantRefused = Result::VariantRefused;
     static constexpr int MaxVariants = 10000;
     static constexpr uint32_t MaxSeed = 99999999;  // the range of a clock seed
 
@@ -29,19 +32,20 @@ public:
     static constexpr const char *HeadComment = "// Sweep variant ";
     static constexpr const char *VaryComment = "// vary ";
 
-    // Reads the base script and checks it with the parser: 1; 0 with the reasons in Error (one
-    // PATH:LINE: TEXT line per annotation).
-    [[nodiscard]] int LoadBase(const std::string &path);
+    // Reads the base script and checks it with the parser: Done; Failed with the reasons in Error
+    // (one PATH:LINE: TEXT line per annotation).
+    [[nodiscard]] Result LoadBase(const std::string &path);
     // Builds the variants of variedLines, first varied slowest. seed non-zero is the seed of every
     // variant; 0 takes the base's randseed, else one fresh seed shared by all. randomize gives
     // each variant a fresh seed of its own. keepFrom (non-empty) is a folder whose existing
-    // variant scripts keep their seeds, so a resumed sweep repeats the same runs. 1; 0 with Error.
-    [[nodiscard]] int Expand(const std::vector<VariedLine> &variedLines, uint32_t seed,
-                             bool randomize, const std::string &keepFrom = "");
+    // variant scripts keep their seeds, so a resumed sweep repeats the same runs. Done; Failed with
+    // Error.
+    [[nodiscard]] Result Expand(const std::vector<VariedLine> &variedLines, uint32_t seed,
+                                bool randomize, const std::string &keepFrom = "");
     // Writes every variant as folder/NAME.vna (the folder is created) and checks each with the
     // parser: Done; VariantRefused with Error naming the first faulty variant, its line and the
     // parser's text; Failed with Error for a file that could not be written.
-    [[nodiscard]] int WriteAndCheck(const std::string &folder);
+    [[nodiscard]] Result WriteAndCheck(const std::string &folder);
 
     const std::vector<SweepVariant> &Variants() const { return List; }
     const std::vector<VariedLine> &VariedLines() const { return VariedList; }

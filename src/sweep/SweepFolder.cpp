@@ -73,8 +73,8 @@ bool SweepFolder::HasMarker(const std::string &folder, const std::string &base) 
     return base.empty() || text == start + base + "\n";
 }
 
-int SweepFolder::Check(const std::string &folder, const std::string &basePath,
-                       const std::vector<std::string> &names) {
+SweepFolder::Result SweepFolder::Check(const std::string &folder, const std::string &basePath,
+                                       const std::vector<std::string> &names) {
     Error.clear();
     std::error_code error;
     const fs::file_status status = fs::status(folder, error);
@@ -127,7 +127,7 @@ int SweepFolder::Check(const std::string &folder, const std::string &basePath,
     return Done;
 }
 
-int SweepFolder::Claim(const std::string &folder, const std::string &basePath) {
+SweepFolder::Result SweepFolder::Claim(const std::string &folder, const std::string &basePath) {
     Error.clear();
     std::error_code error;
     fs::create_directories(folder, error);
@@ -148,7 +148,7 @@ int SweepFolder::Claim(const std::string &folder, const std::string &basePath) {
     return Done;
 }
 
-int SweepFolder::CheckSheet(const std::string &folder) {
+SweepFolder::Result SweepFolder::CheckSheet(const std::string &folder) {
     Error.clear();
     const std::string page = (fs::path(folder) / "index.html").string();
     const std::string picture = (fs::path(folder) / "contact.png").string();

@@ -9,22 +9,24 @@
 
 class SweepFolder {
 public:
-    static constexpr int Refused = 0;
-    static constexpr int Done = 1;
+    // What the checks answer.
+    enum class Result { Refused = 0, Done = 1 };
+    static constexpr Result Refused = Result::Refused;
+    static constexpr Result Done = Result::Done;
     // The marker a sweep leaves in its folder, naming its base: "Vorna sweep of BASE.vna".
     static constexpr const char *MarkerName = ".vorna-sweep";
     static constexpr const char *MarkerText = "Vorna sweep of ";
 
     // Whether folder may take the sweep of the base script at basePath with these variant
     // names: Done; Refused with Error naming the first file in the way. Reads only.
-    [[nodiscard]] int Check(const std::string &folder, const std::string &basePath,
-                            const std::vector<std::string> &names);
+    [[nodiscard]] Result Check(const std::string &folder, const std::string &basePath,
+                               const std::vector<std::string> &names);
     // Makes folder (with its parents) and writes the marker: Done; Refused with Error.
-    [[nodiscard]] int Claim(const std::string &folder, const std::string &basePath);
+    [[nodiscard]] Result Claim(const std::string &folder, const std::string &basePath);
     // Whether the contact sheet may write index.html, contact.png and thumbs/ into folder: they
     // are missing, or the folder is a sweep's (its marker) or they are the sheet's own (a page
     // the sheet wrote, the picture beside it). Done; Refused with Error.
-    [[nodiscard]] int CheckSheet(const std::string &folder);
+    [[nodiscard]] Result CheckSheet(const std::string &folder);
 
     // The first character of text that a sweep refuses in a name (a control character: a line
     // break or tab would split the lines of the job files and scripts); npos when none.

@@ -10,7 +10,8 @@
 
 namespace {
 
-int WriteFile(const std::string &path, const std::string &text, std::string &error) {
+SweepJobFiles::Result WriteFile(const std::string &path, const std::string &text,
+                                std::string &error) {
     int cause = 0;
     if (AtomicFileWriter::WriteWhole(path.c_str(), text.data(), text.size(), cause) !=
         AtomicFileWriter::Done) {
@@ -38,9 +39,11 @@ bool SweepJobFiles::IsSlurmSafe(const std::string &text) {
     return true;
 }
 
-int SweepJobFiles::Write(const std::string &folder, const std::vector<std::string> &names,
-                         const std::string &program, bool smallFields,
-                         const std::vector<std::string> &runArguments, std::string &error) {
+SweepJobFiles::Result SweepJobFiles::Write(const std::string &folder,
+                                           const std::vector<std::string> &names,
+                                           const std::string &program, bool smallFields,
+                                           const std::vector<std::string> &runArguments,
+                                           std::string &error) {
     std::filesystem::path dir(folder);
     // "out/" names the folder "out" too.
     std::string leaf =

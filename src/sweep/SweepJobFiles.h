@@ -7,18 +7,20 @@
 
 namespace SweepJobFiles {
 
-constexpr int Failed = 0;
-constexpr int Done = 1;
+// What Write answers.
+enum class Result { Failed = 0, Done = 1 };
+constexpr Result Failed = Result::Failed;
+constexpr Result Done = Result::Done;
 
 // Writes folder/jobs.txt and folder/sweep.sbatch for the variants folder/NAME.vna. Both name
 // the scripts relative to the folder's parent, so they are run from there; program is the
 // vorna-cli they start unless VORNA_CLI names another; every path is quoted for the shell that
 // reads it. Names with control characters are refused (Failed). smallFields: one thread per
 // variant, else every core of the machine (parallel) or of the task (Slurm). runArguments: the run
-// options every command carries ("-f", "png", ...). 1; 0 with error set.
-[[nodiscard]] int Write(const std::string &folder, const std::vector<std::string> &names,
-                        const std::string &program, bool smallFields,
-                        const std::vector<std::string> &runArguments, std::string &error);
+// options every command carries ("-f", "png", ...). Done; Failed with error set.
+[[nodiscard]] Result Write(const std::string &folder, const std::vector<std::string> &names,
+                           const std::string &program, bool smallFields,
+                           const std::vector<std::string> &runArguments, std::string &error);
 
 // text quoted for a POSIX shell (bash, dash): taken as it stands, whatever bytes it holds but a
 // zero; every path the job files hold goes through it.

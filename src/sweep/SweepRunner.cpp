@@ -46,7 +46,7 @@ void OnInterrupt(int) {
     if (Stop != 0) {
         // The variants end at once on their second Ctrl-C, removing what they were writing.
         PassOn(SIGINT);
-        _exit(SweepRunner::Interrupted);
+        _exit(int(SweepRunner::Interrupted));  // the exit status of a stopped process
     }
     Stop = 1;
 }
@@ -142,8 +142,9 @@ bool SweepRunner::IsComplete(const std::string &path, const ImageOptions &output
     return true;
 }
 
-int SweepRunner::Run(const std::string &folder, const std::vector<std::string> &names,
-                     const Settings &settings) {
+SweepRunner::Result SweepRunner::Run(const std::string &folder,
+                                     const std::vector<std::string> &names,
+                                     const Settings &settings) {
     Started = Skipped = Failed = Finished = 0;
     std::vector<std::string> todo;
     uint32_t largest = 0;
@@ -270,7 +271,7 @@ int SweepRunner::Run(const std::string &folder, const std::vector<std::string> &
                     std::fprintf(settings.Out, "[%d/%zu] %s done in %.1f s\n", Finished + Failed,
                                  todo.size(), job.Name.c_str(), seconds);
                 }
-            } else if (code == Interrupted && Stop != 0) {
+            } else if (code == int(Interrupted) && Stop != 0) {
                 std::fprintf(settings.Err, "%s: stopped\n", job.Name.c_str());
             } else {
                 ++Failed;

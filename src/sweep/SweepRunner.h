@@ -12,10 +12,12 @@
 
 class SweepRunner {
 public:
-    // Results of Run.
-    static constexpr int Done = 0;
-    static constexpr int SomeFailed = 1;  // every variant ran, some ended with an error
-    static constexpr int Interrupted = 130;
+    // What Run answers: Done, SomeFailed (every variant ran, some ended with an error),
+    // Interrupted (the number is the exit status of a process stopped by Ctrl-C).
+    enum class Result { Done = 0, SomeFailed = 1, Interrupted = 130 };
+    static constexpr Result Done = Result::Done;
+    static constexpr Result SomeFailed = Result::SomeFailed;
+    static constexpr Result Interrupted = Result::Interrupted;
 
     // Fields of at most this many points run several at once, one thread each. Measured on two
     // cores, 4 Brusselator variants: 100 x 100 to 400 x 400 ran 15-35% faster two at a time than
@@ -58,8 +60,8 @@ public:
 
     // Runs folder/NAME.vna for each name; NAME.log keeps its output. Done, SomeFailed or
     // Interrupted.
-    int Run(const std::string &folder, const std::vector<std::string> &names,
-            const Settings &settings);
+    Result Run(const std::string &folder, const std::vector<std::string> &names,
+               const Settings &settings);
 
     // Ctrl-C, SIGTERM and SIGHUP are passed on to the running variants, and no new one
     // starts; a second Ctrl-C passes it on again (the variants then end at once) and ends
