@@ -77,7 +77,8 @@ void ImageOutput::Written(const std::string &path) const {
     if (WrittenCallback) WrittenCallback(path);
 }
 
-int ImageOutput::Write(const ImageJob &job, int &error, char *failedPath, size_t failedSize) {
+ImageOutput::Result ImageOutput::Write(const ImageJob &job, int &error, char *failedPath,
+                                       size_t failedSize) {
     error = 0;
     const Image3DFloat &field = *job.Field;
     GenImage3D &picture = *job.Picture;
@@ -152,7 +153,8 @@ int ImageOutput::Write(const ImageJob &job, int &error, char *failedPath, size_t
     return Done;
 }
 
-int ImageOutput::WriteColour(char format, GenImage3D &picture, const char *path, int &error) {
+ImageOutput::Result ImageOutput::WriteColour(char format, GenImage3D &picture, const char *path,
+                                             int &error) {
     const bool eightBit = picture.GetDepth() == 1;
     if (format == 'P') {
         PngPalette palette;
@@ -179,8 +181,8 @@ int ImageOutput::WriteColour(char format, GenImage3D &picture, const char *path,
     return Done;
 }
 
-int ImageOutput::WriteMaps(const PictureRule &rule, const Image3DFloat &field, const char *path,
-                           int &error, std::string &failed) {
+ImageOutput::Result ImageOutput::WriteMaps(const PictureRule &rule, const Image3DFloat &field,
+                                           const char *path, int &error, std::string &failed) {
     if (!Options.Height && !Options.Normal) return Done;
     const uint32_t w = field.GetSizeX();
     const uint32_t h = field.GetSizeY();

@@ -26,8 +26,8 @@ public:
     // through the core's savers), then the maps asked for. Stops at the first file that fails:
     // Failed with its cause (EINVAL for an Upscale outside 1 .. 8, EFBIG for an upscaled picture
     // beyond SurfaceMaps::MaxUpscaledSide, ENOMEM when a picture cannot be sized) and its name.
-    [[nodiscard]] int Write(const ImageJob &job, int &error, char *failedPath,
-                            size_t failedSize) override;
+    [[nodiscard]] Result Write(const ImageJob &job, int &error, char *failedPath,
+                               size_t failedSize) override;
     // The colour file at the upscaled size plus PngFileBytes bounds of the maps.
     uint64_t FileBytes(char format, uint32_t x, uint32_t y, int depth, uint32_t fieldX,
                        uint32_t fieldY) const override;
@@ -44,9 +44,9 @@ public:
 
 private:
     // Writes picture in format to path: Done; Failed with error.
-    static int WriteColour(char format, GenImage3D &picture, const char *path, int &error);
-    int WriteMaps(const PictureRule &rule, const Image3DFloat &field, const char *path, int &error,
-                  std::string &failed);
+    static Result WriteColour(char format, GenImage3D &picture, const char *path, int &error);
+    Result WriteMaps(const PictureRule &rule, const Image3DFloat &field, const char *path,
+                     int &error, std::string &failed);
     void Written(const std::string &path) const;
 
     ImageOptions Options;

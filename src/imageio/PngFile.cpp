@@ -189,8 +189,8 @@ private:
     static constexpr uint64_t MaxDeflateRatio = 1032;
 };
 
-int ReadFile(const char *path, bool toRgb, ReadHeader &header, std::vector<uint8_t> &rows,
-             std::vector<uint8_t> &palette, int &error) {
+PngFile::Result ReadFile(const char *path, bool toRgb, ReadHeader &header,
+                         std::vector<uint8_t> &rows, std::vector<uint8_t> &palette, int &error) {
     error = 0;
     header = ReadHeader{};
     PngSource source;
@@ -232,7 +232,7 @@ int ReadFile(const char *path, bool toRgb, ReadHeader &header, std::vector<uint8
 
 namespace PngFile {
 
-int Encode(const Picture &picture, int level, const Sink &sink, int &error) {
+Result Encode(const Picture &picture, int level, const Sink &sink, int &error) {
     error = 0;
     if (!IsValid(picture) || sink.Write == nullptr || level < 0 || level > 9) {
         error = EINVAL;
@@ -255,7 +255,7 @@ int Encode(const Picture &picture, int level, const Sink &sink, int &error) {
     return Done;
 }
 
-int Write(const char *path, const Picture &picture, int level, int &error) {
+Result Write(const char *path, const Picture &picture, int level, int &error) {
     error = 0;
     if (path == nullptr || path[0] == '\0' || !IsValid(picture)) {
         error = EINVAL;
@@ -281,8 +281,8 @@ int Write(const char *path, const Picture &picture, int level, int &error) {
     return Done;
 }
 
-int WriteIndexed(const char *path, uint32_t width, uint32_t height, const uint8_t *indexes,
-                 size_t rowStride, const uint8_t (*paletteRgb)[3], int paletteSize, int &error) {
+Result WriteIndexed(const char *path, uint32_t width, uint32_t height, const uint8_t *indexes,
+                    size_t rowStride, const uint8_t (*paletteRgb)[3], int paletteSize, int &error) {
     Picture picture;
     picture.Width = width;
     picture.Height = height;
@@ -294,8 +294,8 @@ int WriteIndexed(const char *path, uint32_t width, uint32_t height, const uint8_
     return Write(path, picture, DefaultCompression, error);
 }
 
-int WriteRgb(const char *path, uint32_t width, uint32_t height, const uint8_t *rgb,
-             size_t rowStride, int &error) {
+Result WriteRgb(const char *path, uint32_t width, uint32_t height, const uint8_t *rgb,
+                size_t rowStride, int &error) {
     Picture picture;
     picture.Width = width;
     picture.Height = height;
@@ -305,8 +305,8 @@ int WriteRgb(const char *path, uint32_t width, uint32_t height, const uint8_t *r
     return Write(path, picture, DefaultCompression, error);
 }
 
-int WriteGray16(const char *path, uint32_t width, uint32_t height, const uint16_t *gray,
-                size_t rowStride, int &error) {
+Result WriteGray16(const char *path, uint32_t width, uint32_t height, const uint16_t *gray,
+                   size_t rowStride, int &error) {
     Picture picture;
     picture.Width = width;
     picture.Height = height;
@@ -316,8 +316,8 @@ int WriteGray16(const char *path, uint32_t width, uint32_t height, const uint16_
     return Write(path, picture, DefaultCompression, error);
 }
 
-int ReadRgb(const char *path, uint32_t &width, uint32_t &height, std::vector<uint8_t> &rgb,
-            int &error) {
+Result ReadRgb(const char *path, uint32_t &width, uint32_t &height, std::vector<uint8_t> &rgb,
+               int &error) {
     ReadHeader header{};
     std::vector<uint8_t> palette;
     if (ReadFile(path, true, header, rgb, palette, error) != Done) return Failed;
@@ -326,7 +326,7 @@ int ReadRgb(const char *path, uint32_t &width, uint32_t &height, std::vector<uin
     return Done;
 }
 
-int CheckWhole(const char *path, uint32_t &width, uint32_t &height, int &error) {
+Result CheckWhole(const char *path, uint32_t &width, uint32_t &height, int &error) {
     error = 0;
     width = height = 0;
     PngSource source;
@@ -361,7 +361,7 @@ int CheckWhole(const char *path, uint32_t &width, uint32_t &height, int &error) 
     return Done;
 }
 
-int ReadRaw(const char *path, RawImage &image, int &error) {
+Result ReadRaw(const char *path, RawImage &image, int &error) {
     ReadHeader header{};
     if (ReadFile(path, false, header, image.Rows, image.Palette, error) != Done) return Failed;
     image.Width = header.Width;

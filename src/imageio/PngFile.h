@@ -1,6 +1,6 @@
 // PngFile: writes and reads PNG pictures for the programs, above the core (which stays free of the
 // PNG library). Rows are top-down; every writer goes through AtomicFileWriter, so the target is
-// replaced in one step or left as it was. Results 0 (Failed) / 1 (Done); error: an errno cause.
+// replaced in one step or left as it was. Results Failed / Done; error: an errno cause.
 #pragma once
 
 #include <cstddef>
@@ -9,8 +9,10 @@
 #include <vector>
 
 namespace PngFile {
-constexpr int Failed = 0;
-constexpr int Done = 1;
+// What the operations answer.
+enum class Result { Failed = 0, Done = 1 };
+constexpr Result Failed = Result::Failed;
+constexpr Result Done = Result::Done;
 
 // zlib level of the writers: stored blocks. Even level 1 costs a 600 x 600 image several times
 // the 5 % of a 100-iteration slice that an image may add to a run (see bench/README.md).
@@ -51,32 +53,33 @@ struct Picture {
     int PaletteSize = 0;
 };
 
-// Encodes picture through sink at zlib level 0 .. 9: 1; 0 with error EINVAL for a picture
+// Encodes picture through sink at zlib level 0 .. 9: Done; Failed with error EINVAL for a picture
 // without pixels, sizes beyond the format or a bad palette, ENOMEM, or the sink's cause.
-[[nodiscard]] int Encode(const Picture &picture, int level, const Sink &sink, int &error);
-// Encodes picture into the file at path through the atomic writer: 1; 0 with the cause.
-[[nodiscard]] int Write(const char *path, const Picture &picture, int level, int &error);
+[[nodiscard]] Result Encode(const Picture &picture, int level, const Sink &sink, int &error);
+// Encodes picture into the file at path through the atomic writer: Done; Failed with the cause.
+[[nodiscard]] Result Write(const char *path, const Picture &picture, int level, int &error);
 
-[[nodiscard]] int WriteIndexed(const char *path, uint32_t width, uint32_t height,
-                               const uint8_t *indexes, size_t rowStride,
-                               const uint8_t (*paletteRgb)[3], int paletteSize, int &error);
-[[nodiscard]] int WriteRgb(const char *path, uint32_t width, uint32_t height, const uint8_t *rgb,
-                           size_t rowStride, int &error);
-[[nodiscard]] int WriteGray16(const char *path, uint32_t width, uint32_t height,
-                              const uint16_t *gray, size_t rowStride, int &error);
+[[nodiscard]] Result WriteIndexed(const char *path, uint32_t width, uint32_t height,
+                                  const uint8_t *indexes, size_t rowStride,
+                                  const uint8_t (*paletteRgb)[3], int paletteSize, int &error);
+[[nodiscard]] Result WriteRgb(const char *path, uint32_t width, uint32_t height, const uint8_t *rgb,
+                              size_t rowStride, int &error);
+[[nodiscard]] Result WriteGray16(const char *path, uint32_t width, uint32_t height,
+                                 const uint16_t *gray, size_t rowStride, int &error);
 
 // Reads any PNG (paletted, gray, RGB, with or without alpha, 8 or 16 bits) as 8-bit RGB rows,
-// width * 3 bytes each, alpha dropped: 1; 0 with ENOENT-like causes, FileFault::NotRegular for
-// a FIFO, device or folder (never waited on), EFBIG for a side beyond MaxReadSide or a header
+// width * 3 bytes each, alpha dropped: Done; Failed with ENOENT-like causes, FileFault::NotRegular
+// for a FIFO, device or folder (never waited on), EFBIG for a side beyond MaxReadSide or a header
 // promising more pixels than the file's bytes can unpack to (checked before allocating), or
 // EINVAL for a file that is no valid PNG.
-[[nodiscard]] int ReadRgb(const char *path, uint32_t &width, uint32_t &height,
-                          std::vector<uint8_t> &rgb, int &error);
+[[nodiscard]] Result ReadRgb(const char *path, uint32_t &width, uint32_t &height,
+                             std::vector<uint8_t> &rgb, int &error);
 
 // Whether the file at path is a whole PNG: every row decodes (checksums included) and the chunks
-// after the pixels run to the end chunk; one row at a time, without keeping the picture. 1 with
-// its size; 0 with EINVAL for a file cut short or damaged, or the cause it could not be read.
-[[nodiscard]] int CheckWhole(const char *path, uint32_t &width, uint32_t &height, int &error);
+// after the pixels run to the end chunk; one row at a time, without keeping the picture. Done
+// with its size; Failed with EINVAL for a file cut short or damaged (EFBIG for one cut far
+// short: its header promises more than its bytes hold), or the cause it could not be read.
+[[nodiscard]] Result CheckWhole(const char *path, uint32_t &width, uint32_t &height, int &error);
 
 // What a reader sees of a PNG file without converting it, for the tests: bit depth, colour
 // type (Color*), palette (RGB triples) and the raw rows (indexes, samples; 16-bit
@@ -90,5 +93,5 @@ struct RawImage {
     std::vector<uint8_t> Rows;
     size_t RowBytes = 0;
 };
-[[nodiscard]] int ReadRaw(const char *path, RawImage &image, int &error);
+[[nodiscard]] Result ReadRaw(const char *path, RawImage &image, int &error);
 }  // namespace PngFile

@@ -65,8 +65,8 @@ Taps MakeTaps(uint32_t n, int factor) {
 
 }  // namespace
 
-int FieldHeights(const Image3DFloat &field, double scale, double offset,
-                 std::vector<float> &heights) {
+Result FieldHeights(const Image3DFloat &field, double scale, double offset,
+                    std::vector<float> &heights) {
     if (!HasPixels(field)) return Failed;
     const uint32_t w = field.GetSizeX();
     const uint32_t h = field.GetSizeY();
@@ -133,7 +133,7 @@ bool UpscaleFits(uint32_t sizeX, uint32_t sizeY, int factor) {
            uint64_t(sizeY) * uint32_t(factor) <= MaxUpscaledSide;
 }
 
-int Upscale(const Image3DFloat &field, int factor, Image3DFloat &out) {
+Result Upscale(const Image3DFloat &field, int factor, Image3DFloat &out) {
     if (!HasPixels(field)) return Failed;
     const uint32_t w = field.GetSizeX();
     const uint32_t h = field.GetSizeY();

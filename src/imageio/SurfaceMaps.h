@@ -9,8 +9,10 @@
 class Image3DFloat;
 
 namespace SurfaceMaps {
-constexpr int Failed = 0;
-constexpr int Done = 1;
+// What the operations answer.
+enum class Result { Failed = 0, Done = 1 };
+constexpr Result Failed = Result::Failed;
+constexpr Result Done = Result::Done;
 
 constexpr int MaxUpscale = 8;
 // Largest side of an upscaled picture: the pictures' sides are 16-bit, and a 16384 x 16384
@@ -22,8 +24,8 @@ constexpr uint32_t MaxUpscaledSide = 16384;
 // field. Otherwise the script's fixed scale, which maps v to the palette index scale v + offset:
 // u = (scale v + offset) / 255, limited to 0 .. 1 (index 0 is height 0, index 255 height 1).
 // NaN is height 0. Done; Failed for a field without pixels.
-[[nodiscard]] int FieldHeights(const Image3DFloat &field, double scale, double offset,
-                               std::vector<float> &heights);
+[[nodiscard]] Result FieldHeights(const Image3DFloat &field, double scale, double offset,
+                                  std::vector<float> &heights);
 
 // Height map samples: round(65535 u).
 void HeightSamples(const std::vector<float> &heights, std::vector<uint16_t> &samples);
@@ -46,5 +48,5 @@ bool UpscaleFits(uint32_t sizeX, uint32_t sizeY, int factor);
 // (X + 0.5) / factor - 0.5, its neighbours taken across the opposite edge. Factor 1 copies the
 // field exactly. Done; Failed when it does not fit (UpscaleFits), the field has no pixels or
 // out cannot be sized.
-[[nodiscard]] int Upscale(const Image3DFloat &field, int factor, Image3DFloat &out);
+[[nodiscard]] Result Upscale(const Image3DFloat &field, int factor, Image3DFloat &out);
 }  // namespace SurfaceMaps

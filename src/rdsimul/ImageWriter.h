@@ -24,15 +24,17 @@ struct ImageJob {
 
 class ImageWriter {
 public:
-    static constexpr int Failed = 0;
-    static constexpr int Done = 1;
+    // What Write answers.
+    enum class Result { Failed = 0, Done = 1 };
+    static constexpr Result Failed = Result::Failed;
+    static constexpr Result Done = Result::Done;
 
     virtual ~ImageWriter() = default;
 
     // Writes job's image: Done; Failed with the errno-like cause in error and the name of the
     // file that failed in failedPath (failedSize bytes).
-    [[nodiscard]] virtual int Write(const ImageJob &job, int &error, char *failedPath,
-                                    size_t failedSize) = 0;
+    [[nodiscard]] virtual Result Write(const ImageJob &job, int &error, char *failedPath,
+                                       size_t failedSize) = 0;
     // Bytes one image takes on disk at most, every file it writes counted, for a picture of x
     // by y pixels of depth bytes in format ('B', 'T' or 'P') showing a field of fieldX by
     // fieldY points.

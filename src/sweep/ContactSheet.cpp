@@ -221,8 +221,8 @@ bool ContactSheet::ReadPicture(const std::string &folder, const Entry &entry, Sw
     bool read = false;
     if (entry.Image.compare(entry.Image.size() - 4, 4, ".png") == 0) {
         int code = 0;
-        read = PngReader != nullptr &&
-               PngReader(path.c_str(), picture.Width, picture.Height, picture.Rgb, code) == 1;
+        read = PngReader != nullptr && PngReader(path.c_str(), picture.Width, picture.Height,
+                                                 picture.Rgb, code) == PngFile::Done;
         why = code == FileFault::NotRegular ? "is not a regular file"
               : code == EFBIG               ? "is larger than the contact sheet reads"
                                             : "cannot be read";
@@ -370,7 +370,7 @@ ContactSheet::Result ContactSheet::Build(const std::string &folder) {
         std::string path = (dir / "thumbs" / (entry.Name + ".png")).string();
         int code = 0;
         if (Writer(path.c_str(), thumb.Width, thumb.Height, thumb.Rgb.data(),
-                   size_t(thumb.Width) * 3, code) != 1) {
+                   size_t(thumb.Width) * 3, code) != PngFile::Done) {
             Error = path + ": " + FaultText(code) + "\n";
             return Failed;
         }
@@ -408,7 +408,7 @@ ContactSheet::Result ContactSheet::Build(const std::string &folder) {
     int code = 0;
     std::string contact = (dir / "contact.png").string();
     if (Writer(contact.c_str(), sheet.Width, sheet.Height, sheet.Rgb.data(),
-               size_t(sheet.Width) * 3, code) != 1) {
+               size_t(sheet.Width) * 3, code) != PngFile::Done) {
         Error = contact + ": " + FaultText(code) + "\n";
         return Failed;
     }

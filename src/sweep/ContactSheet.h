@@ -23,10 +23,10 @@ public:
 
     // The PNG service: writes rows of width x 3 bytes (rowStride apart), or reads any PNG as
     // 8-bit RGB; 1 done, 0 failed with an errno-like code in error.
-    using RgbWriter = int (*)(const char *path, uint32_t width, uint32_t height, const uint8_t *rgb,
-                              size_t rowStride, int &error);
-    using RgbReader = int (*)(const char *path, uint32_t &width, uint32_t &height,
-                              std::vector<uint8_t> &rgb, int &error);
+    using RgbWriter = PngFile::Result (*)(const char *path, uint32_t width, uint32_t height,
+                                          const uint8_t *rgb, size_t rowStride, int &error);
+    using RgbReader = PngFile::Result (*)(const char *path, uint32_t &width, uint32_t &height,
+                                          std::vector<uint8_t> &rgb, int &error);
 
     // One variant script of the folder.
     struct Entry {

@@ -485,7 +485,7 @@ TEST(ReaDifSimulationRun, SpeedIsMeasuredEverySixSecondsOrMore) {
 // Records what SaveImage2D hands over and answers as told.
 class RecordingWriter : public ImageWriter {
 public:
-    int Write(const ImageJob &job, int &error, char *failedPath, size_t failedSize) override {
+    Result Write(const ImageJob &job, int &error, char *failedPath, size_t failedSize) override {
         Paths.push_back(job.Path);
         Field = job.Field;
         Picture = job.Picture;

@@ -20,8 +20,8 @@ namespace {
 
 std::map<std::string, SweepPicture> Written;
 
-int KeepPicture(const char *path, uint32_t width, uint32_t height, const uint8_t *rgb,
-                size_t rowStride, int &error) {
+PngFile::Result KeepPicture(const char *path, uint32_t width, uint32_t height, const uint8_t *rgb,
+                            size_t rowStride, int &error) {
     error = 0;
     SweepPicture &picture = Written[std::filesystem::path(path).filename().string()];
     picture.Width = width;
@@ -30,7 +30,7 @@ int KeepPicture(const char *path, uint32_t width, uint32_t height, const uint8_t
     for (uint32_t y = 0; y < height; ++y) {
         picture.Rgb.insert(picture.Rgb.end(), rgb + y * rowStride, rgb + y * rowStride + width * 3);
     }
-    return 1;
+    return PngFile::Done;
 }
 
 // An 8-bit BMP of width x height whose every pixel has the colour (r, g, b).
