@@ -10,15 +10,15 @@ std::string WithSeedLine(const std::string &script, uint32_t seed) {
     return ScriptText::WithKeywordLine(script, "randseed", std::to_string(seed));
 }
 
-int KeepLoopSeed(const char *path, uint32_t seed, FileFault &fault) {
+FileResult KeepLoopSeed(const char *path, uint32_t seed, FileFault &fault) {
     fault = FileFault{};
     std::string text;
     if (ReadTextFile(path, MaxScriptFileBytes, text, fault) != FileCheckDone) {
-        return 0;
+        return FileFailed;
     }
     const std::string kept = WithSeedLine(text, seed);
     return AtomicFileWriter::WriteWhole(path, kept.data(), kept.size(), fault.Error) ==
                    AtomicFileWriter::Done
-               ? 1
-               : 0;
+               ? FileDone
+               : FileFailed;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "frontend/ParameterFiles.h"
 #include "toolkit/FileCheck.h"
 
 // script with its last randseed line set to "randseed <seed>" (its indentation and line end
@@ -12,5 +13,5 @@
 // script takes its seed from: every one before it gives 0.
 std::string WithSeedLine(const std::string &script, uint32_t seed);
 // Rewrites the script file at path with WithSeedLine, through a temporary file renamed into
-// place: 1; 0 with the cause in fault, the file left as it was.
-[[nodiscard]] int KeepLoopSeed(const char *path, uint32_t seed, FileFault &fault);
+// place: FileDone; FileFailed with the cause in fault, the file left as it was.
+[[nodiscard]] FileResult KeepLoopSeed(const char *path, uint32_t seed, FileFault &fault);

@@ -45,42 +45,42 @@ int MissingFolder(const std::string &path) {
 
 }  // namespace
 
-int LoadFile(WindowId window, const char *path, FileFault *fault) {
+FileResult LoadFile(WindowId window, const char *path, FileFault *fault) {
     FileFault local;
     FileFault &cause = fault != nullptr ? *fault : local;
     cause = FileFault{};
     if (path == nullptr || window != WindowId::Editor) {
         cause.Error = ENOENT;
-        return 0;
+        return FileFailed;
     }
     // A zero byte means the file is no script (a binary file): the editor could hold only the
     // text before it, and saving would then cut the file short, so it is not loaded at all.
     // The file is opened without waiting, so a FIFO does not hang the window.
     std::string text;
     if (ReadTextFile(path, MaxScriptFileBytes, text, cause) != FileCheckDone) {
-        return 0;
+        return FileFailed;
     }
-    return ThePlatform->SetEditorText(text.c_str()) ? 1 : 0;
+    return ThePlatform->SetEditorText(text.c_str()) ? FileDone : FileFailed;
 }
 
-int SaveFile(WindowId window, const char *path, FileFault *fault) {
+FileResult SaveFile(WindowId window, const char *path, FileFault *fault) {
     FileFault local;
     FileFault &cause = fault != nullptr ? *fault : local;
     cause = FileFault{};
     if (path == nullptr || path[0] == 0 || window != WindowId::Editor) {
         cause.Error = ENOENT;
-        return 0;
+        return FileFailed;
     }
     if (CheckReplaceable(path, cause) != FileCheckDone) {
-        return 0;
+        return FileFailed;
     }
     const std::string text = ThePlatform->GetEditorText();
     if (AtomicFileWriter::WriteWhole(path, text.data(), text.size(), cause.Error) !=
         AtomicFileWriter::Done) {
-        return 0;
+        return FileFailed;
     }
     ThePlatform->SetEditorModified(false);
-    return 1;
+    return FileDone;
 }
 
 void FileErrorBox(int message, const char *path, const FileFault &fault) {
@@ -101,12 +101,12 @@ void SetCurWindowTitleFromPath(const char *path) {
     std::snprintf(CurWindowTitle, sizeof CurWindowTitle, "%s", title.c_str());
 }
 
-int OpenScript(const char *path) {
+FileResult OpenScript(const char *path) {
     if (std::strlen(path) > static_cast<size_t>(MaxPathLength)) {
         FileFault fault;
         fault.Error = ENAMETOOLONG;
         FileErrorBox(MsgFileNotLoaded, path, fault);
-        return 0;
+        return FileFailed;
     }
     std::snprintf(CurParamFileName, sizeof CurParamFileName, "%s", path);
     FileFault fault;
@@ -115,33 +115,33 @@ int OpenScript(const char *path) {
         // or Run asks for one instead of writing that text over the file that was refused.
         FileErrorBox(MsgFileNotLoaded, CurParamFileName, fault);
         ForgetScriptName();
-        return 0;
+        return FileFailed;
     }
     SetCurWindowTitleFromPath(CurParamFileName);
     ThePlatform->SetTitle(CurWindowTitle);
-    return 1;
+    return FileDone;
 }
 
-int SaveScript() {
+FileResult SaveScript() {
     if (CurParamFileName[0] == 0) {
         return DoFileOpenSave(WindowId::Main, 1);
     }
     FileFault fault;
     if (SaveFile(WindowId::Editor, CurParamFileName, &fault) != FileDone) {
         FileErrorBox(MsgScriptNotWritten, CurParamFileName, fault);
-        return 0;
+        return FileFailed;
     }
-    return 1;
+    return FileDone;
 }
 
-int DoFileOpenSave(WindowId window, int save) {
+FileResult DoFileOpenSave(WindowId window, int save) {
     (void)window;
     char description[FilterDescriptionSize + 1];
     std::snprintf(description, sizeof description, "%s", GST.Get(MsgFileTypeName));
     std::string path = CurParamFileName;
     if (!ThePlatform->FileDialog(save != 0, description, "*.vna", ".", "vna", path,
                                  MaxPathLength)) {
-        return 0;
+        return FileFailed;
     }
     if (save == 0) {
         return OpenScript(path.c_str());
@@ -153,33 +153,33 @@ int DoFileOpenSave(WindowId window, int save) {
             FaultReport(GetDesktopText(DesktopText::FolderMissing), path.c_str(), missing);
         ThePlatform->MessageBox(true, text.c_str(), GST.Get(MsgCaptionError),
                                 Platform::BoxIconExclamation);
-        return 0;
+        return FileFailed;
     }
     std::snprintf(CurParamFileName, sizeof CurParamFileName, "%s", path.c_str());
     FileFault fault;
     if (SaveFile(WindowId::Editor, CurParamFileName, &fault) != FileDone) {
         FileErrorBox(MsgScriptNotWritten, CurParamFileName, fault);
-        return 0;
+        return FileFailed;
     }
     SetCurWindowTitleFromPath(CurParamFileName);
     ThePlatform->SetTitle(CurWindowTitle);
-    return 1;
+    return FileDone;
 }
 
-int CheckColorMap(WindowId window, WindowId editor) {
+FileResult CheckColorMap(WindowId window, WindowId editor) {
     (void)window;
     if (ColorMapErrorMsg == nullptr) {
         ColorMapErrorMsg = new (std::nothrow) ProcString(300);
         EditText = new (std::nothrow) ProcString(0);
         if (ColorMapErrorMsg == nullptr || EditText == nullptr) {
-            return 0;
+            return FileFailed;
         }
     }
     ColorMapErrorMsg->Clear();
     const std::string text = ThePlatform->GetEditorText();
     if (text.empty() ||
         EditText->Init(text.c_str(), static_cast<int32_t>(text.size()) + 2) != ProcString::Done) {
-        return 0;
+        return FileFailed;
     }
     // The first line whose first word (after spaces) is "colormap".
     bool found = false;
@@ -194,7 +194,7 @@ int CheckColorMap(WindowId window, WindowId editor) {
         }
     }
     if (!found) {
-        return 0;
+        return FileFailed;
     }
     const int32_t start = EditText->GetCursorOffset();
     const bool accepted =
@@ -206,7 +206,7 @@ int CheckColorMap(WindowId window, WindowId editor) {
         const int caret = EditorLength(EditText->GetString(), stop);
         ThePlatform->SetEditorSelection(caret, caret);
         ThePlatform->ScrollCaretIntoView();
-        return 0;
+        return FileFailed;
     }
     const std::string mapText(EditText->GetString() + start,
                               static_cast<size_t>(stop > start ? stop - start : 0));
@@ -221,5 +221,5 @@ int CheckColorMap(WindowId window, WindowId editor) {
     if (image != nullptr) {
         SimpleDisplay(editor, *image);
     }
-    return 1;
+    return FileDone;
 }

@@ -25,30 +25,30 @@ TEST_F(ParameterFiles, LoadRefusesAFileWithAZeroByteAndTakesAnyOtherBytesWhole) 
     // Loading only the text before the zero byte would let a later save cut the file short.
     H->EditorText = "keep";
     WriteWhole(Dir / "zero.vna", std::string("model A\0tail", 12));
-    EXPECT_EQ(LoadFile(WindowId::Editor, (Dir / "zero.vna").c_str()), 0);
+    EXPECT_EQ(LoadFile(WindowId::Editor, (Dir / "zero.vna").c_str()), FileFailed);
     EXPECT_EQ(H->EditorText, "keep");
     WriteWhole(Dir / "crlf.vna", "a\r\n\xe9\r\n");
-    EXPECT_EQ(LoadFile(WindowId::Editor, (Dir / "crlf.vna").c_str()), 1);
+    EXPECT_EQ(LoadFile(WindowId::Editor, (Dir / "crlf.vna").c_str()), FileDone);
     EXPECT_EQ(H->EditorText, "a\r\n\xe9\r\n");
     WriteWhole(Dir / "empty.vna", "");
-    EXPECT_EQ(LoadFile(WindowId::Editor, (Dir / "empty.vna").c_str()), 1);
+    EXPECT_EQ(LoadFile(WindowId::Editor, (Dir / "empty.vna").c_str()), FileDone);
     EXPECT_EQ(H->EditorText, "");
 }
 
 TEST_F(ParameterFiles, LoadRefusesWhatIsNoScriptFileAndKeepsTheText) {
     H->EditorText = "keep";
     std::filesystem::create_directory(Dir / "folder.vna");
-    EXPECT_EQ(LoadFile(WindowId::Editor, (Dir / "folder.vna").c_str()), 0);
-    EXPECT_EQ(LoadFile(WindowId::Editor, (Dir / "missing.vna").c_str()), 0);
+    EXPECT_EQ(LoadFile(WindowId::Editor, (Dir / "folder.vna").c_str()), FileFailed);
+    EXPECT_EQ(LoadFile(WindowId::Editor, (Dir / "missing.vna").c_str()), FileFailed);
     {
         std::ofstream huge(Dir / "huge.vna", std::ios::binary);
         huge.seekp(MaxScriptFileBytes);
         huge.put('x');
     }
-    EXPECT_EQ(LoadFile(WindowId::Editor, (Dir / "huge.vna").c_str()), 0);
+    EXPECT_EQ(LoadFile(WindowId::Editor, (Dir / "huge.vna").c_str()), FileFailed);
     WriteWhole(Dir / "fine.vna", "model schlogl\n");
     H->RefuseEditorText = true;
-    EXPECT_EQ(LoadFile(WindowId::Editor, (Dir / "fine.vna").c_str()), 0);
+    EXPECT_EQ(LoadFile(WindowId::Editor, (Dir / "fine.vna").c_str()), FileFailed);
     EXPECT_EQ(H->EditorText, "keep");
 }
 
@@ -57,13 +57,13 @@ TEST_F(ParameterFiles, SaveReplacesTheFileWholeAndKeepsLinksAndPermissions) {
     std::filesystem::permissions(Dir / "target.vna", std::filesystem::perms(0640));
     std::filesystem::create_symlink(Dir / "target.vna", Dir / "link.vna");
     H->EditorText = "new\n";
-    EXPECT_EQ(SaveFile(WindowId::Editor, (Dir / "link.vna").c_str()), 1);
+    EXPECT_EQ(SaveFile(WindowId::Editor, (Dir / "link.vna").c_str()), FileDone);
     EXPECT_TRUE(std::filesystem::is_symlink(Dir / "link.vna"));
     EXPECT_EQ(ReadWhole(Dir / "target.vna"), "new\n");
     EXPECT_EQ(std::filesystem::status(Dir / "target.vna").permissions(),
               std::filesystem::perms(0640));
     H->EditorText = "";
-    EXPECT_EQ(SaveFile(WindowId::Editor, (Dir / "empty.vna").c_str()), 1);
+    EXPECT_EQ(SaveFile(WindowId::Editor, (Dir / "empty.vna").c_str()), FileDone);
     EXPECT_TRUE(std::filesystem::exists(Dir / "empty.vna"));
     EXPECT_EQ(std::filesystem::file_size(Dir / "empty.vna"), 0u);
     // No temporary file is left beside the scripts.
@@ -84,20 +84,20 @@ TEST_F(ParameterFiles, FailedWriteLeavesTheOldScriptWhole) {
     small.rlim_cur = 100;
     auto previous = std::signal(SIGXFSZ, SIG_IGN);
     setrlimit(RLIMIT_FSIZE, &small);
-    int result = SaveFile(WindowId::Editor, (Dir / "spots.vna").c_str());
+    const FileResult result = SaveFile(WindowId::Editor, (Dir / "spots.vna").c_str());
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, previous);
-    EXPECT_EQ(result, 0);
+    EXPECT_EQ(result, FileFailed);
     EXPECT_EQ(ReadWhole(Dir / "spots.vna"), "model schlogl\n");
     std::filesystem::create_directory(Dir / "folder.vna");
-    EXPECT_EQ(SaveFile(WindowId::Editor, (Dir / "folder.vna").c_str()), 0);
-    EXPECT_EQ(SaveFile(WindowId::Editor, (Dir / "no/such/folder.vna").c_str()), 0);
+    EXPECT_EQ(SaveFile(WindowId::Editor, (Dir / "folder.vna").c_str()), FileFailed);
+    EXPECT_EQ(SaveFile(WindowId::Editor, (Dir / "no/such/folder.vna").c_str()), FileFailed);
 }
 
 TEST_F(ParameterFiles, OpenLoadsTheChosenFileAndNamesTheWindow) {
     WriteWhole(Dir / "spots.vna", "model schlogl\n");
     H->DialogAnswers.push_back((Dir / "spots.vna").string());
-    EXPECT_EQ(DoFileOpenSave(WindowId::Main, 0), 1);
+    EXPECT_EQ(DoFileOpenSave(WindowId::Main, 0), FileDone);
     EXPECT_EQ(H->EditorText, "model schlogl\n");
     EXPECT_STREQ(CurParamFileName, (Dir / "spots.vna").c_str());
     EXPECT_EQ(H->Title, "Vorna spots.vna");
@@ -111,7 +111,7 @@ TEST_F(ParameterFiles, OpenOfUnloadableFileShowsTheCauseAndForgetsTheName) {
     std::filesystem::create_directory(Dir / "folder.vna");
     H->EditorText = "keep";
     H->DialogAnswers.push_back((Dir / "folder.vna").string());
-    EXPECT_EQ(DoFileOpenSave(WindowId::Main, 0), 0);
+    EXPECT_EQ(DoFileOpenSave(WindowId::Main, 0), FileFailed);
     ASSERT_EQ(H->Boxes.size(), 1u);
     FileFault fault;
     fault.Error = FileFault::NotRegular;
@@ -122,7 +122,7 @@ TEST_F(ParameterFiles, OpenOfUnloadableFileShowsTheCauseAndForgetsTheName) {
 }
 
 TEST_F(ParameterFiles, CancelledDialogChangesNothing) {
-    EXPECT_EQ(DoFileOpenSave(WindowId::Main, 1), 0);
+    EXPECT_EQ(DoFileOpenSave(WindowId::Main, 1), FileFailed);
     EXPECT_TRUE(H->Boxes.empty());
     EXPECT_STREQ(CurParamFileName, "");
 }
@@ -159,7 +159,7 @@ TEST_F(ParameterFiles, ColorMapTestShowsTheMapOverTheEditor) {
 
 TEST_F(ParameterFiles, WrongColorMapPutsTheCaretWhereReadingStopped) {
     H->EditorText = "model schlogl\ncolormap grey\n";
-    EXPECT_EQ(CheckColorMap(WindowId::Main, WindowId::Editor), 0);
+    EXPECT_EQ(CheckColorMap(WindowId::Main, WindowId::Editor), FileFailed);
     ASSERT_EQ(H->Boxes.size(), 1u);
     EXPECT_EQ(H->Boxes[0].Caption, GST.Get(22));
     EXPECT_FALSE(H->Boxes[0].Text.empty());
@@ -173,7 +173,7 @@ TEST_F(ParameterFiles, ColorMapTestNeedsALineStartingWithTheKeyword) {
     const char *texts[] = {"", "model schlogl\n", "image colormap gray\n", "colormapgray\n"};
     for (const char *text : texts) {
         H->EditorText = text;
-        EXPECT_EQ(CheckColorMap(WindowId::Main, WindowId::Editor), 0) << text;
+        EXPECT_EQ(CheckColorMap(WindowId::Main, WindowId::Editor), FileFailed) << text;
     }
     EXPECT_TRUE(H->Boxes.empty());
     EXPECT_TRUE(H->Blits.empty());
