@@ -94,8 +94,14 @@ SweepFolder::Result SweepFolder::Check(const std::string &folder, const std::str
     if (entries.empty()) return Done;
     std::sort(entries.begin(), entries.end());
     const std::string base = FileName(basePath);
-    // A folder written by this sweep: its marker, or (from before the marker) its variants.
+    // A folder written by this sweep: its marker, or (from before the marker) its variants;
+    // never one that another base's sweep has marked.
     bool ours = HasMarker(folder, base);
+    if (!ours && HasMarker(folder, "")) {
+        Error = InTheWay((fs::path(folder) / MarkerName).string(),
+                         "the folder belongs to the sweep of another base");
+        return Refused;
+    }
     for (size_t i = 0; i < entries.size() && !ours; ++i) {
         const std::string &entry = entries[i];
         ours = entry.size() > 4 && entry.compare(entry.size() - 4, 4, ".vna") == 0 &&

@@ -202,6 +202,8 @@ TEST_F(SweepCliTest, SweepNeverWritesOverAFileItDidNotWrite) {
     // Another base's sweep does not take this folder.
     scripttest::WriteFile(PathOf("other.vna"), Base);
     EXPECT_EQ(Shell(Program + " --quiet" + vary + "--out mine other.vna"), 3);
+    EXPECT_NE(Output.find("belongs to the sweep of another base"), std::string::npos) << Output;
+    EXPECT_EQ(scripttest::ReadFile(PathOf("mine/.vorna-sweep")), "Vorna sweep of beta7.vna\n");
 
     // The contact sheet alone: not over a page it did not write.
     fs::remove(Dir / "mine" / "beta8.vna");
