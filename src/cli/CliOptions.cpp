@@ -185,13 +185,37 @@ const OptionSpec Options[] = {
      [](CliOptions &o, const char *v) {
          return ReadCount(o, v, SurfaceMaps::MaxUpscale, "upscale factor", o.Images.Upscale);
      }},
+    {"scale", 0, Takes::Value, "=MODE", Part::Run,
+     "how autoscaled images are stretched over the colours: image (the default) each over its "
+     "own field's range; run all of a run's images over one range, that of all of them, "
+     "measured in a first pass of the run without images (it takes about twice as long)",
+     [](CliOptions &o, const char *v) {
+         if (std::strcmp(v, "image") == 0 || std::strcmp(v, "run") == 0) {
+             o.Images.ScaleRun = std::strcmp(v, "run") == 0;
+             return true;
+         }
+         o.ErrorText = "invalid scale '" + std::string(v) + "' (image or run)";
+         return false;
+     }},
     {"no-overwrite", 0, Takes::Nothing, "", Part::Run,
      "refuse to start when an image the run would write exists",
      [](CliOptions &o, const char *) { return o.NoOverwrite = true; }},
     {"json", 0, Takes::Nothing, "", Part::Run,
-     "one JSON object per round on stdout (script, model, size, seed, iterations, images written "
-     "and failed, seconds, Mps, status); the summary goes to stderr",
+     "one JSON object per round on stdout (script, model, parameters, size, seed, iterations, "
+     "images written and failed, every image's field range, seconds, Mps, status; a faulty "
+     "script's errors); the summary goes to stderr",
      [](CliOptions &o, const char *) { return o.Json = true; }},
+    {"json-file", 0, Takes::Value, "=FILE", Part::Run,
+     "write the objects of --json into FILE when the run ends (replaced in one step), stdout "
+     "as without it",
+     [](CliOptions &o, const char *v) {
+         if (*v == 0) {
+             o.ErrorText = "--json-file needs a file name";
+             return false;
+         }
+         o.JsonFile = v;
+         return true;
+     }},
     {"quiet", 'q', Takes::Nothing, "", Part::Run,
      "no progress display and no notes; errors, warnings, the seeds of --randomize and "
      "--rounds, and the summary stay",
@@ -357,7 +381,7 @@ CliOptions::Action CliOptions::Conclude(int operands, char *const operand[]) {
         ErrorText = "--seed and --randomize contradict each other";
         return Action::UsageError;
     }
-    if (Json && CheckOnly) {
+    if ((Json || !JsonFile.empty()) && CheckOnly) {
         ErrorText = "--json reports runs; it does not go with --check or --annotate";
         return Action::UsageError;
     }
@@ -421,7 +445,7 @@ std::string CliOptions::HelpText() const {
            OptionHelp(Part::Sweep) +
            paragraph(
                "Every variant, run here or from the job files, gets the sweep's -f, --size, "
-               "--upscale, --height, --normal and --normal-dx, and --resume looks for the "
+               "--upscale, --height, --normal, --normal-dx and --scale, and --resume looks for the "
                "files they make; --json, --no-overwrite, -n, -c and -a do not go with a "
                "sweep.") +
            "\n" +

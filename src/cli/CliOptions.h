@@ -44,6 +44,7 @@ public:
     std::string OutDir;        // where the images go; empty: beside the script
     uint32_t Seed = 0;         // the seed of the (first) round; 0: the script's
     bool Json = false;         // one JSON object per round on stdout, nothing else there
+    std::string JsonFile;      // the same objects into this file at the end; empty: none
     bool NoOverwrite = false;  // refuse to start when an image to write exists
     // What the options change in the images: type, size, upscaling, maps. A sweep hands them
     // on to every variant (ImageOptions::ToArguments).

@@ -134,30 +134,76 @@ bool CliRunner::CheckScriptFile(const std::string &path) {
     return false;
 }
 
-void CliRunner::ReportAnnotations(const std::string &path, bool rewritten) {
+void CliRunner::NoteImageRange(void *runner, const ReaDifSimulation::ImageRange &range) {
+    auto *self = static_cast<CliRunner *>(runner);
+    if (self->Measuring) {
+        if (!self->RunRangeFound || range.Min < self->RunMin) self->RunMin = range.Min;
+        if (!self->RunRangeFound || range.Max > self->RunMax) self->RunMax = range.Max;
+        self->RunRangeFound = true;
+        return;
+    }
+    RoundReport::Range entry;
+    entry.Image = range.Path;
+    entry.Iteration = range.Time;
+    entry.Min = range.Min;
+    entry.Max = range.Max;
+    entry.Uniform = ReaDifSimulation::IsUniformRange(range.Min, range.Max);
+    self->RoundRanges.push_back(entry);
+    // A fixed scale shows a flat field as one flat colour; the automatic one stretches its
+    // rounding noise into a pattern. Told for the first such image of a round.
+    if (entry.Uniform && self->Sim->ImageScale == 0.0 && !self->WarnedUniform) {
+        self->WarnedUniform = true;
+        std::fprintf(self->Err,
+                     "%s: warning: the field of %c at iteration %d is uniform to within %.3g: "
+                     "autoscale shows rounding noise\n",
+                     self->ScriptPath.c_str(), range.Letter, range.Time, range.Max - range.Min);
+    }
+}
+
+void CliRunner::ReportAnnotations(const std::string &path, bool rewritten, RoundReport &report) {
     for (int32_t i = 0; i < Parser->GetNoteCount(); ++i) {
         ScriptParser::Note note = Parser->GetNote(i);
         // An annotation stands above the line it is about; a missing item belongs to no line:
         // it is reported on its own line of the rewritten script, else on the first line.
         int32_t line = rewritten ? note.RewrittenLine : (note.Line == 0 ? 1 : note.Line);
         std::fprintf(Err, "%s:%d: %s\n", path.c_str(), line, note.Text);
+        report.Errors.push_back({line, note.Text});
     }
 }
 
-void CliRunner::ReportWarnings(const std::string &path, bool rewritten) {
+void CliRunner::ReportWarnings(const std::string &path, bool rewritten, RoundReport *report) {
     for (int32_t i = 0; i < Parser->GetWarningCount(); ++i) {
         ScriptParser::Note warning = Parser->GetWarning(i);
-        std::fprintf(Err, "%s:%d: warning: %s\n", path.c_str(),
-                     rewritten ? warning.RewrittenLine : warning.Line, warning.Text);
+        const int32_t line = rewritten ? warning.RewrittenLine : warning.Line;
+        if (report == nullptr) continue;  // told in an earlier round
+        std::fprintf(Err, "%s:%d: warning: %s\n", path.c_str(), line, warning.Text);
+        report->Warnings.push_back({line, warning.Text});
     }
 }
 
 int CliRunner::Run(const CliOptions &options) {
     // A large run raises the limit of the memory tables for itself only.
     const uint32_t wordLimit = MemoryTable::GetWordLimit();
-    const int code = RunRounds(options);
+    JsonLines.clear();
+    ScriptPath = options.ScriptPath;
+    int code = RunRounds(options);
     MemoryTable::SetWordLimit(wordLimit);
+    if (!options.JsonFile.empty() && !options.CheckOnly && !WriteJsonFile(options) &&
+        code == ExitDone) {
+        code = ExitFileError;
+    }
     return code;
+}
+
+bool CliRunner::WriteJsonFile(const CliOptions &options) {
+    int cause = 0;
+    if (AtomicFileWriter::WriteWhole(options.JsonFile.c_str(), JsonLines.data(), JsonLines.size(),
+                                     cause) == AtomicFileWriter::Done) {
+        return true;
+    }
+    std::fprintf(Err, "%s: %s %s\n", options.JsonFile.c_str(), GST.Get(MsgFileNotWritten),
+                 FaultText(cause).c_str());
+    return false;
 }
 
 int CliRunner::RunRounds(const CliOptions &options) {
@@ -182,6 +228,7 @@ int CliRunner::RunRounds(const CliOptions &options) {
         return ExitFileError;
     }
     Sim->SetImageFailureHook(&CliRunner::ReportImageFailure, this);
+    Sim->SetImageRangeHook(&CliRunner::NoteImageRange, this);
     // PNG, the maps and upscaling; every file written (maps too) is noted for the summary.
     Writer = std::make_unique<ImageOutput>(
         options.Images, [this](const std::string &path) { NoteImageWritten(path); });
@@ -219,6 +266,7 @@ int CliRunner::RunRounds(const CliOptions &options) {
 void CliRunner::FinishReport(const CliOptions &options, RoundReport &report, int code) {
     report.Status = code == ExitDone && !report.Failed.empty() ? ExitImagesFailed : code;
     report.Mps = MpsOf(double(report.SizeX) * report.SizeY * report.Iterations, report.Seconds);
+    if (!options.JsonFile.empty()) JsonLines += report.Json();
     if (!options.Json) return;
     std::fputs(report.Json().c_str(), Out);
     // A pipeline reads each round as it ends.
@@ -261,14 +309,14 @@ bool CliRunner::NothingInTheWay(const CliOptions &options, const std::string &sc
 }
 
 int CliRunner::RunRound(const CliOptions &options, int round, RoundReport &report) {
-    const int parsed = ParseRound(options, round);
+    const int parsed = ParseRound(options, round, report);
     if (parsed != ExitDone || options.CheckOnly) return parsed;
     const int prepared = PrepareRound(options, round, report);
     if (prepared != ExitDone) return prepared;
     return GrowRound(options, round, report);
 }
 
-int CliRunner::ParseRound(const CliOptions &options, int round) {
+int CliRunner::ParseRound(const CliOptions &options, int round, RoundReport &report) {
     const std::string &path = options.ScriptPath;
     ReaDifSimulation &sim = *Sim;
     const bool fresh = options.SeedPerRound();
@@ -291,12 +339,12 @@ int CliRunner::ParseRound(const CliOptions &options, int round) {
         return ExitFileError;
     }
     if (result != ScriptParser::Accepted) {
-        ReportAnnotations(path, rewrite);
-        ReportWarnings(path, rewrite);
+        ReportAnnotations(path, rewrite, report);
+        ReportWarnings(path, rewrite, &report);
         return ExitScriptErrors;
     }
     // Warnings leave the script valid: told once whatever the rounds, even when quiet.
-    if (round == 1) ReportWarnings(path, rewrite);
+    ReportWarnings(path, rewrite, round == 1 ? &report : nullptr);
     if (sim.ErrorStatus == ReaDifSimulation::StatusAllocationFailed) {
         std::fprintf(Err, "%s: %s\n", path.c_str(), GST.Get(MsgNoMemory));
         return ExitFileError;
@@ -319,6 +367,14 @@ int CliRunner::PrepareRound(const CliOptions &options, int round, RoundReport &r
     report.SizeX = sim.Components[0]->GetSizeX();
     report.SizeY = sim.Components[0]->GetSizeY();
     report.EndTime = sim.EndTime;
+    const ReactionModelInfo &model = ReactionModelTable[sim.ModelIndex];
+    for (int i = 0; i < model.ParameterCount(); ++i) {
+        const char *name = ReactionParameterNames[int(model.Parameters[i].Field)];
+        report.Parameters.emplace_back(name, sim.GetReactionParameter(name));
+    }
+    for (int i = 0; i < sim.ComponentCount; ++i) {
+        report.Diffusion.emplace_back(std::string(1, char('A' + i)), sim.DiffusionCoeff[i]);
+    }
     if (options.NoOverwrite && round == 1 && !NothingInTheWay(options, scriptBase)) {
         return ExitUsage;
     }
@@ -341,6 +397,7 @@ int CliRunner::PrepareRound(const CliOptions &options, int round, RoundReport &r
         if (options.Rounds > 1) std::fprintf(Err, "round %d/%d: ", round, options.Rounds);
         std::fprintf(Err, "%s: seed %u\n", path.c_str(), MainRandom.GetSeed());
     }
+    NoiseState = RandomGenerator::SaveState();
     if (sim.Initialize() != GenImage3D::Done) {
         std::fprintf(Err, "%s: the fields could not be set up (out of memory)\n", path.c_str());
         return ExitFileError;
@@ -348,18 +405,13 @@ int CliRunner::PrepareRound(const CliOptions &options, int round, RoundReport &r
     return ExitDone;
 }
 
-int CliRunner::GrowRound(const CliOptions &options, int round, RoundReport &report) {
-    const std::string &path = options.ScriptPath;
+ReaDifSimulation::RunResult CliRunner::RunSlices(ProgressDisplay &progress) {
     ReaDifSimulation &sim = *Sim;
-    const uint32_t points = sim.Components[0]->GetPixelCount();
-    RoundWritten.clear();
-    RoundFailed.clear();
     // Slices bounded in time, not by the desktop's iteration count: a large field runs many
     // iterations a slice, batched where nothing happens between them, and a small field that
     // writes an image every iteration still sees Ctrl-C within a fraction of a second.
     SlicePacer pacer(sim.EndTime);
-    ProgressDisplay progress(options.Quiet ? nullptr : Err, Terminal);
-    progress.Start(sim.EndTime, double(points));
+    progress.Start(sim.EndTime, double(sim.Components[0]->GetPixelCount()));
     Clock::time_point start = Clock::now();
     ReaDifSimulation::RunResult status = ReaDifSimulation::RunResult::Ran;
     while (sim.CurrentTime < sim.EndTime) {
@@ -372,8 +424,73 @@ int CliRunner::GrowRound(const CliOptions &options, int round, RoundReport &repo
             break;
         if (StopRequested) break;
     }
-    double seconds = SecondsSince(start);
     progress.Finish();
+    return status;
+}
+
+ReaDifSimulation::RunResult CliRunner::ScaleOverTheRun(const CliOptions &options) {
+    ReaDifSimulation &sim = *Sim;
+    if (!options.Images.ScaleRun || sim.ImageScale != 0.0 || sim.ImageCount() == 0) {
+        return ReaDifSimulation::RunResult::Complete;
+    }
+    // The pass changes what a run changes: the drifting parameters and coefficients, the
+    // fields and the generator; all are put back before the real run.
+    std::vector<double> parameters(&sim.ReactionParameters[0][0],
+                                   &sim.ReactionParameters[0][0] + 2 * sim.ParameterPairs);
+    std::vector<double> diffusion(sim.DiffusionCoeff, sim.DiffusionCoeff + sim.MaxComponentCount);
+    if (!options.Quiet) {
+        std::fprintf(Err, "%s: measuring the range of the run's images (--scale run)\n",
+                     options.ScriptPath.c_str());
+    }
+    Measuring = true;
+    RunRangeFound = false;
+    sim.WriteImages = false;
+    ProgressDisplay progress(options.Quiet ? nullptr : Err, Terminal);
+    const ReaDifSimulation::RunResult status = RunSlices(progress);
+    sim.WriteImages = true;
+    Measuring = false;
+    const bool complete = sim.CurrentTime == sim.EndTime &&
+                          sim.ErrorStatus != ReaDifSimulation::StatusOverflow &&
+                          status != ReaDifSimulation::RunResult::Refused;
+    std::copy(parameters.begin(), parameters.end(), &sim.ReactionParameters[0][0]);
+    std::copy(diffusion.begin(), diffusion.end(), sim.DiffusionCoeff);
+    // Stopped or overflowed: the real run would end the same way, and is not started.
+    if (!complete) return status;
+    RandomGenerator::RestoreState(NoiseState);
+    if (!RunRangeFound || sim.Initialize() != GenImage3D::Done) {
+        return ReaDifSimulation::RunResult::Refused;
+    }
+    // The scale autoscale gives a field of this range: its minimum on colour 1, its maximum on
+    // colour 254; a flat run keeps the automatic rule.
+    if (RunMax > RunMin) {
+        sim.ImageScale = 253.0 / (RunMax - RunMin);
+        sim.ImageOffset = 1.0 - RunMin * sim.ImageScale;
+    }
+    if (ReaDifSimulation::IsUniformRange(RunMin, RunMax)) {
+        std::fprintf(Err,
+                     "%s: warning: the fields of %c over the run are uniform to within %.3g: "
+                     "autoscale shows rounding noise\n",
+                     options.ScriptPath.c_str(), sim.ImageComponent, RunMax - RunMin);
+    }
+    return ReaDifSimulation::RunResult::Complete;
+}
+
+int CliRunner::GrowRound(const CliOptions &options, int round, RoundReport &report) {
+    const std::string &path = options.ScriptPath;
+    ReaDifSimulation &sim = *Sim;
+    const uint32_t points = sim.Components[0]->GetPixelCount();
+    RoundWritten.clear();
+    RoundFailed.clear();
+    RoundRanges.clear();
+    WarnedUniform = false;
+    ReaDifSimulation::RunResult status = ScaleOverTheRun(options);
+    // The measuring pass is not counted in the round's time and speed.
+    Clock::time_point start = Clock::now();
+    if (status == ReaDifSimulation::RunResult::Complete) {
+        ProgressDisplay progress(options.Quiet ? nullptr : Err, Terminal);
+        status = RunSlices(progress);
+    }
+    double seconds = SecondsSince(start);
     int32_t images = sim.ImagesWritten;
     TotalIterations += sim.CurrentTime;
     TotalImages += images;
@@ -383,6 +500,7 @@ int CliRunner::GrowRound(const CliOptions &options, int round, RoundReport &repo
     report.Seconds = seconds;
     report.Images = RoundWritten;
     report.Failed = RoundFailed;
+    report.Ranges = RoundRanges;
     if (sim.ErrorStatus == ReaDifSimulation::StatusOverflow) {
         std::fprintf(Err, "%s: numeric overflow at iteration %d; the %d images written stay. %s\n",
                      path.c_str(), sim.CurrentTime, images, GST.Get(MsgOverflow));

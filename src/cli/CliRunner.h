@@ -12,9 +12,10 @@
 
 #include "cli/CliOptions.h"
 #include "cli/RoundReport.h"
+#include "rdsimul/ReaDifSimulation.h"
 
 class ImageOutput;
-class ReaDifSimulation;
+class ProgressDisplay;
 class ScriptParser;
 
 class CliRunner {
@@ -60,22 +61,32 @@ private:
     bool CheckScriptFile(const std::string &path);
     // Prints the annotations of the last parse as PATH:LINE: TEXT, numbered as in the file the
     // user has now: the script as read when it was only checked, else as rewritten.
-    void ReportAnnotations(const std::string &path, bool rewritten);
+    void ReportAnnotations(const std::string &path, bool rewritten, RoundReport &report);
     // Prints the warnings of the last parse as PATH:LINE: warning: TEXT, numbered the same way.
-    void ReportWarnings(const std::string &path, bool rewritten);
+    void ReportWarnings(const std::string &path, bool rewritten, RoundReport *report);
     // All rounds, the summary and the reports: an exit code.
     int RunRounds(const CliOptions &options);
     // One parse and run; round counts from 1. Fills report.
     int RunRound(const CliOptions &options, int round, RoundReport &report);
     // Parses the script (rewriting it unless only checked) and reports its annotations and
     // warnings: an exit code.
-    int ParseRound(const CliOptions &options, int round);
+    int ParseRound(const CliOptions &options, int round, RoundReport &report);
     // Applies the round's options and seed to the parsed simulation, tells what will run and
     // fills its fields: an exit code.
     int PrepareRound(const CliOptions &options, int round, RoundReport &report);
     // Runs the iterations in slices until the end, Ctrl-C or an overflow, and reports how the
     // round ended: an exit code.
     int GrowRound(const CliOptions &options, int round, RoundReport &report);
+    // Runs the iterations in slices until the end, Ctrl-C, an overflow or a refusal, showing
+    // the progress: the last answer of the simulation.
+    ReaDifSimulation::RunResult RunSlices(ProgressDisplay &progress);
+    // With --scale run and an autoscaled image line: runs the round once without images to find
+    // the range of all its images, then starts it again from the same state with that range as
+    // the images' fixed scale. Complete when the round is to run (also without --scale run);
+    // else how the pass ended (stopped, overflowed, refused), and the round ends there.
+    ReaDifSimulation::RunResult ScaleOverTheRun(const CliOptions &options);
+    // The JSON objects of the run into --json-file: false (told) when it could not be written.
+    bool WriteJsonFile(const CliOptions &options);
     // The seed of a round: --seed counted up by the round, a fresh one that no other round of
     // this run had, or 0 for the script's.
     uint32_t SeedOfRound(const CliOptions &options, int round);
@@ -90,6 +101,8 @@ private:
     static void ReportImageFailure(void *runner, const char *path, int error);
     // Notes a file the run wrote: an image or one of its maps.
     void NoteImageWritten(const std::string &path);
+    // Notes the field range of an image due; warns, once a round, of an autoscaled uniform one.
+    static void NoteImageRange(void *runner, const ReaDifSimulation::ImageRange &range);
 
     FILE *Out;
     FILE *Err;
@@ -108,6 +121,15 @@ private:
     std::vector<std::string> RoundFailed;  // the images of this round that were not written
     std::vector<std::string> RoundWritten;
     std::vector<uint32_t> Seeds;  // of every round, drawn before the first one
+    std::vector<RoundReport::Range> RoundRanges;
+    bool WarnedUniform = false;  // this round told of a uniform autoscaled image
+    bool Measuring = false;      // the first pass of --scale run: ranges are gathered
+    double RunMin = 0.0;         // the range gathered
+    double RunMax = 0.0;
+    bool RunRangeFound = false;
+    uint32_t NoiseState = 0;  // the generator as the round's fields were filled
+    std::string ScriptPath;   // of the run, for the warnings of the range hook
+    std::string JsonLines;    // every round's object, for --json-file
     std::unordered_set<uint32_t> UsedSeeds;
 
     static void OnInterrupt(int signal);

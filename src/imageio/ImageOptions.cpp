@@ -25,5 +25,6 @@ std::vector<std::string> ImageOptions::ToArguments() const {
         words.push_back(std::string("--normal=") + strength);
     }
     if (NormalDirectX) words.push_back("--normal-dx");
+    if (ScaleRun) words.push_back("--scale=run");
     return words;
 }

@@ -17,6 +17,9 @@ struct ImageOptions {
     bool Normal = false;          // also <image>_normal.png, tangent-space RGB
     double NormalStrength = 1.0;  // slope factor of the normals, height 0 .. 1 per field point
     bool NormalDirectX = false;   // the normal map's green channel points down the picture
+    // Autoscaled images of a run over one range (that of all its images, from a first pass)
+    // instead of each over its own field's.
+    bool ScaleRun = false;
 
     // The options as vorna-cli arguments ("--format", "png", ...), which parse back to this very
     // value; empty when every option has its default.

@@ -145,6 +145,24 @@ public:
     // (0 when the cause was no system error); nothing is called when hook is null.
     using ImageFailureHook = void (*)(void *context, const char *path, int error);
     void SetImageFailureHook(ImageFailureHook hook, void *context);
+    // What the field of an image held when the image fell due: the autoscale stretches Min ..
+    // Max over the colours.
+    struct ImageRange {
+        const char *Path = "";  // the image's name (empty when it could not be formed)
+        int32_t Time = 0;       // the iteration
+        char Letter = 'A';      // the component shown
+        double Min = 0.0;
+        double Max = 0.0;
+    };
+    // Called by the run loop for every image due, before it is written (or, when WriteImages is
+    // false, instead); nothing is called when hook is null.
+    using ImageRangeHook = void (*)(void *context, const ImageRange &range);
+    void SetImageRangeHook(ImageRangeHook hook, void *context);
+    // Whether a field of range min .. max is flat: its spread at most UniformSpread of its
+    // largest magnitude (of 1 when that is smaller), where an autoscaled picture shows only
+    // rounding noise and the decay of the starting noise. NaN bounds are not uniform.
+    static constexpr double UniformSpread = 1e-3;
+    static bool IsUniformRange(double min, double max);
     // How the images and the preview show a field: ImageScale and ImageOffset (automatic when
     // ImageScale is 0) into the script's colour maps, ColorMaps8[0] and ColorMaps24[0].
     PictureRule GetPictureRule() const;
@@ -231,6 +249,9 @@ public:
     int32_t ImagesWritten = 0;  // image files the run loop saved since Initialize
     int32_t ImagesFailed = 0;   // image files the run loop could not write since Initialize
     int LastImageErrno = 0;     // errno of the last failed SaveImage2D; 0 not a system error
+    // false: the run loop writes no image but still reports every due image's range (a pass
+    // that measures the range of a whole run).
+    bool WriteImages = true;
     char FailedImageName[FileNameSize] = {};  // the image SaveImage2D could not write last
 
 private:
@@ -262,11 +283,15 @@ private:
     // The two halves of ImageDue: the periodic images, and the final one at EndTime.
     bool PeriodicImageDue(int64_t time) const;
     bool FinalImageDue(int64_t time) const;
+    // The range of the image due now, to the range hook.
+    void ReportImageRange();
 
     const KernelSet *Kernels;
     int32_t LastCurSpeedMeasure = 0;  // CurrentTime at the last speed measurement
     ImageFailureHook FailureHook = nullptr;
     void *FailureContext = nullptr;
+    ImageRangeHook RangeHook = nullptr;
+    void *RangeContext = nullptr;
     ImageWriter *Writer = nullptr;
     uint32_t RunPixelLimit = MaxRunPixels;
 };

@@ -35,6 +35,30 @@ void ReaDifSimulation::SetImageFailureHook(ImageFailureHook hook, void *context)
     FailureContext = context;
 }
 
+void ReaDifSimulation::SetImageRangeHook(ImageRangeHook hook, void *context) {
+    RangeHook = hook;
+    RangeContext = context;
+}
+
+bool ReaDifSimulation::IsUniformRange(double min, double max) {
+    const double magnitude = std::max({std::fabs(min), std::fabs(max), 1.0});
+    return max - min <= UniformSpread * magnitude;
+}
+
+void ReaDifSimulation::ReportImageRange() {
+    if (RangeHook == nullptr) return;
+    const int index = GetComponentIndex(ImageComponent);
+    if (index < 0 || Components[index] == nullptr) return;
+    ImageRange range;
+    if (Components[index]->FindMinMax(range.Min, range.Max) != GenImage3D::Done) return;
+    char path[FileNameSize];
+    if (ImagePathAt(ImageComponent, CurrentTime, path, sizeof path) != Done) path[0] = '\0';
+    range.Path = path;
+    range.Time = CurrentTime;
+    range.Letter = ImageComponent;
+    RangeHook(RangeContext, range);
+}
+
 ReaDifSimulation::VaryResult ReaDifSimulation::VaryReactionParameters() {
     if (VaryParameters == 0) return VaryResult::NothingToDo;
     for (auto &pair : ReactionParameters) pair[0] = pair[0] + pair[1];
@@ -138,7 +162,8 @@ ReaDifSimulation::RunResult ReaDifSimulation::RunSimulation(int32_t count) {
         }
         ++CurrentTime;
         // A refused or failed save does not stop the run; it is counted and told apart.
-        if (ImageDue(CurrentTime)) {
+        if (ImageDue(CurrentTime)) ReportImageRange();
+        if (ImageDue(CurrentTime) && WriteImages) {
             if (SaveImage2D(ImageComponent) == GenImage3D::Done) {
                 ++ImagesWritten;
             } else {

@@ -19,3 +19,7 @@ int32_t RandomGenerator::Rand() {
     State = State * 214013u + 2531011u;  // wraps modulo 2^32
     return int32_t((State >> 16) & 0x7FFF);
 }
+
+uint32_t RandomGenerator::SaveState() { return State; }
+
+void RandomGenerator::RestoreState(uint32_t state) { State = state; }

@@ -17,6 +17,10 @@ public:
     // Next draw of the process-wide sequence, 0 .. 32767. The same linear congruential
     // generator on every platform and compiler, so a seed always gives the same texture.
     static int32_t Rand();
+    // Where the process-wide sequence stands, and back there: a run started again from the same
+    // draws gets the same initial noise.
+    static uint32_t SaveState();
+    static void RestoreState(uint32_t state);
 
 private:
     uint32_t Seed;

@@ -43,6 +43,8 @@ const OptionsCase OptionsCases[] = {
     {"SweepOptionWithoutVary", {"--resume", "a.vna"}, CliOptions::Action::UsageError, "", false, false, false, 1, "--vary"},
     {"SweepWithRounds", {"--vary=modpar beta 6,7", "-n2", "a.vna"}, CliOptions::Action::UsageError, "", false, false, false, 1, "--rounds"},
     {"SeedZero", {"--seed=0", "a.vna"}, CliOptions::Action::UsageError, "", false, false, false, 1, "seed '0'"},
+    {"ScaleUnknown", {"--scale=all", "a.vna"}, CliOptions::Action::UsageError, "", false, false, false, 1, "scale 'all' (image or run)"},
+    {"JsonFileWithCheck", {"--json-file=r.json", "-c", "a.vna"}, CliOptions::Action::UsageError, "", true, false, false, 1, "--check"},
 };
 // clang-format on
 
@@ -231,7 +233,7 @@ TEST(CliOptionsTest, ImageArgumentsParseBackToTheSameImageOptions) {
         {},
         {"-f", "TGA", "--size=700x8192", "--upscale", "3", "--height", "--normal=0.3"},
         {"--format=bmp", "--normal-dx"},
-        {"-fpng", "--normal=2.5", "--normal-dx"},
+        {"-fpng", "--normal=2.5", "--normal-dx", "--scale=run"},
     };
     for (const auto &arguments : cases) {
         CliOptions first;
@@ -253,5 +255,6 @@ TEST(CliOptionsTest, ImageArgumentsParseBackToTheSameImageOptions) {
         EXPECT_EQ(again.Images.Normal, first.Images.Normal);
         EXPECT_EQ(again.Images.NormalStrength, first.Images.NormalStrength);  // to the last bit
         EXPECT_EQ(again.Images.NormalDirectX, first.Images.NormalDirectX);
+        EXPECT_EQ(again.Images.ScaleRun, first.Images.ScaleRun);
     }
 }

@@ -44,11 +44,12 @@ TEST_P(GalleryTest, RunsToTheEndWithoutOverflow) {
     options.ScriptPath = path;
     options.Quiet = true;
     EXPECT_EQ(CliRunner(out, err, false).Run(options), CliRunner::ExitDone);
-    // Every parameter its model reads is set, and no other: no warning.
+    // Every parameter its model reads is set, and no other: no warning on a line (the field of a
+    // 32 x 32 run may settle, and be told of).
     std::string messages(size_t(std::ftell(err)), 0);
     std::rewind(err);
     messages.resize(std::fread(messages.data(), 1, messages.size(), err));
-    EXPECT_EQ(messages.find("warning"), std::string::npos) << messages;
+    EXPECT_FALSE(std::regex_search(messages, std::regex(":[0-9]+: warning"))) << messages;
     std::fclose(out);
     std::fclose(err);
     // The script is accepted as it stands: the parse leaves it unchanged.
