@@ -11,7 +11,7 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release -DVORNA_WERROR=ON
 # Debian packages the build, the tests and the benchmarks need.
 PACKAGES := g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             qt6-base-dev qt6-image-formats-plugins qt6-translations-l10n libgl-dev netpbm \
-            python3-numpy help2man libspng-dev imagemagick parallel nlohmann-json3-dev \
+            python3-numpy help2man go-md2man libspng-dev imagemagick parallel nlohmann-json3-dev \
             libstb-dev
 # Installed by `make fuzz` only: clang 14 and its runtime libraries, libFuzzer among them.
 FUZZ_PACKAGES := clang-14 libclang-rt-14-dev

@@ -4,6 +4,7 @@
 #   share/vorna/            exemple.tpl, new.tpl, gallery/*.vna (found there by the installed
 #                           program, since bin/ holds no templates)
 #   share/man/man1/         vorna.1.gz, vorna-cli.1.gz (help2man from the programs' --help)
+#   share/man/man5/         vorna.5.gz, the script format (go-md2man from the README's section)
 #   share/bash-completion/completions/vorna-cli
 #   share/applications/vorna.desktop, share/mime/packages/vorna.xml (text/x-vorna, *.vna)
 #   share/icons/hicolor/    scalable/apps/vorna.svg, 48x48 and 128x128 PNGs rendered from it
@@ -58,6 +59,20 @@ if(HELP2MAN)
     endwhile()
 else()
     message(WARNING "help2man not found: no manual pages (apt-get install help2man)")
+endif()
+# The script format's page is the README's "Writing a script" section.
+find_program(GO_MD2MAN go-md2man)
+if(GO_MD2MAN)
+    set(page ${VORNA_GENERATED}/vorna.5)
+    add_custom_command(OUTPUT ${page}.gz
+        COMMAND ${VORNA_PACKAGING}/script-manpage.sh ${PROJECT_SOURCE_DIR}/README.md
+                ${PROJECT_VERSION} ${page}
+        COMMAND gzip -9nf ${page}
+        DEPENDS ${PROJECT_SOURCE_DIR}/README.md ${VORNA_PACKAGING}/script-manpage.sh VERBATIM)
+    list(APPEND VORNA_GENERATED_FILES ${page}.gz)
+    install(FILES ${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man5)
+else()
+    message(WARNING "go-md2man not found: no vorna(5) page (apt-get install go-md2man)")
 endif()
 add_custom_target(vorna_packaging_files ALL DEPENDS ${VORNA_GENERATED_FILES})
 

@@ -13,6 +13,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 want=(bin/vorna-cli share/vorna/exemple.tpl share/vorna/new.tpl
       share/vorna/gallery/spots-brusselator.vna share/man/man1/vorna-cli.1.gz
+      share/man/man5/vorna.5.gz
       share/bash-completion/completions/vorna-cli share/doc/vorna/copyright
       share/doc/vorna/changelog.Debian.gz)
 if [[ $gui == 1 ]]; then
@@ -30,6 +31,13 @@ gzip -dc "$prefix/usr/share/man/man1/vorna-cli.1.gz" | grep -q '^\.TH VORNA-CLI 
     fail "vorna-cli.1.gz is not its manual page"
 gzip -dc "$prefix/usr/share/man/man1/vorna-cli.1.gz" | grep -q 'list\\-models' ||
     fail "vorna-cli.1.gz misses an option of --help"
+# The script format's page holds the README's sections, the equations among them.
+gzip -dc "$prefix/usr/share/man/man5/vorna.5.gz" | grep -q '^\.TH VORNA 5' ||
+    fail "vorna.5.gz is not the script format's page"
+for section in 'MODEL PARAMETERS' 'MODEL EQUATIONS' 'COLOUR MAPS' 'THE IMAGE LINE'; do
+    gzip -dc "$prefix/usr/share/man/man5/vorna.5.gz" | grep -q "^\.SH $section" ||
+        fail "vorna.5.gz misses $section"
+done
 
 [[ $("$prefix/usr/bin/vorna-cli" --version) == "vorna-cli $version" ]] || fail "vorna-cli --version"
 work=$(mktemp -d -p "$prefix")
