@@ -63,6 +63,32 @@ Taps MakeTaps(uint32_t n, int factor) {
     return taps;
 }
 
+// The taps of n samples resampled to outputs positions at any ratio: output X samples the
+// source at (X + 0.5) n / outputs - 0.5, computed in integers up to the last division. A whole
+// multiple takes MakeTaps, so an upscaled picture has the same bits by either road.
+Taps MakeRatioTaps(uint32_t n, uint32_t outputs) {
+    if (outputs % n == 0) return MakeTaps(n, int(outputs / n));
+    Taps taps;
+    taps.Index.resize(size_t(outputs) * 4);
+    taps.Weight.resize(size_t(outputs) * 4);
+    for (uint32_t out = 0; out < outputs; ++out) {
+        // (2 X + 1) n - outputs over 2 outputs: the position in source samples.
+        const int64_t numerator = (2 * int64_t(out) + 1) * int64_t(n) - int64_t(outputs);
+        const int64_t denominator = 2 * int64_t(outputs);
+        int64_t i = numerator / denominator;
+        if (numerator % denominator < 0) --i;  // floor for the first, negative positions
+        const double t = double(numerator - i * denominator) / double(denominator);
+        double w[4];
+        CubicWeights(t, w);
+        for (int k = 0; k < 4; ++k) {
+            const int64_t at = (i + k - 1 + 2 * int64_t(n)) % int64_t(n);
+            taps.Index[size_t(out) * 4 + size_t(k)] = uint32_t(at);
+            taps.Weight[size_t(out) * 4 + size_t(k)] = w[k];
+        }
+    }
+    return taps;
+}
+
 }  // namespace
 
 Result FieldHeights(const Image3DFloat &field, double scale, double offset,
@@ -102,6 +128,11 @@ void HeightSamples(const std::vector<float> &heights, std::vector<uint16_t> &sam
 
 void NormalMap(const std::vector<float> &heights, uint32_t width, uint32_t height, double strength,
                bool directX, std::vector<uint8_t> &rgb) {
+    NormalMap(heights, width, height, strength, strength, directX, rgb);
+}
+
+void NormalMap(const std::vector<float> &heights, uint32_t width, uint32_t height, double strengthX,
+               double strengthY, bool directX, std::vector<uint8_t> &rgb) {
     rgb.assign(size_t(width) * height * 3, 0);
     if (width == 0 || height == 0 || heights.size() < size_t(width) * height) return;
     const double yFlip = directX ? -1.0 : 1.0;
@@ -117,8 +148,8 @@ void NormalMap(const std::vector<float> &heights, uint32_t width, uint32_t heigh
             const uint32_t right = x + 1 == width ? 0 : x + 1;
             const double dudx = 0.5 * (double(row[right]) - double(row[left]));
             const double dudY = 0.5 * (double(above[x]) - double(below[x]));
-            const double nx = -strength * dudx;
-            const double ny = -strength * dudY * yFlip;
+            const double nx = -strengthX * dudx;
+            const double ny = -strengthY * dudY * yFlip;
             const double length = std::sqrt(nx * nx + ny * ny + 1.0);
             out[3 * x] = channel(nx / length);
             out[3 * x + 1] = channel(ny / length);
@@ -135,18 +166,28 @@ bool UpscaleFits(uint32_t sizeX, uint32_t sizeY, int factor) {
 
 Result Upscale(const Image3DFloat &field, int factor, Image3DFloat &out) {
     if (!HasPixels(field)) return Failed;
+    if (!UpscaleFits(field.GetSizeX(), field.GetSizeY(), factor)) return Failed;
+    return Resample(field, field.GetSizeX() * uint32_t(factor), field.GetSizeY() * uint32_t(factor),
+                    out);
+}
+
+bool ResampleFits(uint32_t sizeX, uint32_t sizeY, uint32_t width, uint32_t height) {
+    return sizeX > 0 && sizeY > 0 && width >= sizeX && height >= sizeY &&
+           width <= MaxUpscaledSide && height <= MaxUpscaledSide;
+}
+
+Result Resample(const Image3DFloat &field, uint32_t outW, uint32_t outH, Image3DFloat &out) {
+    if (!HasPixels(field)) return Failed;
     const uint32_t w = field.GetSizeX();
     const uint32_t h = field.GetSizeY();
-    if (!UpscaleFits(w, h, factor)) return Failed;
-    const uint32_t outW = w * uint32_t(factor);
-    const uint32_t outH = h * uint32_t(factor);
+    if (!ResampleFits(w, h, outW, outH)) return Failed;
     if (out.SetNewSize(uint16_t(outW), uint16_t(outH), 1) == Frame3D::SizeResult::Failed ||
         out.GetPtrFirstPixel() == nullptr) {
         return Failed;
     }
     float *first = out.GetPtrFirstPixel();
     const size_t outStride = size_t(out.GetLineOffset());
-    if (factor == 1) {
+    if (outW == w && outH == h) {
         for (uint32_t y = 0; y < h; ++y) {
             const float *from = Row(field, y);
             std::copy(from, from + w, first + size_t(y) * outStride);
@@ -154,8 +195,8 @@ Result Upscale(const Image3DFloat &field, int factor, Image3DFloat &out) {
         return Done;
     }
     // Along x into rows of the source's height, then along y into the output.
-    const Taps tx = MakeTaps(w, factor);
-    const Taps ty = MakeTaps(h, factor);
+    const Taps tx = MakeRatioTaps(w, outW);
+    const Taps ty = MakeRatioTaps(h, outH);
     std::vector<float> wide(size_t(outW) * h);
     for (uint32_t y = 0; y < h; ++y) {
         const float *from = Row(field, y);

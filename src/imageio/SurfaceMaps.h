@@ -38,6 +38,10 @@ void HeightSamples(const std::vector<float> &heights, std::vector<uint16_t> &sam
 // A channel is round(255 (n + 1) / 2): a flat field gives (128, 128, 255).
 void NormalMap(const std::vector<float> &heights, uint32_t width, uint32_t height, double strength,
                bool directX, std::vector<uint8_t> &rgb);
+// The same with a strength of its own for each axis: a map resampled by different ratios
+// along x and y keeps the field's slopes on both.
+void NormalMap(const std::vector<float> &heights, uint32_t width, uint32_t height, double strengthX,
+               double strengthY, bool directX, std::vector<uint8_t> &rgb);
 
 // Whether a sizeX x sizeY field upscaled factor times fits: factor 1 .. MaxUpscale and both
 // sides at most MaxUpscaledSide.
@@ -49,4 +53,15 @@ bool UpscaleFits(uint32_t sizeX, uint32_t sizeY, int factor);
 // field exactly. Done; Failed when it does not fit (UpscaleFits), the field has no pixels or
 // out cannot be sized.
 [[nodiscard]] Result Upscale(const Image3DFloat &field, int factor, Image3DFloat &out);
+
+// Whether a sizeX x sizeY field resampled to width x height fits: neither side smaller than
+// the field's (resampling down would skip points) and none above MaxUpscaledSide.
+bool ResampleFits(uint32_t sizeX, uint32_t sizeY, uint32_t width, uint32_t height);
+
+// Resamples field to width x height pixels with the same periodic filter: output pixel X
+// samples the field at (X + 0.5) sizeX / width - 0.5. A side that is a whole multiple of the
+// field's is resampled exactly as Upscale does; the picture tiles at any ratio. Done; Failed
+// when it does not fit (ResampleFits), the field has no pixels or out cannot be sized.
+[[nodiscard]] Result Resample(const Image3DFloat &field, uint32_t width, uint32_t height,
+                              Image3DFloat &out);
 }  // namespace SurfaceMaps

@@ -184,4 +184,45 @@ TEST(SurfaceMaps, UpscaleRefusesFactorsAndSidesBeyondTheLimits) {
     EXPECT_EQ(SurfaceMaps::Upscale(empty, 2, big), SurfaceMaps::Failed);
 }
 
+// Any output size: a periodic wave resampled by 2048 / 300 along x and 7 / 5 along y lands on
+// the wave at every output pixel, the last ones across the seam included, and the sizes that
+// would skip points or exceed the limit are refused.
+TEST(SurfaceMaps, ResampleToAnySizeFollowsThePeriodicField) {
+    constexpr double Pi = 3.14159265358979323846;
+    auto wave = [](double x, double y, double w, double h) {
+        return std::sin(2.0 * Pi * x / w) + 0.5 * std::cos(2.0 * Pi * y / h);
+    };
+    Image3DFloat field("f", 0, 0, 1, 1), big("b", 0, 0, 1, 1);
+    Fill(field, 300, 5, [&](int x, int y) { return wave(x, y, 300, 5); });
+    ASSERT_EQ(SurfaceMaps::Resample(field, 2048, 7, big), SurfaceMaps::Done);
+    ASSERT_EQ(big.GetSizeX(), 2048);
+    ASSERT_EQ(big.GetSizeY(), 7);
+    double worst = 0.0;
+    for (uint16_t y = 0; y < 7; ++y) {
+        for (uint16_t x = 0; x < 2048; ++x) {
+            // Where output pixel (x, y) samples the field, in field points.
+            const double fx = (x + 0.5) * 300.0 / 2048.0 - 0.5;
+            const double fy = (y + 0.5) * 5.0 / 7.0 - 0.5;
+            // The cubic follows the x wave closely; the y wave has 5 points a period only.
+            const double expected = wave(fx, fy, 300, 5);
+            worst = std::max(worst, std::fabs(big.GetPixelValue(x, y, 0) - expected));
+        }
+    }
+    EXPECT_LT(worst, 0.05);
+    // A whole multiple is the upscale itself, bit for bit.
+    Image3DFloat twice("t", 0, 0, 1, 1);
+    Fill(field, 6, 4, Noise);
+    ASSERT_EQ(SurfaceMaps::Resample(field, 12, 8, big), SurfaceMaps::Done);
+    ASSERT_EQ(SurfaceMaps::Upscale(field, 2, twice), SurfaceMaps::Done);
+    for (uint16_t y = 0; y < 8; ++y) {
+        for (uint16_t x = 0; x < 12; ++x) {
+            EXPECT_EQ(big.GetPixelValue(x, y, 0), twice.GetPixelValue(x, y, 0)) << x << "," << y;
+        }
+    }
+    EXPECT_FALSE(SurfaceMaps::ResampleFits(300, 5, 299, 7));
+    EXPECT_FALSE(SurfaceMaps::ResampleFits(300, 5, 16385, 7));
+    EXPECT_TRUE(SurfaceMaps::ResampleFits(300, 5, 16384, 5));
+    EXPECT_EQ(SurfaceMaps::Resample(field, 5, 8, big), SurfaceMaps::Failed);
+}
+
 }  // namespace
