@@ -218,6 +218,8 @@ ReaDifSimulation::ResetResult ReaDifSimulation::ResetDefaultParameters() {
     if (ErrorStatus == StatusAllocationFailed || !Built()) return ResetResult::ConstructionFailed;
     ComponentCount = 0;
     EndTime = 0;
+    Schedule.clear();
+    NextChange = 0;
     DiffusionSubSteps = 1;
     ReactionSubSteps = 1;
     ReactionStep = &ReaDifSimulation::ReactionStep_Void;

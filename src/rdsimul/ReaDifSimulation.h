@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "image3d/ColorMapRGBA8.h"
 #include "image3d/GenImage3D.h"
@@ -13,6 +14,7 @@
 #include "image3d/PictureRule.h"
 #include "rdsimul/ImageWriter.h"
 #include "rdsimul/ReactionModels.h"
+#include "rdsimul/ScheduledChange.h"
 #include "rdsimul/ScriptParser.h"
 #include "rdsimul/kernels/KernelSet.h"
 #include "toolkit/ProcString.h"
@@ -178,6 +180,20 @@ public:
     // Images a whole run saves: the iterations 1 .. EndTime at which ImageDue holds, counted
     // without walking them.
     int64_t ImageCount() const;
+    // ---- Recorded changes (the script's `at` lines) --------------------------------------------
+    // Adds a change to the run's schedule, after those of the same time: Done; Refused for a
+    // negative time, a component not in use, an invalid parameter key, a paint without centres
+    // or a radius below 0.5. The schedule is emptied by ResetDefaultParameters. The run loop
+    // applies a change of time N once iteration N is done and its image written, so that the
+    // image shows the field before it; a change of time 0 applies in Initialize, after the
+    // initial noise.
+    [[nodiscard]] Result ScheduleChange(const ScheduledChange &change);
+    const std::vector<ScheduledChange> &GetSchedule() const { return Schedule; }
+    // Makes the change now, whatever its time: Done; Refused as ScheduleChange refuses. A paint
+    // changes every point within Radius of a centre (dx and dy taken around the torus, compared
+    // in double) once, however many discs hold it; PaintAdd adds in double and rounds once.
+    [[nodiscard]] Result ApplyChange(const ScheduledChange &change);
+
     // Iterations per RunSimulation call that keep one call at about 200,000 component-point
     // updates for components fields of points points each (0 counts as 1); above 5 a multiple
     // of 5.
@@ -285,6 +301,13 @@ private:
     bool FinalImageDue(int64_t time) const;
     // The range of the image due now, to the range hook.
     void ReportImageRange();
+    // Whether a scheduled change falls due once CurrentTime has reached time.
+    bool ChangeDue(int64_t time) const;
+    // Applies the scheduled changes due at CurrentTime, in their order.
+    void ApplyDueChanges();
+    // Whether change can be made to this simulation (ScheduleChange's checks).
+    bool ChangeValid(const ScheduledChange &change) const;
+    void Paint(const ScheduledChange &change);
 
     const KernelSet *Kernels;
     int32_t LastCurSpeedMeasure = 0;  // CurrentTime at the last speed measurement
@@ -292,6 +315,8 @@ private:
     void *FailureContext = nullptr;
     ImageRangeHook RangeHook = nullptr;
     void *RangeContext = nullptr;
+    std::vector<ScheduledChange> Schedule;  // in time order, file order within a time
+    size_t NextChange = 0;                  // the first change not yet applied in this run
     ImageWriter *Writer = nullptr;
     uint32_t RunPixelLimit = MaxRunPixels;
 };

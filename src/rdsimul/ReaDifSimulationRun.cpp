@@ -27,6 +27,9 @@ GenImage3D::Result ReaDifSimulation::Initialize() {
         if (Components[i] == nullptr) continue;
         result = Components[i]->InitRandomNoise(float(InitConcentration[i]), float(InitNoise[i]));
     }
+    // The changes recorded at iteration 0 act on the initial noise.
+    NextChange = 0;
+    ApplyDueChanges();
     return result;
 }
 
@@ -108,7 +111,7 @@ int32_t ReaDifSimulation::QuietIterations(int64_t target) const {
         CurrentTime + (OverflowTestPeriod - CurrentTime % OverflowTestPeriod) % OverflowTestPeriod;
     if (last > target - 1) last = target - 1;
     for (int64_t t = CurrentTime; t < last; ++t) {
-        if (ImageDue(t + 1)) return int32_t(t - CurrentTime + 1);
+        if (ImageDue(t + 1) || ChangeDue(t + 1)) return int32_t(t - CurrentTime + 1);
     }
     return int32_t(last - CurrentTime + 1);
 }
@@ -173,6 +176,8 @@ ReaDifSimulation::RunResult ReaDifSimulation::RunSimulation(int32_t count) {
                 }
             }
         }
+        // After the image: it shows the field as it was before the change.
+        if (ChangeDue(CurrentTime)) ApplyDueChanges();
     }
 
     const double seconds = RunTimer.ReadIntermediateTime();
