@@ -122,11 +122,15 @@ int RoundSetup::Resize(ReaDifSimulation &sim) {
     sim.SetRunPixelLimit(uint32_t(x) * uint32_t(y) > ReaDifSimulation::MaxRunPixels
                              ? uint32_t(x) * uint32_t(y)
                              : ReaDifSimulation::MaxRunPixels);
+    const int32_t scriptX = first->GetSizeX();
+    const int32_t scriptY = first->GetSizeY();
     if (sim.SetDomainSize(uint16_t(x), uint16_t(y), 1) != ReaDifSimulation::Done) {
         std::fprintf(Err, "%s: the fields of %d x %d points could not be allocated\n",
                      Options.ScriptPath.c_str(), x, y);
         return CliRunner::ExitFileError;
     }
+    // The strokes the script recorded land where they were on its own field.
+    sim.RescaleSchedule(scriptX, scriptY, x, y);
     return CliRunner::ExitDone;
 }
 

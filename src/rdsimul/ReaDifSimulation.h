@@ -189,6 +189,11 @@ public:
     // initial noise.
     [[nodiscard]] Result ScheduleChange(const ScheduledChange &change);
     const std::vector<ScheduledChange> &GetSchedule() const { return Schedule; }
+    // The brush strokes of the schedule, recorded on a fromX x fromY field, moved onto a toX x
+    // toY one: a centre X becomes floor((X + 0.5) toX / fromX), Y likewise, and a radius is
+    // scaled by the geometric mean of the two ratios (the discs stay discs). Sides of 0 change
+    // nothing.
+    void RescaleSchedule(int32_t fromX, int32_t fromY, int32_t toX, int32_t toY);
     // Makes the change now, whatever its time: Done; Refused as ScheduleChange refuses. A paint
     // changes every point within Radius of a centre (dx and dy taken around the torus, compared
     // in double) once, however many discs hold it; PaintAdd adds in double and rounds once.

@@ -27,6 +27,21 @@ ReaDifSimulation::Result ReaDifSimulation::ScheduleChange(const ScheduledChange 
     return Done;
 }
 
+void ReaDifSimulation::RescaleSchedule(int32_t fromX, int32_t fromY, int32_t toX, int32_t toY) {
+    if (fromX <= 0 || fromY <= 0 || toX <= 0 || toY <= 0) return;
+    const double ratioX = double(toX) / double(fromX);
+    const double ratioY = double(toY) / double(fromY);
+    const double ratio = std::sqrt(ratioX * ratioY);
+    for (ScheduledChange &change : Schedule) {
+        if (!change.IsPaint()) continue;
+        change.Radius = std::max(0.5, change.Radius * ratio);
+        for (ScheduledChange::Point &centre : change.Centres) {
+            centre.X = std::min(toX - 1, int32_t(std::floor((centre.X + 0.5) * ratioX)));
+            centre.Y = std::min(toY - 1, int32_t(std::floor((centre.Y + 0.5) * ratioY)));
+        }
+    }
+}
+
 ReaDifSimulation::Result ReaDifSimulation::ApplyChange(const ScheduledChange &change) {
     if (!ChangeValid(change)) return Refused;
     switch (change.What) {

@@ -1,5 +1,6 @@
 #include "rdsimul/ScriptParser.h"
 
+#include <cmath>
 #include <cstdarg>
 #include <cstddef>
 #include <cstring>
@@ -368,6 +369,7 @@ void ScriptParser::ParseLine() {
     if (Line.CMoveMatchWord("image16M") == ProcString::Done ||
         Line.CMoveMatchWord("image16m") == ProcString::Done)
         return ParseImage(1);
+    if (Line.CMoveMatchWord("at") == ProcString::Done) return ParseAt();
     Fail(MsgUnknownKeyword);
 }
 
@@ -572,4 +574,107 @@ void ScriptParser::ParseImage(int trueColor) {
             (void)Sim->TmpTileImage2D8.SetNewSize(uint16_t(mosaicWidth), uint16_t(mosaicHeight), 1);
         }
     }
+}
+
+void ScriptParser::ParseAt() {
+    ScheduledChange change;
+    if (Line.CMoveReadInteger(change.Time) != ProcString::Done) return Fail(MsgAtSyntax);
+    // The change is checked against the model's components, the field and the run's length.
+    if (Sim->ComponentCount == 0 || KeptWidth < 10 || KeptIterations < 1) return Fail(MsgAtOrder);
+    if (change.Time < 0 || change.Time >= KeptIterations) {
+        FormatMessage(LastErrorMessage, MsgAtTime, KeptIterations - 1);
+        ErrorOffset = Line.GetCursorOffset();
+        return;
+    }
+    if (Line.CMoveMatchWord("modpar") == ProcString::Done) {
+        change.What = ScheduledChange::Kind::Modpar;
+        ParseAtModpar(change);
+    } else if (Line.CMoveMatchWord("reaction") == ProcString::Done) {
+        change.What = ScheduledChange::Kind::Reaction;
+        ParseAtComponent(change);
+    } else if (Line.CMoveMatchWord("diffusion") == ProcString::Done) {
+        change.What = ScheduledChange::Kind::Diffusion;
+        ParseAtComponent(change);
+    } else if (Line.CMoveMatchWord("paint") == ProcString::Done) {
+        ParseAtPaint(change);
+    } else {
+        return Fail(MsgAtSyntax);
+    }
+    if (LastErrorMessage.GetLength() > 1) return;
+    // The checks above are the simulation's: it takes every change they let through.
+    if (Sim->ScheduleChange(change) != ReaDifSimulation::Done) Fail(MsgAtSyntax);
+}
+
+void ScriptParser::ParseAtModpar(ScheduledChange &change) {
+    float value = 0.0f;
+    float variation = 0.0f;
+    if (Line.CMoveReadWord(WordBuffer, WordBufferSize) != ProcString::Done || WordBuffer[0] == 0 ||
+        ReadPlainFloat(value) != ProcString::Done) {
+        return Fail(MsgAtModpar);
+    }
+    ReadVariation(variation);
+    if (!AtEnd()) return Fail(MsgAtModpar);
+    change.Key = ReaDifSimulation::ParameterKey(WordBuffer, true);
+    if (change.Key < 0) return Fail(MsgModparBadName);
+    change.Value = value;
+    change.Variation = variation;
+}
+
+void ScriptParser::ParseAtComponent(ScheduledChange &change) {
+    const bool reaction = change.What == ScheduledChange::Kind::Reaction;
+    const int message = reaction ? MsgAtReaction : MsgAtDiffusion;
+    char letter = 0;
+    float value = 0.0f;
+    float variation = 0.0f;
+    if (Line.CMoveReadCapLetter(letter) != ProcString::Done ||
+        ReadPlainFloat(value) != ProcString::Done) {
+        return FailWithLastLetter(message);
+    }
+    if (!reaction) ReadVariation(variation);
+    change.Key = Sim->GetComponentIndex(letter);
+    const double most = reaction ? 100.0 : 1.0;
+    if (!AtEnd() || change.Key < 0 || !(value >= 0.0f && value <= most)) {
+        return FailWithLastLetter(message);
+    }
+    change.Value = value;
+    change.Variation = variation;
+}
+
+void ScriptParser::ParseAtPaint(ScheduledChange &change) {
+    char letter = 0;
+    float value = 0.0f;
+    float radius = 0.0f;
+    if (Line.CMoveReadCapLetter(letter) != ProcString::Done) return FailWithLastLetter(MsgAtPaint);
+    if (Line.CMoveMatchWord("set") == ProcString::Done) {
+        change.What = ScheduledChange::Kind::PaintSet;
+    } else if (Line.CMoveMatchWord("add") == ProcString::Done) {
+        change.What = ScheduledChange::Kind::PaintAdd;
+    } else {
+        return FailWithLastLetter(MsgAtPaint);
+    }
+    if (ReadPlainFloat(value) != ProcString::Done || ReadPlainFloat(radius) != ProcString::Done ||
+        !std::isfinite(value)) {
+        return FailWithLastLetter(MsgAtPaint);
+    }
+    change.Key = Sim->GetComponentIndex(letter);
+    if (change.Key < 0) return FailWithLastLetter(MsgAtPaint);
+    bool inRange = radius >= 0.5f && radius <= 600.0f;
+    while (!AtEnd()) {
+        ScheduledChange::Point centre;
+        if (Line.CMoveReadInteger(centre.X) != ProcString::Done ||
+            Line.CMoveReadInteger(centre.Y) != ProcString::Done) {
+            return FailWithLastLetter(MsgAtPaint);  // an odd count, or no number
+        }
+        inRange = inRange && centre.X >= 0 && centre.X < KeptWidth && centre.Y >= 0 &&
+                  centre.Y < KeptHeight;
+        change.Centres.push_back(centre);
+    }
+    if (change.Centres.empty()) return FailWithLastLetter(MsgAtPaint);
+    if (!inRange) {
+        FormatMessage(LastErrorMessage, MsgAtPaintRange, KeptWidth - 1, KeptHeight - 1);
+        ErrorOffset = Line.GetCursorOffset();
+        return;
+    }
+    change.Value = value;
+    change.Radius = radius;
 }

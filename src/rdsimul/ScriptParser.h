@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "rdsimul/ScheduledChange.h"
 #include "toolkit/AtomicFileWriter.h"
 #include "toolkit/ByteBuffer.h"
 #include "toolkit/ProcString.h"
@@ -114,6 +115,11 @@ private:
     void ParseRandseed();
     void ParseColormap();
     void ParseImage(int trueColor);
+    // `at N ...`: a recorded change, scheduled in the simulation.
+    void ParseAt();
+    void ParseAtModpar(ScheduledChange &change);
+    void ParseAtComponent(ScheduledChange &change);
+    void ParseAtPaint(ScheduledChange &change);
 
     // Sets the line's message and remembers where the check failed.
     void Fail(int message);

@@ -1,6 +1,7 @@
 // The recorded changes of a run: when the run loop makes them, and the brush around the torus.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 #include "SimulationTestSupport.h"
@@ -151,4 +152,22 @@ TEST(ScheduledChange, PaintWrapsAroundTheCornersAndChangesAPointOnce) {
     EXPECT_EQ(sim.ScheduleChange(Paint(1, ScheduledChange::Kind::PaintSet, 1, 1.0, 2.0, {{1, 1}})),
               ReaDifSimulation::Refused);
     EXPECT_EQ(sim.ScheduleChange(Modpar(-1, "beta", 1.0, 0.0)), ReaDifSimulation::Refused);
+}
+
+// A larger field takes the strokes where they were: centres by the pixel centres' ratio, the
+// radius by the mean ratio; other changes stay as they are.
+TEST(ScheduledChange, RescaledStrokesLandWhereTheyWere) {
+    ReaDifSimulation sim(4);
+    PrepareWithChanges(sim, "brusselator", 10, 3,
+                       {Paint(2, ScheduledChange::Kind::PaintSet, 0, 1.0, 1.5, {{0, 0}, {11, 8}}),
+                        Modpar(3, "beta", 8.0, 0.0)});
+    sim.RescaleSchedule(12, 9, 24, 36);
+    const std::vector<ScheduledChange> &schedule = sim.GetSchedule();
+    ASSERT_EQ(schedule.size(), 2u);
+    EXPECT_EQ(schedule[0].Centres[0].X, 1);  // (0 + 0.5) x 2
+    EXPECT_EQ(schedule[0].Centres[0].Y, 2);  // (0 + 0.5) x 4
+    EXPECT_EQ(schedule[0].Centres[1].X, 23);
+    EXPECT_EQ(schedule[0].Centres[1].Y, 34);
+    EXPECT_DOUBLE_EQ(schedule[0].Radius, 1.5 * std::sqrt(8.0));
+    EXPECT_EQ(schedule[1].Value, 8.0);
 }

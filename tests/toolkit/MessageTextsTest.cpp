@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "toolkit/MessageIds.h"
 #include "toolkit/MessageTexts.h"
 #include "toolkit/StringTable.h"
 
@@ -64,6 +65,11 @@ const std::map<int, std::vector<std::string>> &ExpectedConversions() {
         {94, {"s", "s"}},
         {95, {"s", "s", "s", "g"}},
         {97, {"d", "s"}},
+        {MsgAtTime, {"d"}},
+        {MsgAtReaction, {"c"}},
+        {MsgAtDiffusion, {"c"}},
+        {MsgAtPaint, {"c"}},
+        {MsgAtPaintRange, {"d", "d"}},
     };
     return expected;
 }
@@ -75,6 +81,17 @@ size_t FormattedLength(const char *text, int index) {
     char buffer[2048];
     int n = 0;
     switch (index) {
+        case MsgAtTime:
+            n = std::snprintf(buffer, sizeof buffer, text, INT_MIN);
+            break;
+        case MsgAtReaction:
+        case MsgAtDiffusion:
+        case MsgAtPaint:
+            n = std::snprintf(buffer, sizeof buffer, text, 'D');
+            break;
+        case MsgAtPaintRange:
+            n = std::snprintf(buffer, sizeof buffer, text, INT_MIN, INT_MIN);
+            break;
         case 2:
             n = std::snprintf(buffer, sizeof buffer, text, path.c_str());
             break;
@@ -173,7 +190,12 @@ TEST_F(MessageTextsTest, AnnotationTextsAreSingleLinesThatFitTheParserBuffers) {
         ASSERT_EQ(table.SetLanguage(language), StringTable::Done);
         const std::string prefix = table.Get(26);
         EXPECT_EQ(prefix.rfind("#ERR", 0), 0u);  // the next parse drops lines starting so
-        for (int index = 26; index <= LastAnnotationMessage; ++index) {
+        std::vector<int> annotations;
+        for (int index = 26; index <= LastAnnotationMessage; ++index) annotations.push_back(index);
+        for (int index = MsgAtSyntax; index <= MsgAtPaintRange; ++index) {
+            annotations.push_back(index);
+        }
+        for (int index : annotations) {
             SCOPED_TRACE("message " + std::to_string(index) + ", language " +
                          std::to_string(language));
             const char *text = table.Get(index);
