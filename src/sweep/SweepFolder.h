@@ -1,7 +1,8 @@
 // SweepFolder: decides, before a sweep writes anything, whether a folder may take its files: one
 // that is missing or empty, or one that already holds this sweep's own files (its marker, or
-// variant scripts of the same base). Nothing the sweep did not write is ever replaced. Owns no
-// files until Claim writes the marker.
+// variant scripts of the same base); the sweep's own are then its scripts, their logs and run
+// reports (NAME.json), sweep.json, the job files and the contact sheet. Nothing the sweep did not
+// write is ever replaced. Owns no files until Claim writes the marker.
 #pragma once
 
 #include <string>
