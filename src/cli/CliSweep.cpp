@@ -28,10 +28,11 @@ bool RunnerWritesReports() {
     return CliOptions().HelpText().find("--json-file") != std::string::npos;
 }
 
-// Brings sweep.json up to date with the variants' reports (a folder from before sweep.json has
-// none), then lays out the contact sheet: an exit code.
+// Brings sweep.json up to date with the variants' reports (only in a folder a sweep has marked
+// as its own; one from before sweep.json has none), then lays out the contact sheet: an exit
+// code.
 int LayOut(const std::string &folder, SweepManifest &manifest, FILE *out, FILE *err) {
-    if (manifest.Update(folder) == SweepManifest::Failed) {
+    if (SweepFolder::HasMarker(folder, "") && manifest.Update(folder) == SweepManifest::Failed) {
         std::fputs(manifest.Error.c_str(), err);
         return CliRunner::ExitFileError;
     }

@@ -32,12 +32,12 @@ public:
     // The first character of text that a sweep refuses in a name (a control character: a line
     // break or tab would split the lines of the job files and scripts); npos when none.
     static size_t ControlCharacterAt(const std::string &text);
+    // Whether folder holds the marker of base, or of any base when base is empty.
+    static bool HasMarker(const std::string &folder, const std::string &base);
 
     std::string Error;
 
 private:
     // Whether the file at path is a variant script whose head comment names base ("spots.vna").
     static bool IsVariantOf(const std::string &path, const std::string &base);
-    // Whether folder holds the marker of base, or of any base when base is empty.
-    static bool HasMarker(const std::string &folder, const std::string &base);
 };
