@@ -183,12 +183,8 @@ int CliSweep::Run(const CliOptions &options, FILE *out, FILE *err) {
     settings.Out = say;
     settings.Err = err;
     const SweepRunner::Result result = runner.Run(folder, names, settings);
-    if (result == SweepRunner::Interrupted) {
-        // What ran so far is in sweep.json; the sheet waits for --resume.
-        if (manifest.Update(folder) == SweepManifest::Failed)
-            std::fputs(manifest.Error.c_str(), err);
-        return CliRunner::ExitInterrupted;
-    }
+    // Stopped: sweep.json and the sheet wait for --resume, which brings both up to date.
+    if (result == SweepRunner::Interrupted) return CliRunner::ExitInterrupted;
     const int sheet = LayOut(folder, manifest, say, err);
     if (result == SweepRunner::SomeFailed) return ExitVariantsFailed;
     return sheet;

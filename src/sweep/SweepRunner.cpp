@@ -100,6 +100,10 @@ bool SweepRunner::ExpectedImages(const std::string &path, std::vector<Image> &im
                            : format == 'P' ? 0
                                            : GenImage3D::BMPFileBytes(x, y, depth);
     char name[ReaDifSimulation::FileNameSize];
+    // A script may write an image every iteration: room for all at once, not grown step by step.
+    size_t due = 0;
+    for (int32_t time = 1; time <= s.EndTime; ++time) due += s.ImageDue(time) ? 1 : 0;
+    images.reserve(due * (1 + (outputs.Height ? 1 : 0) + (outputs.Normal ? 1 : 0)));
     for (int32_t time = 1; time <= s.EndTime; ++time) {
         // A name too long for the run loop is never written: nothing to wait for.
         if (!s.ImageDue(time) ||
@@ -107,8 +111,9 @@ bool SweepRunner::ExpectedImages(const std::string &path, std::vector<Image> &im
                                         name, sizeof name) != ReaDifSimulation::Done) {
             continue;
         }
+        images.push_back({name, bytes, x, y});
+        if (!outputs.Height && !outputs.Normal) continue;
         const std::string image = name;
-        images.push_back({image, bytes, x, y});
         if (outputs.Height) {
             images.push_back(
                 {ImageOutput::MapPath(image, "_height"), 0, fieldX * factor, fieldY * factor});
