@@ -12,7 +12,7 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release -DVORNA_WERROR=ON
 PACKAGES := g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             qt6-base-dev qt6-image-formats-plugins qt6-translations-l10n libgl-dev netpbm \
             python3-numpy help2man go-md2man libspng-dev imagemagick parallel nlohmann-json3-dev \
-            libstb-dev
+            libstb-dev fonts-dejavu-core
 # Installed by `make fuzz` only: clang 14 and its runtime libraries, libFuzzer among them.
 FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
 # Installed by `make deb` and `make deb-test` only: the package tools, its checkers, and

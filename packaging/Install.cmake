@@ -91,9 +91,9 @@ endif()
 
 # ---- Debian package --------------------------------------------------------------------------
 # CPack's DEB generator packs what the rules above install, so the package cannot drift from
-# `cmake --install`; dpkg-shlibdeps computes the libraries' packages. Nothing is listed by hand:
-# Qt's X11 and offscreen platform plugins come with libqt6gui6 (the package test starts vorna
-# offscreen in a fresh root to show it).
+# `cmake --install`; dpkg-shlibdeps computes the libraries' packages. Qt's X11 and offscreen
+# platform plugins come with libqt6gui6 (the package test starts vorna offscreen in a fresh root
+# to show it). Only what is opened by path is listed by hand: the font of a sweep's contact sheet.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vorna)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -115,6 +115,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER
     "Vorna maintainers <maintainers@users.noreply.c-seed-04258ace.example>")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# vorna-cli reads /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf for contact.png's text;
+# dpkg-shlibdeps adds the libraries' packages to this list.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Qt's own translations are loaded at run time (dpkg-shlibdeps cannot see them): the French
 # dialogs need them, English works without.

@@ -394,6 +394,10 @@ CliOptions::Action CliOptions::Conclude(int operands, char *const operand[]) {
         ErrorText = "--jobs, --resume and --emit-jobs belong to a sweep (--vary)";
         return Action::UsageError;
     }
+    if (Json && EmitJobs) {
+        ErrorText = "--json reports the variants' runs; --emit-jobs runs none";
+        return Action::UsageError;
+    }
     if (!Varies.empty() && Seed > SweepExpander::MaxSeed) {
         // Every variant carries its seed in a randseed line.
         ErrorText = "a sweep's seed goes into its scripts' randseed lines: 1 to 99999999";
@@ -413,7 +417,6 @@ CliOptions::Action CliOptions::Conclude(int operands, char *const operand[]) {
     const char *refused = Annotate      ? "--annotate"
                           : CheckOnly   ? "--check"
                           : Rounds > 1  ? "--rounds"
-                          : Json        ? "--json"
                           : NoOverwrite ? "--no-overwrite"
                                         : nullptr;
     if (refused != nullptr) {
@@ -446,8 +449,10 @@ std::string CliOptions::HelpText() const {
            paragraph(
                "Every variant, run here or from the job files, gets the sweep's -f, --size, "
                "--upscale, --height, --normal, --normal-dx and --scale, and --resume looks for the "
-               "files they make; --json, --no-overwrite, -n, -c and -a do not go with a "
-               "sweep.") +
+               "files they make; --no-overwrite, -n, -c and -a do not go with a sweep. "
+               "--json prints one object per variant as it ends (name, script, values, seed, "
+               "status, images, and whether its final field is uniform when its run report "
+               "tells it), the rest going to stderr.") +
            "\n" +
            paragraph(
                "Progress goes to stderr (a live bar on a terminal, a line per 10% "

@@ -10,6 +10,7 @@
 #include "sweep/SweepExpander.h"
 #include "sweep/SweepFolder.h"
 #include "sweep/SweepJobFiles.h"
+#include "sweep/SweepManifest.h"
 #include "sweep/SweepRunner.h"
 #include "sweep/VariedLine.h"
 
@@ -22,7 +23,14 @@ std::string ProgramPath() {
     return error ? std::string("vorna-cli") : self.string();
 }
 
-int LayOut(const std::string &folder, FILE *out, FILE *err) {
+// Brings sweep.json up to date with the variants' reports (only in a folder a sweep has marked
+// as its own; one from before sweep.json has none), then lays out the contact sheet: an exit
+// code.
+int LayOut(const std::string &folder, SweepManifest &manifest, FILE *out, FILE *err) {
+    if (SweepFolder::HasMarker(folder, "") && manifest.Update(folder) == SweepManifest::Failed) {
+        std::fputs(manifest.Error.c_str(), err);
+        return CliRunner::ExitFileError;
+    }
     ContactSheet sheet;
     if (sheet.Build(folder) != ContactSheet::Done) {
         std::fputs(sheet.Error.c_str(), err);
@@ -104,7 +112,8 @@ int WriteVariants(const CliOptions &options, SweepExpander &expander, const std:
 }  // namespace
 
 int CliSweep::BuildContactSheet(const CliOptions &options, FILE *out, FILE *err) {
-    return LayOut(options.ContactSheetDir, out, err);
+    SweepManifest manifest;
+    return LayOut(options.ContactSheetDir, manifest, out, err);
 }
 
 int CliSweep::Run(const CliOptions &options, FILE *out, FILE *err) {
@@ -114,14 +123,23 @@ int CliSweep::Run(const CliOptions &options, FILE *out, FILE *err) {
     int code = Expand(options, expander, folder, err);
     if (code == CliRunner::ExitDone) code = WriteVariants(options, expander, folder, names, err);
     if (code != CliRunner::ExitDone) return code;
+    SweepManifest manifest;
+    if (manifest.Write(folder, options.ScriptPath, expander, options.Images) !=
+        SweepManifest::Done) {
+        std::fputs(manifest.Error.c_str(), err);
+        return CliRunner::ExitFileError;
+    }
+    // With --json, stdout holds the variants' objects only; everything else goes to stderr.
+    FILE *say = options.Json ? err : out;
     if (options.Randomize) {
         for (const SweepVariant &variant : expander.Variants()) {
-            std::fprintf(out, "%s: seed %u\n", variant.Name.c_str(), variant.Seed);
+            std::fprintf(say, "%s: seed %u\n", variant.Name.c_str(), variant.Seed);
         }
     } else {
-        std::fprintf(out, "%zu variants in %s, seed %u for all\n", names.size(), folder.c_str(),
+        std::fprintf(say, "%zu variants in %s, seed %u for all\n", names.size(), folder.c_str(),
                      expander.SharedSeed());
     }
+    const bool reports = true;  // every variant writes its run report (--json-file)
     // Every variant runs with the options that shape its images; resuming expects those.
     std::vector<SweepRunner::Image> images;
     uint32_t points = 0;
@@ -132,11 +150,11 @@ int CliSweep::Run(const CliOptions &options, FILE *out, FILE *err) {
     if (options.EmitJobs) {
         std::string error;
         if (SweepJobFiles::Write(folder, names, ProgramPath(), small, options.Images.ToArguments(),
-                                 error) != SweepJobFiles::Done) {
+                                 reports, error) != SweepJobFiles::Done) {
             std::fputs(error.c_str(), err);
             return CliRunner::ExitFileError;
         }
-        std::fprintf(out, "%s: jobs.txt and sweep.sbatch written; run them from %s\n",
+        std::fprintf(say, "%s: jobs.txt and sweep.sbatch written; run them from %s\n",
                      folder.c_str(),
                      std::filesystem::absolute(folder).parent_path().string().c_str());
         return CliRunner::ExitDone;
@@ -150,11 +168,19 @@ int CliSweep::Run(const CliOptions &options, FILE *out, FILE *err) {
     settings.Jobs = options.Jobs;
     settings.Resume = options.Resume;
     settings.Quiet = options.Quiet;
-    settings.Out = out;
+    settings.Reports = reports;
+    settings.Ended = [&](const std::string &name, int status, bool skipped) {
+        manifest.Record(name, status);
+        if (!options.Json) return;
+        std::fputs(manifest.VariantLine(folder, name, status, skipped).c_str(), out);
+        std::fflush(out);
+    };
+    settings.Out = say;
     settings.Err = err;
     const SweepRunner::Result result = runner.Run(folder, names, settings);
+    // Stopped: sweep.json and the sheet wait for --resume, which brings both up to date.
     if (result == SweepRunner::Interrupted) return CliRunner::ExitInterrupted;
-    const int sheet = LayOut(folder, out, err);
+    const int sheet = LayOut(folder, manifest, say, err);
     if (result == SweepRunner::SomeFailed) return ExitVariantsFailed;
     return sheet;
 }

@@ -102,6 +102,41 @@ ContactSheet::Result WriteText(const std::string &path, const std::string &text,
     return ContactSheet::Done;
 }
 
+// A uniform field's picture: a frame round it in the margin, and "uniform" in its bottom left
+// corner on a dark band when there is a font and the picture is large enough.
+void MarkUniform(SweepPicture &sheet, const SheetFont &font, uint32_t x, uint32_t y, uint32_t width,
+                 uint32_t height) {
+    const uint32_t frame = ContactSheet::FrameWidth;
+    SweepPicture band;
+    band.Width = width + 2 * frame;
+    band.Height = frame;
+    band.Rgb.assign(size_t(band.Width) * band.Height * 3, 0);
+    const uint8_t *colour = ContactSheet::FrameColour;
+    band.Fill(colour[0], colour[1], colour[2]);
+    sheet.Paste(band, x - frame, y - frame);
+    sheet.Paste(band, x - frame, y + height);
+    band.Width = frame;
+    band.Height = height;
+    band.Rgb.assign(size_t(band.Width) * band.Height * 3, 0);
+    band.Fill(colour[0], colour[1], colour[2]);
+    sheet.Paste(band, x - frame, y);
+    sheet.Paste(band, x + width, y);
+    // The word only where it leaves most of the picture to see.
+    const char *text = "uniform";
+    const uint32_t line = font.LineHeight();
+    if (!font.Loaded() || height < 3 * line || width < font.Width(text) + 4 * ContactSheet::Pad) {
+        return;
+    }
+    SweepPicture back;
+    back.Width = font.Width(text) + 2 * ContactSheet::Pad;
+    back.Height = line;
+    back.Rgb.assign(size_t(back.Width) * back.Height * 3, 0);
+    back.Fill(0, 0, 0);
+    sheet.Paste(back, x, y + height - back.Height);
+    font.Draw(sheet, int(x + ContactSheet::Pad), int(y + height - back.Height), text, colour[0],
+              colour[1], colour[2], int(x + back.Width));
+}
+
 }  // namespace
 
 ContactSheet::Result ContactSheet::Scan(const std::string &folder) {
@@ -211,6 +246,13 @@ ContactSheet::Result ContactSheet::Scan(const std::string &folder) {
             continue;
         }
     }
+    for (Entry &entry : Entries) {
+        // A report that is missing or unreadable says nothing: the field is not marked.
+        VariantReport report;
+        if (report.Read(VariantReport::PathOf(folder, entry.Name)) == VariantReport::Done) {
+            entry.Field = report.Final;
+        }
+    }
     return Done;
 }
 
@@ -271,6 +313,88 @@ void ContactSheet::LayOut() {
     for (size_t i = 0; i < Entries.size(); ++i) Cells[i] = long(i);
 }
 
+std::string ContactSheet::ColumnHead(size_t c) const {
+    for (size_t r = 0; r < Rows; ++r) {
+        const long index = Cells[r * Columns + c];
+        if (index >= 0) return Entries[size_t(index)].Values.back();
+    }
+    return "";
+}
+
+std::string ContactSheet::RowHead(size_t r) const {
+    if (Axes.size() != 2) return "";
+    for (size_t c = 0; c < Columns; ++c) {
+        const long index = Cells[r * Columns + c];
+        if (index >= 0) return Entries[size_t(index)].Values[0];
+    }
+    return "";
+}
+
+void ContactSheet::Measure(const SheetFont &font, uint32_t cellWidth, uint32_t cellHeight) {
+    Left = Top = 0;
+    PitchX = cellWidth;
+    PitchY = cellHeight;
+    if (!font.Loaded()) return;
+    const uint32_t line = font.LineHeight();
+    if (Axes.size() <= 2) {
+        // Above the columns: the last axis's name, then its values; left of the rows: the first
+        // axis's values under its name, which stands in the corner.
+        for (size_t c = 0; c < Columns; ++c) {
+            PitchX = std::max(PitchX, font.Width(ColumnHead(c)) + 2 * Pad);
+        }
+        Top = 2 * line + Pad;
+        if (Axes.size() == 2) {
+            uint32_t widest = font.Width(Axes[0]);
+            for (size_t r = 0; r < Rows; ++r) widest = std::max(widest, font.Width(RowHead(r)));
+            Left = widest + 2 * Pad;
+        }
+        return;
+    }
+    // Three or more axes: under each picture a line per axis, "modpar beta 7.5".
+    for (const Entry &entry : Entries) {
+        for (size_t a = 0; a < Axes.size(); ++a) {
+            PitchX = std::max(PitchX, font.Width(Axes[a] + " " + entry.Values[a]) + Pad);
+        }
+    }
+    PitchY = cellHeight + uint32_t(Axes.size()) * line;
+}
+
+void ContactSheet::Label(const SheetFont &font, SweepPicture &sheet, uint32_t cellHeight) const {
+    if (!font.Loaded()) return;
+    const int line = int(font.LineHeight());
+    const uint8_t ink = 0xDD;
+    if (Axes.size() <= 2) {
+        font.Draw(sheet, int(CellX(0)), int(Pad) / 2, Axes.back(), ink, ink, ink, int(sheet.Width));
+        for (size_t c = 0; c < Columns; ++c) {
+            const std::string head = ColumnHead(c);
+            const int x = int(CellX(c)) + (int(PitchX) - int(font.Width(head))) / 2;
+            font.Draw(sheet, std::max(x, int(CellX(c))), int(Pad) / 2 + line, head, ink, ink, ink,
+                      int(CellX(c) + PitchX));
+        }
+        if (Axes.size() == 2) {
+            font.Draw(sheet, int(Pad), int(Pad) / 2 + line, Axes[0], ink, ink, ink, int(Left));
+            for (size_t r = 0; r < Rows; ++r) {
+                const std::string head = RowHead(r);
+                font.Draw(sheet, int(Left) - int(Pad) - int(font.Width(head)),
+                          int(CellY(r)) + (int(cellHeight) - line) / 2, head, ink, ink, ink,
+                          int(Left));
+            }
+        }
+        return;
+    }
+    for (size_t r = 0; r < Rows; ++r) {
+        for (size_t c = 0; c < Columns; ++c) {
+            const long index = Cells[r * Columns + c];
+            if (index < 0) continue;
+            const Entry &entry = Entries[size_t(index)];
+            for (size_t a = 0; a < Axes.size(); ++a) {
+                font.Draw(sheet, int(CellX(c)), int(CellY(r) + cellHeight) + int(a) * line,
+                          Axes[a] + " " + entry.Values[a], ink, ink, ink, int(CellX(c) + PitchX));
+            }
+        }
+    }
+}
+
 std::string ContactSheet::Html(const std::string &title) const {
     std::string page =
         "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>" +
@@ -282,6 +406,8 @@ std::string ContactSheet::Html(const std::string &title) const {
         "th, td { padding: 4px; text-align: center; vertical-align: middle; font-size: 12px; }\n"
         "td.gap { width: 160px; height: 160px; background: #404040; color: #bbb; }\n"
         "img { display: block; margin: auto; image-rendering: pixelated; }\n"
+        "td.uniform img { outline: 2px solid #fa0; }\n"
+        ".uniform b { color: #fa0; }\n"
         "</style>\n</head>\n<body>\n<h1>" +
         Escape(title) + "</h1>\n";
     auto cell = [&](long index) {
@@ -291,29 +417,21 @@ std::string ContactSheet::Html(const std::string &title) const {
             return "<td class=\"gap\">" + Escape(entry.Name) + "<br>" + Escape(entry.Why) +
                    "<br><a href=\"" + Link(entry.Name) + ".vna\">script</a></td>";
         }
-        return "<td><a href=\"" + Link(entry.Image) + "\"><img src=\"thumbs/" + Link(entry.Name) +
-               ".png\" alt=\"" + Escape(entry.Name) + "\" title=\"" + Escape(entry.Name) +
-               "\"></a><a href=\"" + Link(entry.Name) + ".vna\">script</a></td>";
+        // A uniform field: what the picture shows is autoscaled rounding noise.
+        const bool uniform = entry.Field == VariantReport::Field::Uniform;
+        return std::string(uniform ? "<td class=\"uniform\">" : "<td>") + "<a href=\"" +
+               Link(entry.Image) + "\"><img src=\"thumbs/" + Link(entry.Name) + ".png\" alt=\"" +
+               Escape(entry.Name) + "\" title=\"" + Escape(entry.Name) + "\"></a>" +
+               (uniform ? "<b>uniform</b> " : "") + "<a href=\"" + Link(entry.Name) +
+               ".vna\">script</a></td>";
     };
     if (Axes.size() <= 2) {
         page += "<table>\n<tr><th>" +
                 Escape(Axes.size() == 2 ? Axes[0] + " \\ " + Axes[1] : Axes[0]) + "</th>";
-        for (size_t c = 0; c < Columns; ++c) {
-            for (size_t r = 0; r < Rows; ++r) {
-                long index = Cells[r * Columns + c];
-                if (index < 0) continue;
-                page += "<th>" + Escape(Entries[size_t(index)].Values.back()) + "</th>";
-                break;
-            }
-        }
+        for (size_t c = 0; c < Columns; ++c) page += "<th>" + Escape(ColumnHead(c)) + "</th>";
         page += "</tr>\n";
         for (size_t r = 0; r < Rows; ++r) {
-            std::string heading;
-            for (size_t c = 0; c < Columns && heading.empty(); ++c) {
-                long index = Cells[r * Columns + c];
-                if (index >= 0) heading = Axes.size() == 2 ? Entries[size_t(index)].Values[0] : "";
-            }
-            page += "<tr><th>" + Escape(heading) + "</th>";
+            page += "<tr><th>" + Escape(RowHead(r)) + "</th>";
             for (size_t c = 0; c < Columns; ++c) page += cell(Cells[r * Columns + c]);
             page += "</tr>\n";
         }
@@ -379,9 +497,16 @@ ContactSheet::Result ContactSheet::Build(const std::string &folder) {
         cellHeight = std::max(cellHeight, cells[i].Height);
     }
     if (cellWidth == 0) cellWidth = cellHeight = 64;  // only gaps: a sheet of grey squares
+    // The headings are text: without the font the sheet is still made, only without them.
+    SheetFont font;
+    Labelled = font.Load(FontPath, LabelPixels) == SheetFont::Done;
+    if (!Labelled) {
+        Notes += font.Error + ": contact.png is written without its headings and labels\n";
+    }
+    Measure(font, cellWidth, cellHeight);
     SweepPicture sheet;
-    sheet.Width = uint32_t(Columns) * (cellWidth + Margin) + Margin;
-    sheet.Height = uint32_t(Rows) * (cellHeight + Margin) + Margin;
+    sheet.Width = Left + uint32_t(Columns) * (PitchX + Margin) + Margin;
+    sheet.Height = Top + uint32_t(Rows) * (PitchY + Margin) + Margin;
     sheet.Rgb.assign(size_t(sheet.Width) * sheet.Height * 3, 0);
     sheet.Fill(0x20, 0x20, 0x20);
     SweepPicture gap;
@@ -392,19 +517,24 @@ ContactSheet::Result ContactSheet::Build(const std::string &folder) {
     for (size_t r = 0; r < Rows; ++r) {
         for (size_t c = 0; c < Columns; ++c) {
             long index = Cells[r * Columns + c];
-            const uint32_t x = Margin + uint32_t(c) * (cellWidth + Margin);
-            const uint32_t y = Margin + uint32_t(r) * (cellHeight + Margin);
+            const uint32_t x = CellX(c);
+            const uint32_t y = CellY(r);
             if (index < 0 && Axes.size() > 2) continue;  // past the last variant
             if (index < 0 || cells[size_t(index)].Width == 0) {
-                sheet.Paste(gap, x, y);
-            } else {
-                const SweepPicture &picture = cells[size_t(index)];
-                // Centred in its cell when smaller than the largest.
-                sheet.Paste(picture, x + (cellWidth - picture.Width) / 2,
-                            y + (cellHeight - picture.Height) / 2);
+                sheet.Paste(gap, x + (PitchX - cellWidth) / 2, y);
+                continue;
+            }
+            const SweepPicture &picture = cells[size_t(index)];
+            // Centred in its cell when smaller than the largest.
+            const uint32_t px = x + (PitchX - picture.Width) / 2;
+            const uint32_t py = y + (cellHeight - picture.Height) / 2;
+            sheet.Paste(picture, px, py);
+            if (Entries[size_t(index)].Field == VariantReport::Field::Uniform) {
+                MarkUniform(sheet, font, px, py, picture.Width, picture.Height);
             }
         }
     }
+    Label(font, sheet, cellHeight);
     int code = 0;
     std::string contact = (dir / "contact.png").string();
     if (Writer(contact.c_str(), sheet.Width, sheet.Height, sheet.Rgb.data(),

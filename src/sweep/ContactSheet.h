@@ -1,6 +1,7 @@
 // ContactSheet: lays out the final images of a sweep folder side by side, as index.html (a
-// static page of thumbnails under the varied values) and contact.png (the images in a grid).
-// Built from whatever variant scripts and images the folder holds; owns what it read of them.
+// static page of thumbnails under the varied values) and contact.png (the images in a grid under
+// the same headings, drawn with a system font), each variant whose final field is uniform marked.
+// Built from whatever variant scripts, images and run reports the folder holds; owns what it read.
 #pragma once
 
 #include <cstddef>
@@ -9,7 +10,9 @@
 #include <vector>
 
 #include "imageio/PngFile.h"
+#include "sweep/SheetFont.h"
 #include "sweep/SweepPicture.h"
+#include "sweep/VariantReport.h"
 
 class ContactSheet {
 public:
@@ -17,9 +20,13 @@ public:
     enum class Result { Failed = 0, Done = 1 };
     static constexpr Result Failed = Result::Failed;
     static constexpr Result Done = Result::Done;
-    static constexpr uint32_t ThumbSide = 160;  // thumbnails fit in this square
-    static constexpr uint32_t CellSide = 200;   // contact.png's images fit in this square
-    static constexpr uint32_t Margin = 4;       // between the images of contact.png
+    static constexpr uint32_t ThumbSide = 160;   // thumbnails fit in this square
+    static constexpr uint32_t CellSide = 200;    // contact.png's images fit in this square
+    static constexpr uint32_t Margin = 4;        // between the images of contact.png
+    static constexpr float LabelPixels = 14.0F;  // the height of contact.png's text
+    static constexpr uint32_t Pad = 4;           // around a label
+    static constexpr uint32_t FrameWidth = 2;    // the frame round a uniform field, in the margin
+    static constexpr uint8_t FrameColour[3] = {0xFF, 0xA0, 0x00};
 
     // The PNG service: writes rows of width x 3 bytes (rowStride apart), or reads any PNG as
     // 8-bit RGB; 1 done, 0 failed with an errno-like code in error.
@@ -34,6 +41,8 @@ public:
         std::vector<std::string> Values;  // one per axis
         std::string Image;                // its final image's file name; "" when it has none
         std::string Why;  // why a variant has no picture on the sheet; "" when it has one
+        // Its final field as its run report (NAME.json) tells it; Unknown without a report.
+        VariantReport::Field Field = VariantReport::Field::Unknown;
     };
 
     // Tests hand in writers that keep the pictures in memory.
@@ -44,8 +53,22 @@ public:
     // Reads the variant scripts of folder, then their final images one at a time into
     // thumbs/NAME.png and the cells of contact.png, and writes index.html: Done; Failed with Error
     // (no variant script, or a file that could not be written). A variant without a readable image
-    // is a gap, not a failure.
+    // is a gap, not a failure; a font that cannot be read leaves contact.png without text (a note
+    // in Notes says so), not a failure.
     [[nodiscard]] Result Build(const std::string &folder);
+
+    // The top left corner of the box of contact.png's cell (row, column), after Build; the box is
+    // CellBoxWidth x CellBoxHeight, its picture centred at its top.
+    uint32_t CellX(size_t column) const {
+        return Left + Margin + uint32_t(column) * (PitchX + Margin);
+    }
+    uint32_t CellY(size_t row) const { return Top + Margin + uint32_t(row) * (PitchY + Margin); }
+    uint32_t CellBoxWidth() const { return PitchX; }
+    uint32_t CellBoxHeight() const { return PitchY; }
+
+    // The TrueType font of contact.png's text.
+    std::string FontPath = SheetFont::DefaultPath;
+    bool Labelled = false;  // whether contact.png carries text (the font was read)
 
     // The varied lines ("modpar beta"), in the order of the sweep's --vary options.
     std::vector<std::string> Axes;
@@ -69,8 +92,20 @@ private:
                      std::string &why) const;
     // Lays Entries out into Rows, Columns and Cells.
     void LayOut();
+    // Sizes the bands of headings and the cell boxes (Left, Top, PitchX, PitchY) for pictures of
+    // at most cellWidth x cellHeight, with the text of font when it is loaded.
+    void Measure(const SheetFont &font, uint32_t cellWidth, uint32_t cellHeight);
+    // Writes the headings of the axes (one or two) or each cell's values (three or more).
+    void Label(const SheetFont &font, SweepPicture &sheet, uint32_t cellHeight) const;
+    // The heading of column c and of row r: the value of the last axis and of the first.
+    std::string ColumnHead(size_t c) const;
+    std::string RowHead(size_t r) const;
     std::string Html(const std::string &title) const;
 
     RgbWriter Writer;
     RgbReader PngReader;
+    uint32_t Left = 0;    // the band of row headings
+    uint32_t Top = 0;     // the band of column headings
+    uint32_t PitchX = 0;  // a cell's box, without the margin
+    uint32_t PitchY = 0;
 };

@@ -122,8 +122,15 @@ SweepFolder::Result SweepFolder::Check(const std::string &folder, const std::str
             Error = InTheWay(path, "not a variant of " + base + " written by a sweep");
             return Refused;
         }
+        // A variant's run report (NAME.json) is the sweep's own, replaced by every run.
+        const std::string report = (fs::path(folder) / (name + ".json")).string();
+        if (Exists(report) && !IsPlainFile(report)) {
+            Error = InTheWay(report, "not a plain file (a link, a folder or a device)");
+            return Refused;
+        }
     }
-    for (const char *file : {MarkerName, "jobs.txt", "sweep.sbatch", "index.html", "contact.png"}) {
+    for (const char *file :
+         {MarkerName, "jobs.txt", "sweep.sbatch", "sweep.json", "index.html", "contact.png"}) {
         const std::string path = (fs::path(folder) / file).string();
         if (Exists(path) && !IsPlainFile(path)) {
             Error = InTheWay(path, "not a plain file (a link, a folder or a device)");

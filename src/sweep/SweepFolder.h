@@ -1,7 +1,8 @@
 // SweepFolder: decides, before a sweep writes anything, whether a folder may take its files: one
 // that is missing or empty, or one that already holds this sweep's own files (its marker, or
-// variant scripts of the same base). Nothing the sweep did not write is ever replaced. Owns no
-// files until Claim writes the marker.
+// variant scripts of the same base); the sweep's own are then its scripts, their logs and run
+// reports (NAME.json), sweep.json, the job files and the contact sheet. Nothing the sweep did not
+// write is ever replaced. Owns no files until Claim writes the marker.
 #pragma once
 
 #include <string>
@@ -31,12 +32,12 @@ public:
     // The first character of text that a sweep refuses in a name (a control character: a line
     // break or tab would split the lines of the job files and scripts); npos when none.
     static size_t ControlCharacterAt(const std::string &text);
+    // Whether folder holds the marker of base, or of any base when base is empty.
+    static bool HasMarker(const std::string &folder, const std::string &base);
 
     std::string Error;
 
 private:
     // Whether the file at path is a variant script whose head comment names base ("spots.vna").
     static bool IsVariantOf(const std::string &path, const std::string &base);
-    // Whether folder holds the marker of base, or of any base when base is empty.
-    static bool HasMarker(const std::string &folder, const std::string &base);
 };

@@ -43,7 +43,7 @@ SweepJobFiles::Result SweepJobFiles::Write(const std::string &folder,
                                            const std::vector<std::string> &names,
                                            const std::string &program, bool smallFields,
                                            const std::vector<std::string> &runArguments,
-                                           std::string &error) {
+                                           bool reports, std::string &error) {
     std::filesystem::path dir(folder);
     // "out/" names the folder "out" too.
     std::string leaf =
@@ -56,18 +56,20 @@ SweepJobFiles::Result SweepJobFiles::Write(const std::string &folder,
     // The program: VORNA_CLI, else this one. An assignment is neither split nor globbed, and the
     // quoted default is taken as it stands, whatever bytes the path holds.
     const std::string setProgram = "vorna_cli=${VORNA_CLI:-" + ShellQuote(program) + "}";
-    // The run options and the "--" that keeps any script name a script, after the threads.
+    // The run options after the threads; then the report and the "--" that keeps any script
+    // name a script.
     std::string options;
     for (const std::string &word : runArguments) {
         options += ' ';
         options += ShellQuote(word);
     }
-    options += " -- ";
     std::string jobs;
     for (const std::string &name : names) {
         jobs += setProgram + "; \"$vorna_cli\"";
         jobs += smallFields ? " --quiet --threads 1" : " --quiet";
         jobs += options;
+        if (reports) jobs += " --json-file " + ShellQuote(leaf + "/" + name + ".json");
+        jobs += " -- ";
         jobs += ShellQuote(leaf + "/" + name + ".vna");
         jobs += '\n';
     }
@@ -99,8 +101,11 @@ SweepJobFiles::Result SweepJobFiles::Write(const std::string &folder,
         "cd \"${SLURM_SUBMIT_DIR:-.}\"\n" +
         setProgram +
         "\n"
+        "variant=${variants[$SLURM_ARRAY_TASK_ID]}\n"
         "exec \"$vorna_cli\" --quiet --threads \"${SLURM_CPUS_PER_TASK:-1}\"" +
-        options + "\\\n  " + ShellQuote(leaf + "/") + "\"${variants[$SLURM_ARRAY_TASK_ID]}\"\n";
+        options +
+        (reports ? " --json-file " + ShellQuote(leaf + "/") + "\"${variant%.vna}.json\"" : "") +
+        " -- \\\n  " + ShellQuote(leaf + "/") + "\"$variant\"\n";
     if (WriteFile((dir / "jobs.txt").string(), jobs, error) != Done) return Failed;
     std::string script = (dir / "sweep.sbatch").string();
     if (WriteFile(script, sbatch, error) != Done) return Failed;

@@ -17,10 +17,12 @@ constexpr Result Done = Result::Done;
 // vorna-cli they start unless VORNA_CLI names another; every path is quoted for the shell that
 // reads it. Names with control characters are refused (Failed). smallFields: one thread per
 // variant, else every core of the machine (parallel) or of the task (Slurm). runArguments: the run
-// options every command carries ("-f", "png", ...). Done; Failed with error set.
+// options every command carries ("-f", "png", ...). reports: each variant writes its run report
+// to folder/NAME.json (--json-file). Done; Failed with error set.
 [[nodiscard]] Result Write(const std::string &folder, const std::vector<std::string> &names,
                            const std::string &program, bool smallFields,
-                           const std::vector<std::string> &runArguments, std::string &error);
+                           const std::vector<std::string> &runArguments, bool reports,
+                           std::string &error);
 
 // text quoted for a POSIX shell (bash, dash): taken as it stands, whatever bytes it holds but a
 // zero; every path the job files hold goes through it.

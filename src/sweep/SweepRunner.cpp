@@ -23,6 +23,7 @@
 #include "rdsimul/ScriptParser.h"
 #include "sweep/StopSignals.h"
 #include "sweep/VariantOutput.h"
+#include "sweep/VariantReport.h"
 #include "toolkit/MessageTexts.h"
 #include "toolkit/StringTable.h"
 
@@ -99,6 +100,10 @@ bool SweepRunner::ExpectedImages(const std::string &path, std::vector<Image> &im
                            : format == 'P' ? 0
                                            : GenImage3D::BMPFileBytes(x, y, depth);
     char name[ReaDifSimulation::FileNameSize];
+    // A script may write an image every iteration: room for all at once, not grown step by step.
+    size_t due = 0;
+    for (int32_t time = 1; time <= s.EndTime; ++time) due += s.ImageDue(time) ? 1 : 0;
+    images.reserve(due * (1 + (outputs.Height ? 1 : 0) + (outputs.Normal ? 1 : 0)));
     for (int32_t time = 1; time <= s.EndTime; ++time) {
         // A name too long for the run loop is never written: nothing to wait for.
         if (!s.ImageDue(time) ||
@@ -106,8 +111,9 @@ bool SweepRunner::ExpectedImages(const std::string &path, std::vector<Image> &im
                                         name, sizeof name) != ReaDifSimulation::Done) {
             continue;
         }
+        images.push_back({name, bytes, x, y});
+        if (!outputs.Height && !outputs.Normal) continue;
         const std::string image = name;
-        images.push_back({image, bytes, x, y});
         if (outputs.Height) {
             images.push_back(
                 {ImageOutput::MapPath(image, "_height"), 0, fieldX * factor, fieldY * factor});
@@ -157,6 +163,7 @@ SweepRunner::Result SweepRunner::Run(const std::string &folder,
         if (settings.Resume && accepted &&
             std::all_of(images.begin(), images.end(), &SweepRunner::IsWhole)) {
             ++Skipped;
+            if (settings.Ended) settings.Ended(name, 0, true);
             continue;
         }
         todo.push_back(name);
@@ -194,17 +201,26 @@ SweepRunner::Result SweepRunner::Run(const std::string &folder,
         while (Stop == 0 && next < todo.size() && int(running.size()) < jobs) {
             const std::string &name = todo[next++];
             std::string script = (std::filesystem::path(folder) / (name + ".vna")).string();
+            // A report describes the run that wrote it: one left from before would outlive a
+            // run that fails before writing its own. unlink removes a link, never its target.
+            const std::string report = VariantReport::PathOf(folder, name);
+            (void)unlink(report.c_str());
             auto output = std::make_unique<VariantOutput>();
             if (!output->Open((std::filesystem::path(folder) / (name + ".log")).string())) {
                 std::fprintf(settings.Err, "%s: cannot start: %s\n", name.c_str(),
                              std::strerror(errno));
                 ++Failed;
+                if (settings.Ended) settings.Ended(name, 127, false);
                 continue;
             }
             // Made before the fork: the child only takes its output pipe and starts the program.
             std::vector<const char *> argv = {settings.Program.c_str(), "--quiet", "--threads",
                                               threadText.c_str()};
             for (const std::string &word : runArguments) argv.push_back(word.c_str());
+            if (settings.Reports) {
+                argv.push_back("--json-file");
+                argv.push_back(report.c_str());
+            }
             // "--" keeps a script whose name starts with '-' a script.
             argv.push_back("--");
             argv.push_back(script.c_str());
@@ -226,6 +242,7 @@ SweepRunner::Result SweepRunner::Run(const std::string &folder,
                              std::strerror(errno));
                 output->Finish(true);
                 ++Failed;
+                if (settings.Ended) settings.Ended(name, 127, false);
                 continue;
             }
             for (int i = 0; i < MaxChildren; ++i) {
@@ -265,6 +282,7 @@ SweepRunner::Result SweepRunner::Run(const std::string &folder,
             double seconds = std::chrono::duration<double>(Clock::now() - job.Start).count();
             int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
             job.Output->Finish(code == 0);
+            if (settings.Ended) settings.Ended(job.Name, code, false);
             if (code == 0) {
                 ++Finished;
                 if (!settings.Quiet) {

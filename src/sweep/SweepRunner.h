@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,12 @@ public:
         int Jobs = 0;         // variants at once; 0 chooses by the field size
         bool Resume = false;  // skip the variants whose images are all present and whole
         bool Quiet = false;
+        // Each variant writes its run report to folder/NAME.json (--json-file); a report left by
+        // an earlier run is removed before a variant starts, whether or not it writes one.
+        bool Reports = false;
+        // Called as each variant ends (its exit code; a process stopped by Ctrl-C gives 130), and
+        // for each variant --resume skips (skipped, code 0), before its line on Out.
+        std::function<void(const std::string &name, int code, bool skipped)> Ended;
         FILE *Out = stdout;  // a line per finished variant, the summary
         FILE *Err = stderr;  // failures, with the variant's log
     };

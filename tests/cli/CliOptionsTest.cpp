@@ -203,6 +203,7 @@ TEST(CliOptionsTest, OutputOptionsRefuseBadValues) {
         {{"-s", "5", "-r"}, "contradict"},
         {{"--json", "--check"}, "--json"},
         {{"--json", "-a"}, "--json"},
+        {{"--json", "--emit-jobs", "--vary", "modpar beta 6,7"}, "--emit-jobs runs none"},
     };
     for (const auto &[arguments, error] : cases) {
         CliOptions options;
@@ -215,8 +216,10 @@ TEST(CliOptionsTest, OutputOptionsRefuseBadValues) {
 
 TEST(CliOptionsTest, SweepRefusesTheOptionsItCannotHonourByName) {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{"--json"}, "--json"}, {{"--no-overwrite"}, "--no-overwrite"}, {{"-n", "2"}, "--rounds"},
-        {{"-c"}, "--check"},    {{"--annotate"}, "--annotate"},
+        {{"--no-overwrite"}, "--no-overwrite"},
+        {{"-n", "2"}, "--rounds"},
+        {{"-c"}, "--check"},
+        {{"--annotate"}, "--annotate"},
     };
     for (const auto &[arguments, option] : cases) {
         CliOptions options;
@@ -226,6 +229,12 @@ TEST(CliOptionsTest, SweepRefusesTheOptionsItCannotHonourByName) {
         EXPECT_NE(options.ErrorText.find("does not take " + option), std::string::npos)
             << options.ErrorText;
     }
+    // --json reports a sweep variant by variant.
+    CliOptions options;
+    EXPECT_EQ(ParseLine({"--json", "--vary", "modpar beta 6,7", "a.vna"}, options),
+              CliOptions::Action::Sweep)
+        << options.ErrorText;
+    EXPECT_TRUE(options.Json);
 }
 
 TEST(CliOptionsTest, ImageArgumentsParseBackToTheSameImageOptions) {

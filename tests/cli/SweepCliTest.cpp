@@ -7,8 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <nlohmann/json.hpp>
+#include <set>
 #include <thread>
 
 #include "imageio/PngFile.h"
@@ -102,6 +105,54 @@ TEST_F(SweepCliTest, JobsThroughParallelAndSlurmScriptGiveTheDirectSweepsImages)
     EXPECT_NE(Output.find("6 variants (0 without an image)"), std::string::npos) << Output;
 }
 
+// --json: stdout holds one object per variant as it ends and nothing else; the rest goes to
+// stderr. sweep.json lists the same variants with their exit codes once they ran.
+TEST_F(SweepCliTest, JsonPrintsOneObjectPerVariantAndSweepJsonListsThem) {
+    scripttest::WriteFile(PathOf("base.vna"), Base);
+    ASSERT_EQ(Shell("(" + Program + " --json --jobs 2 " + Vary + "base.vna 2> err.txt)"), 0)
+        << Output << scripttest::ReadFile(PathOf("err.txt"));
+    const std::string err = scripttest::ReadFile(PathOf("err.txt"));
+    EXPECT_NE(err.find("6 variants in base-sweep, seed 11 for all"), std::string::npos) << err;
+    EXPECT_NE(err.find("index.html and contact.png, 6 variants"), std::string::npos) << err;
+    std::set<std::string> names;
+    size_t lines = 0;
+    for (size_t start = 0; start < Output.size(); start = Output.find('\n', start) + 1) {
+        ++lines;
+        const auto object = nlohmann::json::parse(
+            Output.substr(start, Output.find('\n', start) - start), nullptr, false);
+        ASSERT_TRUE(object.is_object()) << Output;
+        const std::string name = object.value("name", "");
+        names.insert(name);
+        EXPECT_EQ(object["script"], "base-sweep/" + name + ".vna");
+        EXPECT_EQ(object["seed"], 11);
+        EXPECT_EQ(object["status"], 0);
+        EXPECT_EQ(object["values"].size(), 2u);
+        const std::string last = "base-sweep/" + name + "_A000060.bmp";
+        ASSERT_TRUE(object["images"].is_array());
+        EXPECT_NE(std::find(object["images"].begin(), object["images"].end(), last),
+                  object["images"].end())
+            << object.dump();
+        for (const auto &image : object["images"]) {
+            EXPECT_TRUE(fs::exists(Dir / image.get<std::string>())) << image;
+        }
+    }
+    EXPECT_EQ(lines, 6u);
+    EXPECT_EQ(names, (std::set<std::string>{"alpha2_beta6", "alpha2_beta7", "alpha2_beta8",
+                                            "alpha3_beta6", "alpha3_beta7", "alpha3_beta8"}));
+    const auto list = nlohmann::json::parse(scripttest::ReadFile(PathOf("base-sweep/sweep.json")),
+                                            nullptr, false);
+    ASSERT_TRUE(list.is_object());
+    EXPECT_EQ(list["base"], "base.vna");
+    ASSERT_EQ(list["variants"].size(), 6u);
+    for (const auto &variant : list["variants"]) {
+        EXPECT_EQ(variant["status"], 0) << variant.dump();
+        EXPECT_EQ(variant["images"].size(), 3u);
+        for (const auto &image : variant["images"]) {
+            EXPECT_TRUE(fs::exists(Dir / "base-sweep" / image.get<std::string>())) << image;
+        }
+    }
+}
+
 TEST_F(SweepCliTest, FormatOverrideAndMapsAreWhatResumeAndTheContactSheetLookFor) {
     scripttest::WriteFile(PathOf("base.vna"), Base);
     // A BMP sweep first, then the same folder in PNG with height maps: the sheet shows the
@@ -173,7 +224,8 @@ TEST_F(SweepCliTest, SweepNeverWritesOverAFileItDidNotWrite) {
     EXPECT_FALSE(fs::exists(Dir / "jobs.txt"));
 
     // A folder holding only someone's job file, page or picture.
-    for (const char *file : {"jobs.txt", "sweep.sbatch", "index.html", "contact.png"}) {
+    for (const char *file :
+         {"jobs.txt", "sweep.sbatch", "sweep.json", "index.html", "contact.png"}) {
         fs::create_directories(Dir / "theirs");
         scripttest::WriteFile(PathOf("theirs/") + file, "theirs");
         EXPECT_EQ(Shell(Program + " --emit-jobs" + vary + "--out theirs beta7.vna"), 3) << file;
@@ -199,6 +251,13 @@ TEST_F(SweepCliTest, SweepNeverWritesOverAFileItDidNotWrite) {
               std::string::npos)
         << Output;
     EXPECT_EQ(scripttest::ReadFile(PathOf("mine/beta8.vna")), "// user script\n");
+    fs::remove(Dir / "mine" / "beta8.vna");
+    // A variant's report is replaced by its run: a folder in its place is in the way.
+    fs::remove(Dir / "mine" / "beta8.json");
+    fs::create_directories(Dir / "mine" / "beta8.json");
+    EXPECT_EQ(Shell(Program + " --quiet" + vary + "--out mine beta7.vna"), 3);
+    EXPECT_NE(Output.find("mine/beta8.json: in the way of the sweep"), std::string::npos) << Output;
+    fs::remove(Dir / "mine" / "beta8.json");
     // Another base's sweep does not take this folder.
     scripttest::WriteFile(PathOf("other.vna"), Base);
     EXPECT_EQ(Shell(Program + " --quiet" + vary + "--out mine other.vna"), 3);
@@ -206,7 +265,6 @@ TEST_F(SweepCliTest, SweepNeverWritesOverAFileItDidNotWrite) {
     EXPECT_EQ(scripttest::ReadFile(PathOf("mine/.vorna-sweep")), "Vorna sweep of beta7.vna\n");
 
     // The contact sheet alone: not over a page it did not write.
-    fs::remove(Dir / "mine" / "beta8.vna");
     scripttest::WriteFile(PathOf("mine/index.html"), "<p>my page</p>");
     fs::remove(Dir / "mine" / ".vorna-sweep");
     EXPECT_EQ(Shell(Program + " --contact-sheet mine"), 3);
@@ -254,7 +312,9 @@ TEST_F(SweepCliTest, JobFilesRunNothingButTheProgramWhateverTheNames) {
         EXPECT_NE(Output.find("-- " + folder + "/beta7.vna\n"), std::string::npos)
             << name << ": " << Output;
         EXPECT_EQ(Shell("VORNA_CLI=/bin/echo SLURM_ARRAY_TASK_ID=1 bash " + sbatch), 0) << Output;
-        EXPECT_EQ(Output, "--quiet --threads 1 -- " + folder + "/beta8.vna\n") << name;
+        EXPECT_EQ(Output, "--quiet --threads 1 --json-file " + folder + "/beta8.json -- " + folder +
+                              "/beta8.vna\n")
+            << name;
     }
     // The default program, from its hostile folder, really runs a variant.
     const std::string jobs = Quoted("sw$(touch X1)/jobs.txt");

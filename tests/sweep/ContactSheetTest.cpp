@@ -12,6 +12,7 @@
 #include "imageio/PngFile.h"
 #include "rdsimul/ScriptTestSupport.h"
 #include "sweep/ContactSheet.h"
+#include "sweep/SheetFont.h"
 #include "sweep/SweepExpander.h"
 #include "sweep/SweepRunner.h"
 #include "sweep/SweepTestSupport.h"
@@ -60,19 +61,49 @@ std::string Bmp8(uint32_t width, uint32_t height, uint8_t r, uint8_t g, uint8_t 
     return file;
 }
 
+// The columns of picture between x0 and x1 that hold a pixel other than the sheet's background
+// in lines y0 to y1: how wide the text there is.
+int InkColumns(const SweepPicture &picture, uint32_t x0, uint32_t x1, uint32_t y0, uint32_t y1) {
+    int columns = 0;
+    for (uint32_t x = x0; x < x1 && x < picture.Width; ++x) {
+        for (uint32_t y = y0; y < y1 && y < picture.Height; ++y) {
+            const uint8_t *p = &picture.Rgb[(size_t(y) * picture.Width + x) * 3];
+            if (p[0] != 0x20 || p[1] != 0x20 || p[2] != 0x20) {
+                ++columns;
+                break;
+            }
+        }
+    }
+    return columns;
+}
+
+std::vector<int> PixelAt(const SweepPicture &picture, uint32_t x, uint32_t y) {
+    const uint8_t *p = &picture.Rgb[(size_t(y) * picture.Width + x) * 3];
+    return {p[0], p[1], p[2]};
+}
+
 class ContactSheetTest : public scripttest::TempDirTest {
 protected:
     // A 2 x 3 sweep (alpha 2, 3; beta 6, 7, 8) of the small base, without images.
-    void MakeSweep() {
+    void MakeSweep(const std::vector<std::string> &varies = {"modpar alpha 2,3",
+                                                             "modpar beta 6:8:3"}) {
         scripttest::WriteFile(PathOf("base.vna"), sweeptest::BaseScript);
         SweepExpander expander;
         ASSERT_EQ(expander.LoadBase(PathOf("base.vna")), SweepExpander::Done);
-        ASSERT_EQ(expander.Expand(sweeptest::VariedLines({"modpar alpha 2,3", "modpar beta 6:8:3"}),
-                                  0, false),
-                  SweepExpander::Done);
+        ASSERT_EQ(expander.Expand(sweeptest::VariedLines(varies), 0, false), SweepExpander::Done);
         ASSERT_EQ(expander.WriteAndCheck(Folder()), SweepExpander::Done);
         Written.clear();
     }
+    // The sheet's font, or a skip when the system lacks it.
+    bool HaveFont() {
+        SheetFont font;
+        if (font.Load(SheetFont::DefaultPath, ContactSheet::LabelPixels) != SheetFont::Done) {
+            return false;
+        }
+        Line = font.LineHeight();
+        return true;
+    }
+    uint32_t Line = 0;
     // The final image of variant name (iteration 40 of the base): a plain colour.
     void Image(const std::string &name, uint8_t r, uint8_t g, uint8_t b) {
         scripttest::WriteFile(Folder() + "/" + name + "_A000040.bmp", Bmp8(24, 20, r, g, b));
@@ -92,7 +123,12 @@ TEST_F(ContactSheetTest, MissingImageIsAGapWithTheVariantsName) {
     // An earlier image of the missing variant is not its final one.
     scripttest::WriteFile(Folder() + "/alpha3_beta7_A000020.bmp", Bmp8(24, 20, 1, 2, 3));
     ContactSheet sheet(&KeepPicture, nullptr);
+    // Without its font the sheet is still made, only without text, and says so.
+    sheet.FontPath = PathOf("no-such-font.ttf");
     ASSERT_EQ(sheet.Build(Folder()), ContactSheet::Done) << sheet.Error;
+    EXPECT_FALSE(sheet.Labelled);
+    EXPECT_NE(sheet.Notes.find(PathOf("no-such-font.ttf") + ": "), std::string::npos)
+        << sheet.Notes;
     EXPECT_EQ(sheet.Gaps, 1);
     ASSERT_EQ(sheet.Rows, 2u);
     ASSERT_EQ(sheet.Columns, 3u);
@@ -124,6 +160,121 @@ TEST_F(ContactSheetTest, MissingImageIsAGapWithTheVariantsName) {
     EXPECT_EQ(pixel(1, 1), (std::vector<int>{0x40, 0x40, 0x40}));  // the gap
     EXPECT_EQ(Written.count("alpha3_beta7.png"), 0u);
     EXPECT_EQ(Written.count("alpha2_beta6.png"), 1u);
+}
+
+// Values of unequal widths show where each heading went: over its own column, beside its own
+// row, in the order of the values; the pictures stay whole under them.
+TEST_F(ContactSheetTest, HeadingsStandOverTheirColumnsAndBesideTheirRows) {
+    if (!HaveFont()) GTEST_SKIP() << SheetFont::DefaultPath << " is missing";
+    MakeSweep({"modpar alpha 2,3.5", "modpar beta 6,7.25,10.125"});
+    for (const char *alpha : {"2", "3.5"}) {
+        for (const char *beta : {"6", "7.25", "10.125"}) {
+            Image(std::string("alpha") + alpha + "_beta" + beta, 200, 100, 50);
+        }
+    }
+    ContactSheet sheet(&KeepPicture, nullptr);
+    ASSERT_EQ(sheet.Build(Folder()), ContactSheet::Done) << sheet.Error;
+    ASSERT_TRUE(sheet.Labelled) << sheet.Notes;
+    const SweepPicture &contact = Written["contact.png"];
+    const uint32_t values = ContactSheet::Pad / 2 + Line;  // the line of column headings
+    const uint32_t top = sheet.CellY(0);
+    int previous = 0;
+    for (size_t c = 0; c < 3; ++c) {
+        SCOPED_TRACE(c);
+        const uint32_t x = sheet.CellX(c);
+        const int ink = InkColumns(contact, x, x + sheet.CellBoxWidth(), values, top);
+        EXPECT_GT(ink, previous);  // "6", "7.25", "10.125" from left to right
+        previous = ink;
+        for (size_t r = 0; r < 2; ++r) {
+            const uint32_t middle = x + sheet.CellBoxWidth() / 2;
+            EXPECT_EQ(PixelAt(contact, middle, sheet.CellY(r) + 10),
+                      (std::vector<int>{200, 100, 50}));
+        }
+    }
+    // The rows: "2" above "3.5", right of the corner that names their axis.
+    const uint32_t left = sheet.CellX(0) - ContactSheet::Margin;
+    const int first = InkColumns(contact, 0, left, sheet.CellY(0), sheet.CellY(0) + 20);
+    const int second = InkColumns(contact, 0, left, sheet.CellY(1), sheet.CellY(1) + 20);
+    EXPECT_GT(first, 0);
+    EXPECT_GT(second, first);
+    EXPECT_GT(InkColumns(contact, 0, left, values, top), second);  // "modpar alpha"
+    EXPECT_GT(InkColumns(contact, sheet.CellX(0), contact.Width, 0, values),
+              InkColumns(contact, sheet.CellX(2), contact.Width, values, top));  // "modpar beta"
+}
+
+// Three varied lines: a line per value under each picture, none under the empty last cell.
+TEST_F(ContactSheetTest, ThreeAxesLabelEveryCellWithItsValues) {
+    if (!HaveFont()) GTEST_SKIP() << SheetFont::DefaultPath << " is missing";
+    MakeSweep({"modpar alpha 2,3,4", "modpar beta 6", "diffusion B 1"});
+    ContactSheet sheet(&KeepPicture, nullptr);
+    ASSERT_EQ(sheet.Build(Folder()), ContactSheet::Done) << sheet.Error;
+    ASSERT_EQ(sheet.Rows * sheet.Columns, 4u);
+    const SweepPicture &contact = Written["contact.png"];
+    const uint32_t picture = sheet.CellBoxHeight() - 3 * Line;
+    for (size_t cell = 0; cell < 4; ++cell) {
+        const uint32_t x = sheet.CellX(cell % 2);
+        const uint32_t y = sheet.CellY(cell / 2) + picture;
+        for (uint32_t line = 0; line < 3; ++line) {
+            const int ink = InkColumns(contact, x, x + sheet.CellBoxWidth(), y + line * Line,
+                                       y + (line + 1) * Line);
+            if (cell < 3) {
+                EXPECT_GT(ink, 20) << cell << " " << line;
+            } else {
+                EXPECT_EQ(ink, 0) << line;
+            }
+        }
+    }
+}
+
+// A report that says the final field is uniform marks its cell, in the picture and on the page;
+// one that says otherwise, a damaged or wrongly typed one, or none, marks nothing. The last
+// round's object is the one that counts.
+TEST_F(ContactSheetTest, UniformFieldsAreMarkedFromTheirReports) {
+    MakeSweep();
+    const std::map<std::string, std::string> reports = {
+        {"alpha2_beta6", "{\"status\":0,\"uniform\":true}\n"},
+        {"alpha2_beta7", "{\"status\":0,\"uniform\":false}\n"},
+        {"alpha2_beta8", "{\"status\":0,\"uniform\":tr"},
+        {"alpha3_beta6", "{\"uniform\":false}\n{\"uniform\":true}\n"},
+        {"alpha3_beta7", "{\"uniform\":\"yes\"}\n"},
+    };
+    for (const auto &[name, text] : reports)
+        scripttest::WriteFile(Folder() + "/" + name + ".json", text);
+    for (int alpha = 2; alpha <= 3; ++alpha) {
+        for (int beta = 6; beta <= 8; ++beta) {
+            Image("alpha" + std::to_string(alpha) + "_beta" + std::to_string(beta), 10, 20, 30);
+        }
+    }
+    for (const bool font : {false, true}) {
+        SCOPED_TRACE(font ? "with its font" : "without its font");
+        if (font && !HaveFont()) continue;
+        ContactSheet sheet(&KeepPicture, nullptr);
+        if (!font) sheet.FontPath = PathOf("missing.ttf");
+        ASSERT_EQ(sheet.Build(Folder()), ContactSheet::Done) << sheet.Error;
+        const SweepPicture &contact = Written["contact.png"];
+        const std::string html = scripttest::ReadFile(Folder() + "/index.html");
+        for (size_t i = 0; i < 6; ++i) {
+            const ContactSheet::Entry &entry = sheet.Entries[i];
+            const bool marked = entry.Name == "alpha2_beta6" || entry.Name == "alpha3_beta6";
+            SCOPED_TRACE(entry.Name);
+            EXPECT_EQ(entry.Field == VariantReport::Field::Uniform, marked);
+            // The frame in the margin left of the picture, and the cell on the page.
+            const uint32_t x = sheet.CellX(i % 3) + (sheet.CellBoxWidth() - 24) / 2;
+            const uint32_t y = sheet.CellY(i / 3);
+            EXPECT_EQ(PixelAt(contact, x - 1, y + 10), marked
+                                                           ? (std::vector<int>{0xFF, 0xA0, 0x00})
+                                                           : (std::vector<int>{0x20, 0x20, 0x20}));
+            EXPECT_EQ(PixelAt(contact, x + 12, y + 5), (std::vector<int>{10, 20, 30}));
+            const std::string cell = "<td class=\"uniform\"><a href=\"" + entry.Name + "_A";
+            EXPECT_EQ(html.find(cell) != std::string::npos, marked);
+        }
+        size_t words = 0;
+        for (size_t at = html.find("<b>uniform</b>"); at != std::string::npos;
+             at = html.find("<b>uniform</b>", at + 1)) {
+            ++words;
+        }
+        EXPECT_EQ(words, 2u);
+    }
 }
 
 TEST_F(ContactSheetTest, CutImageIsAGapAndNoVariantIsAnError) {

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <map>
 
 #include "image3d/GenImage3D.h"
 #include "imageio/PngFile.h"
@@ -155,6 +156,59 @@ TEST_F(SweepRunnerTest, FailedVariantsOutputIsShownWithOrWithoutItsLog) {
     EXPECT_EQ(scripttest::ReadFile(folder + "/linked.log"), "cause of linked.vna\n");
     EXPECT_FALSE(std::filesystem::exists(folder + "/good.log"));
     EXPECT_FALSE(std::filesystem::exists(folder + "/silent.log"));
+}
+
+// Each variant is told where its report goes, before "--" and its script; a report from an
+// earlier run is gone before the variant starts, so a run that fails early leaves none behind.
+TEST_F(SweepRunnerTest, VariantsAreToldTheirReportAndStaleOnesGo) {
+    const std::string folder = PathOf("sweep");
+    std::filesystem::create_directories(folder);
+    for (const char *name : {"good", "crash"}) {
+        scripttest::WriteFile(folder + "/" + name + ".vna", "");
+        scripttest::WriteFile(folder + "/" + name + ".json", "{\"uniform\":true}\n");
+    }
+    // The program keeps its arguments beside the script and writes the report unless it crashes.
+    const std::string program = PathOf("fake-cli");
+    scripttest::WriteFile(
+        program,
+        "#!/bin/sh\n"
+        "for last; do :; done\n"
+        "printf '%s\\n' \"$@\" > \"$last.args\"\n"
+        "case $last in *crash.vna) exit 3 ;; esac\n"
+        "while [ $# -gt 0 ]; do\n"
+        "  if [ \"$1\" = --json-file ]; then echo '{\"uniform\":false}' > \"$2\"; fi\n"
+        "  shift\n"
+        "done\n");
+    ASSERT_EQ(chmod(program.c_str(), 0755), 0);
+    for (const bool reports : {true, false}) {
+        SCOPED_TRACE(reports ? "with reports" : "without");
+        SweepRunner::Settings settings;
+        settings.Program = program;
+        settings.Quiet = true;
+        settings.Reports = reports;
+        settings.Err = std::fopen("/dev/null", "w");
+        std::map<std::string, int> ended;
+        settings.Ended = [&](const std::string &name, int code, bool skipped) {
+            EXPECT_FALSE(skipped);
+            ended[name] = code;
+        };
+        SweepRunner runner;
+        EXPECT_EQ(runner.Run(folder, {"good", "crash"}, settings), SweepRunner::SomeFailed);
+        std::fclose(settings.Err);
+        EXPECT_EQ(ended, (std::map<std::string, int>{{"good", 0}, {"crash", 3}}));
+        EXPECT_FALSE(std::filesystem::exists(folder + "/crash.json"));
+        const std::string tail = "--\n" + folder + "/good.vna\n";
+        const std::string args = scripttest::ReadFile(folder + "/good.vna.args");
+        if (reports) {
+            EXPECT_EQ(scripttest::ReadFile(folder + "/good.json"), "{\"uniform\":false}\n");
+            EXPECT_NE(args.find("\n--json-file\n" + folder + "/good.json\n" + tail),
+                      std::string::npos)
+                << args;
+        } else {
+            EXPECT_FALSE(std::filesystem::exists(folder + "/good.json"));
+            EXPECT_EQ(args.find("--json-file"), std::string::npos) << args;
+        }
+    }
 }
 
 }  // namespace
