@@ -10,6 +10,14 @@ std::string ModelTableMarkdown() {
         "|---|---|---|---|---|\n";
     char row[256];
     for (const ReactionModelInfo &model : ReactionModelTable) {
+        if (ModelIsFormula(ReactionModelId(&model - ReactionModelTable))) {
+            // Its script's formula lines name the components and the parameters.
+            std::snprintf(row, sizeof row,
+                          "| `%s` | 1 to %d | any name | read by its formula lines | |\n",
+                          model.Name, model.Components);
+            table += row;
+            continue;
+        }
         if (model.ParameterCount() == 0) {
             std::snprintf(row, sizeof row, "| `%s` | %d | none | | |\n", model.Name,
                           model.Components);

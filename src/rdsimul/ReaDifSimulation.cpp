@@ -241,5 +241,6 @@ ReaDifSimulation::ResetResult ReaDifSimulation::ResetDefaultParameters() {
     }
     for (auto &pair : ReactionParameters) pair[0] = pair[1] = 0.0;
     VaryParameters = 0;
+    Formula.Clear();
     return ResetResult::Done;
 }

@@ -12,6 +12,7 @@
 #include "image3d/Image3D8.h"
 #include "image3d/Image3DFloat.h"
 #include "image3d/PictureRule.h"
+#include "rdsimul/FormulaProgram.h"
 #include "rdsimul/ImageWriter.h"
 #include "rdsimul/ReactionModels.h"
 #include "rdsimul/ScheduledChange.h"
@@ -241,6 +242,9 @@ public:
     int VaryParameters = 0;  // 1 when some named parameter has a non-zero variation
     ReactionStepFunction ReactionStep = &ReaDifSimulation::ReactionStep_Void;
     int ModelIndex = 0;  // ReactionModelTable index of the chosen model; 0 (diffusion) when none
+    // The reaction terms of the formula model, set by the script's formula lines: the formula
+    // steps refuse unless it has a term for every component in use.
+    FormulaProgram Formula;
     int32_t CurrentTime = 0;           // iterations done in this run
     int32_t EndTime = 0;               // iterations of the whole run
     int32_t PreviewTime = 0;           // CurrentTime of the last preview
@@ -282,11 +286,15 @@ private:
     bool FieldOf(int index, FieldLayout &layout, float *&firstPixel) const;
     // The fields, layout and constants of a reaction pass over the first components fields;
     // false when the step must refuse (ErrorStatus, too few components, fields unlike A's).
+    // The constants carry the formula program and its parameters' values.
     bool GatherReaction(int components, float **fields, FieldLayout &layout,
                         ReactionConstants &k) const;
     // The common frame of the reaction steps: refusals, constants, the kernel set's kernel of the
     // model over the fields. Plain diffusion does nothing and never refuses.
     [[nodiscard]] Result RunReactionModel(ReactionModelId model);
+    // The components a model's reaction pass works on: its table's count, or for the formula
+    // model its program's (more than any simulation has when that does not match the script).
+    int ReactingComponents(ReactionModelId model) const;
     // The step of a model of ReactionModelTable.
     static ReactionStepFunction StepOfModel(int model);
     // count iterations (reaction, then diffusion) through the kernel set's fused kernel: Done,

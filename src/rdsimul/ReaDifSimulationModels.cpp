@@ -38,6 +38,10 @@ bool ReaDifSimulation::GatherReaction(int components, float **fields, FieldLayou
 #define VORNA_READ_PARAMETER(Field, name) k.Field = GetReactionParameter(name);
     VORNA_REACTION_PARAMETERS(VORNA_READ_PARAMETER)
 #undef VORNA_READ_PARAMETER
+    k.Formula = &Formula;
+    for (int i = 0; i < Formula.ParameterCount(); ++i) {
+        k.Named[i] = ReactionParameters[Formula.ParameterKeyAt(i)][0];
+    }
     return true;
 }
 
@@ -46,9 +50,17 @@ ReaDifSimulation::Result ReaDifSimulation::RunReactionModel(ReactionModelId mode
     float *fields[4] = {nullptr, nullptr, nullptr, nullptr};
     FieldLayout layout;
     ReactionConstants k;
-    if (!GatherReaction(ModelComponents(model), fields, layout, k)) return Refused;
+    if (!GatherReaction(ReactingComponents(model), fields, layout, k)) return Refused;
     Kernels->Reaction[int(model)](fields, layout, k);
     return Done;
+}
+
+int ReaDifSimulation::ReactingComponents(ReactionModelId model) const {
+    if (!ModelIsFormula(model)) return ModelComponents(model);
+    // A formula program without a term for every component in use cannot run: more components
+    // than there are slots make GatherReaction refuse.
+    const int n = Formula.ComponentCount();
+    return n == 0 || n != ComponentCount ? MaxSlots + 1 : n;
 }
 
 ReaDifSimulation::ReactionStepFunction ReaDifSimulation::StepOfModel(int model) {
@@ -70,7 +82,7 @@ ReaDifSimulation::FuseResult ReaDifSimulation::FusedIteration(int32_t count) {
     const ReactionModelId model = ReactionModelId(ModelIndex);
     // The fused kernel diffuses exactly the fields the reaction reads; any other arrangement
     // (and every refusal) goes through the separate steps.
-    const int components = ModelReacts(model) ? ModelComponents(model) : ComponentCount;
+    const int components = ModelReacts(model) ? ReactingComponents(model) : ComponentCount;
     if (components != ComponentCount || components < 1 || components > 4) return NotFused;
     float *fields[4] = {nullptr, nullptr, nullptr, nullptr};
     FieldLayout layout;

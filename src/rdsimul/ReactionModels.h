@@ -31,7 +31,9 @@
 // VORNA_MODEL_PARAMETER(Field of VORNA_REACTION_PARAMETERS, meaning in English and in French,
 // typical value); the typical values are those of the example scripts. The first entry, plain
 // diffusion, has no reaction pass at all (its kernels are null) and takes any number of
-// components.
+// components. The formula model reads the terms its script writes (FormulaProgram): its
+// components are those the script's formula lines name (at most 4), its parameters the names
+// they use.
 #define VORNA_REACTION_MODELS(X)                                                              \
     X(Void, "diffusion", 1)                                                                   \
     X(Schlogl, "schlogl", 1)                                                                  \
@@ -86,7 +88,8 @@
                             "apport de A, sa valeur d'équilibre", 3.0),                       \
       VORNA_MODEL_PARAMETER(Beta, "conversion of A into B", "conversion de A en B", 7.0),     \
       VORNA_MODEL_PARAMETER(Gamma, "damping of large values of A",                            \
-                            "amortissement des grandes valeurs de A", 0.002))
+                            "amortissement des grandes valeurs de A", 0.002))                 \
+    X(Formula, "formula", 4)
 
 enum class ReactionParameter : int {
 #define VORNA_PARAMETER_ID(Field, name) Field,
@@ -143,6 +146,9 @@ inline constexpr int ReactionModelCount =
 
 // Whether a model has a reaction pass; plain diffusion has none.
 constexpr bool ModelReacts(ReactionModelId model) { return model != ReactionModelId::Void; }
+
+// Whether the script, not the table, sets the model's components and parameters.
+constexpr bool ModelIsFormula(ReactionModelId model) { return model == ReactionModelId::Formula; }
 
 constexpr int ModelComponents(ReactionModelId model) {
     return ReactionModelTable[int(model)].Components;

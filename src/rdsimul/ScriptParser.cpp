@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/ScriptText.h"
@@ -62,6 +63,21 @@ const ModelNameList &ModelNames() {
     return names;
 }
 
+bool IsBlankChar(char c) { return c == ' ' || c == '\t'; }
+
+// The letter of a formula line ("formula L ..."), or 0 when the line is none.
+char FormulaLetterOf(std::string_view line) {
+    size_t i = 0;
+    while (i < line.size() && IsBlankChar(line[i])) ++i;
+    constexpr std::string_view keyword = "formula";
+    if (line.substr(i, keyword.size()) != keyword) return 0;
+    i += keyword.size();
+    if (i >= line.size() || !IsBlankChar(line[i])) return 0;
+    while (i < line.size() && IsBlankChar(line[i])) ++i;
+    if (i >= line.size() || line[i] < 'A' || line[i] > 'Z') return 0;
+    return line[i];
+}
+
 int32_t EditorLengthOf(const ByteBuffer &text) {
     return EditorLength(text.GetData(), int32_t(text.GetSize()));
 }
@@ -116,6 +132,17 @@ ScriptParser::Result ScriptParser::Parse(ReaDifSimulation &sim, const char *path
     const std::string_view source(text, size);
     ByteOrderMarkSize = ScriptText::ByteOrderMarkSize(source);
     LineEnd = ScriptText::ChooseLineEnd(source.substr(ByteOrderMarkSize));
+    // The formula model's components are known before its lines are read: A up to the last
+    // letter a formula line names, so that every line may name any of them.
+    FormulaLetters = 0;
+    for (const ScriptText::Line &line : ScriptText::Lines(source)) {
+        const std::string_view content(text + line.Begin, line.End - line.Begin);
+        if (ScriptText::KindOf(content) != ScriptText::LineKind::Setting) continue;
+        const char letter = FormulaLetterOf(content);
+        if (letter >= 'A' && letter < 'A' + FormulaProgram::MaxComponents) {
+            FormulaLetters |= 1u << (letter - 'A');
+        }
+    }
     for (const ScriptText::Line &line : ScriptText::Lines(source)) {
         ++SourceLine;
         if (TakeLine(text + line.Begin, line.End - line.Begin) != ByteBuffer::Done) {
@@ -277,8 +304,14 @@ ByteBuffer::Result ScriptParser::WriteMissingItems() {
                       ModelNames().Last);
         ok &= WriteMissingItem() == ByteBuffer::Done;
     }
+    const bool formula = ModelIsFormula(ReactionModelId(sim.ModelIndex));
     for (int i = 0; i < sim.ComponentCount; ++i) {
         char letter = char('A' + i);
+        // A faulty formula line is annotated on its line; only a letter without one is missing.
+        if (formula && !sim.Formula.Has(i) && !(FormulaLetters & (1u << i))) {
+            FormatMessage(MissingItemMessage, MsgMissingFormula, letter, letter);
+            ok &= WriteMissingItem() == ByteBuffer::Done;
+        }
         if (sim.GetDiffusionCoeff(letter) == 0.0) {
             FormatMessage(MissingItemMessage, MsgMissingDiffusion, letter, letter);
             ok &= WriteMissingItem() == ByteBuffer::Done;
@@ -370,6 +403,7 @@ void ScriptParser::ParseLine() {
         Line.CMoveMatchWord("image16m") == ProcString::Done)
         return ParseImage(1);
     if (Line.CMoveMatchWord("at") == ProcString::Done) return ParseAt();
+    if (Line.CMoveMatchWord("formula") == ProcString::Done) return ParseFormula();
     Fail(MsgUnknownKeyword);
 }
 
@@ -381,6 +415,17 @@ void ScriptParser::ParseModel() {
     }
     if (!AtEnd()) return Fail(MsgModelTextAfter);
     if (Sim->SetReactionModel(WordBuffer) != ReaDifSimulation::Done) return FailUnknownModel();
+    if (ModelIsFormula(ReactionModelId(Sim->ModelIndex))) {
+        int count = 0;
+        for (int c = 0; c < FormulaProgram::MaxComponents; ++c) {
+            if (FormulaLetters & (1u << c)) count = c + 1;
+        }
+        if (count == 0) {
+            (void)Sim->SetReactionModel("");  // no model chosen
+            return Fail(MsgFormulaNone);
+        }
+        (void)Sim->SetComponentCount(count);  // fewer than the model's slots: always done
+    }
     ModelLine = SourceLine;
 }
 
@@ -459,6 +504,75 @@ void ScriptParser::ParseInit() {
         Sim->SetInitConcentration(letter, mean, noise) != ReaDifSimulation::Done) {
         return FailWithLastLetter(MsgInitRange);
     }
+}
+
+void ScriptParser::ParseFormula() {
+    const char *p = Line.GetCursor();
+    char letter = 0;
+    if (p[0] < 'A' || p[0] > 'Z' || !IsBlankChar(p[1]) ||
+        Line.CMoveReadCapLetter(letter) != ProcString::Done || AtEnd()) {
+        return Fail(MsgFormulaSyntax);
+    }
+    if (Sim->ComponentCount == 0) return Fail(MsgNoModelYet);
+    if (!ModelIsFormula(ReactionModelId(Sim->ModelIndex))) return Fail(MsgFormulaOtherModel);
+    const int component = letter - 'A';
+    if (component >= FormulaProgram::MaxComponents) return Fail(MsgFormulaSyntax);
+    if (Sim->Formula.Has(component)) return Fail(MsgGivenTwice);
+    const int32_t start = Line.GetCursorOffset();
+    FormulaProgram::Error error;
+    if (Sim->Formula.Compile(component, Line.GetCursor(), Sim->ComponentCount, error) ==
+        FormulaProgram::Result::Done) {
+        return;
+    }
+    const int column = start + error.Column;
+    using R = FormulaProgram::Result;
+    switch (error.What) {
+        case R::Empty:
+            FormatMessage(LastErrorMessage, MsgFormulaEmpty, column);
+            break;
+        case R::UnexpectedEnd:
+            FormatMessage(LastErrorMessage, MsgFormulaUnexpectedEnd, column);
+            break;
+        case R::Unexpected:
+            FormatMessage(LastErrorMessage, MsgFormulaUnexpected, column, error.Text);
+            break;
+        case R::PlusSign:
+            FormatMessage(LastErrorMessage, MsgFormulaPlusSign, column);
+            break;
+        case R::Exponent:
+            FormatMessage(LastErrorMessage, MsgFormulaExponent, column, error.Text, error.Other);
+            break;
+        case R::MissingParen:
+            FormatMessage(LastErrorMessage, MsgFormulaMissingParen, column);
+            break;
+        case R::UnknownFunction:
+            FormatMessage(LastErrorMessage, MsgFormulaUnknownFunction, column, error.Text);
+            break;
+        case R::ArgumentCount:
+            if (error.Count == 1) {
+                FormatMessage(LastErrorMessage, MsgFormulaArgument, column, error.Text);
+            } else {
+                FormatMessage(LastErrorMessage, MsgFormulaArguments, column, error.Text,
+                              error.Count);
+            }
+            break;
+        case R::FunctionWithoutCall:
+            FormatMessage(LastErrorMessage, MsgFormulaNoCall, column, error.Text, error.Text);
+            break;
+        case R::NotAComponent:
+            FormatMessage(LastErrorMessage, MsgFormulaNotComponent, column, error.Text,
+                          LastComponentLetter());
+            break;
+        case R::BadName:
+            FormatMessage(LastErrorMessage, MsgFormulaBadName, column, error.Text);
+            break;
+        case R::Twice:
+            return Fail(MsgGivenTwice);
+        default:
+            FormatMessage(LastErrorMessage, MsgFormulaTooLong, column);
+            break;
+    }
+    ErrorOffset = column - 1;
 }
 
 void ScriptParser::ParseSize() {

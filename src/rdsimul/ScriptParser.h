@@ -97,6 +97,8 @@ private:
     void PlaceWarningLines(int32_t firstModpar);
     // Builds the warnings from the kept modpar lines and the model: 1, or 0 out of memory.
     [[nodiscard]] ByteBuffer::Result CollectWarnings();
+    // The formula model's part: names sharing one key, and names no modpar line sets.
+    [[nodiscard]] ByteBuffer::Result CollectFormulaWarnings();
     [[nodiscard]] ByteBuffer::Result AddWarning(int32_t line, int32_t rewrittenLine,
                                                 const char *text);
     // Whether the rewritten script is byte for byte the one read.
@@ -120,6 +122,8 @@ private:
     void ParseAtModpar(ScheduledChange &change);
     void ParseAtComponent(ScheduledChange &change);
     void ParseAtPaint(ScheduledChange &change);
+    // `formula L EXPRESSION`: the term of component L, compiled into the simulation's program.
+    void ParseFormula();
 
     // Sets the line's message and remembers where the check failed.
     void Fail(int message);
@@ -183,4 +187,5 @@ private:
     int32_t ModelLine = 0;  // the accepted model line, 0 without one
     int32_t ModelRewrittenLine = 0;
     bool WarningsOutOfMemory = false;
+    unsigned FormulaLetters = 0;  // bit c: some line of the script is "formula <'A' + c> ..."
 };

@@ -76,10 +76,24 @@ ByteBuffer::Result ScriptParser::CollectWarnings() {
     if (Sim->ComponentCount == 0 || ModelLine == 0) return ByteBuffer::Done;
     const ReactionModelInfo &model = ReactionModelTable[Sim->ModelIndex];
     const bool french = GST.GetCurrentLanguage() == StringTable::French;
+    // The formula model reads the names its formulas use instead of the table's.
+    const bool formula = ModelIsFormula(ReactionModelId(Sim->ModelIndex));
+    const FormulaProgram &program = Sim->Formula;
+    const int parameterCount = formula ? program.ParameterCount() : model.ParameterCount();
+    auto readsKey = [&](int key) {
+        if (!formula) return ModelReadsKey(model, key);
+        for (int i = 0; i < program.ParameterCount(); ++i) {
+            if (program.ParameterKeyAt(i) == key) return true;
+        }
+        return false;
+    };
     char names[WarningSize] = "";
-    for (int i = 0; i < model.ParameterCount(); ++i) {
+    for (int i = 0; i < parameterCount; ++i) {
+        const char *name =
+            formula ? program.ParameterNameAt(i) : ParameterName(model.Parameters[i]);
+        if (std::strlen(names) + std::strlen(name) + 3 >= sizeof names) break;
         if (i > 0) std::strcat(names, ", ");
-        std::strcat(names, ParameterName(model.Parameters[i]));
+        std::strcat(names, name);
     }
     char text[WarningSize];
     // In the order of the lines: the modpar lines above the model line, the parameters no line
@@ -92,6 +106,7 @@ ByteBuffer::Result ScriptParser::CollectWarnings() {
         }
         if (!unsetDone && (m == ModparCount || record.Line > ModelLine)) {
             unsetDone = true;
+            if (formula && CollectFormulaWarnings() != ByteBuffer::Done) return ByteBuffer::Failed;
             for (int i = 0; i < model.ParameterCount(); ++i) {
                 const ModelParameter &parameter = model.Parameters[i];
                 int key = ReaDifSimulation::ParameterKey(ParameterName(parameter), false);
@@ -110,14 +125,40 @@ ByteBuffer::Result ScriptParser::CollectWarnings() {
                 }
             }
         }
-        if (m == ModparCount || ModelReadsKey(model, record.Key)) continue;
+        if (m == ModparCount || readsKey(record.Key)) continue;
         const char *name = ModparNames.GetData() + record.NameOffset;
-        if (model.ParameterCount() == 0) {
+        if (parameterCount == 0) {
             FormatWarning(text, MsgWarnModelReadsNone, model.Name, name);
         } else {
             FormatWarning(text, MsgWarnParameterNotRead, model.Name, name, names);
         }
         if (AddWarning(record.Line, record.RewrittenLine, text) != ByteBuffer::Done) {
+            return ByteBuffer::Failed;
+        }
+    }
+    return ByteBuffer::Done;
+}
+
+ByteBuffer::Result ScriptParser::CollectFormulaWarnings() {
+    const FormulaProgram &program = Sim->Formula;
+    char text[WarningSize];
+    for (int i = 0; i < program.SameKeyCount(); ++i) {
+        FormatWarning(text, MsgWarnFormulaSameKey, program.SameKeyFirst(i),
+                      program.SameKeyLater(i));
+        if (AddWarning(ModelLine, ModelRewrittenLine, text) != ByteBuffer::Done) {
+            return ByteBuffer::Failed;
+        }
+    }
+    for (int i = 0; i < program.ParameterCount(); ++i) {
+        bool set = false;
+        for (int32_t k = 0; k < ModparCount && !set; ++k) {
+            ModparRecord other;
+            std::memcpy(&other, Modpars.GetData() + size_t(k) * sizeof other, sizeof other);
+            set = other.Key == program.ParameterKeyAt(i);
+        }
+        if (set) continue;
+        FormatWarning(text, MsgWarnFormulaParameterUnset, program.ParameterNameAt(i));
+        if (AddWarning(ModelLine, ModelRewrittenLine, text) != ByteBuffer::Done) {
             return ByteBuffer::Failed;
         }
     }

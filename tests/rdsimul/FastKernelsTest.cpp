@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,21 @@ struct KernelCase {
     double Noise[4];
     int Components = 0;  // the model's, from its table entry (plain diffusion: 1)
 };
+
+// A formula program of static storage, for the constants of the cases that point at it.
+const FormulaProgram *Program(std::initializer_list<const char *> terms) {
+    static std::vector<std::unique_ptr<FormulaProgram>> programs;
+    programs.push_back(std::make_unique<FormulaProgram>());
+    FormulaProgram &program = *programs.back();
+    int c = 0;
+    for (const char *term : terms) {
+        FormulaProgram::Error error;
+        EXPECT_EQ(program.Compile(c++, term, int(terms.size()), error),
+                  FormulaProgram::Result::Done)
+            << term << " column " << error.Column;
+    }
+    return &program;
+}
 
 ReactionConstants Constants(std::initializer_list<double> strengths) {
     ReactionConstants k;
@@ -146,6 +162,15 @@ std::vector<KernelCase> Models() {
         ReactionConstants k = Constants({0.05, 0.05});
         k.Alpha = 1.0, k.Beta = 2.5, k.Gamma = 0.05;
         add({"brd1", RowModel::BrusselatorDer1, k, {0.1, 0.4}, {0.0, 0.0}, {1.0, 2.5}, {0.2, 0.2}});
+    }
+    {
+        // Gray-Scott with a term that varies over the field through x and y.
+        ReactionConstants k = Constants({0.9, 0.9});
+        k.Formula = Program(
+            {"feed*(1 - A) - A*B^2 + 0.002*sin(2*pi*x)*cos(2*pi*y)", "A*B^2 - (feed + kill)*B"});
+        k.Named[0] = 0.037, k.Named[1] = 0.06;
+        add({"formula", RowModel::Formula, k, {0.2, 0.1}, {0.0, 0.0}, {0.8, 0.2}, {0.2, 0.2}});
+        cases.back().Components = 2;
     }
     {
         // "c" = 0: infinite gain, the fields fill with infinities and NaNs.
@@ -319,6 +344,15 @@ KernelCase TypicalCase(int model) {
     };
     KernelCase m{info.Name, RowModel(model), ReactionConstants(), {}, {}, {}, {}};
     m.Components = info.Components;
+    if (ModelIsFormula(RowModel(model))) {
+        // Every operation of the language, on four components.
+        m.K.Formula = Program({"rate*(1 - A) - A*B^2 + 0.01*sin(pi*x)*cos(2*pi*y)",
+                               "A*B^2 - (rate + kill)*B + min(C, D)*0.01 - tan(B)/100",
+                               "clamp(A - C, -1, 1)*0.5 + tanh(D) - abs(C)^3 / 3",
+                               "sqrt(abs(A*B)) - exp(-D^2) + log(1 + C^2)*0.1 - "
+                               "pow(abs(D), 1.5) + max(x, y) - -D"});
+        m.K.Named[0] = 0.04, m.K.Named[1] = 0.06;
+    }
     const double coefficients[4] = {0.3, 1.0, 0.6, 0.0};
     for (int c = 0; c < m.Components; ++c) {
         m.K.Strength[c] = 0.02;
@@ -372,12 +406,13 @@ TEST(FastKernels, LargeFieldOnTwoThreadsGivesTheReferenceBits) {
         SCOPED_TRACE(m.Name);
         ExpectSameBits(m, 600, 600, 3);
     }
-    // magd1's rows take their sines by stretches: a wide row crosses many, at every width.
+    // magd1's rows take their sines by stretches, and the formula model's rows are run in
+    // blocks: a wide row crosses many, at every width.
     const int level = GetFastSimdLevel();
     for (const KernelCase &m : Models()) {
-        if (std::strcmp(m.Name, "magd1") != 0) continue;
+        if (std::strcmp(m.Name, "magd1") != 0 && std::strcmp(m.Name, "formula") != 0) continue;
         for (int simd = SimdPlain; simd <= SupportedSimdLevel(); ++simd) {
-            SCOPED_TRACE("magd1, level " + std::to_string(simd));
+            SCOPED_TRACE(std::string(m.Name) + ", level " + std::to_string(simd));
             SetFastSimdLevel(simd);
             ExpectSameBits(m, 600, 600, 3);
         }

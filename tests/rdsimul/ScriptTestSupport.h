@@ -37,8 +37,9 @@ inline std::string Message(int index, char letter = 0) {
     if (index == MsgMissingModel || index == MsgModelUnknown) {
         // The models of the model table: all but the last, then the last.
         std::snprintf(text, sizeof text, GST.Get(index),
-                      "diffusion, schlogl, ginzburglandau, gld1, gld2, maginu, magd1, brusselator",
-                      "brd1");
+                      "diffusion, schlogl, ginzburglandau, gld1, gld2, maginu, magd1, brusselator, "
+                      "brd1",
+                      "formula");
     } else if (letter != 0) {
         std::snprintf(text, sizeof text, GST.Get(index), letter, letter);
     } else {

@@ -39,7 +39,7 @@ std::vector<std::string> Conversions(const char *format) {
 // The arguments each message is formatted with; messages not listed take none.
 // The models of the model table but the last, as the messages that list them are filled.
 constexpr const char *ModelNamesButLast =
-    "diffusion, schlogl, ginzburglandau, gld1, gld2, maginu, magd1, brusselator";
+    "diffusion, schlogl, ginzburglandau, gld1, gld2, maginu, magd1, brusselator, brd1";
 
 const std::map<int, std::vector<std::string>> &ExpectedConversions() {
     static const std::map<int, std::vector<std::string>> expected = {
@@ -70,6 +70,22 @@ const std::map<int, std::vector<std::string>> &ExpectedConversions() {
         {MsgAtDiffusion, {"c"}},
         {MsgAtPaint, {"c"}},
         {MsgAtPaintRange, {"d", "d"}},
+        {MsgMissingFormula, {"c", "c"}},
+        {MsgFormulaEmpty, {"d"}},
+        {MsgFormulaUnexpectedEnd, {"d"}},
+        {MsgFormulaUnexpected, {"d", "s"}},
+        {MsgFormulaPlusSign, {"d"}},
+        {MsgFormulaExponent, {"d", "s", "s"}},
+        {MsgFormulaMissingParen, {"d"}},
+        {MsgFormulaUnknownFunction, {"d", "s"}},
+        {MsgFormulaArgument, {"d", "s"}},
+        {MsgFormulaArguments, {"d", "s", "d"}},
+        {MsgFormulaNoCall, {"d", "s", "s"}},
+        {MsgFormulaNotComponent, {"d", "s", "c"}},
+        {MsgFormulaBadName, {"d", "s"}},
+        {MsgFormulaTooLong, {"d"}},
+        {MsgWarnFormulaSameKey, {"s", "s"}},
+        {MsgWarnFormulaParameterUnset, {"s"}},
     };
     return expected;
 }
@@ -78,6 +94,7 @@ const std::map<int, std::vector<std::string>> &ExpectedConversions() {
 // for strings) and returns the length of the result.
 size_t FormattedLength(const char *text, int index) {
     const std::string path(260, 'p');
+    const std::string name47(47, 'n');
     char buffer[2048];
     int n = 0;
     switch (index) {
@@ -121,7 +138,7 @@ size_t FormattedLength(const char *text, int index) {
         // The model names, as the parser lists them from the model table.
         case 30:
         case 40:
-            n = std::snprintf(buffer, sizeof buffer, text, ModelNamesButLast, "brd1");
+            n = std::snprintf(buffer, sizeof buffer, text, ModelNamesButLast, "formula");
             break;
         case 46:
         case 49:
@@ -145,6 +162,39 @@ size_t FormattedLength(const char *text, int index) {
             break;
         case 97:
             n = std::snprintf(buffer, sizeof buffer, text, INT_MIN, path.c_str());
+            break;
+        // The formula messages: a column within a line of 499 characters, names of 47.
+        case MsgMissingFormula:
+            n = std::snprintf(buffer, sizeof buffer, text, 'D', 'D');
+            break;
+        case MsgFormulaEmpty:
+        case MsgFormulaUnexpectedEnd:
+        case MsgFormulaPlusSign:
+        case MsgFormulaMissingParen:
+        case MsgFormulaTooLong:
+            n = std::snprintf(buffer, sizeof buffer, text, 499);
+            break;
+        case MsgFormulaUnexpected:
+        case MsgFormulaUnknownFunction:
+        case MsgFormulaArgument:
+        case MsgFormulaBadName:
+            n = std::snprintf(buffer, sizeof buffer, text, 499, name47.c_str());
+            break;
+        case MsgFormulaArguments:
+            n = std::snprintf(buffer, sizeof buffer, text, 499, "clamp", 3);
+            break;
+        case MsgFormulaExponent:
+        case MsgFormulaNoCall:
+            n = std::snprintf(buffer, sizeof buffer, text, 499, name47.c_str(), name47.c_str());
+            break;
+        case MsgFormulaNotComponent:
+            n = std::snprintf(buffer, sizeof buffer, text, 499, "D", 'C');
+            break;
+        case MsgWarnFormulaSameKey:
+            n = std::snprintf(buffer, sizeof buffer, text, name47.c_str(), name47.c_str());
+            break;
+        case MsgWarnFormulaParameterUnset:
+            n = std::snprintf(buffer, sizeof buffer, text, name47.c_str());
             break;
         default:
             n = int(std::strlen(text));
@@ -195,6 +245,9 @@ TEST_F(MessageTextsTest, AnnotationTextsAreSingleLinesThatFitTheParserBuffers) {
         for (int index = MsgAtSyntax; index <= MsgAtPaintRange; ++index) {
             annotations.push_back(index);
         }
+        for (int index = MsgFormulaOtherModel; index <= MsgFormulaTooLong; ++index) {
+            annotations.push_back(index);
+        }
         for (int index : annotations) {
             SCOPED_TRACE("message " + std::to_string(index) + ", language " +
                          std::to_string(language));
@@ -206,7 +259,8 @@ TEST_F(MessageTextsTest, AnnotationTextsAreSingleLinesThatFitTheParserBuffers) {
         }
         // Warnings are printed one per line and never written into the script; the parser
         // formats them in 400 bytes.
-        for (int index : {93, 94, 95}) {
+        for (int index :
+             {93, 94, 95, int(MsgWarnFormulaSameKey), int(MsgWarnFormulaParameterUnset)}) {
             SCOPED_TRACE("message " + std::to_string(index) + ", language " +
                          std::to_string(language));
             const char *text = table.Get(index);

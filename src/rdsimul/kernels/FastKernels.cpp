@@ -164,6 +164,8 @@ RowConstants ToRowConstants(const ReactionConstants &k) {
 #undef VORNA_COPY_PARAMETER
     // Formed once per call, as the Maginu passes do (infinite when "c" is 0).
     r.G = k.Strength[0] / k.C;
+    r.Formula = k.Formula;
+    for (int i = 0; i < FormulaProgram::MaxParameters; ++i) r.Named[i] = k.Named[i];
     return r;
 }
 
@@ -213,7 +215,7 @@ void ReactionPieces(void *context, int index, int /*count*/) {
                 ptrdiff_t(z) * job.Layout.PlaneOffset + ptrdiff_t(y) * job.Layout.LineOffset;
             float *rows[MaxComponents] = {};
             for (int c = 0; c < job.Components; ++c) rows[c] = job.Fields[c] + offset;
-            job.Rows->ReactInPlace(job.Model, job.Components, rows, job.Layout.SizeX, job.K);
+            job.Rows->ReactInPlace(job.Model, job.Components, rows, job.Layout.SizeX, y, job.K);
         }
     }
 }
@@ -225,9 +227,14 @@ void FastReaction(float *const *fields, const FieldLayout &layout, const Reactio
     job.Rows = &CurrentRows();
     job.Model = M;
     job.Components = RowModelComponents(M);
+    if constexpr (ModelIsFormula(M)) {
+        if (k.Formula == nullptr) return;
+        job.Components = k.Formula->ComponentCount();
+    }
     for (int c = 0; c < job.Components; ++c) job.Fields[c] = fields[c];
     job.Layout = layout;
     job.K = ToRowConstants(k);
+    job.K.Height = layout.SizeY;
     std::lock_guard<std::mutex> hold(FastLock());
     ThreadPool &pool = ThreadPool::Shared();
     const int threads = pool.GetThreadCount();
@@ -297,7 +304,7 @@ void ReactEdges(IterationJob &job, int piece, int parity) {
             lines[c] = job.Fields[c] + ptrdiff_t(y) * job.LineOffset;
         }
         double *const *out = edge == 0 ? rows.First : rows.Last;
-        job.Rows->ReactToDouble(job.Model, job.Components, lines, out, job.SizeX, job.K);
+        job.Rows->ReactToDouble(job.Model, job.Components, lines, out, job.SizeX, y, job.K);
     }
 }
 
@@ -383,7 +390,11 @@ bool RunIteration(RowModel model, float *const *fields, int components, const Fi
         layout.SizeY <= 0 || layout.LineOffset < layout.SizeX + 2 || count < 1) {
         return false;
     }
-    if (ModelReacts(model) && RowModelComponents(model) != components) return false;
+    if (ModelIsFormula(model)) {
+        if (k.Formula == nullptr || k.Formula->ComponentCount() != components) return false;
+    } else if (ModelReacts(model) && RowModelComponents(model) != components) {
+        return false;
+    }
     IterationJob job;
     job.Rows = &CurrentRows();
     job.Model = model;
@@ -396,6 +407,7 @@ bool RunIteration(RowModel model, float *const *fields, int components, const Fi
     job.SizeY = layout.SizeY;
     job.LineOffset = layout.LineOffset;
     job.K = k;
+    job.K.Height = layout.SizeY;
     job.Store = &Store();
     job.Count = count;
     std::lock_guard<std::mutex> hold(FastLock());

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "rdsimul/FormulaProgram.h"
 #include "rdsimul/ReactionModels.h"
 
 // The reactions a row kernel knows: the models of ReactionModels.h. Void, plain diffusion, only
@@ -21,6 +22,11 @@ struct RowConstants {
     VORNA_REACTION_PARAMETERS(VORNA_PARAMETER_MEMBER)
 #undef VORNA_PARAMETER_MEMBER
     double G = 0.0;  // Maginu models: strength of A divided by "c", formed once per call
+    // The formula model: its terms (null: it reacts nothing), its parameters' values, and the
+    // field's height, by which a row's index is divided to give y.
+    const FormulaProgram *Formula = nullptr;
+    double Named[FormulaProgram::MaxParameters] = {};
+    int32_t Height = 1;
 };
 
 // How a diffusion pass treats one component.
@@ -56,13 +62,14 @@ struct BandTask {
 struct RowKernels {
     const char *Name;
     int Lanes;  // doubles per vector
-    // In place: the model's new values of x = 0 .. sizeX - 1 of rows[0 .. components - 1].
+    // In place: the model's new values of x = 0 .. sizeX - 1 of rows[0 .. components - 1], which
+    // are line y of their fields.
     void (*ReactInPlace)(RowModel model, int components, float *const *rows, int32_t sizeX,
-                         const RowConstants &k);
+                         int32_t y, const RowConstants &k);
     // The model's new values of the rows, rounded to float, stored as doubles in out[c][0 ..
     // sizeX - 1] with out[c][-1] = out[c][sizeX - 1] and out[c][sizeX] = out[c][0].
     void (*ReactToDouble)(RowModel model, int components, const float *const *rows,
-                          double *const *out, int32_t sizeX, const RowConstants &k);
+                          double *const *out, int32_t sizeX, int32_t y, const RowConstants &k);
     // One line of the nine-point filter from three double rows (above, same, below; each with
     // the ends -1 and sizeX filled): out[x] for x = 0 .. sizeX - 1. columnSums: sizeX + 2
     // doubles of scratch, element -1 included (the pointer addresses element 0).

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "rdsimul/FormulaProgram.h"
 #include "rdsimul/ReactionModels.h"
 
 // Where the interior pixels of a float field lie. Sizes in pixels, strides in floats. Every
@@ -24,6 +25,10 @@ struct ReactionConstants {
 #define VORNA_PARAMETER_MEMBER(Field, name) double Field = 0.0;
     VORNA_REACTION_PARAMETERS(VORNA_PARAMETER_MEMBER)
 #undef VORNA_PARAMETER_MEMBER
+    // The formula model: its terms (null: it reacts nothing) over its first components, and the
+    // values of their named parameters in the program's order.
+    const FormulaProgram *Formula = nullptr;
+    double Named[FormulaProgram::MaxParameters] = {};
 };
 
 // One reaction pass over the interiors of fields[0 .. components - 1] (first pixels), all with

@@ -149,6 +149,27 @@ void ReferenceBrusselatorDer1(float *const *fields, const FieldLayout &layout,
     });
 }
 
+void ReferenceFormula(float *const *fields, const FieldLayout &layout, const ReactionConstants &k) {
+    if (k.Formula == nullptr) return;
+    const FormulaProgram &program = *k.Formula;
+    const int n = program.ComponentCount();
+    for (int32_t z = 0; z < layout.SizeZ; ++z) {
+        for (int32_t row = 0; row < layout.SizeY; ++row) {
+            const double y = double(row) / double(layout.SizeY);
+            const ptrdiff_t line =
+                ptrdiff_t(z) * layout.PlaneOffset + ptrdiff_t(row) * layout.LineOffset;
+            for (int32_t column = 0; column < layout.SizeX; ++column) {
+                const ptrdiff_t o = line + column;
+                double old[FormulaProgram::MaxComponents] = {};
+                double terms[FormulaProgram::MaxComponents];
+                for (int c = 0; c < n; ++c) old[c] = fields[c][o];
+                program.Evaluate(old, double(column) / double(layout.SizeX), y, k.Named, terms);
+                for (int c = 0; c < n; ++c) fields[c][o] = float(old[c] + k.Strength[c] * terms[c]);
+            }
+        }
+    }
+}
+
 void ReferencePeriodiseBorder(float *firstPixel, const FieldLayout &layout) {
     PeriodiseBorder1(firstPixel, PlanesOf(layout));
 }

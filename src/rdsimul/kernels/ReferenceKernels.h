@@ -25,6 +25,9 @@ void ReferenceBrusselator(float *const *fields, const FieldLayout &layout,
                           const ReactionConstants &k);
 void ReferenceBrusselatorDer1(float *const *fields, const FieldLayout &layout,
                               const ReactionConstants &k);
+// The formula model over k.Formula's components: every expression from the old values, each
+// component L then L + kL x its expression rounded to float once. Nothing without a program.
+void ReferenceFormula(float *const *fields, const FieldLayout &layout, const ReactionConstants &k);
 
 // The pieces of the diffusion pass, for a border of exactly one pixel.
 // Copies the opposite edges into the border ring of every plane; corners take the diagonally

@@ -1,0 +1,179 @@
+// FormulaProgram: the reaction terms of the formula model, compiled from their script text into
+// one instruction list; owns the instructions, the constants and the named parameters they read.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+class FormulaProgram {
+public:
+    static constexpr int MaxComponents = 4;
+    static constexpr int MaxParameters = 32;
+    static constexpr int MaxConstants = 64;
+    static constexpr int MaxTemporaries = 24;  // nesting depth of one expression
+    static constexpr int MaxInstructions = 512;
+    static constexpr int NameSize = 48;  // a parameter name as written, cut to 47 characters
+
+    // The operations; each works on doubles, one point at a time, as the C library and IEEE
+    // arithmetic define it. Min and Max: min(a, b) = b < a ? b : a, max(a, b) = a < b ? b : a.
+    enum class Op : uint8_t {
+        Copy,
+        Neg,
+        Add,
+        Sub,
+        Mul,
+        Div,
+        Pow,
+        Min,
+        Max,
+        Sin,
+        Cos,
+        Tan,
+        Exp,
+        Log,
+        Sqrt,
+        Abs,
+        Tanh
+    };
+
+    // Where an operand lives: the kind in the high byte, the index in the low one.
+    enum class Kind : uint8_t { Component, X, Y, Constant, Parameter, Temporary, Result };
+    static constexpr uint16_t Operand(Kind kind, int index) {
+        return uint16_t((unsigned(kind) << 8) | unsigned(index));
+    }
+    static constexpr Kind KindOf(uint16_t operand) { return Kind(operand >> 8); }
+    static constexpr int IndexOf(uint16_t operand) { return operand & 0xFF; }
+    // The same value at every point of a row: constants, parameters and the row's y.
+    static constexpr bool Uniform(uint16_t operand) {
+        return KindOf(operand) == Kind::Constant || KindOf(operand) == Kind::Parameter ||
+               KindOf(operand) == Kind::Y;
+    }
+
+    struct Instruction {
+        Op Code;
+        uint16_t Dst;
+        uint16_t A;
+        uint16_t B;  // unused by one-operand operations
+    };
+
+    // What Compile answers: Done, or the fault found first (Error tells where and what).
+    enum class Result {
+        Done,
+        Empty,            // no expression at all
+        UnexpectedEnd,    // the expression stops where a term must follow
+        Unexpected,       // a character or token that cannot stand there (Error.Text)
+        PlusSign,         // '+' before a term
+        Exponent,         // a number with an exponent (Error.Text: "0.001", Error.Other: "1e-3")
+        MissingParen,     // '(' without its ')'
+        UnknownFunction,  // name( with an unknown name (Error.Text)
+        ArgumentCount,    // a function called with the wrong count (Error.Text, Error.Count)
+        FunctionWithoutCall,  // a function's name without its arguments (Error.Text)
+        NotAComponent,        // a capital letter beyond the components (Error.Text)
+        BadName,              // a name no parameter key can be made of (Error.Text)
+        TooLong,              // too many instructions, constants, parameters or too deep
+        Twice                 // the component has a formula already
+    };
+    struct Error {
+        Result What = Result::Done;
+        int Column = 0;  // from 1, in the text given to Compile
+        char Text[NameSize] = {};
+        char Other[NameSize] = {};
+        int Count = 0;
+    };
+
+    FormulaProgram() = default;
+
+    // Forgets every formula.
+    void Clear();
+    // Compiles the reaction term of component (0 = A) from text, which ends at its zero byte or
+    // line end; components: how many components the expression may name (A ..). Done; on a
+    // fault the program is left as before and error says what and where.
+    Result Compile(int component, const char *text, int components, Error &error);
+    // Whether component has a formula; the components in use: one past the last that has one.
+    bool Has(int component) const {
+        return component >= 0 && component < MaxComponents && Present[component];
+    }
+    int ComponentCount() const;
+
+    // The named parameters the formulas read, in the order first written: their key
+    // (ReaDifSimulation::ParameterKey, case folded) and the name as first written.
+    int ParameterCount() const { return Parameters; }
+    int ParameterKeyAt(int index) const { return Keys[index]; }
+    const char *ParameterNameAt(int index) const { return Names[index]; }
+    // Two different names that share one key: the first and the later name of the pairs, for
+    // the warnings (count, then each pair).
+    int SameKeyCount() const { return SameKeys; }
+    const char *SameKeyFirst(int index) const { return Names[SameKeyIndex[index]]; }
+    const char *SameKeyLater(int index) const { return SameKeyNames[index]; }
+
+    int InstructionCount() const { return Count; }
+    const Instruction *Instructions() const { return Code; }
+    double ConstantAt(int index) const { return Constants[index]; }
+    int ConstantCount() const { return ConstantsUsed; }
+    // Where the value of component's expression is found once the instructions have run.
+    uint16_t ResultOf(int component) const { return Results[component]; }
+
+    // The reference evaluation of one point: components, x, y and the parameters' values (by
+    // ParameterKeyAt order) in, the expressions' values out (by component).
+    void Evaluate(const double *components, double x, double y, const double *parameters,
+                  double *results) const;
+
+    // One operation on one point.
+    static inline double Apply(Op code, double a, double b) {
+        switch (code) {
+            case Op::Copy:
+                return a;
+            case Op::Neg:
+                return -a;
+            case Op::Add:
+                return a + b;
+            case Op::Sub:
+                return a - b;
+            case Op::Mul:
+                return a * b;
+            case Op::Div:
+                return a / b;
+            case Op::Pow:
+                return std::pow(a, b);
+            case Op::Min:
+                return b < a ? b : a;
+            case Op::Max:
+                return a < b ? b : a;
+            case Op::Sin:
+                return std::sin(a);
+            case Op::Cos:
+                return std::cos(a);
+            case Op::Tan:
+                return std::tan(a);
+            case Op::Exp:
+                return std::exp(a);
+            case Op::Log:
+                return std::log(a);
+            case Op::Sqrt:
+                return std::sqrt(a);
+            case Op::Abs:
+                return std::fabs(a);
+            case Op::Tanh:
+                return std::tanh(a);
+        }
+        return a;
+    }
+
+private:
+    class Compiler;
+    friend class Compiler;
+
+    bool Present[MaxComponents] = {};
+    uint16_t Results[MaxComponents] = {};
+    Instruction Code[MaxInstructions] = {};
+    int Count = 0;
+    double Constants[MaxConstants] = {};
+    int ConstantsUsed = 0;
+    int Keys[MaxParameters] = {};
+    char Names[MaxParameters][NameSize] = {};
+    int Parameters = 0;
+    static constexpr int MaxSameKeys = 8;
+    int SameKeyIndex[MaxSameKeys] = {};
+    char SameKeyNames[MaxSameKeys][NameSize] = {};
+    int SameKeys = 0;
+};
