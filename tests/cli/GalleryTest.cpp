@@ -18,8 +18,10 @@ std::vector<std::string> ShippedScripts() {
     namespace fs = std::filesystem;
     std::vector<std::string> paths;
     fs::path examples = fs::path(VORNA_SOURCE_DIR) / "examples";
-    for (const fs::directory_entry &entry : fs::directory_iterator(examples / "gallery")) {
-        if (entry.path().extension() == ".vna") paths.push_back(entry.path().string());
+    for (const char *folder : {"gallery", "formulas"}) {
+        for (const fs::directory_entry &entry : fs::directory_iterator(examples / folder)) {
+            if (entry.path().extension() == ".vna") paths.push_back(entry.path().string());
+        }
     }
     std::sort(paths.begin(), paths.end());
     paths.push_back((examples / "new.tpl").string());
@@ -58,7 +60,12 @@ TEST_P(GalleryTest, RunsToTheEndWithoutOverflow) {
 
 INSTANTIATE_TEST_SUITE_P(Examples, GalleryTest, testing::ValuesIn(ShippedScripts()),
                          [](const testing::TestParamInfo<std::string> &row) {
-                             std::string name = std::filesystem::path(row.param).stem().string();
+                             const std::filesystem::path path(row.param);
+                             std::string name = path.stem().string();
+                             // The formulas folder repeats the gallery's names.
+                             if (path.parent_path().filename() == "formulas") {
+                                 name = "formula_" + name;
+                             }
                              std::replace(name.begin(), name.end(), '-', '_');
                              return name;
                          });
