@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "rdsimul/ReaDifSimulation.h"
@@ -97,9 +98,55 @@ inline void Require(ReaDifSimulation::Result result, const char *what) {
     Require(result == ReaDifSimulation::Done, what);
 }
 
-inline void Prepare(ReaDifSimulation &sim, const BenchModel &m, uint16_t size) {
+// Each reacting model written as formulas, as examples/formulas writes them: the Brusselator, brd1
+// and the Ginzburg-Landau models with the built-in models' arithmetic in its order (the same
+// bits); Schloegl rounds its increment and the Maginu models divide the strength of A by c, which
+// the formulas do per point (other bits, the same work).
+inline std::vector<const char *> FormulaTerms(const char *model) {
+    const std::string name = model;
+    if (name == "schlogl") return {"((-0.030625*A + 0.07125)*A - 0.039)*A + 0.002"};
+    if (name == "ginzburglandau") {
+        return {"alpha*A - gamma*B + (A^2 + B^2)*(delta*B - A)",
+                "alpha*B + gamma*A - (A^2 + B^2)*(B + delta*A)"};
+    }
+    if (name == "gld1") {
+        return {"alpha*A - gamma*B + (A^2 + B^2 + C^2)*(delta*B - A)",
+                "alpha*B + gamma*A - (A^2 + B^2 + C^2)*(B + delta*A)", "2*A - B - C"};
+    }
+    if (name == "gld2") {
+        return {"a1*B - a2*D + (A^2 + B^2 + C^2 + D^2)*(b2*B - b1*A)",
+                "a1*A + a2*C - (A^2 + B^2 + C^2 + D^2)*(b1*B + b2*A)",
+                "c1*A - c2*D + (A^2 + B^2 + C^2 + D^2)*(d2*D - d1*C)",
+                "c1*C + c2*B - (A^2 + B^2 + C^2 + D^2)*(d1*D + d2*C)"};
+    }
+    if (name == "maginu") return {"(A - A*A*A/3 - B)/c", "A - k*B"};
+    if (name == "magd1") return {"(A - A*A*A/3 - B + d*sin(p*B))/c", "A - k*B + e*sin(p*A)"};
+    if (name == "brusselator") return {"alpha - A - A*(beta - A*B)", "A*(beta - A*B)"};
+    if (name == "brd1") {
+        return {"alpha - A*(beta - A*B) - A*(gamma*A*A*A + 1)", "A*(beta - A*B)"};
+    }
+    return {};
+}
+
+// As an accepted script of the model leaves the simulation; asFormula: the formula model with
+// the model's FormulaTerms instead.
+inline void Prepare(ReaDifSimulation &sim, const BenchModel &m, uint16_t size,
+                    bool asFormula = false) {
     Require(sim.ResetDefaultParameters() == ReaDifSimulation::ResetResult::Done, "reset");
-    Require(sim.SetReactionModel(m.Name), m.Name);
+    if (asFormula) {
+        const std::vector<const char *> terms = FormulaTerms(m.Name);
+        Require(!terms.empty() && sim.SetReactionModel("formula") == ReaDifSimulation::Done &&
+                    sim.SetComponentCount(int(terms.size())) == ReaDifSimulation::Done,
+                "formula model");
+        for (size_t c = 0; c < terms.size(); ++c) {
+            FormulaProgram::Error error;
+            Require(sim.Formula.Compile(int(c), terms[c], int(terms.size()), error) ==
+                        FormulaProgram::Result::Done,
+                    terms[c]);
+        }
+    } else {
+        Require(sim.SetReactionModel(m.Name), m.Name);
+    }
     for (int i = 0; i < m.Components; ++i) {
         const char letter = char('A' + i);
         Require(sim.SetReactionStrength(letter, m.Strength[i]), "reaction strength");

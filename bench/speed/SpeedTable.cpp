@@ -46,10 +46,10 @@ using benchmodels::Prepare;
 // stretches of seconds / 5 of wall-clock time each, after a short warm-up (the machine is shared:
 // other work only ever slows a stretch down); 0 when the run stopped.
 double RunThroughput(const BenchModel &m, uint16_t size, const KernelSet &set, int32_t slice,
-                     double seconds) {
+                     double seconds, bool asFormula = false) {
     static ReaDifSimulation sim(ReaDifSimulation::ComponentSlots);
     sim.SetKernelSet(set);
-    Prepare(sim, m, size);
+    Prepare(sim, m, size, asFormula);
     if (sim.RunSimulation(std::max<int32_t>(slice, 2)) != ReaDifSimulation::RunResult::Ran)
         return 0.0;
     double best = 0.0;
@@ -142,11 +142,59 @@ double Microseconds(Work work, int calls) {
 
 }  // namespace
 
+// Every reacting model written as formulas against the model itself, at 600 x 600 with the fast
+// kernels, for every vector level the processor has; the levels in turns, twice, each figure the
+// best of its turns.
+void FormulaTable(const std::string &only, double seconds) {
+    static const char *const levels[] = {"plain", "AVX2", "AVX-512"};
+    const int chosen = GetFastSimdLevel();
+    const int top = SupportedSimdLevel();
+    std::printf(
+        "\nthe models written as formulas (the formula model) against the models themselves, "
+        "600x600, %d thread(s): M points per second and their ratio\n\n",
+        GetFastThreadCount());
+    std::printf("| model | level | built-in | formula | formula / built-in |\n");
+    std::printf("|---|---|---:|---:|---:|\n");
+    std::vector<const BenchModel *> models;
+    for (const BenchModel &m : Models()) {
+        if (benchmodels::FormulaTerms(m.Name).empty()) continue;
+        if (!only.empty() && only.find(std::string(",") + m.Name + ",") == std::string::npos) {
+            continue;
+        }
+        models.push_back(&m);
+    }
+    std::vector<std::vector<double>> builtIn(models.size(), std::vector<double>(top + 1, 0.0));
+    std::vector<std::vector<double>> formula = builtIn;
+    for (int turn = 0; turn < 2; ++turn) {
+        for (int level = SimdPlain; level <= top; ++level) {
+            SetFastSimdLevel(level);
+            for (size_t i = 0; i < models.size(); ++i) {
+                builtIn[i][level] = std::max(
+                    builtIn[i][level], RunThroughput(*models[i], 600, FastKernels(), 100, seconds));
+                formula[i][level] =
+                    std::max(formula[i][level],
+                             RunThroughput(*models[i], 600, FastKernels(), 100, seconds, true));
+            }
+        }
+    }
+    SetFastSimdLevel(chosen);
+    for (size_t i = 0; i < models.size(); ++i) {
+        for (int level = SimdPlain; level <= top; ++level) {
+            const double b = builtIn[i][level], f = formula[i][level];
+            std::printf("| %s | %s | %s | %s | %s |\n", models[i]->Name, levels[level],
+                        Cell(b, "%.0f").c_str(), Cell(f, "%.0f").c_str(),
+                        Cell(b > 0 ? f / b : 0, "%.2f").c_str());
+        }
+    }
+    std::fflush(stdout);
+}
+
 int main(int argc, char **argv) {
     std::string naive, numpy, cli, python = "/usr/bin/python3";
     std::string only;  // ",name,name," when only some models are timed
     double seconds = 1.0;
     std::vector<int> sizes = {600, 200, 100};
+    bool formulasOnly = false;  // --formulas only: the table of the formula model alone
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
         if (option == "--naive") {
@@ -164,6 +212,8 @@ int main(int argc, char **argv) {
             SetFastSimdLevel(level == "plain"  ? SimdPlain
                              : level == "avx2" ? SimdAvx2
                                                : SimdAvx512);
+        } else if (option == "--formulas") {
+            formulasOnly = std::string(argv[i + 1]) == "only";
         } else if (option == "--models") {
             only = std::string(",") + argv[i + 1] + ",";
         } else if (option == "--sizes") {
@@ -180,6 +230,10 @@ int main(int argc, char **argv) {
     }
 
     static const char *const levels[] = {"plain", "AVX2", "AVX-512"};
+    if (formulasOnly) {
+        FormulaTable(only, seconds);
+        return 0;
+    }
     std::printf(
         "vorna-speed: fast kernels with %d thread(s), %s rows; throughput in M points "
         "(2^20) per second of wall-clock time, a point being one pixel of component A in "
@@ -311,6 +365,8 @@ int main(int argc, char **argv) {
         }
         std::fflush(stdout);
     }
+
+    FormulaTable(only, seconds);
 
     // A slice of one iteration (the desktop program's slices at 600 x 600) against one
     // iteration of a long slice, measured in turns.

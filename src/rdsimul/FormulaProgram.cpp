@@ -66,9 +66,8 @@ std::string PlainWriting(const std::string &mantissa, int exponent) {
 
 }  // namespace
 
-// A precedence-climbing parser that emits the instructions as it goes. Every node's value ends
-// in an operand: a leaf names its own slot, an operation a temporary at or above the first free
-// one, so that the operands of a node's later children never overwrite those of its earlier ones.
+// A precedence-climbing parser that emits the operations as it goes; every node's value is an
+// operand: a leaf names its own value, an operation the node that computes it.
 class FormulaProgram::Compiler {
 public:
     Compiler(FormulaProgram &program, const char *text, int components, Error &error)
@@ -78,125 +77,112 @@ public:
         SkipBlanks();
         if (IsEnd(Text[At])) return Fail(Result::Empty, At);
         uint16_t value;
-        if (!Expression(0, value)) return false;
+        if (!Expression(value)) return false;
         SkipBlanks();
         if (!IsEnd(Text[At])) {
-            if (Text[At] == ')') return FailText(Result::Unexpected, At, ")");
             return FailText(Result::Unexpected, At, std::string(1, Text[At]));
         }
-        const uint16_t result = Operand(Kind::Result, component);
-        // The last instruction writes the result directly when it made the value.
-        if (KindOf(value) == Kind::Temporary && P.Count > 0 && P.Code[P.Count - 1].Dst == value) {
-            P.Code[P.Count - 1].Dst = result;
-        } else if (!Emit(Op::Copy, result, value, 0)) {
-            return false;
-        }
-        P.Results[component] = result;
+        P.Results[component] = value;
         P.Present[component] = true;
         return true;
     }
 
+    // Where the text ends, for a fault of the whole program.
+    int End() const {
+        int at = At;
+        while (!IsEnd(Text[at])) ++at;
+        return at;
+    }
+
 private:
     // expression := term (('+' | '-') term)*
-    bool Expression(int free, uint16_t &out) {
-        if (!Term(free, out)) return false;
+    bool Expression(uint16_t &out) {
+        if (!Term(out)) return false;
         for (;;) {
             SkipBlanks();
             const char c = Text[At];
             if (c != '+' && c != '-') return true;
             ++At;
             uint16_t right;
-            if (!Term(Next(out, free), right)) return false;
-            if (!Binary(c == '+' ? Op::Add : Op::Sub, free, out, right, out)) return false;
+            if (!Term(right) || !Emit(c == '+' ? Op::Add : Op::Sub, out, right, out)) {
+                return false;
+            }
         }
     }
 
     // term := unary (('*' | '/') unary)*
-    bool Term(int free, uint16_t &out) {
-        if (!Unary(free, out)) return false;
+    bool Term(uint16_t &out) {
+        if (!Unary(out)) return false;
         for (;;) {
             SkipBlanks();
             const char c = Text[At];
             if (c != '*' && c != '/') return true;
             ++At;
             uint16_t right;
-            if (!Unary(Next(out, free), right)) return false;
-            if (!Binary(c == '*' ? Op::Mul : Op::Div, free, out, right, out)) return false;
+            if (!Unary(right) || !Emit(c == '*' ? Op::Mul : Op::Div, out, right, out)) {
+                return false;
+            }
         }
     }
 
     // unary := '-' unary | power
-    bool Unary(int free, uint16_t &out) {
+    bool Unary(uint16_t &out) {
         SkipBlanks();
         if (Text[At] == '+') return Fail(Result::PlusSign, At);
-        if (Text[At] != '-') return Power(free, out);
+        if (Text[At] != '-') return Power(out);
         ++At;
         uint16_t value;
-        if (!Unary(free, value)) return false;
-        out = Operand(Kind::Temporary, free);
-        return Temporary(free) && Emit(Op::Neg, out, value, 0);
+        return Unary(value) && Emit(Op::Neg, value, value, out);
     }
 
     // power := primary ('^' unary)?, so that '^' groups to the right and takes a signed
-    // exponent; an integer literal 0 .. 16 makes a product of that many factors.
-    bool Power(int free, uint16_t &out) {
-        if (!Primary(free, out)) return false;
+    // exponent; an integer literal 0 .. 16 makes a product of that many factors from the left.
+    bool Power(uint16_t &out) {
+        if (!Primary(out)) return false;
         SkipBlanks();
         if (Text[At] != '^') return true;
         ++At;
         SkipBlanks();
         int n = -1;
-        const int start = At;
         if (IsDigit(Text[At])) {
             int end = At;
             while (IsDigit(Text[end])) ++end;
             // A literal alone, not the start of a larger exponent such as 2.5 or 2^3.
             int after = end;
             while (IsBlank(Text[after])) ++after;
-            const bool whole =
-                Text[end] != '.' && !IsLetter(Text[end]) && Text[after] != '^' && end - At <= 2;
-            if (whole) {
+            if (Text[end] != '.' && !IsNameChar(Text[end]) && Text[after] != '^' && end - At <= 2) {
                 n = std::atoi(std::string(Text + At, size_t(end - At)).c_str());
                 if (n > 16) n = -1;
             }
         }
         if (n < 0) {
-            At = start;
             uint16_t exponent;
-            if (!Unary(Next(out, free), exponent)) return false;
-            return Binary(Op::Pow, free, out, exponent, out);
+            return Unary(exponent) && Emit(Op::Pow, out, exponent, out);
         }
         while (IsDigit(Text[At])) ++At;
         if (n == 0) return ConstantOperand(1.0, out);
-        if (n == 1) return true;
-        // ((v x v) x v) ...: the product goes above v when v is a temporary it must not clobber.
         const uint16_t base = out;
-        const int slot = Next(base, free);
-        if (!Temporary(slot)) return false;
-        const uint16_t product = Operand(Kind::Temporary, slot);
-        if (!Emit(Op::Mul, product, base, base)) return false;
-        for (int i = 2; i < n; ++i) {
-            if (!Emit(Op::Mul, product, product, base)) return false;
+        for (int i = 1; i < n; ++i) {
+            if (!Emit(Op::Mul, out, base, out)) return false;
         }
-        out = product;
         return true;
     }
 
     // primary := number | name | name '(' arguments ')' | '(' expression ')'
-    bool Primary(int free, uint16_t &out) {
+    bool Primary(uint16_t &out) {
         SkipBlanks();
         const char c = Text[At];
         if (IsEnd(c)) return Fail(Result::UnexpectedEnd, At);
         if (c == '(') {
             const int open = At++;
-            if (!Expression(free, out)) return false;
+            if (!Expression(out)) return false;
             SkipBlanks();
             if (Text[At] != ')') return Fail(Result::MissingParen, IsEnd(Text[At]) ? open : At);
             ++At;
             return true;
         }
         if (IsDigit(c) || (c == '.' && IsDigit(Text[At + 1]))) return Number(out);
-        if (IsLetter(c)) return Name(free, out);
+        if (IsLetter(c)) return Name(out);
         return FailText(Result::Unexpected, At, std::string(1, c));
     }
 
@@ -226,7 +212,7 @@ private:
             CopyText(E.Other, written);
             return Fail(Result::Exponent, start);
         }
-        if (IsLetter(Text[At]) || Text[At] == '.' || Text[At] == '_') {
+        if (IsNameChar(Text[At]) || Text[At] == '.') {
             return FailText(Result::Unexpected, At, std::string(1, Text[At]));
         }
         double value = 0.0;
@@ -234,7 +220,7 @@ private:
         return ConstantOperand(value, out);
     }
 
-    bool Name(int free, uint16_t &out) {
+    bool Name(uint16_t &out) {
         const int start = At;
         while (IsNameChar(Text[At])) ++At;
         const std::string name(Text + start, size_t(At - start));
@@ -244,7 +230,7 @@ private:
         if (Text[after] == '(') {
             if (function == nullptr) return FailText(Result::UnknownFunction, start, name);
             At = after;
-            return Call(*function, name, start, free, out);
+            return Call(*function, name, start, out);
         }
         if (function != nullptr) return FailText(Result::FunctionWithoutCall, start, name);
         if (name.size() == 1 && name[0] >= 'A' && name[0] <= 'Z') {
@@ -255,26 +241,29 @@ private:
             out = Operand(Kind::Component, name[0] - 'A');
             return true;
         }
-        if (name == "x") return (out = Operand(Kind::X, 0)), true;
-        if (name == "y") return (out = Operand(Kind::Y, 0)), true;
+        if (name == "x") {
+            out = Operand(Kind::X, 0);
+            return true;
+        }
+        if (name == "y") {
+            out = Operand(Kind::Y, 0);
+            return true;
+        }
         if (name == "pi") return ConstantOperand(3.14159265358979323846, out);
         return ParameterOperand(name, start, out);
     }
 
-    bool Call(const Function &function, const std::string &name, int start, int free,
-              uint16_t &out) {
+    bool Call(const Function &function, const std::string &name, int start, uint16_t &out) {
         const int open = At++;  // the '('
         uint16_t arguments[3] = {};
         int count = 0;
-        int slot = free;
         SkipBlanks();
         if (Text[At] != ')') {
             for (;;) {
                 uint16_t value;
-                if (!Expression(slot, value)) return false;
+                if (!Expression(value)) return false;
                 if (count < 3) arguments[count] = value;
                 ++count;
-                slot = Next(value, slot);
                 SkipBlanks();
                 if (Text[At] == ',') {
                     ++At;
@@ -289,37 +278,27 @@ private:
             E.Count = function.Arguments;
             return FailText(Result::ArgumentCount, start, name);
         }
-        if (function.Arguments < 3) {
-            if (!Temporary(free)) return false;
-            out = Operand(Kind::Temporary, free);
-            return Emit(function.Code, out, arguments[0],
-                        function.Arguments == 2 ? arguments[1] : arguments[0]);
+        if (function.Arguments == 1) return Emit(function.Code, arguments[0], arguments[0], out);
+        if (function.Arguments == 2) return Emit(function.Code, arguments[0], arguments[1], out);
+        // clamp(v, lo, hi) = min(max(v, lo), hi)
+        uint16_t low;
+        return Emit(Op::Max, arguments[0], arguments[1], low) &&
+               Emit(Op::Min, low, arguments[2], out);
+    }
+
+    // The node of code on a and b: an existing one when the same operation on the same operands
+    // was written before (it gives the same bits), else a new one.
+    bool Emit(Op code, uint16_t a, uint16_t b, uint16_t &out) {
+        for (int i = 0; i < P.Nodes; ++i) {
+            const Instruction &node = P.NodeList[i];
+            if (node.Code == code && node.A == a && node.B == b) {
+                out = Operand(Kind::Node, i);
+                return true;
+            }
         }
-        // clamp(v, lo, hi) = min(max(v, lo), hi), above the arguments: writing the first
-        // operation's value must not overwrite hi.
-        if (!Temporary(slot)) return false;
-        out = Operand(Kind::Temporary, slot);
-        return Emit(Op::Max, out, arguments[0], arguments[1]) &&
-               Emit(Op::Min, out, out, arguments[2]);
-    }
-
-    // A two-operand operation whose value goes to the temporary free.
-    bool Binary(Op code, int free, uint16_t a, uint16_t b, uint16_t &out) {
-        if (!Temporary(free)) return false;
-        out = Operand(Kind::Temporary, free);
-        return Emit(code, out, a, b);
-    }
-
-    // The first temporary after value's, or free when value is no temporary.
-    static int Next(uint16_t value, int free) {
-        return KindOf(value) == Kind::Temporary ? IndexOf(value) + 1 : free;
-    }
-
-    bool Temporary(int index) { return index < MaxTemporaries || Fail(Result::TooLong, At); }
-
-    bool Emit(Op code, uint16_t dst, uint16_t a, uint16_t b) {
-        if (P.Count >= MaxInstructions) return Fail(Result::TooLong, At);
-        P.Code[P.Count++] = {code, dst, a, b};
+        if (P.Nodes >= MaxNodes) return Fail(Result::TooLong, At);
+        P.NodeList[P.Nodes] = {code, 0, a, b};
+        out = Operand(Kind::Node, P.Nodes++);
         return true;
     }
 
@@ -399,6 +378,11 @@ FormulaProgram::Result FormulaProgram::Compile(int component, const char *text, 
     FormulaProgram work = *this;
     Compiler compiler(work, text, components, error);
     if (!compiler.Run(component)) return error.What;
+    if (!work.LayOut()) {
+        error.What = Result::TooLong;
+        error.Column = compiler.End() + 1;
+        return error.What;
+    }
     *this = work;
     return Result::Done;
 }
@@ -411,10 +395,64 @@ int FormulaProgram::ComponentCount() const {
     return count;
 }
 
+bool FormulaProgram::LayOut() {
+    // Where each node's value goes: a uniform slot when all its operands are the same along a
+    // row, else a temporary.
+    uint16_t place[MaxNodes];
+    auto placed = [&](uint16_t operand) {
+        return KindOf(operand) == Kind::Node ? place[IndexOf(operand)] : operand;
+    };
+    // The last node that reads each node; the results are read after every node.
+    int lastUse[MaxNodes];
+    for (int i = 0; i < Nodes; ++i) lastUse[i] = i;
+    for (int i = 0; i < Nodes; ++i) {
+        for (uint16_t operand : {NodeList[i].A, NodeList[i].B}) {
+            if (KindOf(operand) == Kind::Node) lastUse[IndexOf(operand)] = i;
+        }
+    }
+    for (int c = 0; c < MaxComponents; ++c) {
+        if (Present[c] && KindOf(Results[c]) == Kind::Node) lastUse[IndexOf(Results[c])] = Nodes;
+    }
+    int uniforms = 0;
+    bool taken[MaxTemporaries] = {};
+    int holder[MaxTemporaries];  // the node whose value a taken temporary holds
+    UniformInstructions = BlockInstructions = 0;
+    Instruction blocks[MaxNodes];
+    ReadsX = false;
+    for (int i = 0; i < Nodes; ++i) {
+        const Instruction &node = NodeList[i];
+        const uint16_t a = placed(node.A), b = placed(node.B);
+        if (Uniform(a) && Uniform(b)) {
+            if (uniforms >= MaxUniforms) return false;
+            place[i] = Operand(Kind::Uniform, uniforms++);
+            RowCode[UniformInstructions++] = {node.Code, place[i], a, b};
+            continue;
+        }
+        // The temporaries whose last reader is this node are free for its value: the block
+        // loops read each point's operands before they write its result.
+        for (int t = 0; t < MaxTemporaries; ++t) {
+            if (taken[t] && lastUse[holder[t]] <= i) taken[t] = false;
+        }
+        int t = 0;
+        while (t < MaxTemporaries && taken[t]) ++t;
+        if (t == MaxTemporaries) return false;
+        taken[t] = true;
+        holder[t] = i;
+        place[i] = Operand(Kind::Temporary, t);
+        ReadsX |= KindOf(a) == Kind::X || KindOf(b) == Kind::X;
+        blocks[BlockInstructions++] = {node.Code, place[i], a, b};
+    }
+    for (int i = 0; i < BlockInstructions; ++i) RowCode[UniformInstructions + i] = blocks[i];
+    for (int c = 0; c < MaxComponents; ++c) {
+        RowResults[c] = Present[c] ? placed(Results[c]) : Operand(Kind::Constant, 0);
+        ReadsX |= Present[c] && KindOf(RowResults[c]) == Kind::X;
+    }
+    return true;
+}
+
 void FormulaProgram::Evaluate(const double *components, double x, double y,
                               const double *parameters, double *results) const {
-    double temporaries[MaxTemporaries] = {};
-    double out[MaxComponents] = {};
+    double values[MaxNodes];
     auto value = [&](uint16_t operand) {
         const int i = IndexOf(operand);
         switch (KindOf(operand)) {
@@ -428,21 +466,12 @@ void FormulaProgram::Evaluate(const double *components, double x, double y,
                 return Constants[i];
             case Kind::Parameter:
                 return parameters[i];
-            case Kind::Temporary:
-                return temporaries[i];
-            case Kind::Result:
-                return out[i];
+            default:
+                return values[i];
         }
-        return 0.0;
     };
-    for (int i = 0; i < Count; ++i) {
-        const Instruction &in = Code[i];
-        const double v = Apply(in.Code, value(in.A), value(in.B));
-        if (KindOf(in.Dst) == Kind::Result) {
-            out[IndexOf(in.Dst)] = v;
-        } else {
-            temporaries[IndexOf(in.Dst)] = v;
-        }
+    for (int i = 0; i < Nodes; ++i) {
+        values[i] = Apply(NodeList[i].Code, value(NodeList[i].A), value(NodeList[i].B));
     }
     for (int c = 0; c < MaxComponents; ++c) results[c] = Present[c] ? value(Results[c]) : 0.0;
 }

@@ -10,9 +10,10 @@ public:
     static constexpr int MaxComponents = 4;
     static constexpr int MaxParameters = 32;
     static constexpr int MaxConstants = 64;
-    static constexpr int MaxTemporaries = 24;  // nesting depth of one expression
-    static constexpr int MaxInstructions = 512;
-    static constexpr int NameSize = 48;  // a parameter name as written, cut to 47 characters
+    static constexpr int MaxNodes = 512;       // operations of all the formulas together
+    static constexpr int MaxTemporaries = 24;  // values a row holds at once, per block
+    static constexpr int MaxUniforms = 64;     // values the same at every point of a row
+    static constexpr int NameSize = 48;        // a parameter name as written, cut to 47 characters
 
     // The operations; each works on doubles, one point at a time, as the C library and IEEE
     // arithmetic define it. Min and Max: min(a, b) = b < a ? b : a, max(a, b) = a < b ? b : a.
@@ -36,24 +37,27 @@ public:
         Tanh
     };
 
-    // Where an operand lives: the kind in the high byte, the index in the low one.
-    enum class Kind : uint8_t { Component, X, Y, Constant, Parameter, Temporary, Result };
+    // Where an operand lives: the kind in the high 4 bits, the index in the low 12. Node is the
+    // value of an operation of the compiled list; Temporary (a block of a row's points) and
+    // Uniform (one value per row) are where the row kernels keep them.
+    enum class Kind : uint8_t { Component, X, Y, Constant, Parameter, Node, Temporary, Uniform };
     static constexpr uint16_t Operand(Kind kind, int index) {
-        return uint16_t((unsigned(kind) << 8) | unsigned(index));
+        return uint16_t((unsigned(kind) << 12) | unsigned(index));
     }
-    static constexpr Kind KindOf(uint16_t operand) { return Kind(operand >> 8); }
-    static constexpr int IndexOf(uint16_t operand) { return operand & 0xFF; }
-    // The same value at every point of a row: constants, parameters and the row's y.
+    static constexpr Kind KindOf(uint16_t operand) { return Kind(operand >> 12); }
+    static constexpr int IndexOf(uint16_t operand) { return operand & 0xFFF; }
+    // The same value at every point of a row: constants, parameters, the row's y and what is
+    // computed from them alone.
     static constexpr bool Uniform(uint16_t operand) {
         return KindOf(operand) == Kind::Constant || KindOf(operand) == Kind::Parameter ||
-               KindOf(operand) == Kind::Y;
+               KindOf(operand) == Kind::Y || KindOf(operand) == Kind::Uniform;
     }
 
     struct Instruction {
         Op Code;
         uint16_t Dst;
         uint16_t A;
-        uint16_t B;  // unused by one-operand operations
+        uint16_t B;  // a one-operand operation repeats A
     };
 
     // What Compile answers: Done, or the fault found first (Error tells where and what).
@@ -68,9 +72,9 @@ public:
         UnknownFunction,  // name( with an unknown name (Error.Text)
         ArgumentCount,    // a function called with the wrong count (Error.Text, Error.Count)
         FunctionWithoutCall,  // a function's name without its arguments (Error.Text)
-        NotAComponent,        // a capital letter beyond the components (Error.Text)
+        NotAComponent,        // a capital letter beyond the components (Error.Text, Error.Count)
         BadName,              // a name no parameter key can be made of (Error.Text)
-        TooLong,              // too many instructions, constants, parameters or too deep
+        TooLong,              // too many operations, constants, parameters or values at once
         Twice                 // the component has a formula already
     };
     struct Error {
@@ -105,16 +109,27 @@ public:
     int SameKeyCount() const { return SameKeys; }
     const char *SameKeyFirst(int index) const { return Names[SameKeyIndex[index]]; }
     const char *SameKeyLater(int index) const { return SameKeyNames[index]; }
-
-    int InstructionCount() const { return Count; }
-    const Instruction *Instructions() const { return Code; }
     double ConstantAt(int index) const { return Constants[index]; }
-    int ConstantCount() const { return ConstantsUsed; }
-    // Where the value of component's expression is found once the instructions have run.
-    uint16_t ResultOf(int component) const { return Results[component]; }
 
-    // The reference evaluation of one point: components, x, y and the parameters' values (by
-    // ParameterKeyAt order) in, the expressions' values out (by component).
+    // The operations in the order written, each once: an operation written twice with the same
+    // operands (within a formula or across them) is computed once, which gives the same bits.
+    // Their operands are leaves or earlier nodes.
+    int NodeCount() const { return Nodes; }
+
+    // The same operations for the row kernels: first those whose operands are the same at every
+    // point of a row, computed once per row into Uniform slots, then the others over blocks of
+    // points in Temporary slots, reused once their value is no longer read.
+    int UniformCount() const { return UniformInstructions; }
+    const Instruction *UniformCode() const { return RowCode; }
+    int InstructionCount() const { return BlockInstructions; }
+    const Instruction *Instructions() const { return RowCode + UniformInstructions; }
+    // Where the row kernels find component's term once the instructions have run.
+    uint16_t ResultOf(int component) const { return RowResults[component]; }
+    // Whether a block instruction or a result reads x.
+    bool UsesX() const { return ReadsX; }
+
+    // The reference evaluation of one point, node by node: components, x, y and the parameters'
+    // values (by ParameterKeyAt order) in, the terms out (by component).
     void Evaluate(const double *components, double x, double y, const double *parameters,
                   double *results) const;
 
@@ -163,10 +178,19 @@ private:
     class Compiler;
     friend class Compiler;
 
+    // Lays the nodes out as RowCode: false when a row would hold more values at once than
+    // there are temporaries or uniform slots.
+    bool LayOut();
+
     bool Present[MaxComponents] = {};
-    uint16_t Results[MaxComponents] = {};
-    Instruction Code[MaxInstructions] = {};
-    int Count = 0;
+    uint16_t Results[MaxComponents] = {};  // a leaf or a node, per component
+    Instruction NodeList[MaxNodes] = {};   // Dst unused
+    int Nodes = 0;
+    Instruction RowCode[MaxNodes] = {};
+    int UniformInstructions = 0;
+    int BlockInstructions = 0;
+    uint16_t RowResults[MaxComponents] = {};
+    bool ReadsX = false;
     double Constants[MaxConstants] = {};
     int ConstantsUsed = 0;
     int Keys[MaxParameters] = {};

@@ -185,30 +185,44 @@ TEST(FormulaProgram, FaultsNameTheProblemAndItsColumn) {
         EXPECT_EQ(error.Count, c.Count) << c.Text;
         // A refused formula leaves the program as it was.
         EXPECT_FALSE(program.Has(0)) << c.Text;
-        EXPECT_EQ(program.InstructionCount(), 0) << c.Text;
+        EXPECT_EQ(program.NodeCount(), 0) << c.Text;
     }
 }
 
-TEST(FormulaProgram, TooDeepOrTooLongIsRefused) {
+TEST(FormulaProgram, TooManyValuesAtOnceOrTooLongIsRefused) {
     FormulaProgram::Error error;
-    FormulaProgram program;
-    // Right operands nested deeper than the temporaries.
-    std::string deep = "A";
-    for (int i = 0; i < 40; ++i) deep = "A - (" + deep + ")*A";
-    EXPECT_EQ(program.Compile(0, deep.c_str(), 1, error), FormulaProgram::Result::Done);
-    // Left operands nested as deep: each value is done before its right neighbour starts.
-    std::string nested = "A";
-    for (int i = 0; i < 40; ++i) nested = "(" + nested + " + A*A)";
-    FormulaProgram other;
-    EXPECT_EQ(other.Compile(0, nested.c_str(), 1, error), FormulaProgram::Result::Done);
+    // Left operands nested deep: each value is done before its right neighbour starts.
+    std::string left = "A";
+    for (int i = 1; i <= 40; ++i) left = "(" + left + " + A*" + std::to_string(i) + ")";
+    FormulaProgram first;
+    EXPECT_EQ(first.Compile(0, left.c_str(), 1, error), FormulaProgram::Result::Done);
+    // Right operands nested as deep: every left value waits for the innermost one.
     std::string right = "A";
-    for (int i = 0; i < 40; ++i) right = "A*A - (A*A - " + right + ")";
-    FormulaProgram third;
-    EXPECT_EQ(third.Compile(0, right.c_str(), 1, error), FormulaProgram::Result::TooLong);
+    for (int i = 1; i <= 40; ++i) right = "A*" + std::to_string(i) + " - (" + right + ")";
+    FormulaProgram second;
+    EXPECT_EQ(second.Compile(0, right.c_str(), 1, error), FormulaProgram::Result::TooLong);
+    EXPECT_EQ(error.Column, int(right.size()) + 1);
     std::string longSum = "A";
     for (int i = 0; i < 600; ++i) longSum += " + A*A";
-    FormulaProgram fourth;
-    EXPECT_EQ(fourth.Compile(0, longSum.c_str(), 1, error), FormulaProgram::Result::TooLong);
+    FormulaProgram third;
+    EXPECT_EQ(third.Compile(0, longSum.c_str(), 1, error), FormulaProgram::Result::TooLong);
+}
+
+TEST(FormulaProgram, AnOperationWrittenTwiceIsComputedOnce) {
+    FormulaProgram program;
+    FormulaProgram::Error error;
+    ASSERT_EQ(program.Compile(0, "alpha - A - A*(beta - A*B)", 2, error),
+              FormulaProgram::Result::Done);
+    ASSERT_EQ(program.Compile(1, "A*(beta - A*B)", 2, error), FormulaProgram::Result::Done);
+    EXPECT_EQ(program.NodeCount(), 5);
+    EXPECT_EQ(program.ResultOf(1), program.Instructions()[3].Dst);
+    // Uniform operations are taken out of the blocks: (feed + kill) once per row.
+    FormulaProgram uniform;
+    ASSERT_EQ(uniform.Compile(0, "(feed + kill)*y*A + sin(y)", 1, error),
+              FormulaProgram::Result::Done);
+    EXPECT_EQ(uniform.UniformCount(), 3);
+    EXPECT_EQ(uniform.InstructionCount(), 2);
+    EXPECT_FALSE(uniform.UsesX());
 }
 
 }  // namespace
