@@ -395,54 +395,152 @@ int FormulaProgram::ComponentCount() const {
     return count;
 }
 
+namespace {
+
+// The operations the block loops do with the vector unit, and may join two at a time.
+bool VectorOp(Op code) {
+    return code == Op::Neg || code == Op::Add || code == Op::Sub || code == Op::Mul ||
+           code == Op::Div || code == Op::Min || code == Op::Max;
+}
+
+// The operations of one operand (they repeat it as their second).
+bool OneOperand(Op code) {
+    return code == Op::Copy || code == Op::Neg || code == Op::Sin || code == Op::Cos ||
+           code == Op::Tan || code == Op::Exp || code == Op::Log || code == Op::Sqrt ||
+           code == Op::Abs || code == Op::Tanh;
+}
+
+}  // namespace
+
 bool FormulaProgram::LayOut() {
     // Where each node's value goes: a uniform slot when all its operands are the same along a
-    // row, else a temporary.
+    // row, else a temporary (or nowhere, when the next instruction takes it at once).
     uint16_t place[MaxNodes];
     auto placed = [&](uint16_t operand) {
         return KindOf(operand) == Kind::Node ? place[IndexOf(operand)] : operand;
     };
-    // The last node that reads each node; the results are read after every node.
-    int lastUse[MaxNodes];
-    for (int i = 0; i < Nodes; ++i) lastUse[i] = i;
+    int uniforms = 0;
+    UniformInstructions = BlockInstructions = 0;
+    int blockNodes[MaxNodes];
+    int blockCount = 0;
     for (int i = 0; i < Nodes; ++i) {
-        for (uint16_t operand : {NodeList[i].A, NodeList[i].B}) {
-            if (KindOf(operand) == Kind::Node) lastUse[IndexOf(operand)] = i;
+        const Instruction &node = NodeList[i];
+        if (Uniform(placed(node.A)) && Uniform(placed(node.B))) {
+            if (uniforms >= MaxUniforms) return false;
+            place[i] = Operand(Kind::Uniform, uniforms++);
+            RowCode[UniformInstructions++] = {node.Code, place[i], placed(node.A), placed(node.B)};
+        } else {
+            place[i] = Operand(Kind::Node, i);  // laid out below
+            blockNodes[blockCount++] = i;
+        }
+    }
+    // How often each node is read (a result counts as two reads: it is never joined).
+    int readers[MaxNodes] = {};
+    for (int i = 0; i < Nodes; ++i) {
+        const Instruction &node = NodeList[i];
+        if (KindOf(node.A) == Kind::Node) ++readers[IndexOf(node.A)];
+        if (!OneOperand(node.Code) && KindOf(node.B) == Kind::Node) ++readers[IndexOf(node.B)];
+    }
+    for (int c = 0; c < MaxComponents; ++c) {
+        if (Present[c] && KindOf(Results[c]) == Kind::Node) readers[IndexOf(Results[c])] += 2;
+    }
+    // A node read once is joined to its reader, so that its value is never stored: it is
+    // computed where the reader is, from operands the temporaries' lifetimes below keep alive
+    // until then. An instruction holds two operations at most.
+    int joinedInto[MaxNodes];  // the reader a node is joined to, or -1
+    int joinedFrom[MaxNodes];  // the node joined to a reader, or -1
+    for (int i = 0; i < Nodes; ++i) joinedInto[i] = joinedFrom[i] = -1;
+    for (int k = 0; k < blockCount; ++k) {
+        const int j = blockNodes[k];
+        const Instruction &next = NodeList[j];
+        if (!VectorOp(next.Code)) continue;
+        for (uint16_t operand : {next.A, next.B}) {
+            if (KindOf(operand) != Kind::Node) continue;
+            const int i = IndexOf(operand);
+            if (readers[i] != 1 || !VectorOp(NodeList[i].Code) || joinedFrom[i] >= 0 ||
+                KindOf(place[i]) != Kind::Node) {
+                continue;
+            }
+            joinedInto[i] = j;
+            joinedFrom[j] = i;
+            break;
+        }
+    }
+    Instruction code[MaxNodes];
+    int codeNode[MaxNodes];  // the node each instruction's value belongs to
+    int count = 0;
+    for (int k = 0; k < blockCount; ++k) {
+        const int j = blockNodes[k];
+        if (joinedInto[j] >= 0) continue;
+        const Instruction &next = NodeList[j];
+        codeNode[count] = j;
+        if (joinedFrom[j] < 0) {
+            code[count++] = {next.Code, 0, next.A, next.B};
+            continue;
+        }
+        // The joined node's operation first, then the reader's with the value in its place.
+        const Instruction &node = NodeList[joinedFrom[j]];
+        const uint16_t self = Operand(Kind::Node, joinedFrom[j]);
+        Instruction in = {node.Code, 0, node.A, node.B};
+        in.Then = next.Code;
+        in.ValueSecond = next.A != self;
+        in.C = OneOperand(next.Code) ? node.A : in.ValueSecond ? next.A : next.B;
+        code[count++] = in;
+    }
+    // The last instruction that reads each node; the results are read after all of them.
+    int lastUse[MaxNodes];
+    for (int i = 0; i < Nodes; ++i) lastUse[i] = -1;
+    for (int e = 0; e < count; ++e) {
+        const bool joined = code[e].Then != Op::Copy;
+        for (uint16_t operand : {code[e].A, code[e].B, joined ? code[e].C : code[e].A}) {
+            if (KindOf(operand) == Kind::Node) lastUse[IndexOf(operand)] = e;
         }
     }
     for (int c = 0; c < MaxComponents; ++c) {
-        if (Present[c] && KindOf(Results[c]) == Kind::Node) lastUse[IndexOf(Results[c])] = Nodes;
+        if (Present[c] && KindOf(Results[c]) == Kind::Node) lastUse[IndexOf(Results[c])] = count;
     }
-    int uniforms = 0;
     bool taken[MaxTemporaries] = {};
-    int holder[MaxTemporaries];  // the node whose value a taken temporary holds
-    UniformInstructions = BlockInstructions = 0;
-    Instruction blocks[MaxNodes];
+    int holder[MaxTemporaries] = {};  // the node whose value a taken temporary holds
+    Splats = 0;
     ReadsX = false;
-    for (int i = 0; i < Nodes; ++i) {
-        const Instruction &node = NodeList[i];
-        const uint16_t a = placed(node.A), b = placed(node.B);
-        if (Uniform(a) && Uniform(b)) {
-            if (uniforms >= MaxUniforms) return false;
-            place[i] = Operand(Kind::Uniform, uniforms++);
-            RowCode[UniformInstructions++] = {node.Code, place[i], a, b};
-            continue;
+    // An operand as the block loops read it: a row value through the splat that holds it.
+    auto operandOf = [&](uint16_t operand, uint16_t &out) {
+        out = placed(operand);
+        if (!Uniform(out)) {
+            ReadsX |= KindOf(out) == Kind::X;
+            return true;
         }
-        // The temporaries whose last reader is this node are free for its value: the block
-        // loops read each point's operands before they write its result.
+        for (int i = 0; i < Splats; ++i) {
+            if (SplatSources[i] == out) {
+                out = Operand(Kind::Splat, i);
+                return true;
+            }
+        }
+        if (Splats >= MaxSplats) return false;
+        SplatSources[Splats] = out;
+        out = Operand(Kind::Splat, Splats++);
+        return true;
+    };
+    for (int e = 0; e < count; ++e) {
+        Instruction in = code[e];
+        if (!operandOf(in.A, in.A) || !operandOf(in.B, in.B) ||
+            (in.Then != Op::Copy && !operandOf(in.C, in.C))) {
+            return false;
+        }
+        // The temporaries whose last reader is this instruction are free for its value: the
+        // block loops read each point's operands before they write its result.
         for (int t = 0; t < MaxTemporaries; ++t) {
-            if (taken[t] && lastUse[holder[t]] <= i) taken[t] = false;
+            if (taken[t] && lastUse[holder[t]] <= e) taken[t] = false;
         }
         int t = 0;
         while (t < MaxTemporaries && taken[t]) ++t;
         if (t == MaxTemporaries) return false;
         taken[t] = true;
-        holder[t] = i;
-        place[i] = Operand(Kind::Temporary, t);
-        ReadsX |= KindOf(a) == Kind::X || KindOf(b) == Kind::X;
-        blocks[BlockInstructions++] = {node.Code, place[i], a, b};
+        holder[t] = codeNode[e];
+        place[codeNode[e]] = Operand(Kind::Temporary, t);
+        in.Dst = place[codeNode[e]];
+        RowCode[UniformInstructions + BlockInstructions++] = in;
     }
-    for (int i = 0; i < BlockInstructions; ++i) RowCode[UniformInstructions + i] = blocks[i];
     for (int c = 0; c < MaxComponents; ++c) {
         RowResults[c] = Present[c] ? placed(Results[c]) : Operand(Kind::Constant, 0);
         ReadsX |= Present[c] && KindOf(RowResults[c]) == Kind::X;

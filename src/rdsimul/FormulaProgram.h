@@ -13,6 +13,7 @@ public:
     static constexpr int MaxNodes = 512;       // operations of all the formulas together
     static constexpr int MaxTemporaries = 24;  // values a row holds at once, per block
     static constexpr int MaxUniforms = 64;     // values the same at every point of a row
+    static constexpr int MaxSplats = 64;       // of them, those the block instructions read
     static constexpr int NameSize = 48;        // a parameter name as written, cut to 47 characters
 
     // The operations; each works on doubles, one point at a time, as the C library and IEEE
@@ -40,7 +41,17 @@ public:
     // Where an operand lives: the kind in the high 4 bits, the index in the low 12. Node is the
     // value of an operation of the compiled list; Temporary (a block of a row's points) and
     // Uniform (one value per row) are where the row kernels keep them.
-    enum class Kind : uint8_t { Component, X, Y, Constant, Parameter, Node, Temporary, Uniform };
+    enum class Kind : uint8_t {
+        Component,
+        X,
+        Y,
+        Constant,
+        Parameter,
+        Node,
+        Temporary,
+        Uniform,
+        Splat  // a row value that block instructions read, spread over a block
+    };
     static constexpr uint16_t Operand(Kind kind, int index) {
         return uint16_t((unsigned(kind) << 12) | unsigned(index));
     }
@@ -53,11 +64,17 @@ public:
                KindOf(operand) == Kind::Y || KindOf(operand) == Kind::Uniform;
     }
 
+    // Dst = Code(A, B); a one-operand operation repeats A. A block instruction may carry a
+    // second operation that takes that value and C, without storing it in between:
+    // Dst = Then(value, C), or Then(C, value) when ValueSecond (Then is Copy when there is none).
     struct Instruction {
         Op Code;
         uint16_t Dst;
         uint16_t A;
-        uint16_t B;  // a one-operand operation repeats A
+        uint16_t B;
+        Op Then = Op::Copy;
+        bool ValueSecond = false;
+        uint16_t C = 0;
     };
 
     // What Compile answers: Done, or the fault found first (Error tells where and what).
@@ -123,6 +140,9 @@ public:
     const Instruction *UniformCode() const { return RowCode; }
     int InstructionCount() const { return BlockInstructions; }
     const Instruction *Instructions() const { return RowCode + UniformInstructions; }
+    // The row values the block instructions read as blocks (Splat operands), by splat index.
+    int SplatCount() const { return Splats; }
+    uint16_t SplatSource(int index) const { return SplatSources[index]; }
     // Where the row kernels find component's term once the instructions have run.
     uint16_t ResultOf(int component) const { return RowResults[component]; }
     // Whether a block instruction or a result reads x.
@@ -191,6 +211,8 @@ private:
     int BlockInstructions = 0;
     uint16_t RowResults[MaxComponents] = {};
     bool ReadsX = false;
+    uint16_t SplatSources[MaxSplats] = {};
+    int Splats = 0;
     double Constants[MaxConstants] = {};
     int ConstantsUsed = 0;
     int Keys[MaxParameters] = {};
