@@ -447,22 +447,33 @@ bool FormulaProgram::LayOut() {
     // A node read once is joined to its reader, so that its value is never stored: it is
     // computed where the reader is, from operands the temporaries' lifetimes below keep alive
     // until then. An instruction holds two operations at most.
-    int joinedInto[MaxNodes];  // the reader a node is joined to, or -1
-    int joinedFrom[MaxNodes];  // the node joined to a reader, or -1
-    for (int i = 0; i < Nodes; ++i) joinedInto[i] = joinedFrom[i] = -1;
+    int joinedInto[MaxNodes];   // the reader a node is joined to, or -1
+    int joinedFirst[MaxNodes];  // the node joined to a reader as its value, or -1
+    int joinedOther[MaxNodes];  // the node joined as its second operand (Other), or -1
+    for (int i = 0; i < Nodes; ++i) joinedInto[i] = joinedFirst[i] = joinedOther[i] = -1;
+    auto joinable = [&](uint16_t operand) {
+        if (KindOf(operand) != Kind::Node) return false;
+        const int i = IndexOf(operand);
+        return readers[i] == 1 && VectorOp(NodeList[i].Code) && joinedFirst[i] < 0 &&
+               KindOf(place[i]) == Kind::Node;
+    };
+    auto sum = [](Op code) { return code == Op::Add || code == Op::Sub || code == Op::Mul; };
     for (int k = 0; k < blockCount; ++k) {
         const int j = blockNodes[k];
         const Instruction &next = NodeList[j];
         if (!VectorOp(next.Code)) continue;
+        // Both operands, when all three operations are sums, differences or products.
+        if (sum(next.Code) && next.A != next.B && joinable(next.A) && joinable(next.B) &&
+            sum(NodeList[IndexOf(next.A)].Code) && sum(NodeList[IndexOf(next.B)].Code)) {
+            joinedFirst[j] = IndexOf(next.A);
+            joinedOther[j] = IndexOf(next.B);
+            joinedInto[IndexOf(next.A)] = joinedInto[IndexOf(next.B)] = j;
+            continue;
+        }
         for (uint16_t operand : {next.A, next.B}) {
-            if (KindOf(operand) != Kind::Node) continue;
-            const int i = IndexOf(operand);
-            if (readers[i] != 1 || !VectorOp(NodeList[i].Code) || joinedFrom[i] >= 0 ||
-                KindOf(place[i]) != Kind::Node) {
-                continue;
-            }
-            joinedInto[i] = j;
-            joinedFrom[j] = i;
+            if (!joinable(operand)) continue;
+            joinedInto[IndexOf(operand)] = j;
+            joinedFirst[j] = IndexOf(operand);
             break;
         }
     }
@@ -474,17 +485,24 @@ bool FormulaProgram::LayOut() {
         if (joinedInto[j] >= 0) continue;
         const Instruction &next = NodeList[j];
         codeNode[count] = j;
-        if (joinedFrom[j] < 0) {
+        if (joinedFirst[j] < 0) {
             code[count++] = {next.Code, 0, next.A, next.B};
             continue;
         }
         // The joined node's operation first, then the reader's with the value in its place.
-        const Instruction &node = NodeList[joinedFrom[j]];
-        const uint16_t self = Operand(Kind::Node, joinedFrom[j]);
+        const Instruction &node = NodeList[joinedFirst[j]];
+        const uint16_t self = Operand(Kind::Node, joinedFirst[j]);
         Instruction in = {node.Code, 0, node.A, node.B};
         in.Then = next.Code;
-        in.ValueSecond = next.A != self;
-        in.C = OneOperand(next.Code) ? node.A : in.ValueSecond ? next.A : next.B;
+        if (joinedOther[j] >= 0) {
+            const Instruction &other = NodeList[joinedOther[j]];
+            in.Other = other.Code;
+            in.C = other.A;
+            in.D = other.B;
+        } else {
+            in.ValueSecond = next.A != self;
+            in.C = OneOperand(next.Code) ? node.A : in.ValueSecond ? next.A : next.B;
+        }
         code[count++] = in;
     }
     // The last instruction that reads each node; the results are read after all of them.
@@ -492,7 +510,9 @@ bool FormulaProgram::LayOut() {
     for (int i = 0; i < Nodes; ++i) lastUse[i] = -1;
     for (int e = 0; e < count; ++e) {
         const bool joined = code[e].Then != Op::Copy;
-        for (uint16_t operand : {code[e].A, code[e].B, joined ? code[e].C : code[e].A}) {
+        const bool other = code[e].Other != Op::Copy;
+        for (uint16_t operand : {code[e].A, code[e].B, joined ? code[e].C : code[e].A,
+                                 other ? code[e].D : code[e].A}) {
             if (KindOf(operand) == Kind::Node) lastUse[IndexOf(operand)] = e;
         }
     }
@@ -524,7 +544,8 @@ bool FormulaProgram::LayOut() {
     for (int e = 0; e < count; ++e) {
         Instruction in = code[e];
         if (!operandOf(in.A, in.A) || !operandOf(in.B, in.B) ||
-            (in.Then != Op::Copy && !operandOf(in.C, in.C))) {
+            (in.Then != Op::Copy && !operandOf(in.C, in.C)) ||
+            (in.Other != Op::Copy && !operandOf(in.D, in.D))) {
             return false;
         }
         // The temporaries whose last reader is this instruction are free for its value: the

@@ -75,6 +75,10 @@ public:
         Op Then = Op::Copy;
         bool ValueSecond = false;
         uint16_t C = 0;
+        // Or, when Other is not Copy: Dst = Then(value, Other(C, D)) (Code, Then and Other each
+        // Add, Sub or Mul).
+        Op Other = Op::Copy;
+        uint16_t D = 0;
     };
 
     // What Compile answers: Done, or the fault found first (Error tells where and what).
