@@ -70,6 +70,9 @@ fuzz: deps
 	printf 'diffusion B 0.5,0.75,1' > $(FUZZ_BUILD)/corpus/vary/list
 	printf 'init A 3 -0.3:0.3:3' > $(FUZZ_BUILD)/corpus/vary/init
 	cp examples/*.tpl examples/gallery/*.vna $(FUZZ_BUILD)/corpus/scripts/
+	for f in examples/formulas/*.vna; do cp $$f $(FUZZ_BUILD)/corpus/scripts/formula-$$(basename $$f); done
+	printf 'model formula\nformula A sin(A, B) - 1e-3\nformula B (A + +B\nformula C A^17 - clamp(x, y)\n' \
+	  > $(FUZZ_BUILD)/corpus/scripts/formula-faults.vna
 	pgmramp -lr 7 5 | ppmtobmp -bpp=8 > $(FUZZ_BUILD)/corpus/bmp/ramp-7x5.bmp 2>/dev/null
 	pgmramp -diagonal 16 9 | ppmtobmp -bpp=8 > $(FUZZ_BUILD)/corpus/bmp/diagonal-16x9.bmp 2>/dev/null
 	ppmmake red 1 1 | ppmtobmp -bpp=8 > $(FUZZ_BUILD)/corpus/bmp/dot-1x1.bmp 2>/dev/null

@@ -80,7 +80,7 @@ public:
         if (!Expression(value)) return false;
         SkipBlanks();
         if (!IsEnd(Text[At])) {
-            return FailText(Result::Unexpected, At, std::string(1, Text[At]));
+            return FailText(Result::Unexpected, At, CharacterAt(At));
         }
         P.Results[component] = value;
         P.Present[component] = true;
@@ -183,7 +183,7 @@ private:
         }
         if (IsDigit(c) || (c == '.' && IsDigit(Text[At + 1]))) return Number(out);
         if (IsLetter(c)) return Name(out);
-        return FailText(Result::Unexpected, At, std::string(1, c));
+        return FailText(Result::Unexpected, At, CharacterAt(At));
     }
 
     bool Number(uint16_t &out) {
@@ -213,7 +213,7 @@ private:
             return Fail(Result::Exponent, start);
         }
         if (IsNameChar(Text[At]) || Text[At] == '.') {
-            return FailText(Result::Unexpected, At, std::string(1, Text[At]));
+            return FailText(Result::Unexpected, At, CharacterAt(At));
         }
         double value = 0.0;
         std::from_chars(mantissa.data(), mantissa.data() + mantissa.size(), value);
@@ -340,6 +340,15 @@ private:
 
     void SkipBlanks() {
         while (IsBlank(Text[At])) ++At;
+    }
+
+    // The character at, whole when it is several bytes of UTF-8, for the messages.
+    std::string CharacterAt(int at) const {
+        int end = at + 1;
+        if ((unsigned char)Text[at] >= 0xC0) {
+            while (end < at + 4 && ((unsigned char)Text[end] & 0xC0) == 0x80) ++end;
+        }
+        return std::string(Text + at, size_t(end - at));
     }
 
     bool Fail(Result what, int at) {

@@ -170,6 +170,7 @@ TEST(FormulaProgram, FaultsNameTheProblemAndItsColumn) {
         {"(A))", R::Unexpected, 4, ")", "", 0},
         {"2A", R::Unexpected, 2, "A", "", 0},
         {"A $ 2", R::Unexpected, 3, "$", "", 0},
+        {"A \xc3\x97 B", R::Unexpected, 3, "\xc3\x97", "", 0},  // a multiplication sign
         {"1.2.3", R::Unexpected, 4, ".", "", 0},
         {"sqrt + 1", R::FunctionWithoutCall, 1, "sqrt", "", 0},
         {"k_ * A", R::BadName, 1, "k_", "", 0},
