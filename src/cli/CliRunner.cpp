@@ -372,6 +372,11 @@ int CliRunner::PrepareRound(const CliOptions &options, int round, RoundReport &r
         const char *name = ReactionParameterNames[int(model.Parameters[i].Field)];
         report.Parameters.emplace_back(name, sim.GetReactionParameter(name));
     }
+    // The formula model reads the names its formulas use.
+    for (int i = 0; i < sim.Formula.ParameterCount(); ++i) {
+        report.Parameters.emplace_back(sim.Formula.ParameterNameAt(i),
+                                       sim.ReactionParameters[sim.Formula.ParameterKeyAt(i)][0]);
+    }
     for (int i = 0; i < sim.ComponentCount; ++i) {
         report.Diffusion.emplace_back(std::string(1, char('A' + i)), sim.DiffusionCoeff[i]);
     }

@@ -207,4 +207,16 @@ TEST_F(CliFieldRangeTest, ReportCarriesErrorsParametersAndGoesIntoAFile) {
     EXPECT_EQ(round["range"], nullptr);
 }
 
+// The formula model's report names the parameters its formulas read, as first written.
+TEST_F(CliFieldRangeTest, FormulaReportCarriesTheParametersOfItsFormulas) {
+    WriteFile(Script,
+              "model formula\nformula A Feed*(1 - A) - A*B^2\nformula B A*B^2 - (feed + kill)*B\n"
+              "modpar feed 0.5\nmodpar kill 0.25\nreaction A 1\nreaction B 1\n"
+              "diffusion A 0.8\ndiffusion B 0.4\ninit A 1 0\ninit B 0 0.1\nsize 12 10\n"
+              "iterations 5\ncolormap gray\nimage256 B t+5 autoscale\n");
+    ASSERT_EQ(RunLine({"--json", "-q"}), CliRunner::ExitDone) << Text(Err);
+    const nlohmann::json round = Rounds().at(0);
+    EXPECT_EQ(round["parameters"], nlohmann::json({{"Feed", 0.5}, {"kill", 0.25}}));
+}
+
 }  // namespace
