@@ -194,10 +194,10 @@ private:
             while (IsDigit(Text[At])) ++At;
         }
         const std::string mantissa(Text + start, size_t(At - start));
-        const char e = Text[At];
-        const char s = Text[At + 1];
-        if ((e == 'e' || e == 'E') &&
-            (IsDigit(s) || ((s == '-' || s == '+') && IsDigit(Text[At + 2])))) {
+        // An exponent: e or E, an optional sign and a digit (read no further than the text).
+        const bool exponentLetter = Text[At] == 'e' || Text[At] == 'E';
+        const char s = exponentLetter ? Text[At + 1] : '\0';
+        if (exponentLetter && (IsDigit(s) || ((s == '-' || s == '+') && IsDigit(Text[At + 2])))) {
             int end = At + 1;
             if (s == '-' || s == '+') ++end;
             while (IsDigit(Text[end])) ++end;
