@@ -83,6 +83,21 @@ FileResult SaveFile(WindowId window, const char *path, FileFault *fault) {
     return FileDone;
 }
 
+FileResult SaveChangedFile(WindowId window, const char *path, FileFault *fault) {
+    if (path != nullptr && path[0] != 0 && window == WindowId::Editor) {
+        // A file that cannot be read as a script is replaced (or refused) by SaveFile.
+        std::string stored;
+        FileFault unread;
+        if (ReadTextFile(path, MaxScriptFileBytes, stored, unread) == FileCheckDone &&
+            stored == ThePlatform->GetEditorText()) {
+            if (fault != nullptr) *fault = FileFault{};
+            ThePlatform->SetEditorModified(false);
+            return FileDone;
+        }
+    }
+    return SaveFile(window, path, fault);
+}
+
 void FileErrorBox(int message, const char *path, const FileFault &fault) {
     const std::string text = FaultReport(GST.Get(message), path, fault);
     ThePlatform->MessageBox(true, text.c_str(), GST.Get(MsgCaptionError),

@@ -122,11 +122,7 @@ void QtPlatform::SetFocus(WindowId window) {
     if (MainWindow == nullptr) {
         return;
     }
-    if (window == WindowId::Editor) {
-        MainWindow->Editor()->setFocus();
-    } else {
-        MainWindow->setFocus();
-    }
+    MainWindow->GiveFocus(window);
 }
 
 void QtPlatform::CaptureMouse(bool capture) {

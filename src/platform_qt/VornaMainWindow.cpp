@@ -4,6 +4,7 @@
 #include "platform_qt/VornaMainWindow.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDropEvent>
 #include <QEvent>
@@ -38,7 +39,9 @@ uint32_t PackSize(const QSize &size) {
 VornaMainWindow::VornaMainWindow(WindowProcedure proc, const char *title, int width, int height,
                                  const MenuResource &menu)
     : Proc(proc) {
-    setFocusPolicy(Qt::StrongFocus);
+    // No focus by click: a click on the menu bar (which takes none) would otherwise give the
+    // focus to the window behind it, away from the editor. GiveFocus still reaches it.
+    setFocusPolicy(Qt::NoFocus);
     CreateClientArea();
     CreateIcon();
     SetMenu(menu);
@@ -83,6 +86,24 @@ void VornaMainWindow::Destroy() {
     Destroyed = true;
     releaseMouse();
     hide();
+}
+
+void VornaMainWindow::GiveFocus(WindowId window) {
+    FocusOwner = window;
+    if (window == WindowId::Editor) {
+        TextEditor->setFocus(Qt::OtherFocusReason);
+    } else {
+        setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void VornaMainWindow::RestoreFocus() {
+    // Moving from one popup to the next closes one while the other opens: that one hands the
+    // focus back when it closes in turn.
+    if (Destroyed || QApplication::activePopupWidget() != nullptr) {
+        return;
+    }
+    GiveFocus(FocusOwner);
 }
 
 void VornaMainWindow::CreateClientArea() {
@@ -157,6 +178,12 @@ QAction *VornaMainWindow::AddMenuEntry(QMenuBar *bar, QMenu *&popup, const MenuE
         popup = nullptr;
         if (entry.Type == MenuEntry::Popup) {
             popup = bar->addMenu(text);
+            // Queued: Qt moves the focus to the menu bar (its keyboard mode) after the popup
+            // has closed, and a command chosen in it runs after this.
+            QObject::connect(popup, &QMenu::aboutToHide, this, [this] {
+                QMetaObject::invokeMethod(
+                    this, [this] { RestoreFocus(); }, Qt::QueuedConnection);
+            });
             return popup->menuAction();
         }
         return entry.Type == MenuEntry::Separator ? bar->addSeparator() : bar->addAction(text);

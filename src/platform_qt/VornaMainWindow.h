@@ -37,6 +37,11 @@ public:
     // The item at a position of a popup of the bar, or null.
     QAction *MenuItemAt(int barPosition, int itemPosition) const;
 
+    // ----- keyboard focus
+    // Gives the keyboard focus to a window (the editor, or the main window itself) and keeps it
+    // there: every menu that closes, however it was opened and closed, hands it back.
+    void GiveFocus(WindowId window);
+
     // ----- client area
     QWidget *Client() const { return ClientArea; }
     ScriptEditor *Editor() const { return TextEditor; }
@@ -70,6 +75,9 @@ private:
     // Gives the commands of menu their keys; the menus show the first key of each.
     void AddShortcuts(const MenuResource &menu);
     void ShowTitle();
+    // Back to the window the front end gave the focus to, once no popup is open any more; this
+    // also takes the menu bar out of its keyboard mode.
+    void RestoreFocus();
     // The .vna file a drag carries, as a local path; empty when it carries none.
     static QString ScriptOfDrag(const QMimeData *data);
     // Accepts a drag (enter, move or drop) that carries a script, and has a drop opened: true
@@ -78,6 +86,7 @@ private:
 
     WindowProcedure Proc;
     bool Destroyed = false;
+    WindowId FocusOwner = WindowId::Editor;  // where GiveFocus last put the keyboard focus
     QWidget *ClientArea = nullptr;
     ScriptEditor *TextEditor = nullptr;
     PreviewSurface *Preview = nullptr;

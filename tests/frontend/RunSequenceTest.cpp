@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <map>
 
@@ -6,6 +7,7 @@
 #include "frontend/RunSequence.h"
 #include "imageio/ImageOutput.h"
 #include "rdsimul/ReaDifSimulation.h"
+#include "toolkit/MessageIds.h"
 #include "toolkit/RandomGenerator.h"
 
 using frontendtest::FrontEndTest;
@@ -69,10 +71,13 @@ TEST_F(RunSequenceTest, GoodScriptRunsToTheEndWritesImagesAndRestores) {
     std::snprintf(seedText, sizeof seedText, GST.Get(10), MainRandom.GetSeed());
     EXPECT_EQ(editorDuring, seedText);
     EXPECT_EQ(background, EditorBackgroundRun);
-    // Titles: "Vorna  0%" first, "Vorna 100%" at the end, then the idle title.
+    // Titles: "Vorna  0%" first, "Vorna 100%" with the run's speed at the end, then the idle
+    // title.
     auto first = std::find(H->Titles.begin(), H->Titles.end(), "Vorna  0%");
     ASSERT_NE(first, H->Titles.end());
-    EXPECT_NE(std::find(first, H->Titles.end(), "Vorna 100%"), H->Titles.end());
+    EXPECT_NE(std::find_if(first, H->Titles.end(),
+                           [](const std::string &t) { return t.rfind("Vorna 100% ", 0) == 0; }),
+              H->Titles.end());
     EXPECT_EQ(H->Title, "Vorna spots.vna");
     ASSERT_EQ(H->Boxes.size(), 1u);
     EXPECT_EQ(H->Boxes[0].Text, GST.Get(12));
@@ -238,6 +243,80 @@ TEST_F(RunSequenceTest, CancelledSaveDialogRunsNothingAndResetsTheLoop) {
     EXPECT_EQ(H->Title, "Vorna named.vna");
     ASSERT_EQ(H->Boxes.size(), 1u);
     EXPECT_EQ(H->Boxes[0].Text, GST.Get(12));
+}
+
+TEST_F(RunSequenceTest, RunRewritesTheScriptOnlyWhenTheEditorChangedIt) {
+    namespace fs = std::filesystem;
+    struct Case {
+        const char *label;
+        bool typed;        // the editor's text was replaced by typing
+        std::string text;  // the editor's text at Run
+        bool rewritten;
+    };
+    std::string changed = GoodScript();
+    changed.replace(changed.find("beta 7.5"), 8, "beta 7.4");
+    const Case cases[] = {
+        {"as loaded", false, GoodScript(), false},
+        {"edited back to the file's bytes", true, GoodScript(), false},
+        {"edited", true, changed, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        H = std::make_unique<HeadlessPlatform>();
+        H->ProgramDir = Dir.string();
+        ResetFrontEndGlobals();
+        StartWith(GoodScript());
+        const fs::path path = Dir / "spots.vna";
+        const auto old = fs::last_write_time(path) - std::chrono::hours(24);
+        fs::last_write_time(path, old);
+        if (c.typed) H->Type(c.text);
+        ASSERT_TRUE(H->Choose(MenuCommand::Run));
+        EXPECT_EQ(H->Boxes.back().Text, GST.Get(MsgRunFinished));
+        EXPECT_EQ(ReadWhole(path), c.text);
+        EXPECT_EQ(fs::last_write_time(path) != old, c.rewritten);
+        EXPECT_FALSE(H->EditorModified);
+    }
+}
+
+TEST_F(RunSequenceTest, SpeedCountsOnlyRunningTimeShowsEarlyAndKeepsTheAverage) {
+    std::string text = GoodScript();
+    text.replace(text.find("size 20 10"), 10, "size 64 64");
+    text.replace(text.find("iterations 30"), 13, "iterations 3000");
+    text.replace(text.find("t+10"), 4, "t+1000");
+    StartWith(text);
+    // Every iteration takes 1/1024 s of running time, while pauses and a box take 50 and 100 s
+    // of the clock: 4096 points at 1024 iterations a second are 4.0 M points a second.
+    double elsewhere = 0.0;
+    H->OnClock = [&] { return static_cast<double>(MainRDSim.CurrentTime) / 1024.0 + elsewhere; };
+    std::string finishedTitle;
+    H->OnBox = [&](const HeadlessPlatform::Box &box) {
+        elsewhere += 100.0;
+        if (box.Text == GST.Get(MsgRunFinished)) finishedTitle = H->Title;
+    };
+    H->OnPump = [&](int n) {
+        if (PauseFlag == 1) elsewhere += 50.0;
+        if (n == 5 || n == 9) {
+            ASSERT_TRUE(H->Choose(MenuCommand::Pause));
+        }
+        if (n == 60) {
+            ASSERT_TRUE(H->Choose(MenuCommand::CaptureBMP));
+        }
+    };
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    ASSERT_EQ(H->Boxes.size(), 2u);
+    EXPECT_EQ(finishedTitle, "Vorna 100%  4.0Mps 1024ips");
+    int measured = 0;
+    int firstPercent = -1;
+    for (const std::string &title : H->Titles) {
+        if (title.find("Mps") == std::string::npos) continue;
+        ++measured;
+        EXPECT_NE(title.find("%  4.0Mps 1024ips"), std::string::npos) << title;
+        if (firstPercent < 0) firstPercent = std::atoi(title.c_str() + 6);
+    }
+    EXPECT_GT(measured, 2);
+    // The first figure comes once a second has run (1024 of the 3000 iterations).
+    EXPECT_GE(firstPercent, 34);
+    EXPECT_LT(firstPercent, 45);
 }
 
 TEST_F(RunSequenceTest, CloseDuringARunStopsThenDestroysTheWindow) {

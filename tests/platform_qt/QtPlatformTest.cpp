@@ -17,6 +17,7 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QSettings>
+#include <QTest>
 #include <QTextBlock>
 #include <QTimer>
 #include <filesystem>
@@ -207,6 +208,76 @@ TEST_F(QtWindow, StartsWithTheScriptAndBothMenusShareTheirPositions) {
     // The language was written beside the program at exit.
     QSettings settings(QString::fromStdString((Dir / "vorna.ini").string()), QSettings::IniFormat);
     EXPECT_EQ(settings.value("Locale/language").toString(), QStringLiteral("french"));
+}
+
+TEST_F(QtWindow, TypingReachesTheEditorAfterEveryUseOfTheMenuBar) {
+    std::filesystem::path script = Dir / "spots.vna";
+    std::ofstream(script) << Script(40, 30, 10);
+    RunProgram(script, [&] {
+        QMainWindow *window = Platform.Window();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        // Clicks and keys reach the windows as the window system delivers them: a key goes to
+        // the open popup, else to the main window, which hands it to its focus widget.
+        auto settle = [] {
+            for (int i = 0; i < 5; ++i) {
+                QCoreApplication::processEvents();
+                QTest::qWait(10);
+            }
+        };
+        auto press = [&](Qt::Key key) {
+            QWidget *popup = QApplication::activePopupWidget();
+            QTest::keyClick((popup != nullptr ? popup : window)->windowHandle(), key);
+            settle();
+        };
+        auto clickTitle = [&](int position) {
+            QMenuBar *bar = window->menuBar();
+            QRect title = bar->actionGeometry(bar->actions()[position]);
+            QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {},
+                              bar->mapTo(window, title.center()));
+            settle();
+        };
+        auto clickItem = [&](int position) {
+            auto *popup = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            ASSERT_NE(popup, nullptr);
+            QRect item = popup->actionGeometry(popup->actions()[position]);
+            QTest::mouseClick(popup->windowHandle(), Qt::LeftButton, {}, item.center());
+            settle();
+        };
+        const struct {
+            const char *Label;
+            std::function<void()> Use;
+        } cases[] = {
+            {"no menu used", [] {}},
+            {"Texture clicked, Escape twice",
+             [&] { clickTitle(MenuBar::Texture), press(Qt::Key_Escape), press(Qt::Key_Escape); }},
+            {"Texture clicked, Escape once",
+             [&] { clickTitle(MenuBar::Texture), press(Qt::Key_Escape); }},
+            {"Texture clicked twice",
+             [&] { clickTitle(MenuBar::Texture), clickTitle(MenuBar::Texture); }},
+            {"Texture > Tile picked", [&] { clickTitle(MenuBar::Texture), clickItem(12); }},
+            {"Help > About picked, box closed", [&] { clickTitle(MenuBar::Aide), clickItem(1); }},
+            {"Preferences > French picked (a new menu bar)",
+             [&] { clickTitle(MenuBar::Preferences), clickItem(2); }},
+        };
+        for (const auto &c : cases) {
+            SCOPED_TRACE(c.Label);
+            ASSERT_TRUE(Platform.SetEditorText(Script(40, 30, 10).c_str()));
+            c.Use();
+            // No script line holds a q.
+            QTest::keyClick(window->windowHandle(), Qt::Key_Q);
+            settle();
+            EXPECT_TRUE(Platform.Editor()->toPlainText().contains(QLatin1Char('q')))
+                << "focus on "
+                << (QApplication::focusWidget() != nullptr
+                        ? QApplication::focusWidget()->metaObject()->className()
+                        : "nothing");
+            EXPECT_TRUE(window->windowTitle().endsWith(QLatin1Char('*')));
+        }
+        // Nothing to ask about at the close.
+        Platform.SetEditorModified(false);
+    });
+    EXPECT_EQ(ExitCode, 0);
 }
 
 TEST_F(QtWindow, EditorGivesBackTheBytesItWasGiven) {
