@@ -60,7 +60,12 @@ FileResult LoadFile(WindowId window, const char *path, FileFault *fault) {
     if (ReadTextFile(path, MaxScriptFileBytes, text, cause) != FileCheckDone) {
         return FileFailed;
     }
-    return ThePlatform->SetEditorText(text.c_str()) ? FileDone : FileFailed;
+    if (!ThePlatform->SetEditorText(text.c_str())) {
+        return FileFailed;
+    }
+    // The new text is drawn over whatever lay on the editor.
+    ResultShown = 0;
+    return FileDone;
 }
 
 FileResult SaveFile(WindowId window, const char *path, FileFault *fault) {

@@ -33,6 +33,9 @@ std::string SavedText;
 
 // The speed of the round being run.
 RunSpeed Speed;
+// A round was computed (finished or stopped, without an overflow): its last frame is left in
+// view after the restore.
+bool ResultReady = false;
 
 void SystemModalError(int message) {
     ThePlatform->MessageBox(true, GST.Get(message), GST.Get(MsgCaptionError), SystemErrorBox);
@@ -64,6 +67,12 @@ void Restore() {
     int caret = ParamFlag == ScriptParser::Rejected ? ErrorPosition : CarretTextIndex1;
     ThePlatform->SetEditorSelection(caret, caret);
     ThePlatform->ScrollCaretIntoView();
+    // The texture stays in view over the script until the next run.
+    if (ResultReady) {
+        if (GenImage3D *image = MainRDSim.GetPreviewImage(DisplayColorMap, DisplayColors16M)) {
+            DisplayResult(WindowId::Main, *image);
+        }
+    }
 }
 
 // The warnings of the parse below the run text, numbered as the script will be shown after the
@@ -87,6 +96,8 @@ void AppendWarnings(std::string &text) {
 void EnterRunState() {
     RunFlag = 1;
     MessageFlag = 0;
+    ResultShown = 0;
+    ResultReady = false;
     SetRunMenus();
     ThePlatform->DrawMenuBar();
     ThePlatform->ShowEditorScrollBars(false);
@@ -326,6 +337,7 @@ void Rounds(bool &destroyed) {
         InitDisplayDone = 0;
         Speed.Start(MainRDSim.Components[0]->GetPixelCount());
         SliceLoop();
+        ResultReady = MainRDSim.ErrorStatus != ReaDifSimulation::StatusOverflow;
         // Report how the round ended: stopped, failed or finished; images that could not be
         // written first, in one box, so that no round ends as if they were there.
         MessageFlag = 1;
@@ -410,6 +422,7 @@ void SetIdleMenus() {
 
 void RunSequence() {
     SequenceActive = 1;
+    ResultReady = false;
     // The run reads the script from its file: save the editor first (only when its text differs
     // from the file's, which otherwise keeps its modification time), under a new name when the
     // script has none yet.

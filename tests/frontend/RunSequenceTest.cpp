@@ -87,7 +87,8 @@ TEST_F(RunSequenceTest, GoodScriptRunsToTheEndWritesImagesAndRestores) {
     for (const char *name : {"spots_A000010.bmp", "spots_A000020.bmp", "spots_A000030.bmp"}) {
         EXPECT_TRUE(std::filesystem::exists(Dir / name)) << name;
     }
-    EXPECT_EQ(H->Blits.size(), 30u);
+    // 30 during the run, and the last frame once more over the restored script.
+    EXPECT_EQ(H->Blits.size(), 31u);
     EXPECT_EQ(MainRDSim.CurrentTime, 30);
     // Idle again, with the script in the editor and the caret where it was.
     EXPECT_EQ(RunMenuStates(), Idle());
@@ -98,6 +99,39 @@ TEST_F(RunSequenceTest, GoodScriptRunsToTheEndWritesImagesAndRestores) {
     EXPECT_EQ(H->SelectionStart, 7);
     EXPECT_TRUE(H->EditorCaretVisible);
     EXPECT_EQ(RunFlag, 0);
+}
+
+TEST_F(RunSequenceTest, LastFrameStaysOverTheRestoredScriptUntilTheNextRun) {
+    StartWith(GoodScript());
+    H->KeepBlitPixels = true;
+    size_t atBox = 0;
+    H->OnBox = [&](const HeadlessPlatform::Box &) { atBox = H->Blits.size(); };
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    // Drawn after the box, once the editor holds the script again, where the preview was.
+    ASSERT_EQ(H->Blits.size(), atBox + 1);
+    const HeadlessPlatform::Blit &result = H->Blits.back();
+    const HeadlessPlatform::Blit &lastOfRun = H->Blits[atBox - 1];
+    EXPECT_EQ(std::vector<int>({result.X, result.Y, result.Width, result.Height}),
+              std::vector<int>({5, 16, 20, 10}));
+    EXPECT_EQ(result.Pixels, lastOfRun.Pixels);
+    EXPECT_EQ(H->EditorText, GoodScript());
+    EXPECT_EQ(ResultShown, 1);
+    // A resized editor gets it back; turning the preview off wipes it.
+    H->Send(WindowMessage::Size, 0, 300u | 200u << 16);
+    EXPECT_EQ(H->Blits.size(), atBox + 2);
+    const int wiped = H->EditorInvalidations;
+    ASSERT_TRUE(H->Choose(MenuCommand::PreviewInactive));
+    EXPECT_EQ(ResultShown, 0);
+    EXPECT_EQ(H->EditorInvalidations, wiped + 1);
+    H->Send(WindowMessage::Size, 0, 400u | 300u << 16);
+    EXPECT_EQ(H->Blits.size(), atBox + 2);
+    // The next run starts without it; a script with errors leaves none.
+    ASSERT_TRUE(H->Choose(MenuCommand::PreviewNormal));
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    EXPECT_EQ(ResultShown, 1);
+    H->Type("model nosuchmodel\n");
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    EXPECT_EQ(ResultShown, 0);
 }
 
 TEST_F(RunSequenceTest, FaultyScriptComesBackAnnotatedWithTheCaretOnTheError) {
@@ -458,6 +492,9 @@ TEST_F(RunSequenceTest, PreviewsAreSkippedNeverDelayedAndTheLastIsDrawn) {
         }
     };
     ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    // The last frame, drawn once more over the restored script, is no frame of the run.
+    ASSERT_EQ(ResultShown, 1);
+    H->Blits.pop_back();
     EXPECT_EQ(MainRDSim.CurrentTime, 400);
     EXPECT_LE(widestSlice, 20);
     // 0.4 s of run: about 24 frames rather than 80, each at least 1/60 s after the one
@@ -489,6 +526,7 @@ TEST_F(RunSequenceTest, PacedRunGivesTheImagesAndLastPreviewOfAnUnlimitedOne) {
         H->OnClock = nullptr;
         H->Blits.clear();
         ASSERT_TRUE(H->Choose(MenuCommand::Run));
+        H->Blits.pop_back();  // the last frame left over the restored script
         const size_t everyPreview = H->Blits.size();
         const std::vector<uint8_t> lastPreview = H->Blits.back().Pixels;
         std::map<std::string, std::string> images;
@@ -504,6 +542,7 @@ TEST_F(RunSequenceTest, PacedRunGivesTheImagesAndLastPreviewOfAnUnlimitedOne) {
         H->OnClock = [] { return MainRDSim.CurrentTime * 1e-3; };
         H->Blits.clear();
         ASSERT_TRUE(H->Choose(MenuCommand::Run));
+        H->Blits.pop_back();
         EXPECT_EQ(MainRDSim.CurrentTime, 97);
         EXPECT_LT(H->Blits.size(), everyPreview);
         EXPECT_TRUE(H->Blits.back().Pixels == lastPreview) << rate;
