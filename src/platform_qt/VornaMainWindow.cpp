@@ -20,8 +20,10 @@
 #include <QResizeEvent>
 #include <QTextDocument>
 #include <QUrl>
+#include <algorithm>
 #include <cmath>
 
+#include "frontend/PreviewDisplay.h"
 #include "platform_qt/PreviewSurface.h"
 #include "platform_qt/ScriptEditor.h"
 #include "platform_qt/Text8.h"
@@ -232,11 +234,12 @@ QAction *VornaMainWindow::MenuItemAt(int barPosition, int itemPosition) const {
 }
 
 QRect VornaMainWindow::ClientRect(WindowId window) const {
+    QWidget *viewport = TextEditor->viewport();
     if (window == WindowId::Editor) {
-        QWidget *viewport = TextEditor->viewport();
         return QRect(viewport->mapTo(ClientArea, QPoint(0, 0)), viewport->size());
     }
-    return ClientArea->rect();
+    const int lineBottom = viewport->mapTo(ClientArea, QPoint(0, TextEditor->FirstLineBottom())).y();
+    return ClientArea->rect().adjusted(0, std::max(0, lineBottom - PreviewOriginY), 0, 0);
 }
 
 void VornaMainWindow::MoveEditor(int width, int height) {

@@ -47,7 +47,9 @@ public:
     ScriptEditor *Editor() const { return TextEditor; }
     PreviewSurface *Surface() const { return Preview; }
     // A window's client area in client coordinates: the client area itself, or the editor's
-    // text area (its viewport, inside the frame and scroll bars).
+    // text area (its viewport, inside the frame and scroll bars). The main window's is the area
+    // the preview is laid out in: its top comes down as far as the editor's first line reaches
+    // below the room the front end leaves for it, so that the preview never hides that line.
     QRect ClientRect(WindowId window) const;
     // Places the editor and the surface over it at 0, 0 with the given size.
     void MoveEditor(int width, int height);
