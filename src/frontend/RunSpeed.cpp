@@ -8,7 +8,9 @@ constexpr double PointsPerMega = 1024.0 * 1024.0;
 
 }  // namespace
 
-void RunSpeed::Start(int64_t pointsPerIteration) { *this = RunSpeed{}, Points = pointsPerIteration; }
+void RunSpeed::Start(int64_t pointsPerIteration) {
+    *this = RunSpeed{}, Points = pointsPerIteration;
+}
 
 void RunSpeed::Add(int64_t iterations, double seconds) {
     if (seconds < 0.0) seconds = 0.0;

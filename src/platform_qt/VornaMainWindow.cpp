@@ -238,7 +238,8 @@ QRect VornaMainWindow::ClientRect(WindowId window) const {
     if (window == WindowId::Editor) {
         return QRect(viewport->mapTo(ClientArea, QPoint(0, 0)), viewport->size());
     }
-    const int lineBottom = viewport->mapTo(ClientArea, QPoint(0, TextEditor->FirstLineBottom())).y();
+    const int lineBottom =
+        viewport->mapTo(ClientArea, QPoint(0, TextEditor->FirstLineBottom())).y();
     return ClientArea->rect().adjusted(0, std::max(0, lineBottom - PreviewOriginY), 0, 0);
 }
 

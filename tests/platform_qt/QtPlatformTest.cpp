@@ -393,8 +393,7 @@ TEST_F(QtWindow, RunDrawsTheTextureBelowTheRunTextsFirstLineAndLeavesItThere) {
     EXPECT_GT(textureColours(atEnd, greyInside), 20u);
     EXPECT_EQ(greyInside, 0);
     EXPECT_GT(textureColours(restored, greyInside), 20u);
-    EXPECT_EQ(atEnd.pixel(ClientPoint(5 + 200 + 30, top + 16 + 100)) & 0xFFFFFF,
-              grey & 0xFFFFFF);
+    EXPECT_EQ(atEnd.pixel(ClientPoint(5 + 200 + 30, top + 16 + 100)) & 0xFFFFFF, grey & 0xFFFFFF);
     // The counter in the top-left corner: black glyph pixels on white cells.
     int black = 0;
     int white = 0;
