@@ -9,7 +9,8 @@ constexpr double PointsPerMega = 1024.0 * 1024.0;
 }  // namespace
 
 void RunSpeed::Start(int64_t pointsPerIteration) {
-    *this = RunSpeed{}, Points = pointsPerIteration;
+    *this = RunSpeed{};
+    Points = pointsPerIteration;
 }
 
 void RunSpeed::Add(int64_t iterations, double seconds) {
