@@ -13,6 +13,7 @@
 #include "frontend/MenuResources.h"
 #include "frontend/ParameterFiles.h"
 #include "frontend/PreviewDisplay.h"
+#include "frontend/RunSpeed.h"
 #include "platform/Platform.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/ScriptParser.h"
@@ -29,6 +30,12 @@ constexpr int SystemErrorBox = Platform::BoxIconExclamation | Platform::BoxSyste
 
 // The editor's text as the run saved it, for a restore that cannot reload the file.
 std::string SavedText;
+
+// The speed of the round being run.
+RunSpeed Speed;
+// A round was computed (finished or stopped, without an overflow): its last frame is left in
+// view after the restore.
+bool ResultReady = false;
 
 void SystemModalError(int message) {
     ThePlatform->MessageBox(true, GST.Get(message), GST.Get(MsgCaptionError), SystemErrorBox);
@@ -60,6 +67,12 @@ void Restore() {
     int caret = ParamFlag == ScriptParser::Rejected ? ErrorPosition : CarretTextIndex1;
     ThePlatform->SetEditorSelection(caret, caret);
     ThePlatform->ScrollCaretIntoView();
+    // The texture stays in view over the script until the next run.
+    if (ResultReady) {
+        if (GenImage3D *image = MainRDSim.GetPreviewImage(DisplayColorMap, DisplayColors16M)) {
+            DisplayResult(WindowId::Main, *image);
+        }
+    }
 }
 
 // The warnings of the parse below the run text, numbered as the script will be shown after the
@@ -83,6 +96,8 @@ void AppendWarnings(std::string &text) {
 void EnterRunState() {
     RunFlag = 1;
     MessageFlag = 0;
+    ResultShown = 0;
+    ResultReady = false;
     SetRunMenus();
     ThePlatform->DrawMenuBar();
     ThePlatform->ShowEditorScrollBars(false);
@@ -127,6 +142,21 @@ constexpr double SliceSeconds = 0.010;
 // The shortest time between two previews drawn: the screen shows no more frames than this.
 constexpr double FrameSeconds = 1.0 / 60.0;
 
+// The progress title: "Vorna p% M.mMps Iips" with figures, the percentage alone without (its
+// figures truncated, as the counter of a meter would show them).
+void ShowProgressTitle(int percent, const RunSpeed::Figures *figures) {
+    if (figures == nullptr) {
+        std::snprintf(TmpStr, sizeof TmpStr, "Vorna %2d%%", percent);
+    } else {
+        TmpValue = static_cast<float>(figures->MPointsPerSecond);
+        const int whole = static_cast<int>(TmpValue);
+        const int tenth = static_cast<int>((TmpValue - static_cast<float>(whole)) * 10);
+        std::snprintf(TmpStr, sizeof TmpStr, "Vorna %2d%% %2d.%01dMps %3dips", percent, whole,
+                      tenth, static_cast<int>(figures->IterationsPerSecond));
+    }
+    ThePlatform->SetTitle(TmpStr);
+}
+
 int64_t RefreshRate() { return DisplayRefreshRate < 1 ? 1 : DisplayRefreshRate; }
 
 // The iteration whose preview is due next: every refresh-rate iterations from the last preview,
@@ -167,15 +197,17 @@ void SliceLoop() {
         const bool frameDue = !framed || before - lastFrame >= FrameSeconds;
         CurrentRunSteps = DisplayMode != 0 && !minimized ? PreviewSliceSize(pacer.Next(), frameDue)
                                                          : pacer.Next();
-        if (PauseFlag == 1) {
+        const bool paused = PauseFlag == 1;
+        int64_t ran = 0;
+        if (paused) {
             ThePlatform->Sleep(100);
         } else {
             const int64_t start = MainRDSim.CurrentTime;
             if (MainRDSim.RunSimulation(CurrentRunSteps) != ReaDifSimulation::RunResult::Ran) {
                 break;
             }
-            pacer.Record(static_cast<int32_t>(MainRDSim.CurrentTime - start),
-                         ThePlatform->Seconds() - before);
+            ran = MainRDSim.CurrentTime - start;
+            pacer.Record(static_cast<int32_t>(ran), ThePlatform->Seconds() - before);
         }
         if (MainRDSim.ErrorStatus == ReaDifSimulation::StatusOverflow) {
             break;
@@ -196,25 +228,21 @@ void SliceLoop() {
                 }
             }
         }
+        // Running time: the slice and its preview, up to the pump, where boxes stay open.
+        if (!paused) {
+            Speed.Add(ran, ThePlatform->Seconds() - before);
+        }
         const int p = Percent();
         if (PauseFlag == 1) {
             std::snprintf(TmpStr, sizeof TmpStr, "Vorna %2d%% (pause)", p);
             ThePlatform->SetTitle(TmpStr);
         } else if (MainRDSim.CurrentTime - LastDisplayInfoTime > BasicRunSteps + 12) {
             LastDisplayInfoTime = MainRDSim.CurrentTime;
-            TmpValue = static_cast<float>(MainRDSim.CurrentSpeed);
-            if (TmpValue > 0) {
-                const int whole = static_cast<int>(TmpValue);
-                const int tenth = static_cast<int>((TmpValue - static_cast<float>(whole)) * 10);
-                std::snprintf(TmpStr, sizeof TmpStr, "Vorna %2d%% %2d.%01dMps %3dips", p, whole,
-                              tenth, static_cast<int>(MainRDSim.IterationsPerSecond));
-                ThePlatform->SetTitle(TmpStr);
-                if (ThePlatform->IsMinimized()) {
-                    ThePlatform->RepaintFrame();
-                }
-            } else {
-                std::snprintf(TmpStr, sizeof TmpStr, "Vorna %2d%%", p);
-                ThePlatform->SetTitle(TmpStr);
+            RunSpeed::Figures figures;
+            const bool measured = Speed.Current(figures);
+            ShowProgressTitle(p, measured ? &figures : nullptr);
+            if (measured && ThePlatform->IsMinimized()) {
+                ThePlatform->RepaintFrame();
             }
         }
         ThePlatform->PumpMessages();
@@ -307,7 +335,9 @@ void Rounds(bool &destroyed) {
         LastDisplayInfoTime = 0;
         LastDisplayPreview = -1;
         InitDisplayDone = 0;
+        Speed.Start(MainRDSim.Components[0]->GetPixelCount());
         SliceLoop();
+        ResultReady = MainRDSim.ErrorStatus != ReaDifSimulation::StatusOverflow;
         // Report how the round ended: stopped, failed or finished; images that could not be
         // written first, in one box, so that no round ends as if they were there.
         MessageFlag = 1;
@@ -339,7 +369,9 @@ void Rounds(bool &destroyed) {
             ThePlatform->MessageBox(true, GST.Get(MsgOverflow), GST.Get(MsgTitleStopped),
                                     SystemErrorBox);
         } else {
-            ThePlatform->SetTitle("Vorna 100%");
+            // The round's average stays in the title while its box is open.
+            RunSpeed::Figures average;
+            ShowProgressTitle(100, Speed.Average(average) ? &average : nullptr);
             if (imagesFailed) {
                 // The box said it: a message that the images are saved would be wrong.
             } else if (LoopFlag == 0) {
@@ -390,11 +422,13 @@ void SetIdleMenus() {
 
 void RunSequence() {
     SequenceActive = 1;
-    // The run reads the script from its file: save the editor first, under a new name when
-    // the script has none yet.
+    ResultReady = false;
+    // The run reads the script from its file: save the editor first (only when its text differs
+    // from the file's, which otherwise keeps its modification time), under a new name when the
+    // script has none yet.
     if (CurParamFileName[0] != 0) {
         FileFault fault;
-        if (SaveFile(WindowId::Editor, CurParamFileName, &fault) != FileDone) {
+        if (SaveChangedFile(WindowId::Editor, CurParamFileName, &fault) != FileDone) {
             FileErrorBox(MsgScriptNotWritten, CurParamFileName, fault);
             LoopFlag = 0;
             SequenceActive = 0;

@@ -89,6 +89,11 @@ void OnSize(uint32_t wParam, uint32_t lParam) {
     if (RunFlag == 1) {
         ThePlatform->ShowEditorScrollBars(false);
         LastDisplayPreview = 0;
+    } else if (ResultShown == 1) {
+        // The moved editor was drawn afresh: the last run's frame goes back over it.
+        if (GenImage3D *image = MainRDSim.GetPreviewImage(DisplayColorMap, DisplayColors16M)) {
+            DisplayResult(WindowId::Main, *image);
+        }
     }
 }
 
@@ -133,6 +138,7 @@ void OnCommand(int id) {
                 (InstalledTemplatePath("new.tpl") == nullptr ||
                  LoadFile(WindowId::Editor, InstalledTemplatePath("new.tpl")) != FileDone)) {
                 ThePlatform->SetEditorText("");
+                ResultShown = 0;
             }
             CurParamFileName[0] = 0;
             ThePlatform->SetTitle(GST.Get(MsgTitleNewScript));
@@ -207,9 +213,14 @@ void OnCommand(int id) {
                 ThePlatform->SetFocus(WindowId::Main);
                 ThePlatform->CaptureMouse(true);
                 CheckColorMapFlag = 1;
+                ResultShown = 0;  // drawn over, and wiped when the view ends
             }
             break;
         case MenuCommand::PreviewInactive:
+            if (ResultShown == 1) {
+                ResultShown = 0;
+                ThePlatform->InvalidateEditor();
+            }
             SetPreviewMode(0);
             break;
         case MenuCommand::PreviewNormal:

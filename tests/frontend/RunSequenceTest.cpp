@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <map>
 
@@ -6,6 +7,7 @@
 #include "frontend/RunSequence.h"
 #include "imageio/ImageOutput.h"
 #include "rdsimul/ReaDifSimulation.h"
+#include "toolkit/MessageIds.h"
 #include "toolkit/RandomGenerator.h"
 
 using frontendtest::FrontEndTest;
@@ -69,10 +71,13 @@ TEST_F(RunSequenceTest, GoodScriptRunsToTheEndWritesImagesAndRestores) {
     std::snprintf(seedText, sizeof seedText, GST.Get(10), MainRandom.GetSeed());
     EXPECT_EQ(editorDuring, seedText);
     EXPECT_EQ(background, EditorBackgroundRun);
-    // Titles: "Vorna  0%" first, "Vorna 100%" at the end, then the idle title.
+    // Titles: "Vorna  0%" first, "Vorna 100%" with the run's speed at the end, then the idle
+    // title.
     auto first = std::find(H->Titles.begin(), H->Titles.end(), "Vorna  0%");
     ASSERT_NE(first, H->Titles.end());
-    EXPECT_NE(std::find(first, H->Titles.end(), "Vorna 100%"), H->Titles.end());
+    EXPECT_NE(std::find_if(first, H->Titles.end(),
+                           [](const std::string &t) { return t.rfind("Vorna 100% ", 0) == 0; }),
+              H->Titles.end());
     EXPECT_EQ(H->Title, "Vorna spots.vna");
     ASSERT_EQ(H->Boxes.size(), 1u);
     EXPECT_EQ(H->Boxes[0].Text, GST.Get(12));
@@ -82,7 +87,8 @@ TEST_F(RunSequenceTest, GoodScriptRunsToTheEndWritesImagesAndRestores) {
     for (const char *name : {"spots_A000010.bmp", "spots_A000020.bmp", "spots_A000030.bmp"}) {
         EXPECT_TRUE(std::filesystem::exists(Dir / name)) << name;
     }
-    EXPECT_EQ(H->Blits.size(), 30u);
+    // 30 during the run, and the last frame once more over the restored script.
+    EXPECT_EQ(H->Blits.size(), 31u);
     EXPECT_EQ(MainRDSim.CurrentTime, 30);
     // Idle again, with the script in the editor and the caret where it was.
     EXPECT_EQ(RunMenuStates(), Idle());
@@ -93,6 +99,39 @@ TEST_F(RunSequenceTest, GoodScriptRunsToTheEndWritesImagesAndRestores) {
     EXPECT_EQ(H->SelectionStart, 7);
     EXPECT_TRUE(H->EditorCaretVisible);
     EXPECT_EQ(RunFlag, 0);
+}
+
+TEST_F(RunSequenceTest, LastFrameStaysOverTheRestoredScriptUntilTheNextRun) {
+    StartWith(GoodScript());
+    H->KeepBlitPixels = true;
+    size_t atBox = 0;
+    H->OnBox = [&](const HeadlessPlatform::Box &) { atBox = H->Blits.size(); };
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    // Drawn after the box, once the editor holds the script again, where the preview was.
+    ASSERT_EQ(H->Blits.size(), atBox + 1);
+    const HeadlessPlatform::Blit &result = H->Blits.back();
+    const HeadlessPlatform::Blit &lastOfRun = H->Blits[atBox - 1];
+    EXPECT_EQ(std::vector<int>({result.X, result.Y, result.Width, result.Height}),
+              std::vector<int>({5, 16, 20, 10}));
+    EXPECT_EQ(result.Pixels, lastOfRun.Pixels);
+    EXPECT_EQ(H->EditorText, GoodScript());
+    EXPECT_EQ(ResultShown, 1);
+    // A resized editor gets it back; turning the preview off wipes it.
+    H->Send(WindowMessage::Size, 0, 300u | 200u << 16);
+    EXPECT_EQ(H->Blits.size(), atBox + 2);
+    const int wiped = H->EditorInvalidations;
+    ASSERT_TRUE(H->Choose(MenuCommand::PreviewInactive));
+    EXPECT_EQ(ResultShown, 0);
+    EXPECT_EQ(H->EditorInvalidations, wiped + 1);
+    H->Send(WindowMessage::Size, 0, 400u | 300u << 16);
+    EXPECT_EQ(H->Blits.size(), atBox + 2);
+    // The next run starts without it; a script with errors leaves none.
+    ASSERT_TRUE(H->Choose(MenuCommand::PreviewNormal));
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    EXPECT_EQ(ResultShown, 1);
+    H->Type("model nosuchmodel\n");
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    EXPECT_EQ(ResultShown, 0);
 }
 
 TEST_F(RunSequenceTest, FaultyScriptComesBackAnnotatedWithTheCaretOnTheError) {
@@ -240,6 +279,80 @@ TEST_F(RunSequenceTest, CancelledSaveDialogRunsNothingAndResetsTheLoop) {
     EXPECT_EQ(H->Boxes[0].Text, GST.Get(12));
 }
 
+TEST_F(RunSequenceTest, RunRewritesTheScriptOnlyWhenTheEditorChangedIt) {
+    namespace fs = std::filesystem;
+    struct Case {
+        const char *label;
+        bool typed;        // the editor's text was replaced by typing
+        std::string text;  // the editor's text at Run
+        bool rewritten;
+    };
+    std::string changed = GoodScript();
+    changed.replace(changed.find("beta 7.5"), 8, "beta 7.4");
+    const Case cases[] = {
+        {"as loaded", false, GoodScript(), false},
+        {"edited back to the file's bytes", true, GoodScript(), false},
+        {"edited", true, changed, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        H = std::make_unique<HeadlessPlatform>();
+        H->ProgramDir = Dir.string();
+        ResetFrontEndGlobals();
+        StartWith(GoodScript());
+        const fs::path path = Dir / "spots.vna";
+        const auto old = fs::last_write_time(path) - std::chrono::hours(24);
+        fs::last_write_time(path, old);
+        if (c.typed) H->Type(c.text);
+        ASSERT_TRUE(H->Choose(MenuCommand::Run));
+        EXPECT_EQ(H->Boxes.back().Text, GST.Get(MsgRunFinished));
+        EXPECT_EQ(ReadWhole(path), c.text);
+        EXPECT_EQ(fs::last_write_time(path) != old, c.rewritten);
+        EXPECT_FALSE(H->EditorModified);
+    }
+}
+
+TEST_F(RunSequenceTest, SpeedCountsOnlyRunningTimeShowsEarlyAndKeepsTheAverage) {
+    std::string text = GoodScript();
+    text.replace(text.find("size 20 10"), 10, "size 64 64");
+    text.replace(text.find("iterations 30"), 13, "iterations 3000");
+    text.replace(text.find("t+10"), 4, "t+1000");
+    StartWith(text);
+    // Every iteration takes 1/1024 s of running time, while pauses and a box take 50 and 100 s
+    // of the clock: 4096 points at 1024 iterations a second are 4.0 M points a second.
+    double elsewhere = 0.0;
+    H->OnClock = [&] { return static_cast<double>(MainRDSim.CurrentTime) / 1024.0 + elsewhere; };
+    std::string finishedTitle;
+    H->OnBox = [&](const HeadlessPlatform::Box &box) {
+        elsewhere += 100.0;
+        if (box.Text == GST.Get(MsgRunFinished)) finishedTitle = H->Title;
+    };
+    H->OnPump = [&](int n) {
+        if (PauseFlag == 1) elsewhere += 50.0;
+        if (n == 5 || n == 9) {
+            ASSERT_TRUE(H->Choose(MenuCommand::Pause));
+        }
+        if (n == 60) {
+            ASSERT_TRUE(H->Choose(MenuCommand::CaptureBMP));
+        }
+    };
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    ASSERT_EQ(H->Boxes.size(), 2u);
+    EXPECT_EQ(finishedTitle, "Vorna 100%  4.0Mps 1024ips");
+    int measured = 0;
+    int firstPercent = -1;
+    for (const std::string &title : H->Titles) {
+        if (title.find("Mps") == std::string::npos) continue;
+        ++measured;
+        EXPECT_NE(title.find("%  4.0Mps 1024ips"), std::string::npos) << title;
+        if (firstPercent < 0) firstPercent = std::atoi(title.c_str() + 6);
+    }
+    EXPECT_GT(measured, 2);
+    // The first figure comes once a second has run (1024 of the 3000 iterations).
+    EXPECT_GE(firstPercent, 34);
+    EXPECT_LT(firstPercent, 45);
+}
+
 TEST_F(RunSequenceTest, CloseDuringARunStopsThenDestroysTheWindow) {
     StartWith(GoodScript());
     H->OnPump = [&](int n) {
@@ -379,6 +492,9 @@ TEST_F(RunSequenceTest, PreviewsAreSkippedNeverDelayedAndTheLastIsDrawn) {
         }
     };
     ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    // The last frame, drawn once more over the restored script, is no frame of the run.
+    ASSERT_EQ(ResultShown, 1);
+    H->Blits.pop_back();
     EXPECT_EQ(MainRDSim.CurrentTime, 400);
     EXPECT_LE(widestSlice, 20);
     // 0.4 s of run: about 24 frames rather than 80, each at least 1/60 s after the one
@@ -410,6 +526,7 @@ TEST_F(RunSequenceTest, PacedRunGivesTheImagesAndLastPreviewOfAnUnlimitedOne) {
         H->OnClock = nullptr;
         H->Blits.clear();
         ASSERT_TRUE(H->Choose(MenuCommand::Run));
+        H->Blits.pop_back();  // the last frame left over the restored script
         const size_t everyPreview = H->Blits.size();
         const std::vector<uint8_t> lastPreview = H->Blits.back().Pixels;
         std::map<std::string, std::string> images;
@@ -425,6 +542,7 @@ TEST_F(RunSequenceTest, PacedRunGivesTheImagesAndLastPreviewOfAnUnlimitedOne) {
         H->OnClock = [] { return MainRDSim.CurrentTime * 1e-3; };
         H->Blits.clear();
         ASSERT_TRUE(H->Choose(MenuCommand::Run));
+        H->Blits.pop_back();
         EXPECT_EQ(MainRDSim.CurrentTime, 97);
         EXPECT_LT(H->Blits.size(), everyPreview);
         EXPECT_TRUE(H->Blits.back().Pixels == lastPreview) << rate;
