@@ -363,6 +363,11 @@ int WndProc(int message, uint32_t wParam, uint32_t lParam) {
             // A key pressed while the map is shown ends it; the release of the key that
             // opened it (a menu's access key, Return) must not.
             EndColorMapView();
+            // The last run's frame stays until the user works on the script again.
+            if (ResultShown == 1 && RunFlag != 1) {
+                ResultShown = 0;
+                ThePlatform->InvalidateEditor();
+            }
             break;
         case WindowMessage::DropFiles:
             OnDropFiles();

@@ -53,6 +53,7 @@ VornaMainWindow::VornaMainWindow(WindowProcedure proc, const char *title, int wi
     // dropped on it (the editor would take them as text).
     ClientArea->installEventFilter(this);
     TextEditor->viewport()->installEventFilter(this);
+    TextEditor->installEventFilter(this);
     setAcceptDrops(true);
     QObject::connect(TextEditor->document(), &QTextDocument::modificationChanged, this,
                      [this](bool) { ShowTitle(); });
@@ -325,6 +326,13 @@ bool VornaMainWindow::eventFilter(QObject *watched, QEvent *event) {
     if (watched == TextEditor->viewport() && event->type() == QEvent::MouseButtonPress &&
         static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
         Deliver(WindowMessage::LButtonDown);
+    }
+    // A key typed into the editor reaches the procedure too (it uncovers a run's kept frame
+    // from the text being typed); the editor still gets the key.
+    if (watched == TextEditor && event->type() == QEvent::KeyPress &&
+        !static_cast<QKeyEvent *>(event)->isAutoRepeat()) {
+        Deliver(WindowMessage::KeyDown,
+                static_cast<uint32_t>(static_cast<QKeyEvent *>(event)->key()), 0);
     }
     // The client area changed size: the editor is placed by the procedure.
     if (watched == ClientArea && event->type() == QEvent::Resize && !isMinimized()) {

@@ -101,7 +101,7 @@ TEST_F(RunSequenceTest, GoodScriptRunsToTheEndWritesImagesAndRestores) {
     EXPECT_EQ(RunFlag, 0);
 }
 
-TEST_F(RunSequenceTest, LastFrameStaysOverTheRestoredScriptUntilTheNextRun) {
+TEST_F(RunSequenceTest, LastFrameStaysOverTheRestoredScriptUntilTheUserWorksOnIt) {
     StartWith(GoodScript());
     H->KeepBlitPixels = true;
     size_t atBox = 0;
@@ -129,6 +129,14 @@ TEST_F(RunSequenceTest, LastFrameStaysOverTheRestoredScriptUntilTheNextRun) {
     ASSERT_TRUE(H->Choose(MenuCommand::PreviewNormal));
     ASSERT_TRUE(H->Choose(MenuCommand::Run));
     EXPECT_EQ(ResultShown, 1);
+    // Working on the script again uncovers it: a key typed into the editor, or a click.
+    const int typed = H->EditorInvalidations;
+    H->Send(WindowMessage::KeyDown, 'M', 0);
+    EXPECT_EQ(ResultShown, 0);
+    EXPECT_EQ(H->EditorInvalidations, typed + 1);
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    H->Send(WindowMessage::LButtonDown, 0, 0);
+    EXPECT_EQ(ResultShown, 0);
     H->Type("model nosuchmodel\n");
     ASSERT_TRUE(H->Choose(MenuCommand::Run));
     EXPECT_EQ(ResultShown, 0);
