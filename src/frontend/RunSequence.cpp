@@ -91,6 +91,35 @@ void AppendWarnings(std::string &text) {
     }
 }
 
+// The run text as it was set when the run began, and what the last image's field held, which goes
+// at the end of its first line (the one the preview leaves readable).
+std::string RunText;
+std::string FieldText;
+bool FieldTextChanged = false;
+
+// Every image due: its field's range, or that it is flat and autoscale shows its noise.
+void NoteImageRange(void *, const ReaDifSimulation::ImageRange &range) {
+    const double spread = range.Max - range.Min;
+    if (ReaDifSimulation::IsUniformRange(range.Min, range.Max) && MainRDSim.ImageScale == 0.0) {
+        std::snprintf(TmpStr, sizeof TmpStr, GST.Get(MsgRunFieldUniform), range.Letter,
+                      static_cast<int>(range.Time), spread);
+    } else {
+        std::snprintf(TmpStr, sizeof TmpStr, GST.Get(MsgRunFieldRange), range.Letter,
+                      static_cast<int>(range.Time), range.Min, range.Max);
+    }
+    FieldText = TmpStr;
+    FieldTextChanged = true;
+}
+
+// The run text with the last image's field after the seed.
+void ShowFieldText() {
+    std::string text = RunText;
+    const size_t lineEnd = std::min(text.find('\n'), text.size());
+    text.insert(lineEnd, " " + FieldText);
+    ThePlatform->SetEditorText(text.c_str());
+    FieldTextChanged = false;
+}
+
 // The window in its run state: run menus, a grey read-only editor showing the seed, focus on the
 // main window so that its keys and clicks reach the procedure.
 void EnterRunState() {
@@ -108,6 +137,10 @@ void EnterRunState() {
     std::string text = TmpStr;
     AppendWarnings(text);
     ThePlatform->SetEditorText(text.c_str());
+    RunText = text;
+    FieldText.clear();
+    FieldTextChanged = false;
+    MainRDSim.SetImageRangeHook(&NoteImageRange, nullptr);
     ThePlatform->SetTitle("Vorna  0%");
     ThePlatform->SetFocus(WindowId::Main);
 }
@@ -228,6 +261,7 @@ void SliceLoop() {
                 }
             }
         }
+        if (FieldTextChanged) ShowFieldText();
         // Running time: the slice and its preview, up to the pump, where boxes stay open.
         if (!paused) {
             Speed.Add(ran, ThePlatform->Seconds() - before);

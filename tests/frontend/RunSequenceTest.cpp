@@ -142,6 +142,30 @@ TEST_F(RunSequenceTest, LastFrameStaysOverTheRestoredScriptUntilTheUserWorksOnIt
     EXPECT_EQ(ResultShown, 0);
 }
 
+// The run text's first line tells the field the last image showed, or that it is flat and
+// autoscale shows its noise.
+TEST_F(RunSequenceTest, RunTextTellsTheLastImagesFieldAfterTheSeed) {
+    struct Case {
+        std::string Script;
+        std::string Told;
+    };
+    const Case cases[] = {
+        {GoodScript(), "Image of A at iteration 30: the field runs from "},
+        {GoodScript("at 0 paint A set 2 600 0 0\nat 0 paint B set 1 600 0 0\n"),
+         "The field of A at iteration 30 is uniform to within 0: autoscale shows rounding noise."},
+    };
+    for (const Case &c : cases) {
+        StartWith(c.Script);
+        std::string atBox;
+        H->OnBox = [&](const HeadlessPlatform::Box &) {
+            if (atBox.empty()) atBox = H->EditorText;
+        };
+        ASSERT_TRUE(H->Choose(MenuCommand::Run));
+        const std::string firstLine = atBox.substr(0, atBox.find('\n'));
+        EXPECT_NE(firstLine.find(c.Told), std::string::npos) << firstLine;
+    }
+}
+
 TEST_F(RunSequenceTest, FaultyScriptComesBackAnnotatedWithTheCaretOnTheError) {
     std::string text = GoodScript();
     const size_t third = text.find("modpar beta");

@@ -70,6 +70,8 @@ const std::map<int, std::vector<std::string>> &ExpectedConversions() {
         {MsgAtDiffusion, {"c"}},
         {MsgAtPaint, {"c"}},
         {MsgAtPaintRange, {"d", "d"}},
+        {MsgRunFieldRange, {"c", "d", "g", "g"}},
+        {MsgRunFieldUniform, {"c", "d", "g"}},
     };
     return expected;
 }
@@ -91,6 +93,13 @@ size_t FormattedLength(const char *text, int index) {
             break;
         case MsgAtPaintRange:
             n = std::snprintf(buffer, sizeof buffer, text, INT_MIN, INT_MIN);
+            break;
+        case MsgRunFieldRange:
+            n = std::snprintf(buffer, sizeof buffer, text, 'D', INT_MIN, -1.2345e-300,
+                              -1.2345e-300);
+            break;
+        case MsgRunFieldUniform:
+            n = std::snprintf(buffer, sizeof buffer, text, 'D', INT_MIN, -1.2345e-300);
             break;
         case 2:
             n = std::snprintf(buffer, sizeof buffer, text, path.c_str());
