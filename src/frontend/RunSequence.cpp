@@ -261,7 +261,7 @@ void Rounds(bool &destroyed) {
         // The clock gives the loop's seeds in whole seconds: a round that follows within the
         // same second takes the next seed, so that every round grows a new texture.
         if (LoopFlag != 0 && !firstRound && MainRandom.GetSeed() == lastSeed) {
-            MainRandom.Randomize(lastSeed % 99999999u + 1u);
+            MainRandom.Randomize(NextLoopSeed(lastSeed));
         }
         firstRound = false;
         lastSeed = MainRandom.GetSeed();
