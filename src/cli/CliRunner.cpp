@@ -388,8 +388,8 @@ int CliRunner::GrowRound(const CliOptions &options, int round, RoundReport &repo
     report.Images = RoundWritten;
     report.Failed = RoundFailed;
     if (sim.ErrorStatus == ReaDifSimulation::StatusOverflow) {
-        std::fprintf(Err, "%s: numeric overflow at iteration %d; %s written %s. %s\n",
-                     path.c_str(), sim.CurrentTime, Counted(images, "the image", "the images").c_str(),
+        std::fprintf(Err, "%s: numeric overflow at iteration %d; %s written %s. %s\n", path.c_str(),
+                     sim.CurrentTime, Counted(images, "the image", "the images").c_str(),
                      images == 1 ? "stays" : "stay", GST.Get(MsgOverflow));
         return ExitOverflow;
     }

@@ -29,8 +29,7 @@ int LayOut(const std::string &folder, FILE *out, FILE *err) {
         return CliRunner::ExitFileError;
     }
     std::fputs(sheet.Notes.c_str(), err);
-    std::fprintf(out, "%s: index.html and contact.png, %s (%d without an image)\n",
-                 folder.c_str(),
+    std::fprintf(out, "%s: index.html and contact.png, %s (%d without an image)\n", folder.c_str(),
                  CliRunner::Counted((long long)sheet.Entries.size(), "variant", "variants").c_str(),
                  sheet.Gaps);
     return CliRunner::ExitDone;

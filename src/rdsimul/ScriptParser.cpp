@@ -67,8 +67,8 @@ const ModelNameList &ModelNames() {
 // The keywords a line may start with, as the suggestions offer them.
 const std::vector<const char *> &Keywords() {
     static const std::vector<const char *> keywords = {
-        "model", "modpar",     "reaction", "diffusion", "init",     "size",
-        "iterations", "randseed", "colormap", "image256", "image16M"};
+        "model",      "modpar",   "reaction", "diffusion", "init",    "size",
+        "iterations", "randseed", "colormap", "image256",  "image16M"};
     return keywords;
 }
 
@@ -374,8 +374,8 @@ void ScriptParser::FailUnknownKeyword() {
 
 void ScriptParser::FailUnknownModel() {
     // WordBuffer holds the name when it was read whole; a longer one is near no model.
-    const char *near = WordBuffer[0] != 0 ? ClosestWord::Find(WordBuffer, ModelNameWords())
-                                          : nullptr;
+    const char *near =
+        WordBuffer[0] != 0 ? ClosestWord::Find(WordBuffer, ModelNameWords()) : nullptr;
     if (near != nullptr) {
         FormatMessage(LastErrorMessage, MsgModelUnknownNear, WordBuffer, near,
                       ModelNames().AllButLast.c_str(), ModelNames().Last);

@@ -76,7 +76,7 @@ private:
     std::vector<int> LineIndexes;  // per varied line, its index in Lines, or -1 to append it
     std::vector<SweepVariant> List;
     uint32_t Shared = 0;
-    int Model = 0;  // the base's model, its index in ReactionModelTable
+    int Model = 0;         // the base's model, its index in ReactionModelTable
     std::string Folder;    // the folder the variants were last checked for
     bool Checked = false;  // CheckVariants accepted List for Folder
 };

@@ -44,16 +44,15 @@ TEST(ClosestWordTest, OffersANearWordOnly) {
         const char *Word;
         const char *Near;  // null: none
     } cases[] = {
-        {"Model", "model"},        // case alone
-        {"modle", "model"},        // two edits
-        {"randsed", "randseed"},   // one
-        {"modpa", "modpar"},       // the nearer: one edit from modpar, two from model
-        {"bta", "beta"},           // one edit is less than half of three letters
-        {"be", nullptr},           // two edits are too many for two letters
-        {"alligator", nullptr},    // far from all
-        {"model", nullptr},        // known
-        {"", nullptr},
-        {"randseeds12", nullptr},  // three edits
+        {"Model", "model"},       // case alone
+        {"modle", "model"},       // two edits
+        {"randsed", "randseed"},  // one
+        {"modpa", "modpar"},      // the nearer: one edit from modpar, two from model
+        {"bta", "beta"},          // one edit is less than half of three letters
+        {"be", nullptr},          // two edits are too many for two letters
+        {"alligator", nullptr},   // far from all
+        {"model", nullptr},       // known
+        {"", nullptr},           {"randseeds12", nullptr},  // three edits
     };
     for (const auto &c : cases) {
         const char *near = ClosestWord::Find(c.Word, words);
@@ -130,7 +129,7 @@ TEST_F(ScriptMessagesTest, TextIsCheckedWithoutTouchingItsPath) {
     EXPECT_EQ(Result, ScriptParser::Accepted);
     EXPECT_FALSE(std::filesystem::exists(PathOf("tex.vna")));
     int position = 0;
-    EXPECT_EQ(Parser.ParseText(Sim, PathOf("tex.vna").c_str(), std::string("size\0 1", 7),
-                               position, 0),
-              ScriptParser::FileError);
+    EXPECT_EQ(
+        Parser.ParseText(Sim, PathOf("tex.vna").c_str(), std::string("size\0 1", 7), position, 0),
+        ScriptParser::FileError);
 }
