@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "imageio/SurfaceMaps.h"
-#include "sweep/SweepExpander.h"
+#include "rdsimul/ScriptParser.h"
 
 namespace {
 
@@ -121,14 +121,15 @@ const OptionSpec Options[] = {
          return ReadCount(o, v, MaxRounds, "number of rounds", o.Rounds);
      }},
     {"seed", 's', Takes::Value, "=S", Part::Run,
-     "run with seed S (1 to 4294967295) instead of the script's: the images of a round run "
-     "again with the seed it printed",
+     "run with seed S (1 to 2147483647, what a randseed line holds) instead of the script's: "
+     "the images of a round run again with the seed it printed",
      [](CliOptions &o, const char *v) {
          unsigned long long seed = 0;
          const char *end = nullptr;
-         if (!ParseNumber(v, 1, UINT32_MAX, seed, end)) {
-             o.ErrorText =
-                 "invalid seed '" + std::string(v) + "' (a whole number from 1 to 4294967295)";
+         if (!ParseNumber(v, 1, ScriptParser::MaxSeed, seed, end)) {
+             o.ErrorText = "invalid seed '" + std::string(v) + "' (a whole number from 1 to " +
+                           std::to_string(ScriptParser::MaxSeed) +
+                           ", the seeds a script's randseed line holds)";
              return false;
          }
          o.Seed = uint32_t(seed);
@@ -396,11 +397,6 @@ CliOptions::Action CliOptions::Conclude(int operands, char *const operand[]) {
     }
     if (Json && EmitJobs) {
         ErrorText = "--json reports the variants' runs; --emit-jobs runs none";
-        return Action::UsageError;
-    }
-    if (!Varies.empty() && Seed > SweepExpander::MaxSeed) {
-        // Every variant carries its seed in a randseed line.
-        ErrorText = "a sweep's seed goes into its scripts' randseed lines: 1 to 99999999";
         return Action::UsageError;
     }
     if (operands == 0) {

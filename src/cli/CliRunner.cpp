@@ -26,7 +26,8 @@
 
 namespace {
 
-constexpr uint32_t MaxSeed = 99999999;  // seeds stay in the range a clock seed has
+// Fresh seeds, and --seed S counting up over rounds, stay within what a randseed line holds.
+constexpr uint32_t MaxSeed = uint32_t(ScriptParser::MaxSeed);
 
 using Clock = std::chrono::steady_clock;
 
@@ -95,6 +96,10 @@ void CliRunner::ReportImageFailure(void *runner, const char *path, int error) {
 
 void CliRunner::ClearStop() { StopRequested = 0; }
 
+std::string CliRunner::Counted(long long count, const char *singular, const char *plural) {
+    return std::to_string(count) + " " + (count == 1 ? singular : plural);
+}
+
 void CliRunner::NoteImageWritten(const std::string &path) {
     RoundWritten.push_back(path);
     Written.push_back(path);
@@ -102,8 +107,8 @@ void CliRunner::NoteImageWritten(const std::string &path) {
 
 uint32_t CliRunner::SeedOfRound(const CliOptions &options, int round) {
     if (options.Seed != 0) {
-        // S, S+1, ... past 4294967295 on from 1: 0 would take the clock.
-        return uint32_t((uint64_t(options.Seed) - 1 + uint64_t(round - 1)) % UINT32_MAX + 1);
+        // S, S+1, ... past MaxSeed on from 1: 0 would take the clock.
+        return uint32_t((uint64_t(options.Seed) - 1 + uint64_t(round - 1)) % MaxSeed + 1);
     }
     if (!options.SeedPerRound()) return 0;
     // Two rounds with one seed would write the same images under the same names.
@@ -282,14 +287,13 @@ void CliRunner::PrintSummary(const CliOptions &options) {
         for (const std::string &path : Written) std::fprintf(Out, "%s\n", path.c_str());
     }
     const double speed = MpsOf(TotalPoints, TotalSeconds);
+    const std::string done = Counted(TotalIterations, "iteration", "iterations") + ", " +
+                             Counted(TotalImages, "image", "images") + " written";
     if (TotalFailedImages == 0) {
-        std::fprintf(summary, "%d iterations, %d images written, %.2f Mps average\n",
-                     TotalIterations, TotalImages, speed);
+        std::fprintf(summary, "%s, %.2f Mps average\n", done.c_str(), speed);
     } else {
-        std::fprintf(summary,
-                     "%d iterations, %d images written, %d could not be written, %.2f Mps "
-                     "average\n",
-                     TotalIterations, TotalImages, TotalFailedImages, speed);
+        std::fprintf(summary, "%s, %d could not be written, %.2f Mps average\n", done.c_str(),
+                     TotalFailedImages, speed);
     }
 }
 
@@ -502,8 +506,9 @@ int CliRunner::GrowRound(const CliOptions &options, int round, RoundReport &repo
     report.Failed = RoundFailed;
     report.Ranges = RoundRanges;
     if (sim.ErrorStatus == ReaDifSimulation::StatusOverflow) {
-        std::fprintf(Err, "%s: numeric overflow at iteration %d; the %d images written stay. %s\n",
-                     path.c_str(), sim.CurrentTime, images, GST.Get(MsgOverflow));
+        std::fprintf(Err, "%s: numeric overflow at iteration %d; %s written %s. %s\n", path.c_str(),
+                     sim.CurrentTime, Counted(images, "the image", "the images").c_str(),
+                     images == 1 ? "stays" : "stay", GST.Get(MsgOverflow));
         return ExitOverflow;
     }
     if (status != ReaDifSimulation::RunResult::Ran &&
@@ -513,13 +518,13 @@ int CliRunner::GrowRound(const CliOptions &options, int round, RoundReport &repo
         return ExitFileError;
     }
     if (StopRequested && sim.CurrentTime < sim.EndTime) {
-        std::fprintf(Err, "%s: stopped at iteration %d of %d; %d images written\n", path.c_str(),
-                     sim.CurrentTime, sim.EndTime, images);
+        std::fprintf(Err, "%s: stopped at iteration %d of %d; %s written\n", path.c_str(),
+                     sim.CurrentTime, sim.EndTime, Counted(images, "image", "images").c_str());
         return ExitInterrupted;
     }
     if (options.Rounds > 1 && !options.Quiet) {
-        std::fprintf(Err, "round %d/%d done: %d images, seed %u\n", round, options.Rounds, images,
-                     MainRandom.GetSeed());
+        std::fprintf(Err, "round %d/%d done: %s, seed %u\n", round, options.Rounds,
+                     Counted(images, "image", "images").c_str(), MainRandom.GetSeed());
     }
     return ExitDone;
 }

@@ -54,6 +54,8 @@ public:
     // What Ctrl-C does; ClearStop forgets it.
     static void RequestStop();
     static void ClearStop();
+    // "1 image", "3 images": a count with its noun for the summaries.
+    static std::string Counted(long long count, const char *singular, const char *plural);
 
 private:
     // Says why the script cannot be used when it is missing, unreadable, no regular file or no

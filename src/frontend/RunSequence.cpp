@@ -255,13 +255,16 @@ void SliceLoop() {
             if (draw) {
                 lastFrame = now;
                 framed = true;
+                // New text first: the editor drawn afresh, then the preview over it.
+                if (FieldTextChanged) ShowFieldText();
                 GenImage3D *image = MainRDSim.GetPreviewImage(DisplayColorMap, DisplayColors16M);
                 if (image != nullptr) {
                     FastDisplay(WindowId::Main, *image);
                 }
             }
         }
-        if (FieldTextChanged) ShowFieldText();
+        // Without a preview over it, the text changes as soon as an image falls due.
+        if (FieldTextChanged && (DisplayMode == 0 || ThePlatform->IsMinimized())) ShowFieldText();
         // Running time: the slice and its preview, up to the pump, where boxes stay open.
         if (!paused) {
             Speed.Add(ran, ThePlatform->Seconds() - before);
@@ -323,7 +326,7 @@ void Rounds(bool &destroyed) {
         // The clock gives the loop's seeds in whole seconds: a round that follows within the
         // same second takes the next seed, so that every round grows a new texture.
         if (LoopFlag != 0 && !firstRound && MainRandom.GetSeed() == lastSeed) {
-            MainRandom.Randomize(lastSeed % 99999999u + 1u);
+            MainRandom.Randomize(NextLoopSeed(lastSeed));
         }
         firstRound = false;
         lastSeed = MainRandom.GetSeed();

@@ -41,6 +41,7 @@ const OptionsCase OptionsCases[] = {
     {"ContactSheet", {"--contact-sheet", "a-sweep"}, CliOptions::Action::ContactSheet, "", false, false, false, 1, ""},
     {"ContactSheetWithScript", {"--contact-sheet=a-sweep", "a.vna"}, CliOptions::Action::UsageError, "", false, false, false, 1, "takes no script"},
     {"SweepOptionWithoutVary", {"--resume", "a.vna"}, CliOptions::Action::UsageError, "", false, false, false, 1, "--vary"},
+    {"SweepSeedAsLargeAsAScriptSeed", {"--vary=modpar beta 6,7", "--seed=2147483647", "a.vna"}, CliOptions::Action::Sweep, "a.vna", false, false, false, 1, ""},
     {"SweepWithRounds", {"--vary=modpar beta 6,7", "-n2", "a.vna"}, CliOptions::Action::UsageError, "", false, false, false, 1, "--rounds"},
     {"SeedZero", {"--seed=0", "a.vna"}, CliOptions::Action::UsageError, "", false, false, false, 1, "seed '0'"},
     {"ScaleUnknown", {"--scale=all", "a.vna"}, CliOptions::Action::UsageError, "", false, false, false, 1, "scale 'all' (image or run)"},
@@ -147,14 +148,14 @@ CliOptions::Action ParseLine(std::vector<std::string> arguments, CliOptions &opt
 TEST(CliOptionsTest, OutputOptionsTakeTheirValues) {
     CliOptions options;
     ASSERT_EQ(
-        ParseLine({"-o", "out/dir", "-f", "TGA", "-s", "4294967295", "--json", "--no-overwrite",
+        ParseLine({"-o", "out/dir", "-f", "TGA", "-s", "2147483647", "--json", "--no-overwrite",
                    "--size=700x8192", "--height", "--normal=2.5", "--upscale", "8", "a.vna"},
                   options),
         CliOptions::Action::Run)
         << options.ErrorText;
     EXPECT_EQ(options.OutDir, "out/dir");
     EXPECT_EQ(options.Images.Format, 'T');
-    EXPECT_EQ(options.Seed, 4294967295u);
+    EXPECT_EQ(options.Seed, 2147483647u);
     EXPECT_TRUE(options.Json);
     EXPECT_TRUE(options.NoOverwrite);
     EXPECT_EQ(options.Images.SizeX, 700);
@@ -187,6 +188,9 @@ TEST(CliOptionsTest, OutputOptionsRefuseBadValues) {
         {{"-s", "0"}, "seed '0'"},
         {{"--seed=-3"}, "'-3'"},
         {{"--seed=4294967296"}, "'4294967296'"},
+        // The seeds a randseed line holds, and no others.
+        {{"--seed=2147483648"}, "invalid seed '2147483648' (a whole number from 1 to 2147483647"},
+        {{"--seed=4294967295"}, "'4294967295'"},
         {{"--seed= 5"}, "' 5'"},
         {{"--size=9x10"}, "'9x10'"},
         {{"--size=10x8193"}, "'10x8193'"},

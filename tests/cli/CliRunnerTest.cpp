@@ -132,6 +132,15 @@ TEST_F(CliRunnerTest, SummaryCountsTheImagesActuallyWritten) {
                               0),
               0u)
         << Text(Out);
+    // One image is one.
+    std::filesystem::remove(PathOf("tex_A000010.bmp"));
+    std::filesystem::create_directory(PathOf("tex_A000010.bmp"));
+    ASSERT_EQ(Run(path), CliRunner::ExitImagesFailed) << Text(Err);
+    EXPECT_EQ(clitest::LastLine(Text(Out)).rfind("25 iterations, 1 image written, 2 could not be "
+                                                 "written, ",
+                                                 0),
+              0u)
+        << Text(Out);
 }
 
 TEST_F(CliRunnerTest, RoundsKeepTheirOwnImagesNamedByTheirSeeds) {

@@ -326,13 +326,31 @@ TEST_F(SweepCliTest, JobFilesRunNothingButTheProgramWhateverTheNames) {
     }
 }
 
-TEST_F(SweepCliTest, RefusedVariantStopsTheSweepBeforeAnyRun) {
+// A refused sweep says why and leaves nothing behind: no folder, no variant script.
+TEST_F(SweepCliTest, RefusedSweepWritesNothing) {
     scripttest::WriteFile(PathOf("base.vna"), Base);
     EXPECT_EQ(Shell(Program + " --vary 'init A 3 5:20:3' base.vna"), 2);
     EXPECT_NE(Output.find("variant initA312.5 is refused"), std::string::npos) << Output;
-    EXPECT_NE(Output.find("initA312.5.vna:10: "), std::string::npos) << Output;
-    EXPECT_TRUE(Images("base-sweep").empty());
+    EXPECT_NE(Output.find("base-sweep/initA312.5.vna:10: "), std::string::npos) << Output;
+    EXPECT_FALSE(fs::exists(PathOf("base-sweep")));
+    // A parameter the model does not have is named, with the one meant.
+    EXPECT_EQ(Shell(Program + " --vary 'modpar betta 6,7' base.vna"), 1);
+    EXPECT_NE(Output.find("'modpar betta': the model brusselator has no parameter 'betta'; did "
+                          "you mean 'beta'? (its parameters: alpha, beta)"),
+              std::string::npos)
+        << Output;
     EXPECT_EQ(Shell(Program + " --vary 'modpar beta 6:10' base.vna"), 1);
+    EXPECT_EQ(Shell(Program + " --vary 'modpar 6,7' base.vna"), 1);
+    EXPECT_NE(Output.find("names no parameter"), std::string::npos) << Output;
+    EXPECT_EQ(Shell(Program + " -o out --vary 'modpar beta 6,7' --vary 'diffusion B 0.5,2' "
+                              "base.vna"),
+              2);
+    std::vector<std::string> left;
+    for (const auto &item : fs::directory_iterator(Dir)) {
+        left.push_back(item.path().filename().string());
+    }
+    EXPECT_EQ(left, std::vector<std::string>{"base.vna"});
+    EXPECT_EQ(scripttest::ReadFile(PathOf("base.vna")), Base);
 }
 
 TEST_F(SweepCliTest, CtrlCStopsEveryVariantAndLeavesNoTemporaryFile) {

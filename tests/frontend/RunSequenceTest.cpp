@@ -616,8 +616,8 @@ TEST_F(RunWarningsTest, RunTextListsTheWarningsInEnglish) {
               "\n\nWarnings about the script:\n"
               "Line 2: brusselator reads beta (conversion of A into B, typically 7), which no "
               "modpar line sets: it is 0\n"
-              "Line 4: the model brusselator reads no parameter \"bata\" (its parameters: alpha, "
-              "beta)");
+              "Line 4: the model brusselator reads no parameter \"bata\"; did you mean beta? "
+              "(its parameters: alpha, beta)");
 }
 
 TEST_F(RunWarningsTest, RunTextListsTheWarningsInFrench) {
@@ -625,6 +625,6 @@ TEST_F(RunWarningsTest, RunTextListsTheWarningsInFrench) {
               "\n\nAvertissements sur le script :\n"
               "Ligne 2 : brusselator lit beta (conversion de A en B, typiquement 7), qu'aucune "
               "ligne modpar ne fixe : il vaut 0\n"
-              "Ligne 4 : le modèle brusselator ne lit aucun paramètre « bata » (ses paramètres : "
-              "alpha, beta)");
+              "Ligne 4 : le modèle brusselator ne lit aucun paramètre « bata » ; vouliez-vous "
+              "dire beta ? (ses paramètres : alpha, beta)");
 }
