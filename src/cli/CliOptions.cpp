@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "imageio/PngFile.h"
 #include "imageio/SurfaceMaps.h"
 #include "sweep/SweepExpander.h"
 
@@ -17,6 +18,8 @@ namespace {
 constexpr int MaxRounds = 1000000;
 constexpr int MaxThreads = 64;
 constexpr int MaxJobs = 256;
+// The --png-level help names the default level.
+static_assert(PngFile::DefaultCompression == 6, "say the new default in --png-level's help");
 // Where the help texts of the options begin.
 constexpr size_t HelpColumn = 21;
 
@@ -156,7 +159,8 @@ const OptionSpec Options[] = {
     {"size", 0, Takes::Value, "=WxH", Part::Run,
      "run at W x H points (10 to 8192 a side) instead of the script's size. Memory: 4 bytes a "
      "point for each component, 1 (256 colours) or 3 (true colour) bytes a picture point, "
-     "twice; at 8192x8192 a two-component model with true-colour images needs about 0.9 GB. A "
+     "four times (twice for the images being written); at 8192x8192 a two-component model "
+     "with true-colour images needs about 1.3 GB. A "
      "run that needs more than the memory available is refused before it starts",
      [](CliOptions &o, const char *v) {
          if (ParseSize(v, o.Images.SizeX, o.Images.SizeY)) return true;
@@ -185,6 +189,23 @@ const OptionSpec Options[] = {
      [](CliOptions &o, const char *v) {
          return ReadCount(o, v, SurfaceMaps::MaxUpscale, "upscale factor", o.Images.Upscale);
      }},
+    {"png-level", 0, Takes::Value, "=L", Part::Run,
+     "compress PNG images and maps at zlib level L: 0 (stored, fastest, largest) to 9 "
+     "(default 6); the pixels are the same at every level",
+     [](CliOptions &o, const char *v) {
+         unsigned long long level = 0;
+         const char *end = nullptr;
+         if (ParseNumber(v, 0, PngFile::MaxCompression, level, end)) {
+             o.Images.PngLevel = int(level);
+             return true;
+         }
+         o.ErrorText = "invalid PNG level '" + std::string(v) + "' (a whole number from 0 to 9)";
+         return false;
+     }},
+    {"last", 0, Takes::Nothing, "", Part::Run,
+     "write only the final image of the run (with its maps); Ctrl-C writes the image of the "
+     "iteration reached",
+     [](CliOptions &o, const char *) { return o.Images.Last = true; }},
     {"no-overwrite", 0, Takes::Nothing, "", Part::Run,
      "refuse to start when an image the run would write exists",
      [](CliOptions &o, const char *) { return o.NoOverwrite = true; }},
@@ -229,6 +250,10 @@ const OptionSpec Options[] = {
     {"resume", 0, Takes::Nothing, "", Part::Sweep,
      "skip the variants whose images are all there and whole",
      [](CliOptions &o, const char *) { return o.Resume = true; }},
+    {"all-images", 0, Takes::Nothing, "", Part::Sweep,
+     "every variant writes all the images its script asks for (by default only its final one, "
+     "as --last)",
+     [](CliOptions &o, const char *) { return o.AllImages = true; }},
     {"emit-jobs", 0, Takes::Nothing, "", Part::Sweep,
      "write the variants, jobs.txt (for GNU parallel) and sweep.sbatch (a Slurm job array) into "
      "the folder and run nothing",
@@ -366,8 +391,12 @@ CliOptions::Action CliOptions::Conclude(int operands, char *const operand[]) {
         ErrorText = "--contact-sheet takes no script ('" + std::string(operand[0]) + "')";
         return Action::UsageError;
     }
-    if (Varies.empty() && (Resume || EmitJobs || Jobs != 0)) {
-        ErrorText = "--jobs, --resume and --emit-jobs belong to a sweep (--vary)";
+    if (Varies.empty() && (Resume || EmitJobs || Jobs != 0 || AllImages)) {
+        ErrorText = "--jobs, --resume, --emit-jobs and --all-images belong to a sweep (--vary)";
+        return Action::UsageError;
+    }
+    if (AllImages && Images.Last) {
+        ErrorText = "--last and --all-images contradict each other";
         return Action::UsageError;
     }
     if (!Varies.empty() && Seed > SweepExpander::MaxSeed) {
@@ -396,6 +425,8 @@ CliOptions::Action CliOptions::Conclude(int operands, char *const operand[]) {
         ErrorText = std::string("a sweep (--vary) does not take ") + refused;
         return Action::UsageError;
     }
+    // A variant is looked at through its final image; the others only fill the disk.
+    if (!AllImages) Images.Last = true;
     return Action::Sweep;
 }
 
@@ -421,9 +452,9 @@ std::string CliOptions::HelpText() const {
            OptionHelp(Part::Sweep) +
            paragraph(
                "Every variant, run here or from the job files, gets the sweep's -f, --size, "
-               "--upscale, --height, --normal and --normal-dx, and --resume looks for the "
-               "files they make; --json, --no-overwrite, -n, -c and -a do not go with a "
-               "sweep.") +
+               "--upscale, --height, --normal, --normal-dx and --png-level, and --last unless "
+               "--all-images is given; --resume looks for the files they make; --json, "
+               "--no-overwrite, -n, -c and -a do not go with a sweep.") +
            "\n" +
            paragraph(
                "Progress goes to stderr (a live bar on a terminal, a line per 10% "

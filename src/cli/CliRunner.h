@@ -15,6 +15,7 @@
 
 class ImageOutput;
 class ReaDifSimulation;
+class WriterThread;
 class ScriptParser;
 
 class CliRunner {
@@ -90,11 +91,15 @@ private:
     static void ReportImageFailure(void *runner, const char *path, int error);
     // Notes a file the run wrote: an image or one of its maps.
     void NoteImageWritten(const std::string &path);
+    // With --last, a round broken off by Ctrl-C writes the image of the iteration it reached.
+    void WriteStopImage(const CliOptions &options);
 
     FILE *Out;
     FILE *Err;
     bool Terminal;
-    // Declared before the simulation, which points at it, so that it goes after it.
+    // Declared before the writer, whose jobs it runs, and the writer before the simulation,
+    // which points at it, so that each goes after what uses it.
+    std::unique_ptr<WriterThread> Thread;
     std::unique_ptr<ImageOutput> Writer;
     std::unique_ptr<ReaDifSimulation> Sim;
     std::unique_ptr<ScriptParser> Parser;

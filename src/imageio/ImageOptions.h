@@ -1,10 +1,15 @@
 // ImageOptions: what a run's options change in the images it writes: the file type, the field
-// size, upscaling and the material maps. One value: the command line fills it, the image writer,
-// the run's set-up and a sweep's variants read it, and it turns back into arguments for jobs.
+// size, upscaling, the material maps, PNG compression and which images are due. One value: the
+// command line fills it, the image writer, the run's set-up and a sweep's variants read it, and
+// it turns back into arguments for jobs.
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "imageio/PngFile.h"
+
+class ReaDifSimulation;
 
 struct ImageOptions {
     static constexpr double MaxNormalStrength = 100.0;
@@ -17,10 +22,15 @@ struct ImageOptions {
     bool Normal = false;          // also <image>_normal.png, tangent-space RGB
     double NormalStrength = 1.0;  // slope factor of the normals, height 0 .. 1 per field point
     bool NormalDirectX = false;   // the normal map's green channel points down the picture
+    int PngLevel = PngFile::DefaultCompression;  // zlib level 0 .. 9 of every PNG written
+    bool Last = false;  // only the image at the run's last iteration (with its maps)
 
     // The options as vorna-cli arguments ("--format", "png", ...), which parse back to this very
     // value; empty when every option has its default.
     std::vector<std::string> ToArguments() const;
+    // Makes sim's image schedule, as its script set it, what these options ask: with Last only
+    // the image at EndTime stays due (a script that writes no images still writes none).
+    void ScheduleImages(ReaDifSimulation &sim) const;
     // The extension letter's word: "png", "bmp", "tga".
     static const char *FormatName(char format);
 };

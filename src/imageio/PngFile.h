@@ -14,9 +14,10 @@ enum class Result { Failed = 0, Done = 1 };
 constexpr Result Failed = Result::Failed;
 constexpr Result Done = Result::Done;
 
-// zlib level of the writers: stored blocks. Even level 1 costs a 600 x 600 image several times
-// the 5 % of a 100-iteration slice that an image may add to a run (see bench/README.md).
-constexpr int DefaultCompression = 0;
+// zlib level of the writers, chosen by measurement on the gallery's pictures and maps (see
+// bench/README.md); the levels run from 0 (stored blocks) to MaxCompression.
+constexpr int DefaultCompression = 6;
+constexpr int MaxCompression = 9;
 
 // Largest side the readers take, as for the BMP and TGA pictures a sweep reads; a larger
 // header is refused with EFBIG before anything is allocated for it.

@@ -54,7 +54,8 @@ protected:
         }
         return images;
     }
-    const std::string Vary = "--vary 'modpar alpha 2,3' --vary 'modpar beta 6:8:3' ";
+    // Every image of every variant, so that resume has several per variant to look for.
+    const std::string Vary = "--all-images --vary 'modpar alpha 2,3' --vary 'modpar beta 6:8:3' ";
     std::string Output;
 };
 
@@ -254,7 +255,8 @@ TEST_F(SweepCliTest, JobFilesRunNothingButTheProgramWhateverTheNames) {
         EXPECT_NE(Output.find("-- " + folder + "/beta7.vna\n"), std::string::npos)
             << name << ": " << Output;
         EXPECT_EQ(Shell("VORNA_CLI=/bin/echo SLURM_ARRAY_TASK_ID=1 bash " + sbatch), 0) << Output;
-        EXPECT_EQ(Output, "--quiet --threads 1 -- " + folder + "/beta8.vna\n") << name;
+        // A variant writes only its final image unless the sweep was told otherwise.
+        EXPECT_EQ(Output, "--quiet --threads 1 --last -- " + folder + "/beta8.vna\n") << name;
     }
     // The default program, from its hostile folder, really runs a variant.
     const std::string jobs = Quoted("sw$(touch X1)/jobs.txt");
@@ -286,7 +288,7 @@ TEST_F(SweepCliTest, CtrlCStopsEveryVariantAndLeavesNoTemporaryFile) {
     ASSERT_EQ(posix_spawn_file_actions_init(&actions), 0);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const char *arguments[] = {Program.c_str(),     "--jobs",     "2",    "--vary",
+    const char *arguments[] = {Program.c_str(),     "--jobs",     "2",    "--all-images", "--vary",
                                "modpar beta 6,7,8", base.c_str(), nullptr};
     pid_t sweep = 0;
     ASSERT_EQ(posix_spawn(&sweep, Program.c_str(), &actions, nullptr,
