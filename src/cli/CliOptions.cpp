@@ -19,7 +19,7 @@ constexpr int MaxRounds = 1000000;
 constexpr int MaxThreads = 64;
 constexpr int MaxJobs = 256;
 // The --png-level help names the default level.
-static_assert(PngFile::DefaultCompression == 6, "say the new default in --png-level's help");
+static_assert(PngFile::DefaultCompression == 1, "say the new default in --png-level's help");
 // Where the help texts of the options begin.
 constexpr size_t HelpColumn = 21;
 
@@ -191,7 +191,7 @@ const OptionSpec Options[] = {
      }},
     {"png-level", 0, Takes::Value, "=L", Part::Run,
      "compress PNG images and maps at zlib level L: 0 (stored, fastest, largest) to 9 "
-     "(default 6); the pixels are the same at every level",
+     "(default 1); the pixels are the same at every level",
      [](CliOptions &o, const char *v) {
          unsigned long long level = 0;
          const char *end = nullptr;

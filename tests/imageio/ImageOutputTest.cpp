@@ -478,7 +478,13 @@ TEST_F(ImageOutputTest, EveryPngLevelDecodesToTheSamePixels) {
                 if (level == 0) {
                     atZero[path] = image;
                     bytesAtZero[path] = bytes;
-                    // Stored blocks: the deflate stream holds every row byte as it is.
+                    // Stored blocks, as earlier versions wrote: zlib's header of the fastest
+                    // level, then a deflate block of type 0 holding the rows as they are.
+                    const size_t idat = bytes.find("IDAT");
+                    ASSERT_NE(idat, std::string::npos) << path;
+                    EXPECT_EQ(uint8_t(bytes[idat + 4]), 0x78);
+                    EXPECT_EQ(uint8_t(bytes[idat + 5]), 0x01);
+                    EXPECT_EQ(uint8_t(bytes[idat + 6]) & 0x06, 0) << path;
                     EXPECT_GT(bytes.size(), image.Rows.size() + image.Height) << path;
                     continue;
                 }
