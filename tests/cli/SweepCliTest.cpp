@@ -10,6 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <thread>
+#include <vector>
 
 #include "imageio/PngFile.h"
 #include "rdsimul/ScriptTestSupport.h"
@@ -123,6 +124,25 @@ TEST_F(SweepCliTest, FormatOverrideAndMapsAreWhatResumeAndTheContactSheetLookFor
     ASSERT_EQ(Shell(Program + " --resume -f png --height " + Vary + "base.vna"), 0) << Output;
     EXPECT_NE(Output.find("2 variants to run (4 already complete)"), std::string::npos) << Output;
     EXPECT_EQ(Images("base-sweep", ".png"), first);
+}
+
+// Without --all-images a variant writes only its final image (the one the contact sheet shows),
+// and --resume takes that one image as the whole variant.
+TEST_F(SweepCliTest, VariantsWriteOnlyTheirFinalImageUnlessAllAreAsked) {
+    scripttest::WriteFile(PathOf("base.vna"), Base);
+    const std::string vary = "--vary 'modpar beta 6,7' ";
+    ASSERT_EQ(Shell(Program + " --quiet " + vary + "base.vna"), 0) << Output;
+    const auto images = Images("base-sweep");
+    std::vector<std::string> names;
+    for (const auto &[name, bytes] : images) names.push_back(name);
+    EXPECT_EQ(names, std::vector<std::string>({"beta6_A000060.bmp", "beta7_A000060.bmp"}));
+    ASSERT_EQ(Shell(Program + " --resume " + vary + "base.vna"), 0) << Output;
+    EXPECT_NE(Output.find("0 variants to run (2 already complete)"), std::string::npos) << Output;
+    // The same final images as a sweep that writes them all.
+    ASSERT_EQ(Shell(Program + " --quiet --all-images --out all " + vary + "base.vna"), 0) << Output;
+    const auto all = Images("all");
+    EXPECT_EQ(all.size(), 6u);
+    for (const auto &[name, bytes] : images) EXPECT_EQ(all.at(name), bytes) << name;
 }
 
 TEST_F(SweepCliTest, ResumeRunsOnlyVariantsWithMissingOrCutImages) {
