@@ -3,8 +3,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "rdsimul/ReaDifSimulation.h"
-
 const char *ImageOptions::FormatName(char format) {
     return format == 'P' ? "png" : format == 'T' ? "tga" : "bmp";
 }
@@ -32,12 +30,4 @@ std::vector<std::string> ImageOptions::ToArguments() const {
     }
     if (Last) words.push_back("--last");
     return words;
-}
-
-void ImageOptions::ScheduleImages(ReaDifSimulation &sim) const {
-    if (!Last || sim.ImagePeriod <= 0 || sim.EndTime <= 0) return;
-    // One period as long as the run, starting at its end: due at EndTime and nowhere else, and
-    // EndTime a multiple of the period, so the final image is not added a second time.
-    sim.ImageStart = sim.EndTime;
-    sim.ImagePeriod = sim.EndTime;
 }

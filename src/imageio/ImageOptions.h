@@ -9,8 +9,6 @@
 
 #include "imageio/PngFile.h"
 
-class ReaDifSimulation;
-
 struct ImageOptions {
     static constexpr double MaxNormalStrength = 100.0;
 
@@ -28,9 +26,6 @@ struct ImageOptions {
     // The options as vorna-cli arguments ("--format", "png", ...), which parse back to this very
     // value; empty when every option has its default.
     std::vector<std::string> ToArguments() const;
-    // Makes sim's image schedule, as its script set it, what these options ask: with Last only
-    // the image at EndTime stays due (a script that writes no images still writes none).
-    void ScheduleImages(ReaDifSimulation &sim) const;
     // The extension letter's word: "png", "bmp", "tga".
     static const char *FormatName(char format);
 };

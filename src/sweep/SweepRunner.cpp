@@ -80,7 +80,7 @@ bool SweepRunner::ExpectedImages(const std::string &path, std::vector<Image> &im
         return false;
     }
     // The images the variant's run writes: with Last, only its final one.
-    outputs.ScheduleImages(*sim);
+    if (outputs.Last) sim->KeepFinalImageOnly();
     const ReaDifSimulation &s = *sim;
     // The field as the run sizes it; the run resizes after the parse, so it is not done here.
     const uint32_t fieldX =
