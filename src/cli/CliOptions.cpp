@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "imageio/PngFile.h"
 #include "imageio/SurfaceMaps.h"
 #include "rdsimul/ScriptParser.h"
 
@@ -17,6 +18,8 @@ namespace {
 constexpr int MaxRounds = 1000000;
 constexpr int MaxThreads = 64;
 constexpr int MaxJobs = 256;
+// The --png-level help names the default level.
+static_assert(PngFile::DefaultCompression == 1, "say the new default in --png-level's help");
 // Where the help texts of the options begin.
 constexpr size_t HelpColumn = 21;
 
@@ -157,7 +160,8 @@ const OptionSpec Options[] = {
     {"size", 0, Takes::Value, "=WxH", Part::Run,
      "run at W x H points (10 to 8192 a side) instead of the script's size. Memory: 4 bytes a "
      "point for each component, 1 (256 colours) or 3 (true colour) bytes a picture point, "
-     "twice; at 8192x8192 a two-component model with true-colour images needs about 0.9 GB. A "
+     "four times (twice for the images being written); at 8192x8192 a two-component model "
+     "with true-colour images needs about 1.3 GB. A "
      "run that needs more than the memory available is refused before it starts",
      [](CliOptions &o, const char *v) {
          if (ParseSize(v, o.Images.SizeX, o.Images.SizeY)) return true;
@@ -198,6 +202,23 @@ const OptionSpec Options[] = {
          o.ErrorText = "invalid scale '" + std::string(v) + "' (image or run)";
          return false;
      }},
+    {"png-level", 0, Takes::Value, "=L", Part::Run,
+     "compress PNG images and maps at zlib level L: 0 (stored, fastest, largest) to 9 "
+     "(default 1); the pixels are the same at every level",
+     [](CliOptions &o, const char *v) {
+         unsigned long long level = 0;
+         const char *end = nullptr;
+         if (ParseNumber(v, 0, PngFile::MaxCompression, level, end)) {
+             o.Images.PngLevel = int(level);
+             return true;
+         }
+         o.ErrorText = "invalid PNG level '" + std::string(v) + "' (a whole number from 0 to 9)";
+         return false;
+     }},
+    {"last", 0, Takes::Nothing, "", Part::Run,
+     "write only the final image of the run (with its maps); Ctrl-C writes the image of the "
+     "iteration reached",
+     [](CliOptions &o, const char *) { return o.Images.Last = true; }},
     {"no-overwrite", 0, Takes::Nothing, "", Part::Run,
      "refuse to start when an image the run would write exists",
      [](CliOptions &o, const char *) { return o.NoOverwrite = true; }},
@@ -254,6 +275,10 @@ const OptionSpec Options[] = {
     {"resume", 0, Takes::Nothing, "", Part::Sweep,
      "skip the variants whose images are all there and whole",
      [](CliOptions &o, const char *) { return o.Resume = true; }},
+    {"all-images", 0, Takes::Nothing, "", Part::Sweep,
+     "every variant writes all the images its script asks for (by default only its final one, "
+     "as --last)",
+     [](CliOptions &o, const char *) { return o.AllImages = true; }},
     {"emit-jobs", 0, Takes::Nothing, "", Part::Sweep,
      "write the variants, jobs.txt (for GNU parallel) and sweep.sbatch (a Slurm job array) into "
      "the folder and run nothing",
@@ -391,8 +416,12 @@ CliOptions::Action CliOptions::Conclude(int operands, char *const operand[]) {
         ErrorText = "--contact-sheet takes no script ('" + std::string(operand[0]) + "')";
         return Action::UsageError;
     }
-    if (Varies.empty() && (Resume || EmitJobs || Jobs != 0)) {
-        ErrorText = "--jobs, --resume and --emit-jobs belong to a sweep (--vary)";
+    if (Varies.empty() && (Resume || EmitJobs || Jobs != 0 || AllImages)) {
+        ErrorText = "--jobs, --resume, --emit-jobs and --all-images belong to a sweep (--vary)";
+        return Action::UsageError;
+    }
+    if (AllImages && Images.Last) {
+        ErrorText = "--last and --all-images contradict each other";
         return Action::UsageError;
     }
     if (Json && EmitJobs) {
@@ -419,6 +448,8 @@ CliOptions::Action CliOptions::Conclude(int operands, char *const operand[]) {
         ErrorText = std::string("a sweep (--vary) does not take ") + refused;
         return Action::UsageError;
     }
+    // A variant is looked at through its final image; the others only fill the disk.
+    if (!AllImages) Images.Last = true;
     return Action::Sweep;
 }
 
@@ -444,11 +475,12 @@ std::string CliOptions::HelpText() const {
            OptionHelp(Part::Sweep) +
            paragraph(
                "Every variant, run here or from the job files, gets the sweep's -f, --size, "
-               "--upscale, --height, --normal, --normal-dx and --scale, and --resume looks for the "
-               "files they make; --no-overwrite, -n, -c and -a do not go with a sweep. "
-               "--json prints one object per variant as it ends (name, script, values, seed, "
-               "status, images, and whether its final field is uniform when its run report "
-               "tells it), the rest going to stderr.") +
+               "--upscale, --height, --normal, --normal-dx, --scale and --png-level, and --last "
+               "unless --all-images is given; --resume looks for the files they make; "
+               "--no-overwrite, -n, -c and -a do not go with a sweep. --json prints one object "
+               "per variant as it ends (name, script, values, seed, status, images, and whether "
+               "its final field is uniform when its run report tells it), the rest going to "
+               "stderr.") +
            "\n" +
            paragraph(
                "Progress goes to stderr (a live bar on a terminal, a line per 10% "

@@ -12,6 +12,7 @@
 #include "cli/ProgressDisplay.h"
 #include "cli/RoundSetup.h"
 #include "imageio/ImageOutput.h"
+#include "imageio/WriterThread.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/ScriptParser.h"
 #include "rdsimul/SlicePacer.h"
@@ -98,6 +99,18 @@ void CliRunner::ClearStop() { StopRequested = 0; }
 
 std::string CliRunner::Counted(long long count, const char *singular, const char *plural) {
     return std::to_string(count) + " " + (count == 1 ? singular : plural);
+}
+
+void CliRunner::WriteStopImage(const CliOptions &options) {
+    ReaDifSimulation &sim = *Sim;
+    // Nothing grown yet, the run complete (its final image is written), or no images asked.
+    if (!options.Images.Last || sim.CurrentTime <= 0 || sim.CurrentTime >= sim.EndTime ||
+        sim.ImageCount() == 0) {
+        return;
+    }
+    if (sim.SaveImage2D(sim.ImageComponent) != GenImage3D::Done) {
+        ReportImageFailure(this, sim.FailedImageName, sim.LastImageErrno);
+    }
 }
 
 void CliRunner::NoteImageWritten(const std::string &path) {
@@ -235,8 +248,16 @@ int CliRunner::RunRounds(const CliOptions &options) {
     Sim->SetImageFailureHook(&CliRunner::ReportImageFailure, this);
     Sim->SetImageRangeHook(&CliRunner::NoteImageRange, this);
     // PNG, the maps and upscaling; every file written (maps too) is noted for the summary.
+    // They are encoded and written on a thread of their own while the run goes on; what became
+    // of them is told between slices, and each round waits for its last ones.
+    Sim->SetImageWriter(nullptr);
+    Writer.reset();
+    Thread = std::make_unique<WriterThread>();
     Writer = std::make_unique<ImageOutput>(
         options.Images, [this](const std::string &path) { NoteImageWritten(path); });
+    Writer->WriteInBackground(*Thread, [this](const std::string &path, int error) {
+        ReportImageFailure(this, path.c_str(), error);
+    });
     Sim->SetImageWriter(Writer.get());
     const int rounds = options.CheckOnly ? 1 : options.Rounds;
     // Drawn before the first round, so that --no-overwrite can look at every round's names.
@@ -423,6 +444,7 @@ ReaDifSimulation::RunResult CliRunner::RunSlices(ProgressDisplay &progress) {
         status = sim.RunSimulation(pacer.Next());
         pacer.Record(SecondsSince(sliceStart));
         progress.Update(sim.CurrentTime, SecondsSince(start));
+        Writer->Deliver();
         if (status != ReaDifSimulation::RunResult::Ran ||
             sim.ErrorStatus == ReaDifSimulation::StatusOverflow)
             break;
@@ -489,13 +511,19 @@ int CliRunner::GrowRound(const CliOptions &options, int round, RoundReport &repo
     WarnedUniform = false;
     ReaDifSimulation::RunResult status = ScaleOverTheRun(options);
     // The measuring pass is not counted in the round's time and speed.
+    const int32_t imagesBefore = Writer->ImagesDone();
     Clock::time_point start = Clock::now();
     if (status == ReaDifSimulation::RunResult::Complete) {
         ProgressDisplay progress(options.Quiet ? nullptr : Err, Terminal);
         status = RunSlices(progress);
     }
+    if (StopRequested && sim.ErrorStatus != ReaDifSimulation::StatusOverflow) {
+        WriteStopImage(options);
+    }
+    // The round's time includes the images still being written: the run is done when they are.
+    Writer->Finish();
     double seconds = SecondsSince(start);
-    int32_t images = sim.ImagesWritten;
+    const int32_t images = Writer->ImagesDone() - imagesBefore;
     TotalIterations += sim.CurrentTime;
     TotalImages += images;
     TotalSeconds += seconds;

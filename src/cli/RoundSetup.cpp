@@ -56,6 +56,7 @@ int RoundSetup::Apply(ReaDifSimulation &sim, uint32_t seed) {
         return CliRunner::ExitFileError;
     }
     if (Options.Images.Format != 0) sim.ImageFormat = Options.Images.Format;
+    if (Options.Images.Last) sim.KeepFinalImageOnly();
     if (!Options.OutDir.empty() && sim.ImageCount() > 0 && !FolderMade) {
         const int made = MakeOutputFolder();
         if (made != CliRunner::ExitDone) return made;

@@ -26,5 +26,9 @@ std::vector<std::string> ImageOptions::ToArguments() const {
     }
     if (NormalDirectX) words.push_back("--normal-dx");
     if (ScaleRun) words.push_back("--scale=run");
+    if (PngLevel != PngFile::DefaultCompression) {
+        words.insert(words.end(), {"--png-level", std::to_string(PngLevel)});
+    }
+    if (Last) words.push_back("--last");
     return words;
 }

@@ -1,10 +1,13 @@
 // ImageOptions: what a run's options change in the images it writes: the file type, the field
-// size, upscaling and the material maps. One value: the command line fills it, the image writer,
-// the run's set-up and a sweep's variants read it, and it turns back into arguments for jobs.
+// size, upscaling, the material maps, PNG compression and which images are due. One value: the
+// command line fills it, the image writer, the run's set-up and a sweep's variants read it, and
+// it turns back into arguments for jobs.
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "imageio/PngFile.h"
 
 struct ImageOptions {
     static constexpr double MaxNormalStrength = 100.0;
@@ -20,6 +23,8 @@ struct ImageOptions {
     // Autoscaled images of a run over one range (that of all its images, from a first pass)
     // instead of each over its own field's.
     bool ScaleRun = false;
+    int PngLevel = PngFile::DefaultCompression;  // zlib level 0 .. 9 of every PNG written
+    bool Last = false;  // only the image at the run's last iteration (with its maps)
 
     // The options as vorna-cli arguments ("--format", "png", ...), which parse back to this very
     // value; empty when every option has its default.

@@ -177,6 +177,9 @@ public:
     // ImageStart and every ImagePeriod iterations after it, and at EndTime when EndTime is not
     // a multiple of ImagePeriod. No image at all when ImagePeriod is 0 or less.
     bool ImageDue(int64_t time) const;
+    // Keeps of the image schedule the script set only the image at EndTime, the run's final
+    // one; a schedule without images stays without.
+    void KeepFinalImageOnly();
     // Images a whole run saves: the iterations 1 .. EndTime at which ImageDue holds, counted
     // without walking them.
     int64_t ImageCount() const;

@@ -80,6 +80,8 @@ bool SweepRunner::ExpectedImages(const std::string &path, std::vector<Image> &im
         sim->ErrorStatus == ReaDifSimulation::StatusAllocationFailed) {
         return false;
     }
+    // The images the variant's run writes: with Last, only its final one.
+    if (outputs.Last) sim->KeepFinalImageOnly();
     const ReaDifSimulation &s = *sim;
     // The field as the run sizes it; the run resizes after the parse, so it is not done here.
     const uint32_t fieldX =

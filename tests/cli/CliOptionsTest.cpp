@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/CliOptions.h"
+#include "imageio/PngFile.h"
 
 namespace {
 
@@ -204,6 +205,12 @@ TEST(CliOptionsTest, OutputOptionsRefuseBadValues) {
         {{"--normal=2x"}, "'2x'"},
         {{"--upscale=9"}, "upscale factor '9'"},
         {{"--upscale=0"}, "'0'"},
+        {{"--png-level=10"}, "PNG level '10' (a whole number from 0 to 9)"},
+        {{"--png-level", "-1"}, "'-1'"},
+        {{"--png-level=6x"}, "'6x'"},
+        {{"--png-level="}, "''"},
+        {{"--all-images"}, "belong to a sweep"},
+        {{"--last", "--all-images", "--vary", "modpar beta 6,7"}, "contradict"},
         {{"-s", "5", "-r"}, "contradict"},
         {{"--json", "--check"}, "--json"},
         {{"--json", "-a"}, "--json"},
@@ -247,6 +254,8 @@ TEST(CliOptionsTest, ImageArgumentsParseBackToTheSameImageOptions) {
         {"-f", "TGA", "--size=700x8192", "--upscale", "3", "--height", "--normal=0.3"},
         {"--format=bmp", "--normal-dx"},
         {"-fpng", "--normal=2.5", "--normal-dx", "--scale=run"},
+        {"--png-level=0", "--last"},
+        {"--png-level", "9"},
     };
     for (const auto &arguments : cases) {
         CliOptions first;
@@ -269,5 +278,21 @@ TEST(CliOptionsTest, ImageArgumentsParseBackToTheSameImageOptions) {
         EXPECT_EQ(again.Images.NormalStrength, first.Images.NormalStrength);  // to the last bit
         EXPECT_EQ(again.Images.NormalDirectX, first.Images.NormalDirectX);
         EXPECT_EQ(again.Images.ScaleRun, first.Images.ScaleRun);
+        EXPECT_EQ(again.Images.PngLevel, first.Images.PngLevel);
+        EXPECT_EQ(again.Images.Last, first.Images.Last);
     }
+}
+
+TEST(CliOptionsTest, SweepVariantsWriteOnlyTheirLastImageUnlessAllAreAsked) {
+    CliOptions plain;
+    ASSERT_EQ(ParseLine({"a.vna"}, plain), CliOptions::Action::Run);
+    EXPECT_FALSE(plain.Images.Last);
+    EXPECT_EQ(plain.Images.PngLevel, PngFile::DefaultCompression);
+    CliOptions sweep;
+    ASSERT_EQ(ParseLine({"--vary", "modpar beta 6,7", "a.vna"}, sweep), CliOptions::Action::Sweep);
+    EXPECT_TRUE(sweep.Images.Last);
+    CliOptions all;
+    ASSERT_EQ(ParseLine({"--all-images", "--vary", "modpar beta 6,7", "a.vna"}, all),
+              CliOptions::Action::Sweep);
+    EXPECT_FALSE(all.Images.Last);
 }

@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 #include <set>
 #include <thread>
+#include <vector>
 
 #include "imageio/PngFile.h"
 #include "rdsimul/ScriptTestSupport.h"
@@ -57,7 +58,8 @@ protected:
         }
         return images;
     }
-    const std::string Vary = "--vary 'modpar alpha 2,3' --vary 'modpar beta 6:8:3' ";
+    // Every image of every variant, so that resume has several per variant to look for.
+    const std::string Vary = "--all-images --vary 'modpar alpha 2,3' --vary 'modpar beta 6:8:3' ";
     std::string Output;
 };
 
@@ -173,6 +175,25 @@ TEST_F(SweepCliTest, FormatOverrideAndMapsAreWhatResumeAndTheContactSheetLookFor
     ASSERT_EQ(Shell(Program + " --resume -f png --height " + Vary + "base.vna"), 0) << Output;
     EXPECT_NE(Output.find("2 variants to run (4 already complete)"), std::string::npos) << Output;
     EXPECT_EQ(Images("base-sweep", ".png"), first);
+}
+
+// Without --all-images a variant writes only its final image (the one the contact sheet shows),
+// and --resume takes that one image as the whole variant.
+TEST_F(SweepCliTest, VariantsWriteOnlyTheirFinalImageUnlessAllAreAsked) {
+    scripttest::WriteFile(PathOf("base.vna"), Base);
+    const std::string vary = "--vary 'modpar beta 6,7' ";
+    ASSERT_EQ(Shell(Program + " --quiet " + vary + "base.vna"), 0) << Output;
+    const auto images = Images("base-sweep");
+    std::vector<std::string> names;
+    for (const auto &[name, bytes] : images) names.push_back(name);
+    EXPECT_EQ(names, std::vector<std::string>({"beta6_A000060.bmp", "beta7_A000060.bmp"}));
+    ASSERT_EQ(Shell(Program + " --resume " + vary + "base.vna"), 0) << Output;
+    EXPECT_NE(Output.find("0 variants to run (2 already complete)"), std::string::npos) << Output;
+    // The same final images as a sweep that writes them all.
+    ASSERT_EQ(Shell(Program + " --quiet --all-images --out all " + vary + "base.vna"), 0) << Output;
+    const auto all = Images("all");
+    EXPECT_EQ(all.size(), 6u);
+    for (const auto &[name, bytes] : images) EXPECT_EQ(all.at(name), bytes) << name;
 }
 
 TEST_F(SweepCliTest, ResumeRunsOnlyVariantsWithMissingOrCutImages) {
@@ -312,8 +333,9 @@ TEST_F(SweepCliTest, JobFilesRunNothingButTheProgramWhateverTheNames) {
         EXPECT_NE(Output.find("-- " + folder + "/beta7.vna\n"), std::string::npos)
             << name << ": " << Output;
         EXPECT_EQ(Shell("VORNA_CLI=/bin/echo SLURM_ARRAY_TASK_ID=1 bash " + sbatch), 0) << Output;
-        EXPECT_EQ(Output, "--quiet --threads 1 --json-file " + folder + "/beta8.json -- " + folder +
-                              "/beta8.vna\n")
+        // A variant writes only its final image unless the sweep was told otherwise.
+        EXPECT_EQ(Output, "--quiet --threads 1 --last --json-file " + folder + "/beta8.json -- " +
+                              folder + "/beta8.vna\n")
             << name;
     }
     // The default program, from its hostile folder, really runs a variant.
@@ -364,7 +386,7 @@ TEST_F(SweepCliTest, CtrlCStopsEveryVariantAndLeavesNoTemporaryFile) {
     ASSERT_EQ(posix_spawn_file_actions_init(&actions), 0);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const char *arguments[] = {Program.c_str(),     "--jobs",     "2",    "--vary",
+    const char *arguments[] = {Program.c_str(),     "--jobs",     "2",    "--all-images", "--vary",
                                "modpar beta 6,7,8", base.c_str(), nullptr};
     pid_t sweep = 0;
     ASSERT_EQ(posix_spawn(&sweep, Program.c_str(), &actions, nullptr,
