@@ -219,6 +219,28 @@ const OptionSpec Options[] = {
      "write only the final image of the run (with its maps); Ctrl-C writes the image of the "
      "iteration reached",
      [](CliOptions &o, const char *) { return o.Images.Last = true; }},
+    {"upscale-to", 0, Takes::Value, "=SIZE", Part::Run,
+     "images and maps of SIZE pixels: N makes the longer side N and the other in proportion, "
+     "WxH both (10 to 16384, not below the field's sides); the field is resampled periodically "
+     "at any ratio, so they still tile",
+     [](CliOptions &o, const char *v) {
+         unsigned long long width = 0, height = 0;
+         const char *end = nullptr;
+         const char *cross = std::strpbrk(v, "xX");
+         const bool read =
+             cross == nullptr
+                 ? ParseNumber(v, 10, SurfaceMaps::MaxUpscaledSide, width, end)
+                 : ParseNumber(v, 10, SurfaceMaps::MaxUpscaledSide, width, end, *cross) &&
+                       ParseNumber(cross + 1, 10, SurfaceMaps::MaxUpscaledSide, height, end);
+         if (!read) {
+             o.ErrorText = "invalid size '" + std::string(v) +
+                           "' for --upscale-to (N or WxH, each from 10 to 16384)";
+             return false;
+         }
+         o.Images.UpscaleToX = int(width);
+         o.Images.UpscaleToY = int(height);
+         return true;
+     }},
     {"no-overwrite", 0, Takes::Nothing, "", Part::Run,
      "refuse to start when an image the run would write exists",
      [](CliOptions &o, const char *) { return o.NoOverwrite = true; }},
@@ -403,6 +425,10 @@ CliOptions::Action CliOptions::Conclude(int operands, char *const operand[]) {
     if (Help) return Action::Help;
     if (Version) return Action::Version;
     if (ListModels) return Action::ListModels;
+    if (Images.Upscale > 1 && Images.UpscaleToX > 0) {
+        ErrorText = "--upscale and --upscale-to contradict each other";
+        return Action::UsageError;
+    }
     if (Seed != 0 && Randomize) {
         ErrorText = "--seed and --randomize contradict each other";
         return Action::UsageError;

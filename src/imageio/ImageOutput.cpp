@@ -187,7 +187,7 @@ struct ImageOutput::QueuedImage {
 
 ImageOutput::Result ImageOutput::Queue(const ImageJob &job, int &error) {
     auto image = std::make_shared<QueuedImage>();
-    const bool upscaled = Options.Upscale > 1;
+    const bool upscaled = Options.Resamples();
     const bool eightBit = job.Picture->GetDepth() == 1;
     bool copied = true;
     image->Job = job;
@@ -251,14 +251,25 @@ ImageOutput::PictureShape ImageOutput::ShapeOf(const GenImage3D &picture) {
 
 ImageOutput::Result ImageOutput::Check(const ImageJob &job, int &error) const {
     const int factor = Options.Upscale;
-    if (factor < 1 || factor > SurfaceMaps::MaxUpscale) {
+    if (factor < 1 || factor > SurfaceMaps::MaxUpscale || Options.UpscaleToX < 0 ||
+        Options.UpscaleToY < 0) {
         error = EINVAL;
         return Failed;
     }
-    if (factor > 1 &&
-        (!SurfaceMaps::UpscaleFits(job.Field->GetSizeX(), job.Field->GetSizeY(), factor) ||
-         (job.Mosaic &&
-          !SurfaceMaps::UpscaleFits(job.Picture->GetSizeX(), job.Picture->GetSizeY(), factor)))) {
+    if (!Options.Resamples()) return Done;
+    const uint32_t fieldX = job.Field->GetSizeX();
+    const uint32_t fieldY = job.Field->GetSizeY();
+    uint32_t x = 0, y = 0, tileX = 0, tileY = 0;
+    Options.OutputSize(fieldX, fieldY, x, y);
+    Options.ScaledSize(fieldX, fieldY, job.Picture->GetSizeX(), job.Picture->GetSizeY(), tileX,
+                       tileY);
+    if (x < fieldX || y < fieldY) {
+        error = EINVAL;  // smaller than the field: resampling would skip points
+        return Failed;
+    }
+    if (!SurfaceMaps::ResampleFits(fieldX, fieldY, x, y) ||
+        (job.Mosaic &&
+         (tileX > SurfaceMaps::MaxUpscaledSide || tileY > SurfaceMaps::MaxUpscaledSide))) {
         error = EFBIG;
         return Failed;
     }
@@ -287,18 +298,22 @@ ImageOutput::Result ImageOutput::WriteNow(const ImageJob &job, const PictureShap
     error = 0;
     const char *path = job.Path;
     failed = path;
-    const int factor = Options.Upscale;
     const Image3DFloat *mapsField = job.Field;
     GenImage3D *colour = job.Picture;
-    if (factor > 1) {
-        if (SurfaceMaps::Upscale(*job.Field, factor, UpscaledField) != SurfaceMaps::Done) {
+    if (Options.Resamples()) {
+        const uint32_t fieldX = job.Field->GetSizeX();
+        const uint32_t fieldY = job.Field->GetSizeY();
+        uint32_t x = 0, y = 0, scaledTileX = 0, scaledTileY = 0;
+        Options.OutputSize(fieldX, fieldY, x, y);
+        if (SurfaceMaps::Resample(*job.Field, x, y, UpscaledField) != SurfaceMaps::Done) {
             error = ENOMEM;
             return Failed;
         }
         mapsField = &UpscaledField;
         // The tile picture of a mosaic grows with the field, so it holds as many copies.
-        const auto tileX = uint16_t(shape.SizeX * uint32_t(factor));
-        const auto tileY = uint16_t(shape.SizeY * uint32_t(factor));
+        Options.ScaledSize(fieldX, fieldY, shape.SizeX, shape.SizeY, scaledTileX, scaledTileY);
+        const auto tileX = uint16_t(scaledTileX);
+        const auto tileY = uint16_t(scaledTileY);
         bool sized = true;
         if (shape.Depth == 1) {
             job.Rule.ConvertToPicture(UpscaledField, UpscaledPicture8);
@@ -333,7 +348,8 @@ ImageOutput::Result ImageOutput::WriteNow(const ImageJob &job, const PictureShap
     if (WriteColour(job.Format, *colour, path, error) != Done) return Failed;
     Written(path);
     if (mapsField == nullptr) return Done;
-    return WriteMaps(job.Rule, *mapsField, path, error, failed);
+    return WriteMaps(job.Rule, *mapsField, job.Field->GetSizeX(), job.Field->GetSizeY(), path,
+                     error, failed);
 }
 
 ImageOutput::Result ImageOutput::WriteColour(char format, GenImage3D &picture, const char *path,
@@ -363,7 +379,8 @@ ImageOutput::Result ImageOutput::WriteColour(char format, GenImage3D &picture, c
 }
 
 ImageOutput::Result ImageOutput::WriteMaps(const PictureRule &rule, const Image3DFloat &field,
-                                           const char *path, int &error, std::string &failed) {
+                                           uint32_t fieldX, uint32_t fieldY, const char *path,
+                                           int &error, std::string &failed) {
     if (!Options.Height && !Options.Normal) return Done;
     const uint32_t w = field.GetSizeX();
     const uint32_t h = field.GetSizeY();
@@ -391,11 +408,12 @@ ImageOutput::Result ImageOutput::WriteMaps(const PictureRule &rule, const Image3
     }
     if (Options.Normal) {
         std::vector<uint8_t> rgb;
-        // Slopes are per field point, not per output pixel: an upscaled map is as steep as the
-        // field's, its heights changing factor times less from one pixel to the next.
-        const double factor = Options.Upscale > 1 ? double(Options.Upscale) : 1.0;
-        SurfaceMaps::NormalMap(heights, w, h, Options.NormalStrength * factor,
-                               Options.NormalDirectX, rgb);
+        // Slopes are per field point, not per output pixel: a resampled map is as steep as the
+        // field's, its heights changing by the ratio less from one pixel to the next.
+        const double ratioX = fieldX > 0 ? double(w) / double(fieldX) : 1.0;
+        const double ratioY = fieldY > 0 ? double(h) / double(fieldY) : 1.0;
+        SurfaceMaps::NormalMap(heights, w, h, Options.NormalStrength * ratioX,
+                               Options.NormalStrength * ratioY, Options.NormalDirectX, rgb);
         const std::string name = MapPath(path, "_normal");
         PngFile::Picture png;
         png.Width = w;
@@ -414,11 +432,11 @@ ImageOutput::Result ImageOutput::WriteMaps(const PictureRule &rule, const Image3
 
 uint64_t ImageOutput::FileBytes(char format, uint32_t x, uint32_t y, int depth, uint32_t fieldX,
                                 uint32_t fieldY) const {
-    const uint64_t factor = Options.Upscale >= 1 ? uint64_t(Options.Upscale) : 1;
-    uint64_t bytes = ColourFileBytes(format, uint32_t(x * factor), uint32_t(y * factor), depth);
+    uint32_t px = 0, py = 0, fx = 0, fy = 0;
+    Options.ScaledSize(fieldX, fieldY, x, y, px, py);
+    uint64_t bytes = ColourFileBytes(format, px, py, depth);
     // The maps are of the field, whatever the tile picture's size.
-    const auto fx = uint32_t(fieldX * factor);
-    const auto fy = uint32_t(fieldY * factor);
+    Options.OutputSize(fieldX, fieldY, fx, fy);
     if (Options.Height) bytes += GenImage3D::PNGFileBytes(fx, fy, 2);
     if (Options.Normal) bytes += GenImage3D::PNGFileBytes(fx, fy, 3);
     return bytes;

@@ -36,11 +36,11 @@ public:
 
     // Writes the colour image (upscaled first when asked; PNG at Options.PngLevel through
     // PngFile, BMP and TGA through the core's savers), then the maps asked for. Stops at the
-    // first file that fails: Failed with its cause (EINVAL for an Upscale outside 1 .. 8, EFBIG
-    // for an upscaled picture beyond SurfaceMaps::MaxUpscaledSide, ENOMEM when a picture cannot
-    // be sized) and its name. In the background, Done means handed over: the field and picture
-    // are copied (ENOMEM when they cannot be) and queued, waiting while the queue is full; the
-    // outcome comes through Deliver.
+    // first file that fails: Failed with its cause (EINVAL for an Upscale outside 1 .. 8 or a
+    // size below the field's, EFBIG for a picture beyond SurfaceMaps::MaxUpscaledSide, ENOMEM
+    // when a picture cannot be sized) and its name. In the background, Done means handed over: the
+    // field and picture are copied (ENOMEM when they cannot be) and queued, waiting while the queue
+    // is full; the outcome comes through Deliver.
     [[nodiscard]] Result Write(const ImageJob &job, int &error, char *failedPath,
                                size_t failedSize) override;
 
@@ -96,8 +96,9 @@ private:
     Result Queue(const ImageJob &job, int &error);
     // Writes picture in format to path: Done; Failed with error.
     Result WriteColour(char format, GenImage3D &picture, const char *path, int &error) const;
-    Result WriteMaps(const PictureRule &rule, const Image3DFloat &field, const char *path,
-                     int &error, std::string &failed);
+    // The maps of field (resampled from one of fieldX x fieldY points, or that one itself).
+    Result WriteMaps(const PictureRule &rule, const Image3DFloat &field, uint32_t fieldX,
+                     uint32_t fieldY, const char *path, int &error, std::string &failed);
     // A file written: told at once, or kept for Deliver in the background.
     void Written(const std::string &path);
     // Keeps an outcome of the writer thread for Deliver.

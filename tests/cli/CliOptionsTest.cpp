@@ -256,6 +256,8 @@ TEST(CliOptionsTest, ImageArgumentsParseBackToTheSameImageOptions) {
         {"-fpng", "--normal=2.5", "--normal-dx", "--scale=run"},
         {"--png-level=0", "--last"},
         {"--png-level", "9"},
+        {"--upscale-to", "2048"},
+        {"--upscale-to=300x200", "--height"},
     };
     for (const auto &arguments : cases) {
         CliOptions first;
@@ -273,6 +275,8 @@ TEST(CliOptionsTest, ImageArgumentsParseBackToTheSameImageOptions) {
         EXPECT_EQ(again.Images.SizeX, first.Images.SizeX);
         EXPECT_EQ(again.Images.SizeY, first.Images.SizeY);
         EXPECT_EQ(again.Images.Upscale, first.Images.Upscale);
+        EXPECT_EQ(again.Images.UpscaleToX, first.Images.UpscaleToX);
+        EXPECT_EQ(again.Images.UpscaleToY, first.Images.UpscaleToY);
         EXPECT_EQ(again.Images.Height, first.Images.Height);
         EXPECT_EQ(again.Images.Normal, first.Images.Normal);
         EXPECT_EQ(again.Images.NormalStrength, first.Images.NormalStrength);  // to the last bit

@@ -316,6 +316,56 @@ TEST_F(CliPipelineTest, JsonListsEveryRoundAndExactlyTheFilesOnDisk) {
 }
 
 // The maps and the upscaling go to every image; stdout names every file written, maps too.
+// --upscale-to: any output size, the longer side alone or both; a whole multiple of the field
+// gives the bytes of --upscale; a size below the field's, or both options, are refused.
+TEST_F(CliPipelineTest, UpscaleToMakesImagesAndMapsOfTheAskedSize) {
+    auto sizeOf = [](const std::string &path) {
+        const std::string png = ReadFile(path);
+        EXPECT_GT(png.size(), 24u) << path;
+        auto be32 = [&png](size_t at) {
+            return uint32_t(uint8_t(png[at])) << 24 | uint32_t(uint8_t(png[at + 1])) << 16 |
+                   uint32_t(uint8_t(png[at + 2])) << 8 | uint32_t(uint8_t(png[at + 3]));
+        };
+        return std::make_pair(be32(16), be32(20));
+    };
+    struct Case {
+        const char *Option;
+        uint32_t X, Y;
+    };
+    // The field is 23 x 17: 100 makes 17 x 100 / 23 = 73.9 rows, 74.
+    const Case cases[] = {{"--upscale-to=100", 100, 74}, {"--upscale-to=60x40", 60, 40}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Option);
+        fs::remove_all(PathOf("out"));
+        ASSERT_EQ(
+            RunLine({"-q", "--height", "--normal", c.Option, "-f", "png", "-o", PathOf("out")}),
+            CliRunner::ExitDone)
+            << Text(Err);
+        for (const char *file :
+             {"out/tex_A000025.png", "out/tex_A000025_height.png", "out/tex_A000025_normal.png"}) {
+            EXPECT_EQ(sizeOf(PathOf(file)), std::make_pair(c.X, c.Y)) << file;
+        }
+    }
+    ASSERT_EQ(RunLine({"-q", "--normal", "--upscale-to=69x51", "-f", "png", "-o", PathOf("to")}),
+              CliRunner::ExitDone);
+    ASSERT_EQ(RunLine({"-q", "--normal", "--upscale=3", "-f", "png", "-o", PathOf("by")}),
+              CliRunner::ExitDone);
+    for (const char *file : {"tex_A000025.png", "tex_A000025_normal.png"}) {
+        EXPECT_EQ(ReadFile(PathOf(std::string("to/") + file)),
+                  ReadFile(PathOf(std::string("by/") + file)))
+            << file;
+    }
+    ClearStreams();
+    EXPECT_EQ(RunLine({"-q", "--upscale-to=20"}), CliRunner::ExitUsage);
+    EXPECT_NE(Text(Err).find("smaller than the field of 23 x 17"), std::string::npos) << Text(Err);
+    std::vector<std::string> both = {"vorna-cli", "--upscale=2", "--upscale-to=100", "a.vna"};
+    std::vector<char *> argv;
+    for (std::string &word : both) argv.push_back(word.data());
+    CliOptions options;
+    EXPECT_EQ(options.Parse(int(argv.size()), argv.data()), CliOptions::Action::UsageError);
+    EXPECT_NE(options.ErrorText.find("contradict"), std::string::npos);
+}
+
 TEST_F(CliPipelineTest, MapsAndUpscalingGoToEveryImageAndEveryFileIsNamed) {
     ASSERT_EQ(RunLine({"-q", "--height", "--normal-dx", "--upscale=2", "-f", "png"}),
               CliRunner::ExitDone)
