@@ -70,6 +70,8 @@ fuzz: deps
 	printf 'diffusion B 0.5,0.75,1' > $(FUZZ_BUILD)/corpus/vary/list
 	printf 'init A 3 -0.3:0.3:3' > $(FUZZ_BUILD)/corpus/vary/init
 	cp examples/*.tpl examples/gallery/*.vna $(FUZZ_BUILD)/corpus/scripts/
+	{ cat examples/gallery/spots-brusselator.vna; printf 'at 0 paint A set 6 8 100 100\nat 40 modpar beta 8 +0.0001\nat 90 paint B add -0.5 20 30 40 170 160\nat 99 diffusion A 0.3\n'; } \
+	  > $(FUZZ_BUILD)/corpus/scripts/recorded.vna
 	pgmramp -lr 7 5 | ppmtobmp -bpp=8 > $(FUZZ_BUILD)/corpus/bmp/ramp-7x5.bmp 2>/dev/null
 	pgmramp -diagonal 16 9 | ppmtobmp -bpp=8 > $(FUZZ_BUILD)/corpus/bmp/diagonal-16x9.bmp 2>/dev/null
 	ppmmake red 1 1 | ppmtobmp -bpp=8 > $(FUZZ_BUILD)/corpus/bmp/dot-1x1.bmp 2>/dev/null
