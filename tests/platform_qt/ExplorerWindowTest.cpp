@@ -100,6 +100,12 @@ TEST(ExplorerWindow, KeyboardAndBrushDuringARunAreRecordedInTheScript) {
         });
         QTimer::singleShot(700, [&] {
             platform.Explorer()->Refresh();
+            // The window as the user sees it, for a reviewer and the README.
+            const std::filesystem::path artifacts =
+                std::filesystem::path(VORNA_BINARY_DIR) / "test-artifacts";
+            std::filesystem::create_directories(artifacts);
+            platform.Explorer()->grab().save(
+                QString::fromStdString((artifacts / "explorer.png").string()));
             for (int i = 0; i < platform.Explorer()->RecordList()->count(); ++i) {
                 listed << platform.Explorer()->RecordList()->item(i)->text();
             }
