@@ -225,7 +225,8 @@ void ExplorerSession::AtSliceBoundary() {
             }
             break;
         case Request::Restart:
-            Rebuild(0, 0);
+            // The record is unchanged: every snapshot still holds.
+            Rebuild(0, MainRDSim.EndTime);
             break;
         case Request::Step:
             if (PauseFlag == 1 && now < MainRDSim.EndTime) (void)MainRDSim.RunSimulation(1);

@@ -157,7 +157,9 @@ ExplorerWindow::~ExplorerWindow() = default;
 
 void ExplorerWindow::Open() {
     TheExplorer.SetOpen(true);
-    Refresh();
+    // The panel first: fields made before the window shows are shown with it, and can take the
+    // focus at once.
+    Update();
     show();
     raise();
     activateWindow();
@@ -170,11 +172,18 @@ void ExplorerWindow::Open() {
 }
 
 void ExplorerWindow::closeEvent(QCloseEvent *event) {
+    event->accept();
+    // Closed during a run, the session goes on following it unseen, so that the changes made
+    // reach the script when the run is over.
+    if (RunFlag == 1) return;
+    Finish();
+}
+
+void ExplorerWindow::Finish() {
     Ticker->stop();
     // The record is written into the script before the session forgets it.
     TheExplorer.Poll();
     TheExplorer.SetOpen(false);
-    event->accept();
 }
 
 std::vector<QLineEdit *> ExplorerWindow::Fields() const {
@@ -334,6 +343,14 @@ void ExplorerWindow::RefreshRecord() {
 }
 
 void ExplorerWindow::Refresh() {
+    if (!isVisible()) {
+        if (RunFlag == 0) Finish();
+        return;
+    }
+    Update();
+}
+
+void ExplorerWindow::Update() {
     TheExplorer.Poll();
     const ReaDifSimulation *sim = Followed();
     if (sim == nullptr) {

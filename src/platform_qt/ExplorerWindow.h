@@ -33,7 +33,8 @@ public:
 
     // Shows and raises the window with the keyboard focus in the panel's first field.
     void Open();
-    // Follows the script and the run now (the timer does it 60 times a second).
+    // Follows the script and the run now (the timer does it 60 times a second); hidden during a
+    // run, it only waits for the run's end to hand the record over.
     void Refresh();
 
     ExplorerView *View() const { return Live; }
@@ -55,6 +56,10 @@ private:
         QLineEdit *Field = nullptr;
     };
 
+    // The panel, the view, the list and the status brought up to date.
+    void Update();
+    // The record into the script, the session closed, the timer stopped.
+    void Finish();
     void BuildPanel(const ReaDifSimulation &sim);
     void AddRow(const QString &label, ScheduledChange::Kind what, int key, double value, double low,
                 double high);

@@ -1,6 +1,7 @@
 // The explorer window on the real Qt window (offscreen), during a run: Ctrl+E puts the focus in
 // the panel's first field, a typed value and Enter change the run, a drag on the view paints,
-// and both come back in the script as `at` lines.
+// and both come back in the script as `at` lines, even when the window is closed before the run
+// ends.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -109,11 +110,13 @@ TEST(ExplorerWindow, KeyboardAndBrushDuringARunAreRecordedInTheScript) {
             for (int i = 0; i < platform.Explorer()->RecordList()->count(); ++i) {
                 listed << platform.Explorer()->RecordList()->item(i)->text();
             }
+            // Closed before the run ends, the window still hands its record over.
+            platform.Explorer()->close();
             platform.Deliver(WindowMessage::Command, MenuCommand::Break);
         });
         platform.Deliver(WindowMessage::Command, MenuCommand::Run);
         // Back from the run: the record goes into the script in the editor.
-        platform.Explorer()->Refresh();
+        QTest::qWait(100);
         editorAfter = platform.GetEditorText();
         platform.SetEditorModified(false);
         platform.PostCloseRequest();
