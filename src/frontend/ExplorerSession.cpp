@@ -4,7 +4,9 @@
 #include <chrono>
 #include <cmath>
 #include <fstream>
+#include <mutex>
 #include <sstream>
+#include <utility>
 
 #include "frontend/FrontEndGlobals.h"
 #include "platform/Platform.h"
@@ -123,6 +125,7 @@ bool ExplorerSession::ChangeSetting(const ScheduledChange &change) {
             : change.What == Kind::Diffusion ? change.Value >= 0.0 && change.Value <= 1.0
                                              : std::isfinite(float(change.Value));
         if (!inRange) return false;
+        const std::lock_guard<std::mutex> lock(QueueLock);
         Pending.push_back(change);
         return true;
     }
@@ -141,6 +144,7 @@ bool ExplorerSession::Dab(int component, bool add, double value, double radius, 
     if (w <= 0 || h <= 0 || !std::isfinite(value)) return false;
     const ScheduledChange::Point centre = {((x % w) + w) % w, ((y % h) + h) % h};
     const Kind kind = add ? Kind::PaintAdd : Kind::PaintSet;
+    const std::lock_guard<std::mutex> lock(QueueLock);
     // Dabs of one slice with the same brush go on one change.
     if (!Pending.empty()) {
         ScheduledChange &last = Pending.back();
@@ -160,7 +164,13 @@ bool ExplorerSession::Dab(int component, bool add, double value, double radius, 
     return true;
 }
 
+void ExplorerSession::Ask(Request request) {
+    const std::lock_guard<std::mutex> lock(QueueLock);
+    Asked = request;
+}
+
 void ExplorerSession::Reset() {
+    const std::lock_guard<std::mutex> lock(QueueLock);
     Open = false;
     InRun = false;
     LastTime = -1;
@@ -201,14 +211,17 @@ void ExplorerSession::SetOpen(bool open) {
 
 void ExplorerSession::AtSliceBoundary() {
     if (!Open) return;
-    if (!Live()) {
-        Pending.clear();
-        return;
+    // What the window queued until now; later changes wait for the next boundary.
+    std::vector<ScheduledChange> pending;
+    Request request = Request::None;
+    {
+        const std::lock_guard<std::mutex> lock(QueueLock);
+        pending.swap(Pending);
+        std::swap(request, Asked);
     }
+    if (!Live()) return;
     // A new run starts from fewer iterations than the last boundary saw.
     if (!InRun || MainRDSim.CurrentTime < LastTime) StartRun();
-    const Request request = Asked;
-    Asked = Request::None;
     const int32_t now = MainRDSim.CurrentTime;
     switch (request) {
         case Request::Undo:
@@ -235,12 +248,9 @@ void ExplorerSession::AtSliceBoundary() {
             break;
     }
     LastTime = MainRDSim.CurrentTime;
-    if (MainRDSim.CurrentTime >= MainRDSim.EndTime) {
-        Pending.clear();
-        return;
-    }
-    Replay.Offer(MainRDSim, !Pending.empty());
-    for (ScheduledChange change : Pending) {
+    if (MainRDSim.CurrentTime >= MainRDSim.EndTime) return;
+    Replay.Offer(MainRDSim, !pending.empty());
+    for (ScheduledChange change : pending) {
         change.Time = MainRDSim.CurrentTime;
         // A setting keeps the drift the run gives it.
         if (change.What == Kind::Modpar) {
@@ -253,14 +263,16 @@ void ExplorerSession::AtSliceBoundary() {
         }
         ++RecordRevision;
     }
-    Pending.clear();
 }
 
 void ExplorerSession::Poll() {
     if (!InRun || RunFlag == 1 || ThePlatform == nullptr) return;
     InRun = false;
-    Pending.clear();
-    Asked = Request::None;
+    {
+        const std::lock_guard<std::mutex> lock(QueueLock);
+        Pending.clear();
+        Asked = Request::None;
+    }
     LastTime = -1;
     if (Changes.Entries().empty()) return;
     // The editor holds the script reloaded after the run.

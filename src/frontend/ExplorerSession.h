@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,7 +34,7 @@ public:
     void SetOpen(bool open);
     bool IsOpen() const { return Open; }
     // Undo, redo, restart or one step, done at the next slice boundary.
-    void Ask(Request request) { Asked = request; }
+    void Ask(Request request);
 
     // Between two slices of the run of MainRDSim: the asked request, then the queued changes,
     // recorded with the iterations done. Called by the run loop.
@@ -67,6 +68,9 @@ private:
     std::string Script;  // the script as the run parsed it
     uint32_t Seed = 0;
     int ModelIndex = 0;
+    // The queue is filled by the window and emptied at the slice boundary, which may come on
+    // the thread that computes the run.
+    std::mutex QueueLock;
     Request Asked = Request::None;
     std::vector<ScheduledChange> Pending;
     ChangeRecord Changes;
