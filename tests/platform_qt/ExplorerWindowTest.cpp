@@ -136,3 +136,34 @@ TEST(ExplorerWindow, KeyboardAndBrushDuringARunAreRecordedInTheScript) {
     TheExplorer.Reset();
     ResetFrontEndGlobals();
 }
+
+// The view keeps field points square and centred; in the tiled view a point of any of the nine
+// copies is the field's own point, and outside the copies there is none.
+TEST(ExplorerWindow, EveryCopyOfTheTiledViewLandsOnTheFieldsPoint) {
+    ExplorerView view;
+    view.resize(620, 300);
+    QImage picture(20, 10, QImage::Format_RGB32);
+    picture.fill(Qt::gray);
+    view.SetPicture(picture);
+    int x = -1;
+    int y = -1;
+    // One copy: 300 / 10 = 30 pixels a point, the picture 600 wide and centred (10 each side).
+    ASSERT_TRUE(view.FieldPoint(QPointF(10 + 7 * 30 + 29, 3 * 30), x, y));
+    EXPECT_EQ(x, 7);
+    EXPECT_EQ(y, 3);
+    EXPECT_FALSE(view.FieldPoint(QPointF(5, 150), x, y));
+    view.SetTiled(true);
+    for (int copyY = 0; copyY < 3; ++copyY) {
+        for (int copyX = 0; copyX < 3; ++copyX) {
+            const QPointF middle = view.WidgetPoint(19, 0);  // the middle copy's point
+            const QPointF at = middle + QPointF((copyX - 1) * 200.0, (copyY - 1) * 100.0);
+            ASSERT_TRUE(view.FieldPoint(at, x, y)) << copyX << " " << copyY;
+            EXPECT_EQ(x, 19);
+            EXPECT_EQ(y, 0);
+        }
+    }
+    view.SetZoom(2.0);  // enlarged around the centre: the middle copy's points stay found
+    ASSERT_TRUE(view.FieldPoint(view.WidgetPoint(4, 6), x, y));
+    EXPECT_EQ(x, 4);
+    EXPECT_EQ(y, 6);
+}
