@@ -8,6 +8,7 @@
 #include <string>
 
 #include "frontend/DesktopTexts.h"
+#include "frontend/ExplorerSession.h"
 #include "frontend/FrontEndGlobals.h"
 #include "frontend/LoopSeed.h"
 #include "frontend/MenuResources.h"
@@ -242,6 +243,8 @@ void SliceLoop() {
             ran = MainRDSim.CurrentTime - start;
             pacer.Record(static_cast<int32_t>(ran), ThePlatform->Seconds() - before);
         }
+        // The explorer's changes, undo, redo, restart and step: made here, between two slices.
+        TheExplorer.AtSliceBoundary();
         if (MainRDSim.ErrorStatus == ReaDifSimulation::StatusOverflow) {
             break;
         }

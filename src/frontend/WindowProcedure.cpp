@@ -216,6 +216,9 @@ void OnCommand(int id) {
                 ResultShown = 0;  // drawn over, and wiped when the view ends
             }
             break;
+        case MenuCommand::Explorer:
+            ThePlatform->ShowExplorer();
+            break;
         case MenuCommand::PreviewInactive:
             if (ResultShown == 1) {
                 ResultShown = 0;

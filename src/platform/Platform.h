@@ -192,6 +192,10 @@ public:
     // The path of the file of the last DropFiles message (empty: none).
     virtual std::string DroppedFile() = 0;
 
+    // ----- the explorer window: opened (or raised) with the keyboard focus in its first field.
+    // A platform without one does nothing.
+    virtual void ShowExplorer() {}
+
     // ----- preview bitmap: one device bitmap drawn over a window.
     // A bitmap of the given format with a copy of pixels (laid out as format says); replaces any
     // earlier bitmap; it is then drawn over target. A format other than 8 or 24 bits, or without

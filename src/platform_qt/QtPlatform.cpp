@@ -16,6 +16,7 @@
 #include <chrono>
 
 #include "frontend/DesktopTexts.h"
+#include "platform_qt/ExplorerWindow.h"
 #include "platform_qt/LocalisedFileModel.h"
 #include "platform_qt/PreviewSurface.h"
 #include "platform_qt/ScriptEditor.h"
@@ -52,6 +53,16 @@ bool QtPlatform::CreateMainWindow(WindowProcedure proc, const char *title, int w
     return true;
 }
 
+void QtPlatform::ShowExplorer() {
+    if (MainWindow == nullptr || MainWindow->IsDestroyed()) return;
+    if (ExplorerShown == nullptr) {
+        ExplorerShown = new ExplorerWindow(MainWindow, [this](int command) {
+            Deliver(WindowMessage::Command, uint32_t(command));
+        });
+    }
+    ExplorerShown->Open();
+}
+
 void QtPlatform::ShowMainWindow() {
     if (MainWindow != nullptr) {
         MainWindow->ShowAndLayOut();
@@ -59,6 +70,7 @@ void QtPlatform::ShowMainWindow() {
 }
 
 void QtPlatform::DestroyMainWindow() {
+    if (ExplorerShown != nullptr) ExplorerShown->close();
     if (MainWindow != nullptr) {
         MainWindow->Destroy();
     }

@@ -83,6 +83,7 @@ TEST_F(QtComforts, ShortcutsReachTheirCommandsInBothMenus) {
         {"Escape", MenuCommand::Break},
         {"Ctrl+.", MenuCommand::Break},
         {"Ctrl+B", MenuCommand::CaptureBMP},
+        {"Ctrl+E", MenuCommand::Explorer},
         {"Ctrl+Q", MenuCommand::Quit},
     };
     for (const MenuResource *menu : {&MainMenuEn, &MainMenuFr}) {

@@ -77,6 +77,10 @@ const std::map<int, std::vector<std::string>> &ExpectedConversions() {
         {MsgAtPaintRange, {"d", "d"}},
         {MsgRunFieldRange, {"c", "d", "g", "g"}},
         {MsgRunFieldUniform, {"c", "d", "g"}},
+        {MsgExplorerModel, {"s"}},
+        {MsgExplorerReaction, {"c"}},
+        {MsgExplorerDiffusion, {"c"}},
+        {MsgExplorerStatus, {"d", "d", "g"}},
     };
     return expected;
 }
@@ -94,6 +98,8 @@ size_t FormattedLength(const char *text, int index) {
         case MsgAtReaction:
         case MsgAtDiffusion:
         case MsgAtPaint:
+        case MsgExplorerReaction:
+        case MsgExplorerDiffusion:
             n = std::snprintf(buffer, sizeof buffer, text, 'D');
             break;
         case MsgAtPaintRange:
@@ -106,7 +112,11 @@ size_t FormattedLength(const char *text, int index) {
         case MsgRunFieldUniform:
             n = std::snprintf(buffer, sizeof buffer, text, 'D', INT_MIN, -1.2345e-300);
             break;
+        case MsgExplorerStatus:
+            n = std::snprintf(buffer, sizeof buffer, text, INT_MIN, INT_MIN, -1.2345e-300);
+            break;
         case 2:
+        case MsgExplorerModel:
             n = std::snprintf(buffer, sizeof buffer, text, path.c_str());
             break;
         case 7:
