@@ -195,7 +195,7 @@ constexpr double FrameSeconds = RunWorker::FrameSeconds;
 
 // The progress title: "Vorna p% M.mMps Iips" with figures, the percentage alone without (its
 // figures truncated, as the counter of a meter would show them).
-void ShowProgressTitle(int percent, const RunSpeed::Figures *figures) {
+const char *ProgressTitle(int percent, const RunSpeed::Figures *figures) {
     if (figures == nullptr) {
         std::snprintf(TmpStr, sizeof TmpStr, "Vorna %2d%%", percent);
     } else {
@@ -205,7 +205,11 @@ void ShowProgressTitle(int percent, const RunSpeed::Figures *figures) {
         std::snprintf(TmpStr, sizeof TmpStr, "Vorna %2d%% %2d.%01dMps %3dips", percent, whole,
                       tenth, static_cast<int>(figures->IterationsPerSecond));
     }
-    ThePlatform->SetTitle(TmpStr);
+    return TmpStr;
+}
+
+void ShowProgressTitle(int percent, const RunSpeed::Figures *figures) {
+    ThePlatform->SetTitle(ProgressTitle(percent, figures));
 }
 
 int64_t RefreshRate() { return DisplayRefreshRate < 1 ? 1 : DisplayRefreshRate; }
@@ -318,12 +322,16 @@ void WorkerSliceLoop() {
     ActiveWorker = &worker;
     worker.Start(MainRDSim, RunSliceHooks, BasicRunSteps, MainRDSim.Components[0]->GetPixelCount(),
                  WindowControls());
-    int32_t shownTime = MainRDSim.CurrentTime;
+    // The title is set only when its text changes: the loop turns at the screen's pace.
+    std::string shownTitle;
     for (;;) {
         worker.Wait(FrameSeconds);
         const RunWorker::Progress progress = worker.GetProgress();
         const bool previews = DisplayMode > 0 && !ThePlatform->IsMinimized();
+        // A frame drawn costs its drawing here and the window system's painting in the pump.
+        double drawingStart = -1.0;
         if (PreviewFrame *frame = worker.TakeFrame(); frame != nullptr && previews) {
+            drawingStart = RunWorker::Now();
             LastDisplayPreview = frame->Time() > 0 ? frame->Time() : -1;
             // New text first: the editor drawn afresh, then the preview over it.
             if (FieldTextIsNew()) ShowFieldText();
@@ -333,10 +341,12 @@ void WorkerSliceLoop() {
         const int p = Percent(progress.Time);
         if (PauseFlag == 1) {
             std::snprintf(TmpStr, sizeof TmpStr, "Vorna %2d%% (pause)", p);
+        } else {
+            ProgressTitle(p, progress.Measured ? &progress.Speed : nullptr);
+        }
+        if (shownTitle != TmpStr) {
+            shownTitle = TmpStr;
             ThePlatform->SetTitle(TmpStr);
-        } else if (progress.Time != shownTime) {
-            shownTime = progress.Time;
-            ShowProgressTitle(p, progress.Measured ? &progress.Speed : nullptr);
             if (progress.Measured && ThePlatform->IsMinimized()) {
                 ThePlatform->RepaintFrame();
             }
@@ -345,6 +355,7 @@ void WorkerSliceLoop() {
             break;
         }
         ThePlatform->PumpMessages();
+        if (drawingStart >= 0.0) worker.NoteDrawing(RunWorker::Now() - drawingStart);
         worker.SetControls(WindowControls());
     }
     worker.Join();

@@ -14,6 +14,17 @@ namespace {
 // A paused worker still looks at its controls and hooks this often.
 constexpr auto PausedWake = std::chrono::milliseconds(100);
 
+// Costs are smoothed over the last few frames: one slow frame does not halve the rate. A
+// sample is cut at MaxCost (a box or a menu opened in the window's pump is no drawing), and
+// frames come at least every MaxFrameSeconds.
+constexpr double MaxCost = 0.01;
+constexpr double MaxFrameSeconds = 0.2;
+
+double Smooth(double average, double sample) {
+    sample = std::clamp(sample, 0.0, MaxCost);
+    return average <= 0.0 ? sample : 0.75 * average + 0.25 * sample;
+}
+
 }  // namespace
 
 RunWorker::RunWorker() = default;
@@ -57,6 +68,8 @@ void RunWorker::Start(ReaDifSimulation &simulation, SliceHooks &hooks, int32_t f
     Shown = nullptr;
     Ready = nullptr;
     Fresh = false;
+    DrawingCost = 0.0;
+    PublishCost = 0.0;
     Thread = std::thread(&RunWorker::Loop, this);
 }
 
@@ -110,6 +123,20 @@ void RunWorker::Release() {
     Changed.notify_all();
 }
 
+void RunWorker::NoteDrawing(double seconds) {
+    std::lock_guard<std::mutex> lock(Mutex);
+    DrawingCost = Smooth(DrawingCost, seconds);
+}
+
+double RunWorker::FrameInterval() {
+    double drawing = 0.0;
+    {
+        std::lock_guard<std::mutex> lock(Mutex);
+        drawing = DrawingCost;
+    }
+    return std::clamp((PublishCost + drawing) / PreviewShare, FrameSeconds, MaxFrameSeconds);
+}
+
 void RunWorker::Join() {
     if (Thread.joinable()) {
         Thread.join();
@@ -122,6 +149,7 @@ double RunWorker::Now() {
 }
 
 void RunWorker::Publish(const Controls &controls) {
+    const double start = Now();
     PreviewFrame *frame = nullptr;
     {
         std::lock_guard<std::mutex> lock(Mutex);
@@ -139,6 +167,7 @@ void RunWorker::Publish(const Controls &controls) {
         }
     }
     Changed.notify_all();
+    PublishCost = Smooth(PublishCost, Now() - start);
 }
 
 void RunWorker::Loop() {
@@ -180,7 +209,8 @@ void RunWorker::Loop() {
             continue;
         }
         const double before = Now();
-        const bool frameDue = !framed || before - lastFrame >= FrameSeconds;
+        const double interval = FrameInterval();
+        const bool frameDue = !framed || before - lastFrame >= interval;
         const int64_t sinceAsked = c.PreviewAsked ? 0 : lastPreview;
         const int32_t steps = c.Previews ? PreviewSliceSize(pacer.Next(), frameDue, sim.CurrentTime,
                                                             sim.EndTime, c.RefreshRate, sinceAsked)
@@ -200,7 +230,7 @@ void RunWorker::Loop() {
             // Asked for, the run's last, or one the screen can show now; the others skipped.
             const double now = Now();
             const bool draw = c.PreviewAsked || sim.CurrentTime + rate > sim.EndTime || !framed ||
-                              now - lastFrame >= FrameSeconds;
+                              now - lastFrame >= interval;
             lastPreview = sim.CurrentTime;
             if (draw) {
                 lastFrame = now;

@@ -18,8 +18,13 @@ public:
     // A slice aims at this time: short enough that a pause, a stop or a hold is answered well
     // within 100 ms, long enough that the slices' own cost stays small.
     static constexpr double SliceSeconds = 0.010;
-    // The shortest time between two previews published: a screen shows no more frames.
+    // The shortest time between two previews published: a screen shows no more frames (the
+    // window's loop waits no longer for one).
     static constexpr double FrameSeconds = 1.0 / 60.0;
+    // The previews (their rendering here and their drawing by the window, which both take
+    // cores from the slices) take at most this share of a run's time: on a large field the
+    // frames come further apart.
+    static constexpr double PreviewShare = 0.05;
 
     // What the window asks of the slices to come.
     struct Controls {
@@ -72,17 +77,22 @@ public:
     // ended): the simulation is the caller's until Release.
     void Hold();
     void Release();
+    // The window took seconds to draw the last frame it took: counted into the previews' cost.
+    void NoteDrawing(double seconds);
     // Waits for the worker to end (the run finished, failed or was stopped).
     void Join();
     // The speed counts of the whole run; read after Join.
     const RunSpeed &Speed() const { return Counts; }
+    // The steady clock the worker paces by, in seconds from an arbitrary origin.
+    static double Now();
 
 private:
     void Loop();
     // Renders the preview of where simulation stands into the frame the window is not drawing
     // and publishes it.
     void Publish(const Controls &controls);
-    static double Now();
+    // The shortest time between two frames now, from what the last ones cost.
+    double FrameInterval();
 
     std::thread Thread;
     std::mutex Mutex;
@@ -97,6 +107,9 @@ private:
     bool Ended = false;
     int32_t Time = 0;
     RunSpeed Counts;
+    double DrawingCost = 0.0;  // seconds a frame takes the window, smoothed
+    // The worker's own.
+    double PublishCost = 0.0;  // seconds a frame takes to render and copy, smoothed
     // Two frames: the window draws Shown while the worker fills the other, which becomes Ready
     // (Fresh) when complete. A frame not yet taken is withdrawn before it is filled again.
     PreviewFrame Frames[2];
