@@ -60,9 +60,8 @@ bool Displayable(GenImage3D &image) {
            (image.GetDepth() == 1 || image.GetDepth() == 3);
 }
 
-void StampCounter(GenImage3D &image) {
-    image.DrawInteger(static_cast<int>(MainRDSim.CurrentTime), "%04d", 0, 0, 0, 255, BitmapDigits,
-                      10);
+void StampCounter(GenImage3D &image, int32_t counter) {
+    image.DrawInteger(static_cast<int>(counter), "%04d", 0, 0, 0, 255, BitmapDigits, 10);
 }
 
 }  // namespace
@@ -153,7 +152,7 @@ void DisplayResult(WindowId window, GenImage3D &image) {
         return;
     }
     if (DisplayCounter == 1) {
-        StampCounter(image);
+        StampCounter(image, MainRDSim.CurrentTime);
     }
     ThePlatform->SetPreviewBitmapPixels(Pixels(image));
     int W = 0;
@@ -163,14 +162,14 @@ void DisplayResult(WindowId window, GenImage3D &image) {
     ResultShown = 1;
 }
 
-void FastDisplay(WindowId window, GenImage3D &image) {
+void FastDisplay(WindowId window, GenImage3D &image, int32_t counter) {
     if (!PrepareBitmap(window, image)) {
         return;
     }
     const int sizeX = image.GetSizeX();
     const int sizeY = image.GetSizeY();
     if (DisplayCounter == 1 && DisplayMode != 2) {
-        StampCounter(image);
+        StampCounter(image, counter);
     }
     ThePlatform->SetPreviewBitmapPixels(Pixels(image));
     int W = 0;
@@ -205,7 +204,7 @@ void FastDisplay(WindowId window, GenImage3D &image) {
         int w = std::min(sizeX, W - 10);
         if (w > 0 && h > 0) {
             if (DisplayCounter == 1) {
-                StampCounter(image);
+                StampCounter(image, counter);
                 ThePlatform->SetPreviewBitmapPixels(Pixels(image));
             }
             ThePlatform->BlitPreviewBitmap(OriginX, OriginY, w, h);

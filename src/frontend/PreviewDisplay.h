@@ -25,8 +25,9 @@ int LoadDigits(MemoryTable &table);
 void InitDisplay(WindowId window, GenImage3D &image);
 // Rebuilds the bitmap for image and copies it once to the window's top-left corner.
 void SimpleDisplay(WindowId window, GenImage3D &image);
-// Stamps the counter, updates the bitmap's pixels and draws by DisplayMode.
-void FastDisplay(WindowId window, GenImage3D &image);
+// Stamps the counter (counter: the iteration image shows), updates the bitmap's pixels and draws
+// by DisplayMode.
+void FastDisplay(WindowId window, GenImage3D &image, int32_t counter);
 // The run's last frame left over the idle editor: image drawn once at the origin, whatever the
 // mode (tiles or an album would cover the whole script), and ResultShown set. Nothing when the
 // preview is inactive or the window minimized.

@@ -104,7 +104,7 @@ void OnPaint() {
     if (MessageFlag == 1 && !ThePlatform->IsMinimized() && DisplayMode > 0) {
         GenImage3D *image = MainRDSim.GetPreviewImage(DisplayColorMap, DisplayColors16M);
         if (image != nullptr) {
-            FastDisplay(WindowId::Main, *image);
+            FastDisplay(WindowId::Main, *image, MainRDSim.CurrentTime);
         }
     } else {
         LastDisplayPreview = 0;
@@ -188,6 +188,9 @@ void OnCommand(int id) {
             StopFlag = 1;
             break;
         case MenuCommand::CaptureBMP:
+            // The simulation stands still at a slice boundary while it is saved and its box
+            // is open (a repaint under the box draws it).
+            HoldRun();
             if (MainRDSim.SaveImage2D(0) == GenImage3D::Done) {
                 std::snprintf(TmpStr, sizeof TmpStr, GST.Get(MsgImageCaptured),
                               static_cast<int>(MainRDSim.CurrentTime), MainRDSim.ImageFileName);
@@ -205,6 +208,7 @@ void OnCommand(int id) {
                                         Platform::BoxIconExclamation);
                 MessageFlag = 0;
             }
+            ReleaseRun();
             break;
         case MenuCommand::TestColorMap:
             if (CheckColorMap(WindowId::Main, WindowId::Editor) == FileDone) {

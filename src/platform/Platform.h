@@ -115,6 +115,10 @@ public:
     virtual void Sleep(int ms) = 0;
     // A steady clock in seconds from an arbitrary origin: paces slices and previews.
     virtual double Seconds() = 0;
+    // Whether a run's slices compute on a worker thread while this one pumps and draws (a
+    // screen), or on this thread between two pumps, one slice per pump (a test's scripted
+    // window, where every pump then follows a known slice).
+    virtual bool ComputesOnWorkerThread() { return true; }
     // true while the main window is minimized.
     virtual bool IsMinimized() = 0;
     // Window title (8-bit text).

@@ -2,6 +2,8 @@
 #include <chrono>
 #include <cstring>
 #include <map>
+#include <set>
+#include <thread>
 
 #include "FrontEndTestSupport.h"
 #include "frontend/RunSequence.h"
@@ -583,6 +585,117 @@ TEST_F(RunSequenceTest, PacedRunGivesTheImagesAndLastPreviewOfAnUnlimitedOne) {
         }
     }
     EXPECT_EQ(H->Boxes.back().Text, GST.Get(12));
+}
+
+// On a worker thread, as on a screen, the run writes the same images and ends at the same
+// counter as one computed between pumps, and every frame drawn is whole: the frame of one
+// iteration of that run (its counter stamped on it), never a field caught in the middle of a
+// slice; the run's last frame is always drawn.
+TEST_F(RunSequenceTest, WorkerRunDrawsWholeFramesAndWritesTheImagesOfARunBetweenPumps) {
+    std::string text = GoodScript("randseed 7\n");
+    text.replace(text.find("size 20 10"), 10, "size 48 16");
+    text.replace(text.find("iterations 30"), 13, "iterations 400");
+    StartWith(text);
+    H->KeepBlitPixels = true;
+    auto takeImages = [&] {
+        std::map<std::string, std::string> images;
+        for (const auto &entry : std::filesystem::directory_iterator(Dir)) {
+            if (entry.path().extension() == ".bmp") {
+                images[entry.path().filename().string()] = ReadWhole(entry.path());
+                std::filesystem::remove(entry.path());
+            }
+        }
+        return images;
+    };
+    // Between pumps, on the slow clock: every iteration's frame is drawn.
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    H->Blits.pop_back();  // the last frame left over the restored script
+    ASSERT_EQ(H->Blits.size(), 400u);
+    auto bytes = [](const HeadlessPlatform::Blit &blit) {
+        return std::string(blit.Pixels.begin(), blit.Pixels.end());
+    };
+    std::set<std::string> everyFrame;
+    for (const HeadlessPlatform::Blit &blit : H->Blits) everyFrame.insert(bytes(blit));
+    ASSERT_EQ(everyFrame.size(), 400u);
+    const std::vector<uint8_t> lastFrame = H->Blits.back().Pixels;
+    const std::map<std::string, std::string> images = takeImages();
+    ASSERT_EQ(images.size(), 40u);
+
+    H->WorkerThread = true;
+    H->Blits.clear();
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    EXPECT_EQ(MainRDSim.CurrentTime, 400);
+    ASSERT_EQ(ResultShown, 1);
+    H->Blits.pop_back();
+    ASSERT_FALSE(H->Blits.empty());
+    for (size_t i = 0; i < H->Blits.size(); ++i) {
+        EXPECT_EQ(everyFrame.count(bytes(H->Blits[i])), 1u) << "frame " << i;
+    }
+    EXPECT_TRUE(H->Blits.back().Pixels == lastFrame);
+    EXPECT_TRUE(takeImages() == images);
+    EXPECT_EQ(H->Boxes.back().Text, GST.Get(MsgRunFinished));
+    EXPECT_EQ(RunMenuStates(), Idle());
+}
+
+// On a worker thread Pause holds the run at a slice boundary, a capture saves the iteration its
+// box names while the run stands still, and Break ends the run where it stands with its box.
+TEST_F(RunSequenceTest, WorkerRunAnswersPauseCaptureAndBreak) {
+    std::string text = GoodScript();
+    text.replace(text.find("size 20 10"), 10, "size 48 16");
+    text.replace(text.find("iterations 30"), 13, "iterations 500000");
+    text.replace(text.find("t+10"), 4, "t+400000");
+    StartWith(text);
+    H->WorkerThread = true;
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point pausedAt;
+    std::vector<int32_t> captured;
+    std::vector<std::string> pausedTitles;
+    int step = 0;
+    H->OnBox = [&](const HeadlessPlatform::Box &box) {
+        // The worker is held while the box is open: the counter can be read.
+        if (box.Caption == "Vorna Capture BMP") captured.push_back(MainRDSim.CurrentTime);
+    };
+    H->OnPump = [&](int n) {
+        if (n == 3) {
+            ASSERT_TRUE(H->Choose(MenuCommand::Pause));
+            pausedAt = Clock::now();
+            step = 1;
+        } else if (step == 1 && Clock::now() - pausedAt > std::chrono::milliseconds(300)) {
+            // Long after the pause: two captures some time apart find the same iteration.
+            ASSERT_TRUE(H->Choose(MenuCommand::CaptureBMP));
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            pausedTitles.push_back(H->Title);
+            ASSERT_TRUE(H->Choose(MenuCommand::CaptureBMP));
+            ASSERT_TRUE(H->Choose(MenuCommand::Pause));
+            step = 2;
+            pausedAt = Clock::now();
+        } else if (step == 2 && Clock::now() - pausedAt > std::chrono::milliseconds(300)) {
+            ASSERT_TRUE(H->Choose(MenuCommand::Break));
+            step = 3;
+        }
+    };
+    const Clock::time_point start = Clock::now();
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(30));
+    ASSERT_EQ(step, 3);
+    ASSERT_EQ(captured.size(), 2u);
+    EXPECT_EQ(captured[0], captured[1]);
+    EXPECT_GT(captured[0], 0);
+    ASSERT_EQ(pausedTitles.size(), 1u);
+    EXPECT_NE(pausedTitles[0].find("(pause)"), std::string::npos) << pausedTitles[0];
+    char name[40];
+    std::snprintf(name, sizeof name, "spots_A%06d.bmp", static_cast<int>(captured[0]));
+    EXPECT_TRUE(std::filesystem::exists(Dir / name)) << name;
+    // Stopped after running on from the pause, at the iteration its box names.
+    EXPECT_GT(MainRDSim.CurrentTime, captured[0]);
+    EXPECT_LT(MainRDSim.CurrentTime, 500000);
+    ASSERT_EQ(H->Boxes.size(), 3u);
+    char stopped[400];
+    std::snprintf(stopped, sizeof stopped, GST.Get(MsgRunStopped),
+                  static_cast<int>(MainRDSim.CurrentTime));
+    EXPECT_EQ(H->Boxes[2].Text, stopped);
+    EXPECT_EQ(StopFlag, 0);
+    EXPECT_EQ(RunMenuStates(), Idle());
 }
 
 }  // namespace
