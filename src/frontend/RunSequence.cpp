@@ -253,8 +253,6 @@ void SliceLoop() {
             ran = MainRDSim.CurrentTime - start;
             pacer.Record(static_cast<int32_t>(ran), ThePlatform->Seconds() - before);
         }
-        // The explorer's changes, undo, redo, restart and step: made here, between two slices.
-        TheExplorer.AtSliceBoundary();
         if (MainRDSim.ErrorStatus == ReaDifSimulation::StatusOverflow) {
             break;
         }

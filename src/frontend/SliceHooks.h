@@ -1,5 +1,5 @@
 // SliceHooks: the one entry through which changes asked for while a run computes reach the
-// simulation, called between two slices on the thread that computes; owns nothing yet.
+// simulation, called between two slices on the thread that computes; owns nothing.
 #pragma once
 
 class ReaDifSimulation;
@@ -11,8 +11,8 @@ public:
     // apply the changes queued since the last boundary (ReaDifSimulation::ApplyChange), so that
     // each lands between two iterations, at CurrentTime. A paused run still calls it every
     // 100 ms; a change that should show at once asks for a preview from the window thread as a
-    // repaint does (LastDisplayPreview = 0), which skips the frame pacing. Nothing is queued
-    // today: it does nothing.
+    // repaint does (LastDisplayPreview = 0), which skips the frame pacing. The explorer's
+    // queue is taken here.
     void ApplyPendingChanges(ReaDifSimulation &simulation);
 };
 

@@ -19,12 +19,14 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 #include "frontend/ChangeRecord.h"
 #include "frontend/ExplorerSession.h"
 #include "frontend/FrontEndGlobals.h"
 #include "frontend/MenuResources.h"
+#include "frontend/RunSequence.h"
 #include "image3d/Image3D24.h"
 #include "platform/Platform.h"
 #include "platform_qt/ExplorerView.h"
@@ -35,6 +37,9 @@
 #include "toolkit/StringTable.h"
 
 namespace {
+
+// How often the window reads a computing run: a change shows within this and a slice.
+constexpr std::chrono::milliseconds HeldInterval(40);
 
 using Kind = ScheduledChange::Kind;
 
@@ -351,6 +356,21 @@ void ExplorerWindow::Refresh() {
 }
 
 void ExplorerWindow::Update() {
+    // A run computes on a thread of its own: the simulation is read while that thread waits at
+    // a slice boundary, at most every HeldInterval, so that the run keeps its pace.
+    using Clock = std::chrono::steady_clock;
+    static Clock::time_point lastHeld;
+    if (RunFlag == 1 && Clock::now() - lastHeld < HeldInterval) return;
+    lastHeld = Clock::now();
+    struct Held {
+        bool Running = RunFlag == 1;
+        Held() {
+            if (Running) HoldRun();
+        }
+        ~Held() {
+            if (Running) ReleaseRun();
+        }
+    } held;
     TheExplorer.Poll();
     const ReaDifSimulation *sim = Followed();
     if (sim == nullptr) {
