@@ -73,6 +73,8 @@ fuzz: deps
 	for f in examples/formulas/*.vna; do cp $$f $(FUZZ_BUILD)/corpus/scripts/formula-$$(basename $$f); done
 	printf 'model formula\nformula A sin(A, B) - 1e-3\nformula B (A + +B\nformula C A^17 - clamp(x, y)\n' \
 	  > $(FUZZ_BUILD)/corpus/scripts/formula-faults.vna
+	{ cat examples/gallery/spots-brusselator.vna; printf 'at 0 paint A set 6 8 100 100\nat 40 modpar beta 8 +0.0001\nat 90 paint B add -0.5 20 30 40 170 160\nat 99 diffusion A 0.3\n'; } \
+	  > $(FUZZ_BUILD)/corpus/scripts/recorded.vna
 	pgmramp -lr 7 5 | ppmtobmp -bpp=8 > $(FUZZ_BUILD)/corpus/bmp/ramp-7x5.bmp 2>/dev/null
 	pgmramp -diagonal 16 9 | ppmtobmp -bpp=8 > $(FUZZ_BUILD)/corpus/bmp/diagonal-16x9.bmp 2>/dev/null
 	ppmmake red 1 1 | ppmtobmp -bpp=8 > $(FUZZ_BUILD)/corpus/bmp/dot-1x1.bmp 2>/dev/null
@@ -99,14 +101,23 @@ format:
 
 # One table: the fast kernels against the reference kernels for every model, and the
 # Brusselator against the naive C++ and numpy yardsticks (bench/yardsticks), measured in one run;
-# then BMP against PNG image writes, and a 36-variant sweep against its scripts run one by one.
+# then the PNG levels on the gallery's final images and maps (written stored by vorna-cli into
+# $(BUILD)/bench-gallery/, then encoded again at every level), BMP against PNG image writes, a
+# run with compressed PNG images against the same run without, and a 36-variant sweep against
+# its scripts run one by one.
 bench: build
 	cmake --build $(BUILD) -j $(JOBS) --target vorna-bench vorna-speed vorna-image-speed
 	g++ -O2 -std=c++17 -o $(BUILD)/yardstick-naive bench/yardsticks/naive.cpp
 	cmake --build $(BUILD) -j $(JOBS) --target vorna-cli
 	./$(BUILD)/vorna-speed --naive ./$(BUILD)/yardstick-naive --numpy bench/yardsticks/rd_numpy.py \
 	  --cli ./$(BUILD)/vorna-cli
-	./$(BUILD)/vorna-image-speed
+	rm -rf $(BUILD)/bench-gallery && mkdir -p $(BUILD)/bench-gallery/scripts
+	cp examples/gallery/*.vna $(BUILD)/bench-gallery/scripts/
+	for script in $(BUILD)/bench-gallery/scripts/*.vna; do \
+	  ./$(BUILD)/vorna-cli -q --last -f png --png-level 0 --height --normal \
+	    -o $(BUILD)/bench-gallery/png "$$script" > /dev/null || exit 1; \
+	done
+	./$(BUILD)/vorna-image-speed --gallery $(BUILD)/bench-gallery/png
 	bench/sweep/sweep-bench.sh ./$(BUILD)/vorna-cli
 
 # Runs the command-line program on a bundled example; the textures land in out/demo/ as PNG (the

@@ -9,14 +9,17 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "imageio/PngFile.h"
 #include "imageio/SurfaceMaps.h"
-#include "sweep/SweepExpander.h"
+#include "rdsimul/ScriptParser.h"
 
 namespace {
 
 constexpr int MaxRounds = 1000000;
 constexpr int MaxThreads = 64;
 constexpr int MaxJobs = 256;
+// The --png-level help names the default level.
+static_assert(PngFile::DefaultCompression == 1, "say the new default in --png-level's help");
 // Where the help texts of the options begin.
 constexpr size_t HelpColumn = 21;
 
@@ -121,14 +124,15 @@ const OptionSpec Options[] = {
          return ReadCount(o, v, MaxRounds, "number of rounds", o.Rounds);
      }},
     {"seed", 's', Takes::Value, "=S", Part::Run,
-     "run with seed S (1 to 4294967295) instead of the script's: the images of a round run "
-     "again with the seed it printed",
+     "run with seed S (1 to 2147483647, what a randseed line holds) instead of the script's: "
+     "the images of a round run again with the seed it printed",
      [](CliOptions &o, const char *v) {
          unsigned long long seed = 0;
          const char *end = nullptr;
-         if (!ParseNumber(v, 1, UINT32_MAX, seed, end)) {
-             o.ErrorText =
-                 "invalid seed '" + std::string(v) + "' (a whole number from 1 to 4294967295)";
+         if (!ParseNumber(v, 1, ScriptParser::MaxSeed, seed, end)) {
+             o.ErrorText = "invalid seed '" + std::string(v) + "' (a whole number from 1 to " +
+                           std::to_string(ScriptParser::MaxSeed) +
+                           ", the seeds a script's randseed line holds)";
              return false;
          }
          o.Seed = uint32_t(seed);
@@ -156,7 +160,8 @@ const OptionSpec Options[] = {
     {"size", 0, Takes::Value, "=WxH", Part::Run,
      "run at W x H points (10 to 8192 a side) instead of the script's size. Memory: 4 bytes a "
      "point for each component, 1 (256 colours) or 3 (true colour) bytes a picture point, "
-     "twice; at 8192x8192 a two-component model with true-colour images needs about 0.9 GB. A "
+     "four times (twice for the images being written); at 8192x8192 a two-component model "
+     "with true-colour images needs about 1.3 GB. A "
      "run that needs more than the memory available is refused before it starts",
      [](CliOptions &o, const char *v) {
          if (ParseSize(v, o.Images.SizeX, o.Images.SizeY)) return true;
@@ -196,6 +201,45 @@ const OptionSpec Options[] = {
          }
          o.ErrorText = "invalid scale '" + std::string(v) + "' (image or run)";
          return false;
+     }},
+    {"png-level", 0, Takes::Value, "=L", Part::Run,
+     "compress PNG images and maps at zlib level L: 0 (stored, fastest, largest) to 9 "
+     "(default 1); the pixels are the same at every level",
+     [](CliOptions &o, const char *v) {
+         unsigned long long level = 0;
+         const char *end = nullptr;
+         if (ParseNumber(v, 0, PngFile::MaxCompression, level, end)) {
+             o.Images.PngLevel = int(level);
+             return true;
+         }
+         o.ErrorText = "invalid PNG level '" + std::string(v) + "' (a whole number from 0 to 9)";
+         return false;
+     }},
+    {"last", 0, Takes::Nothing, "", Part::Run,
+     "write only the final image of the run (with its maps); Ctrl-C writes the image of the "
+     "iteration reached",
+     [](CliOptions &o, const char *) { return o.Images.Last = true; }},
+    {"upscale-to", 0, Takes::Value, "=SIZE", Part::Run,
+     "images and maps of SIZE pixels: N makes the longer side N and the other in proportion, "
+     "WxH both (10 to 16384, not below the field's sides); the field is resampled periodically "
+     "at any ratio, so they still tile",
+     [](CliOptions &o, const char *v) {
+         unsigned long long width = 0, height = 0;
+         const char *end = nullptr;
+         const char *cross = std::strpbrk(v, "xX");
+         const bool read =
+             cross == nullptr
+                 ? ParseNumber(v, 10, SurfaceMaps::MaxUpscaledSide, width, end)
+                 : ParseNumber(v, 10, SurfaceMaps::MaxUpscaledSide, width, end, *cross) &&
+                       ParseNumber(cross + 1, 10, SurfaceMaps::MaxUpscaledSide, height, end);
+         if (!read) {
+             o.ErrorText = "invalid size '" + std::string(v) +
+                           "' for --upscale-to (N or WxH, each from 10 to 16384)";
+             return false;
+         }
+         o.Images.UpscaleToX = int(width);
+         o.Images.UpscaleToY = int(height);
+         return true;
      }},
     {"no-overwrite", 0, Takes::Nothing, "", Part::Run,
      "refuse to start when an image the run would write exists",
@@ -253,6 +297,10 @@ const OptionSpec Options[] = {
     {"resume", 0, Takes::Nothing, "", Part::Sweep,
      "skip the variants whose images are all there and whole",
      [](CliOptions &o, const char *) { return o.Resume = true; }},
+    {"all-images", 0, Takes::Nothing, "", Part::Sweep,
+     "every variant writes all the images its script asks for (by default only its final one, "
+     "as --last)",
+     [](CliOptions &o, const char *) { return o.AllImages = true; }},
     {"emit-jobs", 0, Takes::Nothing, "", Part::Sweep,
      "write the variants, jobs.txt (for GNU parallel) and sweep.sbatch (a Slurm job array) into "
      "the folder and run nothing",
@@ -377,6 +425,10 @@ CliOptions::Action CliOptions::Conclude(int operands, char *const operand[]) {
     if (Help) return Action::Help;
     if (Version) return Action::Version;
     if (ListModels) return Action::ListModels;
+    if (Images.Upscale > 1 && Images.UpscaleToX > 0) {
+        ErrorText = "--upscale and --upscale-to contradict each other";
+        return Action::UsageError;
+    }
     if (Seed != 0 && Randomize) {
         ErrorText = "--seed and --randomize contradict each other";
         return Action::UsageError;
@@ -390,17 +442,16 @@ CliOptions::Action CliOptions::Conclude(int operands, char *const operand[]) {
         ErrorText = "--contact-sheet takes no script ('" + std::string(operand[0]) + "')";
         return Action::UsageError;
     }
-    if (Varies.empty() && (Resume || EmitJobs || Jobs != 0)) {
-        ErrorText = "--jobs, --resume and --emit-jobs belong to a sweep (--vary)";
+    if (Varies.empty() && (Resume || EmitJobs || Jobs != 0 || AllImages)) {
+        ErrorText = "--jobs, --resume, --emit-jobs and --all-images belong to a sweep (--vary)";
+        return Action::UsageError;
+    }
+    if (AllImages && Images.Last) {
+        ErrorText = "--last and --all-images contradict each other";
         return Action::UsageError;
     }
     if (Json && EmitJobs) {
         ErrorText = "--json reports the variants' runs; --emit-jobs runs none";
-        return Action::UsageError;
-    }
-    if (!Varies.empty() && Seed > SweepExpander::MaxSeed) {
-        // Every variant carries its seed in a randseed line.
-        ErrorText = "a sweep's seed goes into its scripts' randseed lines: 1 to 99999999";
         return Action::UsageError;
     }
     if (operands == 0) {
@@ -423,6 +474,8 @@ CliOptions::Action CliOptions::Conclude(int operands, char *const operand[]) {
         ErrorText = std::string("a sweep (--vary) does not take ") + refused;
         return Action::UsageError;
     }
+    // A variant is looked at through its final image; the others only fill the disk.
+    if (!AllImages) Images.Last = true;
     return Action::Sweep;
 }
 
@@ -448,11 +501,12 @@ std::string CliOptions::HelpText() const {
            OptionHelp(Part::Sweep) +
            paragraph(
                "Every variant, run here or from the job files, gets the sweep's -f, --size, "
-               "--upscale, --height, --normal, --normal-dx and --scale, and --resume looks for the "
-               "files they make; --no-overwrite, -n, -c and -a do not go with a sweep. "
-               "--json prints one object per variant as it ends (name, script, values, seed, "
-               "status, images, and whether its final field is uniform when its run report "
-               "tells it), the rest going to stderr.") +
+               "--upscale, --height, --normal, --normal-dx, --scale and --png-level, and --last "
+               "unless --all-images is given; --resume looks for the files they make; "
+               "--no-overwrite, -n, -c and -a do not go with a sweep. --json prints one object "
+               "per variant as it ends (name, script, values, seed, status, images, and whether "
+               "its final field is uniform when its run report tells it), the rest going to "
+               "stderr.") +
            "\n" +
            paragraph(
                "Progress goes to stderr (a live bar on a terminal, a line per 10% "

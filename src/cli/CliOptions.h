@@ -56,6 +56,7 @@ public:
     int Jobs = 0;                     // variants at once; 0 chosen by the field size
     bool Resume = false;              // skip variants whose images are all there and whole
     bool EmitJobs = false;            // write jobs.txt and sweep.sbatch, run nothing
+    bool AllImages = false;           // variants write every image, not only their last
     std::string ContactSheetDir;      // --contact-sheet DIR (Action ContactSheet)
 
 private:

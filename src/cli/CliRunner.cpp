@@ -12,6 +12,7 @@
 #include "cli/ProgressDisplay.h"
 #include "cli/RoundSetup.h"
 #include "imageio/ImageOutput.h"
+#include "imageio/WriterThread.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/ScriptParser.h"
 #include "rdsimul/SlicePacer.h"
@@ -26,7 +27,8 @@
 
 namespace {
 
-constexpr uint32_t MaxSeed = 99999999;  // seeds stay in the range a clock seed has
+// Fresh seeds, and --seed S counting up over rounds, stay within what a randseed line holds.
+constexpr uint32_t MaxSeed = uint32_t(ScriptParser::MaxSeed);
 
 using Clock = std::chrono::steady_clock;
 
@@ -95,6 +97,22 @@ void CliRunner::ReportImageFailure(void *runner, const char *path, int error) {
 
 void CliRunner::ClearStop() { StopRequested = 0; }
 
+std::string CliRunner::Counted(long long count, const char *singular, const char *plural) {
+    return std::to_string(count) + " " + (count == 1 ? singular : plural);
+}
+
+void CliRunner::WriteStopImage(const CliOptions &options) {
+    ReaDifSimulation &sim = *Sim;
+    // Nothing grown yet, the run complete (its final image is written), or no images asked.
+    if (!options.Images.Last || sim.CurrentTime <= 0 || sim.CurrentTime >= sim.EndTime ||
+        sim.ImageCount() == 0) {
+        return;
+    }
+    if (sim.SaveImage2D(sim.ImageComponent) != GenImage3D::Done) {
+        ReportImageFailure(this, sim.FailedImageName, sim.LastImageErrno);
+    }
+}
+
 void CliRunner::NoteImageWritten(const std::string &path) {
     RoundWritten.push_back(path);
     Written.push_back(path);
@@ -102,8 +120,8 @@ void CliRunner::NoteImageWritten(const std::string &path) {
 
 uint32_t CliRunner::SeedOfRound(const CliOptions &options, int round) {
     if (options.Seed != 0) {
-        // S, S+1, ... past 4294967295 on from 1: 0 would take the clock.
-        return uint32_t((uint64_t(options.Seed) - 1 + uint64_t(round - 1)) % UINT32_MAX + 1);
+        // S, S+1, ... past MaxSeed on from 1: 0 would take the clock.
+        return uint32_t((uint64_t(options.Seed) - 1 + uint64_t(round - 1)) % MaxSeed + 1);
     }
     if (!options.SeedPerRound()) return 0;
     // Two rounds with one seed would write the same images under the same names.
@@ -230,8 +248,16 @@ int CliRunner::RunRounds(const CliOptions &options) {
     Sim->SetImageFailureHook(&CliRunner::ReportImageFailure, this);
     Sim->SetImageRangeHook(&CliRunner::NoteImageRange, this);
     // PNG, the maps and upscaling; every file written (maps too) is noted for the summary.
+    // They are encoded and written on a thread of their own while the run goes on; what became
+    // of them is told between slices, and each round waits for its last ones.
+    Sim->SetImageWriter(nullptr);
+    Writer.reset();
+    Thread = std::make_unique<WriterThread>();
     Writer = std::make_unique<ImageOutput>(
         options.Images, [this](const std::string &path) { NoteImageWritten(path); });
+    Writer->WriteInBackground(*Thread, [this](const std::string &path, int error) {
+        ReportImageFailure(this, path.c_str(), error);
+    });
     Sim->SetImageWriter(Writer.get());
     const int rounds = options.CheckOnly ? 1 : options.Rounds;
     // Drawn before the first round, so that --no-overwrite can look at every round's names.
@@ -282,14 +308,13 @@ void CliRunner::PrintSummary(const CliOptions &options) {
         for (const std::string &path : Written) std::fprintf(Out, "%s\n", path.c_str());
     }
     const double speed = MpsOf(TotalPoints, TotalSeconds);
+    const std::string done = Counted(TotalIterations, "iteration", "iterations") + ", " +
+                             Counted(TotalImages, "image", "images") + " written";
     if (TotalFailedImages == 0) {
-        std::fprintf(summary, "%d iterations, %d images written, %.2f Mps average\n",
-                     TotalIterations, TotalImages, speed);
+        std::fprintf(summary, "%s, %.2f Mps average\n", done.c_str(), speed);
     } else {
-        std::fprintf(summary,
-                     "%d iterations, %d images written, %d could not be written, %.2f Mps "
-                     "average\n",
-                     TotalIterations, TotalImages, TotalFailedImages, speed);
+        std::fprintf(summary, "%s, %d could not be written, %.2f Mps average\n", done.c_str(),
+                     TotalFailedImages, speed);
     }
 }
 
@@ -424,6 +449,7 @@ ReaDifSimulation::RunResult CliRunner::RunSlices(ProgressDisplay &progress) {
         status = sim.RunSimulation(pacer.Next());
         pacer.Record(SecondsSince(sliceStart));
         progress.Update(sim.CurrentTime, SecondsSince(start));
+        Writer->Deliver();
         if (status != ReaDifSimulation::RunResult::Ran ||
             sim.ErrorStatus == ReaDifSimulation::StatusOverflow)
             break;
@@ -490,13 +516,19 @@ int CliRunner::GrowRound(const CliOptions &options, int round, RoundReport &repo
     WarnedUniform = false;
     ReaDifSimulation::RunResult status = ScaleOverTheRun(options);
     // The measuring pass is not counted in the round's time and speed.
+    const int32_t imagesBefore = Writer->ImagesDone();
     Clock::time_point start = Clock::now();
     if (status == ReaDifSimulation::RunResult::Complete) {
         ProgressDisplay progress(options.Quiet ? nullptr : Err, Terminal);
         status = RunSlices(progress);
     }
+    if (StopRequested && sim.ErrorStatus != ReaDifSimulation::StatusOverflow) {
+        WriteStopImage(options);
+    }
+    // The round's time includes the images still being written: the run is done when they are.
+    Writer->Finish();
     double seconds = SecondsSince(start);
-    int32_t images = sim.ImagesWritten;
+    const int32_t images = Writer->ImagesDone() - imagesBefore;
     TotalIterations += sim.CurrentTime;
     TotalImages += images;
     TotalSeconds += seconds;
@@ -507,8 +539,9 @@ int CliRunner::GrowRound(const CliOptions &options, int round, RoundReport &repo
     report.Failed = RoundFailed;
     report.Ranges = RoundRanges;
     if (sim.ErrorStatus == ReaDifSimulation::StatusOverflow) {
-        std::fprintf(Err, "%s: numeric overflow at iteration %d; the %d images written stay. %s\n",
-                     path.c_str(), sim.CurrentTime, images, GST.Get(MsgOverflow));
+        std::fprintf(Err, "%s: numeric overflow at iteration %d; %s written %s. %s\n", path.c_str(),
+                     sim.CurrentTime, Counted(images, "the image", "the images").c_str(),
+                     images == 1 ? "stays" : "stay", GST.Get(MsgOverflow));
         return ExitOverflow;
     }
     if (status != ReaDifSimulation::RunResult::Ran &&
@@ -518,13 +551,13 @@ int CliRunner::GrowRound(const CliOptions &options, int round, RoundReport &repo
         return ExitFileError;
     }
     if (StopRequested && sim.CurrentTime < sim.EndTime) {
-        std::fprintf(Err, "%s: stopped at iteration %d of %d; %d images written\n", path.c_str(),
-                     sim.CurrentTime, sim.EndTime, images);
+        std::fprintf(Err, "%s: stopped at iteration %d of %d; %s written\n", path.c_str(),
+                     sim.CurrentTime, sim.EndTime, Counted(images, "image", "images").c_str());
         return ExitInterrupted;
     }
     if (options.Rounds > 1 && !options.Quiet) {
-        std::fprintf(Err, "round %d/%d done: %d images, seed %u\n", round, options.Rounds, images,
-                     MainRandom.GetSeed());
+        std::fprintf(Err, "round %d/%d done: %s, seed %u\n", round, options.Rounds,
+                     Counted(images, "image", "images").c_str(), MainRandom.GetSeed());
     }
     return ExitDone;
 }

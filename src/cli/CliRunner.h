@@ -16,6 +16,7 @@
 
 class ImageOutput;
 class ProgressDisplay;
+class WriterThread;
 class ScriptParser;
 
 class CliRunner {
@@ -54,6 +55,8 @@ public:
     // What Ctrl-C does; ClearStop forgets it.
     static void RequestStop();
     static void ClearStop();
+    // "1 image", "3 images": a count with its noun for the summaries.
+    static std::string Counted(long long count, const char *singular, const char *plural);
 
 private:
     // Says why the script cannot be used when it is missing, unreadable, no regular file or no
@@ -103,11 +106,15 @@ private:
     void NoteImageWritten(const std::string &path);
     // Notes the field range of an image due; warns, once a round, of an autoscaled uniform one.
     static void NoteImageRange(void *runner, const ReaDifSimulation::ImageRange &range);
+    // With --last, a round broken off by Ctrl-C writes the image of the iteration it reached.
+    void WriteStopImage(const CliOptions &options);
 
     FILE *Out;
     FILE *Err;
     bool Terminal;
-    // Declared before the simulation, which points at it, so that it goes after it.
+    // Declared before the writer, whose jobs it runs, and the writer before the simulation,
+    // which points at it, so that each goes after what uses it.
+    std::unique_ptr<WriterThread> Thread;
     std::unique_ptr<ImageOutput> Writer;
     std::unique_ptr<ReaDifSimulation> Sim;
     std::unique_ptr<ScriptParser> Parser;

@@ -37,8 +37,9 @@ int LayOut(const std::string &folder, SweepManifest &manifest, FILE *out, FILE *
         return CliRunner::ExitFileError;
     }
     std::fputs(sheet.Notes.c_str(), err);
-    std::fprintf(out, "%s: index.html and contact.png, %zu variants (%d without an image)\n",
-                 folder.c_str(), sheet.Entries.size(), sheet.Gaps);
+    std::fprintf(out, "%s: index.html and contact.png, %s (%d without an image)\n", folder.c_str(),
+                 CliRunner::Counted((long long)sheet.Entries.size(), "variant", "variants").c_str(),
+                 sheet.Gaps);
     return CliRunner::ExitDone;
 }
 
@@ -88,11 +89,15 @@ int Expand(const CliOptions &options, SweepExpander &expander, std::string &fold
     return CliRunner::ExitDone;
 }
 
-// Claims folder for the sweep (refused when anything in it is not the sweep's own) and writes
-// the variants, each checked by the parser: an exit code.
+// Has the parser check every variant, then claims folder for the sweep (refused when anything in
+// it is not the sweep's own) and writes the variants: an exit code. A refusal writes nothing.
 int WriteVariants(const CliOptions &options, SweepExpander &expander, const std::string &folder,
                   std::vector<std::string> &names, FILE *err) {
     names.clear();
+    if (expander.CheckVariants(folder) != SweepExpander::Done) {
+        std::fputs(expander.Error.c_str(), err);
+        return CliRunner::ExitScriptErrors;
+    }
     for (const SweepVariant &variant : expander.Variants()) names.push_back(variant.Name);
     SweepFolder owner;
     if (owner.Check(folder, options.ScriptPath, names) != SweepFolder::Done ||
@@ -136,8 +141,9 @@ int CliSweep::Run(const CliOptions &options, FILE *out, FILE *err) {
             std::fprintf(say, "%s: seed %u\n", variant.Name.c_str(), variant.Seed);
         }
     } else {
-        std::fprintf(say, "%zu variants in %s, seed %u for all\n", names.size(), folder.c_str(),
-                     expander.SharedSeed());
+        std::fprintf(say, "%s in %s, seed %u for all\n",
+                     CliRunner::Counted((long long)names.size(), "variant", "variants").c_str(),
+                     folder.c_str(), expander.SharedSeed());
     }
     const bool reports = true;  // every variant writes its run report (--json-file)
     // Every variant runs with the options that shape its images; resuming expects those.

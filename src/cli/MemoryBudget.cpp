@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "imageio/WriterThread.h"
+
 namespace {
 
 // A field's lines are padded to whole cache lines; its border adds a row and column each side.
@@ -26,6 +28,12 @@ uint64_t MemoryBudget::RunBytes(int components, int x, int y, const Outputs &out
     if (outputs.Height) pictureBytes += 2;
     if (outputs.Normal) pictureBytes += 3;
     bytes += 2 * picturePoints * pictureBytes;
+    // The images handed to the writer thread and not yet written hold copies: the picture, or
+    // the field when upscaling or the maps need it (ImageOutput::Write).
+    const uint64_t points = uint64_t(x) * uint64_t(y);
+    uint64_t copyBytes = scale > 1 ? 0 : uint64_t(outputs.PictureDepth);
+    if (scale > 1 || outputs.Height || outputs.Normal) copyBytes += sizeof(float);
+    bytes += WriterThread::DefaultBound * points * copyBytes;
     return bytes;
 }
 

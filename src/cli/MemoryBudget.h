@@ -16,7 +16,8 @@ public:
     };
 
     // Bytes a run of components fields of x by y points needs: the fields with their border
-    // rows, and every picture it writes twice (the picture and the file's pixels), in bytes.
+    // rows, every picture it writes twice (the picture and the file's pixels), and the copies
+    // the images waiting for the writer thread hold, in bytes.
     static uint64_t RunBytes(int components, int x, int y, const Outputs &outputs);
 
     // MemAvailable of meminfo (the text of /proc/meminfo), in bytes; 0 when not stated.

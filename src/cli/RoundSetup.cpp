@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
@@ -56,6 +57,7 @@ int RoundSetup::Apply(ReaDifSimulation &sim, uint32_t seed) {
         return CliRunner::ExitFileError;
     }
     if (Options.Images.Format != 0) sim.ImageFormat = Options.Images.Format;
+    if (Options.Images.Last) sim.KeepFinalImageOnly();
     if (!Options.OutDir.empty() && sim.ImageCount() > 0 && !FolderMade) {
         const int made = MakeOutputFolder();
         if (made != CliRunner::ExitDone) return made;
@@ -89,19 +91,31 @@ int RoundSetup::Resize(ReaDifSimulation &sim) {
     const Image3DFloat *first = sim.Components[0];
     const int x = Options.Images.SizeX != 0 ? Options.Images.SizeX : first->GetSizeX();
     const int y = Options.Images.SizeY != 0 ? Options.Images.SizeY : first->GetSizeY();
-    const int64_t scale = Options.Images.Upscale;
-    if (int64_t(x) * scale > SurfaceMaps::MaxUpscaledSide ||
-        int64_t(y) * scale > SurfaceMaps::MaxUpscaledSide) {
+    uint32_t outX = 0, outY = 0;
+    Options.Images.OutputSize(uint32_t(x), uint32_t(y), outX, outY);
+    if (outX > SurfaceMaps::MaxUpscaledSide || outY > SurfaceMaps::MaxUpscaledSide) {
         // Every image would be refused by the writer; the combination is the mistake.
+        const std::string option = Options.Images.UpscaleToX > 0
+                                       ? std::string("--upscale-to")
+                                       : "--upscale " + std::to_string(Options.Images.Upscale);
+        std::fprintf(Err, "%s: %s makes images of %u x %u points, more than %u a side\n",
+                     Options.ScriptPath.c_str(), option.c_str(), outX, outY,
+                     SurfaceMaps::MaxUpscaledSide);
+        return CliRunner::ExitUsage;
+    }
+    if (outX < uint32_t(x) || outY < uint32_t(y)) {
+        // Resampling down would skip points: a smaller texture is a smaller field (--size).
         std::fprintf(Err,
-                     "%s: --upscale %d makes images of %lld x %lld points, more than %u a side\n",
-                     Options.ScriptPath.c_str(), Options.Images.Upscale, (long long)(x * scale),
-                     (long long)(y * scale), SurfaceMaps::MaxUpscaledSide);
+                     "%s: --upscale-to makes images of %u x %u points, smaller than the field of "
+                     "%d x %d\n",
+                     Options.ScriptPath.c_str(), outX, outY, x, y);
         return CliRunner::ExitUsage;
     }
     MemoryBudget::Outputs outputs;
     outputs.PictureDepth = sim.TrueColor != 0 ? 3 : 1;
-    outputs.Upscale = Options.Images.Upscale;
+    // Memory as for the smallest whole factor that covers the resampled size.
+    outputs.Upscale = int(
+        std::max((outX + uint32_t(x) - 1) / uint32_t(x), (outY + uint32_t(y) - 1) / uint32_t(y)));
     outputs.Height = Options.Images.Height;
     outputs.Normal = Options.Images.Normal;
     const uint64_t needed = MemoryBudget::RunBytes(sim.ComponentCount, x, y, outputs);

@@ -28,6 +28,7 @@ int DisplayCounter = 1;
 int DisplaySequencePosX = 0;
 int DisplaySequencePosY = 0;
 int InitDisplayDone = 0;
+int ResultShown = 0;
 
 int RunFlag = 0;
 int StopFlag = 0;
@@ -65,6 +66,7 @@ void ResetFrontEndGlobals() {
     DisplayCounter = 1;
     DisplaySequencePosX = DisplaySequencePosY = 0;
     InitDisplayDone = 0;
+    ResultShown = 0;
     RunFlag = StopFlag = CloseFlag = PauseFlag = MessageFlag = LoopFlag = 0;
     ParamFlag = ScriptParser::Rejected;
     ErrorPosition = 0;

@@ -45,6 +45,9 @@ extern int DisplayCounter;
 extern int DisplaySequencePosX;
 extern int DisplaySequencePosY;
 extern int InitDisplayDone;
+// 1 while the last run's final preview is left drawn over the idle editor (until the next run,
+// another script or the preview turned off).
+extern int ResultShown;
 
 // ----- run sequence
 extern int RunFlag;

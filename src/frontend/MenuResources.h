@@ -20,6 +20,7 @@ struct MenuCommand {
     static constexpr int Break = 9311;
     static constexpr int CaptureBMP = 9320;
     static constexpr int TestColorMap = 9330;
+    static constexpr int Explorer = 9340;
     static constexpr int PreviewInactive = 9400;
     static constexpr int PreviewNormal = 9401;
     static constexpr int PreviewTile = 9402;

@@ -60,7 +60,12 @@ FileResult LoadFile(WindowId window, const char *path, FileFault *fault) {
     if (ReadTextFile(path, MaxScriptFileBytes, text, cause) != FileCheckDone) {
         return FileFailed;
     }
-    return ThePlatform->SetEditorText(text.c_str()) ? FileDone : FileFailed;
+    if (!ThePlatform->SetEditorText(text.c_str())) {
+        return FileFailed;
+    }
+    // The new text is drawn over whatever lay on the editor.
+    ResultShown = 0;
+    return FileDone;
 }
 
 FileResult SaveFile(WindowId window, const char *path, FileFault *fault) {
@@ -81,6 +86,21 @@ FileResult SaveFile(WindowId window, const char *path, FileFault *fault) {
     }
     ThePlatform->SetEditorModified(false);
     return FileDone;
+}
+
+FileResult SaveChangedFile(WindowId window, const char *path, FileFault *fault) {
+    if (path != nullptr && path[0] != 0 && window == WindowId::Editor) {
+        // A file that cannot be read as a script is replaced (or refused) by SaveFile.
+        std::string stored;
+        FileFault unread;
+        if (ReadTextFile(path, MaxScriptFileBytes, stored, unread) == FileCheckDone &&
+            stored == ThePlatform->GetEditorText()) {
+            if (fault != nullptr) *fault = FileFault{};
+            ThePlatform->SetEditorModified(false);
+            return FileDone;
+        }
+    }
+    return SaveFile(window, path, fault);
 }
 
 void FileErrorBox(int message, const char *path, const FileFault &fault) {

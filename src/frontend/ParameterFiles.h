@@ -23,6 +23,10 @@ constexpr long MaxScriptFileBytes = 16L * 1024 * 1024;
 // given). Only a
 // regular file (or a link to one) is replaced.
 [[nodiscard]] FileResult SaveFile(WindowId window, const char *path, FileFault *fault = nullptr);
+// SaveFile, except that a file already holding the editor's very bytes is left untouched (its
+// modification time kept, nothing rewritten): FileDone, and the editor counts as saved.
+[[nodiscard]] FileResult SaveChangedFile(WindowId window, const char *path,
+                                         FileFault *fault = nullptr);
 // A box with message, the file's path and the cause of fault.
 void FileErrorBox(int message, const char *path, const FileFault &fault);
 // No current script any more: the next Save or Run asks for a name; the title says so.

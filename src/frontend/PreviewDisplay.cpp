@@ -14,8 +14,8 @@ Image3D8 BitmapDigits("BitmapDigits", 99, 12, 1, 0);
 
 namespace {
 
-constexpr int OriginX = 5;  // drawing origin in the main window's client area
-constexpr int OriginY = 16;
+constexpr int OriginX = PreviewOriginX;
+constexpr int OriginY = PreviewOriginY;
 constexpr int DigitLine = 100;  // bytes per glyph line
 constexpr unsigned char GlyphValue = 215;
 
@@ -60,9 +60,8 @@ bool Displayable(GenImage3D &image) {
            (image.GetDepth() == 1 || image.GetDepth() == 3);
 }
 
-void StampCounter(GenImage3D &image) {
-    image.DrawInteger(static_cast<int>(MainRDSim.CurrentTime), "%04d", 0, 0, 0, 255, BitmapDigits,
-                      10);
+void StampCounter(GenImage3D &image, int32_t counter) {
+    image.DrawInteger(static_cast<int>(counter), "%04d", 0, 0, 0, 255, BitmapDigits, 10);
 }
 
 }  // namespace
@@ -123,31 +122,61 @@ void SimpleDisplay(WindowId window, GenImage3D &image) {
     }
 }
 
-void FastDisplay(WindowId window, GenImage3D &image) {
+namespace {
+
+// The bitmap holds image, rebuilt when needed: false when there is nothing to draw.
+bool PrepareBitmap(WindowId window, GenImage3D &image) {
     // A picture of another size or depth than the bitmap would be read past its end: rebuild.
     if (InitDisplayDone == 0 || !BitmapExists || image.GetSizeX() != PtrDisplayInfo->Width ||
         image.GetSizeY() != PtrDisplayInfo->Height ||
         8 * image.GetDepth() != PtrDisplayInfo->Bits) {
         InitDisplay(window, image);
     }
-    if (!BitmapExists || !Displayable(image)) {
+    return BitmapExists && Displayable(image);
+}
+
+// One copy of the bitmap at the origin, cut to the client area of W x H.
+void DrawAtOrigin(int sizeX, int sizeY, int W, int H) {
+    int w = std::min(sizeX, W - OriginX);
+    int h = std::min(sizeY, H - OriginY);
+    if (w > 0 && h > 0) {
+        ThePlatform->BlitPreviewBitmap(OriginX, OriginY, w, h);
+    }
+}
+
+}  // namespace
+
+void DisplayResult(WindowId window, GenImage3D &image) {
+    ResultShown = 0;
+    if (DisplayMode == 0 || ThePlatform->IsMinimized() || !PrepareBitmap(window, image)) {
+        return;
+    }
+    if (DisplayCounter == 1) {
+        StampCounter(image, MainRDSim.CurrentTime);
+    }
+    ThePlatform->SetPreviewBitmapPixels(Pixels(image));
+    int W = 0;
+    int H = 0;
+    ThePlatform->GetClientSize(window, W, H);
+    DrawAtOrigin(image.GetSizeX(), image.GetSizeY(), W, H);
+    ResultShown = 1;
+}
+
+void FastDisplay(WindowId window, GenImage3D &image, int32_t counter) {
+    if (!PrepareBitmap(window, image)) {
         return;
     }
     const int sizeX = image.GetSizeX();
     const int sizeY = image.GetSizeY();
     if (DisplayCounter == 1 && DisplayMode != 2) {
-        StampCounter(image);
+        StampCounter(image, counter);
     }
     ThePlatform->SetPreviewBitmapPixels(Pixels(image));
     int W = 0;
     int H = 0;
     ThePlatform->GetClientSize(window, W, H);
     if (DisplayMode == 1) {
-        int w = std::min(sizeX, W - OriginX);
-        int h = std::min(sizeY, H - OriginY);
-        if (w > 0 && h > 0) {
-            ThePlatform->BlitPreviewBitmap(OriginX, OriginY, w, h);
-        }
+        DrawAtOrigin(sizeX, sizeY, W, H);
     } else if (DisplayMode == 2) {
         // The other tiles first: the first row starts after the first tile.
         int y = OriginY;
@@ -175,7 +204,7 @@ void FastDisplay(WindowId window, GenImage3D &image) {
         int w = std::min(sizeX, W - 10);
         if (w > 0 && h > 0) {
             if (DisplayCounter == 1) {
-                StampCounter(image);
+                StampCounter(image, counter);
                 ThePlatform->SetPreviewBitmapPixels(Pixels(image));
             }
             ThePlatform->BlitPreviewBitmap(OriginX, OriginY, w, h);

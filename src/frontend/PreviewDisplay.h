@@ -4,6 +4,11 @@
 
 #include "platform/Platform.h"
 
+// Where a preview is drawn in the main window's client area: room is left above it for the
+// first line of the editor's text (the run text's seed line).
+constexpr int PreviewOriginX = 5;
+constexpr int PreviewOriginY = 16;
+
 class GenImage3D;
 class Image3D8;
 class MemoryTable;
@@ -20,7 +25,12 @@ int LoadDigits(MemoryTable &table);
 void InitDisplay(WindowId window, GenImage3D &image);
 // Rebuilds the bitmap for image and copies it once to the window's top-left corner.
 void SimpleDisplay(WindowId window, GenImage3D &image);
-// Stamps the counter, updates the bitmap's pixels and draws by DisplayMode.
-void FastDisplay(WindowId window, GenImage3D &image);
+// Stamps the counter (counter: the iteration image shows), updates the bitmap's pixels and draws
+// by DisplayMode.
+void FastDisplay(WindowId window, GenImage3D &image, int32_t counter);
+// The run's last frame left over the idle editor: image drawn once at the origin, whatever the
+// mode (tiles or an album would cover the whole script), and ResultShown set. Nothing when the
+// preview is inactive or the window minimized.
+void DisplayResult(WindowId window, GenImage3D &image);
 // Releases the preview bitmap (at window destruction).
 void ReleaseDisplay();

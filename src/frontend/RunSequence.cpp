@@ -1,18 +1,24 @@
-// Run sequence: one thread; the run is computed inside the Run command handler, and the slice
-// loop pumps the window's messages between slices so that the window stays responsive.
+// Run sequence: the Run command handler drives the run. On a screen its slices compute on a
+// worker thread while this thread pumps the window's messages and draws the frames the worker
+// publishes; on a platform that asks for it (tests) they compute here, between two pumps.
 #include "frontend/RunSequence.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <mutex>
 #include <string>
 
 #include "frontend/DesktopTexts.h"
+#include "frontend/ExplorerSession.h"
 #include "frontend/FrontEndGlobals.h"
 #include "frontend/LoopSeed.h"
 #include "frontend/MenuResources.h"
 #include "frontend/ParameterFiles.h"
 #include "frontend/PreviewDisplay.h"
+#include "frontend/RunSpeed.h"
+#include "frontend/RunWorker.h"
+#include "frontend/SliceHooks.h"
 #include "platform/Platform.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/ScriptParser.h"
@@ -29,6 +35,12 @@ constexpr int SystemErrorBox = Platform::BoxIconExclamation | Platform::BoxSyste
 
 // The editor's text as the run saved it, for a restore that cannot reload the file.
 std::string SavedText;
+
+// The speed of the round being run.
+RunSpeed Speed;
+// A round was computed (finished or stopped, without an overflow): its last frame is left in
+// view after the restore.
+bool ResultReady = false;
 
 void SystemModalError(int message) {
     ThePlatform->MessageBox(true, GST.Get(message), GST.Get(MsgCaptionError), SystemErrorBox);
@@ -60,6 +72,12 @@ void Restore() {
     int caret = ParamFlag == ScriptParser::Rejected ? ErrorPosition : CarretTextIndex1;
     ThePlatform->SetEditorSelection(caret, caret);
     ThePlatform->ScrollCaretIntoView();
+    // The texture stays in view over the script until the next run.
+    if (ResultReady) {
+        if (GenImage3D *image = MainRDSim.GetPreviewImage(DisplayColorMap, DisplayColors16M)) {
+            DisplayResult(WindowId::Main, *image);
+        }
+    }
 }
 
 // The warnings of the parse below the run text, numbered as the script will be shown after the
@@ -78,11 +96,54 @@ void AppendWarnings(std::string &text) {
     }
 }
 
+// The run text as it was set when the run began, and what the last image's field held, which goes
+// at the end of its first line (the one the preview leaves readable). The field's text is set by
+// the thread that computes, hence its lock.
+std::string RunText;
+std::mutex FieldMutex;
+std::string FieldText;
+bool FieldTextChanged = false;
+
+// Every image due: its field's range, or that it is flat and autoscale shows its noise.
+void NoteImageRange(void *, const ReaDifSimulation::ImageRange &range) {
+    const double spread = range.Max - range.Min;
+    char text[TmpStrSize];
+    if (ReaDifSimulation::IsUniformRange(range.Min, range.Max) && MainRDSim.ImageScale == 0.0) {
+        std::snprintf(text, sizeof text, GST.Get(MsgRunFieldUniform), range.Letter,
+                      static_cast<int>(range.Time), spread);
+    } else {
+        std::snprintf(text, sizeof text, GST.Get(MsgRunFieldRange), range.Letter,
+                      static_cast<int>(range.Time), range.Min, range.Max);
+    }
+    std::lock_guard<std::mutex> lock(FieldMutex);
+    FieldText = text;
+    FieldTextChanged = true;
+}
+
+bool FieldTextIsNew() {
+    std::lock_guard<std::mutex> lock(FieldMutex);
+    return FieldTextChanged;
+}
+
+// The run text with the last image's field after the seed.
+void ShowFieldText() {
+    std::string text = RunText;
+    const size_t lineEnd = std::min(text.find('\n'), text.size());
+    {
+        std::lock_guard<std::mutex> lock(FieldMutex);
+        text.insert(lineEnd, " " + FieldText);
+        FieldTextChanged = false;
+    }
+    ThePlatform->SetEditorText(text.c_str());
+}
+
 // The window in its run state: run menus, a grey read-only editor showing the seed, focus on the
 // main window so that its keys and clicks reach the procedure.
 void EnterRunState() {
     RunFlag = 1;
     MessageFlag = 0;
+    ResultShown = 0;
+    ResultReady = false;
     SetRunMenus();
     ThePlatform->DrawMenuBar();
     ThePlatform->ShowEditorScrollBars(false);
@@ -93,6 +154,13 @@ void EnterRunState() {
     std::string text = TmpStr;
     AppendWarnings(text);
     ThePlatform->SetEditorText(text.c_str());
+    RunText = text;
+    {
+        std::lock_guard<std::mutex> lock(FieldMutex);
+        FieldText.clear();
+        FieldTextChanged = false;
+    }
+    MainRDSim.SetImageRangeHook(&NoteImageRange, nullptr);
     ThePlatform->SetTitle("Vorna  0%");
     ThePlatform->SetFocus(WindowId::Main);
 }
@@ -113,19 +181,37 @@ bool ReportFailedImages() {
     return true;
 }
 
-int Percent() {
+// The share of the run done at time.
+int Percent(int32_t time) {
     if (MainRDSim.EndTime <= 0) {
         return 100;
     }
-    return static_cast<int>(static_cast<double>(MainRDSim.CurrentTime) * 100.0 /
+    return static_cast<int>(static_cast<double>(time) * 100.0 /
                             static_cast<double>(MainRDSim.EndTime));
 }
 
-// A slice aims at this time, so that the window's messages are pumped often enough for menus
-// and Pause to answer at once, while the pump's own cost stays small.
-constexpr double SliceSeconds = 0.010;
-// The shortest time between two previews drawn: the screen shows no more frames than this.
-constexpr double FrameSeconds = 1.0 / 60.0;
+// Slices and previews are paced as the worker paces them.
+constexpr double SliceSeconds = RunWorker::SliceSeconds;
+constexpr double FrameSeconds = RunWorker::FrameSeconds;
+
+// The progress title: "Vorna p% M.mMps Iips" with figures, the percentage alone without (its
+// figures truncated, as the counter of a meter would show them).
+const char *ProgressTitle(int percent, const RunSpeed::Figures *figures) {
+    if (figures == nullptr) {
+        std::snprintf(TmpStr, sizeof TmpStr, "Vorna %2d%%", percent);
+    } else {
+        TmpValue = static_cast<float>(figures->MPointsPerSecond);
+        const int whole = static_cast<int>(TmpValue);
+        const int tenth = static_cast<int>((TmpValue - static_cast<float>(whole)) * 10);
+        std::snprintf(TmpStr, sizeof TmpStr, "Vorna %2d%% %2d.%01dMps %3dips", percent, whole,
+                      tenth, static_cast<int>(figures->IterationsPerSecond));
+    }
+    return TmpStr;
+}
+
+void ShowProgressTitle(int percent, const RunSpeed::Figures *figures) {
+    ThePlatform->SetTitle(ProgressTitle(percent, figures));
+}
 
 int64_t RefreshRate() { return DisplayRefreshRate < 1 ? 1 : DisplayRefreshRate; }
 
@@ -136,22 +222,9 @@ int64_t NextPreview() { return (LastDisplayPreview < 0 ? 0 : LastDisplayPreview)
 // A preview is due after this slice: at its iteration, or asked for by a repaint.
 bool PreviewDue() { return LastDisplayPreview == 0 || MainRDSim.CurrentTime >= NextPreview(); }
 
-// Iterations of the next slice while previews are shown, at most n: the slice ends where a
-// preview is due, so that every preview drawn shows the iteration it was due at. When the screen
-// can take a frame now, that is the next due iteration; otherwise the last one within reach,
-// and those between are skipped.
 int32_t PreviewSliceSize(int32_t n, bool frameDue) {
-    const int64_t now = MainRDSim.CurrentTime;
-    const int64_t rate = RefreshRate();
-    const int64_t due = std::max<int64_t>(now + 1, NextPreview());
-    const int64_t reach = std::min<int64_t>(now + n, MainRDSim.EndTime);
-    if (LastDisplayPreview == 0 || due > reach) {
-        return n;
-    }
-    if (frameDue) {
-        return static_cast<int32_t>(due - now);
-    }
-    return static_cast<int32_t>(due + (reach - due) / rate * rate - now);
+    return RunWorker::PreviewSliceSize(n, frameDue, MainRDSim.CurrentTime, MainRDSim.EndTime,
+                                       RefreshRate(), LastDisplayPreview);
 }
 
 // Slices until the end, a Break or a close request; after each slice the preview and the title
@@ -167,15 +240,18 @@ void SliceLoop() {
         const bool frameDue = !framed || before - lastFrame >= FrameSeconds;
         CurrentRunSteps = DisplayMode != 0 && !minimized ? PreviewSliceSize(pacer.Next(), frameDue)
                                                          : pacer.Next();
-        if (PauseFlag == 1) {
+        const bool paused = PauseFlag == 1;
+        int64_t ran = 0;
+        RunSliceHooks.ApplyPendingChanges(MainRDSim);
+        if (paused) {
             ThePlatform->Sleep(100);
         } else {
             const int64_t start = MainRDSim.CurrentTime;
             if (MainRDSim.RunSimulation(CurrentRunSteps) != ReaDifSimulation::RunResult::Ran) {
                 break;
             }
-            pacer.Record(static_cast<int32_t>(MainRDSim.CurrentTime - start),
-                         ThePlatform->Seconds() - before);
+            ran = MainRDSim.CurrentTime - start;
+            pacer.Record(static_cast<int32_t>(ran), ThePlatform->Seconds() - before);
         }
         if (MainRDSim.ErrorStatus == ReaDifSimulation::StatusOverflow) {
             break;
@@ -190,35 +266,102 @@ void SliceLoop() {
             if (draw) {
                 lastFrame = now;
                 framed = true;
+                // New text first: the editor drawn afresh, then the preview over it.
+                if (FieldTextIsNew()) ShowFieldText();
                 GenImage3D *image = MainRDSim.GetPreviewImage(DisplayColorMap, DisplayColors16M);
                 if (image != nullptr) {
-                    FastDisplay(WindowId::Main, *image);
+                    FastDisplay(WindowId::Main, *image, MainRDSim.CurrentTime);
                 }
             }
         }
-        const int p = Percent();
+        // Without a preview over it, the text changes as soon as an image falls due.
+        if (FieldTextIsNew() && (DisplayMode == 0 || ThePlatform->IsMinimized())) ShowFieldText();
+        // Running time: the slice and its preview, up to the pump, where boxes stay open.
+        if (!paused) {
+            Speed.Add(ran, ThePlatform->Seconds() - before);
+        }
+        const int p = Percent(MainRDSim.CurrentTime);
         if (PauseFlag == 1) {
             std::snprintf(TmpStr, sizeof TmpStr, "Vorna %2d%% (pause)", p);
             ThePlatform->SetTitle(TmpStr);
         } else if (MainRDSim.CurrentTime - LastDisplayInfoTime > BasicRunSteps + 12) {
             LastDisplayInfoTime = MainRDSim.CurrentTime;
-            TmpValue = static_cast<float>(MainRDSim.CurrentSpeed);
-            if (TmpValue > 0) {
-                const int whole = static_cast<int>(TmpValue);
-                const int tenth = static_cast<int>((TmpValue - static_cast<float>(whole)) * 10);
-                std::snprintf(TmpStr, sizeof TmpStr, "Vorna %2d%% %2d.%01dMps %3dips", p, whole,
-                              tenth, static_cast<int>(MainRDSim.IterationsPerSecond));
-                ThePlatform->SetTitle(TmpStr);
-                if (ThePlatform->IsMinimized()) {
-                    ThePlatform->RepaintFrame();
-                }
-            } else {
-                std::snprintf(TmpStr, sizeof TmpStr, "Vorna %2d%%", p);
-                ThePlatform->SetTitle(TmpStr);
+            RunSpeed::Figures figures;
+            const bool measured = Speed.Current(figures);
+            ShowProgressTitle(p, measured ? &figures : nullptr);
+            if (measured && ThePlatform->IsMinimized()) {
+                ThePlatform->RepaintFrame();
             }
         }
         ThePlatform->PumpMessages();
     }
+}
+
+// The worker of the run computing now; null when none computes on a thread.
+RunWorker *ActiveWorker = nullptr;
+
+// What the window asks of the worker now. A preview asked for (LastDisplayPreview 0) is handed
+// over once; the frame that answers it sets LastDisplayPreview again.
+RunWorker::Controls WindowControls() {
+    RunWorker::Controls controls;
+    controls.Paused = PauseFlag == 1;
+    controls.Stop = StopFlag != 0;
+    controls.Previews = DisplayMode > 0 && !ThePlatform->IsMinimized();
+    controls.PreviewAsked = LastDisplayPreview == 0;
+    controls.RefreshRate = static_cast<int32_t>(RefreshRate());
+    controls.ShowColorMap = DisplayColorMap;
+    controls.TrueColor = DisplayColors16M;
+    if (LastDisplayPreview == 0) LastDisplayPreview = -1;
+    return controls;
+}
+
+// The slice loop of a screen: the worker computes the slices; this thread waits for its frames
+// at most a frame's time, draws the newest, shows the title and pumps the messages, until the
+// worker has ended (at the run's end, a failure, or Break or a close passed on as Stop).
+void WorkerSliceLoop() {
+    RunWorker worker;
+    ActiveWorker = &worker;
+    worker.Start(MainRDSim, RunSliceHooks, BasicRunSteps, MainRDSim.Components[0]->GetPixelCount(),
+                 WindowControls());
+    // The title is set only when its text changes: the loop turns at the screen's pace.
+    std::string shownTitle;
+    for (;;) {
+        worker.Wait(FrameSeconds);
+        const RunWorker::Progress progress = worker.GetProgress();
+        const bool previews = DisplayMode > 0 && !ThePlatform->IsMinimized();
+        // A frame drawn costs its drawing here and the window system's painting in the pump.
+        double drawingStart = -1.0;
+        if (PreviewFrame *frame = worker.TakeFrame(); frame != nullptr && previews) {
+            drawingStart = RunWorker::Now();
+            LastDisplayPreview = frame->Time() > 0 ? frame->Time() : -1;
+            // New text first: the editor drawn afresh, then the preview over it.
+            if (FieldTextIsNew()) ShowFieldText();
+            FastDisplay(WindowId::Main, *frame->Picture(), frame->Time());
+        }
+        if (FieldTextIsNew() && !previews) ShowFieldText();
+        const int p = Percent(progress.Time);
+        if (PauseFlag == 1) {
+            std::snprintf(TmpStr, sizeof TmpStr, "Vorna %2d%% (pause)", p);
+        } else {
+            ProgressTitle(p, progress.Measured ? &progress.Speed : nullptr);
+        }
+        if (shownTitle != TmpStr) {
+            shownTitle = TmpStr;
+            ThePlatform->SetTitle(TmpStr);
+            if (progress.Measured && ThePlatform->IsMinimized()) {
+                ThePlatform->RepaintFrame();
+            }
+        }
+        if (progress.Ended) {
+            break;
+        }
+        ThePlatform->PumpMessages();
+        if (drawingStart >= 0.0) worker.NoteDrawing(RunWorker::Now() - drawingStart);
+        worker.SetControls(WindowControls());
+    }
+    worker.Join();
+    ActiveWorker = nullptr;
+    Speed = worker.Speed();
 }
 
 // Parses, asks about disk space, runs and reports, round after round while looping; returns for
@@ -261,7 +404,7 @@ void Rounds(bool &destroyed) {
         // The clock gives the loop's seeds in whole seconds: a round that follows within the
         // same second takes the next seed, so that every round grows a new texture.
         if (LoopFlag != 0 && !firstRound && MainRandom.GetSeed() == lastSeed) {
-            MainRandom.Randomize(lastSeed % 99999999u + 1u);
+            MainRandom.Randomize(NextLoopSeed(lastSeed));
         }
         firstRound = false;
         lastSeed = MainRandom.GetSeed();
@@ -307,7 +450,13 @@ void Rounds(bool &destroyed) {
         LastDisplayInfoTime = 0;
         LastDisplayPreview = -1;
         InitDisplayDone = 0;
-        SliceLoop();
+        Speed.Start(MainRDSim.Components[0]->GetPixelCount());
+        if (ThePlatform->ComputesOnWorkerThread()) {
+            WorkerSliceLoop();
+        } else {
+            SliceLoop();
+        }
+        ResultReady = MainRDSim.ErrorStatus != ReaDifSimulation::StatusOverflow;
         // Report how the round ended: stopped, failed or finished; images that could not be
         // written first, in one box, so that no round ends as if they were there.
         MessageFlag = 1;
@@ -339,7 +488,9 @@ void Rounds(bool &destroyed) {
             ThePlatform->MessageBox(true, GST.Get(MsgOverflow), GST.Get(MsgTitleStopped),
                                     SystemErrorBox);
         } else {
-            ThePlatform->SetTitle("Vorna 100%");
+            // The round's average stays in the title while its box is open.
+            RunSpeed::Figures average;
+            ShowProgressTitle(100, Speed.Average(average) ? &average : nullptr);
             if (imagesFailed) {
                 // The box said it: a message that the images are saved would be wrong.
             } else if (LoopFlag == 0) {
@@ -356,6 +507,14 @@ void Rounds(bool &destroyed) {
 }
 
 }  // namespace
+
+void HoldRun() {
+    if (ActiveWorker != nullptr) ActiveWorker->Hold();
+}
+
+void ReleaseRun() {
+    if (ActiveWorker != nullptr) ActiveWorker->Release();
+}
 
 void SetRunMenus() {
     ThePlatform->EnableBarEntry(MenuBar::Parameters, false);
@@ -390,11 +549,13 @@ void SetIdleMenus() {
 
 void RunSequence() {
     SequenceActive = 1;
-    // The run reads the script from its file: save the editor first, under a new name when
-    // the script has none yet.
+    ResultReady = false;
+    // The run reads the script from its file: save the editor first (only when its text differs
+    // from the file's, which otherwise keeps its modification time), under a new name when the
+    // script has none yet.
     if (CurParamFileName[0] != 0) {
         FileFault fault;
-        if (SaveFile(WindowId::Editor, CurParamFileName, &fault) != FileDone) {
+        if (SaveChangedFile(WindowId::Editor, CurParamFileName, &fault) != FileDone) {
             FileErrorBox(MsgScriptNotWritten, CurParamFileName, fault);
             LoopFlag = 0;
             SequenceActive = 0;

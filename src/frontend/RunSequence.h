@@ -8,3 +8,8 @@ void RunSequence();
 // Menu states of a run and of idle.
 void SetRunMenus();
 void SetIdleMenus();
+// A run that computes on its worker thread leaves its simulation to the window thread between
+// these two: HoldRun returns once the worker waits at a slice boundary, ReleaseRun lets it go
+// on. Nothing when no worker computes.
+void HoldRun();
+void ReleaseRun();

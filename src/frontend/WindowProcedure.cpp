@@ -89,6 +89,11 @@ void OnSize(uint32_t wParam, uint32_t lParam) {
     if (RunFlag == 1) {
         ThePlatform->ShowEditorScrollBars(false);
         LastDisplayPreview = 0;
+    } else if (ResultShown == 1) {
+        // The moved editor was drawn afresh: the last run's frame goes back over it.
+        if (GenImage3D *image = MainRDSim.GetPreviewImage(DisplayColorMap, DisplayColors16M)) {
+            DisplayResult(WindowId::Main, *image);
+        }
     }
 }
 
@@ -99,7 +104,7 @@ void OnPaint() {
     if (MessageFlag == 1 && !ThePlatform->IsMinimized() && DisplayMode > 0) {
         GenImage3D *image = MainRDSim.GetPreviewImage(DisplayColorMap, DisplayColors16M);
         if (image != nullptr) {
-            FastDisplay(WindowId::Main, *image);
+            FastDisplay(WindowId::Main, *image, MainRDSim.CurrentTime);
         }
     } else {
         LastDisplayPreview = 0;
@@ -133,6 +138,7 @@ void OnCommand(int id) {
                 (InstalledTemplatePath("new.tpl") == nullptr ||
                  LoadFile(WindowId::Editor, InstalledTemplatePath("new.tpl")) != FileDone)) {
                 ThePlatform->SetEditorText("");
+                ResultShown = 0;
             }
             CurParamFileName[0] = 0;
             ThePlatform->SetTitle(GST.Get(MsgTitleNewScript));
@@ -182,6 +188,9 @@ void OnCommand(int id) {
             StopFlag = 1;
             break;
         case MenuCommand::CaptureBMP:
+            // The simulation stands still at a slice boundary while it is saved and its box
+            // is open (a repaint under the box draws it).
+            HoldRun();
             if (MainRDSim.SaveImage2D(0) == GenImage3D::Done) {
                 std::snprintf(TmpStr, sizeof TmpStr, GST.Get(MsgImageCaptured),
                               static_cast<int>(MainRDSim.CurrentTime), MainRDSim.ImageFileName);
@@ -199,6 +208,7 @@ void OnCommand(int id) {
                                         Platform::BoxIconExclamation);
                 MessageFlag = 0;
             }
+            ReleaseRun();
             break;
         case MenuCommand::TestColorMap:
             if (CheckColorMap(WindowId::Main, WindowId::Editor) == FileDone) {
@@ -207,9 +217,17 @@ void OnCommand(int id) {
                 ThePlatform->SetFocus(WindowId::Main);
                 ThePlatform->CaptureMouse(true);
                 CheckColorMapFlag = 1;
+                ResultShown = 0;  // drawn over, and wiped when the view ends
             }
             break;
+        case MenuCommand::Explorer:
+            ThePlatform->ShowExplorer();
+            break;
         case MenuCommand::PreviewInactive:
+            if (ResultShown == 1) {
+                ResultShown = 0;
+                ThePlatform->InvalidateEditor();
+            }
             SetPreviewMode(0);
             break;
         case MenuCommand::PreviewNormal:
@@ -352,6 +370,11 @@ int WndProc(int message, uint32_t wParam, uint32_t lParam) {
             // A key pressed while the map is shown ends it; the release of the key that
             // opened it (a menu's access key, Return) must not.
             EndColorMapView();
+            // The last run's frame stays until the user works on the script again.
+            if (ResultShown == 1 && RunFlag != 1) {
+                ResultShown = 0;
+                ThePlatform->InvalidateEditor();
+            }
             break;
         case WindowMessage::DropFiles:
             OnDropFiles();

@@ -3,10 +3,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 #include "imageio/PngFile.h"
 #include "imageio/SurfaceMaps.h"
+#include "imageio/WriterThread.h"
 
 namespace {
 
@@ -20,6 +24,67 @@ uint64_t ColourFileBytes(char format, uint32_t x, uint32_t y, int depth) {
     return format == 'T'   ? GenImage3D::TGAFileBytes(x, y, depth)
            : format == 'P' ? GenImage3D::PNGFileBytes(x, y, depth)
                            : GenImage3D::BMPFileBytes(x, y, depth);
+}
+
+// A copy of map's entries; null when map is null or no store can be had.
+std::unique_ptr<ColorMapRGBA8> CopyMap(const ColorMapRGBA8 *map) {
+    if (map == nullptr) return nullptr;
+    const int count = map->GetColorCount();
+    std::unique_ptr<ColorMapRGBA8> copy(new (std::nothrow) ColorMapRGBA8(count));
+    if (copy == nullptr || copy->GetColorCount() != count) return nullptr;
+    if (count > 0)
+        std::memcpy(copy->GetPtrFirstEntry(), map->GetPtrFirstEntry(), size_t(count) * 4);
+    return copy;
+}
+
+// Copies the interior rows of a picture or field into to, which has from's size: rowBytes a
+// row (the line offsets count pixel units: floats for a field, bytes for a picture).
+template <typename Image>
+void CopyRows(const Image &from, Image &to, size_t rowBytes) {
+    for (uint32_t y = 0; y < from.GetSizeY(); ++y) {
+        std::memcpy(to.GetPtrFirstPixel() + size_t(y) * size_t(to.GetLineOffset()),
+                    from.GetPtrFirstPixel() + size_t(y) * size_t(from.GetLineOffset()), rowBytes);
+    }
+}
+
+// A copy of the field's interior with a periodic border of one; null when it cannot be had.
+std::unique_ptr<Image3DFloat> CopyField(const Image3DFloat &field) {
+    std::unique_ptr<Image3DFloat> copy(
+        new (std::nothrow) Image3DFloat("queued field", field.GetSizeX(), field.GetSizeY(), 1, 1));
+    if (copy == nullptr || copy->HasAllocationError() || copy->GetPtrFirstPixel() == nullptr ||
+        field.GetPtrFirstPixel() == nullptr) {
+        return nullptr;
+    }
+    CopyRows(field, *copy, size_t(field.GetSizeX()) * sizeof(float));
+    (void)copy->PeriodiseBorderXY1();
+    return copy;
+}
+
+// A copy of an 8-bit picture's pixels carrying palette; null when it cannot be had.
+std::unique_ptr<GenImage3D> CopyPicture8(const GenImage3D &picture, ColorMapRGBA8 &palette) {
+    const auto &from = static_cast<const Image3D8 &>(picture);
+    std::unique_ptr<Image3D8> copy(
+        new (std::nothrow) Image3D8("queued picture", from.GetSizeX(), from.GetSizeY(), 1, 0));
+    if (copy == nullptr || copy->HasAllocationError() || copy->GetPtrFirstPixel() == nullptr ||
+        from.GetPtrFirstPixel() == nullptr) {
+        return nullptr;
+    }
+    CopyRows(from, *copy, from.GetSizeX());
+    if (copy->ShareColorMap(palette) != ColorMapRGBA8::MapDone) return nullptr;
+    return copy;
+}
+
+// A copy of a 24-bit picture's pixels; null when it cannot be had.
+std::unique_ptr<GenImage3D> CopyPicture24(const GenImage3D &picture) {
+    const auto &from = static_cast<const Image3D24 &>(picture);
+    std::unique_ptr<Image3D24> copy(
+        new (std::nothrow) Image3D24("queued picture", from.GetSizeX(), from.GetSizeY(), 1, 0));
+    if (copy == nullptr || copy->HasAllocationError() || copy->GetPtrFirstPixel() == nullptr ||
+        from.GetPtrFirstPixel() == nullptr) {
+        return nullptr;
+    }
+    CopyRows(from, *copy, size_t(from.GetSizeX()) * 3);
+    return copy;
 }
 
 }  // namespace
@@ -73,43 +138,184 @@ std::string ImageOutput::MapPath(const std::string &path, const char *suffix) {
     return (hasExtension ? path.substr(0, dot) : path) + suffix + ".png";
 }
 
-void ImageOutput::Written(const std::string &path) const {
-    if (WrittenCallback) WrittenCallback(path);
+void ImageOutput::Written(const std::string &path) {
+    if (Background != nullptr) {
+        Keep({path, 0, false});
+    } else if (WrittenCallback) {
+        WrittenCallback(path);
+    }
+}
+
+void ImageOutput::Keep(Outcome outcome) {
+    std::lock_guard<std::mutex> lock(OutcomesMutex);
+    Outcomes.push_back(std::move(outcome));
+}
+
+void ImageOutput::Deliver() {
+    std::vector<Outcome> outcomes;
+    {
+        std::lock_guard<std::mutex> lock(OutcomesMutex);
+        outcomes.swap(Outcomes);
+    }
+    for (const Outcome &outcome : outcomes) {
+        if (outcome.Error != 0) {
+            if (FailedCallback) FailedCallback(outcome.Path, outcome.Error);
+        } else if (outcome.Finished) {
+            ++DoneCount;
+        } else if (WrittenCallback) {
+            WrittenCallback(outcome.Path);
+        }
+    }
+}
+
+void ImageOutput::Finish() {
+    if (Background != nullptr) Background->Wait();
+    Deliver();
+}
+
+// What a queued image is made of: copies of the field, the picture and the colour maps the
+// job points at, which the simulation changes as it goes on.
+struct ImageOutput::QueuedImage {
+    std::unique_ptr<ColorMapRGBA8> Map8;
+    std::unique_ptr<ColorMapRGBA8> Map24;
+    std::unique_ptr<Image3DFloat> Field;
+    std::unique_ptr<GenImage3D> Picture;  // null when upscaling makes its own
+    PictureShape Shape;
+    std::string Path;
+    ImageJob Job;
+};
+
+ImageOutput::Result ImageOutput::Queue(const ImageJob &job, int &error) {
+    auto image = std::make_shared<QueuedImage>();
+    const bool upscaled = Options.Resamples();
+    const bool eightBit = job.Picture->GetDepth() == 1;
+    bool copied = true;
+    image->Job = job;
+    image->Path = job.Path;
+    image->Job.Path = image->Path.c_str();
+    // The palette an 8-bit file carries, and the large map an upscaled 24-bit picture is made
+    // through.
+    if (eightBit) {
+        image->Map8 = CopyMap(job.Rule.Map8);
+        copied = copied && image->Map8 != nullptr;
+    } else if (upscaled) {
+        image->Map24 = CopyMap(job.Rule.Map24);
+        copied = copied && image->Map24 != nullptr;
+    }
+    image->Job.Rule.Map8 = image->Map8.get();
+    image->Job.Rule.Map24 = image->Map24.get();
+    // Upscaling makes its own picture from the field; the maps are made of the field.
+    image->Job.Field = nullptr;
+    if (upscaled || Options.Height || Options.Normal) {
+        image->Field = CopyField(*job.Field);
+        copied = copied && image->Field != nullptr;
+        image->Job.Field = image->Field.get();
+    }
+    image->Shape = ShapeOf(*job.Picture);
+    image->Job.Picture = nullptr;
+    if (!upscaled && copied) {
+        image->Picture =
+            eightBit ? CopyPicture8(*job.Picture, *image->Map8) : CopyPicture24(*job.Picture);
+        copied = image->Picture != nullptr;
+        image->Job.Picture = image->Picture.get();
+    }
+    if (!copied) {
+        error = ENOMEM;
+        return Failed;
+    }
+    Background->Push([this, image] {
+        int cause = 0;
+        std::string failed;
+        if (WriteNow(image->Job, image->Shape, cause, failed) == Done) {
+            Keep({image->Path, 0, true});
+        } else {
+            Keep({failed, cause != 0 ? cause : EIO, false});
+        }
+    });
+    return Done;
+}
+
+ImageOutput::~ImageOutput() {
+    // Queued jobs point at this writer.
+    if (Background != nullptr) Background->Wait();
+}
+
+void ImageOutput::WriteInBackground(WriterThread &thread, ImageFailedCallback failed) {
+    Background = &thread;
+    FailedCallback = std::move(failed);
+}
+
+ImageOutput::PictureShape ImageOutput::ShapeOf(const GenImage3D &picture) {
+    return {picture.GetSizeX(), picture.GetSizeY(), picture.GetDepth()};
+}
+
+ImageOutput::Result ImageOutput::Check(const ImageJob &job, int &error) const {
+    const int factor = Options.Upscale;
+    if (factor < 1 || factor > SurfaceMaps::MaxUpscale || Options.UpscaleToX < 0 ||
+        Options.UpscaleToY < 0) {
+        error = EINVAL;
+        return Failed;
+    }
+    if (!Options.Resamples()) return Done;
+    const uint32_t fieldX = job.Field->GetSizeX();
+    const uint32_t fieldY = job.Field->GetSizeY();
+    uint32_t x = 0, y = 0, tileX = 0, tileY = 0;
+    Options.OutputSize(fieldX, fieldY, x, y);
+    Options.ScaledSize(fieldX, fieldY, job.Picture->GetSizeX(), job.Picture->GetSizeY(), tileX,
+                       tileY);
+    if (x < fieldX || y < fieldY) {
+        error = EINVAL;  // smaller than the field: resampling would skip points
+        return Failed;
+    }
+    if (!SurfaceMaps::ResampleFits(fieldX, fieldY, x, y) ||
+        (job.Mosaic &&
+         (tileX > SurfaceMaps::MaxUpscaledSide || tileY > SurfaceMaps::MaxUpscaledSide))) {
+        error = EFBIG;
+        return Failed;
+    }
+    return Done;
 }
 
 ImageOutput::Result ImageOutput::Write(const ImageJob &job, int &error, char *failedPath,
                                        size_t failedSize) {
     error = 0;
-    const Image3DFloat &field = *job.Field;
-    GenImage3D &picture = *job.Picture;
-    const char *path = job.Path;
-    const int factor = Options.Upscale;
-    if (factor < 1 || factor > SurfaceMaps::MaxUpscale) {
-        error = EINVAL;
-        NameFailure(failedPath, failedSize, path);
-        return Failed;
-    }
-    const Image3DFloat *mapsField = &field;
-    GenImage3D *colour = &picture;
-    if (factor > 1) {
-        if (!SurfaceMaps::UpscaleFits(field.GetSizeX(), field.GetSizeY(), factor) ||
-            (job.Mosaic &&
-             !SurfaceMaps::UpscaleFits(picture.GetSizeX(), picture.GetSizeY(), factor))) {
-            error = EFBIG;
-            NameFailure(failedPath, failedSize, path);
-            return Failed;
+    std::string failed = job.Path;
+    Result result = Check(job, error);
+    if (result == Done) {
+        if (Background != nullptr) {
+            result = Queue(job, error);
+        } else {
+            result = WriteNow(job, ShapeOf(*job.Picture), error, failed);
+            if (result == Done) ++DoneCount;
         }
-        if (SurfaceMaps::Upscale(field, factor, UpscaledField) != SurfaceMaps::Done) {
+    }
+    if (result != Done) NameFailure(failedPath, failedSize, failed);
+    return result;
+}
+
+ImageOutput::Result ImageOutput::WriteNow(const ImageJob &job, const PictureShape &shape,
+                                          int &error, std::string &failed) {
+    error = 0;
+    const char *path = job.Path;
+    failed = path;
+    const Image3DFloat *mapsField = job.Field;
+    GenImage3D *colour = job.Picture;
+    if (Options.Resamples()) {
+        const uint32_t fieldX = job.Field->GetSizeX();
+        const uint32_t fieldY = job.Field->GetSizeY();
+        uint32_t x = 0, y = 0, scaledTileX = 0, scaledTileY = 0;
+        Options.OutputSize(fieldX, fieldY, x, y);
+        if (SurfaceMaps::Resample(*job.Field, x, y, UpscaledField) != SurfaceMaps::Done) {
             error = ENOMEM;
-            NameFailure(failedPath, failedSize, path);
             return Failed;
         }
         mapsField = &UpscaledField;
         // The tile picture of a mosaic grows with the field, so it holds as many copies.
-        const auto tileX = uint16_t(picture.GetSizeX() * factor);
-        const auto tileY = uint16_t(picture.GetSizeY() * factor);
+        Options.ScaledSize(fieldX, fieldY, shape.SizeX, shape.SizeY, scaledTileX, scaledTileY);
+        const auto tileX = uint16_t(scaledTileX);
+        const auto tileY = uint16_t(scaledTileY);
         bool sized = true;
-        if (picture.GetDepth() == 1) {
+        if (shape.Depth == 1) {
             job.Rule.ConvertToPicture(UpscaledField, UpscaledPicture8);
             colour = &UpscaledPicture8;
             if (job.Mosaic) {
@@ -136,34 +342,25 @@ ImageOutput::Result ImageOutput::Write(const ImageJob &job, int &error, char *fa
         if (!sized || colour->HasAllocationError() || colour->GetSizeX() != wantX ||
             colour->GetSizeY() != wantY) {
             error = ENOMEM;
-            NameFailure(failedPath, failedSize, path);
             return Failed;
         }
     }
-    if (WriteColour(job.Format, *colour, path, error) != Done) {
-        NameFailure(failedPath, failedSize, path);
-        return Failed;
-    }
+    if (WriteColour(job.Format, *colour, path, error) != Done) return Failed;
     Written(path);
-    std::string failed;
-    if (WriteMaps(job.Rule, *mapsField, path, error, failed) != Done) {
-        NameFailure(failedPath, failedSize, failed);
-        return Failed;
-    }
-    return Done;
+    if (mapsField == nullptr) return Done;
+    return WriteMaps(job.Rule, *mapsField, job.Field->GetSizeX(), job.Field->GetSizeY(), path,
+                     error, failed);
 }
 
 ImageOutput::Result ImageOutput::WriteColour(char format, GenImage3D &picture, const char *path,
-                                             int &error) {
+                                             int &error) const {
     const bool eightBit = picture.GetDepth() == 1;
     if (format == 'P') {
         PngPalette palette;
         const PngFile::Picture png = eightBit
                                          ? PngPicture(static_cast<Image3D8 &>(picture), palette)
                                          : PngPicture(static_cast<Image3D24 &>(picture));
-        return PngFile::Write(path, png, PngFile::DefaultCompression, error) == PngFile::Done
-                   ? Done
-                   : Failed;
+        return PngFile::Write(path, png, Options.PngLevel, error) == PngFile::Done ? Done : Failed;
     }
     GenImage3D::Result result = GenImage3D::Refused;
     const bool tga = format == 'T';
@@ -182,7 +379,8 @@ ImageOutput::Result ImageOutput::WriteColour(char format, GenImage3D &picture, c
 }
 
 ImageOutput::Result ImageOutput::WriteMaps(const PictureRule &rule, const Image3DFloat &field,
-                                           const char *path, int &error, std::string &failed) {
+                                           uint32_t fieldX, uint32_t fieldY, const char *path,
+                                           int &error, std::string &failed) {
     if (!Options.Height && !Options.Normal) return Done;
     const uint32_t w = field.GetSizeX();
     const uint32_t h = field.GetSizeY();
@@ -196,8 +394,13 @@ ImageOutput::Result ImageOutput::WriteMaps(const PictureRule &rule, const Image3
         std::vector<uint16_t> samples;
         SurfaceMaps::HeightSamples(heights, samples);
         const std::string name = MapPath(path, "_height");
-        if (PngFile::WriteGray16(name.c_str(), w, h, samples.data(), size_t(w) * 2, error) !=
-            PngFile::Done) {
+        PngFile::Picture png;
+        png.Width = w;
+        png.Height = h;
+        png.Kind = PngFile::Layout::Gray16;
+        png.Pixels = reinterpret_cast<const uint8_t *>(samples.data());
+        png.RowStride = size_t(w) * 2;
+        if (PngFile::Write(name.c_str(), png, Options.PngLevel, error) != PngFile::Done) {
             failed = name;
             return Failed;
         }
@@ -205,14 +408,20 @@ ImageOutput::Result ImageOutput::WriteMaps(const PictureRule &rule, const Image3
     }
     if (Options.Normal) {
         std::vector<uint8_t> rgb;
-        // Slopes are per field point, not per output pixel: an upscaled map is as steep as the
-        // field's, its heights changing factor times less from one pixel to the next.
-        const double factor = Options.Upscale > 1 ? double(Options.Upscale) : 1.0;
-        SurfaceMaps::NormalMap(heights, w, h, Options.NormalStrength * factor,
-                               Options.NormalDirectX, rgb);
+        // Slopes are per field point, not per output pixel: a resampled map is as steep as the
+        // field's, its heights changing by the ratio less from one pixel to the next.
+        const double ratioX = fieldX > 0 ? double(w) / double(fieldX) : 1.0;
+        const double ratioY = fieldY > 0 ? double(h) / double(fieldY) : 1.0;
+        SurfaceMaps::NormalMap(heights, w, h, Options.NormalStrength * ratioX,
+                               Options.NormalStrength * ratioY, Options.NormalDirectX, rgb);
         const std::string name = MapPath(path, "_normal");
-        if (PngFile::WriteRgb(name.c_str(), w, h, rgb.data(), size_t(w) * 3, error) !=
-            PngFile::Done) {
+        PngFile::Picture png;
+        png.Width = w;
+        png.Height = h;
+        png.Kind = PngFile::Layout::Rgb8;
+        png.Pixels = rgb.data();
+        png.RowStride = size_t(w) * 3;
+        if (PngFile::Write(name.c_str(), png, Options.PngLevel, error) != PngFile::Done) {
             failed = name;
             return Failed;
         }
@@ -223,11 +432,11 @@ ImageOutput::Result ImageOutput::WriteMaps(const PictureRule &rule, const Image3
 
 uint64_t ImageOutput::FileBytes(char format, uint32_t x, uint32_t y, int depth, uint32_t fieldX,
                                 uint32_t fieldY) const {
-    const uint64_t factor = Options.Upscale >= 1 ? uint64_t(Options.Upscale) : 1;
-    uint64_t bytes = ColourFileBytes(format, uint32_t(x * factor), uint32_t(y * factor), depth);
+    uint32_t px = 0, py = 0, fx = 0, fy = 0;
+    Options.ScaledSize(fieldX, fieldY, x, y, px, py);
+    uint64_t bytes = ColourFileBytes(format, px, py, depth);
     // The maps are of the field, whatever the tile picture's size.
-    const auto fx = uint32_t(fieldX * factor);
-    const auto fy = uint32_t(fieldY * factor);
+    Options.OutputSize(fieldX, fieldY, fx, fy);
     if (Options.Height) bytes += GenImage3D::PNGFileBytes(fx, fy, 2);
     if (Options.Normal) bytes += GenImage3D::PNGFileBytes(fx, fy, 3);
     return bytes;

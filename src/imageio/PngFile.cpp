@@ -51,7 +51,7 @@ bool IsValid(const PngFile::Picture &picture) {
 
 // Header, palette and rows through ctx, row by row (the rows need not be contiguous; BGR rows
 // are turned into RGB in row first): 0, or libspng's error.
-int EncodeRows(spng_ctx *ctx, const PngFile::Picture &picture, int level,
+int EncodeRows(spng_ctx *ctx, const PngFile::Picture &picture, int level, PngFile::Filters filters,
                std::vector<uint8_t> &row) {
     const bool indexed = picture.Kind == PngFile::Layout::Indexed8;
     spng_ihdr header = {};
@@ -72,12 +72,13 @@ int EncodeRows(spng_ctx *ctx, const PngFile::Picture &picture, int level,
         }
         error = spng_set_plte(ctx, &palette);
     }
-    // Filters only help a compressor; stored rows and palette indexes go unfiltered.
-    const bool filter = level > 0 && !indexed;
+    if (filters == PngFile::Filters::Chosen) filters = PngFile::ChosenFilters(level, picture.Kind);
+    const int choice = filters == PngFile::Filters::All     ? SPNG_FILTER_CHOICE_ALL
+                       : filters == PngFile::Filters::Paeth ? SPNG_FILTER_CHOICE_PAETH
+                                                            : SPNG_FILTER_CHOICE_NONE;
     if (error == 0) error = spng_set_option(ctx, SPNG_IMG_COMPRESSION_LEVEL, level);
     if (error == 0) {
-        error = spng_set_option(ctx, SPNG_FILTER_CHOICE,
-                                filter ? SPNG_FILTER_CHOICE_ALL : SPNG_FILTER_CHOICE_NONE);
+        error = spng_set_option(ctx, SPNG_FILTER_CHOICE, choice);
     }
     // SPNG_FMT_PNG takes 16-bit samples in host order.
     if (error == 0) {
@@ -232,7 +233,13 @@ PngFile::Result ReadFile(const char *path, bool toRgb, ReadHeader &header,
 
 namespace PngFile {
 
-Result Encode(const Picture &picture, int level, const Sink &sink, int &error) {
+Filters ChosenFilters(int level, Layout kind) {
+    // Filters only help a compressor: stored rows go unfiltered, as earlier versions wrote them.
+    (void)kind;
+    return level > 0 ? Filters::Paeth : Filters::None;
+}
+
+Result Encode(const Picture &picture, int level, const Sink &sink, int &error, Filters filters) {
     error = 0;
     if (!IsValid(picture) || sink.Write == nullptr || level < 0 || level > 9) {
         error = EINVAL;
@@ -246,7 +253,7 @@ Result Encode(const Picture &picture, int level, const Sink &sink, int &error) {
     WriteState state{&sink, 0};
     std::vector<uint8_t> row;
     int failure = spng_set_png_stream(ctx, OnWrite, &state);
-    if (failure == 0) failure = EncodeRows(ctx, picture, level, row);
+    if (failure == 0) failure = EncodeRows(ctx, picture, level, filters, row);
     spng_ctx_free(ctx);
     if (failure != 0) {
         error = state.Error != 0 ? state.Error : failure == SPNG_EMEM ? ENOMEM : EINVAL;

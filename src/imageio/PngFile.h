@@ -14,9 +14,12 @@ enum class Result { Failed = 0, Done = 1 };
 constexpr Result Failed = Result::Failed;
 constexpr Result Done = Result::Done;
 
-// zlib level of the writers: stored blocks. Even level 1 costs a 600 x 600 image several times
-// the 5 % of a 100-iteration slice that an image may add to a run (see bench/README.md).
-constexpr int DefaultCompression = 0;
+// zlib level of the writers, chosen by measurement on the gallery's pictures and maps (see
+// bench/README.md): level 1 takes the files to about half their stored size (a fifth for
+// normal maps) at a third of the time of level 6, which saves 7 to 11 % more. The levels run
+// from 0 (stored blocks) to MaxCompression.
+constexpr int DefaultCompression = 1;
+constexpr int MaxCompression = 9;
 
 // Largest side the readers take, as for the BMP and TGA pictures a sweep reads; a larger
 // header is refused with EFBIG before anything is allocated for it.
@@ -53,9 +56,19 @@ struct Picture {
     int PaletteSize = 0;
 };
 
+// The row filters an encoder applies before deflate: the writers' rule (Chosen: see
+// ChosenFilters), none, Paeth on every row, or libspng's choice among all five for each row.
+enum class Filters { Chosen, None, Paeth, All };
+// The writers' rule, by measurement on the gallery (bench/README.md): no filter at level 0,
+// where the rows are stored as they are; Paeth otherwise, palette indexes included (the colour
+// maps are ramps, so neighbouring indexes are near colours): as small as trying all five, at
+// two thirds of the time.
+Filters ChosenFilters(int level, Layout kind);
+
 // Encodes picture through sink at zlib level 0 .. 9: Done; Failed with error EINVAL for a picture
 // without pixels, sizes beyond the format or a bad palette, ENOMEM, or the sink's cause.
-[[nodiscard]] Result Encode(const Picture &picture, int level, const Sink &sink, int &error);
+[[nodiscard]] Result Encode(const Picture &picture, int level, const Sink &sink, int &error,
+                            Filters filters = Filters::Chosen);
 // Encodes picture into the file at path through the atomic writer: Done; Failed with the cause.
 [[nodiscard]] Result Write(const char *path, const Picture &picture, int level, int &error);
 

@@ -115,6 +115,10 @@ public:
     virtual void Sleep(int ms) = 0;
     // A steady clock in seconds from an arbitrary origin: paces slices and previews.
     virtual double Seconds() = 0;
+    // Whether a run's slices compute on a worker thread while this one pumps and draws (a
+    // screen), or on this thread between two pumps, one slice per pump (a test's scripted
+    // window, where every pump then follows a known slice).
+    virtual bool ComputesOnWorkerThread() { return true; }
     // true while the main window is minimized.
     virtual bool IsMinimized() = 0;
     // Window title (8-bit text).
@@ -191,6 +195,10 @@ public:
     virtual std::string ProgramDirectory() = 0;
     // The path of the file of the last DropFiles message (empty: none).
     virtual std::string DroppedFile() = 0;
+
+    // ----- the explorer window: opened (or raised) with the keyboard focus in its first field.
+    // A platform without one does nothing.
+    virtual void ShowExplorer() {}
 
     // ----- preview bitmap: one device bitmap drawn over a window.
     // A bitmap of the given format with a copy of pixels (laid out as format says); replaces any

@@ -48,6 +48,7 @@ public:
     void PumpMessages() override;
     void Sleep(int ms) override;
     double Seconds() override;
+    bool ComputesOnWorkerThread() override { return WorkerThread; }
     bool IsMinimized() override { return Minimized; }
     void SetTitle(const char *title) override;
     void RepaintFrame() override { ++FrameRepaints; }
@@ -132,6 +133,10 @@ public:
     std::function<double()> OnClock;
     double ClockSeconds = 0.0;
     double ClockTick = 0.02;
+
+    // Runs compute between pumps, one slice per pump (false), or on a worker thread as on a
+    // screen (true; the clock above then paces nothing of the run).
+    bool WorkerThread = false;
 
     // Recorded state.
     std::vector<std::string> Titles;  // as shown, with the modified mark

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QTextDocument>
@@ -15,6 +16,8 @@
 #include <chrono>
 
 #include "frontend/DesktopTexts.h"
+#include "platform_qt/ExplorerWindow.h"
+#include "platform_qt/LocalisedFileModel.h"
 #include "platform_qt/PreviewSurface.h"
 #include "platform_qt/ScriptEditor.h"
 #include "platform_qt/SettingsFile.h"
@@ -50,6 +53,16 @@ bool QtPlatform::CreateMainWindow(WindowProcedure proc, const char *title, int w
     return true;
 }
 
+void QtPlatform::ShowExplorer() {
+    if (MainWindow == nullptr || MainWindow->IsDestroyed()) return;
+    if (ExplorerShown == nullptr) {
+        ExplorerShown = new ExplorerWindow(MainWindow, [this](int command) {
+            Deliver(WindowMessage::Command, uint32_t(command));
+        });
+    }
+    ExplorerShown->Open();
+}
+
 void QtPlatform::ShowMainWindow() {
     if (MainWindow != nullptr) {
         MainWindow->ShowAndLayOut();
@@ -57,6 +70,7 @@ void QtPlatform::ShowMainWindow() {
 }
 
 void QtPlatform::DestroyMainWindow() {
+    if (ExplorerShown != nullptr) ExplorerShown->close();
     if (MainWindow != nullptr) {
         MainWindow->Destroy();
     }
@@ -109,6 +123,13 @@ void QtPlatform::GetClientSize(WindowId window, int &width, int &height) {
 }
 
 void QtPlatform::SetLanguage(int language) {
+    // Numbers, sizes and dates follow the language too: the system's own locale when it speaks
+    // that language (its country's formats), else the language's main one.
+    const QLocale::Language spoken = language == 1 ? QLocale::French : QLocale::English;
+    QLocale::setDefault(
+        QLocale::system().language() == spoken
+            ? QLocale::system()
+            : QLocale(spoken, language == 1 ? QLocale::France : QLocale::UnitedStates));
     // Qt's own texts (file dialogs, standard buttons) come from Qt's translations; English is
     // their source language.
     QCoreApplication::removeTranslator(Translator);
@@ -122,11 +143,7 @@ void QtPlatform::SetFocus(WindowId window) {
     if (MainWindow == nullptr) {
         return;
     }
-    if (window == WindowId::Editor) {
-        MainWindow->Editor()->setFocus();
-    } else {
-        MainWindow->setFocus();
-    }
+    MainWindow->GiveFocus(window);
 }
 
 void QtPlatform::CaptureMouse(bool capture) {
@@ -222,6 +239,8 @@ bool QtPlatform::FileDialog(bool save, const char *description, const char *patt
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(QString::fromLatin1(defaultExtension));
+    // Sizes and dates in the chosen language's locale (the dialog owns the model).
+    dialog.setProxyModel(new LocalisedFileModel(QLocale(), &dialog));
     if (!path.empty()) {
         dialog.selectFile(QFile::decodeName(path.c_str()));
     }

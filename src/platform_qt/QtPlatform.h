@@ -5,6 +5,7 @@
 
 #include "platform/Platform.h"
 
+class ExplorerWindow;
 class QMainWindow;
 class QPlainTextEdit;
 class QTranslator;
@@ -71,6 +72,10 @@ public:
     std::string ProgramDirectory() override;
     std::string DroppedFile() override;
 
+    void ShowExplorer() override;
+    // The explorer window (null before it was first shown).
+    ExplorerWindow *Explorer() const { return ExplorerShown; }
+
     void CreatePreviewBitmap(WindowId target, const PreviewBitmapFormat &format,
                              const uint8_t *pixels) override;
     void SetPreviewBitmapPixels(const uint8_t *pixels) override;
@@ -85,6 +90,7 @@ public:
 
 private:
     VornaMainWindow *MainWindow = nullptr;
-    WindowId BitmapTarget = WindowId::Main;  // the window the preview bitmap is drawn over
-    QTranslator *Translator;                 // Qt's French, installed while French is chosen
+    ExplorerWindow *ExplorerShown = nullptr;  // a window of its own, owned by the main window
+    WindowId BitmapTarget = WindowId::Main;   // the window the preview bitmap is drawn over
+    QTranslator *Translator;                  // Qt's French, installed while French is chosen
 };

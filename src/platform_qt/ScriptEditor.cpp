@@ -8,6 +8,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "platform_qt/Text8.h"
@@ -81,6 +82,13 @@ void ScriptEditor::ShowScrollBars(bool show) {
 }
 
 void ScriptEditor::ShowCaret(bool show) { setCursorWidth(show ? 1 : 0); }
+
+int ScriptEditor::FirstLineBottom() const {
+    // The caret's rectangle at the start spans the first line; only its height is taken, so
+    // that a scrolled text gives the same answer.
+    const int height = cursorRect(QTextCursor(document())).height();
+    return static_cast<int>(std::ceil(document()->documentMargin())) + height;
+}
 
 void ScriptEditor::SetTabStops(int dialogUnits) {
     QFontMetricsF metrics(font());

@@ -25,6 +25,9 @@ public:
     void ShowCaret(bool show);
     // Tab stops every dialogUnits horizontal dialog units (4 units per average character).
     void SetTabStops(int dialogUnits);
+    // The bottom of the first line of text in the text area (viewport) when it is scrolled to
+    // the top: its margin and one line of the font.
+    int FirstLineBottom() const;
 
 private:
     bool Utf8 = true;            // the text came as UTF-8 and goes back as UTF-8, else as Latin-1

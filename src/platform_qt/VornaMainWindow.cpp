@@ -4,6 +4,7 @@
 #include "platform_qt/VornaMainWindow.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDropEvent>
 #include <QEvent>
@@ -19,8 +20,10 @@
 #include <QResizeEvent>
 #include <QTextDocument>
 #include <QUrl>
+#include <algorithm>
 #include <cmath>
 
+#include "frontend/PreviewDisplay.h"
 #include "platform_qt/PreviewSurface.h"
 #include "platform_qt/ScriptEditor.h"
 #include "platform_qt/Text8.h"
@@ -38,7 +41,9 @@ uint32_t PackSize(const QSize &size) {
 VornaMainWindow::VornaMainWindow(WindowProcedure proc, const char *title, int width, int height,
                                  const MenuResource &menu)
     : Proc(proc) {
-    setFocusPolicy(Qt::StrongFocus);
+    // No focus by click: a click on the menu bar (which takes none) would otherwise give the
+    // focus to the window behind it, away from the editor. GiveFocus still reaches it.
+    setFocusPolicy(Qt::NoFocus);
     CreateClientArea();
     CreateIcon();
     SetMenu(menu);
@@ -48,6 +53,7 @@ VornaMainWindow::VornaMainWindow(WindowProcedure proc, const char *title, int wi
     // dropped on it (the editor would take them as text).
     ClientArea->installEventFilter(this);
     TextEditor->viewport()->installEventFilter(this);
+    TextEditor->installEventFilter(this);
     setAcceptDrops(true);
     QObject::connect(TextEditor->document(), &QTextDocument::modificationChanged, this,
                      [this](bool) { ShowTitle(); });
@@ -83,6 +89,24 @@ void VornaMainWindow::Destroy() {
     Destroyed = true;
     releaseMouse();
     hide();
+}
+
+void VornaMainWindow::GiveFocus(WindowId window) {
+    FocusOwner = window;
+    if (window == WindowId::Editor) {
+        TextEditor->setFocus(Qt::OtherFocusReason);
+    } else {
+        setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void VornaMainWindow::RestoreFocus() {
+    // Moving from one popup to the next closes one while the other opens: that one hands the
+    // focus back when it closes in turn.
+    if (Destroyed || QApplication::activePopupWidget() != nullptr) {
+        return;
+    }
+    GiveFocus(FocusOwner);
 }
 
 void VornaMainWindow::CreateClientArea() {
@@ -157,6 +181,12 @@ QAction *VornaMainWindow::AddMenuEntry(QMenuBar *bar, QMenu *&popup, const MenuE
         popup = nullptr;
         if (entry.Type == MenuEntry::Popup) {
             popup = bar->addMenu(text);
+            // Queued: Qt moves the focus to the menu bar (its keyboard mode) after the popup
+            // has closed, and a command chosen in it runs after this.
+            QObject::connect(popup, &QMenu::aboutToHide, this, [this] {
+                QMetaObject::invokeMethod(
+                    this, [this] { RestoreFocus(); }, Qt::QueuedConnection);
+            });
             return popup->menuAction();
         }
         return entry.Type == MenuEntry::Separator ? bar->addSeparator() : bar->addAction(text);
@@ -205,11 +235,13 @@ QAction *VornaMainWindow::MenuItemAt(int barPosition, int itemPosition) const {
 }
 
 QRect VornaMainWindow::ClientRect(WindowId window) const {
+    QWidget *viewport = TextEditor->viewport();
     if (window == WindowId::Editor) {
-        QWidget *viewport = TextEditor->viewport();
         return QRect(viewport->mapTo(ClientArea, QPoint(0, 0)), viewport->size());
     }
-    return ClientArea->rect();
+    const int lineBottom =
+        viewport->mapTo(ClientArea, QPoint(0, TextEditor->FirstLineBottom())).y();
+    return ClientArea->rect().adjusted(0, std::max(0, lineBottom - PreviewOriginY), 0, 0);
 }
 
 void VornaMainWindow::MoveEditor(int width, int height) {
@@ -294,6 +326,13 @@ bool VornaMainWindow::eventFilter(QObject *watched, QEvent *event) {
     if (watched == TextEditor->viewport() && event->type() == QEvent::MouseButtonPress &&
         static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
         Deliver(WindowMessage::LButtonDown);
+    }
+    // A key typed into the editor reaches the procedure too (it uncovers a run's kept frame
+    // from the text being typed); the editor still gets the key.
+    if (watched == TextEditor && event->type() == QEvent::KeyPress &&
+        !static_cast<QKeyEvent *>(event)->isAutoRepeat()) {
+        Deliver(WindowMessage::KeyDown,
+                static_cast<uint32_t>(static_cast<QKeyEvent *>(event)->key()), 0);
     }
     // The client area changed size: the editor is placed by the procedure.
     if (watched == ClientArea && event->type() == QEvent::Resize && !isMinimized()) {

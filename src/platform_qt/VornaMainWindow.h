@@ -37,12 +37,19 @@ public:
     // The item at a position of a popup of the bar, or null.
     QAction *MenuItemAt(int barPosition, int itemPosition) const;
 
+    // ----- keyboard focus
+    // Gives the keyboard focus to a window (the editor, or the main window itself) and keeps it
+    // there: every menu that closes, however it was opened and closed, hands it back.
+    void GiveFocus(WindowId window);
+
     // ----- client area
     QWidget *Client() const { return ClientArea; }
     ScriptEditor *Editor() const { return TextEditor; }
     PreviewSurface *Surface() const { return Preview; }
     // A window's client area in client coordinates: the client area itself, or the editor's
-    // text area (its viewport, inside the frame and scroll bars).
+    // text area (its viewport, inside the frame and scroll bars). The main window's is the area
+    // the preview is laid out in: its top comes down as far as the editor's first line reaches
+    // below the room the front end leaves for it, so that the preview never hides that line.
     QRect ClientRect(WindowId window) const;
     // Places the editor and the surface over it at 0, 0 with the given size.
     void MoveEditor(int width, int height);
@@ -70,6 +77,9 @@ private:
     // Gives the commands of menu their keys; the menus show the first key of each.
     void AddShortcuts(const MenuResource &menu);
     void ShowTitle();
+    // Back to the window the front end gave the focus to, once no popup is open any more; this
+    // also takes the menu bar out of its keyboard mode.
+    void RestoreFocus();
     // The .vna file a drag carries, as a local path; empty when it carries none.
     static QString ScriptOfDrag(const QMimeData *data);
     // Accepts a drag (enter, move or drop) that carries a script, and has a drop opened: true
@@ -78,6 +88,7 @@ private:
 
     WindowProcedure Proc;
     bool Destroyed = false;
+    WindowId FocusOwner = WindowId::Editor;  // where GiveFocus last put the keyboard focus
     QWidget *ClientArea = nullptr;
     ScriptEditor *TextEditor = nullptr;
     PreviewSurface *Preview = nullptr;

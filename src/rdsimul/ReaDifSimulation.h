@@ -178,6 +178,9 @@ public:
     // ImageStart and every ImagePeriod iterations after it, and at EndTime when EndTime is not
     // a multiple of ImagePeriod. No image at all when ImagePeriod is 0 or less.
     bool ImageDue(int64_t time) const;
+    // Keeps of the image schedule the script set only the image at EndTime, the run's final
+    // one; a schedule without images stays without.
+    void KeepFinalImageOnly();
     // Images a whole run saves: the iterations 1 .. EndTime at which ImageDue holds, counted
     // without walking them.
     int64_t ImageCount() const;
@@ -199,6 +202,10 @@ public:
     // changes every point within Radius of a centre (dx and dy taken around the torus, compared
     // in double) once, however many discs hold it; PaintAdd adds in double and rounds once.
     [[nodiscard]] Result ApplyChange(const ScheduledChange &change);
+    // Picks the schedule up at CurrentTime for a run whose fields and settings were put back by
+    // hand as they stood after iteration CurrentTime and before its changes: those of earlier
+    // times count as made, those of CurrentTime are made now, the later ones stay due.
+    void ResumeSchedule();
 
     // Iterations per RunSimulation call that keep one call at about 200,000 component-point
     // updates for components fields of points points each (0 counts as 1); above 5 a multiple

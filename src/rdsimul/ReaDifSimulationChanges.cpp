@@ -111,6 +111,14 @@ bool ReaDifSimulation::ChangeDue(int64_t time) const {
     return NextChange < Schedule.size() && Schedule[NextChange].Time <= time;
 }
 
+void ReaDifSimulation::ResumeSchedule() {
+    const auto first = std::lower_bound(
+        Schedule.begin(), Schedule.end(), CurrentTime,
+        [](const ScheduledChange &change, int32_t time) { return change.Time < time; });
+    NextChange = size_t(first - Schedule.begin());
+    ApplyDueChanges();
+}
+
 void ReaDifSimulation::ApplyDueChanges() {
     while (NextChange < Schedule.size() && Schedule[NextChange].Time <= CurrentTime) {
         (void)ApplyChange(Schedule[NextChange]);

@@ -88,6 +88,14 @@ bool ReaDifSimulation::ImageDue(int64_t time) const {
     return PeriodicImageDue(time) || FinalImageDue(time);
 }
 
+void ReaDifSimulation::KeepFinalImageOnly() {
+    if (ImagePeriod <= 0 || EndTime <= 0) return;
+    // One period as long as the run, starting at its end: due at EndTime and nowhere else, and
+    // EndTime a multiple of the period, so the final image is not added a second time.
+    ImageStart = EndTime;
+    ImagePeriod = EndTime;
+}
+
 int64_t ReaDifSimulation::ImageCount() const {
     if (ImagePeriod <= 0 || EndTime <= 0) return 0;
     // The periodic images: the first is the smallest n >= 1 that PeriodicImageDue accepts.

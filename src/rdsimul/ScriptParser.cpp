@@ -3,14 +3,17 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/ScriptText.h"
 #include "toolkit/AtomicFileWriter.h"
 #include "toolkit/ByteBuffer.h"
+#include "toolkit/ClosestWord.h"
 #include "toolkit/EditorText.h"
 #include "toolkit/MessageIds.h"
 #include "toolkit/RandomGenerator.h"
@@ -78,6 +81,23 @@ char FormulaLetterOf(std::string_view line) {
     return line[i];
 }
 
+// The keywords a line may start with, as the suggestions offer them.
+const std::vector<const char *> &Keywords() {
+    static const std::vector<const char *> keywords = {
+        "model",    "modpar",   "reaction", "diffusion", "init", "size",   "iterations",
+        "randseed", "colormap", "image256", "image16M",  "at",   "formula"};
+    return keywords;
+}
+
+const std::vector<const char *> &ModelNameWords() {
+    static const std::vector<const char *> names = [] {
+        std::vector<const char *> all;
+        for (int i = 0; i < ReactionModelCount; ++i) all.push_back(ReactionModelTable[i].Name);
+        return all;
+    }();
+    return names;
+}
+
 int32_t EditorLengthOf(const ByteBuffer &text) {
     return EditorLength(text.GetData(), int32_t(text.GetSize()));
 }
@@ -97,6 +117,27 @@ ScriptParser::~ScriptParser() = default;
 ScriptParser::Result ScriptParser::Parse(ReaDifSimulation &sim, const char *path,
                                          int &errorPosition, int randomize, Mode mode) {
     errorPosition = 0;
+    // A script is text: a file with zero bytes (or one that cannot be read, a directory) would
+    // lose everything behind them when rewritten, so it is refused untouched.
+    if (!ReadScript(path)) return FileError;
+    return ParseSource(sim, path, errorPosition, randomize, mode);
+}
+
+ScriptParser::Result ScriptParser::ParseText(ReaDifSimulation &sim, const char *path,
+                                             std::string_view text, int &errorPosition,
+                                             int randomize) {
+    errorPosition = 0;
+    Source.Clear();
+    if (path == nullptr || text.size() > MaxScriptSize ||
+        text.find('\0') != std::string_view::npos ||
+        Source.Append(text.data(), text.size()) != ByteBuffer::Done) {
+        return FileError;
+    }
+    return ParseSource(sim, path, errorPosition, randomize, Mode::Check);
+}
+
+ScriptParser::Result ScriptParser::ParseSource(ReaDifSimulation &sim, const char *path,
+                                               int &errorPosition, int randomize, Mode mode) {
     Missing.Clear();
     Body.Clear();
     NoteRecords.Clear();
@@ -108,9 +149,7 @@ ScriptParser::Result ScriptParser::Parse(ReaDifSimulation &sim, const char *path
     WarningTexts.Clear();
     ModparCount = WarningCount = ModelLine = ModelRewrittenLine = 0;
     WarningsOutOfMemory = false;
-    // A script is text: a file with zero bytes (or one that cannot be read, a directory) would
-    // lose everything behind them when rewritten, so it is refused untouched.
-    if (!ReadScript(path) || Line.GetString() == nullptr) return FileError;
+    if (Line.GetString() == nullptr) return FileError;
     Sim = &sim;
     Line.Clear();
     LastErrorMessage.Clear();
@@ -355,9 +394,29 @@ void ScriptParser::Fail(int message) {
     ErrorOffset = Line.GetCursorOffset();
 }
 
+void ScriptParser::FailUnknownKeyword() {
+    // The first word of the line, left unread so that the caret stays on it.
+    const char *word = Line.GetCursor();
+    size_t length = std::strcspn(word, " \t\r\n");
+    const char *near = ClosestWord::Find(std::string_view(word, length), Keywords());
+    if (near == nullptr) return Fail(MsgUnknownKeyword);
+    // A word near a keyword is at most two characters longer than it: the message stays short.
+    const std::string written(word, length);
+    FormatMessage(LastErrorMessage, MsgUnknownKeywordNear, written.c_str(), near);
+    ErrorOffset = Line.GetCursorOffset();
+}
+
 void ScriptParser::FailUnknownModel() {
-    FormatMessage(LastErrorMessage, MsgModelUnknown, ModelNames().AllButLast.c_str(),
-                  ModelNames().Last);
+    // WordBuffer holds the name when it was read whole; a longer one is near no model.
+    const char *near =
+        WordBuffer[0] != 0 ? ClosestWord::Find(WordBuffer, ModelNameWords()) : nullptr;
+    if (near != nullptr) {
+        FormatMessage(LastErrorMessage, MsgModelUnknownNear, WordBuffer, near,
+                      ModelNames().AllButLast.c_str(), ModelNames().Last);
+    } else {
+        FormatMessage(LastErrorMessage, MsgModelUnknown, ModelNames().AllButLast.c_str(),
+                      ModelNames().Last);
+    }
     ErrorOffset = Line.GetCursorOffset();
 }
 
@@ -373,6 +432,11 @@ ProcString::Result ScriptParser::ReadPlainFloat(float &value) {
     if (Line.CMoveReadFloat(value, 0.0f) != ProcString::Done) return ProcString::Failed;
     PlusSignPending = Line.GetCursor() == before;
     return ProcString::Done;
+}
+
+bool ScriptParser::VariationInsteadOfValue() const {
+    const char *p = Line.GetCursor();
+    return PlusSignPending && p[0] == '+' && FloatStartsAt(p + 1) && p[1] != '-';
 }
 
 void ScriptParser::ReadVariation(float &variation) {
@@ -404,11 +468,12 @@ void ScriptParser::ParseLine() {
         return ParseImage(1);
     if (Line.CMoveMatchWord("at") == ProcString::Done) return ParseAt();
     if (Line.CMoveMatchWord("formula") == ProcString::Done) return ParseFormula();
-    Fail(MsgUnknownKeyword);
+    FailUnknownKeyword();
 }
 
 void ScriptParser::ParseModel() {
     if (Sim->ComponentCount > 0) return Fail(MsgGivenTwice);
+    WordBuffer[0] = 0;  // a name too long to be read leaves nothing of an earlier line here
     if (Line.CMoveReadWord(WordBuffer, WordBufferSize) != ProcString::Done || WordBuffer[0] == 0) {
         // A name too long for the word buffer is left unread: no model has such a name.
         return AtEnd() ? Fail(MsgModelNoName) : FailUnknownModel();
@@ -439,6 +504,7 @@ void ScriptParser::ParseModpar() {
         ReadPlainFloat(value) != ProcString::Done) {
         return Fail(MsgModparMissing);
     }
+    if (VariationInsteadOfValue()) return Fail(MsgVariationWithoutValue);
     ReadVariation(variation);
     if (!AtEnd()) return Fail(MsgModparTextAfter);
     if (Sim->GetReactionParameter(WordBuffer) != 0.0) return Fail(MsgGivenTwice);
@@ -476,6 +542,7 @@ void ScriptParser::ParseDiffusion() {
         return Fail(MsgDiffusionMissing);
     }
     if (Sim->GetDiffusionCoeff(letter) != 0.0) return Fail(MsgGivenTwice);
+    if (VariationInsteadOfValue()) return Fail(MsgVariationWithoutValue);
     ReadVariation(variation);
     if (!AtEnd()) return Fail(MsgDiffusionTextAfter);
     if (Sim->ComponentCount == 0) return Fail(MsgNoModelYet);
@@ -601,8 +668,17 @@ void ScriptParser::ParseIterations() {
 
 void ScriptParser::ParseRandseed() {
     if (KeptSeed != 0) return Fail(MsgGivenTwice);
+    const char *number = Line.GetCursor();
     if (Line.CMoveReadInteger(KeptSeed) != ProcString::Done) return Fail(MsgSeedMissing);
     if (!AtEnd()) return Fail(MsgSeedTextAfter);
+    // The integer reader stops at the 32-bit limits: the digits themselves tell a seed beyond
+    // them (strtoll stops at its own, far larger, limits). A seed outside the range would not be
+    // the seed the run reports, nor one --seed takes.
+    const long long written = std::strtoll(number, nullptr, 10);
+    if (written < 0 || written > MaxSeed) {
+        FormatMessage(LastErrorMessage, MsgSeedRange, int(MaxSeed));
+        ErrorOffset = Line.GetCursorOffset();
+    }
 }
 
 void ScriptParser::ParseColormap() {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string_view>
 
 #include "rdsimul/ScheduledChange.h"
 #include "toolkit/AtomicFileWriter.h"
@@ -40,6 +41,10 @@ public:
     static constexpr int LastErrorMessageSize = 200;
     static constexpr int FullErrorMessageSize = 220;
     static constexpr int WordBufferSize = 208;  // names of 207 characters at most
+    // The largest seed a randseed line holds; every other way to give a seed (the command line,
+    // sweeps, the desktop loop) keeps to 1 .. MaxSeed, so that each seed is one a script can
+    // give again.
+    static constexpr int32_t MaxSeed = 2147483647;
 
     ScriptParser();
     ~ScriptParser();
@@ -53,6 +58,10 @@ public:
     // ignores the script's seed. With FileError the script is left as it was.
     [[nodiscard]] Result Parse(ReaDifSimulation &sim, const char *path, int &errorPosition,
                                int randomize, Mode mode = Mode::Annotate);
+    // Parse with Check on text as if it were the script at path, which is neither read nor
+    // written: a script can be checked before it is written anywhere.
+    [[nodiscard]] Result ParseText(ReaDifSimulation &sim, const char *path, std::string_view text,
+                                   int &errorPosition, int randomize);
     // The annotations of the last parse in the order of the rewritten script: the missing items
     // first, then those of the lines.
     int32_t GetNoteCount() const { return MissingCount + LineNoteCount; }
@@ -81,6 +90,9 @@ private:
         int32_t NameOffset;
     };
 
+    // Parse of the script in Source, the file at path.
+    [[nodiscard]] Result ParseSource(ReaDifSimulation &sim, const char *path, int &errorPosition,
+                                     int randomize, Mode mode);
     // Reads the whole file into Source: false when it cannot be read, is larger than
     // MaxScriptSize or holds a zero byte.
     bool ReadScript(const char *path);
@@ -127,7 +139,10 @@ private:
 
     // Sets the line's message and remembers where the check failed.
     void Fail(int message);
-    // Fail with the unknown-model message, the models named from the model table.
+    // Fail with the unknown-keyword message, naming the keyword the line's first word is near.
+    void FailUnknownKeyword();
+    // Fail with the unknown-model message, the models named from the model table, and the model
+    // the name in WordBuffer is near.
     void FailUnknownModel();
     // The same with a format message filled with the last component letter.
     void FailWithLastLetter(int message);
@@ -136,6 +151,9 @@ private:
     // Reads a real number written without a plus sign: Done. A plus sign leaves the cursor on it,
     // so the following text-after check rejects the line.
     [[nodiscard]] ProcString::Result ReadPlainFloat(float &value);
+    // Whether the value just read was left at a plus sign directly followed by a number: a
+    // variation written where the value belongs.
+    bool VariationInsteadOfValue() const;
     // Reads an optional variation: a sign directly followed by the number.
     void ReadVariation(float &variation);
     bool AtEnd() const { return Line.CMatchEnd(1) == ProcString::Done; }

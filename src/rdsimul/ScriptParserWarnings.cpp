@@ -1,14 +1,17 @@
-// The warnings of ScriptParser: modpar lines the model does not read, and parameters it reads
-// that no modpar line sets. The language accepts both (a missing parameter reads 0), so they are
-// only told, never written into the script.
+// The warnings of ScriptParser: modpar lines the model does not read (with the parameter meant,
+// when one is near), modpar names read as a parameter they do not spell, and parameters the model
+// reads that no modpar line sets. The language accepts all of them (a missing parameter reads 0),
+// so they are only told, never written into the script.
 #include <cstdarg>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/ReactionModels.h"
 #include "rdsimul/ScriptParser.h"
+#include "toolkit/ClosestWord.h"
 #include "toolkit/MessageIds.h"
 #include "toolkit/StringTable.h"
 
@@ -28,13 +31,26 @@ const char *ParameterName(const ModelParameter &parameter) {
     return ReactionParameterNames[int(parameter.Field)];
 }
 
-bool ModelReadsKey(const ReactionModelInfo &model, int key) {
+// The name of the parameter of model that key stands for; null when the model reads none.
+const char *ParameterOfKey(const ReactionModelInfo &model, int key) {
     for (int i = 0; i < model.ParameterCount(); ++i) {
-        if (ReaDifSimulation::ParameterKey(ParameterName(model.Parameters[i]), false) == key) {
-            return true;
-        }
+        const char *name = ParameterName(model.Parameters[i]);
+        if (ReaDifSimulation::ParameterKey(name, false) == key) return name;
     }
-    return false;
+    return nullptr;
+}
+
+// Whether written spells parameter or shortens it ("al", "Alpha"): only other spellings that the
+// two-character rule reads as it ("alligator") are told.
+bool SpellsOrShortens(const char *written, const char *parameter) {
+    const size_t length = std::strlen(written);
+    if (length > std::strlen(parameter)) return false;
+    for (size_t i = 0; i < length; ++i) {
+        char c = written[i];
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+        if (c != parameter[i]) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -80,20 +96,23 @@ ByteBuffer::Result ScriptParser::CollectWarnings() {
     const bool formula = ModelIsFormula(ReactionModelId(Sim->ModelIndex));
     const FormulaProgram &program = Sim->Formula;
     const int parameterCount = formula ? program.ParameterCount() : model.ParameterCount();
-    auto readsKey = [&](int key) {
-        if (!formula) return ModelReadsKey(model, key);
+    // The name a key is read under: the table's, or the formulas' own spelling.
+    auto readAs = [&](int key) -> const char * {
+        if (!formula) return ParameterOfKey(model, key);
         for (int i = 0; i < program.ParameterCount(); ++i) {
-            if (program.ParameterKeyAt(i) == key) return true;
+            if (program.ParameterKeyAt(i) == key) return program.ParameterNameAt(i);
         }
-        return false;
+        return nullptr;
     };
     char names[WarningSize] = "";
+    std::vector<const char *> parameterNames;
     for (int i = 0; i < parameterCount; ++i) {
         const char *name =
             formula ? program.ParameterNameAt(i) : ParameterName(model.Parameters[i]);
         if (std::strlen(names) + std::strlen(name) + 3 >= sizeof names) break;
         if (i > 0) std::strcat(names, ", ");
         std::strcat(names, name);
+        parameterNames.push_back(name);
     }
     char text[WarningSize];
     // In the order of the lines: the modpar lines above the model line, the parameters no line
@@ -125,10 +144,15 @@ ByteBuffer::Result ScriptParser::CollectWarnings() {
                 }
             }
         }
-        if (m == ModparCount || readsKey(record.Key)) continue;
+        if (m == ModparCount) continue;
         const char *name = ModparNames.GetData() + record.NameOffset;
-        if (parameterCount == 0) {
+        if (const char *read = readAs(record.Key); read != nullptr) {
+            if (SpellsOrShortens(name, read)) continue;
+            FormatWarning(text, MsgWarnParameterReadAs, model.Name, name, read);
+        } else if (parameterCount == 0) {
             FormatWarning(text, MsgWarnModelReadsNone, model.Name, name);
+        } else if (const char *near = ClosestWord::Find(name, parameterNames); near != nullptr) {
+            FormatWarning(text, MsgWarnParameterNotReadNear, model.Name, name, near, names);
         } else {
             FormatWarning(text, MsgWarnParameterNotRead, model.Name, name, names);
         }

@@ -7,10 +7,12 @@
 #include <set>
 
 #include "rdsimul/ReaDifSimulation.h"
+#include "rdsimul/ReactionModels.h"
 #include "rdsimul/ScriptParser.h"
 #include "rdsimul/ScriptText.h"
 #include "sweep/SweepFolder.h"
 #include "toolkit/AtomicFileWriter.h"
+#include "toolkit/ClosestWord.h"
 #include "toolkit/FileCheck.h"
 #include "toolkit/MessageTexts.h"
 #include "toolkit/StringTable.h"
@@ -19,7 +21,7 @@ namespace {
 
 uint32_t FreshSeed() {
     std::random_device device;
-    return device() % SweepExpander::MaxSeed + 1;
+    return device() % uint32_t(ScriptParser::MaxSeed) + 1;
 }
 
 // The text of the line of a script (from 1), without its line end.
@@ -30,9 +32,10 @@ std::string LineOf(const std::string &text, int32_t line) {
     return text.substr(found.Begin, found.ContentEnd - found.Begin);
 }
 
-// Parses path without rewriting it: "" when accepted, else one "PATH:LINE: TEXT" line per
-// annotation, each followed by the line it is about.
-std::string CheckScript(const std::string &path, const std::string &text) {
+// Parses text as the script at path, which is neither read nor written: "" when accepted, else
+// one "PATH:LINE: TEXT" line per annotation, each followed by the line it is about. model, when
+// given, receives the index of the accepted script's model in ReactionModelTable.
+std::string CheckScript(const std::string &path, const std::string &text, int *model = nullptr) {
     if (GST.GetMessageCount() == 0) LoadGST();
     std::unique_ptr<ReaDifSimulation> sim(new (std::nothrow)
                                               ReaDifSimulation(ReaDifSimulation::ComponentSlots));
@@ -42,8 +45,8 @@ std::string CheckScript(const std::string &path, const std::string &text) {
         return path + ": out of memory\n";
     }
     int32_t position = 0;
-    const ScriptParser::Result result =
-        parser->Parse(*sim, path.c_str(), position, 0, ScriptParser::Mode::Check);
+    const ScriptParser::Result result = parser->ParseText(*sim, path.c_str(), text, position, 0);
+    if (model != nullptr) *model = sim->ModelIndex;
     if (result == ScriptParser::Accepted) return "";
     if (result == ScriptParser::FileError) return path + ": the script could not be read\n";
     std::string report;
@@ -73,7 +76,7 @@ SweepExpander::Result SweepExpander::LoadBase(const std::string &path) {
         Error = path + ": " + FaultText(fault) + "\n";
         return Failed;
     }
-    Error = CheckScript(path, text);
+    Error = CheckScript(path, text, &Model);
     if (!Error.empty()) return Failed;
     std::filesystem::path file(path);
     Base = file.stem().string();
@@ -87,6 +90,28 @@ SweepExpander::Result SweepExpander::LoadBase(const std::string &path) {
     return Done;
 }
 
+bool SweepExpander::ModelReads(const VariedLine &varied) {
+    if (varied.Words.size() < 2 || varied.Words[0] != "modpar") return true;
+    // A name the model does not read would vary nothing, or (read as the base's parameter by its
+    // first two characters) give that parameter a second line.
+    const ReactionModelInfo &model = ReactionModelTable[Model];
+    std::vector<const char *> parameters;
+    std::string list;
+    for (int i = 0; i < model.ParameterCount(); ++i) {
+        const char *name = ReactionParameterNames[int(model.Parameters[i].Field)];
+        if (varied.Words[1] == name) return true;
+        parameters.push_back(name);
+        list += (list.empty() ? "" : ", ") + std::string(name);
+    }
+    Error = "'" + varied.LineText() + "': the model " + model.Name + " has no parameter '" +
+            varied.Words[1] + "'";
+    if (const char *near = ClosestWord::Find(varied.Words[1], parameters); near != nullptr) {
+        Error += "; did you mean '" + std::string(near) + "'?";
+    }
+    Error += list.empty() ? " (it has none)\n" : " (its parameters: " + list + ")\n";
+    return false;
+}
+
 int SweepExpander::FindLine(const VariedLine &varied) const {
     std::vector<std::string> words;
     for (size_t i = 0; i < Lines.size(); ++i) {
@@ -94,7 +119,14 @@ int SweepExpander::FindLine(const VariedLine &varied) const {
         SweepText::SplitWords(Lines[i], words);
         if (words.size() <= varied.Words.size()) continue;
         bool same = true;
-        for (size_t w = 0; w < varied.Words.size() && same; ++w) same = words[w] == varied.Words[w];
+        for (size_t w = 0; w < varied.Words.size() && same; ++w) {
+            // The parser reads a modpar name by its first two characters: "modpar alpha" varies
+            // the base's "modpar alfa" line, which a line of its own would set a second time.
+            same = w == 1 && words[0] == "modpar"
+                       ? ReaDifSimulation::ParameterKey(words[w].c_str(), true) ==
+                             ReaDifSimulation::ParameterKey(varied.Words[w].c_str(), true)
+                       : words[w] == varied.Words[w];
+        }
         if (same) return int(i);
     }
     return -1;
@@ -137,6 +169,7 @@ SweepExpander::Result SweepExpander::Expand(const std::vector<VariedLine> &varie
                                             uint32_t seed, bool randomize,
                                             const std::string &keepFrom) {
     VariedList = variedLines;
+    Checked = false;
     LineIndexes.clear();
     List.clear();
     Error.clear();
@@ -146,6 +179,7 @@ SweepExpander::Result SweepExpander::Expand(const std::vector<VariedLine> &varie
     }
     size_t total = 1;
     for (const VariedLine &varied : variedLines) {
+        if (!ModelReads(varied)) return Failed;
         int line = FindLine(varied);
         for (size_t s = 0; s < LineIndexes.size(); ++s) {
             if (line >= 0 && LineIndexes[s] == line) {
@@ -222,8 +256,30 @@ SweepExpander::Result SweepExpander::Expand(const std::vector<VariedLine> &varie
     return Done;
 }
 
+SweepExpander::Result SweepExpander::CheckVariants(const std::string &folder) {
+    Error.clear();
+    Folder = folder;
+    Checked = false;
+    for (const SweepVariant &variant : List) {
+        // Named as it will be written, so the report points where the user will look.
+        const std::string path = (std::filesystem::path(Folder) / (variant.Name + ".vna")).string();
+        std::string report = CheckScript(path, variant.Text);
+        if (!report.empty()) {
+            Error = "variant " + variant.Name + " is refused:\n" + report;
+            return VariantRefused;
+        }
+    }
+    Checked = true;
+    return Done;
+}
+
 SweepExpander::Result SweepExpander::WriteAndCheck(const std::string &folder) {
     Error.clear();
+    // Every variant is checked before the first is written: a refused sweep leaves nothing.
+    if (!Checked || folder != Folder) {
+        const Result checked = CheckVariants(folder);
+        if (checked != Done) return checked;
+    }
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error) {
@@ -237,11 +293,6 @@ SweepExpander::Result SweepExpander::WriteAndCheck(const std::string &folder) {
                                          cause) != AtomicFileWriter::Done) {
             Error = path + ": " + FaultText(cause) + "\n";
             return Failed;
-        }
-        std::string report = CheckScript(path, variant.Text);
-        if (!report.empty()) {
-            Error = "variant " + variant.Name + " is refused:\n" + report;
-            return VariantRefused;
         }
     }
     return Done;

@@ -25,7 +25,6 @@ public:
     static constexpr Result Done = Result::Done;
     static constexpr Result VariantRefused = Result::VariantRefused;
     static constexpr int MaxVariants = 10000;
-    static constexpr uint32_t MaxSeed = 99999999;  // the range of a clock seed
 
     // The head comment that marks a variant script and the line that holds one varied value:
     // "// vary modpar beta = 7.5". The contact sheet reads them back.
@@ -35,16 +34,20 @@ public:
     // Reads the base script and checks it with the parser: Done; Failed with the reasons in Error
     // (one PATH:LINE: TEXT line per annotation).
     [[nodiscard]] Result LoadBase(const std::string &path);
-    // Builds the variants of variedLines, first varied slowest. seed non-zero is the seed of every
+    // Builds the variants of variedLines, first varied slowest; a varied modpar line must name a
+    // parameter of the base's model as the model spells it. seed non-zero is the seed of every
     // variant; 0 takes the base's randseed, else one fresh seed shared by all. randomize gives
     // each variant a fresh seed of its own. keepFrom (non-empty) is a folder whose existing
     // variant scripts keep their seeds, so a resumed sweep repeats the same runs. Done; Failed with
     // Error.
     [[nodiscard]] Result Expand(const std::vector<VariedLine> &variedLines, uint32_t seed,
                                 bool randomize, const std::string &keepFrom = "");
-    // Writes every variant as folder/NAME.vna (the folder is created) and checks each with the
-    // parser: Done; VariantRefused with Error naming the first faulty variant, its line and the
-    // parser's text; Failed with Error for a file that could not be written.
+    // Checks every variant with the parser, as folder/NAME.vna, writing nothing: Done;
+    // VariantRefused with Error naming the first faulty variant, its line and the parser's text.
+    [[nodiscard]] Result CheckVariants(const std::string &folder);
+    // Checks the variants (unless CheckVariants has, for folder), then writes each as
+    // folder/NAME.vna (the folder is created): Done; VariantRefused as CheckVariants, with
+    // nothing written; Failed with Error for a file that could not be written.
     [[nodiscard]] Result WriteAndCheck(const std::string &folder);
 
     const std::vector<SweepVariant> &Variants() const { return List; }
@@ -57,6 +60,8 @@ public:
     std::string Error;
 
 private:
+    // Whether a varied modpar line names a parameter of the model: true, or false with Error.
+    bool ModelReads(const VariedLine &varied);
     // The line of the base that varied varies: its index, or -1 when the base has none.
     int FindLine(const VariedLine &varied) const;
     // The text of the variant whose value indexes are picks.
@@ -71,4 +76,7 @@ private:
     std::vector<int> LineIndexes;  // per varied line, its index in Lines, or -1 to append it
     std::vector<SweepVariant> List;
     uint32_t Shared = 0;
+    int Model = 0;         // the base's model, its index in ReactionModelTable
+    std::string Folder;    // the folder the variants were last checked for
+    bool Checked = false;  // CheckVariants accepted List for Folder
 };

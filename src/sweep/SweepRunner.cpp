@@ -80,6 +80,8 @@ bool SweepRunner::ExpectedImages(const std::string &path, std::vector<Image> &im
         sim->ErrorStatus == ReaDifSimulation::StatusAllocationFailed) {
         return false;
     }
+    // The images the variant's run writes: with Last, only its final one.
+    if (outputs.Last) sim->KeepFinalImageOnly();
     const ReaDifSimulation &s = *sim;
     // The field as the run sizes it; the run resizes after the parse, so it is not done here.
     const uint32_t fieldX =
@@ -87,13 +89,14 @@ bool SweepRunner::ExpectedImages(const std::string &path, std::vector<Image> &im
     const uint32_t fieldY =
         outputs.SizeY != 0 ? uint32_t(outputs.SizeY) : s.Components[0]->GetSizeY();
     points = fieldX * fieldY;
-    const uint32_t factor = outputs.Upscale > 1 ? uint32_t(outputs.Upscale) : 1;
     // The picture the run saves: the field's size, or the tile picture's for a mosaic (whose
-    // size the script gives), upscaled; the maps are always of the field.
+    // size the script gives), resampled; the maps are always of the field.
     const GenImage3D &tile = s.TrueColor != 0 ? static_cast<const GenImage3D &>(s.TmpTileImage2D24)
                                               : static_cast<const GenImage3D &>(s.TmpTileImage2D8);
-    const uint32_t x = (s.Mosaic != 0 ? uint32_t(tile.GetSizeX()) : fieldX) * factor;
-    const uint32_t y = (s.Mosaic != 0 ? uint32_t(tile.GetSizeY()) : fieldY) * factor;
+    uint32_t x = 0, y = 0, mapX = 0, mapY = 0;
+    outputs.OutputSize(fieldX, fieldY, mapX, mapY);
+    outputs.ScaledSize(fieldX, fieldY, s.Mosaic != 0 ? uint32_t(tile.GetSizeX()) : fieldX,
+                       s.Mosaic != 0 ? uint32_t(tile.GetSizeY()) : fieldY, x, y);
     const int depth = s.TrueColor != 0 ? 3 : 1;
     const char format = outputs.Format != 0 ? outputs.Format : s.ImageFormat;
     const uint64_t bytes = format == 'T'   ? GenImage3D::TGAFileBytes(x, y, depth)
@@ -115,12 +118,10 @@ bool SweepRunner::ExpectedImages(const std::string &path, std::vector<Image> &im
         if (!outputs.Height && !outputs.Normal) continue;
         const std::string image = name;
         if (outputs.Height) {
-            images.push_back(
-                {ImageOutput::MapPath(image, "_height"), 0, fieldX * factor, fieldY * factor});
+            images.push_back({ImageOutput::MapPath(image, "_height"), 0, mapX, mapY});
         }
         if (outputs.Normal) {
-            images.push_back(
-                {ImageOutput::MapPath(image, "_normal"), 0, fieldX * factor, fieldY * factor});
+            images.push_back({ImageOutput::MapPath(image, "_normal"), 0, mapX, mapY});
         }
     }
     return true;

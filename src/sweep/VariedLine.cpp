@@ -142,6 +142,11 @@ bool VariedLine::Parse(const std::string &text, std::string &error) {
             return false;
         }
     }
+    if (words[0] == "modpar" && words.size() < 2) {
+        // The values would replace the parameter's name.
+        error = "'" + text + "' names no parameter: write 'modpar NAME VALUES'";
+        return false;
+    }
     Words = words;
     // Names stay file-name safe: letters, digits, '.', '-' only.
     for (size_t i = Words[0] == "modpar" && Words.size() > 1 ? 1 : 0; i < Words.size(); ++i) {

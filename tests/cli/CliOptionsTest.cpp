@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/CliOptions.h"
+#include "imageio/PngFile.h"
 
 namespace {
 
@@ -41,6 +42,7 @@ const OptionsCase OptionsCases[] = {
     {"ContactSheet", {"--contact-sheet", "a-sweep"}, CliOptions::Action::ContactSheet, "", false, false, false, 1, ""},
     {"ContactSheetWithScript", {"--contact-sheet=a-sweep", "a.vna"}, CliOptions::Action::UsageError, "", false, false, false, 1, "takes no script"},
     {"SweepOptionWithoutVary", {"--resume", "a.vna"}, CliOptions::Action::UsageError, "", false, false, false, 1, "--vary"},
+    {"SweepSeedAsLargeAsAScriptSeed", {"--vary=modpar beta 6,7", "--seed=2147483647", "a.vna"}, CliOptions::Action::Sweep, "a.vna", false, false, false, 1, ""},
     {"SweepWithRounds", {"--vary=modpar beta 6,7", "-n2", "a.vna"}, CliOptions::Action::UsageError, "", false, false, false, 1, "--rounds"},
     {"SeedZero", {"--seed=0", "a.vna"}, CliOptions::Action::UsageError, "", false, false, false, 1, "seed '0'"},
     {"ScaleUnknown", {"--scale=all", "a.vna"}, CliOptions::Action::UsageError, "", false, false, false, 1, "scale 'all' (image or run)"},
@@ -147,14 +149,14 @@ CliOptions::Action ParseLine(std::vector<std::string> arguments, CliOptions &opt
 TEST(CliOptionsTest, OutputOptionsTakeTheirValues) {
     CliOptions options;
     ASSERT_EQ(
-        ParseLine({"-o", "out/dir", "-f", "TGA", "-s", "4294967295", "--json", "--no-overwrite",
+        ParseLine({"-o", "out/dir", "-f", "TGA", "-s", "2147483647", "--json", "--no-overwrite",
                    "--size=700x8192", "--height", "--normal=2.5", "--upscale", "8", "a.vna"},
                   options),
         CliOptions::Action::Run)
         << options.ErrorText;
     EXPECT_EQ(options.OutDir, "out/dir");
     EXPECT_EQ(options.Images.Format, 'T');
-    EXPECT_EQ(options.Seed, 4294967295u);
+    EXPECT_EQ(options.Seed, 2147483647u);
     EXPECT_TRUE(options.Json);
     EXPECT_TRUE(options.NoOverwrite);
     EXPECT_EQ(options.Images.SizeX, 700);
@@ -187,6 +189,9 @@ TEST(CliOptionsTest, OutputOptionsRefuseBadValues) {
         {{"-s", "0"}, "seed '0'"},
         {{"--seed=-3"}, "'-3'"},
         {{"--seed=4294967296"}, "'4294967296'"},
+        // The seeds a randseed line holds, and no others.
+        {{"--seed=2147483648"}, "invalid seed '2147483648' (a whole number from 1 to 2147483647"},
+        {{"--seed=4294967295"}, "'4294967295'"},
         {{"--seed= 5"}, "' 5'"},
         {{"--size=9x10"}, "'9x10'"},
         {{"--size=10x8193"}, "'10x8193'"},
@@ -200,6 +205,12 @@ TEST(CliOptionsTest, OutputOptionsRefuseBadValues) {
         {{"--normal=2x"}, "'2x'"},
         {{"--upscale=9"}, "upscale factor '9'"},
         {{"--upscale=0"}, "'0'"},
+        {{"--png-level=10"}, "PNG level '10' (a whole number from 0 to 9)"},
+        {{"--png-level", "-1"}, "'-1'"},
+        {{"--png-level=6x"}, "'6x'"},
+        {{"--png-level="}, "''"},
+        {{"--all-images"}, "belong to a sweep"},
+        {{"--last", "--all-images", "--vary", "modpar beta 6,7"}, "contradict"},
         {{"-s", "5", "-r"}, "contradict"},
         {{"--json", "--check"}, "--json"},
         {{"--json", "-a"}, "--json"},
@@ -243,6 +254,10 @@ TEST(CliOptionsTest, ImageArgumentsParseBackToTheSameImageOptions) {
         {"-f", "TGA", "--size=700x8192", "--upscale", "3", "--height", "--normal=0.3"},
         {"--format=bmp", "--normal-dx"},
         {"-fpng", "--normal=2.5", "--normal-dx", "--scale=run"},
+        {"--png-level=0", "--last"},
+        {"--png-level", "9"},
+        {"--upscale-to", "2048"},
+        {"--upscale-to=300x200", "--height"},
     };
     for (const auto &arguments : cases) {
         CliOptions first;
@@ -260,10 +275,28 @@ TEST(CliOptionsTest, ImageArgumentsParseBackToTheSameImageOptions) {
         EXPECT_EQ(again.Images.SizeX, first.Images.SizeX);
         EXPECT_EQ(again.Images.SizeY, first.Images.SizeY);
         EXPECT_EQ(again.Images.Upscale, first.Images.Upscale);
+        EXPECT_EQ(again.Images.UpscaleToX, first.Images.UpscaleToX);
+        EXPECT_EQ(again.Images.UpscaleToY, first.Images.UpscaleToY);
         EXPECT_EQ(again.Images.Height, first.Images.Height);
         EXPECT_EQ(again.Images.Normal, first.Images.Normal);
         EXPECT_EQ(again.Images.NormalStrength, first.Images.NormalStrength);  // to the last bit
         EXPECT_EQ(again.Images.NormalDirectX, first.Images.NormalDirectX);
         EXPECT_EQ(again.Images.ScaleRun, first.Images.ScaleRun);
+        EXPECT_EQ(again.Images.PngLevel, first.Images.PngLevel);
+        EXPECT_EQ(again.Images.Last, first.Images.Last);
     }
+}
+
+TEST(CliOptionsTest, SweepVariantsWriteOnlyTheirLastImageUnlessAllAreAsked) {
+    CliOptions plain;
+    ASSERT_EQ(ParseLine({"a.vna"}, plain), CliOptions::Action::Run);
+    EXPECT_FALSE(plain.Images.Last);
+    EXPECT_EQ(plain.Images.PngLevel, PngFile::DefaultCompression);
+    CliOptions sweep;
+    ASSERT_EQ(ParseLine({"--vary", "modpar beta 6,7", "a.vna"}, sweep), CliOptions::Action::Sweep);
+    EXPECT_TRUE(sweep.Images.Last);
+    CliOptions all;
+    ASSERT_EQ(ParseLine({"--all-images", "--vary", "modpar beta 6,7", "a.vna"}, all),
+              CliOptions::Action::Sweep);
+    EXPECT_FALSE(all.Images.Last);
 }

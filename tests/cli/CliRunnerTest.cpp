@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdint>
@@ -130,6 +131,15 @@ TEST_F(CliRunnerTest, SummaryCountsTheImagesActuallyWritten) {
     EXPECT_EQ(Text(Out).rfind(PathOf("tex_A000010.bmp") + "\n" + PathOf("tex_A000025.bmp") +
                                   "\n25 iterations, 2 images written, 1 could not be written, ",
                               0),
+              0u)
+        << Text(Out);
+    // One image is one.
+    std::filesystem::remove(PathOf("tex_A000010.bmp"));
+    std::filesystem::create_directory(PathOf("tex_A000010.bmp"));
+    ASSERT_EQ(Run(path), CliRunner::ExitImagesFailed) << Text(Err);
+    EXPECT_EQ(clitest::LastLine(Text(Out)).rfind("25 iterations, 1 image written, 2 could not be "
+                                                 "written, ",
+                                                 0),
               0u)
         << Text(Out);
 }
@@ -426,4 +436,63 @@ TEST_F(CliRunnerTest, CtrlCEndsTheProgramWithinHalfASecond) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), CliRunner::ExitInterrupted);
     EXPECT_LT(seconds, 0.5);
+}
+
+// --last: one image with its maps, the very bytes a full run writes last; whether the final
+// iteration falls on the image period or not.
+TEST_F(CliRunnerTest, LastWritesOnlyTheFinalImageWithItsMapsAsAFullRunDoes) {
+    const struct {
+        const char *Iterations;
+        const char *Final;
+    } cases[] = {{"iterations 25", "tex_A000025"}, {"iterations 20", "tex_A000020"}};
+    for (const auto &c : cases) {
+        const std::string path = PathOf("tex.vna");
+        WriteFile(path,
+                  std::string(SmallScript)
+                      .replace(std::string(SmallScript).find("iterations 25"), 13, c.Iterations));
+        CliOptions options;
+        options.ScriptPath = path;
+        options.Images.Format = 'P';
+        options.Images.Height = true;
+        options.Images.Normal = true;
+        options.OutDir = PathOf("all");
+        ASSERT_EQ(RunWith(options), CliRunner::ExitDone) << Text(Err);
+        options.OutDir = PathOf("last");
+        options.Images.Last = true;
+        ASSERT_EQ(RunWith(options), CliRunner::ExitDone) << Text(Err);
+        std::vector<std::string> names;
+        for (const auto &item : std::filesystem::directory_iterator(PathOf("last"))) {
+            const std::string name = item.path().filename().string();
+            names.push_back(name);
+            EXPECT_EQ(ReadFile(item.path().string()), ReadFile(PathOf("all/" + name))) << name;
+        }
+        std::sort(names.begin(), names.end());
+        const std::string final = c.Final;
+        EXPECT_EQ(names, std::vector<std::string>(
+                             {final + ".png", final + "_height.png", final + "_normal.png"}));
+        EXPECT_NE(clitest::LastLine(Text(Out)).find(" iterations, 1 image written, "),
+                  std::string::npos)
+            << Text(Out);
+        std::filesystem::remove_all(PathOf("all"));
+        std::filesystem::remove_all(PathOf("last"));
+    }
+}
+
+// Broken off by Ctrl-C, a --last run writes the image of the iteration it reached.
+TEST_F(CliRunnerTest, StoppedLastRunWritesTheImageOfTheIterationReached) {
+    const std::string path = PathOf("tex.vna");
+    WriteFile(path,
+              std::string(SmallScript)
+                  .replace(std::string(SmallScript).find("iterations 25"), 13, "iterations 90000"));
+    CliOptions options;
+    options.ScriptPath = path;
+    options.Images.Last = true;
+    CliRunner::RequestStop();
+    EXPECT_EQ(RunWith(options), CliRunner::ExitInterrupted);
+    char reached[32];
+    std::snprintf(reached, sizeof reached, "tex_A%06d.bmp", SlicePacer(90000).Next());
+    EXPECT_EQ(Text(Out), PathOf(reached) + "\n" + clitest::LastLine(Text(Out)));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir),
+                            std::filesystem::directory_iterator()),
+              2);
 }

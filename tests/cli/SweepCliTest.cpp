@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 #include <set>
 #include <thread>
+#include <vector>
 
 #include "imageio/PngFile.h"
 #include "rdsimul/ScriptTestSupport.h"
@@ -57,7 +58,8 @@ protected:
         }
         return images;
     }
-    const std::string Vary = "--vary 'modpar alpha 2,3' --vary 'modpar beta 6:8:3' ";
+    // Every image of every variant, so that resume has several per variant to look for.
+    const std::string Vary = "--all-images --vary 'modpar alpha 2,3' --vary 'modpar beta 6:8:3' ";
     std::string Output;
 };
 
@@ -173,6 +175,25 @@ TEST_F(SweepCliTest, FormatOverrideAndMapsAreWhatResumeAndTheContactSheetLookFor
     ASSERT_EQ(Shell(Program + " --resume -f png --height " + Vary + "base.vna"), 0) << Output;
     EXPECT_NE(Output.find("2 variants to run (4 already complete)"), std::string::npos) << Output;
     EXPECT_EQ(Images("base-sweep", ".png"), first);
+}
+
+// Without --all-images a variant writes only its final image (the one the contact sheet shows),
+// and --resume takes that one image as the whole variant.
+TEST_F(SweepCliTest, VariantsWriteOnlyTheirFinalImageUnlessAllAreAsked) {
+    scripttest::WriteFile(PathOf("base.vna"), Base);
+    const std::string vary = "--vary 'modpar beta 6,7' ";
+    ASSERT_EQ(Shell(Program + " --quiet " + vary + "base.vna"), 0) << Output;
+    const auto images = Images("base-sweep");
+    std::vector<std::string> names;
+    for (const auto &[name, bytes] : images) names.push_back(name);
+    EXPECT_EQ(names, std::vector<std::string>({"beta6_A000060.bmp", "beta7_A000060.bmp"}));
+    ASSERT_EQ(Shell(Program + " --resume " + vary + "base.vna"), 0) << Output;
+    EXPECT_NE(Output.find("0 variants to run (2 already complete)"), std::string::npos) << Output;
+    // The same final images as a sweep that writes them all.
+    ASSERT_EQ(Shell(Program + " --quiet --all-images --out all " + vary + "base.vna"), 0) << Output;
+    const auto all = Images("all");
+    EXPECT_EQ(all.size(), 6u);
+    for (const auto &[name, bytes] : images) EXPECT_EQ(all.at(name), bytes) << name;
 }
 
 TEST_F(SweepCliTest, ResumeRunsOnlyVariantsWithMissingOrCutImages) {
@@ -312,8 +333,9 @@ TEST_F(SweepCliTest, JobFilesRunNothingButTheProgramWhateverTheNames) {
         EXPECT_NE(Output.find("-- " + folder + "/beta7.vna\n"), std::string::npos)
             << name << ": " << Output;
         EXPECT_EQ(Shell("VORNA_CLI=/bin/echo SLURM_ARRAY_TASK_ID=1 bash " + sbatch), 0) << Output;
-        EXPECT_EQ(Output, "--quiet --threads 1 --json-file " + folder + "/beta8.json -- " + folder +
-                              "/beta8.vna\n")
+        // A variant writes only its final image unless the sweep was told otherwise.
+        EXPECT_EQ(Output, "--quiet --threads 1 --last --json-file " + folder + "/beta8.json -- " +
+                              folder + "/beta8.vna\n")
             << name;
     }
     // The default program, from its hostile folder, really runs a variant.
@@ -326,13 +348,31 @@ TEST_F(SweepCliTest, JobFilesRunNothingButTheProgramWhateverTheNames) {
     }
 }
 
-TEST_F(SweepCliTest, RefusedVariantStopsTheSweepBeforeAnyRun) {
+// A refused sweep says why and leaves nothing behind: no folder, no variant script.
+TEST_F(SweepCliTest, RefusedSweepWritesNothing) {
     scripttest::WriteFile(PathOf("base.vna"), Base);
     EXPECT_EQ(Shell(Program + " --vary 'init A 3 5:20:3' base.vna"), 2);
     EXPECT_NE(Output.find("variant initA312.5 is refused"), std::string::npos) << Output;
-    EXPECT_NE(Output.find("initA312.5.vna:10: "), std::string::npos) << Output;
-    EXPECT_TRUE(Images("base-sweep").empty());
+    EXPECT_NE(Output.find("base-sweep/initA312.5.vna:10: "), std::string::npos) << Output;
+    EXPECT_FALSE(fs::exists(PathOf("base-sweep")));
+    // A parameter the model does not have is named, with the one meant.
+    EXPECT_EQ(Shell(Program + " --vary 'modpar betta 6,7' base.vna"), 1);
+    EXPECT_NE(Output.find("'modpar betta': the model brusselator has no parameter 'betta'; did "
+                          "you mean 'beta'? (its parameters: alpha, beta)"),
+              std::string::npos)
+        << Output;
     EXPECT_EQ(Shell(Program + " --vary 'modpar beta 6:10' base.vna"), 1);
+    EXPECT_EQ(Shell(Program + " --vary 'modpar 6,7' base.vna"), 1);
+    EXPECT_NE(Output.find("names no parameter"), std::string::npos) << Output;
+    EXPECT_EQ(Shell(Program + " -o out --vary 'modpar beta 6,7' --vary 'diffusion B 0.5,2' "
+                              "base.vna"),
+              2);
+    std::vector<std::string> left;
+    for (const auto &item : fs::directory_iterator(Dir)) {
+        left.push_back(item.path().filename().string());
+    }
+    EXPECT_EQ(left, std::vector<std::string>{"base.vna"});
+    EXPECT_EQ(scripttest::ReadFile(PathOf("base.vna")), Base);
 }
 
 TEST_F(SweepCliTest, CtrlCStopsEveryVariantAndLeavesNoTemporaryFile) {
@@ -346,7 +386,7 @@ TEST_F(SweepCliTest, CtrlCStopsEveryVariantAndLeavesNoTemporaryFile) {
     ASSERT_EQ(posix_spawn_file_actions_init(&actions), 0);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const char *arguments[] = {Program.c_str(),     "--jobs",     "2",    "--vary",
+    const char *arguments[] = {Program.c_str(),     "--jobs",     "2",    "--all-images", "--vary",
                                "modpar beta 6,7,8", base.c_str(), nullptr};
     pid_t sweep = 0;
     ASSERT_EQ(posix_spawn(&sweep, Program.c_str(), &actions, nullptr,

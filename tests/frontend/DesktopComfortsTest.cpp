@@ -8,6 +8,7 @@
 #include "FrontEndTestSupport.h"
 #include "frontend/DesktopTexts.h"
 #include "frontend/LoopSeed.h"
+#include "rdsimul/ScriptParser.h"
 #include "toolkit/FileCheck.h"
 
 using frontendtest::FrontEndTest;
@@ -154,6 +155,13 @@ TEST(LoopSeedLine, TheLastSeedLineTakesTheSeedOrOneIsAdded) {
     for (const auto &c : cases) {
         EXPECT_EQ(WithSeedLine(c.Script, 123), c.Kept) << c.Script;
     }
+}
+
+// The loop's seeds run on through the range a randseed line holds, never to 0 (the clock).
+TEST(LoopSeedLine, NextSeedIsOneTheSeedLineHolds) {
+    EXPECT_EQ(NextLoopSeed(41), 42u);
+    EXPECT_EQ(NextLoopSeed(99999999), 100000000u);
+    EXPECT_EQ(NextLoopSeed(uint32_t(ScriptParser::MaxSeed)), 1u);
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ TEST_F(PreviewDisplay, NormalModeClipsToTheClientArea) {
     H->MainWidth = 200;
     H->MainHeight = 150;
     DisplayMode = 1;
-    FastDisplay(WindowId::Main, image);
+    FastDisplay(WindowId::Main, image, MainRDSim.CurrentTime);
     EXPECT_EQ(Blits(), (std::vector<Rect>{{5, 16, 195, 134}}));
     EXPECT_EQ(H->BitmapFormat.Width, 256);
     EXPECT_EQ(H->BitmapFormat.Height, 256);
@@ -53,7 +53,7 @@ TEST_F(PreviewDisplay, TileModeFillsTheWindowAndCountsOnTheFirstTileOnly) {
     DisplayMode = 2;
     DisplayCounter = 1;
     MainRDSim.CurrentTime = 42;
-    FastDisplay(WindowId::Main, image);
+    FastDisplay(WindowId::Main, image, MainRDSim.CurrentTime);
     std::vector<Rect> expected = {{105, 16, 100, 100}, {205, 16, 100, 100},  {305, 16, 20, 100},
                                   {5, 116, 100, 100},  {105, 116, 100, 100}, {205, 116, 100, 100},
                                   {305, 116, 20, 100}, {5, 216, 100, 30},    {105, 216, 100, 30},
@@ -73,7 +73,7 @@ TEST_F(PreviewDisplay, AlbumModeLinesUpImagesAndWrapsToTheTop) {
     H->MainHeight = 250;
     DisplayMode = 3;
     InitDisplayDone = 0;
-    for (int i = 0; i < 7; ++i) FastDisplay(WindowId::Main, image);
+    for (int i = 0; i < 7; ++i) FastDisplay(WindowId::Main, image, MainRDSim.CurrentTime);
     std::vector<Rect> expected = {{5, 16, 100, 100},  {115, 16, 100, 100},  {225, 16, 100, 100},
                                   {5, 126, 100, 100}, {115, 126, 100, 100}, {225, 126, 100, 100},
                                   {5, 16, 100, 100}};
@@ -85,7 +85,7 @@ TEST_F(PreviewDisplay, CounterStampsFourDigitsInTheTopLeftCorner) {
     DisplayMode = 1;
     DisplayCounter = 1;
     MainRDSim.CurrentTime = 42;
-    FastDisplay(WindowId::Main, image);
+    FastDisplay(WindowId::Main, image, MainRDSim.CurrentTime);
     const uint8_t *p = H->BitmapPixels.data();
     const int line = 60;
     // Cells 0, 0, 4, 2: row 1 of a 0 has glyph pixels at columns 2 to 5, of a 4 at 2 and 6.
@@ -104,20 +104,20 @@ TEST_F(PreviewDisplay, CounterStampsFourDigitsInTheTopLeftCorner) {
 TEST_F(PreviewDisplay, ChangedPictureKindRebuildsTheBitmap) {
     Image3D8 image8("preview8", 30, 20, 1, 0);
     Image3D24 image24("preview24", 30, 20, 1, 0);
-    FastDisplay(WindowId::Main, image8);
+    FastDisplay(WindowId::Main, image8, MainRDSim.CurrentTime);
     EXPECT_EQ(H->BitmapsCreated, 1);
     // Rows padded to 4 bytes: 30 bytes take 32, 90 bytes take 92.
     EXPECT_EQ(H->BitmapFormat.Stride, 32);
-    FastDisplay(WindowId::Main, image8);
+    FastDisplay(WindowId::Main, image8, MainRDSim.CurrentTime);
     EXPECT_EQ(H->BitmapsCreated, 1);
-    FastDisplay(WindowId::Main, image24);
+    FastDisplay(WindowId::Main, image24, MainRDSim.CurrentTime);
     EXPECT_EQ(H->BitmapsCreated, 2);
     EXPECT_EQ(H->BitmapFormat.Bits, 24);
     EXPECT_EQ(H->BitmapFormat.Width, 30);
     EXPECT_EQ(H->BitmapFormat.Stride, 92);
     EXPECT_EQ(H->BitmapPixels.size(), 92u * 20u);
     InitDisplayDone = 0;
-    FastDisplay(WindowId::Main, image24);
+    FastDisplay(WindowId::Main, image24, MainRDSim.CurrentTime);
     EXPECT_EQ(H->BitmapsCreated, 3);
 }
 
@@ -127,7 +127,7 @@ TEST_F(PreviewDisplay, TooSmallWindowShowsNothing) {
     H->MainHeight = 16;
     for (int mode = 1; mode <= 3; ++mode) {
         DisplayMode = mode;
-        FastDisplay(WindowId::Main, image);
+        FastDisplay(WindowId::Main, image, MainRDSim.CurrentTime);
     }
     EXPECT_TRUE(H->Blits.empty());
 }

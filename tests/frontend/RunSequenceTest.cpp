@@ -1,11 +1,15 @@
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <map>
+#include <set>
+#include <thread>
 
 #include "FrontEndTestSupport.h"
 #include "frontend/RunSequence.h"
 #include "imageio/ImageOutput.h"
 #include "rdsimul/ReaDifSimulation.h"
+#include "toolkit/MessageIds.h"
 #include "toolkit/RandomGenerator.h"
 
 using frontendtest::FrontEndTest;
@@ -69,10 +73,13 @@ TEST_F(RunSequenceTest, GoodScriptRunsToTheEndWritesImagesAndRestores) {
     std::snprintf(seedText, sizeof seedText, GST.Get(10), MainRandom.GetSeed());
     EXPECT_EQ(editorDuring, seedText);
     EXPECT_EQ(background, EditorBackgroundRun);
-    // Titles: "Vorna  0%" first, "Vorna 100%" at the end, then the idle title.
+    // Titles: "Vorna  0%" first, "Vorna 100%" with the run's speed at the end, then the idle
+    // title.
     auto first = std::find(H->Titles.begin(), H->Titles.end(), "Vorna  0%");
     ASSERT_NE(first, H->Titles.end());
-    EXPECT_NE(std::find(first, H->Titles.end(), "Vorna 100%"), H->Titles.end());
+    EXPECT_NE(std::find_if(first, H->Titles.end(),
+                           [](const std::string &t) { return t.rfind("Vorna 100% ", 0) == 0; }),
+              H->Titles.end());
     EXPECT_EQ(H->Title, "Vorna spots.vna");
     ASSERT_EQ(H->Boxes.size(), 1u);
     EXPECT_EQ(H->Boxes[0].Text, GST.Get(12));
@@ -82,7 +89,8 @@ TEST_F(RunSequenceTest, GoodScriptRunsToTheEndWritesImagesAndRestores) {
     for (const char *name : {"spots_A000010.bmp", "spots_A000020.bmp", "spots_A000030.bmp"}) {
         EXPECT_TRUE(std::filesystem::exists(Dir / name)) << name;
     }
-    EXPECT_EQ(H->Blits.size(), 30u);
+    // 30 during the run, and the last frame once more over the restored script.
+    EXPECT_EQ(H->Blits.size(), 31u);
     EXPECT_EQ(MainRDSim.CurrentTime, 30);
     // Idle again, with the script in the editor and the caret where it was.
     EXPECT_EQ(RunMenuStates(), Idle());
@@ -93,6 +101,71 @@ TEST_F(RunSequenceTest, GoodScriptRunsToTheEndWritesImagesAndRestores) {
     EXPECT_EQ(H->SelectionStart, 7);
     EXPECT_TRUE(H->EditorCaretVisible);
     EXPECT_EQ(RunFlag, 0);
+}
+
+TEST_F(RunSequenceTest, LastFrameStaysOverTheRestoredScriptUntilTheUserWorksOnIt) {
+    StartWith(GoodScript());
+    H->KeepBlitPixels = true;
+    size_t atBox = 0;
+    H->OnBox = [&](const HeadlessPlatform::Box &) { atBox = H->Blits.size(); };
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    // Drawn after the box, once the editor holds the script again, where the preview was.
+    ASSERT_EQ(H->Blits.size(), atBox + 1);
+    const HeadlessPlatform::Blit &result = H->Blits.back();
+    const HeadlessPlatform::Blit &lastOfRun = H->Blits[atBox - 1];
+    EXPECT_EQ(std::vector<int>({result.X, result.Y, result.Width, result.Height}),
+              std::vector<int>({5, 16, 20, 10}));
+    EXPECT_EQ(result.Pixels, lastOfRun.Pixels);
+    EXPECT_EQ(H->EditorText, GoodScript());
+    EXPECT_EQ(ResultShown, 1);
+    // A resized editor gets it back; turning the preview off wipes it.
+    H->Send(WindowMessage::Size, 0, 300u | 200u << 16);
+    EXPECT_EQ(H->Blits.size(), atBox + 2);
+    const int wiped = H->EditorInvalidations;
+    ASSERT_TRUE(H->Choose(MenuCommand::PreviewInactive));
+    EXPECT_EQ(ResultShown, 0);
+    EXPECT_EQ(H->EditorInvalidations, wiped + 1);
+    H->Send(WindowMessage::Size, 0, 400u | 300u << 16);
+    EXPECT_EQ(H->Blits.size(), atBox + 2);
+    // The next run starts without it; a script with errors leaves none.
+    ASSERT_TRUE(H->Choose(MenuCommand::PreviewNormal));
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    EXPECT_EQ(ResultShown, 1);
+    // Working on the script again uncovers it: a key typed into the editor, or a click.
+    const int typed = H->EditorInvalidations;
+    H->Send(WindowMessage::KeyDown, 'M', 0);
+    EXPECT_EQ(ResultShown, 0);
+    EXPECT_EQ(H->EditorInvalidations, typed + 1);
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    H->Send(WindowMessage::LButtonDown, 0, 0);
+    EXPECT_EQ(ResultShown, 0);
+    H->Type("model nosuchmodel\n");
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    EXPECT_EQ(ResultShown, 0);
+}
+
+// The run text's first line tells the field the last image showed, or that it is flat and
+// autoscale shows its noise.
+TEST_F(RunSequenceTest, RunTextTellsTheLastImagesFieldAfterTheSeed) {
+    struct Case {
+        std::string Script;
+        std::string Told;
+    };
+    const Case cases[] = {
+        {GoodScript(), "Image of A at iteration 30: the field runs from "},
+        {GoodScript("at 0 paint A set 2 600 0 0\nat 0 paint B set 1 600 0 0\n"),
+         "The field of A at iteration 30 is uniform to within 0: autoscale shows rounding noise."},
+    };
+    for (const Case &c : cases) {
+        StartWith(c.Script);
+        std::string atBox;
+        H->OnBox = [&](const HeadlessPlatform::Box &) {
+            if (atBox.empty()) atBox = H->EditorText;
+        };
+        ASSERT_TRUE(H->Choose(MenuCommand::Run));
+        const std::string firstLine = atBox.substr(0, atBox.find('\n'));
+        EXPECT_NE(firstLine.find(c.Told), std::string::npos) << firstLine;
+    }
 }
 
 TEST_F(RunSequenceTest, FaultyScriptComesBackAnnotatedWithTheCaretOnTheError) {
@@ -240,6 +313,80 @@ TEST_F(RunSequenceTest, CancelledSaveDialogRunsNothingAndResetsTheLoop) {
     EXPECT_EQ(H->Boxes[0].Text, GST.Get(12));
 }
 
+TEST_F(RunSequenceTest, RunRewritesTheScriptOnlyWhenTheEditorChangedIt) {
+    namespace fs = std::filesystem;
+    struct Case {
+        const char *label;
+        bool typed;        // the editor's text was replaced by typing
+        std::string text;  // the editor's text at Run
+        bool rewritten;
+    };
+    std::string changed = GoodScript();
+    changed.replace(changed.find("beta 7.5"), 8, "beta 7.4");
+    const Case cases[] = {
+        {"as loaded", false, GoodScript(), false},
+        {"edited back to the file's bytes", true, GoodScript(), false},
+        {"edited", true, changed, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        H = std::make_unique<HeadlessPlatform>();
+        H->ProgramDir = Dir.string();
+        ResetFrontEndGlobals();
+        StartWith(GoodScript());
+        const fs::path path = Dir / "spots.vna";
+        const auto old = fs::last_write_time(path) - std::chrono::hours(24);
+        fs::last_write_time(path, old);
+        if (c.typed) H->Type(c.text);
+        ASSERT_TRUE(H->Choose(MenuCommand::Run));
+        EXPECT_EQ(H->Boxes.back().Text, GST.Get(MsgRunFinished));
+        EXPECT_EQ(ReadWhole(path), c.text);
+        EXPECT_EQ(fs::last_write_time(path) != old, c.rewritten);
+        EXPECT_FALSE(H->EditorModified);
+    }
+}
+
+TEST_F(RunSequenceTest, SpeedCountsOnlyRunningTimeShowsEarlyAndKeepsTheAverage) {
+    std::string text = GoodScript();
+    text.replace(text.find("size 20 10"), 10, "size 64 64");
+    text.replace(text.find("iterations 30"), 13, "iterations 3000");
+    text.replace(text.find("t+10"), 4, "t+1000");
+    StartWith(text);
+    // Every iteration takes 1/1024 s of running time, while pauses and a box take 50 and 100 s
+    // of the clock: 4096 points at 1024 iterations a second are 4.0 M points a second.
+    double elsewhere = 0.0;
+    H->OnClock = [&] { return static_cast<double>(MainRDSim.CurrentTime) / 1024.0 + elsewhere; };
+    std::string finishedTitle;
+    H->OnBox = [&](const HeadlessPlatform::Box &box) {
+        elsewhere += 100.0;
+        if (box.Text == GST.Get(MsgRunFinished)) finishedTitle = H->Title;
+    };
+    H->OnPump = [&](int n) {
+        if (PauseFlag == 1) elsewhere += 50.0;
+        if (n == 5 || n == 9) {
+            ASSERT_TRUE(H->Choose(MenuCommand::Pause));
+        }
+        if (n == 60) {
+            ASSERT_TRUE(H->Choose(MenuCommand::CaptureBMP));
+        }
+    };
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    ASSERT_EQ(H->Boxes.size(), 2u);
+    EXPECT_EQ(finishedTitle, "Vorna 100%  4.0Mps 1024ips");
+    int measured = 0;
+    int firstPercent = -1;
+    for (const std::string &title : H->Titles) {
+        if (title.find("Mps") == std::string::npos) continue;
+        ++measured;
+        EXPECT_NE(title.find("%  4.0Mps 1024ips"), std::string::npos) << title;
+        if (firstPercent < 0) firstPercent = std::atoi(title.c_str() + 6);
+    }
+    EXPECT_GT(measured, 2);
+    // The first figure comes once a second has run (1024 of the 3000 iterations).
+    EXPECT_GE(firstPercent, 34);
+    EXPECT_LT(firstPercent, 45);
+}
+
 TEST_F(RunSequenceTest, CloseDuringARunStopsThenDestroysTheWindow) {
     StartWith(GoodScript());
     H->OnPump = [&](int n) {
@@ -379,6 +526,9 @@ TEST_F(RunSequenceTest, PreviewsAreSkippedNeverDelayedAndTheLastIsDrawn) {
         }
     };
     ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    // The last frame, drawn once more over the restored script, is no frame of the run.
+    ASSERT_EQ(ResultShown, 1);
+    H->Blits.pop_back();
     EXPECT_EQ(MainRDSim.CurrentTime, 400);
     EXPECT_LE(widestSlice, 20);
     // 0.4 s of run: about 24 frames rather than 80, each at least 1/60 s after the one
@@ -410,6 +560,7 @@ TEST_F(RunSequenceTest, PacedRunGivesTheImagesAndLastPreviewOfAnUnlimitedOne) {
         H->OnClock = nullptr;
         H->Blits.clear();
         ASSERT_TRUE(H->Choose(MenuCommand::Run));
+        H->Blits.pop_back();  // the last frame left over the restored script
         const size_t everyPreview = H->Blits.size();
         const std::vector<uint8_t> lastPreview = H->Blits.back().Pixels;
         std::map<std::string, std::string> images;
@@ -425,6 +576,7 @@ TEST_F(RunSequenceTest, PacedRunGivesTheImagesAndLastPreviewOfAnUnlimitedOne) {
         H->OnClock = [] { return MainRDSim.CurrentTime * 1e-3; };
         H->Blits.clear();
         ASSERT_TRUE(H->Choose(MenuCommand::Run));
+        H->Blits.pop_back();
         EXPECT_EQ(MainRDSim.CurrentTime, 97);
         EXPECT_LT(H->Blits.size(), everyPreview);
         EXPECT_TRUE(H->Blits.back().Pixels == lastPreview) << rate;
@@ -433,6 +585,117 @@ TEST_F(RunSequenceTest, PacedRunGivesTheImagesAndLastPreviewOfAnUnlimitedOne) {
         }
     }
     EXPECT_EQ(H->Boxes.back().Text, GST.Get(12));
+}
+
+// On a worker thread, as on a screen, the run writes the same images and ends at the same
+// counter as one computed between pumps, and every frame drawn is whole: the frame of one
+// iteration of that run (its counter stamped on it), never a field caught in the middle of a
+// slice; the run's last frame is always drawn.
+TEST_F(RunSequenceTest, WorkerRunDrawsWholeFramesAndWritesTheImagesOfARunBetweenPumps) {
+    std::string text = GoodScript("randseed 7\n");
+    text.replace(text.find("size 20 10"), 10, "size 48 16");
+    text.replace(text.find("iterations 30"), 13, "iterations 400");
+    StartWith(text);
+    H->KeepBlitPixels = true;
+    auto takeImages = [&] {
+        std::map<std::string, std::string> images;
+        for (const auto &entry : std::filesystem::directory_iterator(Dir)) {
+            if (entry.path().extension() == ".bmp") {
+                images[entry.path().filename().string()] = ReadWhole(entry.path());
+                std::filesystem::remove(entry.path());
+            }
+        }
+        return images;
+    };
+    // Between pumps, on the slow clock: every iteration's frame is drawn.
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    H->Blits.pop_back();  // the last frame left over the restored script
+    ASSERT_EQ(H->Blits.size(), 400u);
+    auto bytes = [](const HeadlessPlatform::Blit &blit) {
+        return std::string(blit.Pixels.begin(), blit.Pixels.end());
+    };
+    std::set<std::string> everyFrame;
+    for (const HeadlessPlatform::Blit &blit : H->Blits) everyFrame.insert(bytes(blit));
+    ASSERT_EQ(everyFrame.size(), 400u);
+    const std::vector<uint8_t> lastFrame = H->Blits.back().Pixels;
+    const std::map<std::string, std::string> images = takeImages();
+    ASSERT_EQ(images.size(), 40u);
+
+    H->WorkerThread = true;
+    H->Blits.clear();
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    EXPECT_EQ(MainRDSim.CurrentTime, 400);
+    ASSERT_EQ(ResultShown, 1);
+    H->Blits.pop_back();
+    ASSERT_FALSE(H->Blits.empty());
+    for (size_t i = 0; i < H->Blits.size(); ++i) {
+        EXPECT_EQ(everyFrame.count(bytes(H->Blits[i])), 1u) << "frame " << i;
+    }
+    EXPECT_TRUE(H->Blits.back().Pixels == lastFrame);
+    EXPECT_TRUE(takeImages() == images);
+    EXPECT_EQ(H->Boxes.back().Text, GST.Get(MsgRunFinished));
+    EXPECT_EQ(RunMenuStates(), Idle());
+}
+
+// On a worker thread Pause holds the run at a slice boundary, a capture saves the iteration its
+// box names while the run stands still, and Break ends the run where it stands with its box.
+TEST_F(RunSequenceTest, WorkerRunAnswersPauseCaptureAndBreak) {
+    std::string text = GoodScript();
+    text.replace(text.find("size 20 10"), 10, "size 48 16");
+    text.replace(text.find("iterations 30"), 13, "iterations 500000");
+    text.replace(text.find("t+10"), 4, "t+400000");
+    StartWith(text);
+    H->WorkerThread = true;
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point pausedAt;
+    std::vector<int32_t> captured;
+    std::vector<std::string> pausedTitles;
+    int step = 0;
+    H->OnBox = [&](const HeadlessPlatform::Box &box) {
+        // The worker is held while the box is open: the counter can be read.
+        if (box.Caption == "Vorna Capture BMP") captured.push_back(MainRDSim.CurrentTime);
+    };
+    H->OnPump = [&](int n) {
+        if (n == 3) {
+            ASSERT_TRUE(H->Choose(MenuCommand::Pause));
+            pausedAt = Clock::now();
+            step = 1;
+        } else if (step == 1 && Clock::now() - pausedAt > std::chrono::milliseconds(300)) {
+            // Long after the pause: two captures some time apart find the same iteration.
+            ASSERT_TRUE(H->Choose(MenuCommand::CaptureBMP));
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            pausedTitles.push_back(H->Title);
+            ASSERT_TRUE(H->Choose(MenuCommand::CaptureBMP));
+            ASSERT_TRUE(H->Choose(MenuCommand::Pause));
+            step = 2;
+            pausedAt = Clock::now();
+        } else if (step == 2 && Clock::now() - pausedAt > std::chrono::milliseconds(300)) {
+            ASSERT_TRUE(H->Choose(MenuCommand::Break));
+            step = 3;
+        }
+    };
+    const Clock::time_point start = Clock::now();
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(30));
+    ASSERT_EQ(step, 3);
+    ASSERT_EQ(captured.size(), 2u);
+    EXPECT_EQ(captured[0], captured[1]);
+    EXPECT_GT(captured[0], 0);
+    ASSERT_EQ(pausedTitles.size(), 1u);
+    EXPECT_NE(pausedTitles[0].find("(pause)"), std::string::npos) << pausedTitles[0];
+    char name[40];
+    std::snprintf(name, sizeof name, "spots_A%06d.bmp", static_cast<int>(captured[0]));
+    EXPECT_TRUE(std::filesystem::exists(Dir / name)) << name;
+    // Stopped after running on from the pause, at the iteration its box names.
+    EXPECT_GT(MainRDSim.CurrentTime, captured[0]);
+    EXPECT_LT(MainRDSim.CurrentTime, 500000);
+    ASSERT_EQ(H->Boxes.size(), 3u);
+    char stopped[400];
+    std::snprintf(stopped, sizeof stopped, GST.Get(MsgRunStopped),
+                  static_cast<int>(MainRDSim.CurrentTime));
+    EXPECT_EQ(H->Boxes[2].Text, stopped);
+    EXPECT_EQ(StopFlag, 0);
+    EXPECT_EQ(RunMenuStates(), Idle());
 }
 
 }  // namespace
@@ -466,8 +729,8 @@ TEST_F(RunWarningsTest, RunTextListsTheWarningsInEnglish) {
               "\n\nWarnings about the script:\n"
               "Line 2: brusselator reads beta (conversion of A into B, typically 7), which no "
               "modpar line sets: it is 0\n"
-              "Line 4: the model brusselator reads no parameter \"bata\" (its parameters: alpha, "
-              "beta)");
+              "Line 4: the model brusselator reads no parameter \"bata\"; did you mean beta? "
+              "(its parameters: alpha, beta)");
 }
 
 TEST_F(RunWarningsTest, RunTextListsTheWarningsInFrench) {
@@ -475,6 +738,6 @@ TEST_F(RunWarningsTest, RunTextListsTheWarningsInFrench) {
               "\n\nAvertissements sur le script :\n"
               "Ligne 2 : brusselator lit beta (conversion de A en B, typiquement 7), qu'aucune "
               "ligne modpar ne fixe : il vaut 0\n"
-              "Ligne 4 : le modèle brusselator ne lit aucun paramètre « bata » (ses paramètres : "
-              "alpha, beta)");
+              "Ligne 4 : le modèle brusselator ne lit aucun paramètre « bata » ; vouliez-vous "
+              "dire beta ? (ses paramètres : alpha, beta)");
 }

@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <future>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -12,6 +16,7 @@
 
 #include "imageio/ImageOutput.h"
 #include "imageio/PngFile.h"
+#include "imageio/WriterThread.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/ScriptTestSupport.h"
 #include "rdsimul/SimulationTestSupport.h"
@@ -30,10 +35,7 @@ protected:
         TempDirTest::SetUp();
         PrepareRun(Sim, FindModel("diffusion"), 7, 5, 10, 11);
         ASSERT_EQ(Sim.FileBaseName.Init(PathOf("tex").c_str(), 300), ProcString::Done);
-        ASSERT_EQ(Sim.ColorMaps8[0]->SetLinearHSLColorMap(0, 300, 1, 1, 60, 200),
-                  ColorMapRGBA8::MapDone);
-        ASSERT_EQ(Sim.ColorMaps24[0]->SetLinearHSLColorMap(0, 300, 1, 1, 60, 200),
-                  ColorMapRGBA8::MapDone);
+        SetUpMaps();
         Sim.ImageComponent = 'A';
         Sim.CurrentTime = 3;
         for (uint16_t y = 0; y < 5; ++y) {
@@ -45,6 +47,26 @@ protected:
     void TearDown() override {
         Sim.SetImageWriter(nullptr);
         TempDirTest::TearDown();
+    }
+    void SetUpMaps() {
+        ASSERT_EQ(Sim.ColorMaps8[0]->SetLinearHSLColorMap(0, 300, 1, 1, 60, 200),
+                  ColorMapRGBA8::MapDone);
+        ASSERT_EQ(Sim.ColorMaps24[0]->SetLinearHSLColorMap(0, 300, 1, 1, 60, 200),
+                  ColorMapRGBA8::MapDone);
+    }
+    std::vector<float> FieldValues() const {
+        std::vector<float> values;
+        for (uint16_t y = 0; y < 5; ++y) {
+            for (uint16_t x = 0; x < 7; ++x)
+                values.push_back(Sim.Components[0]->GetPixelValue(x, y, 0));
+        }
+        return values;
+    }
+    void SetFieldValues(const std::vector<float> &values) {
+        for (uint16_t y = 0; y < 5; ++y) {
+            for (uint16_t x = 0; x < 7; ++x)
+                Sim.Components[0]->SetPixelValue(values[y * 7 + x], x, y, 0);
+        }
     }
     // Hands Sim a writer with options, recording the files it reports.
     void Install(const ImageOptions &options) {
@@ -309,3 +331,173 @@ TEST_F(ImageOutputTest, ImageMagickReadsWhatWasWritten) {
 }
 
 }  // namespace
+
+namespace {
+
+// The files a folder holds, by name.
+std::map<std::string, std::string> FilesOf(const std::string &folder) {
+    std::map<std::string, std::string> files;
+    for (const auto &item : std::filesystem::directory_iterator(folder)) {
+        files[item.path().filename().string()] = ReadFile(item.path().string());
+    }
+    return files;
+}
+
+}  // namespace
+
+// An image handed to the writer thread is written from copies taken at hand-over: the field
+// and the colour maps changed before the thread gets to it change nothing, and the files are
+// byte for byte those written directly, colour image and maps, 8 and 24 bits, upscaled or not.
+TEST_F(ImageOutputTest, ThreadWritesTheBytesOfADirectWriteOfTheImageHandedOver) {
+    const struct {
+        int TrueColor;
+        int Upscale;
+        char Format;
+    } cases[] = {{0, 1, 'P'}, {1, 1, 'P'}, {0, 3, 'P'}, {1, 2, 'P'}, {0, 1, 'B'}, {1, 2, 'T'}};
+    for (const auto &c : cases) {
+        const std::string label = std::to_string(c.TrueColor) + " x" + std::to_string(c.Upscale) +
+                                  " " + std::string(1, c.Format);
+        ImageOptions options;
+        options.Upscale = c.Upscale;
+        options.Height = true;
+        options.Normal = true;
+        Sim.TrueColor = c.TrueColor;
+        Sim.ImageFormat = c.Format;
+        std::filesystem::create_directories(PathOf("direct"));
+        std::filesystem::create_directories(PathOf("thread"));
+        ASSERT_EQ(Sim.FileBaseName.Init(PathOf("direct/tex").c_str(), 300), ProcString::Done);
+        Install(options);
+        ASSERT_EQ(Sim.SaveImage2D('A'), GenImage3D::Done) << label;
+
+        WriterThread thread;
+        Install(options);
+        Written.clear();
+        std::vector<std::pair<std::string, int>> failures;
+        Writer->WriteInBackground(thread, [&](const std::string &path, int error) {
+            failures.emplace_back(path, error);
+        });
+        // The thread is kept busy until the simulation has moved on; however the case ends,
+        // the gate opens and the writer goes before the thread it uses.
+        std::promise<void> gate;
+        std::shared_future<void> open = gate.get_future().share();
+        thread.Push([open] { open.wait(); });
+        struct Closing {
+            std::function<void()> Work;
+            ~Closing() { Work(); }
+        } closing{[&] {
+            if (open.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+                gate.set_value();
+            }
+            Sim.SetImageWriter(nullptr);
+            Writer.reset();
+        }};
+        ASSERT_EQ(Sim.FileBaseName.Init(PathOf("thread/tex").c_str(), 300), ProcString::Done);
+        ASSERT_EQ(Sim.SaveImage2D('A'), GenImage3D::Done) << label;
+        const std::vector<float> before = FieldValues();
+        for (uint16_t y = 0; y < 5; ++y) {
+            for (uint16_t x = 0; x < 7; ++x) Sim.Components[0]->SetPixelValue(0.5f, x, y, 0);
+        }
+        ASSERT_EQ(Sim.ColorMaps8[0]->SetGrayColorMap(), ColorMapRGBA8::MapDone);
+        ASSERT_EQ(Sim.ColorMaps24[0]->SetGrayColorMap(), ColorMapRGBA8::MapDone);
+        EXPECT_EQ(Writer->ImagesDone(), 0);
+        gate.set_value();
+        Writer->Finish();
+        EXPECT_TRUE(failures.empty()) << label;
+        EXPECT_EQ(Writer->ImagesDone(), 1);
+        const auto direct = FilesOf(PathOf("direct"));
+        EXPECT_EQ(direct.size(), 3u) << label;
+        EXPECT_EQ(FilesOf(PathOf("thread")), direct) << label;
+        // The written paths are told on this thread, colour image first.
+        ASSERT_EQ(Written.size(), 3u);
+        EXPECT_EQ(Written[0].rfind(PathOf("thread/tex_A000003."), 0), 0u) << Written[0];
+
+        // Back to the fixture's field and maps for the next case.
+        SetFieldValues(before);
+        SetUpMaps();
+        std::filesystem::remove_all(PathOf("direct"));
+        std::filesystem::remove_all(PathOf("thread"));
+    }
+}
+
+// A file the thread cannot write reaches the failed callback with its name and cause when the
+// outcomes are delivered; the image is not counted, the files before it are told as written.
+TEST_F(ImageOutputTest, ThreadFailureIsDeliveredWithTheFileAndItsCause) {
+    ImageOptions options;
+    options.Height = true;
+    WriterThread thread;
+    Install(options);
+    std::vector<std::pair<std::string, int>> failures;
+    Writer->WriteInBackground(
+        thread, [&](const std::string &path, int error) { failures.emplace_back(path, error); });
+    // The writer goes before the thread it uses.
+    struct Closing {
+        std::unique_ptr<ImageOutput> &Writer;
+        ReaDifSimulation &Sim;
+        ~Closing() {
+            Sim.SetImageWriter(nullptr);
+            Writer.reset();
+        }
+    } closing{Writer, Sim};
+    Sim.ImageFormat = 'P';
+    const std::string height = PathOf("tex_A000003_height.png");
+    std::filesystem::create_directory(height);
+    ASSERT_EQ(Sim.SaveImage2D('A'), GenImage3D::Done);  // handed over
+    thread.Wait();
+    EXPECT_TRUE(failures.empty());  // nothing is told before Deliver
+    Writer->Deliver();
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].first, height);
+    EXPECT_NE(failures[0].second, 0);
+    EXPECT_EQ(Written, std::vector<std::string>({PathOf("tex_A000003.png")}));
+    EXPECT_EQ(Writer->ImagesDone(), 0);
+    EXPECT_TRUE(std::filesystem::is_directory(height));
+}
+
+// Every zlib level gives the same pixels, palette and maps; the level reaches the colour image
+// and both maps, and level 0 keeps the stored blocks of earlier versions.
+TEST_F(ImageOutputTest, EveryPngLevelDecodesToTheSamePixels) {
+    for (int trueColor : {0, 1}) {
+        Sim.TrueColor = trueColor;
+        Sim.ImageFormat = 'P';
+        std::map<std::string, PngFile::RawImage> atZero;
+        std::map<std::string, std::string> bytesAtZero;
+        for (int level = 0; level <= PngFile::MaxCompression; ++level) {
+            ImageOptions options;
+            options.Height = true;
+            options.Normal = true;
+            options.PngLevel = level;
+            Install(options);
+            Written.clear();
+            ASSERT_EQ(Sim.SaveImage2D('A'), GenImage3D::Done);
+            ASSERT_EQ(Written.size(), 3u);
+            for (const std::string &path : Written) {
+                PngFile::RawImage image;
+                int error = 0;
+                ASSERT_EQ(PngFile::ReadRaw(path.c_str(), image, error), PngFile::Done) << path;
+                const std::string bytes = ReadFile(path);
+                if (level == 0) {
+                    atZero[path] = image;
+                    bytesAtZero[path] = bytes;
+                    // Stored blocks, as earlier versions wrote: zlib's header of the fastest
+                    // level, then a deflate block of type 0 holding the rows as they are.
+                    const size_t idat = bytes.find("IDAT");
+                    ASSERT_NE(idat, std::string::npos) << path;
+                    EXPECT_EQ(uint8_t(bytes[idat + 4]), 0x78);
+                    EXPECT_EQ(uint8_t(bytes[idat + 5]), 0x01);
+                    EXPECT_EQ(uint8_t(bytes[idat + 6]) & 0x06, 0) << path;
+                    EXPECT_GT(bytes.size(), image.Rows.size() + image.Height) << path;
+                    continue;
+                }
+                const PngFile::RawImage &zero = atZero[path];
+                EXPECT_EQ(image.Rows, zero.Rows) << path << " level " << level;
+                EXPECT_EQ(image.Palette, zero.Palette) << path << " level " << level;
+                EXPECT_EQ(image.ColorType, zero.ColorType);
+                EXPECT_EQ(image.BitDepth, zero.BitDepth);
+                // zlib's header names the level (a picture this small may stay in stored blocks).
+                if (level == PngFile::MaxCompression) {
+                    EXPECT_NE(bytes, bytesAtZero[path]) << path;
+                }
+            }
+        }
+    }
+}

@@ -5,22 +5,31 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDateTime>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLocale>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 #include <QUrl>
 #include <algorithm>
 #include <vector>
 
 #include "frontend/MenuResources.h"
 #include "platform_qt/QtPlatform.h"
+
+// Readable values in failure messages.
+void PrintTo(const QString &text, std::ostream *out) { *out << text.toStdString(); }
 
 namespace {
 
@@ -74,6 +83,7 @@ TEST_F(QtComforts, ShortcutsReachTheirCommandsInBothMenus) {
         {"Escape", MenuCommand::Break},
         {"Ctrl+.", MenuCommand::Break},
         {"Ctrl+B", MenuCommand::CaptureBMP},
+        {"Ctrl+E", MenuCommand::Explorer},
         {"Ctrl+Q", MenuCommand::Quit},
     };
     for (const MenuResource *menu : {&MainMenuEn, &MainMenuFr}) {
@@ -161,6 +171,57 @@ TEST_F(QtComforts, QuestionAndFileDialogSpeakTheChosenLanguage) {
     Platform.SetLanguage(0);
     EXPECT_EQ(ask(QMessageBox::Cancel, english), Platform::AnswerCancel);
     EXPECT_EQ(english.Cancel, QStringLiteral("Cancel"));
+}
+
+TEST_F(QtComforts, FileDialogShowsSizesAndDatesInTheChosenLanguage) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    {
+        QFile file(dir.filePath(QStringLiteral("big.vna")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(1500, 'x'));
+    }
+    const QDateTime modified = QFileInfo(dir.filePath(QStringLiteral("big.vna"))).lastModified();
+    // Opens the dialog on the folder and reads the file's size and date as its list shows them.
+    auto shown = [&](QString &size, QString &date) {
+        QTimer::singleShot(0, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            auto *view = dialog->findChild<QTreeView *>();
+            ASSERT_NE(view, nullptr);
+            QAbstractItemModel *model = view->model();
+            auto row = [&] {
+                for (int r = 0; r < model->rowCount(view->rootIndex()); ++r) {
+                    if (model->index(r, 0, view->rootIndex()).data() == QStringLiteral("big.vna"))
+                        return r;
+                }
+                return -1;
+            };
+            EXPECT_TRUE(QTest::qWaitFor([&] { return row() >= 0; }));
+            if (row() >= 0) {
+                size = model->index(row(), 1, view->rootIndex()).data().toString();
+                date = model->index(row(), 3, view->rootIndex()).data().toString();
+            }
+            dialog->reject();
+        });
+        std::string path;
+        const QByteArray folder = QFile::encodeName(dir.path());
+        EXPECT_FALSE(
+            Platform.FileDialog(false, "Scripts", "*.vna", folder.constData(), "vna", path, 259));
+    };
+    for (int language : {1, 0}) {
+        SCOPED_TRACE(language);
+        Platform.SetLanguage(language);
+        // The system's locale where it speaks the language, else the language's main one.
+        const QLocale::Language spoken = language == 1 ? QLocale::French : QLocale::English;
+        const QLocale expected =
+            QLocale::system().language() == spoken ? QLocale::system() : QLocale(spoken);
+        QString size;
+        QString date;
+        shown(size, date);
+        EXPECT_EQ(size, expected.formattedDataSize(1500));
+        EXPECT_EQ(date, expected.toString(modified, QLocale::ShortFormat));
+    }
 }
 
 TEST_F(QtComforts, ScriptDroppedOnTheEditorReachesTheProcedure) {

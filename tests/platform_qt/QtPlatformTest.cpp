@@ -17,7 +17,9 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QSettings>
+#include <QTest>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
@@ -203,10 +205,80 @@ TEST_F(QtWindow, StartsWithTheScriptAndBothMenusShareTheirPositions) {
     });
     EXPECT_EQ(ExitCode, 0);
     EXPECT_EQ(englishCounts, frenchCounts);
-    EXPECT_EQ(englishCounts, (std::vector<int>{4, 5, 23, -1, 3, -1, 2, -1, -1}));
+    EXPECT_EQ(englishCounts, (std::vector<int>{4, 5, 25, -1, 3, -1, 2, -1, -1}));
     // The language was written beside the program at exit.
     QSettings settings(QString::fromStdString((Dir / "vorna.ini").string()), QSettings::IniFormat);
     EXPECT_EQ(settings.value("Locale/language").toString(), QStringLiteral("french"));
+}
+
+TEST_F(QtWindow, TypingReachesTheEditorAfterEveryUseOfTheMenuBar) {
+    std::filesystem::path script = Dir / "spots.vna";
+    std::ofstream(script) << Script(40, 30, 10);
+    RunProgram(script, [&] {
+        QMainWindow *window = Platform.Window();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        // Clicks and keys reach the windows as the window system delivers them: a key goes to
+        // the open popup, else to the main window, which hands it to its focus widget.
+        auto settle = [] {
+            for (int i = 0; i < 5; ++i) {
+                QCoreApplication::processEvents();
+                QTest::qWait(10);
+            }
+        };
+        auto press = [&](Qt::Key key) {
+            QWidget *popup = QApplication::activePopupWidget();
+            QTest::keyClick((popup != nullptr ? popup : window)->windowHandle(), key);
+            settle();
+        };
+        auto clickTitle = [&](int position) {
+            QMenuBar *bar = window->menuBar();
+            QRect title = bar->actionGeometry(bar->actions()[position]);
+            QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {},
+                              bar->mapTo(window, title.center()));
+            settle();
+        };
+        auto clickItem = [&](int position) {
+            auto *popup = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            ASSERT_NE(popup, nullptr);
+            QRect item = popup->actionGeometry(popup->actions()[position]);
+            QTest::mouseClick(popup->windowHandle(), Qt::LeftButton, {}, item.center());
+            settle();
+        };
+        const struct {
+            const char *Label;
+            std::function<void()> Use;
+        } cases[] = {
+            {"no menu used", [] {}},
+            {"Texture clicked, Escape twice",
+             [&] { clickTitle(MenuBar::Texture), press(Qt::Key_Escape), press(Qt::Key_Escape); }},
+            {"Texture clicked, Escape once",
+             [&] { clickTitle(MenuBar::Texture), press(Qt::Key_Escape); }},
+            {"Texture clicked twice",
+             [&] { clickTitle(MenuBar::Texture), clickTitle(MenuBar::Texture); }},
+            {"Texture > Tile picked", [&] { clickTitle(MenuBar::Texture), clickItem(12); }},
+            {"Help > About picked, box closed", [&] { clickTitle(MenuBar::Aide), clickItem(1); }},
+            {"Preferences > French picked (a new menu bar)",
+             [&] { clickTitle(MenuBar::Preferences), clickItem(2); }},
+        };
+        for (const auto &c : cases) {
+            SCOPED_TRACE(c.Label);
+            ASSERT_TRUE(Platform.SetEditorText(Script(40, 30, 10).c_str()));
+            c.Use();
+            // No script line holds a q.
+            QTest::keyClick(window->windowHandle(), Qt::Key_Q);
+            settle();
+            EXPECT_TRUE(Platform.Editor()->toPlainText().contains(QLatin1Char('q')))
+                << "focus on "
+                << (QApplication::focusWidget() != nullptr
+                        ? QApplication::focusWidget()->metaObject()->className()
+                        : "nothing");
+            EXPECT_TRUE(window->windowTitle().endsWith(QLatin1Char('*')));
+        }
+        // Nothing to ask about at the close.
+        Platform.SetEditorModified(false);
+    });
+    EXPECT_EQ(ExitCode, 0);
 }
 
 TEST_F(QtWindow, EditorGivesBackTheBytesItWasGiven) {
@@ -257,18 +329,33 @@ TEST_F(QtWindow, SaveKeepsTheByteOrderMarkOfTheLoadedScript) {
     EXPECT_EQ(saved.str(), text);
 }
 
-TEST_F(QtWindow, RunDrawsTheTextureOverTheEditor) {
+TEST_F(QtWindow, RunDrawsTheTextureBelowTheRunTextsFirstLineAndLeavesItThere) {
     std::filesystem::path script = Dir / "run.vna";
     std::ofstream(script) << Script(200, 150, 120);
     QImage atEnd;
+    QImage textAtEnd;  // the editor alone, without what lies over it
+    QRect firstLine;   // the run text's first line, in the editor
+    int top = -1;      // where the preview's frame starts in the client area
     OnBox = [&] {
-        if (atEnd.isNull()) atEnd = Grab("run-finished.png");
+        if (!atEnd.isNull()) return;
+        atEnd = Grab("run-finished.png");
+        QPlainTextEdit *editor = Platform.Editor();
+        textAtEnd = editor->grab().toImage();
+        QRect caret = editor->cursorRect(QTextCursor(editor->document()));
+        firstLine = QRect(editor->viewport()->mapTo(editor, QPoint(0, caret.top())),
+                          QSize(editor->viewport()->width(), caret.height()));
+        int width = 0;
+        int height = 0;
+        Platform.GetClientSize(WindowId::Main, width, height);
+        top = Platform.Window()->centralWidget()->height() - height;
     };
+    QImage restored;
     RunProgram(script, [&] {
         Platform.Deliver(WindowMessage::Command, MenuCommand::Run);
         EXPECT_EQ(Platform.Window()->windowTitle(), QStringLiteral("Vorna run.vna"));
         EXPECT_FALSE(Platform.Editor()->isReadOnly());
-        Grab("run-restored.png");
+        QCoreApplication::processEvents();
+        restored = Grab("run-restored.png");
     });
     ASSERT_EQ(BoxTexts.size(), 1u);
     EXPECT_EQ(BoxTexts[0], GST.Get(12));
@@ -276,25 +363,41 @@ TEST_F(QtWindow, RunDrawsTheTextureOverTheEditor) {
     EXPECT_EQ(MainRDSim.ErrorStatus, 0);
     EXPECT_TRUE(std::filesystem::exists(Dir / "run_A000120.bmp"));
     ASSERT_FALSE(atEnd.isNull());
-    // Inside the preview rectangle (5, 16, 200 x 150, below the counter): the texture, many
-    // colours and none of them the grey of the running editor; beside it: that grey.
-    const QRgb grey = qRgb(0xA0, 0xA0, 0xA0);
-    std::set<QRgb> colours;
-    int greyInside = 0;
-    for (int y = 30; y < 16 + 150; y += 3) {
-        for (int x = 5; x < 5 + 200; x += 3) {
-            QRgb c = atEnd.pixel(ClientPoint(x, y)) & 0xFFFFFF;
-            colours.insert(c);
-            greyInside += c == (grey & 0xFFFFFF);
+    ASSERT_GE(top, 0);
+    // The run text's first line shows whole: the window holds the editor's own pixels there.
+    QPoint editorAt = Platform.Editor()->mapTo(Platform.Window(), QPoint(0, 0));
+    int covered = 0;
+    for (int y = firstLine.top(); y <= firstLine.bottom(); ++y) {
+        for (int x = 0; x < 260; ++x) {
+            covered += atEnd.pixel(editorAt + QPoint(x, y)) != textAtEnd.pixel(x, y);
         }
     }
-    EXPECT_GT(colours.size(), 20u);
+    EXPECT_EQ(covered, 0);
+    // Inside the preview rectangle (5, 16 of its frame, 200 x 150, below the counter): the
+    // texture, many colours and none of them the grey of the running editor; beside it: that
+    // grey. After the box the script is back, and the texture still over it.
+    const QRgb grey = qRgb(0xA0, 0xA0, 0xA0);
+    auto textureColours = [&](const QImage &image, int &greyInside) {
+        std::set<QRgb> colours;
+        greyInside = 0;
+        for (int y = top + 30; y < top + 16 + 150; y += 3) {
+            for (int x = 5; x < 5 + 200; x += 3) {
+                QRgb c = image.pixel(ClientPoint(x, y)) & 0xFFFFFF;
+                colours.insert(c);
+                greyInside += c == (grey & 0xFFFFFF);
+            }
+        }
+        return colours.size();
+    };
+    int greyInside = 0;
+    EXPECT_GT(textureColours(atEnd, greyInside), 20u);
     EXPECT_EQ(greyInside, 0);
-    EXPECT_EQ(atEnd.pixel(ClientPoint(5 + 200 + 30, 16 + 100)) & 0xFFFFFF, grey & 0xFFFFFF);
+    EXPECT_GT(textureColours(restored, greyInside), 20u);
+    EXPECT_EQ(atEnd.pixel(ClientPoint(5 + 200 + 30, top + 16 + 100)) & 0xFFFFFF, grey & 0xFFFFFF);
     // The counter in the top-left corner: black glyph pixels on white cells.
     int black = 0;
     int white = 0;
-    for (int y = 16; y < 28; ++y) {
+    for (int y = top + 16; y < top + 28; ++y) {
         for (int x = 5; x < 45; ++x) {
             QRgb c = atEnd.pixel(ClientPoint(x, y)) & 0xFFFFFF;
             black += c == 0;
@@ -439,17 +542,21 @@ protected:
         ASSERT_TRUE(Platform.CreateMainWindow([](int, uint32_t, uint32_t) { return 0; }, "Preview",
                                               320, 240, MenuResource{"none", entries, nullptr}));
         Platform.ShowMainWindow();
+        QSize client = Platform.Window()->centralWidget()->size();
+        Platform.MoveEditor(client.width(), client.height());
+        QCoreApplication::processEvents();
+    }
+    // Point (x, y) of a window's client area, as the preview is laid out in it, in the window's
+    // grab: the main window's starts below the editor's first line.
+    QPoint WindowPoint(WindowId window, int x, int y) {
+        if (window == WindowId::Editor) {
+            return Platform.Editor()->viewport()->mapTo(Platform.Window(), QPoint(x, y));
+        }
         int width = 0;
         int height = 0;
         Platform.GetClientSize(WindowId::Main, width, height);
-        Platform.MoveEditor(width, height);
-        QCoreApplication::processEvents();
-    }
-    // Point (x, y) of a window's client area in the window's grab.
-    QPoint WindowPoint(WindowId window, int x, int y) const {
-        QWidget *area = window == WindowId::Editor ? Platform.Editor()->viewport()
-                                                   : Platform.Window()->centralWidget();
-        return area->mapTo(Platform.Window(), QPoint(x, y));
+        QWidget *area = Platform.Window()->centralWidget();
+        return area->mapTo(Platform.Window(), QPoint(x, y + area->height() - height));
     }
 };
 

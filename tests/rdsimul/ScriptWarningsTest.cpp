@@ -67,16 +67,28 @@ TEST_F(ScriptWarningsTest, TellsUnreadAndUnsetParametersInLineOrder) {
         "brusselator reads beta (conversion of A into B, typically 7), which no modpar line "
         "sets: it is 0";
     const WarningCase cases[] = {
-        {"typo of beta",
+        {"typo of beta, with the parameter meant",
          "model brusselator\nmodpar alpha 3\nmodpar bata 7\n",
          {{1, brusselatorBeta},
-          {3, "the model brusselator reads no parameter \"bata\" (its parameters: alpha, beta)"}}},
+          {3,
+           "the model brusselator reads no parameter \"bata\"; did you mean beta? (its "
+           "parameters: alpha, beta)"}}},
+        {"another word read as a parameter by its first two characters",
+         "model brusselator\nmodpar alligator 3\nmodpar beta 7\n",
+         {{2,
+           "the model brusselator reads \"alligator\" as alpha: only the first two characters "
+           "of a name count"}}},
         {"parameter of another model",
          "model maginu\nmodpar k 0.8\nmodpar c 1\nmodpar alpha 3\n",
          {{4, "the model maginu reads no parameter \"alpha\" (its parameters: k, c)"}}},
-        {"only two letters count, in any case",
-         "model brusselator\nmodpar ALFA 3\nmodpar Be 7\n",
+        {"a name or its shortening, in any case, is read silently",
+         "model brusselator\nmodpar ALPHA 3\nmodpar Be 7\n",
          {}},
+        {"only two letters count, in any case",
+         "model brusselator\nmodpar ALFA 3\nmodpar beta 7\n",
+         {{2,
+           "the model brusselator reads \"ALFA\" as alpha: only the first two characters of a "
+           "name count"}}},
         {"one letter is not two",
          "model magd1\nmodpar k 1\nmodpar c 1\nmodpar dd 1\nmodpar e 1\n"
          "modpar p 2\n",
@@ -167,6 +179,6 @@ TEST_F(ScriptWarningsTest, WarningsSpeakTheCurrentLanguage) {
                      "brusselator lit beta (conversion de A en B, typiquement 7), qu'aucune "
                      "ligne modpar ne fixe : il vaut 0"},
                     {3,
-                     "le modèle brusselator ne lit aucun paramètre « bata » (ses paramètres : "
-                     "alpha, beta)"}});
+                     "le modèle brusselator ne lit aucun paramètre « bata » ; vouliez-vous dire "
+                     "beta ? (ses paramètres : alpha, beta)"}});
 }

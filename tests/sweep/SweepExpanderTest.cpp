@@ -2,6 +2,7 @@
 // refusals named by variant and line.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
 
 #include "rdsimul/ScriptTestSupport.h"
@@ -122,6 +123,18 @@ TEST_F(SweepExpanderTest, BaseWithoutSeedSharesOneFreshSeed) {
     }
 }
 
+// The parser reads a modpar line by its name's first two characters: a varied parameter takes
+// the base's line for it, however that line spells it, instead of setting it a second time.
+TEST_F(SweepExpanderTest, VariedParameterTakesTheBaseLineThatSetsIt) {
+    std::string text = sweeptest::BaseScript;
+    text.replace(text.find("modpar beta 7"), 13, "modpar be 7");
+    SweepExpander expander;
+    ASSERT_EQ(expander.LoadBase(Base(text)), SweepExpander::Done) << expander.Error;
+    ASSERT_EQ(expander.Expand(VariedLines({"modpar beta 6,8"}), 0, false), SweepExpander::Done);
+    EXPECT_NE(expander.Variants()[1].Text.find("\nmodpar be 8\n"), std::string::npos);
+    EXPECT_EQ(expander.WriteAndCheck(Folder()), SweepExpander::Done) << expander.Error;
+}
+
 TEST_F(SweepExpanderTest, RefusalsNameVariantAndLine) {
     SweepExpander expander;
     ASSERT_EQ(expander.LoadBase(Base(sweeptest::BaseScript)), SweepExpander::Done);
@@ -132,6 +145,25 @@ TEST_F(SweepExpanderTest, RefusalsNameVariantAndLine) {
     EXPECT_NE(expander.Error.find("variant diffusionB1.5 is refused"), std::string::npos);
     EXPECT_NE(expander.Error.find("diffusionB1.5.vna:9: "), std::string::npos) << expander.Error;
     EXPECT_NE(expander.Error.find("    diffusion B 1.5\n"), std::string::npos);
+    // Nothing is written, not even the variants before the refused one.
+    EXPECT_FALSE(std::filesystem::exists(Folder()));
+
+    // A modpar line names a parameter of the model as it spells it; the one meant is offered.
+    const std::pair<const char *, const char *> unread[] = {
+        {"modpar betta 6,7",
+         "'modpar betta': the model brusselator has no parameter 'betta'; did you mean 'beta'? "
+         "(its parameters: alpha, beta)\n"},
+        {"modpar Alpha 2,3",
+         "'modpar Alpha': the model brusselator has no parameter 'Alpha'; did you mean "
+         "'alpha'? (its parameters: alpha, beta)\n"},
+        {"modpar gamma 0,1",
+         "'modpar gamma': the model brusselator has no parameter 'gamma' (its parameters: "
+         "alpha, beta)\n"},
+    };
+    for (const auto &[line, error] : unread) {
+        EXPECT_EQ(expander.Expand(VariedLines({line}), 0, false), SweepExpander::Failed) << line;
+        EXPECT_EQ(expander.Error, error);
+    }
 
     // Two options on one line, and names that would collide, are refused before any file.
     EXPECT_EQ(expander.Expand(VariedLines({"modpar beta 6,7", "modpar beta 8,9"}), 0, false),

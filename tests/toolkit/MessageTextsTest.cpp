@@ -65,6 +65,11 @@ const std::map<int, std::vector<std::string>> &ExpectedConversions() {
         {94, {"s", "s"}},
         {95, {"s", "s", "s", "g"}},
         {97, {"d", "s"}},
+        {98, {"s", "s"}},
+        {99, {"s", "s", "s", "s"}},
+        {101, {"d"}},
+        {102, {"s", "s", "s"}},
+        {103, {"s", "s", "s", "s"}},
         {MsgAtTime, {"d"}},
         {MsgAtReaction, {"c"}},
         {MsgAtDiffusion, {"c"}},
@@ -86,6 +91,12 @@ const std::map<int, std::vector<std::string>> &ExpectedConversions() {
         {MsgFormulaTooLong, {"d"}},
         {MsgWarnFormulaSameKey, {"s", "s"}},
         {MsgWarnFormulaParameterUnset, {"s"}},
+        {MsgRunFieldRange, {"c", "d", "g", "g"}},
+        {MsgRunFieldUniform, {"c", "d", "g"}},
+        {MsgExplorerModel, {"s"}},
+        {MsgExplorerReaction, {"c"}},
+        {MsgExplorerDiffusion, {"c"}},
+        {MsgExplorerStatus, {"d", "d", "g"}},
     };
     return expected;
 }
@@ -104,12 +115,25 @@ size_t FormattedLength(const char *text, int index) {
         case MsgAtReaction:
         case MsgAtDiffusion:
         case MsgAtPaint:
+        case MsgExplorerReaction:
+        case MsgExplorerDiffusion:
             n = std::snprintf(buffer, sizeof buffer, text, 'D');
             break;
         case MsgAtPaintRange:
             n = std::snprintf(buffer, sizeof buffer, text, INT_MIN, INT_MIN);
             break;
+        case MsgRunFieldRange:
+            n = std::snprintf(buffer, sizeof buffer, text, 'D', INT_MIN, -1.2345e-300,
+                              -1.2345e-300);
+            break;
+        case MsgRunFieldUniform:
+            n = std::snprintf(buffer, sizeof buffer, text, 'D', INT_MIN, -1.2345e-300);
+            break;
+        case MsgExplorerStatus:
+            n = std::snprintf(buffer, sizeof buffer, text, INT_MIN, INT_MIN, -1.2345e-300);
+            break;
         case 2:
+        case MsgExplorerModel:
             n = std::snprintf(buffer, sizeof buffer, text, path.c_str());
             break;
         case 7:
@@ -196,14 +220,34 @@ size_t FormattedLength(const char *text, int index) {
         case MsgWarnFormulaParameterUnset:
             n = std::snprintf(buffer, sizeof buffer, text, name47.c_str());
             break;
+        // A word near a keyword or a model is at most two characters longer than it.
+        case 98:
+            n = std::snprintf(buffer, sizeof buffer, text, "iterations12", "iterations");
+            break;
+        case 99:
+            n = std::snprintf(buffer, sizeof buffer, text, "ginzburglandau12", "ginzburglandau",
+                              ModelNamesButLast, "brd1");
+            break;
+        case 101:
+            n = std::snprintf(buffer, sizeof buffer, text, INT_MIN);
+            break;
+        case 102:
+            n = std::snprintf(buffer, sizeof buffer, text, "ginzburglandau",
+                              std::string(207, 'n').c_str(), "alpha");
+            break;
+        case 103:
+            n = std::snprintf(buffer, sizeof buffer, text, "ginzburglandau", "alphaaa", "alpha",
+                              "a1, a2, b1, b2, c1, c2, d1, d2");
+            break;
         default:
             n = int(std::strlen(text));
     }
     return size_t(n);
 }
 
-// Texts 26 to this one become annotation lines in scripts.
+// Texts 26 to this one become annotation lines in scripts, and the later ones listed here.
 constexpr int LastAnnotationMessage = 78;
+constexpr int LaterAnnotationMessages[] = {98, 99, 100, 101};
 
 class MessageTextsTest : public testing::Test {
 protected:
@@ -240,7 +284,7 @@ TEST_F(MessageTextsTest, AnnotationTextsAreSingleLinesThatFitTheParserBuffers) {
         ASSERT_EQ(table.SetLanguage(language), StringTable::Done);
         const std::string prefix = table.Get(26);
         EXPECT_EQ(prefix.rfind("#ERR", 0), 0u);  // the next parse drops lines starting so
-        std::vector<int> annotations;
+        std::vector<int> annotations(LaterAnnotationMessages, std::end(LaterAnnotationMessages));
         for (int index = 26; index <= LastAnnotationMessage; ++index) annotations.push_back(index);
         for (int index = MsgAtSyntax; index <= MsgAtPaintRange; ++index) {
             annotations.push_back(index);
@@ -259,8 +303,8 @@ TEST_F(MessageTextsTest, AnnotationTextsAreSingleLinesThatFitTheParserBuffers) {
         }
         // Warnings are printed one per line and never written into the script; the parser
         // formats them in 400 bytes.
-        for (int index :
-             {93, 94, 95, int(MsgWarnFormulaSameKey), int(MsgWarnFormulaParameterUnset)}) {
+        for (int index : {93, 94, 95, 102, 103, int(MsgWarnFormulaSameKey),
+                          int(MsgWarnFormulaParameterUnset)}) {
             SCOPED_TRACE("message " + std::to_string(index) + ", language " +
                          std::to_string(language));
             const char *text = table.Get(index);

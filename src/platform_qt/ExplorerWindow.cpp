@@ -1,0 +1,398 @@
+// ExplorerWindow: the explorer's widgets, their layout, and the timer that follows the run.
+#include "platform_qt/ExplorerWindow.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QShortcut>
+#include <QSlider>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+#include "frontend/ChangeRecord.h"
+#include "frontend/ExplorerSession.h"
+#include "frontend/FrontEndGlobals.h"
+#include "frontend/MenuResources.h"
+#include "frontend/RunSequence.h"
+#include "image3d/Image3D24.h"
+#include "platform/Platform.h"
+#include "platform_qt/ExplorerView.h"
+#include "rdsimul/ReaDifSimulation.h"
+#include "rdsimul/ReactionModels.h"
+#include "toolkit/MessageIds.h"
+#include "toolkit/RandomGenerator.h"
+#include "toolkit/StringTable.h"
+
+namespace {
+
+// How often the window reads a computing run: a change shows within this and a slice.
+constexpr std::chrono::milliseconds HeldInterval(40);
+
+using Kind = ScheduledChange::Kind;
+
+constexpr int SliderSteps = 1000;
+
+QString Text(int message) { return QString::fromUtf8(GST.Get(message)); }
+
+QString Format(int message, char letter) {
+    return QString::fromUtf8(GST.Get(message)).replace(QStringLiteral("%c"), QChar(letter));
+}
+
+bool French() { return GST.GetCurrentLanguage() == StringTable::French; }
+
+// The number as a script writes it.
+QString Number(double value) { return QString::fromStdString(ChangeRecord::FormatNumber(value)); }
+
+}  // namespace
+
+ExplorerWindow::ExplorerWindow(QWidget *owner, std::function<void(int command)> sendCommand)
+    : QWidget(owner, Qt::Window), SendCommand(std::move(sendCommand)) {
+    setWindowTitle(Text(MsgExplorerTitle));
+    resize(1000, 700);
+    Picture = std::make_unique<Image3D24>("explorer", 1, 1, 1, 0);
+
+    auto *layout = new QHBoxLayout(this);
+    auto *left = new QVBoxLayout;
+    Live = new ExplorerView(this);
+    left->addWidget(Live, 1);
+    Status = new QLabel(this);
+    left->addWidget(Status);
+    auto *transport = new QHBoxLayout;
+    auto button = [this, transport](int message, const std::function<void()> &action) {
+        auto *b = new QPushButton(Text(message), this);
+        b->setFocusPolicy(Qt::NoFocus);
+        connect(b, &QPushButton::clicked, this, action);
+        transport->addWidget(b);
+        return b;
+    };
+    auto send = [this](int command) {
+        // From the event loop, as a menu command arrives: Run does not return until the run
+        // ends, and must not run inside this click.
+        QTimer::singleShot(0, this, [this, command] {
+            if (SendCommand) SendCommand(command);
+        });
+    };
+    button(MsgExplorerRunPause,
+           [send] { send(RunFlag == 1 ? MenuCommand::Pause : MenuCommand::Run); });
+    button(MsgExplorerStep, [] { TheExplorer.Ask(ExplorerSession::Request::Step); });
+    button(MsgExplorerRestart, [] { TheExplorer.Ask(ExplorerSession::Request::Restart); });
+    button(MsgExplorerUndo, [] { TheExplorer.Ask(ExplorerSession::Request::Undo); });
+    button(MsgExplorerRedo, [] { TheExplorer.Ask(ExplorerSession::Request::Redo); });
+    auto *tiled = new QCheckBox(Text(MsgExplorerTiled), this);
+    tiled->setFocusPolicy(Qt::NoFocus);
+    connect(tiled, &QCheckBox::toggled, this, [this](bool on) { Live->SetTiled(on); });
+    transport->addWidget(tiled);
+    transport->addStretch(1);
+    left->addLayout(transport);
+    layout->addLayout(left, 3);
+
+    auto *right = new QVBoxLayout;
+    ModelHeading = new QLabel(this);
+    ModelHeading->setWordWrap(true);
+    right->addWidget(ModelHeading);
+    auto *scroll = new QScrollArea(this);
+    scroll->setWidgetResizable(true);
+    Panel = new QWidget(scroll);
+    PanelRows = new QFormLayout(Panel);
+    scroll->setWidget(Panel);
+    right->addWidget(scroll, 2);
+
+    auto *brush = new QGroupBox(Text(MsgExplorerBrush), this);
+    auto *brushRows = new QFormLayout(brush);
+    BrushComponent = new QComboBox(brush);
+    brushRows->addRow(Text(MsgExplorerComponent), BrushComponent);
+    BrushValue = new QLineEdit(QStringLiteral("1"), brush);
+    brushRows->addRow(Text(MsgExplorerValue), BrushValue);
+    BrushRadius = new QDoubleSpinBox(brush);
+    BrushRadius->setRange(0.5, 600.0);
+    BrushRadius->setDecimals(1);
+    BrushRadius->setValue(5.0);
+    brushRows->addRow(Text(MsgExplorerRadius), BrushRadius);
+    right->addWidget(brush);
+
+    right->addWidget(new QLabel(Text(MsgExplorerRecord), this));
+    Records = new QListWidget(this);
+    Records->setFocusPolicy(Qt::NoFocus);
+    right->addWidget(Records, 1);
+    layout->addLayout(right, 2);
+
+    Live->OnStroke = [this](int x, int y, bool shift) {
+        bool ok = false;
+        const double value = QLocale::c().toDouble(BrushValue->text().trimmed(), &ok);
+        if (!ok) return;
+        (void)TheExplorer.Dab(BrushComponent->currentIndex(), shift, value, BrushRadius->value(), x,
+                              y);
+    };
+    Live->OnRadiusWheel = [this](int steps) {
+        BrushRadius->setValue(steps > 0 ? BrushRadius->value() * 1.25
+                                        : BrushRadius->value() / 1.25);
+    };
+    auto *undo = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Z")), this);
+    connect(undo, &QShortcut::activated, this,
+            [] { TheExplorer.Ask(ExplorerSession::Request::Undo); });
+    auto *redo = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+Z")), this);
+    connect(redo, &QShortcut::activated, this,
+            [] { TheExplorer.Ask(ExplorerSession::Request::Redo); });
+    for (const char *keys : {"+", "-"}) {
+        auto *zoom = new QShortcut(QKeySequence(QString::fromLatin1(keys)), this);
+        const bool in = keys[0] == '+';
+        connect(zoom, &QShortcut::activated, this,
+                [this, in] { Live->SetZoom(in ? Live->Zoom() * 1.25 : Live->Zoom() / 1.25); });
+    }
+
+    Ticker = new QTimer(this);
+    Ticker->setInterval(16);
+    connect(Ticker, &QTimer::timeout, this, &ExplorerWindow::Refresh);
+}
+
+ExplorerWindow::~ExplorerWindow() = default;
+
+void ExplorerWindow::Open() {
+    TheExplorer.SetOpen(true);
+    // The panel first: fields made before the window shows are shown with it, and can take the
+    // focus at once.
+    Update();
+    show();
+    raise();
+    activateWindow();
+    Ticker->start();
+    const std::vector<QLineEdit *> fields = Fields();
+    if (!fields.empty()) {
+        fields.front()->setFocus(Qt::ShortcutFocusReason);
+        fields.front()->selectAll();
+    }
+}
+
+void ExplorerWindow::closeEvent(QCloseEvent *event) {
+    event->accept();
+    // Closed during a run, the session goes on following it unseen, so that the changes made
+    // reach the script when the run is over.
+    if (RunFlag == 1) return;
+    Finish();
+}
+
+void ExplorerWindow::Finish() {
+    Ticker->stop();
+    // The record is written into the script before the session forgets it.
+    TheExplorer.Poll();
+    TheExplorer.SetOpen(false);
+}
+
+std::vector<QLineEdit *> ExplorerWindow::Fields() const {
+    std::vector<QLineEdit *> fields;
+    for (const Row &row : Rows) fields.push_back(row.Field);
+    return fields;
+}
+
+const ReaDifSimulation *ExplorerWindow::Followed() {
+    if (RunFlag == 1 && MainRDSim.ComponentCount > 0) return &MainRDSim;
+    if (ThePlatform == nullptr) return nullptr;
+    const std::string text = ThePlatform->GetEditorText();
+    if (!SideSim || text != SideText) {
+        if (!SideSim)
+            SideSim = std::make_unique<ReaDifSimulation>(ReaDifSimulation::ComponentSlots);
+        SideText = text;
+        ScriptParser parser;
+        int position = 0;
+        // Checked as a script of the current name, never written; the parse seeds the program's
+        // generator, which is given back its seed.
+        const uint32_t seed = MainRandom.GetSeed();
+        SideAccepted = parser.ParseText(*SideSim, CurParamFileName, text, position, 1) ==
+                       ScriptParser::Accepted;
+        MainRandom.Randomize(seed);
+    }
+    return SideAccepted ? SideSim.get() : nullptr;
+}
+
+void ExplorerWindow::AddRow(const QString &label, Kind what, int key, double value, double low,
+                            double high) {
+    Row row;
+    row.What = what;
+    row.Key = key;
+    row.Low = std::min(low, value);
+    row.High = std::max(high, value);
+    auto *line = new QWidget(Panel);
+    auto *h = new QHBoxLayout(line);
+    h->setContentsMargins(0, 0, 0, 0);
+    row.Slider = new QSlider(Qt::Horizontal, line);
+    row.Slider->setRange(0, SliderSteps);
+    row.Slider->setFocusPolicy(Qt::ClickFocus);
+    row.Field = new QLineEdit(line);
+    row.Field->setMaximumWidth(110);
+    h->addWidget(row.Slider, 1);
+    h->addWidget(row.Field);
+    PanelRows->addRow(label, line);
+    const size_t index = Rows.size();
+    Rows.push_back(row);
+    ShowValue(Rows[index], value);
+    connect(row.Field, &QLineEdit::returnPressed, this, [this, index] {
+        bool ok = false;
+        const double typed = QLocale::c().toDouble(Rows[index].Field->text().trimmed(), &ok);
+        if (ok) Apply(Rows[index], typed);
+    });
+    connect(row.Slider, &QSlider::sliderMoved, this, [this, index](int position) {
+        Row &r = Rows[index];
+        r.Field->setText(Number(r.Low + (r.High - r.Low) * position / SliderSteps));
+    });
+    connect(row.Slider, &QSlider::sliderReleased, this, [this, index] {
+        Row &r = Rows[index];
+        Apply(r, r.Low + (r.High - r.Low) * r.Slider->value() / SliderSteps);
+    });
+}
+
+void ExplorerWindow::BuildPanel(const ReaDifSimulation &sim) {
+    while (PanelRows->rowCount() > 0) PanelRows->removeRow(0);
+    Rows.clear();
+    Rows.reserve(64);
+    BrushComponent->clear();
+    PanelModel = sim.ModelIndex;
+    PanelComponents = sim.ComponentCount;
+    const ReactionModelInfo &model = ReactionModelTable[sim.ModelIndex];
+    ModelHeading->setText(
+        QString::fromUtf8(GST.Get(MsgExplorerModel)).replace(QStringLiteral("%s"), model.Name));
+    // Every parameter the model reads, from its typical value to twice it.
+    for (int i = 0; i < model.ParameterCount(); ++i) {
+        const ModelParameter &parameter = model.Parameters[i];
+        const char *name = ReactionParameterNames[int(parameter.Field)];
+        const int key = ReaDifSimulation::ParameterKey(name, true);
+        const double typical = parameter.Typical;
+        const double low = typical < 0 ? 2 * typical : 0.0;
+        const double high = typical > 0 ? 2 * typical : typical < 0 ? 0.0 : 1.0;
+        const QString label = QStringLiteral("%1 - %2").arg(
+            QString::fromLatin1(name),
+            QString::fromUtf8(French() ? parameter.MeaningFrench : parameter.Meaning));
+        AddRow(label, Kind::Modpar, key, sim.ReactionParameters[key][0], low, high);
+    }
+    for (int c = 0; c < sim.ComponentCount; ++c) {
+        const char letter = char('A' + c);
+        BrushComponent->addItem(QString(QChar(letter)));
+        if (ModelReacts(ReactionModelId(sim.ModelIndex))) {
+            AddRow(Format(MsgExplorerReaction, letter), Kind::Reaction, c, sim.ReactionStrength[c],
+                   0.0, std::max(0.05, 4 * sim.ReactionStrength[c]));
+        }
+        AddRow(Format(MsgExplorerDiffusion, letter), Kind::Diffusion, c, sim.DiffusionCoeff[c], 0.0,
+               1.0);
+    }
+}
+
+double ExplorerWindow::CurrentValue(const ReaDifSimulation &sim, const Row &row) const {
+    switch (row.What) {
+        case Kind::Modpar:
+            return sim.ReactionParameters[row.Key][0];
+        case Kind::Reaction:
+            return sim.ReactionStrength[row.Key];
+        default:
+            return sim.DiffusionCoeff[row.Key];
+    }
+}
+
+void ExplorerWindow::ShowValue(Row &row, double value) {
+    // A typed value beyond the slider widens its range.
+    row.Low = std::min(row.Low, value);
+    row.High = std::max(row.High, value);
+    const double span = row.High - row.Low;
+    row.Slider->blockSignals(true);
+    row.Slider->setValue(span > 0 ? int(std::lround((value - row.Low) / span * SliderSteps)) : 0);
+    row.Slider->blockSignals(false);
+    if (!row.Field->hasFocus()) row.Field->setText(Number(value));
+}
+
+void ExplorerWindow::Apply(Row &row, double value) {
+    ScheduledChange change;
+    change.What = row.What;
+    change.Key = row.Key;
+    change.Value = value;
+    if (TheExplorer.ChangeSetting(change)) {
+        row.Field->setText(Number(value));
+        ShowValue(row, value);
+    }
+}
+
+void ExplorerWindow::RefreshPicture() {
+    if (RunFlag != 1 || MainRDSim.ComponentCount == 0) return;
+    if (MainRDSim.CurrentTime == ShownTime && TheExplorer.Revision() == ShownRevision) return;
+    ShownTime = MainRDSim.CurrentTime;
+    ShownRevision = TheExplorer.Revision();
+    int index = MainRDSim.GetComponentIndex(MainRDSim.ImageComponent);
+    if (index < 0) index = 0;
+    MainRDSim.GetPictureRule().ConvertToPicture(*MainRDSim.Components[index], *Picture);
+    if (Picture->GetPtrFirstPixel() == nullptr) return;
+    const int stride = Picture->GetSizeX() * 3 + Picture->GetAlignedBytes();
+    const QImage view(Picture->GetPtrFirstPixel(), Picture->GetSizeX(), Picture->GetSizeY(), stride,
+                      QImage::Format_BGR888);
+    Live->SetPicture(view.copy());
+}
+
+void ExplorerWindow::RefreshRecord() {
+    if (TheExplorer.Revision() == ListedRevision) return;
+    ListedRevision = TheExplorer.Revision();
+    Records->clear();
+    const int model = MainRDSim.ComponentCount > 0 ? MainRDSim.ModelIndex : -1;
+    for (const ScheduledChange &change : TheExplorer.Record().Changes()) {
+        Records->addItem(QString::fromStdString(ChangeRecord::FormatLine(change, model)));
+    }
+    Records->scrollToBottom();
+}
+
+void ExplorerWindow::Refresh() {
+    if (!isVisible()) {
+        if (RunFlag == 0) Finish();
+        return;
+    }
+    Update();
+}
+
+void ExplorerWindow::Update() {
+    // A run computes on a thread of its own: the simulation is read while that thread waits at
+    // a slice boundary, at most every HeldInterval, so that the run keeps its pace.
+    using Clock = std::chrono::steady_clock;
+    static Clock::time_point lastHeld;
+    if (RunFlag == 1 && Clock::now() - lastHeld < HeldInterval) return;
+    lastHeld = Clock::now();
+    struct Held {
+        bool Running = RunFlag == 1;
+        Held() {
+            if (Running) HoldRun();
+        }
+        ~Held() {
+            if (Running) ReleaseRun();
+        }
+    } held;
+    TheExplorer.Poll();
+    const ReaDifSimulation *sim = Followed();
+    if (sim == nullptr) {
+        if (PanelModel != -1) {
+            while (PanelRows->rowCount() > 0) PanelRows->removeRow(0);
+            Rows.clear();
+            PanelModel = -1;
+            ModelHeading->setText(Text(MsgExplorerNoModel));
+        }
+    } else {
+        if (sim->ModelIndex != PanelModel || sim->ComponentCount != PanelComponents) {
+            BuildPanel(*sim);
+        }
+        for (Row &row : Rows) {
+            if (!row.Slider->isSliderDown()) ShowValue(row, CurrentValue(*sim, row));
+        }
+    }
+    RefreshPicture();
+    RefreshRecord();
+    char status[160];
+    std::snprintf(status, sizeof status, GST.Get(MsgExplorerStatus),
+                  static_cast<int>(MainRDSim.CurrentTime), static_cast<int>(MainRDSim.EndTime),
+                  Live->Zoom());
+    Status->setText(QString::fromUtf8(status));
+}

@@ -1,0 +1,96 @@
+// ExplorerWindow: the explorer beside the main window: the live view, the parameter panel made
+// from the model table, the brush, the transport and the record of changes as a list. What it
+// does to the script and the run goes through the front end's ExplorerSession. Owns its widgets
+// and the picture buffer of the view.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "rdsimul/ScheduledChange.h"
+
+class ExplorerView;
+class Image3D24;
+class QComboBox;
+class QDoubleSpinBox;
+class QFormLayout;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QSlider;
+class QTimer;
+class ReaDifSimulation;
+
+class ExplorerWindow : public QWidget {
+public:
+    // sendCommand delivers a menu command to the main window's procedure (Run, Pause).
+    ExplorerWindow(QWidget *owner, std::function<void(int command)> sendCommand);
+    ~ExplorerWindow() override;
+
+    // Shows and raises the window with the keyboard focus in the panel's first field.
+    void Open();
+    // Follows the script and the run now (the timer does it 60 times a second); hidden during a
+    // run, it only waits for the run's end to hand the record over.
+    void Refresh();
+
+    ExplorerView *View() const { return Live; }
+    QListWidget *RecordList() const { return Records; }
+    // The panel's numeric fields, in panel order.
+    std::vector<QLineEdit *> Fields() const;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    // One row of the panel: a setting, its slider and its field.
+    struct Row {
+        ScheduledChange::Kind What = ScheduledChange::Kind::Modpar;
+        int Key = 0;
+        double Low = 0.0;
+        double High = 1.0;
+        QSlider *Slider = nullptr;
+        QLineEdit *Field = nullptr;
+    };
+
+    // The panel, the view, the list and the status brought up to date.
+    void Update();
+    // The record into the script, the session closed, the timer stopped.
+    void Finish();
+    void BuildPanel(const ReaDifSimulation &sim);
+    void AddRow(const QString &label, ScheduledChange::Kind what, int key, double value, double low,
+                double high);
+    double CurrentValue(const ReaDifSimulation &sim, const Row &row) const;
+    void Apply(Row &row, double value);
+    void ShowValue(Row &row, double value);
+    void RefreshPicture();
+    void RefreshRecord();
+    // The simulation the panel follows: the run's while one runs, else the editor's script
+    // parsed on the side (null when it is not accepted).
+    const ReaDifSimulation *Followed();
+
+    std::function<void(int)> SendCommand;
+    ExplorerView *Live = nullptr;
+    QLabel *Status = nullptr;
+    QLabel *ModelHeading = nullptr;
+    QWidget *Panel = nullptr;
+    QFormLayout *PanelRows = nullptr;
+    QComboBox *BrushComponent = nullptr;
+    QLineEdit *BrushValue = nullptr;
+    QDoubleSpinBox *BrushRadius = nullptr;
+    QListWidget *Records = nullptr;
+    QTimer *Ticker = nullptr;
+    std::vector<Row> Rows;
+    int PanelModel = -2;  // the model the rows were made for
+    int PanelComponents = -1;
+    std::unique_ptr<Image3D24> Picture;
+    std::unique_ptr<ReaDifSimulation> SideSim;  // the editor's script, parsed for the panel
+    std::string SideText;                       // the text SideSim was parsed from
+    bool SideAccepted = false;
+    int32_t ShownTime = -1;
+    int32_t ShownRevision = -1;
+    int32_t ListedRevision = -1;
+};

@@ -1,0 +1,145 @@
+// The explorer's session on the headless window: settings written into the script's own lines
+// before a run, and a run changed, painted and undone between its slices whose images equal
+// those of the saved script run from the start.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "FrontEndTestSupport.h"
+#include "frontend/ExplorerSession.h"
+#include "frontend/MenuResources.h"
+#include "rdsimul/ReaDifSimulation.h"
+#include "rdsimul/ScriptParser.h"
+#include "toolkit/RandomGenerator.h"
+
+using frontendtest::FrontEndTest;
+using frontendtest::ReadWhole;
+using frontendtest::WriteWhole;
+
+namespace {
+
+using Kind = ScheduledChange::Kind;
+
+ScheduledChange Setting(Kind what, int key, double value) {
+    ScheduledChange change;
+    change.What = what;
+    change.Key = key;
+    change.Value = value;
+    return change;
+}
+
+// 2,400 iterations on 20 x 10 points, an image every 400: several slices, several images.
+std::string LongScript() {
+    return "model brusselator\nmodpar alpha 4.5\nmodpar beta 7.5 +0.0001\nreaction A 0.01\n"
+           "reaction B 0.01\ndiffusion A 0.05\ndiffusion B 0.4\ninit A 4.5 0.1\n"
+           "init B 1.6 0.1\nsize 20 10\niterations 2400\nrandseed 3\ncolormap gray\n"
+           "image256 A t+400 autoscale\n";
+}
+
+class ExplorerSessionTest : public FrontEndTest {
+protected:
+    void SetUp() override {
+        FrontEndTest::SetUp();
+        TheExplorer.Reset();
+    }
+    void TearDown() override {
+        TheExplorer.Reset();
+        FrontEndTest::TearDown();
+    }
+};
+
+}  // namespace
+
+// Before a run: the setting's own line is rewritten where it stands (its variation and
+// indentation kept, a parameter found by its key whatever its spelling), a missing one added at
+// the end, and a value out of the line's range refused with the script untouched.
+TEST(ExplorerSessionText, SettingsRewriteTheScriptsOwnLine) {
+    const std::string script =
+        "model brusselator\r\nmodpar alpha 4.5\r\n  modpar betamax 7.5 -0.01\r\n"
+        "reaction A 0.01\r\ndiffusion B 0.4 +0.002\r\n";
+    const int model = FindReactionModel("brusselator");
+    EXPECT_EQ(ExplorerSession::WithSetting(
+                  script, Setting(Kind::Modpar, ReaDifSimulation::ParameterKey("beta", true), 6.25),
+                  model),
+              "model brusselator\r\nmodpar alpha 4.5\r\n  modpar betamax 6.25 -0.01\r\n"
+              "reaction A 0.01\r\ndiffusion B 0.4 +0.002\r\n");
+    EXPECT_EQ(ExplorerSession::WithSetting(script, Setting(Kind::Diffusion, 1, 0.5), model),
+              "model brusselator\r\nmodpar alpha 4.5\r\n  modpar betamax 7.5 -0.01\r\n"
+              "reaction A 0.01\r\ndiffusion B 0.5 +0.002\r\n");
+    EXPECT_EQ(ExplorerSession::WithSetting(script, Setting(Kind::Reaction, 1, 0.02), model),
+              script + "reaction B 0.02\r\n");
+    EXPECT_EQ(
+        ExplorerSession::WithSetting(
+            script, Setting(Kind::Modpar, ReaDifSimulation::ParameterKey("gamma", true), 1), model),
+        script + "modpar ga 1\r\n");  // not the model's: by its key
+}
+
+TEST_F(ExplorerSessionTest, BeforeARunASettingEditsTheEditorsScript) {
+    Script("spots.vna", LongScript());
+    Start((Dir / "spots.vna").c_str());
+    H->EditorModified = false;
+    EXPECT_TRUE(TheExplorer.ChangeSetting(Setting(Kind::Diffusion, 0, 0.125)));
+    EXPECT_NE(H->EditorText.find("diffusion A 0.125\n"), std::string::npos);
+    EXPECT_TRUE(H->EditorModified);
+    const std::string before = H->EditorText;
+    EXPECT_FALSE(TheExplorer.ChangeSetting(Setting(Kind::Diffusion, 0, 2.0)));
+    EXPECT_FALSE(TheExplorer.ChangeSetting(Setting(Kind::Reaction, 0, 0.0)));
+    EXPECT_EQ(H->EditorText, before);
+    // Without a run there is no field to paint on.
+    EXPECT_FALSE(TheExplorer.Dab(0, false, 1.0, 2.0, 3, 3));
+}
+
+// A run through the Run command with the explorer open: a parameter, a coefficient and brush
+// strokes made between slices (one undone again), then the record written into the editor's
+// script; that script run from the start writes the same images, byte for byte.
+TEST_F(ExplorerSessionTest, ARunChangedLiveWritesTheImagesOfItsSavedScript) {
+    Script("spots.vna", LongScript());
+    Start((Dir / "spots.vna").c_str());
+    TheExplorer.SetOpen(true);
+    int asked = 0;
+    H->OnPump = [&](int) {
+        const int32_t now = MainRDSim.CurrentTime;
+        if (asked == 0 && now > 0) {
+            EXPECT_TRUE(TheExplorer.ChangeSetting(
+                Setting(Kind::Modpar, ReaDifSimulation::ParameterKey("beta", true), 6.5)));
+            EXPECT_TRUE(TheExplorer.Dab(0, false, 9.0, 2.5, 19, 9));
+            EXPECT_TRUE(TheExplorer.Dab(0, false, 9.0, 2.5, 21, -1));  // wraps to 1, 9
+            ++asked;
+        } else if (asked == 1 && now > 700) {
+            EXPECT_TRUE(TheExplorer.Dab(1, true, -0.5, 3.0, 5, 5));
+            ++asked;
+        } else if (asked == 2 && now > 1000) {
+            EXPECT_TRUE(TheExplorer.ChangeSetting(Setting(Kind::Diffusion, 1, 0.3)));
+            ++asked;
+        } else if (asked == 3 && now > 1300) {
+            TheExplorer.Ask(ExplorerSession::Request::Undo);  // the coefficient goes again
+            ++asked;
+        }
+    };
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    ASSERT_EQ(asked, 4);
+    TheExplorer.Poll();
+    ASSERT_EQ(TheExplorer.Record().Entries().size(), 3u);
+    const std::string saved = H->EditorText;
+    EXPECT_TRUE(H->EditorModified);
+    EXPECT_NE(saved.find(ChangeRecord::BlockHeading), std::string::npos) << saved;
+    EXPECT_NE(saved.find(" modpar beta 6.5 +0.0001\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find(" paint A set 9 2.5 19 9 1 9\n"), std::string::npos) << saved;
+    EXPECT_EQ(saved.find(" diffusion B"), std::string::npos) << saved;
+
+    // The saved script, run from the start by the core as the command line runs it.
+    WriteWhole(Dir / "again.vna", saved);
+    ReaDifSimulation sim(4);
+    int position = 0;
+    ASSERT_EQ(sim.SetParametersFromFile((Dir / "again.vna").c_str(), position, 0),
+              ScriptParser::Accepted);
+    ASSERT_EQ(sim.Initialize(), GenImage3D::Done);
+    ASSERT_EQ(sim.RunSimulation(0), ReaDifSimulation::RunResult::Ran);
+    for (int t = 400; t <= 2400; t += 400) {
+        char name[32];
+        std::snprintf(name, sizeof name, "_A%06d.bmp", t);
+        const std::string live = ReadWhole(Dir / (std::string("spots") + name));
+        EXPECT_FALSE(live.empty()) << name;
+        EXPECT_EQ(live, ReadWhole(Dir / (std::string("again") + name))) << name;
+    }
+}

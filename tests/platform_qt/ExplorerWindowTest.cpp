@@ -1,0 +1,169 @@
+// The explorer window on the real Qt window (offscreen), during a run: Ctrl+E puts the focus in
+// the panel's first field, a typed value and Enter change the run, a drag on the view paints,
+// and both come back in the script as `at` lines, even when the window is closed before the run
+// ends.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "frontend/ExplorerSession.h"
+#include "frontend/FrontEndGlobals.h"
+#include "frontend/MenuResources.h"
+#include "frontend/StartUp.h"
+#include "platform_qt/ExplorerView.h"
+#include "platform_qt/ExplorerWindow.h"
+#include "platform_qt/QtPlatform.h"
+#include "rdsimul/ReaDifSimulation.h"
+
+namespace {
+
+class FolderPlatform : public QtPlatform {
+public:
+    std::string ProgramDirectory() override { return Folder; }
+    std::string Folder;
+};
+
+void Drag(QWidget *view, QPoint from, QPoint to, Qt::KeyboardModifiers modifiers) {
+    QMouseEvent press(QEvent::MouseButtonPress, from, view->mapToGlobal(from), Qt::LeftButton,
+                      Qt::LeftButton, modifiers);
+    QCoreApplication::sendEvent(view, &press);
+    for (int i = 1; i <= 4; ++i) {
+        const QPoint at = from + (to - from) * i / 4;
+        QMouseEvent move(QEvent::MouseMove, at, view->mapToGlobal(at), Qt::NoButton, Qt::LeftButton,
+                         modifiers);
+        QCoreApplication::sendEvent(view, &move);
+    }
+    QMouseEvent release(QEvent::MouseButtonRelease, to, view->mapToGlobal(to), Qt::LeftButton,
+                        Qt::NoButton, modifiers);
+    QCoreApplication::sendEvent(view, &release);
+}
+
+}  // namespace
+
+TEST(ExplorerWindow, KeyboardAndBrushDuringARunAreRecordedInTheScript) {
+    ResetFrontEndGlobals();
+    TheExplorer.Reset();
+    const std::filesystem::path dir =
+        std::filesystem::path(testing::TempDir()) / "vorna_qt" / "ExplorerWindow";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "vorna.ini") << "[Locale]\nlanguage=english\n";
+    const std::filesystem::path script = dir / "explore.vna";
+    std::ofstream(script) << "model brusselator\nmodpar alpha 4.5\nmodpar beta 7.5\n"
+                             "reaction A 0.01\nreaction B 0.01\ndiffusion A 0.05\n"
+                             "diffusion B 0.4\ninit A 4.5 0.5\ninit B 1.6 0.5\nsize 120 90\n"
+                             "iterations 400000\ncolormap rgb 0 0 128 255 255 0\n"
+                             "image256 A t+400000 autoscale\n";
+    FolderPlatform platform;
+    platform.Folder = dir.string();
+
+    QTimer boxes;
+    boxes.setInterval(20);
+    QObject::connect(&boxes, &QTimer::timeout, [] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (box != nullptr && box->isVisible()) box->accept();
+    });
+    boxes.start();
+
+    bool focusedFirst = false;
+    int picturedWidth = 0;
+    std::string editorAfter;
+    QStringList listed;
+    QTimer::singleShot(0, [&] {
+        // While the run goes on: the keys and the drag, then a Break once both are recorded.
+        QTimer::singleShot(200, [&] {
+            QTest::keySequence(platform.Window(), QKeySequence(QStringLiteral("Ctrl+E")));
+            QCoreApplication::processEvents();
+            ExplorerWindow *explorer = platform.Explorer();
+            ASSERT_NE(explorer, nullptr);
+            ASSERT_FALSE(explorer->Fields().empty());
+            QLineEdit *first = explorer->Fields().front();
+            (void)QTest::qWaitForWindowActive(explorer);
+            focusedFirst = QApplication::focusWidget() == first;
+            first->selectAll();
+            QTest::keyClicks(first, QStringLiteral("3.25"));
+            QTest::keyClick(first, Qt::Key_Return);
+            explorer->Refresh();
+            ExplorerView *view = explorer->View();
+            picturedWidth = view->Picture().width();
+            Drag(view, view->WidgetPoint(10, 20).toPoint(), view->WidgetPoint(30, 25).toPoint(),
+                 Qt::NoModifier);
+        });
+        QTimer::singleShot(700, [&] {
+            platform.Explorer()->Refresh();
+            // The window as the user sees it, for a reviewer and the README.
+            const std::filesystem::path artifacts =
+                std::filesystem::path(VORNA_BINARY_DIR) / "test-artifacts";
+            std::filesystem::create_directories(artifacts);
+            platform.Explorer()->grab().save(
+                QString::fromStdString((artifacts / "explorer.png").string()));
+            for (int i = 0; i < platform.Explorer()->RecordList()->count(); ++i) {
+                listed << platform.Explorer()->RecordList()->item(i)->text();
+            }
+            // Closed before the run ends, the window still hands its record over.
+            platform.Explorer()->close();
+            platform.Deliver(WindowMessage::Command, MenuCommand::Break);
+        });
+        platform.Deliver(WindowMessage::Command, MenuCommand::Run);
+        // Back from the run: the record goes into the script in the editor.
+        QTest::qWait(100);
+        editorAfter = platform.GetEditorText();
+        platform.SetEditorModified(false);
+        platform.PostCloseRequest();
+    });
+    (void)VornaMain(platform, script.c_str());
+
+    EXPECT_TRUE(focusedFirst);
+    EXPECT_EQ(picturedWidth, 120);
+    ASSERT_EQ(listed.size(), 2) << listed.join(QStringLiteral("\n")).toStdString();
+    EXPECT_TRUE(listed[0].contains(QStringLiteral(" modpar alpha 3.25")))
+        << listed[0].toStdString();
+    EXPECT_TRUE(listed[1].contains(QStringLiteral(" paint A set 1 5 10 20 ")))
+        << listed[1].toStdString();
+    EXPECT_NE(editorAfter.find(ChangeRecord::BlockHeading), std::string::npos) << editorAfter;
+    EXPECT_NE(editorAfter.find(listed[0].toStdString() + "\n"), std::string::npos) << editorAfter;
+    EXPECT_NE(editorAfter.find(listed[1].toStdString() + "\n"), std::string::npos) << editorAfter;
+    TheExplorer.Reset();
+    ResetFrontEndGlobals();
+}
+
+// The view keeps field points square and centred; in the tiled view a point of any of the nine
+// copies is the field's own point, and outside the copies there is none.
+TEST(ExplorerWindow, EveryCopyOfTheTiledViewLandsOnTheFieldsPoint) {
+    ExplorerView view;
+    view.resize(620, 300);
+    QImage picture(20, 10, QImage::Format_RGB32);
+    picture.fill(Qt::gray);
+    view.SetPicture(picture);
+    int x = -1;
+    int y = -1;
+    // One copy: 300 / 10 = 30 pixels a point, the picture 600 wide and centred (10 each side).
+    ASSERT_TRUE(view.FieldPoint(QPointF(10 + 7 * 30 + 29, 3 * 30), x, y));
+    EXPECT_EQ(x, 7);
+    EXPECT_EQ(y, 3);
+    EXPECT_FALSE(view.FieldPoint(QPointF(5, 150), x, y));
+    view.SetTiled(true);
+    for (int copyY = 0; copyY < 3; ++copyY) {
+        for (int copyX = 0; copyX < 3; ++copyX) {
+            const QPointF middle = view.WidgetPoint(19, 0);  // the middle copy's point
+            const QPointF at = middle + QPointF((copyX - 1) * 200.0, (copyY - 1) * 100.0);
+            ASSERT_TRUE(view.FieldPoint(at, x, y)) << copyX << " " << copyY;
+            EXPECT_EQ(x, 19);
+            EXPECT_EQ(y, 0);
+        }
+    }
+    view.SetZoom(2.0);  // enlarged around the centre: the middle copy's points stay found
+    ASSERT_TRUE(view.FieldPoint(view.WidgetPoint(4, 6), x, y));
+    EXPECT_EQ(x, 4);
+    EXPECT_EQ(y, 6);
+}
