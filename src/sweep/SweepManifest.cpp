@@ -98,6 +98,10 @@ SweepManifest::Result SweepManifest::Write(const std::string &folder, const std:
         Variants.push_back(std::move(variant));
     }
     Listed = true;
+    return Save(folder);
+}
+
+SweepManifest::Result SweepManifest::Save(const std::string &folder) {
     const std::string path = (fs::path(folder) / FileName).string();
     const std::string text = Text();
     int cause = 0;
@@ -204,15 +208,7 @@ SweepManifest::Result SweepManifest::Update(const std::string &folder) {
             variant.Status = seen->second;
         }
     }
-    const std::string path = (fs::path(folder) / FileName).string();
-    const std::string text = Text();
-    int cause = 0;
-    if (AtomicFileWriter::WriteWhole(path.c_str(), text.data(), text.size(), cause) !=
-        AtomicFileWriter::Done) {
-        Error = path + ": " + FaultText(cause) + "\n";
-        return Failed;
-    }
-    return Done;
+    return Save(folder);
 }
 
 std::string SweepManifest::VariantLine(const std::string &folder, const std::string &name,

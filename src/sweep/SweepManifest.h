@@ -59,6 +59,8 @@ private:
 
     // Reads folder/sweep.json into the list: Done; Missing; Failed with Error.
     Result Load(const std::string &folder);
+    // The manifest into folder's sweep.json, replaced in one step: Done; Failed with Error.
+    Result Save(const std::string &folder);
     // The list as sweep.json holds it: a variant a line, so that a large one is written fast.
     std::string Text() const;
     const Variant *Find(const std::string &name) const;

@@ -57,25 +57,6 @@ protected:
         CliRunTest::SetUp();
         Script = PathOf("tex.vna");
     }
-    // vorna-cli with these arguments before the script: the exit code.
-    int RunLine(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), "vorna-cli");
-        arguments.push_back(Script);
-        std::vector<char *> argv;
-        for (std::string &text : arguments) argv.push_back(text.data());
-        argv.push_back(nullptr);
-        CliOptions options;
-        EXPECT_EQ(options.Parse(int(arguments.size()), argv.data()), CliOptions::Action::Run)
-            << options.ErrorText;
-        return RunWith(options);
-    }
-    // Forgets what the last runs printed.
-    void ClearStreams() {
-        std::fclose(Out);
-        std::fclose(Err);
-        Out = std::tmpfile();
-        Err = std::tmpfile();
-    }
     // The JSON objects the run printed.
     std::vector<nlohmann::json> Rounds() {
         std::vector<nlohmann::json> rounds;
@@ -85,8 +66,6 @@ protected:
         }
         return rounds;
     }
-
-    std::string Script;
 };
 
 // Every image's range is reported, the last one as the round's; a field flat to within the

@@ -55,27 +55,6 @@ protected:
         Script = PathOf("tex.vna");
         WriteFile(Script, SmallScript);
     }
-    // vorna-cli with these arguments before the script: the exit code.
-    int RunLine(std::vector<std::string> arguments, const std::string &script = "") {
-        arguments.insert(arguments.begin(), "vorna-cli");
-        arguments.push_back(script.empty() ? Script : script);
-        std::vector<char *> argv;
-        for (std::string &text : arguments) argv.push_back(text.data());
-        argv.push_back(nullptr);
-        CliOptions options;
-        EXPECT_EQ(options.Parse(int(arguments.size()), argv.data()), CliOptions::Action::Run)
-            << options.ErrorText;
-        return RunWith(options);
-    }
-    // Forgets what the last runs printed.
-    void ClearStreams() {
-        std::fclose(Out);
-        std::fclose(Err);
-        Out = std::tmpfile();
-        Err = std::tmpfile();
-    }
-
-    std::string Script;
 };
 
 }  // namespace

@@ -62,6 +62,26 @@ protected:
         runner.SetAvailableMemory(AvailableMemory);
         return runner.Run(options);
     }
+    // vorna-cli with these arguments before the script (Script unless one is given), parsed as
+    // a run: the exit code.
+    int RunLine(std::vector<std::string> arguments, const std::string &script = "") {
+        arguments.insert(arguments.begin(), "vorna-cli");
+        arguments.push_back(script.empty() ? Script : script);
+        std::vector<char *> argv;
+        for (std::string &text : arguments) argv.push_back(text.data());
+        argv.push_back(nullptr);
+        CliOptions options;
+        EXPECT_EQ(options.Parse(int(arguments.size()), argv.data()), CliOptions::Action::Run)
+            << options.ErrorText;
+        return RunWith(options);
+    }
+    // Forgets what the last runs printed.
+    void ClearStreams() {
+        std::fclose(Out);
+        std::fclose(Err);
+        Out = std::tmpfile();
+        Err = std::tmpfile();
+    }
     // All that was written to stream so far.
     static std::string Text(FILE *stream) {
         std::fflush(stream);
@@ -71,6 +91,7 @@ protected:
         return text;
     }
 
+    std::string Script;  // the script RunLine runs
     FILE *Out = nullptr;
     FILE *Err = nullptr;
     uint64_t AvailableMemory = 0;  // what the runner is told the machine has free; 0: the truth
