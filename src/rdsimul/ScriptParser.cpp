@@ -851,8 +851,11 @@ void ScriptParser::ParseAtPaint(ScheduledChange &change) {
     bool inRange = radius >= 0.5f && radius <= 600.0f;
     while (!AtEnd()) {
         ScheduledChange::Point centre;
+        const char *before = Line.GetCursor();
+        // A pair that reads without moving the cursor (a sign the reader passes over) would
+        // be read again for ever: it is no pair.
         if (Line.CMoveReadInteger(centre.X) != ProcString::Done ||
-            Line.CMoveReadInteger(centre.Y) != ProcString::Done) {
+            Line.CMoveReadInteger(centre.Y) != ProcString::Done || Line.GetCursor() == before) {
             return FailWithLastLetter(MsgAtPaint);  // an odd count, or no number
         }
         inRange = inRange && centre.X >= 0 && centre.X < KeptWidth && centre.Y >= 0 &&

@@ -60,6 +60,8 @@ std::vector<AtCase> AtCases() {
         {"PaintOtherMode", "at 5 paint A mul 2 3 1 1", Annotation(MsgAtPaint, 'B')},
         {"PaintOddCoordinates", "at 5 paint A set 2 3 1 1 4", Annotation(MsgAtPaint, 'B')},
         {"PaintNoCentre", "at 5 paint A set 2 3", Annotation(MsgAtPaint, 'B')},
+        // A signed coordinate is no number: refused, not read again for ever.
+        {"PaintSignedCoordinate", "at 5 paint A set 2 3 1 +1", Annotation(MsgAtPaint, 'B')},
         {"PaintOutside", "at 5 paint A set 2 3 20 0", Annotation(MsgAtPaintRange, 19, 9)},
         {"PaintNegative", "at 5 paint A set 2 3 0 -1", Annotation(MsgAtPaintRange, 19, 9)},
         {"PaintSmallRadius", "at 5 paint A set 2 0.4 1 1", Annotation(MsgAtPaintRange, 19, 9)},
