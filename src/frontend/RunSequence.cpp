@@ -19,6 +19,7 @@
 #include "frontend/RunSpeed.h"
 #include "frontend/RunWorker.h"
 #include "frontend/SliceHooks.h"
+#include "frontend/WindowProcedure.h"
 #include "platform/Platform.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/ScriptParser.h"
@@ -365,8 +366,8 @@ void WorkerSliceLoop() {
 }
 
 // Parses, asks about disk space, runs and reports, round after round while looping; returns for
-// the restore, or with destroyed set when the window is gone.
-void Rounds(bool &destroyed) {
+// the restore.
+void Rounds() {
     bool firstRound = true;
     uint32_t lastSeed = 0;
     for (;;) {
@@ -473,13 +474,11 @@ void Rounds(bool &destroyed) {
                           static_cast<int>(MainRDSim.CurrentTime));
             ThePlatform->MessageBox(true, TmpStr, "Vorna",
                                     Platform::BoxIconExclamation | Platform::BoxSystemModal);
+            StopFlag = 0;
             if (CloseFlag == 1) {
-                ThePlatform->DestroyMainWindow();
-                destroyed = true;
-                StopFlag = 0;
+                // The window closes after the restore, once the explorer's record is settled.
                 return;
             }
-            StopFlag = 0;
         } else if (MainRDSim.ErrorStatus == ReaDifSimulation::StatusOverflow) {
             LoopFlag = 0;
             std::snprintf(TmpStr, sizeof TmpStr, GST.Get(MsgTitleOverflow),
@@ -577,16 +576,16 @@ void RunSequence() {
     // Remember the selection for the restore, and hide the caret while the editor shows the run.
     ThePlatform->GetEditorSelection(CarretTextIndex1, CarretTextIndex2);
     ThePlatform->ShowEditorCaret(false);
-    bool destroyed = false;
-    Rounds(destroyed);
+    Rounds();
     SequenceActive = 0;
-    if (destroyed) {
-        return;
-    }
     Restore();
     if (CloseFlag == 1) {
-        // A close request that came while a box of the sequence was open.
+        // Closed during the run or while a box of the sequence was open. The explorer's record
+        // goes into the script first: leaving must not lose the changes made during the run, so
+        // the user is asked as for any unsaved edit (Cancel keeps the window).
         StopFlag = 0;
-        ThePlatform->DestroyMainWindow();
+        CloseFlag = 0;
+        TheExplorer.Poll();
+        if (ConfirmDiscard()) ThePlatform->DestroyMainWindow();
     }
 }

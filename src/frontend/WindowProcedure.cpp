@@ -25,21 +25,6 @@ void CheckTexture(int item, bool check) {
     ThePlatform->CheckMenuItem(MenuBar::Texture, item, check);
 }
 
-// true when the editor's text may be replaced: it has no unsaved edits, or the user saved them
-// (a save that fails keeps them) or chose to discard them.
-bool ConfirmDiscard() {
-    if (!ThePlatform->IsEditorModified()) {
-        return true;
-    }
-    const int answer =
-        ThePlatform->MessageBox(true, GetDesktopText(DesktopText::UnsavedAsk), "Vorna",
-                                Platform::BoxSaveDiscardCancel | Platform::BoxIconExclamation);
-    if (answer == Platform::AnswerDiscard) {
-        return true;
-    }
-    return answer == Platform::AnswerSave && SaveScript() == FileDone;
-}
-
 // A file dropped on the window is opened as Open would, once unsaved edits are settled; a run
 // leaves the editor alone.
 void OnDropFiles() {
@@ -314,6 +299,19 @@ void OnCommand(int id) {
 }
 
 }  // namespace
+
+bool ConfirmDiscard() {
+    if (!ThePlatform->IsEditorModified()) {
+        return true;
+    }
+    const int answer =
+        ThePlatform->MessageBox(true, GetDesktopText(DesktopText::UnsavedAsk), "Vorna",
+                                Platform::BoxSaveDiscardCancel | Platform::BoxIconExclamation);
+    if (answer == Platform::AnswerDiscard) {
+        return true;
+    }
+    return answer == Platform::AnswerSave && SaveScript() == FileDone;
+}
 
 void UpdateCheckedOptions(int base) {
     // base is where the preview modes start; the other items keep their distance from them.

@@ -10,5 +10,8 @@ int WndProc(int message, uint32_t wParam, uint32_t lParam);
 void UpdateCheckedOptions(int base);
 // Replaces the menu bar by the given language's (0 English, 1 French) and selects the language.
 void SwitchLanguage(int language);
+// true when the editor's text may be replaced: it has no unsaved edits, or the user saved them
+// (a save that fails keeps them) or chose to discard them.
+bool ConfirmDiscard();
 // Ends the colour-map test view (key released or left button pressed while it is shown).
 void EndColorMapView();

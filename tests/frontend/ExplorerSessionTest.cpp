@@ -143,3 +143,41 @@ TEST_F(ExplorerSessionTest, ARunChangedLiveWritesTheImagesOfItsSavedScript) {
         EXPECT_EQ(live, ReadWhole(Dir / (std::string("again") + name))) << name;
     }
 }
+
+// Closing the window during a run with the explorer's changes: the run stops, its record goes
+// into the script and the user is asked, as for any unsaved edit. Save writes the script with
+// the record, Cancel keeps the window and the record in the editor.
+class ExplorerCloseTest : public ExplorerSessionTest, public testing::WithParamInterface<int> {};
+
+TEST_P(ExplorerCloseTest, ClosingDuringAChangedRunAsksToSaveTheRecord) {
+    const int answer = GetParam();
+    {
+        Script("spots.vna", LongScript());
+        Start((Dir / "spots.vna").c_str());
+        TheExplorer.SetOpen(true);
+        bool changed = false;
+        H->OnPump = [&](int) {
+            if (!changed && MainRDSim.CurrentTime > 0) {
+                EXPECT_TRUE(TheExplorer.Dab(0, false, 9.0, 2.5, 4, 4));
+                changed = true;
+            } else if (changed && MainRDSim.CurrentTime > 600) {
+                H->Post(WindowMessage::Close);
+                H->OnPump = nullptr;
+            }
+        };
+        H->BoxAnswers = {Platform::AnswerOk, answer};  // "stopped", then the save question
+        ASSERT_TRUE(H->Choose(MenuCommand::Run));
+        ASSERT_TRUE(changed);
+        EXPECT_EQ(H->Destroyed, answer == Platform::AnswerSave);
+        EXPECT_NE(H->EditorText.find(" paint A set 9 2.5 4 4\n"), std::string::npos)
+            << H->EditorText;
+        const std::string file = ReadWhole(Dir / "spots.vna");
+        EXPECT_EQ(file.find(" paint A set 9 2.5 4 4\n") != std::string::npos,
+                  answer == Platform::AnswerSave)
+            << file;
+        EXPECT_EQ(H->EditorModified, answer == Platform::AnswerCancel);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, ExplorerCloseTest,
+                         testing::Values(Platform::AnswerSave, Platform::AnswerCancel));
