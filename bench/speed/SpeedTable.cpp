@@ -413,6 +413,21 @@ int main(int argc, char **argv) {
             Cell(desktop, "%.0f").c_str());
         if (desktop > 0 && rate > 0) std::printf(" = %.2f x vorna-cli", desktop / rate);
         std::printf("\n");
+        // A slider change in the explorer during that run: asked on the window's thread, taken at
+        // the next slice boundary, drawn with the next frame.
+        ChangeLatency latency = DesktopChangeLatency(
+            script, ReaDifSimulation::ParameterKey("beta", true), 8.9, 9.0, 12);
+        if (!latency.Applied.empty()) {
+            std::sort(latency.Applied.begin(), latency.Applied.end());
+            std::sort(latency.Shown.begin(), latency.Shown.end());
+            const size_t n = latency.Applied.size();
+            std::printf(
+                "explorer slider change at 600x600 during that run (%zu changes): taken at a "
+                "slice boundary after %.1f ms (median; most %.1f ms), first frame after it drawn "
+                "%.1f ms (median; most %.1f ms) after the change\n",
+                n, 1000.0 * latency.Applied[n / 2], 1000.0 * latency.Applied.back(),
+                1000.0 * latency.Shown[n / 2], 1000.0 * latency.Shown.back());
+        }
     }
 
     // A parse of a script (both colour maps built), best of a few.

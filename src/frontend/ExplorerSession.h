@@ -4,6 +4,7 @@
 // and step. Owns the record, the snapshots of the run and the queue.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -51,7 +52,7 @@ public:
     bool Live() const;
     const ChangeRecord &Record() const { return Changes; }
     // Grows whenever the record changes: the window redraws its list.
-    int32_t Revision() const { return RecordRevision; }
+    int32_t Revision() const { return RecordRevision.load(std::memory_order_acquire); }
     // Seconds the last undo, redo or restart took to bring the field back.
     double LastRebuildSeconds() const { return RebuildSeconds; }
     int32_t LastResumedFrom() const { return Replay.LastResumedFrom(); }
@@ -75,7 +76,8 @@ private:
     std::vector<ScheduledChange> Pending;
     ChangeRecord Changes;
     RunReplay Replay;
-    int32_t RecordRevision = 0;
+    // Counted on the thread at the slice boundary, read by the window's.
+    std::atomic<int32_t> RecordRevision = 0;
     double RebuildSeconds = 0.0;
 };
 
