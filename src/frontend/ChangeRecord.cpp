@@ -10,8 +10,6 @@
 
 namespace {
 
-const std::vector<ScheduledChange> NothingRecorded;
-
 // What the parser would read back of a real: the nearest single-precision value.
 double Single(double value) { return double(float(value)); }
 
@@ -121,9 +119,9 @@ std::string ChangeRecord::FormatLine(const ScheduledChange &change, int modelInd
     return LineOf(change, modelIndex);
 }
 
-const std::vector<ScheduledChange> &ChangeRecord::Record(const ScheduledChange &change,
-                                                         int modelIndex) {
-    if (!Representable(change)) return NothingRecorded;
+std::vector<ScheduledChange> ChangeRecord::Record(const ScheduledChange &change, int modelIndex,
+                                                  bool joinLast) {
+    if (!Representable(change)) return {};
     ScheduledChange exact = change;
     exact.Value = Single(change.Value);
     exact.Variation = change.What == ScheduledChange::Kind::Modpar ||
@@ -163,8 +161,13 @@ const std::vector<ScheduledChange> &ChangeRecord::Record(const ScheduledChange &
         entry.Lines.push_back(exact);
     }
     Undone.clear();
-    Done.push_back(std::move(entry));
-    return Done.back().Lines;
+    if (joinLast && !Done.empty()) {
+        std::vector<ScheduledChange> &lines = Done.back().Lines;
+        lines.insert(lines.end(), entry.Lines.begin(), entry.Lines.end());
+    } else {
+        Done.push_back(entry);
+    }
+    return std::move(entry.Lines);
 }
 
 bool ChangeRecord::Undo() {

@@ -26,8 +26,11 @@ public:
     // precision as the script reads them back, a paint's repeated centres dropped and its
     // centres spread over lines of at most MaxLineLength characters. The undone changes are
     // forgotten. Returns the lines recorded, which are what the run must apply to give the bits
-    // a replay gives; empty (nothing recorded) for a change no `at` line can hold.
-    const std::vector<ScheduledChange> &Record(const ScheduledChange &change, int modelIndex);
+    // a replay gives; empty (nothing recorded) for a change no `at` line can hold. With
+    // joinLast the lines go on the last entry (one brush stroke over several slices is undone
+    // as a whole); a new entry when there is none.
+    std::vector<ScheduledChange> Record(const ScheduledChange &change, int modelIndex,
+                                        bool joinLast = false);
     // Takes back the last entry (kept for Redo): false when there is none.
     bool Undo();
     // Puts back the last undone entry: false when there is none.

@@ -126,7 +126,7 @@ bool ExplorerSession::ChangeSetting(const ScheduledChange &change) {
                                              : std::isfinite(float(change.Value));
         if (!inRange) return false;
         const std::lock_guard<std::mutex> lock(QueueLock);
-        Pending.push_back(change);
+        Pending.push_back({change, false});
         return true;
     }
     if (RunFlag == 1 || ThePlatform == nullptr || !SettingInRange(change)) return false;
@@ -137,7 +137,8 @@ bool ExplorerSession::ChangeSetting(const ScheduledChange &change) {
     return true;
 }
 
-bool ExplorerSession::Dab(int component, bool add, double value, double radius, int x, int y) {
+bool ExplorerSession::Dab(int component, bool add, double value, double radius, int x, int y,
+                          bool startsStroke) {
     if (!Live() || component < 0 || component >= MainRDSim.ComponentCount) return false;
     const int w = MainRDSim.Components[0]->GetSizeX();
     const int h = MainRDSim.Components[0]->GetSizeY();
@@ -146,8 +147,8 @@ bool ExplorerSession::Dab(int component, bool add, double value, double radius, 
     const Kind kind = add ? Kind::PaintAdd : Kind::PaintSet;
     const std::lock_guard<std::mutex> lock(QueueLock);
     // Dabs of one slice with the same brush go on one change.
-    if (!Pending.empty()) {
-        ScheduledChange &last = Pending.back();
+    if (!Pending.empty() && !startsStroke) {
+        ScheduledChange &last = Pending.back().Change;
         if (last.What == kind && last.Key == component && last.Value == value &&
             last.Radius == radius) {
             last.Centres.push_back(centre);
@@ -160,7 +161,7 @@ bool ExplorerSession::Dab(int component, bool add, double value, double radius, 
     change.Value = value;
     change.Radius = radius;
     change.Centres.push_back(centre);
-    Pending.push_back(change);
+    Pending.push_back({change, !startsStroke});
     return true;
 }
 
@@ -177,6 +178,7 @@ void ExplorerSession::Reset() {
     Script.clear();
     Asked = Request::None;
     Pending.clear();
+    StrokeOpen = false;
     Changes.Clear();
     Replay.Start();
     ++RecordRevision;
@@ -184,6 +186,7 @@ void ExplorerSession::Reset() {
 
 void ExplorerSession::StartRun() {
     InRun = true;
+    StrokeOpen = false;
     Script = ReadWhole(CurParamFileName);
     Seed = MainRandom.GetSeed();
     ModelIndex = MainRDSim.ModelIndex;
@@ -212,7 +215,7 @@ void ExplorerSession::SetOpen(bool open) {
 void ExplorerSession::AtSliceBoundary() {
     if (!Open) return;
     // What the window queued until now; later changes wait for the next boundary.
-    std::vector<ScheduledChange> pending;
+    std::vector<Queued> pending;
     Request request = Request::None;
     {
         const std::lock_guard<std::mutex> lock(QueueLock);
@@ -223,6 +226,8 @@ void ExplorerSession::AtSliceBoundary() {
     // A new run starts from fewer iterations than the last boundary saw.
     if (!InRun || MainRDSim.CurrentTime < LastTime) StartRun();
     const int32_t now = MainRDSim.CurrentTime;
+    // A stroke continues only over changes of its own.
+    if (request != Request::None) StrokeOpen = false;
     switch (request) {
         case Request::Undo:
             if (Changes.CanUndo()) {
@@ -250,7 +255,8 @@ void ExplorerSession::AtSliceBoundary() {
     LastTime = MainRDSim.CurrentTime;
     if (MainRDSim.CurrentTime >= MainRDSim.EndTime) return;
     Replay.Offer(MainRDSim, !pending.empty());
-    for (ScheduledChange change : pending) {
+    for (const Queued &queued : pending) {
+        ScheduledChange change = queued.Change;
         change.Time = MainRDSim.CurrentTime;
         // A setting keeps the drift the run gives it.
         if (change.What == Kind::Modpar) {
@@ -258,9 +264,10 @@ void ExplorerSession::AtSliceBoundary() {
         } else if (change.What == Kind::Diffusion) {
             change.Variation = MainRDSim.DiffusionCoeffVariation[change.Key];
         }
-        for (const ScheduledChange &line : Changes.Record(change, ModelIndex)) {
-            (void)MainRDSim.ApplyChange(line);
-        }
+        const bool join = queued.ContinuesStroke && StrokeOpen;
+        const std::vector<ScheduledChange> lines = Changes.Record(change, ModelIndex, join);
+        for (const ScheduledChange &line : lines) (void)MainRDSim.ApplyChange(line);
+        StrokeOpen = change.IsPaint() && !lines.empty();
         ++RecordRevision;
     }
 }

@@ -28,8 +28,11 @@ public:
     // line's range, a run that takes no changes).
     bool ChangeSetting(const ScheduledChange &change);
     // One dab of the brush at the field's point x, y (taken around the torus): component set to
-    // value, or value added with add, within radius. Queued during a run; false otherwise.
-    bool Dab(int component, bool add, double value, double radius, int x, int y);
+    // value, or value added with add, within radius. Queued during a run; false otherwise. A
+    // dab that does not start a stroke (the mouse moved with the button held) continues the
+    // last one: a stroke over several slices is one change to undo.
+    bool Dab(int component, bool add, double value, double radius, int x, int y,
+             bool startsStroke = true);
     // While the explorer window is open the session follows the run; closed, the slice
     // boundaries cost nothing.
     void SetOpen(bool open);
@@ -73,7 +76,13 @@ private:
     // the thread that computes the run.
     std::mutex QueueLock;
     Request Asked = Request::None;
-    std::vector<ScheduledChange> Pending;
+    struct Queued {
+        ScheduledChange Change;
+        bool ContinuesStroke = false;
+    };
+    std::vector<Queued> Pending;
+    // The last recorded entry is a brush stroke that later dabs may continue.
+    bool StrokeOpen = false;
     ChangeRecord Changes;
     RunReplay Replay;
     // Counted on the thread at the slice boundary, read by the window's.

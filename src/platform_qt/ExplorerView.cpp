@@ -90,21 +90,21 @@ void ExplorerView::paintEvent(QPaintEvent *) {
     }
 }
 
-void ExplorerView::Stroke(QPointF position, bool shift) {
+void ExplorerView::Stroke(QPointF position, bool shift, bool starts) {
     int x = 0;
     int y = 0;
-    if (OnStroke && FieldPoint(position, x, y)) OnStroke(x, y, shift);
+    if (OnStroke && FieldPoint(position, x, y)) OnStroke(x, y, shift, starts);
 }
 
 void ExplorerView::mousePressEvent(QMouseEvent *event) {
     if (event->button() == Qt::LeftButton) {
-        Stroke(event->position(), (event->modifiers() & Qt::ShiftModifier) != 0);
+        Stroke(event->position(), (event->modifiers() & Qt::ShiftModifier) != 0, true);
     }
 }
 
 void ExplorerView::mouseMoveEvent(QMouseEvent *event) {
     if ((event->buttons() & Qt::LeftButton) != 0) {
-        Stroke(event->position(), (event->modifiers() & Qt::ShiftModifier) != 0);
+        Stroke(event->position(), (event->modifiers() & Qt::ShiftModifier) != 0, false);
     }
 }
 

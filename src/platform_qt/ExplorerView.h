@@ -26,7 +26,8 @@ public:
     QPointF WidgetPoint(int x, int y) const;
 
     // Called for every point a left-button stroke passes (shift: Shift held).
-    std::function<void(int x, int y, bool shift)> OnStroke;
+    // A dab of the brush; starts is true for the press that begins a stroke.
+    std::function<void(int x, int y, bool shift, bool starts)> OnStroke;
     // Called with +1 or -1 per wheel notch while Ctrl is held (the brush radius).
     std::function<void(int steps)> OnRadiusWheel;
 
@@ -40,7 +41,7 @@ protected:
 private:
     // The drawn area: its top-left corner and the size of one field point, in widget pixels.
     void Layout(QPointF &origin, double &scale) const;
-    void Stroke(QPointF position, bool shift);
+    void Stroke(QPointF position, bool shift, bool starts);
 
     QImage Shown;
     bool Tiled = false;

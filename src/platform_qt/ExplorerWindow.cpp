@@ -129,12 +129,12 @@ ExplorerWindow::ExplorerWindow(QWidget *owner, std::function<void(int command)> 
     right->addWidget(Records, 1);
     layout->addLayout(right, 2);
 
-    Live->OnStroke = [this](int x, int y, bool shift) {
+    Live->OnStroke = [this](int x, int y, bool shift, bool starts) {
         bool ok = false;
         const double value = QLocale::c().toDouble(BrushValue->text().trimmed(), &ok);
         if (!ok) return;
         (void)TheExplorer.Dab(BrushComponent->currentIndex(), shift, value, BrushRadius->value(), x,
-                              y);
+                              y, starts);
     };
     Live->OnRadiusWheel = [this](int steps) {
         BrushRadius->setValue(steps > 0 ? BrushRadius->value() * 1.25

@@ -103,7 +103,8 @@ TEST_F(ExplorerSessionTest, ARunChangedLiveWritesTheImagesOfItsSavedScript) {
             EXPECT_TRUE(TheExplorer.ChangeSetting(
                 Setting(Kind::Modpar, ReaDifSimulation::ParameterKey("beta", true), 6.5)));
             EXPECT_TRUE(TheExplorer.Dab(0, false, 9.0, 2.5, 19, 9));
-            EXPECT_TRUE(TheExplorer.Dab(0, false, 9.0, 2.5, 21, -1));  // wraps to 1, 9
+            EXPECT_TRUE(
+                TheExplorer.Dab(0, false, 9.0, 2.5, 21, -1, false));  // dragged, wraps to 1, 9
             ++asked;
         } else if (asked == 1 && now > 700) {
             EXPECT_TRUE(TheExplorer.Dab(1, true, -0.5, 3.0, 5, 5));
@@ -142,6 +143,47 @@ TEST_F(ExplorerSessionTest, ARunChangedLiveWritesTheImagesOfItsSavedScript) {
         EXPECT_FALSE(live.empty()) << name;
         EXPECT_EQ(live, ReadWhole(Dir / (std::string("again") + name))) << name;
     }
+}
+
+// A brush stroke held over several slices is one change: its lines at several iterations form
+// one entry, and one undo takes the whole stroke back (not its last slice only).
+TEST_F(ExplorerSessionTest, OneUndoTakesBackAStrokeHeldOverSeveralSlices) {
+    Script("spots.vna", LongScript());
+    Start((Dir / "spots.vna").c_str());
+    TheExplorer.SetOpen(true);
+    int step = 0;
+    H->OnPump = [&](int) {
+        const int32_t now = MainRDSim.CurrentTime;
+        const int32_t due[] = {1, 300, 600, 900, 1200};
+        if (step >= 5 || now < due[step]) return;
+        switch (step) {
+            case 0:  // a stroke of one dab
+                EXPECT_TRUE(TheExplorer.Dab(0, false, 9.0, 2.0, 3, 3, true));
+                break;
+            case 1:  // a second stroke, over three slices
+                EXPECT_TRUE(TheExplorer.Dab(0, false, 8.0, 2.0, 10, 5, true));
+                break;
+            case 2:
+                EXPECT_TRUE(TheExplorer.Dab(0, false, 8.0, 2.0, 12, 5, false));
+                break;
+            case 3:
+                EXPECT_TRUE(TheExplorer.Dab(0, true, 0.5, 2.0, 14, 5, false));  // Shift pressed
+                break;
+            case 4:
+                ASSERT_EQ(TheExplorer.Record().Entries().size(), 2u);
+                EXPECT_EQ(TheExplorer.Record().Entries()[1].Lines.size(), 3u);
+                TheExplorer.Ask(ExplorerSession::Request::Undo);
+                break;
+        }
+        ++step;
+    };
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    ASSERT_EQ(step, 5);
+    TheExplorer.Poll();
+    ASSERT_EQ(TheExplorer.Record().Entries().size(), 1u);
+    EXPECT_NE(H->EditorText.find(" paint A set 9 2 3 3\n"), std::string::npos) << H->EditorText;
+    EXPECT_EQ(H->EditorText.find(" 10 5\n"), std::string::npos) << H->EditorText;
+    EXPECT_EQ(H->EditorText.find(" paint A add"), std::string::npos) << H->EditorText;
 }
 
 // Closing the window during a run with the explorer's changes: the run stops, its record goes
