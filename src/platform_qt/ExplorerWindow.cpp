@@ -21,6 +21,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 
 #include "frontend/ChangeRecord.h"
 #include "frontend/ExplorerSession.h"
@@ -107,6 +109,9 @@ ExplorerWindow::ExplorerWindow(QWidget *owner, std::function<void(int command)> 
     scroll->setWidgetResizable(true);
     Panel = new QWidget(scroll);
     PanelRows = new QFormLayout(Panel);
+    // Each meaning above its slider and field: the slider gets the panel's width, whatever the
+    // length of the meaning.
+    PanelRows->setRowWrapPolicy(QFormLayout::WrapAllRows);
     scroll->setWidget(Panel);
     right->addWidget(scroll, 2);
 
@@ -321,14 +326,41 @@ void ExplorerWindow::Apply(Row &row, double value) {
     }
 }
 
-void ExplorerWindow::RefreshPicture() {
-    if (RunFlag != 1 || MainRDSim.ComponentCount == 0) return;
-    if (MainRDSim.CurrentTime == ShownTime && TheExplorer.Revision() == ShownRevision) return;
-    ShownTime = MainRDSim.CurrentTime;
-    ShownRevision = TheExplorer.Revision();
+bool ExplorerWindow::CopyField() {
+    if (RunFlag != 1 || MainRDSim.ComponentCount == 0) return false;
+    if (MainRDSim.CurrentTime == ShownTime && TheExplorer.Revision() == ShownRevision) return false;
     int index = MainRDSim.GetComponentIndex(MainRDSim.ImageComponent);
     if (index < 0) index = 0;
-    MainRDSim.GetPictureRule().ConvertToPicture(*MainRDSim.Components[index], *Picture);
+    const Image3DFloat &source = *MainRDSim.Components[index];
+    const int w = source.GetSizeX();
+    const int h = source.GetSizeY();
+    if (source.GetPtrFirstPixel() == nullptr || w <= 0 || h <= 0) return false;
+    if (!Field || Field->GetSizeX() != w || Field->GetSizeY() != h ||
+        Field->GetLineOffset() != source.GetLineOffset()) {
+        Field = std::make_unique<Image3DFloat>("explorer field", static_cast<unsigned short>(w),
+                                               static_cast<unsigned short>(h), 1,
+                                               source.GetBorderSize());
+        if (Field->GetPtrFirstPixel() == nullptr ||
+            Field->GetLineOffset() != source.GetLineOffset()) {
+            Field.reset();
+            return false;
+        }
+    }
+    for (int y = 0; y < h; ++y) {
+        std::memcpy(Field->GetPtrFirstPixel() + std::ptrdiff_t(y) * source.GetLineOffset(),
+                    source.GetPtrFirstPixel() + std::ptrdiff_t(y) * source.GetLineOffset(),
+                    size_t(w) * sizeof(float));
+    }
+    Rule = MainRDSim.GetPictureRule();
+    ShownTime = MainRDSim.CurrentTime;
+    ShownRevision = TheExplorer.Revision();
+    return true;
+}
+
+void ExplorerWindow::RefreshPicture() {
+    if (!Field) return;
+    // The maps the rule points at are the script's: they stay as parsed while the run goes on.
+    Rule.ConvertToPicture(*Field, *Picture);
     if (Picture->GetPtrFirstPixel() == nullptr) return;
     const int stride = Picture->GetSizeX() * 3 + Picture->GetAlignedBytes();
     const QImage view(Picture->GetPtrFirstPixel(), Picture->GetSizeX(), Picture->GetSizeY(), stride,
@@ -362,17 +394,13 @@ void ExplorerWindow::Update() {
     static Clock::time_point lastHeld;
     if (RunFlag == 1 && Clock::now() - lastHeld < HeldInterval) return;
     lastHeld = Clock::now();
-    struct Held {
-        bool Running = RunFlag == 1;
-        Held() {
-            if (Running) HoldRun();
-        }
-        ~Held() {
-            if (Running) ReleaseRun();
-        }
-    } held;
+    // Only what must be read from the run is read while it waits: the values, the record and a
+    // copy of the field; the colour map and the drawing come after it goes on.
+    const bool running = RunFlag == 1;
+    if (running) HoldRun();
     TheExplorer.Poll();
     const ReaDifSimulation *sim = Followed();
+    std::vector<double> values;
     if (sim == nullptr) {
         if (PanelModel != -1) {
             while (PanelRows->rowCount() > 0) PanelRows->removeRow(0);
@@ -384,15 +412,18 @@ void ExplorerWindow::Update() {
         if (sim->ModelIndex != PanelModel || sim->ComponentCount != PanelComponents) {
             BuildPanel(*sim);
         }
-        for (Row &row : Rows) {
-            if (!row.Slider->isSliderDown()) ShowValue(row, CurrentValue(*sim, row));
-        }
+        for (const Row &row : Rows) values.push_back(CurrentValue(*sim, row));
     }
-    RefreshPicture();
+    const bool fresh = CopyField();
     RefreshRecord();
+    const int now = static_cast<int>(MainRDSim.CurrentTime);
+    const int end = static_cast<int>(MainRDSim.EndTime);
+    if (running) ReleaseRun();
+    for (size_t i = 0; i < values.size() && i < Rows.size(); ++i) {
+        if (!Rows[i].Slider->isSliderDown()) ShowValue(Rows[i], values[i]);
+    }
+    if (fresh) RefreshPicture();
     char status[160];
-    std::snprintf(status, sizeof status, GST.Get(MsgExplorerStatus),
-                  static_cast<int>(MainRDSim.CurrentTime), static_cast<int>(MainRDSim.EndTime),
-                  Live->Zoom());
+    std::snprintf(status, sizeof status, GST.Get(MsgExplorerStatus), now, end, Live->Zoom());
     Status->setText(QString::fromUtf8(status));
 }

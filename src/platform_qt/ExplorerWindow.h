@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "image3d/PictureRule.h"
 #include "rdsimul/ScheduledChange.h"
 
 class ExplorerView;
-class Image3D24;
 class QComboBox;
 class QDoubleSpinBox;
 class QFormLayout;
@@ -66,6 +66,10 @@ private:
     double CurrentValue(const ReaDifSimulation &sim, const Row &row) const;
     void Apply(Row &row, double value);
     void ShowValue(Row &row, double value);
+    // Copies the field shown while the run waits (a few hundred microseconds at 600 x 600);
+    // true when there is a new one to draw.
+    bool CopyField();
+    // Draws the copied field through the script's colour map, after the run goes on.
     void RefreshPicture();
     void RefreshRecord();
     // The simulation the panel follows: the run's while one runs, else the editor's script
@@ -87,6 +91,8 @@ private:
     int PanelModel = -2;  // the model the rows were made for
     int PanelComponents = -1;
     std::unique_ptr<Image3D24> Picture;
+    std::unique_ptr<Image3DFloat> Field;        // the shown component, copied at a slice boundary
+    PictureRule Rule;                           // and how it becomes the picture, copied with it
     std::unique_ptr<ReaDifSimulation> SideSim;  // the editor's script, parsed for the panel
     std::string SideText;                       // the text SideSim was parsed from
     bool SideAccepted = false;
