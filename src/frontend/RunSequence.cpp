@@ -312,6 +312,7 @@ RunWorker::Controls WindowControls() {
     controls.RefreshRate = static_cast<int32_t>(RefreshRate());
     controls.ShowColorMap = DisplayColorMap;
     controls.TrueColor = DisplayColors16M;
+    controls.SharedView = TheExplorer.IsOpen();
     if (LastDisplayPreview == 0) LastDisplayPreview = -1;
     return controls;
 }

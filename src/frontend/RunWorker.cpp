@@ -128,13 +128,13 @@ void RunWorker::NoteDrawing(double seconds) {
     DrawingCost = Smooth(DrawingCost, seconds);
 }
 
-double RunWorker::FrameInterval() {
+double RunWorker::FrameInterval(double share) {
     double drawing = 0.0;
     {
         std::lock_guard<std::mutex> lock(Mutex);
         drawing = DrawingCost;
     }
-    return std::clamp((PublishCost + drawing) / PreviewShare, FrameSeconds, MaxFrameSeconds);
+    return std::clamp((PublishCost + drawing) / share, FrameSeconds, MaxFrameSeconds);
 }
 
 void RunWorker::Join() {
@@ -209,7 +209,7 @@ void RunWorker::Loop() {
             continue;
         }
         const double before = Now();
-        const double interval = FrameInterval();
+        const double interval = FrameInterval(c.SharedView ? PreviewShare / 2 : PreviewShare);
         const bool frameDue = !framed || before - lastFrame >= interval;
         const int64_t sinceAsked = c.PreviewAsked ? 0 : lastPreview;
         const int32_t steps = c.Previews ? PreviewSliceSize(pacer.Next(), frameDue, sim.CurrentTime,

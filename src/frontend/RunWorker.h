@@ -35,6 +35,9 @@ public:
         int32_t RefreshRate = 1;    // iterations between two due previews, at least 1
         int ShowColorMap = 0;       // as ReaDifSimulation::GetPreviewImage takes them
         int TrueColor = 0;
+        // Another live view (the explorer) shows the run too: these previews take half their
+        // share of the run's time, so that both views together cost about what one did.
+        bool SharedView = false;
     };
     // Where the run stands, as the worker last told it.
     struct Progress {
@@ -91,8 +94,9 @@ private:
     // Renders the preview of where simulation stands into the frame the window is not drawing
     // and publishes it.
     void Publish(const Controls &controls);
-    // The shortest time between two frames now, from what the last ones cost.
-    double FrameInterval();
+    // The shortest time between two frames now, from what the last ones cost and the share of
+    // the run's time they may take.
+    double FrameInterval(double share);
 
     std::thread Thread;
     std::mutex Mutex;

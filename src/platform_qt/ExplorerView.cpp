@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QWheelEvent>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 ExplorerView::ExplorerView(QWidget *parent) : QWidget(parent) {
@@ -72,6 +73,16 @@ QPointF ExplorerView::WidgetPoint(int x, int y) const {
 }
 
 void ExplorerView::paintEvent(QPaintEvent *) {
+    const auto start = std::chrono::steady_clock::now();
+    struct Timed {
+        std::chrono::steady_clock::time_point Start;
+        double &Cost;
+        ~Timed() {
+            const double spent =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
+            Cost = Cost == 0.0 ? spent : 0.8 * Cost + 0.2 * spent;
+        }
+    } timed{start, PaintCost};
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black);
     if (Shown.isNull()) return;

@@ -19,6 +19,8 @@ public:
     // Zoom over the size that fits: 1 fits, more enlarges (kept from 0.25 to 32).
     void SetZoom(double zoom);
     double Zoom() const { return ZoomFactor; }
+    // Seconds the last paintings took, smoothed: the window paces its frames by them.
+    double PaintSeconds() const { return PaintCost; }
     // The field point under a widget position, taken around the torus (false: no picture, or
     // outside every drawn copy).
     bool FieldPoint(QPointF position, int &x, int &y) const;
@@ -46,4 +48,5 @@ private:
     QImage Shown;
     bool Tiled = false;
     double ZoomFactor = 1.0;
+    double PaintCost = 0.0;
 };

@@ -40,8 +40,13 @@
 
 namespace {
 
-// How often the window reads a computing run: a change shows within this and a slice.
-constexpr std::chrono::milliseconds HeldInterval(40);
+// How often the window reads a computing run: at most at the screen's rate, and so that its
+// frames (the copy, the colour map, the drawing) take at most ViewShare of the window thread's
+// time, which on a small machine is time the run's threads lose. A change shows within the
+// interval and a slice.
+constexpr double FastestInterval = 1.0 / 60.0;
+constexpr double SlowestInterval = 0.25;
+constexpr double ViewShare = 0.08;
 
 using Kind = ScheduledChange::Kind;
 
@@ -362,10 +367,17 @@ void ExplorerWindow::RefreshPicture() {
     // The maps the rule points at are the script's: they stay as parsed while the run goes on.
     Rule.ConvertToPicture(*Field, *Picture);
     if (Picture->GetPtrFirstPixel() == nullptr) return;
-    const int stride = Picture->GetSizeX() * 3 + Picture->GetAlignedBytes();
-    const QImage view(Picture->GetPtrFirstPixel(), Picture->GetSizeX(), Picture->GetSizeY(), stride,
-                      QImage::Format_BGR888);
-    Live->SetPicture(view.copy());
+    const int w = Picture->GetSizeX();
+    const int h = Picture->GetSizeY();
+    const int stride = w * 3 + Picture->GetAlignedBytes();
+    // Written straight in the screen's own format: drawing it is then a plain (scaled) copy.
+    QImage shown(w, h, QImage::Format_RGB32);
+    const unsigned char *line = Picture->GetPtrFirstPixel();
+    for (int y = 0; y < h; ++y, line += stride) {
+        auto *out = reinterpret_cast<QRgb *>(shown.scanLine(y));
+        for (int x = 0; x < w; ++x) out[x] = qRgb(line[3 * x + 2], line[3 * x + 1], line[3 * x]);
+    }
+    Live->SetPicture(shown);
 }
 
 void ExplorerWindow::RefreshRecord() {
@@ -391,13 +403,16 @@ void ExplorerWindow::Update() {
     // A run computes on a thread of its own: the simulation is read while that thread waits at
     // a slice boundary, at most every HeldInterval, so that the run keeps its pace.
     using Clock = std::chrono::steady_clock;
-    static Clock::time_point lastHeld;
-    if (RunFlag == 1 && Clock::now() - lastHeld < HeldInterval) return;
-    lastHeld = Clock::now();
+    const Clock::time_point start = Clock::now();
+    const double interval = std::clamp((FrameCost + Live->PaintSeconds()) / ViewShare,
+                                       FastestInterval, SlowestInterval);
+    if (RunFlag == 1 && std::chrono::duration<double>(start - LastHeld).count() < interval) return;
+    LastHeld = start;
     // Only what must be read from the run is read while it waits: the values, the record and a
     // copy of the field; the colour map and the drawing come after it goes on.
     const bool running = RunFlag == 1;
     if (running) HoldRun();
+    const Clock::time_point heldAt = Clock::now();
     TheExplorer.Poll();
     const ReaDifSimulation *sim = Followed();
     std::vector<double> values;
@@ -422,7 +437,12 @@ void ExplorerWindow::Update() {
     for (size_t i = 0; i < values.size() && i < Rows.size(); ++i) {
         if (!Rows[i].Slider->isSliderDown()) ShowValue(Rows[i], values[i]);
     }
-    if (fresh) RefreshPicture();
+    if (fresh) {
+        RefreshPicture();
+        // The time waited for the boundary costs no processor: the rest is counted.
+        const double spent = std::chrono::duration<double>(Clock::now() - heldAt).count();
+        FrameCost = FrameCost == 0.0 ? spent : 0.8 * FrameCost + 0.2 * spent;
+    }
     char status[160];
     std::snprintf(status, sizeof status, GST.Get(MsgExplorerStatus), now, end, Live->Zoom());
     Status->setText(QString::fromUtf8(status));

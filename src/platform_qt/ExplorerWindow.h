@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QWidget>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -96,6 +97,8 @@ private:
     std::unique_ptr<ReaDifSimulation> SideSim;  // the editor's script, parsed for the panel
     std::string SideText;                       // the text SideSim was parsed from
     bool SideAccepted = false;
+    std::chrono::steady_clock::time_point LastHeld;
+    double FrameCost = 0.0;  // seconds a new frame takes this thread, smoothed, drawing apart
     int32_t ShownTime = -1;
     int32_t ShownRevision = -1;
     int32_t ListedRevision = -1;
