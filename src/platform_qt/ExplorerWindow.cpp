@@ -263,6 +263,17 @@ void ExplorerWindow::AddRow(const QString &label, Kind what, int key, double val
     });
 }
 
+std::string ExplorerWindow::Signature(const ReaDifSimulation &sim) {
+    // Two formula scripts of one model may read different parameters.
+    std::string names;
+    for (int i = 0;
+         ModelIsFormula(ReactionModelId(sim.ModelIndex)) && i < sim.Formula.ParameterCount(); ++i) {
+        names += sim.Formula.ParameterNameAt(i);
+        names += '\n';
+    }
+    return names;
+}
+
 void ExplorerWindow::BuildPanel(const ReaDifSimulation &sim) {
     while (PanelRows->rowCount() > 0) PanelRows->removeRow(0);
     Rows.clear();
@@ -270,6 +281,7 @@ void ExplorerWindow::BuildPanel(const ReaDifSimulation &sim) {
     BrushComponent->clear();
     PanelModel = sim.ModelIndex;
     PanelComponents = sim.ComponentCount;
+    PanelSignature = Signature(sim);
     const ReactionModelInfo &model = ReactionModelTable[sim.ModelIndex];
     ModelHeading->setText(
         QString::fromUtf8(GST.Get(MsgExplorerModel)).replace(QStringLiteral("%s"), model.Name));
@@ -285,6 +297,20 @@ void ExplorerWindow::BuildPanel(const ReaDifSimulation &sim) {
             QString::fromLatin1(name),
             QString::fromUtf8(French() ? parameter.MeaningFrench : parameter.Meaning));
         AddRow(label, Kind::Modpar, key, sim.ReactionParameters[key][0], low, high);
+    }
+    // The formula model's parameters are the names its formulas read: from 0 to twice their
+    // value (a negative one from twice it to 0).
+    for (int i = 0;
+         ModelIsFormula(ReactionModelId(sim.ModelIndex)) && i < sim.Formula.ParameterCount(); ++i) {
+        const int key = sim.Formula.ParameterKeyAt(i);
+        const double value = sim.ReactionParameters[key][0];
+        const QString label =
+            QString::fromUtf8(GST.Get(MsgExplorerFormulaParameter))
+                .replace(QStringLiteral("%s"), QString::fromUtf8(sim.Formula.ParameterNameAt(i)));
+        AddRow(label, Kind::Modpar, key, value, value < 0 ? 2 * value : 0.0,
+               value > 0   ? 2 * value
+               : value < 0 ? 0.0
+                           : 1.0);
     }
     for (int c = 0; c < sim.ComponentCount; ++c) {
         const char letter = char('A' + c);
@@ -424,7 +450,8 @@ void ExplorerWindow::Update() {
             ModelHeading->setText(Text(MsgExplorerNoModel));
         }
     } else {
-        if (sim->ModelIndex != PanelModel || sim->ComponentCount != PanelComponents) {
+        if (sim->ModelIndex != PanelModel || sim->ComponentCount != PanelComponents ||
+            Signature(*sim) != PanelSignature) {
             BuildPanel(*sim);
         }
         for (const Row &row : Rows) values.push_back(CurrentValue(*sim, row));

@@ -62,6 +62,8 @@ private:
     // The record into the script, the session closed, the timer stopped.
     void Finish();
     void BuildPanel(const ReaDifSimulation &sim);
+    // What besides the model and its components decides the panel's rows.
+    static std::string Signature(const ReaDifSimulation &sim);
     void AddRow(const QString &label, ScheduledChange::Kind what, int key, double value, double low,
                 double high);
     double CurrentValue(const ReaDifSimulation &sim, const Row &row) const;
@@ -91,6 +93,7 @@ private:
     std::vector<Row> Rows;
     int PanelModel = -2;  // the model the rows were made for
     int PanelComponents = -1;
+    std::string PanelSignature;
     std::unique_ptr<Image3D24> Picture;
     std::unique_ptr<Image3DFloat> Field;        // the shown component, copied at a slice boundary
     PictureRule Rule;                           // and how it becomes the picture, copied with it

@@ -17,6 +17,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "frontend/ExplorerSession.h"
 #include "frontend/FrontEndGlobals.h"
@@ -247,6 +248,53 @@ TEST(ExplorerWindow, ALiveChangedRunWritesTheImagesOfItsSavedScript) {
         EXPECT_EQ(live, read(dir / (std::string("again") + name))) << name;
     }
     std::filesystem::current_path(oldDir);
+    TheExplorer.Reset();
+    ResetFrontEndGlobals();
+}
+
+// A formula script's panel has a row for every parameter its formulas read; before a run a typed
+// value rewrites that parameter's own modpar line in the editor.
+TEST(ExplorerWindow, FormulaParametersHaveRowsThatEditTheirLines) {
+    ResetFrontEndGlobals();
+    TheExplorer.Reset();
+    const std::filesystem::path dir =
+        std::filesystem::path(testing::TempDir()) / "vorna_qt" / "ExplorerFormula";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "vorna.ini") << "[Locale]\nlanguage=english\n";
+    std::ofstream(dir / "gs.vna") << "model formula\nformula A feed*(1 - A) - A*B^2\n"
+                                     "formula B A*B^2 - (feed + kill)*B\nmodpar feed 0.0545\n"
+                                     "modpar kill 0.062\nreaction A 1\nreaction B 1\n"
+                                     "diffusion A 0.8\ndiffusion B 0.4\ninit A 1 0\ninit B 0 0\n"
+                                     "size 20 20\niterations 10\ncolormap gray\n"
+                                     "image256 B t+10 autoscale\n";
+    FolderPlatform platform;
+    platform.Folder = dir.string();
+    std::vector<std::string> values;
+    std::string editor;
+    QTimer::singleShot(150, [&] {
+        platform.Deliver(WindowMessage::Command, MenuCommand::Explorer);
+        QCoreApplication::processEvents();
+        if (ExplorerWindow *explorer = platform.Explorer(); explorer != nullptr) {
+            explorer->Refresh();
+            for (QLineEdit *field : explorer->Fields()) {
+                values.push_back(field->text().toStdString());
+            }
+            if (explorer->Fields().size() > 1) {
+                QLineEdit *kill = explorer->Fields()[1];
+                kill->selectAll();
+                QTest::keyClicks(kill, QStringLiteral("0.06"));
+                QTest::keyClick(kill, Qt::Key_Return);
+            }
+        }
+        editor = platform.GetEditorText();
+        platform.SetEditorModified(false);
+        platform.PostCloseRequest();
+    });
+    (void)VornaMain(platform, (dir / "gs.vna").c_str());
+    // feed, kill, then the strength and coefficient of A and of B.
+    EXPECT_EQ(values, (std::vector<std::string>{"0.0545", "0.062", "1", "0.8", "1", "0.4"}));
+    EXPECT_NE(editor.find("\nmodpar kill 0.06\n"), std::string::npos) << editor;
     TheExplorer.Reset();
     ResetFrontEndGlobals();
 }
