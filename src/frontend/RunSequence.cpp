@@ -458,6 +458,8 @@ void Rounds() {
         } else {
             SliceLoop();
         }
+        // The images still being written belong to the round: their failures are reported with it.
+        MainRDSim.FinishImages();
         ResultReady = MainRDSim.ErrorStatus != ReaDifSimulation::StatusOverflow;
         // Report how the round ended: stopped, failed or finished; images that could not be
         // written first, in one box, so that no round ends as if they were there.

@@ -176,7 +176,10 @@ void OnCommand(int id) {
             // The simulation stands still at a slice boundary while it is saved and its box
             // is open (a repaint under the box draws it).
             HoldRun();
-            if (MainRDSim.SaveImage2D(0) == GenImage3D::Done) {
+            // Said written only once it is (images may be written in the background).
+            if (const int32_t failed = MainRDSim.ImagesFailed;
+                MainRDSim.SaveImage2D(0) == GenImage3D::Done &&
+                (MainRDSim.FinishImages(), MainRDSim.ImagesFailed == failed)) {
                 std::snprintf(TmpStr, sizeof TmpStr, GST.Get(MsgImageCaptured),
                               static_cast<int>(MainRDSim.CurrentTime), MainRDSim.ImageFileName);
                 MessageFlag = 1;

@@ -51,7 +51,7 @@ public:
     // calling thread: the written callback for every file, failed for every image that failed.
     void Deliver();
     // Waits until every image handed over is written, then Deliver.
-    void Finish();
+    void Finish() override;
     // Images whose colour file and maps were all written (delivered ones, in the background).
     int32_t ImagesDone() const { return DoneCount; }
     // The colour file at the upscaled size plus PngFileBytes bounds of the maps.

@@ -1,8 +1,10 @@
 // vorna: the desktop program. `vorna [SCRIPT.vna]` opens the script in the editor.
 #include <QApplication>
+#include <string>
 
 #include "frontend/StartUp.h"
 #include "imageio/ImageOutput.h"
+#include "imageio/WriterThread.h"
 #include "platform_qt/CommandLine.h"
 #include "platform_qt/QtPlatform.h"
 #include "rdsimul/ReaDifSimulation.h"
@@ -15,10 +17,16 @@ int main(int argc, char **argv) {
     }
     QApplication application(argc, argv);
     QtPlatform platform;
-    // PNG images and captures: the core writes BMP and TGA only.
+    // Images and captures written on a thread of their own, so that the run's threads go on
+    // computing; a failure is counted into the run's when the round ends and waits for them.
+    WriterThread thread;
     ImageOutput writer(ImageOptions{}, nullptr);
+    writer.WriteInBackground(thread, [](const std::string &path, int error) {
+        MainRDSim.NoteImageFailure(path.c_str(), error);
+    });
     MainRDSim.SetImageWriter(&writer);
     const int code = VornaMain(platform, argc > 1 ? argv[1] : nullptr);
+    MainRDSim.FinishImages();
     MainRDSim.SetImageWriter(nullptr);
     return code;
 }

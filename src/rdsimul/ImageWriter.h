@@ -40,4 +40,8 @@ public:
     // fieldY points.
     virtual uint64_t FileBytes(char format, uint32_t x, uint32_t y, int depth, uint32_t fieldX,
                                uint32_t fieldY) const = 0;
+    // A writer that writes in the background (Write then means handed over) waits here until
+    // every image handed over is written and tells its failures as it was told to; nothing to
+    // wait for otherwise.
+    virtual void Finish() {}
 };

@@ -144,6 +144,14 @@ public:
     // savers, and no PNG).
     void SetImageWriter(ImageWriter *writer) { Writer = writer; }
     ImageWriter *GetImageWriter() const { return Writer; }
+    // Waits until the installed writer has written every image handed over (a writer in the
+    // background tells its failures through NoteImageFailure).
+    void FinishImages() {
+        if (Writer != nullptr) Writer->Finish();
+    }
+    // An image that could not be written after all (by a writer in the background): counted as
+    // the run loop counts its failures, its cause and name kept, the failure hook called.
+    void NoteImageFailure(const char *path, int error);
     // Called by the run loop for every image it could not write, with the name and the errno
     // (0 when the cause was no system error); nothing is called when hook is null.
     using ImageFailureHook = void (*)(void *context, const char *path, int error);

@@ -147,3 +147,12 @@ int32_t ReaDifSimulation::EvalSaveImageDiskSpace() const {
     const uint64_t megabytes = (uint64_t(images) * fileBytes + BytesPerMB - 1) / BytesPerMB;
     return megabytes > uint64_t(INT32_MAX) ? INT32_MAX : int32_t(megabytes);
 }
+
+void ReaDifSimulation::NoteImageFailure(const char *path, int error) {
+    ++ImagesFailed;
+    LastImageErrno = error;
+    if (path != FailedImageName) {
+        std::snprintf(FailedImageName, sizeof FailedImageName, "%s", path != nullptr ? path : "");
+    }
+    if (FailureHook != nullptr) FailureHook(FailureContext, FailedImageName, LastImageErrno);
+}

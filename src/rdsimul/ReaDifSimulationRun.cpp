@@ -178,10 +178,7 @@ ReaDifSimulation::RunResult ReaDifSimulation::RunSimulation(int32_t count) {
             if (SaveImage2D(ImageComponent) == GenImage3D::Done) {
                 ++ImagesWritten;
             } else {
-                ++ImagesFailed;
-                if (FailureHook != nullptr) {
-                    FailureHook(FailureContext, FailedImageName, LastImageErrno);
-                }
+                NoteImageFailure(FailedImageName, LastImageErrno);
             }
         }
         // After the image: it shows the field as it was before the change.

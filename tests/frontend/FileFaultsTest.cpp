@@ -9,6 +9,8 @@
 #include <string>
 
 #include "FrontEndTestSupport.h"
+#include "imageio/ImageOutput.h"
+#include "imageio/WriterThread.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "toolkit/FileCheck.h"
 #include "toolkit/MessageIds.h"
@@ -39,6 +41,33 @@ TEST_F(FileFaultsTest, FailedImagesOfARunShowOneBoxWithTheLastNameAndCause) {
     EXPECT_TRUE(fs::is_directory(Dir / "spots_A000010.bmp"));
     EXPECT_TRUE(fs::is_regular_file(Dir / "spots_A000030.bmp"));
     EXPECT_EQ(MainRDSim.ImagesWritten, 1);
+    EXPECT_EQ(MainRDSim.ImagesFailed, 2);
+}
+
+// The desktop program writes its images on a writer thread: the failures that come back from it
+// belong to the round and are reported with it, as those of the core's own savers are.
+TEST_F(FileFaultsTest, ImagesFailedInTheBackgroundAreReportedWithTheirRound) {
+    WriterThread thread;
+    ImageOutput writer(ImageOptions{}, nullptr);
+    writer.WriteInBackground(thread, [](const std::string &path, int error) {
+        MainRDSim.NoteImageFailure(path.c_str(), error);
+    });
+    MainRDSim.SetImageWriter(&writer);
+    Script("spots.vna", GoodScript());
+    fs::create_directories(Dir / "spots_A000010.bmp");
+    fs::create_directories(Dir / "spots_A000020.bmp");
+    Start((Dir / "spots.vna").c_str());
+    const bool ran = H->Choose(MenuCommand::Run);
+    MainRDSim.SetImageWriter(nullptr);
+    ASSERT_TRUE(ran);
+    ASSERT_EQ(H->Boxes.size(), 1u);
+    char head[200];
+    std::snprintf(head, sizeof head, GST.Get(MsgImagesNotWritten), 2);
+    EXPECT_EQ(H->Boxes[0].Text.rfind(
+                  std::string(head) + "\n" + (Dir / "spots_A000020.bmp").string() + "\n", 0),
+              0u)
+        << H->Boxes[0].Text;
+    EXPECT_TRUE(fs::is_regular_file(Dir / "spots_A000030.bmp"));
     EXPECT_EQ(MainRDSim.ImagesFailed, 2);
 }
 
