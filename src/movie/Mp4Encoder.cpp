@@ -116,7 +116,7 @@ MovieEncoder::Result Mp4Encoder::Begin(const char *path, uint32_t width, uint32_
         Codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     }
     AVDictionary *options = nullptr;
-    av_dict_set(&options, "preset", "medium", 0);
+    av_dict_set(&options, "preset", "veryfast", 0);
     av_dict_set(&options, "crf", std::to_string(CrfOf(settings.Quality)).c_str(), 0);
     code = avcodec_open2(Codec, codec, &options);
     av_dict_free(&options);
@@ -139,7 +139,7 @@ MovieEncoder::Result Mp4Encoder::Begin(const char *path, uint32_t width, uint32_
     }
     if (code >= 0) {
         Scaler = sws_getContext(evenX, evenY, AV_PIX_FMT_RGB24, evenX, evenY, AV_PIX_FMT_YUV420P,
-                                SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr,
+                                SWS_BILINEAR, nullptr,
                                 nullptr, nullptr);
         if (Scaler == nullptr) code = AVERROR(ENOMEM);
     }
