@@ -139,8 +139,7 @@ MovieEncoder::Result Mp4Encoder::Begin(const char *path, uint32_t width, uint32_
     }
     if (code >= 0) {
         Scaler = sws_getContext(evenX, evenY, AV_PIX_FMT_RGB24, evenX, evenY, AV_PIX_FMT_YUV420P,
-                                SWS_BILINEAR, nullptr,
-                                nullptr, nullptr);
+                                SWS_BILINEAR, nullptr, nullptr, nullptr);
         if (Scaler == nullptr) code = AVERROR(ENOMEM);
     }
     if (code < 0) {
