@@ -292,7 +292,7 @@ const OptionSpec Options[] = {
          return ReadCount(o, v, 100, "movie quality", o.Movie.Quality);
      }},
     {"no-overwrite", 0, Takes::Nothing, "", Part::Run,
-     "refuse to start when an image the run would write exists",
+     "refuse to start when an image or movie the run would write exists",
      [](CliOptions &o, const char *) { return o.NoOverwrite = true; }},
     {"json", 0, Takes::Nothing, "", Part::Run,
      "one JSON object per round on stdout (script, model, parameters, size, seed, iterations, "

@@ -356,7 +356,13 @@ bool CliRunner::NothingInTheWay(const CliOptions &options, const std::string &sc
         const std::string base = names.BaseName(scriptBase, Seeds[round]);
         found = RoundSetup::FirstExisting(RoundSetup::ScheduledImages(*Sim, options, base));
     }
-    if (found.empty()) return true;
+    if (found.empty()) {
+        found = RoundSetup::FirstExisting(options.Movies);
+        if (found.empty()) return true;
+        std::fprintf(Err, "%s: the movie exists; --no-overwrite leaves it as it is\n",
+                     found.c_str());
+        return false;
+    }
     std::fprintf(Err, "%s: the image exists; --no-overwrite leaves it as it is\n", found.c_str());
     return false;
 }

@@ -166,6 +166,16 @@ TEST_F(CliMovieTest, UnwritableMovieEndsWithCode5AndLeavesNoFile) {
     }
 }
 
+// --no-overwrite keeps a movie that is in the way, as it keeps an image.
+TEST_F(CliMovieTest, NoOverwriteLeavesAnExistingMovie) {
+    const std::string movie = PathOf("old.gif");
+    WriteFile(movie, "not a movie");
+    EXPECT_EQ(RunLine({"-q", "--no-overwrite", "--movie", movie}), CliRunner::ExitUsage);
+    EXPECT_EQ(Text(Err), movie + ": the movie exists; --no-overwrite leaves it as it is\n");
+    EXPECT_EQ(scripttest::ReadFile(movie), "not a movie");
+    EXPECT_FALSE(fs::exists(PathOf("tex_A000010.bmp")));
+}
+
 // Movie options that cannot work are refused before anything runs.
 TEST_F(CliMovieTest, ContradictoryMovieOptionsAreUsageErrors) {
     const struct {
