@@ -36,6 +36,20 @@ const char *MovieEncoder::FormatName(Format format) {
     return "";
 }
 
+uint32_t MovieEncoder::MaxSideOf(Format format) {
+    switch (format) {
+        case Format::Mp4:
+            return Mp4Encoder::MaxSide;
+        case Format::Webp:
+            return WebpEncoder::MaxSide;
+        case Format::Gif:
+            return GifEncoder::MaxSide;
+        case Format::None:
+            break;
+    }
+    return 0;
+}
+
 std::unique_ptr<MovieEncoder> MovieEncoder::Make(Format format) {
     switch (format) {
         case Format::Mp4:

@@ -59,6 +59,8 @@ public:
     static Format FormatOf(const std::string &path);
     // The extension word of a format: "mp4", "webp", "gif" ("" for None).
     static const char *FormatName(Format format);
+    // The longest side a format holds (0 for None).
+    static uint32_t MaxSideOf(Format format);
     // A new encoder for format; null for None or when memory is short.
     static std::unique_ptr<MovieEncoder> Make(Format format);
     // Frame k's start in units of 1/scale second at fps frames a second, rounded: the formats

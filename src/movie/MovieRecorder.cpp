@@ -28,9 +28,22 @@ MovieRecorder::~MovieRecorder() { Discard(); }
 
 MovieEncoder::Result MovieRecorder::Add(const MovieFrame &frame) {
     if (Finished || Cause.load() != 0) return MovieEncoder::Failed;
-    auto copy = std::make_shared<Copy>();
+    // A picture the format cannot hold is refused before it is copied: at the largest upscaled
+    // sizes a copy is hundreds of MB.
+    const uint32_t most = MovieEncoder::MaxSideOf(Kind);
+    if (frame.Width == 0 || frame.Height == 0 || frame.Width > most || frame.Height > most) {
+        Cause = EFBIG;
+        return MovieEncoder::Failed;
+    }
     const size_t row = size_t(frame.Width) * (frame.Kind == MovieFrame::Layout::Bgr8 ? 3 : 1);
-    copy->Pixels.resize(row * frame.Height);
+    std::shared_ptr<Copy> copy;
+    try {
+        copy = std::make_shared<Copy>();
+        copy->Pixels.resize(row * frame.Height);
+    } catch (const std::bad_alloc &) {
+        Cause = ENOMEM;
+        return MovieEncoder::Failed;
+    }
     for (uint32_t y = 0; y < frame.Height; ++y) {
         std::memcpy(copy->Pixels.data() + y * row, frame.Pixels + y * frame.RowStride, row);
     }

@@ -25,7 +25,8 @@ public:
     MovieRecorder &operator=(const MovieRecorder &) = delete;
 
     // Copies frame and queues it (the first one opens the file at its size), waiting while the
-    // queue is full: Done; Failed once the movie has failed (Error says why), the frame dropped.
+    // queue is full: Done; Failed once the movie has failed (Error says why: EFBIG for sides
+    // beyond the format's, ENOMEM when no copy can be had), the frame dropped.
     [[nodiscard]] MovieEncoder::Result Add(const MovieFrame &frame);
     // Encodes what is queued and commits the file: Done; Failed with the cause in Error, no file
     // left. A movie without frames fails with ENODATA.

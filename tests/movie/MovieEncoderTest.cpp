@@ -221,6 +221,16 @@ TEST_F(MovieEncoderTest, RecorderWritesEveryFrameOrLeavesNothing) {
         ASSERT_EQ(recorder.Add(picture.Frame(9, 4, 0)), MovieEncoder::Done);
     }
     {
+        // Sides beyond H.264's are refused before the picture is copied (its pixels unread).
+        MovieRecorder recorder(PathOf("huge.mp4"), settings);
+        MovieFrame huge;
+        huge.Width = Mp4Encoder::MaxSide + 1;
+        huge.Height = 2;
+        EXPECT_EQ(recorder.Add(huge), MovieEncoder::Failed);
+        EXPECT_EQ(recorder.Error(), EFBIG);
+        EXPECT_EQ(recorder.Finish(), MovieEncoder::Failed);
+    }
+    {
         MovieRecorder recorder(PathOf("missing/r.mp4"), settings);
         (void)recorder.Add(picture.Frame(9, 4, 0));
         EXPECT_EQ(recorder.Finish(), MovieEncoder::Failed);
