@@ -12,7 +12,9 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release -DVORNA_WERROR=ON
 PACKAGES := g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             qt6-base-dev qt6-image-formats-plugins qt6-translations-l10n libgl-dev netpbm \
             python3-numpy help2man go-md2man libspng-dev imagemagick parallel nlohmann-json3-dev \
-            libstb-dev fonts-dejavu-core
+            libstb-dev fonts-dejavu-core \
+            libavcodec-dev libavformat-dev libswscale-dev libwebp-dev libgif-dev libimagequant-dev \
+            ffmpeg webp
 # Installed by `make fuzz` only: clang 14 and its runtime libraries, libFuzzer among them.
 FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
 # Installed by `make deb` and `make deb-test` only: the package tools, its checkers, and
@@ -104,7 +106,7 @@ format:
 # then the PNG levels on the gallery's final images and maps (written stored by vorna-cli into
 # $(BUILD)/bench-gallery/, then encoded again at every level), BMP against PNG image writes, a
 # run with compressed PNG images against the same run without, and a 36-variant sweep against
-# its scripts run one by one.
+# its scripts run one by one; last, a 600x600 run with and without an MP4 movie of it.
 bench: build
 	cmake --build $(BUILD) -j $(JOBS) --target vorna-bench vorna-speed vorna-image-speed
 	g++ -O2 -std=c++17 -o $(BUILD)/yardstick-naive bench/yardsticks/naive.cpp
@@ -119,6 +121,7 @@ bench: build
 	done
 	./$(BUILD)/vorna-image-speed --gallery $(BUILD)/bench-gallery/png
 	bench/sweep/sweep-bench.sh ./$(BUILD)/vorna-cli
+	bench/movie/movie-bench.sh ./$(BUILD)/vorna-cli
 
 # Runs the command-line program on a bundled example; the textures land in out/demo/ as PNG (the
 # copy's image line gets the PNG file type).

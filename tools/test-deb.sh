@@ -100,6 +100,10 @@ cp /usr/share/vorna/gallery/spots-brusselator.vna "$out/"
 check vorna-cli -q "$out/spots-brusselator.vna"
 ls "$out"
 ls "$out"/spots-brusselator_*.bmp > /dev/null
+# The movie libraries the package depends on (H.264 through libavcodec's libx264, WebP, GIF).
+check vorna-cli -q --movie-every 500 --movie "$out/m.mp4" --movie "$out/m.webp" \
+    --movie "$out/m.gif" "$out/spots-brusselator.vna"
+[[ -s $out/m.mp4 && -s $out/m.webp && -s $out/m.gif ]]
 # Completion: an option from the program's help, and a script by its extension.
 cd "$out"
 touch other.txt

@@ -18,6 +18,7 @@ namespace {
 constexpr int MaxRounds = 1000000;
 constexpr int MaxThreads = 64;
 constexpr int MaxJobs = 256;
+constexpr int MaxMovieEvery = 1000000000;
 // The --png-level help names the default level.
 static_assert(PngFile::DefaultCompression == 1, "say the new default in --png-level's help");
 // Where the help texts of the options begin.
@@ -241,8 +242,57 @@ const OptionSpec Options[] = {
          o.Images.UpscaleToY = int(height);
          return true;
      }},
+    {"movie", 0, Takes::Value, "=FILE", Part::Run,
+     "also write a movie of the run to FILE: .mp4 (H.264; an odd side is made even with the "
+     "texture's own first row or column), .webp (animated, lossless) or .gif (an 8-bit "
+     "image's colour map is its palette; true-colour frames are reduced to 256 colours). Its "
+     "first frame is the starting field, then one frame per image the run writes, as the "
+     "images look (colour map, --upscale, --size); may be repeated, one run writes them all. "
+     "A movie that cannot be written gives exit status 5 and leaves no file; Ctrl-C ends it "
+     "with the frames so far",
+     [](CliOptions &o, const char *v) {
+         if (MovieEncoder::FormatOf(v) == MovieEncoder::Format::None) {
+             o.ErrorText =
+                 "invalid movie '" + std::string(v) + "' (a name ending in .mp4, .webp or .gif)";
+             return false;
+         }
+         for (const std::string &movie : o.Movies) {
+             if (movie == v) {
+                 o.ErrorText = "the movie '" + movie + "' is named twice";
+                 return false;
+             }
+         }
+         o.Movies.push_back(v);
+         return true;
+     }},
+    {"movie-every", 0, Takes::Value, "=N", Part::Run,
+     "a movie frame every N iterations (and at the last) instead of one per image; the image "
+     "files are still written as the script's image line (and --last) asks",
+     [](CliOptions &o, const char *v) {
+         return ReadCount(o, v, MaxMovieEvery, "frame period", o.MovieEvery);
+     }},
+    {"fps", 0, Takes::Value, "=F", Part::Run,
+     "movie frames a second (default 30, 0.1 to 120; a GIF counts hundredths of a second)",
+     [](CliOptions &o, const char *v) {
+         char *end = nullptr;
+         const double fps = std::strtod(v, &end);
+         if (*v == 0 || *end != 0 || !std::isfinite(fps) || fps < MovieSettings::MinFps ||
+             fps > MovieSettings::MaxFps) {
+             o.ErrorText = "invalid frame rate '" + std::string(v) + "' (a number from 0.1 to 120)";
+             return false;
+         }
+         o.Movie.Fps = fps;
+         return true;
+     }},
+    {"movie-quality", 0, Takes::Value, "=Q", Part::Run,
+     "movie quality 1 (smallest) to 100 (best): MP4 at a CRF of (100 - Q) x 51 / 99 instead of "
+     "18, WebP lossy at Q instead of lossless, GIF true-colour frames reduced at quality Q "
+     "or better",
+     [](CliOptions &o, const char *v) {
+         return ReadCount(o, v, 100, "movie quality", o.Movie.Quality);
+     }},
     {"no-overwrite", 0, Takes::Nothing, "", Part::Run,
-     "refuse to start when an image the run would write exists",
+     "refuse to start when an image or movie the run would write exists",
      [](CliOptions &o, const char *) { return o.NoOverwrite = true; }},
     {"json", 0, Takes::Nothing, "", Part::Run,
      "one JSON object per round on stdout (script, model, parameters, size, seed, iterations, "
@@ -437,6 +487,23 @@ CliOptions::Action CliOptions::Conclude(int operands, char *const operand[]) {
         ErrorText = "--json reports runs; it does not go with --check or --annotate";
         return Action::UsageError;
     }
+    const bool movieOptions =
+        MovieEvery != 0 || Movie.Fps != MovieSettings().Fps || Movie.Quality != 0;
+    if (Movies.empty() && movieOptions) {
+        ErrorText = "--movie-every, --fps and --movie-quality need --movie";
+        return Action::UsageError;
+    }
+    if (!Movies.empty()) {
+        const char *refused = CheckOnly    ? "--check or --annotate"
+                              : Rounds > 1 ? "--rounds (one movie is one run)"
+                              : !Varies.empty() || !ContactSheetDir.empty()
+                                  ? "a sweep (--vary, --contact-sheet)"
+                                  : nullptr;
+        if (refused != nullptr) {
+            ErrorText = std::string("--movie does not go with ") + refused;
+            return Action::UsageError;
+        }
+    }
     if (!ContactSheetDir.empty()) {
         if (operands == 0) return Action::ContactSheet;
         ErrorText = "--contact-sheet takes no script ('" + std::string(operand[0]) + "')";
@@ -524,7 +591,9 @@ std::string CliOptions::HelpText() const {
                     "the script could not be read or rewritten, the output folder could not be "
                     "made or written, or memory ran out (or would not suffice)") +
            exitCode("4", "a numeric overflow stopped the run (the images written stay)") +
-           exitCode("5", "some images could not be written (each is reported with its cause)") +
+           exitCode("5",
+                    "some images or movies could not be written (each is reported with its "
+                    "cause)") +
            exitCode("130", "interrupted by Ctrl-C") +
            paragraph(
                "A sweep ends with 0 when every variant ran, 1 for a wrong command line (a "

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "imageio/ImageOptions.h"
+#include "movie/MovieEncoder.h"
 
 class CliOptions {
 public:
@@ -49,6 +50,12 @@ public:
     // What the options change in the images: type, size, upscaling, maps. A sweep hands them
     // on to every variant (ImageOptions::ToArguments).
     ImageOptions Images;
+
+    // Movies of the run: the files (--movie, the type by the extension), a frame every
+    // MovieEvery iterations (0: one with every image), their rate and quality.
+    std::vector<std::string> Movies;
+    int MovieEvery = 0;
+    MovieSettings Movie;
 
     // Sweeps: a --vary option makes the script the base of a sweep (Action Sweep); OutDir is
     // then the sweep folder and Seed the seed of every variant.

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <random>
 
+#include "cli/MovieSet.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/RoundSetup.h"
 #include "imageio/ImageOutput.h"
@@ -111,6 +112,31 @@ void CliRunner::WriteStopImage(const CliOptions &options) {
     if (sim.SaveImage2D(sim.ImageComponent) != GenImage3D::Done) {
         ReportImageFailure(this, sim.FailedImageName, sim.LastImageErrno);
     }
+}
+
+void CliRunner::StartMovies(const CliOptions &options) {
+    if (options.Movies.empty()) return;
+    Movies = std::make_unique<MovieSet>(options.Movies, options.Movie, options.Images);
+    Sim->SetFrameHook(&MovieSet::TakeFrame, Movies.get(), options.MovieEvery);
+    (void)Sim->EmitFrame();
+}
+
+bool CliRunner::FinishMovies(RoundReport &report) {
+    if (Movies == nullptr) return true;
+    Sim->SetFrameHook(nullptr, nullptr, 0);
+    bool written = true;
+    for (const MovieSet::Outcome &movie : Movies->Finish(Err)) {
+        if (movie.Error != 0) {
+            ++TotalFailedMovies;
+            report.Failed.push_back(movie.Path);
+            written = false;
+            continue;
+        }
+        report.Movies.emplace_back(movie.Path, movie.Frames);
+        Written.push_back(movie.Path);
+    }
+    Movies.reset();
+    return written;
 }
 
 void CliRunner::NoteImageWritten(const std::string &path) {
@@ -226,7 +252,7 @@ bool CliRunner::WriteJsonFile(const CliOptions &options) {
 
 int CliRunner::RunRounds(const CliOptions &options) {
     if (GST.GetMessageCount() == 0) LoadGST();
-    TotalIterations = TotalImages = TotalFailedImages = 0;
+    TotalIterations = TotalImages = TotalFailedImages = TotalFailedMovies = 0;
     TotalSeconds = TotalPoints = 0.0;
     Written.clear();
     UsedSeeds.clear();
@@ -285,7 +311,9 @@ int CliRunner::RunRounds(const CliOptions &options) {
     // Runs that started, also those stopped by an overflow or Ctrl-C, end with the summary.
     if (code == ExitDone || code == ExitOverflow || code == ExitInterrupted) PrintSummary(options);
     // An overflow or a stop says more about the run than the images it lost.
-    if (code == ExitDone && TotalFailedImages > 0) return ExitImagesFailed;
+    if (code == ExitDone && (TotalFailedImages > 0 || TotalFailedMovies > 0)) {
+        return ExitImagesFailed;
+    }
     return code;
 }
 
@@ -328,7 +356,13 @@ bool CliRunner::NothingInTheWay(const CliOptions &options, const std::string &sc
         const std::string base = names.BaseName(scriptBase, Seeds[round]);
         found = RoundSetup::FirstExisting(RoundSetup::ScheduledImages(*Sim, options, base));
     }
-    if (found.empty()) return true;
+    if (found.empty()) {
+        found = RoundSetup::FirstExisting(options.Movies);
+        if (found.empty()) return true;
+        std::fprintf(Err, "%s: the movie exists; --no-overwrite leaves it as it is\n",
+                     found.c_str());
+        return false;
+    }
     std::fprintf(Err, "%s: the image exists; --no-overwrite leaves it as it is\n", found.c_str());
     return false;
 }
@@ -519,14 +553,17 @@ int CliRunner::GrowRound(const CliOptions &options, int round, RoundReport &repo
     const int32_t imagesBefore = Writer->ImagesDone();
     Clock::time_point start = Clock::now();
     if (status == ReaDifSimulation::RunResult::Complete) {
+        StartMovies(options);
         ProgressDisplay progress(options.Quiet ? nullptr : Err, Terminal);
         status = RunSlices(progress);
     }
     if (StopRequested && sim.ErrorStatus != ReaDifSimulation::StatusOverflow) {
         WriteStopImage(options);
     }
-    // The round's time includes the images still being written: the run is done when they are.
+    // The round's time includes the images and movies still being written: the run is done
+    // when they are. A movie ends playable with the frames it has, also after Ctrl-C.
     Writer->Finish();
+    (void)FinishMovies(report);
     double seconds = SecondsSince(start);
     const int32_t images = Writer->ImagesDone() - imagesBefore;
     TotalIterations += sim.CurrentTime;

@@ -15,6 +15,7 @@
 #include "rdsimul/ReaDifSimulation.h"
 
 class ImageOutput;
+class MovieSet;
 class ProgressDisplay;
 class WriterThread;
 class ScriptParser;
@@ -106,6 +107,12 @@ private:
     void NoteImageWritten(const std::string &path);
     // Notes the field range of an image due; warns, once a round, of an autoscaled uniform one.
     static void NoteImageRange(void *runner, const ReaDifSimulation::ImageRange &range);
+    // The movies of the round (--movie): started with the starting field as their first frame,
+    // fed by the simulation's frame hook.
+    void StartMovies(const CliOptions &options);
+    // Ends the round's movies with the frames they have, noting them in report; false when one
+    // could not be written (told with its cause).
+    bool FinishMovies(RoundReport &report);
     // With --last, a round broken off by Ctrl-C writes the image of the iteration it reached.
     void WriteStopImage(const CliOptions &options);
 
@@ -117,10 +124,12 @@ private:
     std::unique_ptr<WriterThread> Thread;
     std::unique_ptr<ImageOutput> Writer;
     std::unique_ptr<ReaDifSimulation> Sim;
+    std::unique_ptr<MovieSet> Movies;  // of the round running; the simulation's frame hook
     std::unique_ptr<ScriptParser> Parser;
     int32_t TotalIterations = 0;
     int32_t TotalImages = 0;
     int32_t TotalFailedImages = 0;
+    int32_t TotalFailedMovies = 0;
     double TotalSeconds = 0.0;
     double TotalPoints = 0.0;
     uint64_t AvailableMemory = 0;

@@ -52,6 +52,10 @@ std::string RoundReport::Json() const {
     object["iterations_planned"] = EndTime;
     object["images"] = Images;
     object["failed"] = Failed;
+    nlohmann::ordered_json movies = nlohmann::ordered_json::array();
+    for (const auto &[file, frames] : Movies)
+        movies.push_back({{"file", file}, {"frames", frames}});
+    object["movies"] = movies;
     // The last image's field: what the final picture shows.
     if (Ranges.empty()) {
         object["range"] = nullptr;

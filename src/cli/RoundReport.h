@@ -33,6 +33,8 @@ struct RoundReport {
     std::vector<std::string> Images;  // written, in the order they were written
     std::vector<std::string> Failed;  // could not be written
     std::vector<Range> Ranges;        // of every image due, written or not
+    // The movies written (--movie) and their frames; those that failed are among Failed.
+    std::vector<std::pair<std::string, int64_t>> Movies;
     // The model's parameters and the components' diffusion coefficients as the round started.
     std::vector<std::pair<std::string, double>> Parameters;
     std::vector<std::pair<std::string, double>> Diffusion;

@@ -301,55 +301,69 @@ ImageOutput::Result ImageOutput::WriteNow(const ImageJob &job, const PictureShap
     const Image3DFloat *mapsField = job.Field;
     GenImage3D *colour = job.Picture;
     if (Options.Resamples()) {
-        const uint32_t fieldX = job.Field->GetSizeX();
-        const uint32_t fieldY = job.Field->GetSizeY();
-        uint32_t x = 0, y = 0, scaledTileX = 0, scaledTileY = 0;
-        Options.OutputSize(fieldX, fieldY, x, y);
-        if (SurfaceMaps::Resample(*job.Field, x, y, UpscaledField) != SurfaceMaps::Done) {
-            error = ENOMEM;
-            return Failed;
-        }
+        if (Resampled(job, shape, colour, error) != Done) return Failed;
         mapsField = &UpscaledField;
-        // The tile picture of a mosaic grows with the field, so it holds as many copies.
-        Options.ScaledSize(fieldX, fieldY, shape.SizeX, shape.SizeY, scaledTileX, scaledTileY);
-        const auto tileX = uint16_t(scaledTileX);
-        const auto tileY = uint16_t(scaledTileY);
-        bool sized = true;
-        if (shape.Depth == 1) {
-            job.Rule.ConvertToPicture(UpscaledField, UpscaledPicture8);
-            colour = &UpscaledPicture8;
-            if (job.Mosaic) {
-                sized = UpscaledTile8.SetNewSize(tileX, tileY, 1) != Frame3D::SizeResult::Failed &&
-                        UpscaledTile8.Tile(UpscaledPicture8) == GenImage3D::Done;
-                colour = &UpscaledTile8;
-            }
-            // The file carries the script's colour map as its palette, as the core's does.
-            sized = sized && job.Rule.Map8 != nullptr &&
-                    static_cast<Image3D8 *>(colour)->ShareColorMap(*job.Rule.Map8) ==
-                        ColorMapRGBA8::MapDone;
-        } else {
-            job.Rule.ConvertToPicture(UpscaledField, UpscaledPicture24);
-            colour = &UpscaledPicture24;
-            if (job.Mosaic) {
-                sized = UpscaledTile24.SetNewSize(tileX, tileY, 1) != Frame3D::SizeResult::Failed &&
-                        UpscaledTile24.Tile(UpscaledPicture24) == GenImage3D::Done;
-                colour = &UpscaledTile24;
-            }
-        }
-        // A conversion that could not size its picture leaves it as it was: compare sizes.
-        const uint32_t wantX = job.Mosaic ? tileX : UpscaledField.GetSizeX();
-        const uint32_t wantY = job.Mosaic ? tileY : UpscaledField.GetSizeY();
-        if (!sized || colour->HasAllocationError() || colour->GetSizeX() != wantX ||
-            colour->GetSizeY() != wantY) {
-            error = ENOMEM;
-            return Failed;
-        }
     }
     if (WriteColour(job.Format, *colour, path, error) != Done) return Failed;
     Written(path);
     if (mapsField == nullptr) return Done;
     return WriteMaps(job.Rule, *mapsField, job.Field->GetSizeX(), job.Field->GetSizeY(), path,
                      error, failed);
+}
+
+ImageOutput::Result ImageOutput::Resampled(const ImageJob &job, const PictureShape &shape,
+                                           GenImage3D *&colour, int &error) {
+    const uint32_t fieldX = job.Field->GetSizeX();
+    const uint32_t fieldY = job.Field->GetSizeY();
+    uint32_t x = 0, y = 0, scaledTileX = 0, scaledTileY = 0;
+    Options.OutputSize(fieldX, fieldY, x, y);
+    if (SurfaceMaps::Resample(*job.Field, x, y, UpscaledField) != SurfaceMaps::Done) {
+        error = ENOMEM;
+        return Failed;
+    }
+    // The tile picture of a mosaic grows with the field, so it holds as many copies.
+    Options.ScaledSize(fieldX, fieldY, shape.SizeX, shape.SizeY, scaledTileX, scaledTileY);
+    const auto tileX = uint16_t(scaledTileX);
+    const auto tileY = uint16_t(scaledTileY);
+    bool sized = true;
+    if (shape.Depth == 1) {
+        job.Rule.ConvertToPicture(UpscaledField, UpscaledPicture8);
+        colour = &UpscaledPicture8;
+        if (job.Mosaic) {
+            sized = UpscaledTile8.SetNewSize(tileX, tileY, 1) != Frame3D::SizeResult::Failed &&
+                    UpscaledTile8.Tile(UpscaledPicture8) == GenImage3D::Done;
+            colour = &UpscaledTile8;
+        }
+        // The file carries the script's colour map as its palette, as the core's does.
+        sized = sized && job.Rule.Map8 != nullptr &&
+                static_cast<Image3D8 *>(colour)->ShareColorMap(*job.Rule.Map8) ==
+                    ColorMapRGBA8::MapDone;
+    } else {
+        job.Rule.ConvertToPicture(UpscaledField, UpscaledPicture24);
+        colour = &UpscaledPicture24;
+        if (job.Mosaic) {
+            sized = UpscaledTile24.SetNewSize(tileX, tileY, 1) != Frame3D::SizeResult::Failed &&
+                    UpscaledTile24.Tile(UpscaledPicture24) == GenImage3D::Done;
+            colour = &UpscaledTile24;
+        }
+    }
+    // A conversion that could not size its picture leaves it as it was: compare sizes.
+    const uint32_t wantX = job.Mosaic ? tileX : UpscaledField.GetSizeX();
+    const uint32_t wantY = job.Mosaic ? tileY : UpscaledField.GetSizeY();
+    if (!sized || colour->HasAllocationError() || colour->GetSizeX() != wantX ||
+        colour->GetSizeY() != wantY) {
+        error = ENOMEM;
+        return Failed;
+    }
+    return Done;
+}
+
+ImageOutput::Result ImageOutput::Render(const ImageJob &job, GenImage3D *&picture, int &error) {
+    error = 0;
+    picture = job.Picture;
+    if (Check(job, error) != Done) return Failed;
+    if (!Options.Resamples()) return Done;
+    return Resampled(job, ShapeOf(*job.Picture), picture, error);
 }
 
 ImageOutput::Result ImageOutput::WriteColour(char format, GenImage3D &picture, const char *path,

@@ -44,6 +44,11 @@ public:
     [[nodiscard]] Result Write(const ImageJob &job, int &error, char *failedPath,
                                size_t failedSize) override;
 
+    // The colour picture Write writes of job (upscaled or resized as the options ask), at once
+    // and never queued: Done with picture this writer's (valid until the next call) or job's
+    // own; Failed with Write's causes.
+    [[nodiscard]] Result Render(const ImageJob &job, GenImage3D *&picture, int &error);
+
     // From now on Write queues its images on thread (which must outlive this writer); failed
     // is told of every queued image that failed, on the thread calling Deliver.
     void WriteInBackground(WriterThread &thread, ImageFailedCallback failed);
@@ -92,6 +97,9 @@ private:
     // when neither the maps nor upscaling need it, the picture when upscaling makes its own.
     Result WriteNow(const ImageJob &job, const PictureShape &shape, int &error,
                     std::string &failed);
+    // The picture of job resampled from its field, in colour: Done; Failed with the cause.
+    Result Resampled(const ImageJob &job, const PictureShape &shape, GenImage3D *&colour,
+                     int &error);
     // Copies what job's files are made of and queues them: Done; Failed (ENOMEM).
     Result Queue(const ImageJob &job, int &error);
     // Writes picture in format to path: Done; Failed with error.

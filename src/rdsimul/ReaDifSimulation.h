@@ -169,6 +169,15 @@ public:
     // false, instead); nothing is called when hook is null.
     using ImageRangeHook = void (*)(void *context, const ImageRange &range);
     void SetImageRangeHook(ImageRangeHook hook, void *context);
+    // Called by the run loop with every frame of a movie, the picture the image would get (its
+    // Path empty), after the iteration and before the changes due then: at every image due, or
+    // with a period above 0 every period iterations and at EndTime; never while WriteImages is
+    // false. Nothing is called when hook is null.
+    using FrameHook = void (*)(void *context, const ImageJob &frame, int32_t time);
+    void SetFrameHook(FrameHook hook, void *context, int32_t period);
+    // Hands the picture of ImageComponent at CurrentTime to the frame hook (a movie's first
+    // frame, the starting field): Done; Refused when no hook is set or there is no picture.
+    [[nodiscard]] Result EmitFrame();
     // Whether a field of range min .. max is flat: its spread at most UniformSpread of its
     // largest magnitude (of 1 when that is smaller), where an autoscaled picture shows only
     // rounding noise and the decay of the starting noise. NaN bounds are not uniform.
@@ -329,6 +338,11 @@ private:
     bool FinalImageDue(int64_t time) const;
     // The range of the image due now, to the range hook.
     void ReportImageRange();
+    // Whether the frame hook is called once CurrentTime has reached time.
+    bool FrameDue(int64_t time) const;
+    // The picture of field through rule as the images get it (the tile picture for a mosaic,
+    // an 8-bit one carrying the script's colour map), in TmpImage2D8/24 or their tile pictures.
+    GenImage3D *MakePicture(const Image3DFloat &field, const PictureRule &rule);
     // Whether a scheduled change falls due once CurrentTime has reached time.
     bool ChangeDue(int64_t time) const;
     // Applies the scheduled changes due at CurrentTime, in their order.
@@ -343,6 +357,9 @@ private:
     void *FailureContext = nullptr;
     ImageRangeHook RangeHook = nullptr;
     void *RangeContext = nullptr;
+    FrameHook FrameHookFn = nullptr;
+    void *FrameContext = nullptr;
+    int32_t FramePeriod = 0;                // 0: a frame with every image
     std::vector<ScheduledChange> Schedule;  // in time order, file order within a time
     size_t NextChange = 0;                  // the first change not yet applied in this run
     ImageWriter *Writer = nullptr;

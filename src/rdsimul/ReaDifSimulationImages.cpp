@@ -41,6 +41,42 @@ PictureRule ReaDifSimulation::GetPictureRule() const {
     return rule;
 }
 
+GenImage3D *ReaDifSimulation::MakePicture(const Image3DFloat &field, const PictureRule &rule) {
+    if (TrueColor != 0) {
+        rule.ConvertToPicture(field, TmpImage2D24);
+        if (Mosaic == 0) return &TmpImage2D24;
+        (void)TmpTileImage2D24.Tile(TmpImage2D24);
+        return &TmpTileImage2D24;
+    }
+    rule.ConvertToPicture(field, TmpImage2D8);
+    Image3D8 *picture8 = &TmpImage2D8;
+    if (Mosaic != 0) {
+        (void)TmpTileImage2D8.Tile(TmpImage2D8);
+        picture8 = &TmpTileImage2D8;
+    }
+    // The file carries the script's colour map as its palette.
+    (void)picture8->ShareColorMap(*ColorMaps8[0]);
+    return picture8;
+}
+
+ReaDifSimulation::Result ReaDifSimulation::EmitFrame() {
+    const int index = GetComponentIndex(ImageComponent);
+    if (FrameHookFn == nullptr || index < 0 || Components[index] == nullptr ||
+        ColorMaps8 == nullptr || ColorMaps8[0] == nullptr || ColorMaps24 == nullptr ||
+        ColorMaps24[0] == nullptr) {
+        return Refused;
+    }
+    ImageJob job;
+    job.Field = Components[index];
+    job.Rule = GetPictureRule();
+    job.Picture = MakePicture(*job.Field, job.Rule);
+    job.Path = "";
+    job.Format = ImageFormat;
+    job.Mosaic = Mosaic != 0;
+    FrameHookFn(FrameContext, job, CurrentTime);
+    return Done;
+}
+
 GenImage3D::Result ReaDifSimulation::SaveImage2D(char letter) {
     if (letter == 0) letter = ImageComponent;
     const int index = GetComponentIndex(letter);
@@ -66,27 +102,8 @@ GenImage3D::Result ReaDifSimulation::SaveImage2D(char letter) {
     }
 
     const PictureRule rule = GetPictureRule();
-    GenImage3D *picture;
+    GenImage3D *picture = MakePicture(field, rule);
     GenImage3D::Result result;
-    if (TrueColor != 0) {
-        rule.ConvertToPicture(field, TmpImage2D24);
-        Image3D24 *picture24 = &TmpImage2D24;
-        if (Mosaic != 0) {
-            (void)TmpTileImage2D24.Tile(TmpImage2D24);
-            picture24 = &TmpTileImage2D24;
-        }
-        picture = picture24;
-    } else {
-        rule.ConvertToPicture(field, TmpImage2D8);
-        Image3D8 *picture8 = &TmpImage2D8;
-        if (Mosaic != 0) {
-            (void)TmpTileImage2D8.Tile(TmpImage2D8);
-            picture8 = &TmpTileImage2D8;
-        }
-        // The file carries the script's colour map as its palette.
-        (void)picture8->ShareColorMap(*ColorMaps8[0]);
-        picture = picture8;
-    }
     if (Writer != nullptr) {
         int error = 0;
         FailedImageName[0] = '\0';

@@ -43,6 +43,18 @@ void ReaDifSimulation::SetImageRangeHook(ImageRangeHook hook, void *context) {
     RangeContext = context;
 }
 
+void ReaDifSimulation::SetFrameHook(FrameHook hook, void *context, int32_t period) {
+    FrameHookFn = hook;
+    FrameContext = context;
+    FramePeriod = period > 0 ? period : 0;
+}
+
+bool ReaDifSimulation::FrameDue(int64_t time) const {
+    if (FrameHookFn == nullptr || !WriteImages) return false;
+    if (FramePeriod == 0) return ImageDue(time);
+    return time % FramePeriod == 0 || time == EndTime;
+}
+
 bool ReaDifSimulation::IsUniformRange(double min, double max) {
     const double magnitude = std::max({std::fabs(min), std::fabs(max), 1.0});
     return max - min <= UniformSpread * magnitude;
@@ -119,7 +131,8 @@ int32_t ReaDifSimulation::QuietIterations(int64_t target) const {
         CurrentTime + (OverflowTestPeriod - CurrentTime % OverflowTestPeriod) % OverflowTestPeriod;
     if (last > target - 1) last = target - 1;
     for (int64_t t = CurrentTime; t < last; ++t) {
-        if (ImageDue(t + 1) || ChangeDue(t + 1)) return int32_t(t - CurrentTime + 1);
+        if (ImageDue(t + 1) || FrameDue(t + 1) || ChangeDue(t + 1))
+            return int32_t(t - CurrentTime + 1);
     }
     return int32_t(last - CurrentTime + 1);
 }
@@ -181,6 +194,7 @@ ReaDifSimulation::RunResult ReaDifSimulation::RunSimulation(int32_t count) {
                 NoteImageFailure(FailedImageName, LastImageErrno);
             }
         }
+        if (FrameDue(CurrentTime)) (void)EmitFrame();
         // After the image: it shows the field as it was before the change.
         if (ChangeDue(CurrentTime)) ApplyDueChanges();
     }

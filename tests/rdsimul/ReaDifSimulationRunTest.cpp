@@ -41,10 +41,12 @@ public:
     fs::path Path;
 };
 
-// A diffusion-only run on a small domain with images of component A under dir/tex.
+// A run of model (diffusion only by default) on a small domain with images of component A under
+// dir/tex, 6 x 5 points unless sides are given.
 void PrepareImages(ReaDifSimulation &sim, const TempDirectory &dir, int32_t start, int32_t period,
-                   int32_t end) {
-    PrepareRun(sim, FindModel("diffusion"), 6, 5, end, 11);
+                   int32_t end, const char *model = "diffusion", uint16_t sizeX = 6,
+                   uint16_t sizeY = 5) {
+    PrepareRun(sim, FindModel(model), sizeX, sizeY, end, 11);
     ASSERT_EQ(sim.FileBaseName.Init((dir.Path / "tex").string().c_str(), 300), ProcString::Done);
     sim.ImageComponent = 'A';
     sim.ImageStart = start;
@@ -250,6 +252,60 @@ INSTANTIATE_TEST_SUITE_P(
         ImageTimingCase{-15, 10, 20, {"tex_A000005.bmp", "tex_A000015.bmp"}},
         ImageTimingCase{0, 0, 12, {}},  // no image line: no image at all
         ImageTimingCase{20, 5, 12, {"tex_A000012.bmp"}}));
+
+// The frame hook: with every image, or every period iterations and at the end, however the run
+// is sliced (a whole run in one call batches the quiet iterations between them); never in a
+// pass without images. Each frame is the picture the image gets.
+TEST(ReaDifSimulationRun, FramesFollowTheImagesOrTheirPeriodInAnySlices) {
+    struct Case {
+        int32_t Period;
+        int32_t Slice;  // 0: the whole run in one call
+        std::vector<int32_t> Times;
+    };
+    const Case cases[] = {
+        {0, 0, {10, 20, 25}},    {0, 7, {10, 20, 25}},        {7, 0, {7, 14, 21, 25}},
+        {7, 3, {7, 14, 21, 25}}, {5, 0, {5, 10, 15, 20, 25}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << "period " << c.Period << ", slice " << c.Slice);
+        TempDirectory dir;
+        ReaDifSimulation sim(4);
+        // A model and a size the fast kernels run many iterations at a time.
+        PrepareImages(sim, dir, 0, 10, 25, "brusselator", 64, 48);
+        struct Seen {
+            std::vector<int32_t> Times;
+            bool Pictures = true;  // every frame the field's 64 x 48 picture, without a name
+        } seen;
+        sim.SetFrameHook(
+            [](void *context, const ImageJob &frame, int32_t time) {
+                auto *s = static_cast<Seen *>(context);
+                s->Times.push_back(time);
+                s->Pictures = s->Pictures && frame.Picture != nullptr &&
+                              frame.Picture->GetSizeX() == 64 && frame.Picture->GetSizeY() == 48 &&
+                              frame.Field != nullptr && std::string(frame.Path).empty();
+            },
+            &seen, c.Period);
+        ASSERT_EQ(sim.EmitFrame(), ReaDifSimulation::Done);
+        while (sim.RunSimulation(c.Slice) == ReaDifSimulation::RunResult::Ran) {
+        }
+        std::vector<int32_t> expected = {0};
+        expected.insert(expected.end(), c.Times.begin(), c.Times.end());
+        EXPECT_EQ(seen.Times, expected);
+        EXPECT_TRUE(seen.Pictures);
+    }
+    ReaDifSimulation quiet(4);
+    TempDirectory dir;
+    PrepareImages(quiet, dir, 0, 10, 25);
+    int frames = 0;
+    quiet.SetFrameHook(
+        [](void *context, const ImageJob &, int32_t) { ++*static_cast<int *>(context); }, &frames,
+        5);
+    quiet.WriteImages = false;
+    ASSERT_EQ(quiet.RunSimulation(0), ReaDifSimulation::RunResult::Ran);
+    EXPECT_EQ(frames, 0);
+    quiet.SetFrameHook(nullptr, nullptr, 0);
+    EXPECT_EQ(quiet.EmitFrame(), ReaDifSimulation::Refused);
+}
 
 TEST(ReaDifSimulationRun, ImagesWrittenCountsOnlySavesThatSucceeded) {
     TempDirectory dir;
