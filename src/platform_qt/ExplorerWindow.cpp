@@ -23,6 +23,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <filesystem>
 
 #include "frontend/ChangeRecord.h"
 #include "frontend/ExplorerSession.h"
@@ -30,10 +31,12 @@
 #include "frontend/MenuResources.h"
 #include "frontend/RunSequence.h"
 #include "image3d/Image3D24.h"
+#include "movie/MovieRecorder.h"
 #include "platform/Platform.h"
 #include "platform_qt/ExplorerView.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/ReactionModels.h"
+#include "toolkit/FileCheck.h"
 #include "toolkit/MessageIds.h"
 #include "toolkit/RandomGenerator.h"
 #include "toolkit/StringTable.h"
@@ -98,6 +101,15 @@ ExplorerWindow::ExplorerWindow(QWidget *owner, std::function<void(int command)> 
     button(MsgExplorerRestart, [] { TheExplorer.Ask(ExplorerSession::Request::Restart); });
     button(MsgExplorerUndo, [] { TheExplorer.Ask(ExplorerSession::Request::Undo); });
     button(MsgExplorerRedo, [] { TheExplorer.Ask(ExplorerSession::Request::Redo); });
+    RecordButton = button(MsgExplorerRecordMovie, [] {});
+    RecordButton->setCheckable(true);
+    connect(RecordButton, &QPushButton::toggled, this, [this](bool on) {
+        if (on) {
+            StartRecording();
+        } else {
+            StopRecording();
+        }
+    });
     auto *tiled = new QCheckBox(Text(MsgExplorerTiled), this);
     tiled->setFocusPolicy(Qt::NoFocus);
     connect(tiled, &QCheckBox::toggled, this, [this](bool on) { Live->SetTiled(on); });
@@ -194,7 +206,49 @@ void ExplorerWindow::closeEvent(QCloseEvent *event) {
     Finish();
 }
 
+void ExplorerWindow::StartRecording() {
+    if (Recorder) return;
+    std::string path;
+    const std::filesystem::path script(CurParamFileName);
+    const std::string folder =
+        script.has_parent_path() ? script.parent_path().string() : std::string(".");
+    if (ThePlatform == nullptr ||
+        !ThePlatform->FileDialog(true, GST.Get(MsgExplorerMovieFiles), "*.mp4 *.webp *.gif",
+                                 folder.c_str(), "mp4", path, 4096)) {
+        RecordButton->setChecked(false);
+        return;
+    }
+    if (MovieEncoder::FormatOf(path) == MovieEncoder::Format::None) path += ".mp4";
+    // What the view shows, one frame per picture it draws, played at 30 a second.
+    Recorder = std::make_unique<MovieRecorder>(path, MovieSettings{});
+}
+
+void ExplorerWindow::StopRecording() {
+    if (!Recorder) return;
+    std::unique_ptr<MovieRecorder> recorder = std::move(Recorder);
+    RecordButton->blockSignals(true);
+    RecordButton->setChecked(false);
+    RecordButton->blockSignals(false);
+    QString text;
+    if (recorder->Finish() == MovieEncoder::Done) {
+        char done[400];
+        std::snprintf(done, sizeof done, GST.Get(MsgExplorerMovieWritten), recorder->Path().c_str(),
+                      static_cast<int>(recorder->Frames()));
+        Status->setText(QString::fromUtf8(done));
+        return;
+    }
+    FileFault fault;
+    fault.Error = recorder->Error();
+    const std::string report =
+        FaultReport(GST.Get(MsgExplorerMovieFailed), recorder->Path().c_str(), fault);
+    if (ThePlatform != nullptr) {
+        ThePlatform->MessageBox(true, report.c_str(), GST.Get(MsgCaptionError),
+                                Platform::BoxIconExclamation);
+    }
+}
+
 void ExplorerWindow::Finish() {
+    StopRecording();
     Ticker->stop();
     // The record is written into the script before the session forgets it.
     TheExplorer.Poll();
@@ -404,6 +458,15 @@ void ExplorerWindow::RefreshPicture() {
         for (int x = 0; x < w; ++x) out[x] = qRgb(line[3 * x + 2], line[3 * x + 1], line[3 * x]);
     }
     Live->SetPicture(shown);
+    if (Recorder) {
+        MovieFrame frame;
+        frame.Width = uint32_t(w);
+        frame.Height = uint32_t(h);
+        frame.Kind = MovieFrame::Layout::Bgr8;
+        frame.Pixels = Picture->GetPtrFirstPixel();
+        frame.RowStride = size_t(stride);
+        if (Recorder->Add(frame) != MovieEncoder::Done) StopRecording();
+    }
 }
 
 void ExplorerWindow::RefreshRecord() {

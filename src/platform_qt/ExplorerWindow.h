@@ -15,6 +15,7 @@
 #include "rdsimul/ScheduledChange.h"
 
 class ExplorerView;
+class MovieRecorder;
 class QComboBox;
 class QDoubleSpinBox;
 class QFormLayout;
@@ -40,6 +41,8 @@ public:
 
     ExplorerView *View() const { return Live; }
     QListWidget *RecordList() const { return Records; }
+    QPushButton *RecordMovieButton() const { return RecordButton; }
+    QLabel *StatusLine() const { return Status; }
     // The panel's numeric fields, in panel order.
     std::vector<QLineEdit *> Fields() const;
 
@@ -75,6 +78,10 @@ private:
     // Draws the copied field through the script's colour map, after the run goes on.
     void RefreshPicture();
     void RefreshRecord();
+    // Record movie: a file asked for, then every picture the view draws goes into it, until
+    // the button is released or the window closes; a failure is told in a box.
+    void StartRecording();
+    void StopRecording();
     // The simulation the panel follows: the run's while one runs, else the editor's script
     // parsed on the side (null when it is not accepted).
     const ReaDifSimulation *Followed();
@@ -90,6 +97,8 @@ private:
     QDoubleSpinBox *BrushRadius = nullptr;
     QListWidget *Records = nullptr;
     QTimer *Ticker = nullptr;
+    QPushButton *RecordButton = nullptr;
+    std::unique_ptr<MovieRecorder> Recorder;
     std::vector<Row> Rows;
     int PanelModel = -2;  // the model the rows were made for
     int PanelComponents = -1;

@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <cstdio>
@@ -295,6 +298,67 @@ TEST(ExplorerWindow, FormulaParametersHaveRowsThatEditTheirLines) {
     // feed, kill, then the strength and coefficient of A and of B.
     EXPECT_EQ(values, (std::vector<std::string>{"0.0545", "0.062", "1", "0.8", "1", "0.4"}));
     EXPECT_NE(editor.find("\nmodpar kill 0.06\n"), std::string::npos) << editor;
+    TheExplorer.Reset();
+    ResetFrontEndGlobals();
+}
+
+// Record movie during a run: a file is asked for, the pictures the view draws go into it until
+// the button is released, and the movie is there, complete, when the status says so.
+TEST(ExplorerWindow, RecordMovieWritesThePicturesTheViewDraws) {
+    ResetFrontEndGlobals();
+    TheExplorer.Reset();
+    const std::filesystem::path dir =
+        std::filesystem::path(testing::TempDir()) / "vorna_qt" / "ExplorerMovie";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "vorna.ini") << "[Locale]\nlanguage=english\n";
+    std::ofstream(dir / "film.vna") << "model brusselator\nmodpar alpha 4.5\nmodpar beta 7.5\n"
+                                       "reaction A 0.01\nreaction B 0.01\ndiffusion A 0.05\n"
+                                       "diffusion B 0.4\ninit A 4.5 0.5\ninit B 1.6 0.5\n"
+                                       "size 120 90\niterations 400000\ncolormap gray\n"
+                                       "image256 A t+400000 autoscale\n";
+    FolderPlatform platform;
+    platform.Folder = dir.string();
+    const std::filesystem::path movie = dir / "view.gif";
+    QTimer dialogs;
+    dialogs.setInterval(20);
+    QObject::connect(&dialogs, &QTimer::timeout, [&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (auto *files = qobject_cast<QFileDialog *>(modal); files != nullptr) {
+            files->selectFile(QString::fromStdString(movie.string()));
+            static_cast<QDialog *>(files)->accept();  // QFileDialog::accept is protected
+        } else if (auto *box = qobject_cast<QMessageBox *>(modal); box != nullptr) {
+            box->accept();
+        }
+    });
+    dialogs.start();
+    std::string status;
+    QTimer::singleShot(0, [&] {
+        QTimer::singleShot(150, [&] {
+            platform.Deliver(WindowMessage::Command, MenuCommand::Explorer);
+            if (ExplorerWindow *explorer = platform.Explorer(); explorer != nullptr) {
+                explorer->RecordMovieButton()->click();
+            }
+        });
+        QTimer::singleShot(900, [&] {
+            if (ExplorerWindow *explorer = platform.Explorer(); explorer != nullptr) {
+                explorer->RecordMovieButton()->click();
+                status = explorer->StatusLine()->text().toStdString();
+            }
+            platform.Deliver(WindowMessage::Command, MenuCommand::Break);
+        });
+        platform.Deliver(WindowMessage::Command, MenuCommand::Run);
+        QTest::qWait(100);
+        platform.SetEditorModified(false);
+        platform.PostCloseRequest();
+    });
+    (void)VornaMain(platform, (dir / "film.vna").c_str());
+    EXPECT_EQ(status.rfind("Movie " + movie.string() + " written: ", 0), 0u) << status;
+    std::ifstream in(movie, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_GT(bytes.size(), 6u);
+    EXPECT_EQ(bytes.substr(0, 6), "GIF89a");
+    EXPECT_EQ(bytes.back(), ';');  // the trailer: the file is complete
     TheExplorer.Reset();
     ResetFrontEndGlobals();
 }

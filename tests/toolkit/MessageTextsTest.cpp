@@ -97,6 +97,8 @@ const std::map<int, std::vector<std::string>> &ExpectedConversions() {
         {MsgExplorerReaction, {"c"}},
         {MsgExplorerDiffusion, {"c"}},
         {MsgExplorerStatus, {"d", "d", "g"}},
+        {MsgExplorerFormulaParameter, {"s"}},
+        {MsgExplorerMovieWritten, {"s", "d"}},
     };
     return expected;
 }
@@ -131,6 +133,12 @@ size_t FormattedLength(const char *text, int index) {
             break;
         case MsgExplorerStatus:
             n = std::snprintf(buffer, sizeof buffer, text, INT_MIN, INT_MIN, -1.2345e-300);
+            break;
+        case MsgExplorerFormulaParameter:
+            n = std::snprintf(buffer, sizeof buffer, text, name47.c_str());
+            break;
+        case MsgExplorerMovieWritten:
+            n = std::snprintf(buffer, sizeof buffer, text, path.c_str(), INT_MIN);
             break;
         case 2:
         case MsgExplorerModel:
