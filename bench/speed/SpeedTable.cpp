@@ -7,7 +7,7 @@
 //
 // usage: vorna-speed [--naive PROGRAM] [--numpy SCRIPT] [--python PROGRAM] [--cli PROGRAM]
 //                    [--seconds S] [--sizes 600,200,100] [--models NAME,NAME]
-//                    [--simd plain|avx2|avx512]
+//                    [--simd plain|avx2|avx512] [--band-lines N] [--batches only]
 #include <unistd.h>
 
 #include <algorithm>
@@ -29,6 +29,7 @@
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/kernels/FastKernels.h"
 #include "rdsimul/kernels/ReferenceKernels.h"
+#include "rdsimul/kernels/ThreadPool.h"
 #include "toolkit/RandomGenerator.h"
 
 namespace {
@@ -140,6 +141,125 @@ double Microseconds(Work work, int calls) {
     return best;
 }
 
+// M points per second of the fused kernel alone on the Brusselator (the yardsticks' work) in
+// calls of batch iterations: the best of five stretches of seconds / 5.
+double BatchThroughput(int size, int32_t batch, double seconds) {
+    static ReaDifSimulation sim(ReaDifSimulation::ComponentSlots);
+    sim.SetKernelSet(FastKernels());
+    Prepare(sim, Models()[7], uint16_t(size));
+    float *fields[2];
+    FieldLayout layout;
+    for (int c = 0; c < 2; ++c) fields[c] = sim.Components[c]->GetPtrFirstPixel();
+    layout.SizeX = size;
+    layout.SizeY = size;
+    layout.LineOffset = sim.Components[0]->GetLineOffset();
+    layout.PlaneOffset = layout.LineOffset * (size + 2);
+    ReactionConstants k;
+    k.Strength[0] = k.Strength[1] = 0.02;
+    k.Alpha = 3.0;
+    k.Beta = 9.0;
+    const double coefficients[2] = {0.3, 0.9};
+    double best = 0.0;
+    for (int stretch = 0; stretch < 5; ++stretch) {
+        int64_t iterations = 0;
+        const double t0 = Now();
+        double t1 = t0;
+        while (t1 - t0 < seconds / 5) {
+            for (int i = 0; i < 8; ++i) {
+                if (!FastIteration(RowModel::Brusselator, fields, 2, layout, k, coefficients,
+                                   batch)) {
+                    return 0.0;
+                }
+                iterations += batch;
+            }
+            t1 = Now();
+        }
+        best = std::max(best, double(iterations) * size * size / (t1 - t0) / 1048576.0);
+    }
+    return best;
+}
+
+// The fused kernel alone by batch length and band height, per field size and thread count (a
+// measurement of what limits each size: the bits are the same in every cell).
+void BatchTable(const std::vector<int> &sizes, double seconds) {
+    const int threads = GetFastThreadCount();
+    const int top = std::min(8, std::max(2, ThreadPool::DefaultThreadCount()));
+    std::printf(
+        "\nthe fused kernel alone, Brusselator, by band height (lines; 0: sized to the "
+        "cache) and batch length (iterations per call): M points per second\n\n");
+    std::printf(
+        "| size | threads | band lines | batch 1 | batch 2 | batch 4 | batch 8 | batch 15 |\n");
+    std::printf("|---:|---:|---:|---:|---:|---:|---:|---:|\n");
+    for (int size : sizes) {
+        for (int t = 1; t <= top; ++t) {
+            SetFastThreadCount(t);
+            for (int lines : {0, 25, 50, 100, 200, 400}) {
+                if (lines > size) continue;
+                SetFastBandLines(lines);
+                std::printf("| %dx%d | %d | %d |", size, size, t, lines);
+                for (int32_t batch : {1, 2, 4, 8, 15}) {
+                    std::printf(" %s |",
+                                Cell(BatchThroughput(size, batch, seconds), "%.0f").c_str());
+                }
+                std::printf("\n");
+                std::fflush(stdout);
+            }
+        }
+    }
+    SetFastBandLines(0);
+    SetFastThreadCount(threads);
+}
+
+// Every model's whole runs on 1 .. 8 threads (up to what the machine has, 2 at least) per field
+// size, each against the model's 600 x 600 rate on as many threads, and the Brusselator's share of
+// its compute bound on as many threads.
+void ThreadTable(const std::vector<int> &sizes, const std::string &only, double seconds) {
+    const int threads = GetFastThreadCount();
+    const int top = std::min(8, std::max(2, ThreadPool::DefaultThreadCount()));
+    std::printf(
+        "\nby thread count and field size (%s rows): M points per second, the rate per "
+        "point against the 600x600 rate on as many threads, and for the Brusselator the "
+        "share of the compute bound on as many threads\n\n",
+        GetFastSimdLevel() == SimdAvx512 ? "AVX-512"
+        : GetFastSimdLevel() == SimdAvx2 ? "AVX2"
+                                         : "plain");
+    std::printf("| model | threads | size | Mp/s | of 600x600 | share of bound |\n");
+    std::printf("|---|---:|---:|---:|---:|---:|\n");
+    for (int t = 1; t <= top; ++t) {
+        SetFastThreadCount(t);
+        double bound = 0.0;
+        for (int turn = 0; turn < 2; ++turn) {
+            bound = std::max(bound, BrusselatorComputeBound(GetFastSimdLevel(), t, seconds));
+        }
+        for (const BenchModel &m : Models()) {
+            if (!only.empty() && only.find(std::string(",") + m.Name + ",") == std::string::npos) {
+                continue;
+            }
+            const bool brusselator = std::strcmp(m.Name, "brusselator") == 0;
+            double at600 = 0.0;
+            std::vector<double> rates(sizes.size(), 0.0);
+            // Two turns over the sizes, each figure the best of its turns.
+            for (int turn = 0; turn < 2; ++turn) {
+                for (size_t i = 0; i < sizes.size(); ++i) {
+                    rates[i] = std::max(rates[i], RunThroughput(m, uint16_t(sizes[i]),
+                                                                FastKernels(), 100, seconds));
+                    if (sizes[i] == 600) at600 = rates[i];
+                }
+            }
+            for (size_t i = 0; i < sizes.size(); ++i) {
+                std::printf("| %s | %d | %dx%d | %s | %s | %s |\n", m.Name, t, sizes[i], sizes[i],
+                            Cell(rates[i], "%.0f").c_str(),
+                            Cell(at600 > 0 ? rates[i] / at600 * 100.0 : 0, "%.0f%%").c_str(),
+                            brusselator
+                                ? Cell(bound > 0 ? rates[i] / bound * 100.0 : 0, "%.0f%%").c_str()
+                                : "");
+            }
+            std::fflush(stdout);
+        }
+    }
+    SetFastThreadCount(threads);
+}
+
 }  // namespace
 
 // Every reacting model written as formulas against the model itself, at 600 x 600 with the fast
@@ -195,6 +315,7 @@ int main(int argc, char **argv) {
     double seconds = 1.0;
     std::vector<int> sizes = {600, 200, 100};
     bool formulasOnly = false;  // --formulas only: the table of the formula model alone
+    bool batchesOnly = false;   // --batches only: the tables by batch, band and thread count
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
         if (option == "--naive") {
@@ -212,6 +333,10 @@ int main(int argc, char **argv) {
             SetFastSimdLevel(level == "plain"  ? SimdPlain
                              : level == "avx2" ? SimdAvx2
                                                : SimdAvx512);
+        } else if (option == "--band-lines") {
+            SetFastBandLines(std::atoi(argv[i + 1]));
+        } else if (option == "--batches") {
+            batchesOnly = std::string(argv[i + 1]) == "only";
         } else if (option == "--formulas") {
             formulasOnly = std::string(argv[i + 1]) == "only";
         } else if (option == "--models") {
@@ -232,6 +357,11 @@ int main(int argc, char **argv) {
     static const char *const levels[] = {"plain", "AVX2", "AVX-512"};
     if (formulasOnly) {
         FormulaTable(only, seconds);
+        return 0;
+    }
+    if (batchesOnly) {
+        BatchTable(sizes, seconds);
+        ThreadTable(sizes, only, seconds);
         return 0;
     }
     std::printf(
@@ -366,6 +496,7 @@ int main(int argc, char **argv) {
         std::fflush(stdout);
     }
 
+    ThreadTable(sizes, only, seconds);
     FormulaTable(only, seconds);
 
     // A slice of one iteration (the desktop program's slices at 600 x 600) against one

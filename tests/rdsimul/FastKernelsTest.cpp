@@ -471,6 +471,55 @@ TEST(FastKernels, SineModelGivesTheLibraryBitsOverWideArguments) {
     SetFastSimdLevel(level);
 }
 
+// Batches of several iterations run band by band, each band through the whole batch before its
+// neighbours: the bits must not depend on the band height, the thread count, the vector level
+// or how the iterations are cut into batches, down to bands as thin as a batch allows and fields
+// one point wide or one line high.
+TEST(FastKernels, BatchesGiveTheReferenceBitsForEveryBandHeightThreadCountAndBatchLength) {
+    const int threads = GetFastThreadCount();
+    const int level = GetFastSimdLevel();
+    std::vector<KernelCase> cases = Models();
+    for (int model = 0; model < ReactionModelCount; ++model) cases.push_back(TypicalCase(model));
+    const std::pair<int32_t, int32_t> sizes[] = {{45, 41}, {1, 37}, {37, 1}, {19, 5}};
+    for (int t : {1, 2, 3}) {
+        SetFastThreadCount(t);
+        for (int lines : {0, 5, 12}) {
+            SetFastBandLines(lines);
+            for (int simd = SimdPlain; simd <= SupportedSimdLevel(); ++simd) {
+                SetFastSimdLevel(simd);
+                for (const KernelCase &m : cases) {
+                    for (auto size : sizes) {
+                        SCOPED_TRACE(
+                            std::string(m.Name) + ", " + std::to_string(t) + " threads, bands of " +
+                            std::to_string(lines) + " lines, level " + std::to_string(simd) + ", " +
+                            std::to_string(size.first) + "x" + std::to_string(size.second));
+                        Fields stepped(m.Components, size.first, size.second);
+                        Fields batched = stepped;
+                        Prepare(stepped, m);
+                        Prepare(batched, m);
+                        int32_t done = 0;
+                        for (int32_t count : {1, 2, 7, 15, 16, 17}) {
+                            for (int i = 0; i < count; ++i)
+                                StepReference(stepped, m, m.Coefficient);
+                            std::vector<float *> p = batched.Pointers();
+                            ASSERT_TRUE(FastIteration(m.Model, p.data(), m.Components,
+                                                      batched.Layout, m.K, m.Coefficient, count));
+                            done += count;
+                            int component = 0;
+                            ASSERT_EQ(FirstDifference(stepped, batched, component), -1)
+                                << "batch of " << count << " ending at iteration " << done
+                                << ", component " << component;
+                        }
+                    }
+                }
+            }
+        }
+    }
+    SetFastBandLines(0);
+    SetFastSimdLevel(level);
+    SetFastThreadCount(threads);
+}
+
 TEST(FastKernels, RefusesWhatItCannotLayOut) {
     Fields f(2, 5, 4);
     std::vector<float *> p = f.Pointers();

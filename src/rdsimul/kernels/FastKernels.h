@@ -18,6 +18,10 @@ int GetFastSimdLevel();
 int SetFastThreadCount(int threads);
 int GetFastThreadCount();
 
+// Lines per band in batches of several iterations (0, the default: bands sized to stay in a
+// core's cache), for tests and measurements; the bits do not depend on it. Returns the value.
+int SetFastBandLines(int lines);
+
 // count whole iterations (1 unless given): each the reaction of model on fields[0 .. components
 // - 1], then the diffusion pass of every one of them with coefficients[c]; fields and borders end
 // with the bits of the reaction kernel followed by the diffusion kernel on each field. false,
