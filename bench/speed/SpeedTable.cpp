@@ -8,6 +8,8 @@
 // usage: vorna-speed [--naive PROGRAM] [--numpy SCRIPT] [--python PROGRAM] [--cli PROGRAM]
 //                    [--seconds S] [--sizes 600,200,100] [--models NAME,NAME]
 //                    [--simd plain|avx2|avx512] [--band-lines N] [--batches only]
+//                    [--cpu-time on]
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -34,7 +36,17 @@
 
 namespace {
 
+// --cpu-time: the timings count the process's processor time instead of wall-clock time, which
+// on a machine busy with other work measures one thread's own pace (with several threads it
+// counts their waits too).
+bool CpuTime = false;
+
 double Now() {
+    if (CpuTime) {
+        timespec now;
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+        return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
+    }
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
@@ -142,7 +154,8 @@ double Microseconds(Work work, int calls) {
 }
 
 // M points per second of the fused kernel alone on the Brusselator (the yardsticks' work) in
-// calls of batch iterations: the best of five stretches of seconds / 5.
+// calls of batch iterations, from the fastest call over about seconds: on a shared machine the
+// fastest call is the one that ran undisturbed.
 double BatchThroughput(int size, int32_t batch, double seconds) {
     static ReaDifSimulation sim(ReaDifSimulation::ComponentSlots);
     sim.SetKernelSet(FastKernels());
@@ -159,49 +172,50 @@ double BatchThroughput(int size, int32_t batch, double seconds) {
     k.Alpha = 3.0;
     k.Beta = 9.0;
     const double coefficients[2] = {0.3, 0.9};
-    double best = 0.0;
-    for (int stretch = 0; stretch < 5; ++stretch) {
-        int64_t iterations = 0;
+    double fastest = 1e30;
+    const double start = Now();
+    for (int calls = 0; calls < 10 || Now() - start < seconds; ++calls) {
         const double t0 = Now();
-        double t1 = t0;
-        while (t1 - t0 < seconds / 5) {
-            for (int i = 0; i < 8; ++i) {
-                if (!FastIteration(RowModel::Brusselator, fields, 2, layout, k, coefficients,
-                                   batch)) {
-                    return 0.0;
-                }
-                iterations += batch;
-            }
-            t1 = Now();
+        if (!FastIteration(RowModel::Brusselator, fields, 2, layout, k, coefficients, batch)) {
+            return 0.0;
         }
-        best = std::max(best, double(iterations) * size * size / (t1 - t0) / 1048576.0);
+        fastest = std::min(fastest, Now() - t0);
     }
-    return best;
+    return double(batch) * size * size / fastest / 1048576.0;
 }
 
 // The fused kernel alone by batch length and band height, per field size and thread count (a
 // measurement of what limits each size: the bits are the same in every cell).
-void BatchTable(const std::vector<int> &sizes, double seconds) {
+void BatchTable(const std::vector<int> &sizes, const std::vector<int> &bandLines, double seconds) {
     const int threads = GetFastThreadCount();
     const int top = std::min(8, std::max(2, ThreadPool::DefaultThreadCount()));
     std::printf(
         "\nthe fused kernel alone, Brusselator, by band height (lines; 0: sized to the "
-        "cache) and batch length (iterations per call): M points per second\n\n");
+        "cache; -1: no batches, one iteration after the other) and batch length (iterations per "
+        "call): M points per second\n\n");
+    double core = 0.0;
+    for (int turn = 0; turn < 3; ++turn) {
+        core = std::max(core, BrusselatorCoreBound(GetFastSimdLevel(), seconds));
+    }
+    std::printf("compute bound of one undisturbed core: %.0f Mp/s\n\n", core);
     std::printf(
-        "| size | threads | band lines | batch 1 | batch 2 | batch 4 | batch 8 | batch 15 |\n");
-    std::printf("|---:|---:|---:|---:|---:|---:|---:|---:|\n");
+        "| size | threads | band lines | batch 1 | batch 2 | batch 4 | batch 8 | batch 15 | "
+        "batch 15 / (threads x bound) |\n");
+    std::printf("|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
     for (int size : sizes) {
         for (int t = 1; t <= top; ++t) {
             SetFastThreadCount(t);
-            for (int lines : {0, 25, 50, 100, 200, 400}) {
+            for (int lines : bandLines) {
                 if (lines > size) continue;
                 SetFastBandLines(lines);
                 std::printf("| %dx%d | %d | %d |", size, size, t, lines);
+                double rate = 0.0;
                 for (int32_t batch : {1, 2, 4, 8, 15}) {
-                    std::printf(" %s |",
-                                Cell(BatchThroughput(size, batch, seconds), "%.0f").c_str());
+                    rate = BatchThroughput(size, batch, seconds);
+                    std::printf(" %s |", Cell(rate, "%.0f").c_str());
                 }
-                std::printf("\n");
+                std::printf(" %s |\n",
+                            Cell(core > 0 ? rate / (t * core) * 100.0 : 0, "%.0f%%").c_str());
                 std::fflush(stdout);
             }
         }
@@ -316,6 +330,7 @@ int main(int argc, char **argv) {
     std::vector<int> sizes = {600, 200, 100};
     bool formulasOnly = false;  // --formulas only: the table of the formula model alone
     bool batchesOnly = false;   // --batches only: the tables by batch, band and thread count
+    std::vector<int> bandLines = {-1, 0, 25, 50, 100, 200, 400};
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
         if (option == "--naive") {
@@ -333,8 +348,12 @@ int main(int argc, char **argv) {
             SetFastSimdLevel(level == "plain"  ? SimdPlain
                              : level == "avx2" ? SimdAvx2
                                                : SimdAvx512);
+        } else if (option == "--cpu-time") {
+            CpuTime = std::string(argv[i + 1]) == "on";
         } else if (option == "--band-lines") {
+            // The batches table compares these bands with no batches at all.
             SetFastBandLines(std::atoi(argv[i + 1]));
+            bandLines = {-1, std::atoi(argv[i + 1])};
         } else if (option == "--batches") {
             batchesOnly = std::string(argv[i + 1]) == "only";
         } else if (option == "--formulas") {
@@ -360,7 +379,7 @@ int main(int argc, char **argv) {
         return 0;
     }
     if (batchesOnly) {
-        BatchTable(sizes, seconds);
+        BatchTable(sizes, bandLines, seconds);
         ThreadTable(sizes, only, seconds);
         return 0;
     }

@@ -296,13 +296,17 @@ void PrintTo(const Setting &s, std::ostream *os) {
 
 class FastKernelsIdentity : public testing::TestWithParam<std::tuple<KernelCase, Setting>> {
 protected:
+    // Every thread takes part however small the field, so that the bits of the threads' hand-offs
+    // are what these small fields test.
     void SetUp() override {
         previousThreads = GetFastThreadCount();
         previousLevel = GetFastSimdLevel();
+        SetFastSmallFieldRule(false);
     }
     void TearDown() override {
         SetFastThreadCount(previousThreads);
         SetFastSimdLevel(previousLevel);
+        SetFastSmallFieldRule(true);
     }
     int previousThreads = 1;
     int previousLevel = 0;
@@ -424,11 +428,13 @@ TEST(FastKernels, LargeFieldOnTwoThreadsGivesTheReferenceBits) {
 TEST(FastKernels, FieldsThinnerThanTheBandsAndSingleColumnsWrapAsATorus) {
     const int threads = GetFastThreadCount();
     SetFastThreadCount(3);
+    SetFastSmallFieldRule(false);
     const KernelCase m = Models()[7];  // brusselator
     for (auto size : {std::pair<int32_t, int32_t>{1, 1}, {1, 5}, {9, 1}, {2, 2}, {17, 3}}) {
         SCOPED_TRACE(std::to_string(size.first) + "x" + std::to_string(size.second));
         ExpectSameBits(m, size.first, size.second, 20);
     }
+    SetFastSmallFieldRule(true);
     SetFastThreadCount(threads);
 }
 
@@ -481,6 +487,7 @@ TEST(FastKernels, BatchesGiveTheReferenceBitsForEveryBandHeightThreadCountAndBat
     std::vector<KernelCase> cases = Models();
     for (int model = 0; model < ReactionModelCount; ++model) cases.push_back(TypicalCase(model));
     const std::pair<int32_t, int32_t> sizes[] = {{45, 41}, {1, 37}, {37, 1}, {19, 5}};
+    SetFastSmallFieldRule(false);
     for (int t : {1, 2, 3}) {
         SetFastThreadCount(t);
         for (int lines : {0, 5, 12}) {
@@ -516,6 +523,7 @@ TEST(FastKernels, BatchesGiveTheReferenceBitsForEveryBandHeightThreadCountAndBat
         }
     }
     SetFastBandLines(0);
+    SetFastSmallFieldRule(true);
     SetFastSimdLevel(level);
     SetFastThreadCount(threads);
 }
@@ -555,8 +563,14 @@ void PrintTo(const RunCase &c, std::ostream *os) {
 
 class FastKernelsRunLoop : public testing::TestWithParam<RunCase> {
 protected:
-    void SetUp() override { previousThreads = GetFastThreadCount(); }
-    void TearDown() override { SetFastThreadCount(previousThreads); }
+    void SetUp() override {
+        previousThreads = GetFastThreadCount();
+        SetFastSmallFieldRule(false);
+    }
+    void TearDown() override {
+        SetFastThreadCount(previousThreads);
+        SetFastSmallFieldRule(true);
+    }
     int previousThreads = 1;
 };
 
@@ -635,6 +649,7 @@ TEST(FastKernelsRunLoopOverflow, StopsAtTheSameIterationAsTheReference) {
     m.Parameters = {{"alpha", 1.0, 0.0}, {"beta", 9.0, 0.0}};
     const int threads = GetFastThreadCount();
     SetFastThreadCount(2);
+    SetFastSmallFieldRule(false);
     ReaDifSimulation reference(4), fast(4);
     PrepareBoth(reference, fast, m, 1000, false);
     EXPECT_EQ(reference.RunSimulation(0), ReaDifSimulation::RunResult::Ran);
@@ -644,6 +659,7 @@ TEST(FastKernelsRunLoopOverflow, StopsAtTheSameIterationAsTheReference) {
     EXPECT_GT(reference.CurrentTime, 0);
     EXPECT_EQ(fast.CurrentTime, reference.CurrentTime);
     EXPECT_TRUE(SameStores(reference, fast));
+    SetFastSmallFieldRule(true);
     SetFastThreadCount(threads);
 }
 
