@@ -428,17 +428,20 @@ struct BatchShape {
 
 BatchShape BatchShapeFor(int threads, int32_t sizeX, int32_t sizeY, int components, int32_t count) {
     BatchShape shape;
-    int32_t lines = ForcedBandLines.load(std::memory_order_relaxed);
+    int32_t levels = count < MaxLevels ? count : MaxLevels;
+    int64_t lines = ForcedBandLines.load(std::memory_order_relaxed);
     if (lines <= 0) {
-        lines = int32_t(BandBytesTarget / (int64_t(sizeX + 2) * components * int(sizeof(float))));
-        if (lines < 1) lines = 1;
+        // Bands that stay in a core's cache, but of at least 16 lines per level: the four edge
+        // rows (of doubles) a band saves per level and component then take at most half the
+        // memory of its floats.
+        lines = BandBytesTarget / (int64_t(sizeX + 2) * components * int64_t(sizeof(float)));
+        if (lines < 16 * int64_t(levels)) lines = 16 * int64_t(levels);
     }
-    int64_t bands = (int64_t(sizeY) + lines - 1) / lines;
+    int64_t bands = sizeY / lines;
+    bands = bands / threads * threads;  // an equal share per thread
     if (bands < threads) bands = threads;
-    bands = (bands + threads - 1) / threads * threads;  // an equal share per thread
     while (bands > MaxBands) bands -= threads;
     if (bands < 1) bands = 1;
-    int32_t levels = count < MaxLevels ? count : MaxLevels;
     // Fewer bands where they would be too thin for batches of 2.
     auto reach = [&](int64_t n) { return int32_t((sizeY / n - 1) / 2); };
     while (bands > 1 && reach(bands) < 2 && reach(bands) < levels) {
