@@ -175,6 +175,29 @@ double Now() {
 
 }  // namespace
 
+double BrusselatorCoreBound(int level, double seconds) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (level < SimdPlain || level > SupportedSimdLevel()) return 0.0;
+    void (*const rounds)(long) = level == SimdAvx512 ? Rounds512
+                                 : level == SimdAvx2 ? Rounds256
+                                                     : Rounds128;
+    const double points = level == SimdAvx512 ? 8.0 : level == SimdAvx2 ? 4.0 : 2.0;
+    constexpr long Chunk = 50000;  // about a quarter of a millisecond
+    double fastest = 1e30;
+    const double start = Now();
+    for (int chunks = 0; chunks < 10 || Now() - start < seconds; ++chunks) {
+        const double t0 = Now();
+        rounds(Chunk);
+        fastest = std::min(fastest, Now() - t0);
+    }
+    return double(Chunk) * points / fastest / 1048576.0;
+#else
+    (void)level;
+    (void)seconds;
+    return 0.0;
+#endif
+}
+
 double BrusselatorComputeBound(int level, int threads, double seconds) {
 #if defined(__x86_64__) && defined(__GNUC__)
     if (level < SimdPlain || level > SupportedSimdLevel()) return 0.0;

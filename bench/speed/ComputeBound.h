@@ -11,3 +11,7 @@
 // in-lane shuffle each; plain: none, its filter reads the neighbours' sums from memory).
 // 0 where the processor lacks the level.
 double BrusselatorComputeBound(int level, int threads, double seconds);
+
+// The same for one thread from its fastest quarter of a millisecond over about seconds: the pace
+// of one core that nothing else disturbs, which a machine busy with other work still shows.
+double BrusselatorCoreBound(int level, double seconds);

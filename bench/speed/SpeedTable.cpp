@@ -7,7 +7,9 @@
 //
 // usage: vorna-speed [--naive PROGRAM] [--numpy SCRIPT] [--python PROGRAM] [--cli PROGRAM]
 //                    [--seconds S] [--sizes 600,200,100] [--models NAME,NAME]
-//                    [--simd plain|avx2|avx512]
+//                    [--simd plain|avx2|avx512] [--band-lines N] [--batches only]
+//                    [--cpu-time on]
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -29,11 +31,22 @@
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/kernels/FastKernels.h"
 #include "rdsimul/kernels/ReferenceKernels.h"
+#include "rdsimul/kernels/ThreadPool.h"
 #include "toolkit/RandomGenerator.h"
 
 namespace {
 
+// --cpu-time: the timings count the process's processor time instead of wall-clock time, which
+// on a machine busy with other work measures one thread's own pace (with several threads it
+// counts their waits too).
+bool CpuTime = false;
+
 double Now() {
+    if (CpuTime) {
+        timespec now;
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+        return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
+    }
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
@@ -140,6 +153,165 @@ double Microseconds(Work work, int calls) {
     return best;
 }
 
+// M points per second of the fused kernel alone on the Brusselator (the yardsticks' work) in
+// calls of batch iterations, from the fastest call over about seconds: on a shared machine the
+// fastest call is the one that ran undisturbed.
+double BatchThroughput(int size, int32_t batch, double seconds) {
+    static ReaDifSimulation sim(ReaDifSimulation::ComponentSlots);
+    sim.SetKernelSet(FastKernels());
+    Prepare(sim, Models()[7], uint16_t(size));
+    float *fields[2];
+    FieldLayout layout;
+    for (int c = 0; c < 2; ++c) fields[c] = sim.Components[c]->GetPtrFirstPixel();
+    layout.SizeX = size;
+    layout.SizeY = size;
+    layout.LineOffset = sim.Components[0]->GetLineOffset();
+    layout.PlaneOffset = layout.LineOffset * (size + 2);
+    ReactionConstants k;
+    k.Strength[0] = k.Strength[1] = 0.02;
+    k.Alpha = 3.0;
+    k.Beta = 9.0;
+    const double coefficients[2] = {0.3, 0.9};
+    double fastest = 1e30;
+    const double start = Now();
+    for (int calls = 0; calls < 10 || Now() - start < seconds; ++calls) {
+        const double t0 = Now();
+        if (!FastIteration(RowModel::Brusselator, fields, 2, layout, k, coefficients, batch)) {
+            return 0.0;
+        }
+        fastest = std::min(fastest, Now() - t0);
+    }
+    return double(batch) * size * size / fastest / 1048576.0;
+}
+
+// The fused kernel alone by batch length and band height, per field size and thread count (a
+// measurement of what limits each size: the bits are the same in every cell).
+void BatchTable(const std::vector<int> &sizes, const std::vector<int> &bandLines, double seconds) {
+    const int threads = GetFastThreadCount();
+    const int top = std::min(8, std::max(2, ThreadPool::DefaultThreadCount()));
+    std::printf(
+        "\nthe fused kernel alone, Brusselator, by band height (lines; 0: sized to the "
+        "cache; -1: no batches, one iteration after the other) and batch length (iterations per "
+        "call): M points per second\n\n");
+    double core = 0.0;
+    for (int turn = 0; turn < 3; ++turn) {
+        core = std::max(core, BrusselatorCoreBound(GetFastSimdLevel(), seconds));
+    }
+    std::printf("compute bound of one undisturbed core: %.0f Mp/s\n\n", core);
+    std::printf(
+        "| size | threads | band lines | batch 1 | batch 2 | batch 4 | batch 8 | batch 15 | "
+        "batch 15 / (threads x bound) |\n");
+    std::printf("|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
+    for (int size : sizes) {
+        for (int t = 1; t <= top; ++t) {
+            SetFastThreadCount(t);
+            for (int lines : bandLines) {
+                if (lines > size) continue;
+                SetFastBandLines(lines);
+                std::printf("| %dx%d | %d | %d |", size, size, t, lines);
+                double rate = 0.0;
+                for (int32_t batch : {1, 2, 4, 8, 15}) {
+                    rate = BatchThroughput(size, batch, seconds);
+                    std::printf(" %s |", Cell(rate, "%.0f").c_str());
+                }
+                std::printf(" %s |\n",
+                            Cell(core > 0 ? rate / (t * core) * 100.0 : 0, "%.0f%%").c_str());
+                std::fflush(stdout);
+            }
+        }
+    }
+    SetFastBandLines(0);
+    SetFastThreadCount(threads);
+}
+
+// M points per second of RunSimulation in slices of 30 iterations from the fastest slice over
+// about seconds: on a shared machine, the pace of a slice that ran undisturbed.
+double FastestSliceThroughput(const BenchModel &m, uint16_t size, double seconds) {
+    static ReaDifSimulation sim(ReaDifSimulation::ComponentSlots);
+    sim.SetKernelSet(FastKernels());
+    Prepare(sim, m, size);
+    if (sim.RunSimulation(31) != ReaDifSimulation::RunResult::Ran) return 0.0;
+    double fastest = 1e30;
+    const double start = Now();
+    for (int slices = 0; slices < 10 || Now() - start < seconds; ++slices) {
+        const double t0 = Now();
+        if (sim.RunSimulation(30) != ReaDifSimulation::RunResult::Ran ||
+            sim.ErrorStatus != ReaDifSimulation::StatusUsable) {
+            return 0.0;
+        }
+        fastest = std::min(fastest, Now() - t0);
+    }
+    return 30.0 * size * size / fastest / 1048576.0;
+}
+
+// Every model's whole runs on 1 .. 8 threads (up to what the machine has, 2 at least) per field
+// size: the best stretch of wall-clock time and the fastest slice, each against the model's
+// 600 x 600 rate on as many threads, and for the Brusselator the share of the compute bound on as
+// many threads (measured over stretches of wall-clock time like the runs; for the fastest
+// slices, as many undisturbed cores).
+void ThreadTable(const std::vector<int> &sizes, const std::string &only, double seconds) {
+    const int threads = GetFastThreadCount();
+    const int top = std::min(8, std::max(2, ThreadPool::DefaultThreadCount()));
+    double core = 0.0;
+    for (int turn = 0; turn < 3; ++turn) {
+        core = std::max(core, BrusselatorCoreBound(GetFastSimdLevel(), seconds / 2));
+    }
+    std::printf(
+        "\nby thread count and field size (%s rows): M points per second of whole runs (the best "
+        "stretch of wall-clock time, and the fastest slice of 30 iterations), each against the "
+        "600x600 rate on as many threads, and for the Brusselator the share of the compute "
+        "bound on as many threads (one undisturbed core: %.0f Mp/s)\n\n",
+        GetFastSimdLevel() == SimdAvx512 ? "AVX-512"
+        : GetFastSimdLevel() == SimdAvx2 ? "AVX2"
+                                         : "plain",
+        core);
+    std::printf(
+        "| model | threads | size | Mp/s | of 600x600 | share of bound | fastest slice | of "
+        "600x600 | share of bound |\n");
+    std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|\n");
+    for (int t = 1; t <= top; ++t) {
+        SetFastThreadCount(t);
+        double bound = 0.0;
+        for (int turn = 0; turn < 2; ++turn) {
+            bound = std::max(bound, BrusselatorComputeBound(GetFastSimdLevel(), t, seconds));
+        }
+        for (const BenchModel &m : Models()) {
+            if (!only.empty() && only.find(std::string(",") + m.Name + ",") == std::string::npos) {
+                continue;
+            }
+            const bool brusselator = std::strcmp(m.Name, "brusselator") == 0;
+            double at600 = 0.0, fastest600 = 0.0;
+            std::vector<double> rates(sizes.size(), 0.0), fastest(sizes.size(), 0.0);
+            // Two turns over the sizes, each figure the best of its turns.
+            for (int turn = 0; turn < 2; ++turn) {
+                for (size_t i = 0; i < sizes.size(); ++i) {
+                    rates[i] = std::max(rates[i], RunThroughput(m, uint16_t(sizes[i]),
+                                                                FastKernels(), 100, seconds));
+                    fastest[i] = std::max(fastest[i],
+                                          FastestSliceThroughput(m, uint16_t(sizes[i]), seconds));
+                    if (sizes[i] == 600) {
+                        at600 = rates[i];
+                        fastest600 = fastest[i];
+                    }
+                }
+            }
+            auto share = [](double part, double whole) {
+                return Cell(whole > 0 ? part / whole * 100.0 : 0, "%.0f%%");
+            };
+            for (size_t i = 0; i < sizes.size(); ++i) {
+                std::printf("| %s | %d | %dx%d | %s | %s | %s | %s | %s | %s |\n", m.Name, t,
+                            sizes[i], sizes[i], Cell(rates[i], "%.0f").c_str(),
+                            share(rates[i], at600).c_str(),
+                            brusselator ? share(rates[i], bound).c_str() : "",
+                            Cell(fastest[i], "%.0f").c_str(), share(fastest[i], fastest600).c_str(),
+                            brusselator ? share(fastest[i], t * core).c_str() : "");
+            }
+            std::fflush(stdout);
+        }
+    }
+    SetFastThreadCount(threads);
+}
+
 }  // namespace
 
 // Every reacting model written as formulas against the model itself, at 600 x 600 with the fast
@@ -195,6 +367,8 @@ int main(int argc, char **argv) {
     double seconds = 1.0;
     std::vector<int> sizes = {600, 200, 100};
     bool formulasOnly = false;  // --formulas only: the table of the formula model alone
+    bool batchesOnly = false;   // --batches only: the tables by batch, band and thread count
+    std::vector<int> bandLines = {-1, 0, 25, 50, 100, 200, 400};
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
         if (option == "--naive") {
@@ -212,6 +386,14 @@ int main(int argc, char **argv) {
             SetFastSimdLevel(level == "plain"  ? SimdPlain
                              : level == "avx2" ? SimdAvx2
                                                : SimdAvx512);
+        } else if (option == "--cpu-time") {
+            CpuTime = std::string(argv[i + 1]) == "on";
+        } else if (option == "--band-lines") {
+            // The batches table compares these bands with no batches at all.
+            SetFastBandLines(std::atoi(argv[i + 1]));
+            bandLines = {-1, std::atoi(argv[i + 1])};
+        } else if (option == "--batches") {
+            batchesOnly = std::string(argv[i + 1]) == "only";
         } else if (option == "--formulas") {
             formulasOnly = std::string(argv[i + 1]) == "only";
         } else if (option == "--models") {
@@ -232,6 +414,11 @@ int main(int argc, char **argv) {
     static const char *const levels[] = {"plain", "AVX2", "AVX-512"};
     if (formulasOnly) {
         FormulaTable(only, seconds);
+        return 0;
+    }
+    if (batchesOnly) {
+        BatchTable(sizes, bandLines, seconds);
+        ThreadTable(sizes, only, seconds);
         return 0;
     }
     std::printf(
@@ -366,6 +553,7 @@ int main(int argc, char **argv) {
         std::fflush(stdout);
     }
 
+    ThreadTable(sizes, only, seconds);
     FormulaTable(only, seconds);
 
     // A slice of one iteration (the desktop program's slices at 600 x 600) against one

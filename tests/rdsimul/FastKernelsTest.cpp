@@ -296,13 +296,17 @@ void PrintTo(const Setting &s, std::ostream *os) {
 
 class FastKernelsIdentity : public testing::TestWithParam<std::tuple<KernelCase, Setting>> {
 protected:
+    // Every thread takes part however small the field, so that the bits of the threads' hand-offs
+    // are what these small fields test.
     void SetUp() override {
         previousThreads = GetFastThreadCount();
         previousLevel = GetFastSimdLevel();
+        SetFastSmallFieldRule(false);
     }
     void TearDown() override {
         SetFastThreadCount(previousThreads);
         SetFastSimdLevel(previousLevel);
+        SetFastSmallFieldRule(true);
     }
     int previousThreads = 1;
     int previousLevel = 0;
@@ -424,11 +428,13 @@ TEST(FastKernels, LargeFieldOnTwoThreadsGivesTheReferenceBits) {
 TEST(FastKernels, FieldsThinnerThanTheBandsAndSingleColumnsWrapAsATorus) {
     const int threads = GetFastThreadCount();
     SetFastThreadCount(3);
+    SetFastSmallFieldRule(false);
     const KernelCase m = Models()[7];  // brusselator
     for (auto size : {std::pair<int32_t, int32_t>{1, 1}, {1, 5}, {9, 1}, {2, 2}, {17, 3}}) {
         SCOPED_TRACE(std::to_string(size.first) + "x" + std::to_string(size.second));
         ExpectSameBits(m, size.first, size.second, 20);
     }
+    SetFastSmallFieldRule(true);
     SetFastThreadCount(threads);
 }
 
@@ -471,6 +477,57 @@ TEST(FastKernels, SineModelGivesTheLibraryBitsOverWideArguments) {
     SetFastSimdLevel(level);
 }
 
+// Batches of several iterations run band by band, each band through the whole batch before its
+// neighbours: the bits must not depend on the band height, the thread count, the vector level
+// or how the iterations are cut into batches, down to bands as thin as a batch allows and fields
+// one point wide or one line high.
+TEST(FastKernels, BatchesGiveTheReferenceBitsForEveryBandHeightThreadCountAndBatchLength) {
+    const int threads = GetFastThreadCount();
+    const int level = GetFastSimdLevel();
+    std::vector<KernelCase> cases = Models();
+    for (int model = 0; model < ReactionModelCount; ++model) cases.push_back(TypicalCase(model));
+    const std::pair<int32_t, int32_t> sizes[] = {{45, 41}, {1, 37}, {37, 1}, {19, 5}};
+    SetFastSmallFieldRule(false);
+    for (int t : {1, 2, 3}) {
+        SetFastThreadCount(t);
+        for (int lines : {0, 5, 12}) {
+            SetFastBandLines(lines);
+            for (int simd = SimdPlain; simd <= SupportedSimdLevel(); ++simd) {
+                SetFastSimdLevel(simd);
+                for (const KernelCase &m : cases) {
+                    for (auto size : sizes) {
+                        SCOPED_TRACE(
+                            std::string(m.Name) + ", " + std::to_string(t) + " threads, bands of " +
+                            std::to_string(lines) + " lines, level " + std::to_string(simd) + ", " +
+                            std::to_string(size.first) + "x" + std::to_string(size.second));
+                        Fields stepped(m.Components, size.first, size.second);
+                        Fields batched = stepped;
+                        Prepare(stepped, m);
+                        Prepare(batched, m);
+                        int32_t done = 0;
+                        for (int32_t count : {1, 2, 7, 15, 16, 17}) {
+                            for (int i = 0; i < count; ++i)
+                                StepReference(stepped, m, m.Coefficient);
+                            std::vector<float *> p = batched.Pointers();
+                            ASSERT_TRUE(FastIteration(m.Model, p.data(), m.Components,
+                                                      batched.Layout, m.K, m.Coefficient, count));
+                            done += count;
+                            int component = 0;
+                            ASSERT_EQ(FirstDifference(stepped, batched, component), -1)
+                                << "batch of " << count << " ending at iteration " << done
+                                << ", component " << component;
+                        }
+                    }
+                }
+            }
+        }
+    }
+    SetFastBandLines(0);
+    SetFastSmallFieldRule(true);
+    SetFastSimdLevel(level);
+    SetFastThreadCount(threads);
+}
+
 TEST(FastKernels, RefusesWhatItCannotLayOut) {
     Fields f(2, 5, 4);
     std::vector<float *> p = f.Pointers();
@@ -506,8 +563,14 @@ void PrintTo(const RunCase &c, std::ostream *os) {
 
 class FastKernelsRunLoop : public testing::TestWithParam<RunCase> {
 protected:
-    void SetUp() override { previousThreads = GetFastThreadCount(); }
-    void TearDown() override { SetFastThreadCount(previousThreads); }
+    void SetUp() override {
+        previousThreads = GetFastThreadCount();
+        SetFastSmallFieldRule(false);
+    }
+    void TearDown() override {
+        SetFastThreadCount(previousThreads);
+        SetFastSmallFieldRule(true);
+    }
     int previousThreads = 1;
 };
 
@@ -586,6 +649,7 @@ TEST(FastKernelsRunLoopOverflow, StopsAtTheSameIterationAsTheReference) {
     m.Parameters = {{"alpha", 1.0, 0.0}, {"beta", 9.0, 0.0}};
     const int threads = GetFastThreadCount();
     SetFastThreadCount(2);
+    SetFastSmallFieldRule(false);
     ReaDifSimulation reference(4), fast(4);
     PrepareBoth(reference, fast, m, 1000, false);
     EXPECT_EQ(reference.RunSimulation(0), ReaDifSimulation::RunResult::Ran);
@@ -595,6 +659,7 @@ TEST(FastKernelsRunLoopOverflow, StopsAtTheSameIterationAsTheReference) {
     EXPECT_GT(reference.CurrentTime, 0);
     EXPECT_EQ(fast.CurrentTime, reference.CurrentTime);
     EXPECT_TRUE(SameStores(reference, fast));
+    SetFastSmallFieldRule(true);
     SetFastThreadCount(threads);
 }
 

@@ -18,6 +18,15 @@ int GetFastSimdLevel();
 int SetFastThreadCount(int threads);
 int GetFastThreadCount();
 
+// On (the default), fields too small to repay the hand-off between threads run on fewer
+// threads (one below about 64 x 64); off, every thread takes part, for tests of the bits.
+void SetFastSmallFieldRule(bool on);
+
+// Lines per band in batches of several iterations (0, the default: bands sized to stay in a
+// core's cache; -1: no batches, every iteration over the whole field in turn), for tests and
+// measurements; the bits do not depend on it. Returns the value in force.
+int SetFastBandLines(int lines);
+
 // count whole iterations (1 unless given): each the reaction of model on fields[0 .. components
 // - 1], then the diffusion pass of every one of them with coefficients[c]; fields and borders end
 // with the bits of the reaction kernel followed by the diffusion kernel on each field. false,
