@@ -9,11 +9,11 @@
 #include <filesystem>
 #include <random>
 
-#include "cli/MovieSet.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/RoundSetup.h"
 #include "imageio/ImageOutput.h"
 #include "imageio/WriterThread.h"
+#include "movie/MovieSet.h"
 #include "rdsimul/ReaDifSimulation.h"
 #include "rdsimul/ScriptParser.h"
 #include "rdsimul/SlicePacer.h"

@@ -21,6 +21,8 @@ constexpr TextPair Texts[] = {
     {"The loop stops: the image names of its next round would be too long.",
      "La boucle s'arrête : les noms des images de son prochain tour seraient trop longs."},
     {"The path of the chosen file is too long.", "Le chemin du fichier choisi est trop long."},
+    {"Movies", "Films"},
+    {"The movie of the run could not be written.", "Le film du calcul n'a pas pu être écrit."},
 };
 
 }  // namespace

@@ -8,6 +8,8 @@ enum class DesktopText {
     Version,          // the About box's version line (string: the version)
     LoopNameTooLong,  // a loop round's image names would not fit (path follows)
     PathTooLong,      // a file dialog gave a path longer than the program takes
+    MovieFiles,       // the kind of file of Record movie's dialog
+    MovieFailed,      // Record movie: the run's movie could not be written (path, cause follow)
 };
 
 // The text in the current language of GST.

@@ -45,9 +45,11 @@ long LastDisplayInfoTime = 0;
 int TmpIntValue = 0;
 float TmpValue = 0.0f;
 int SequenceActive = 0;
+std::string RunMoviePath;
 
 void ResetFrontEndGlobals() {
     ThePlatform = nullptr;
+    RunMoviePath.clear();
     std::memset(RootDirectory, 0, sizeof RootDirectory);
     std::memset(LocaleLanguage, 0, sizeof LocaleLanguage);
     std::memset(CurParamFileName, 0, sizeof CurParamFileName);

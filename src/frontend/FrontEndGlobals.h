@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "rdsimul/ScriptParser.h"
 
@@ -66,6 +67,8 @@ extern int TmpIntValue;
 extern float TmpValue;
 // 1 while a run sequence is inside its command handler (from storing the script to the end).
 extern int SequenceActive;
+// Record movie: the movie the next runs write (empty: none).
+extern std::string RunMoviePath;
 
 // Puts every global above back to its value at process start (tests start from there).
 void ResetFrontEndGlobals();

@@ -62,6 +62,7 @@ constexpr MenuRow Rows[] = {
     {E::Command, 1, "   Show co&unter", "   Compteur", MenuCommand::ShowCounter, false, Checked::Never},
     {E::Separator, 1, "", "", 0, false, Checked::Never},
     {E::Command, 1, "&Explorer\tCtrl+E", "&Explorateur\tCtrl+E", MenuCommand::Explorer, false, Checked::Never},
+    {E::Command, 1, "Record &movie...", "&Filmer...", MenuCommand::RecordMovie, false, Checked::Never},
     {E::Separator, 0, "", "", 0, false, Checked::Never},
     {E::Popup, 0, "&Preferences", "&Préférences", 0, false, Checked::Never},
     {E::Label, 1, "Language", "Langue", 0, false, Checked::Never},

@@ -21,6 +21,7 @@ struct MenuCommand {
     static constexpr int CaptureBMP = 9320;
     static constexpr int TestColorMap = 9330;
     static constexpr int Explorer = 9340;
+    static constexpr int RecordMovie = 9341;
     static constexpr int PreviewInactive = 9400;
     static constexpr int PreviewNormal = 9401;
     static constexpr int PreviewTile = 9402;
@@ -58,6 +59,7 @@ struct TextureItem {
     static constexpr int Colors16M = 20;
     static constexpr int ShowColorMap = 21;
     static constexpr int ShowCounter = 22;
+    static constexpr int RecordMovie = 25;  // checked while the runs make a movie
 };
 
 extern const MenuResource MainMenuEn;  // "MAINMENU_EN"

@@ -182,6 +182,18 @@ bool ReportFailedImages() {
     return true;
 }
 
+// Record movie: the movie of the round ended, and a box when it could not be written.
+void ReportFailedMovie() {
+    int64_t frames = 0;
+    const int error = ThePlatform->FinishRunMovie(frames);
+    if (error == 0) return;
+    FileFault fault;
+    fault.Error = error;
+    const std::string text =
+        FaultReport(GetDesktopText(DesktopText::MovieFailed), RunMoviePath.c_str(), fault);
+    ThePlatform->MessageBox(true, text.c_str(), GST.Get(MsgCaptionError), SystemErrorBox);
+}
+
 // The share of the run done at time.
 int Percent(int32_t time) {
     if (MainRDSim.EndTime <= 0) {
@@ -453,6 +465,8 @@ void Rounds() {
         LastDisplayPreview = -1;
         InitDisplayDone = 0;
         Speed.Start(MainRDSim.Components[0]->GetPixelCount());
+        // Record movie: from the starting field on (a loop's rounds write over one movie).
+        if (!RunMoviePath.empty()) ThePlatform->StartRunMovie(RunMoviePath.c_str());
         if (ThePlatform->ComputesOnWorkerThread()) {
             WorkerSliceLoop();
         } else {
@@ -460,6 +474,7 @@ void Rounds() {
         }
         // The images still being written belong to the round: their failures are reported with it.
         MainRDSim.FinishImages();
+        ReportFailedMovie();
         ResultReady = MainRDSim.ErrorStatus != ReaDifSimulation::StatusOverflow;
         // Report how the round ended: stopped, failed or finished; images that could not be
         // written first, in one box, so that no round ends as if they were there.
@@ -529,6 +544,7 @@ void SetRunMenus() {
     ThePlatform->EnableMenuItem(MenuBar::Texture, 3, true);
     ThePlatform->EnableMenuItem(MenuBar::Texture, 5, true);
     ThePlatform->EnableMenuItem(MenuBar::Texture, 7, false);
+    ThePlatform->EnableMenuItem(MenuBar::Texture, TextureItem::RecordMovie, false);
     ThePlatform->EnableBarEntry(MenuBar::Preferences, false);
     ThePlatform->EnableMenuItem(MenuBar::Aide, 0, false);
 }
@@ -545,6 +561,7 @@ void SetIdleMenus() {
     ThePlatform->EnableMenuItem(MenuBar::Texture, 3, false);
     ThePlatform->EnableMenuItem(MenuBar::Texture, 5, false);
     ThePlatform->EnableMenuItem(MenuBar::Texture, 7, true);
+    ThePlatform->EnableMenuItem(MenuBar::Texture, TextureItem::RecordMovie, true);
     ThePlatform->EnableBarEntry(MenuBar::Preferences, true);
     ThePlatform->EnableMenuItem(MenuBar::Aide, 0, true);
 }

@@ -208,6 +208,19 @@ void OnCommand(int id) {
                 ResultShown = 0;  // drawn over, and wiped when the view ends
             }
             break;
+        case MenuCommand::RecordMovie:
+            // A second choice stops the movies; the first asks where they go.
+            if (RunMoviePath.empty()) {
+                std::string path;
+                if (ThePlatform->FileDialog(true, GetDesktopText(DesktopText::MovieFiles),
+                                            "*.mp4 *.webp *.gif", ".", "mp4", path, 4096)) {
+                    RunMoviePath = path;
+                }
+            } else {
+                RunMoviePath.clear();
+            }
+            CheckTexture(TextureItem::RecordMovie, !RunMoviePath.empty());
+            break;
         case MenuCommand::Explorer:
             ThePlatform->ShowExplorer();
             break;

@@ -200,6 +200,16 @@ public:
     // A platform without one does nothing.
     virtual void ShowExplorer() {}
 
+    // ----- Record movie: a movie of the run's pictures, from its starting field and then one
+    // frame per image it writes. Started before the run's first iteration, finished after its
+    // last; a platform that writes no movies does nothing. Finish answers 0 and the frames
+    // written, or the errno-like cause of the failure (the movie then left out).
+    virtual void StartRunMovie(const char *path) { (void)path; }
+    virtual int FinishRunMovie(int64_t &frames) {
+        frames = 0;
+        return 0;
+    }
+
     // ----- preview bitmap: one device bitmap drawn over a window.
     // A bitmap of the given format with a copy of pixels (laid out as format says); replaces any
     // earlier bitmap; it is then drawn over target. A format other than 8 or 24 bits, or without

@@ -14,8 +14,12 @@
 #include <QThread>
 #include <QTranslator>
 #include <chrono>
+#include <string>
+#include <vector>
 
 #include "frontend/DesktopTexts.h"
+#include "imageio/ImageOptions.h"
+#include "movie/MovieSet.h"
 #include "platform_qt/ExplorerWindow.h"
 #include "platform_qt/LocalisedFileModel.h"
 #include "platform_qt/PreviewSurface.h"
@@ -23,6 +27,7 @@
 #include "platform_qt/SettingsFile.h"
 #include "platform_qt/Text8.h"
 #include "platform_qt/VornaMainWindow.h"
+#include "rdsimul/ReaDifSimulation.h"
 
 QtPlatform::QtPlatform() : Translator(new QTranslator) {
     QGuiApplication::setQuitOnLastWindowClosed(false);
@@ -61,6 +66,28 @@ void QtPlatform::ShowExplorer() {
         });
     }
     ExplorerShown->Open();
+}
+
+void QtPlatform::StartRunMovie(const char *path) {
+    int64_t earlier = 0;
+    (void)FinishRunMovie(earlier);
+    if (path == nullptr || path[0] == '\0') return;
+    // The frames are the pictures the run's images get: as the script's image line makes them.
+    RunMovie =
+        std::make_unique<MovieSet>(std::vector<std::string>{path}, MovieSettings{}, ImageOptions{});
+    MainRDSim.SetFrameHook(&MovieSet::TakeFrame, RunMovie.get(), 0);
+    (void)MainRDSim.EmitFrame();
+}
+
+int QtPlatform::FinishRunMovie(int64_t &frames) {
+    frames = 0;
+    if (!RunMovie) return 0;
+    MainRDSim.SetFrameHook(nullptr, nullptr, 0);
+    const std::vector<MovieSet::Outcome> outcomes = RunMovie->Finish(nullptr);
+    RunMovie.reset();
+    if (outcomes.empty()) return 0;
+    frames = outcomes.front().Frames;
+    return outcomes.front().Error;
 }
 
 void QtPlatform::ShowMainWindow() {

@@ -3,9 +3,12 @@
 // hands editing, preview and settings to the classes of those concerns.
 #pragma once
 
+#include <memory>
+
 #include "platform/Platform.h"
 
 class ExplorerWindow;
+class MovieSet;
 class QMainWindow;
 class QPlainTextEdit;
 class QTranslator;
@@ -73,6 +76,8 @@ public:
     std::string DroppedFile() override;
 
     void ShowExplorer() override;
+    void StartRunMovie(const char *path) override;
+    int FinishRunMovie(int64_t &frames) override;
     // The explorer window (null before it was first shown).
     ExplorerWindow *Explorer() const { return ExplorerShown; }
 
@@ -93,4 +98,5 @@ private:
     ExplorerWindow *ExplorerShown = nullptr;  // a window of its own, owned by the main window
     WindowId BitmapTarget = WindowId::Main;   // the window the preview bitmap is drawn over
     QTranslator *Translator;                  // Qt's French, installed while French is chosen
+    std::unique_ptr<MovieSet> RunMovie;       // Record movie of the run going on
 };

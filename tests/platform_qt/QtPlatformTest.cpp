@@ -21,6 +21,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTimer>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -205,7 +206,7 @@ TEST_F(QtWindow, StartsWithTheScriptAndBothMenusShareTheirPositions) {
     });
     EXPECT_EQ(ExitCode, 0);
     EXPECT_EQ(englishCounts, frenchCounts);
-    EXPECT_EQ(englishCounts, (std::vector<int>{4, 5, 25, -1, 3, -1, 2, -1, -1}));
+    EXPECT_EQ(englishCounts, (std::vector<int>{4, 5, 26, -1, 3, -1, 2, -1, -1}));
     // The language was written beside the program at exit.
     QSettings settings(QString::fromStdString((Dir / "vorna.ini").string()), QSettings::IniFormat);
     EXPECT_EQ(settings.value("Locale/language").toString(), QStringLiteral("french"));
@@ -672,3 +673,33 @@ TEST_F(QtWindow, SettingsGoToTheUserFolderWhenTheProgramFolderCannotBeWritten) {
 }
 
 }  // namespace
+
+// Texture > Record movie: a file is asked for once, the item is checked, and the run then writes
+// a movie of its starting field and of every image it writes (one frame each, at the image's
+// size), read back by ImageMagick.
+TEST_F(QtWindow, RecordMovieWritesTheStartingFieldAndEveryImageOfTheRun) {
+    std::ofstream(Dir / "film.vna") << "model brusselator\nmodpar alpha 4.5\nmodpar beta 7.5\n"
+                                       "reaction A 0.01\nreaction B 0.01\ndiffusion A 0.05\n"
+                                       "diffusion B 0.4\ninit A 4.5 0.5\ninit B 1.6 0.5\n"
+                                       "size 32 24\niterations 300\nrandseed 4\ncolormap gray\n"
+                                       "image256 A t+100 autoscale\n";
+    const std::filesystem::path movie = Dir / "film.gif";
+    Platform.DialogAnswer = movie.string();
+    bool checked = false;
+    RunProgram(Dir / "film.vna", [&] {
+        Platform.Deliver(WindowMessage::Command, MenuCommand::RecordMovie);
+        checked = Platform.Window()->menuBar()->actions()[2]->menu()->actions()[25]->isChecked();
+        Platform.Deliver(WindowMessage::Command, MenuCommand::Run);
+    });
+    EXPECT_TRUE(checked);
+    EXPECT_EQ(RunMoviePath, movie.string());
+    // An independent reader: the GIF's frames, one per line.
+    const std::string command = "identify -format '%wx%h\\n' '" + movie.string() + "' 2>&1";
+    std::string frames;
+    if (FILE *pipe = popen(command.c_str(), "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, pipe) != nullptr) frames += line;
+        pclose(pipe);
+    }
+    EXPECT_EQ(frames, "32x24\n32x24\n32x24\n32x24\n");
+}

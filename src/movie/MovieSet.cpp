@@ -1,4 +1,4 @@
-#include "cli/MovieSet.h"
+#include "movie/MovieSet.h"
 
 #include <cerrno>
 
