@@ -3,6 +3,7 @@
 
 #include "frontend/StartUp.h"
 #include "imageio/ImageOutput.h"
+#include "imageio/MapPictureReader.h"
 #include "platform_qt/CommandLine.h"
 #include "platform_qt/QtPlatform.h"
 #include "rdsimul/ReaDifSimulation.h"
@@ -18,6 +19,8 @@ int main(int argc, char **argv) {
     // PNG images and captures: the core writes BMP and TGA only.
     ImageOutput writer(ImageOptions{}, nullptr);
     MainRDSim.SetImageWriter(&writer);
+    // The scripts' map and initmap pictures in PNG, BMP and TGA.
+    MapPictureReader::Install();
     const int code = VornaMain(platform, argc > 1 ? argv[1] : nullptr);
     MainRDSim.SetImageWriter(nullptr);
     return code;
