@@ -110,20 +110,31 @@ namespace MapPictureReader {
 bool Read(const char *path, PictureMap::Samples &samples, int &error) {
     error = 0;
     if (!PictureMap::CheckFile(path, error)) return false;
-    uint8_t signature[8] = {};
+    // The signature, and for a PNG its first chunk's width and height (IHDR comes first).
+    uint8_t head[24] = {};
     FILE *file = std::fopen(path, "rb");
     if (file == nullptr) {
         error = errno != 0 ? errno : EIO;
         return false;
     }
-    const size_t got = std::fread(signature, 1, sizeof signature, file);
+    const size_t got = std::fread(head, 1, sizeof head, file);
     std::fclose(file);
     static const uint8_t Png[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    if (got == sizeof signature && std::memcmp(signature, Png, sizeof Png) == 0) {
+    if (got >= sizeof Png && std::memcmp(head, Png, sizeof Png) == 0) {
+        // A side too large is refused before the picture is unpacked.
+        auto side = [&](int at) {
+            return uint32_t(head[at]) << 24 | uint32_t(head[at + 1]) << 16 |
+                   uint32_t(head[at + 2]) << 8 | uint32_t(head[at + 3]);
+        };
+        if (got == sizeof head &&
+            (side(16) > PictureMap::MaxSide || side(20) > PictureMap::MaxSide)) {
+            error = EFBIG;
+            return false;
+        }
         return ReadPng(path, samples, error);
     }
     // TGA has no signature: its name tells it; the decoder would take other formats too.
-    if ((got >= 2 && signature[0] == 'B' && signature[1] == 'M') || EndsWithTga(path)) {
+    if ((got >= 2 && head[0] == 'B' && head[1] == 'M') || EndsWithTga(path)) {
         return ReadBmpOrTga(path, samples, error);
     }
     error = EINVAL;

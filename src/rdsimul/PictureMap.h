@@ -14,7 +14,9 @@ public:
     enum class Result { Failed = 0, Done = 1 };
     static constexpr Result Failed = Result::Failed;
     static constexpr Result Done = Result::Done;
-    static constexpr uint32_t MaxSide = 20000;
+    // The largest side of a picture: as the core's BMP reader takes, far beyond the largest
+    // field, and small enough that a picture's values (8 bytes a pixel) stay within 200 MB.
+    static constexpr uint32_t MaxSide = 5000;
 
     // A picture as a reader hands it over: Channels 1 (gray) or 3 (red, green, blue), each sample
     // 0 .. Maximum (255 for 8 bits, 65535 for 16), Width x Height pixels top row first.

@@ -112,8 +112,17 @@ TEST_F(MapPictureReaderTest, UnreadablePicturesGiveTheirCause) {
     std::filesystem::create_directories(Dir / "folder.png");
     WriteFile(PathOf("text.png"), "hello, not a picture");
     WriteFile(PathOf("cut.png"), std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16));
-    const std::pair<const char *, int> cases[] = {
-        {"gone.png", ENOENT}, {"folder.png", EISDIR}, {"text.png", EINVAL}, {"cut.png", EINVAL}};
+    // One pixel too wide, refused from its header.
+    const std::vector<uint16_t> row(PictureMap::MaxSide + 1, 7);
+    int written = 0;
+    ASSERT_EQ(PngFile::WriteGray16(PathOf("wide.png").c_str(), PictureMap::MaxSide + 1, 1,
+                                   row.data(), row.size() * 2, written),
+              PngFile::Done);
+    const std::pair<const char *, int> cases[] = {{"gone.png", ENOENT},
+                                                  {"folder.png", EISDIR},
+                                                  {"text.png", EINVAL},
+                                                  {"cut.png", EINVAL},
+                                                  {"wide.png", EFBIG}};
     for (const auto &[name, cause] : cases) {
         SCOPED_TRACE(name);
         PictureMap::Samples samples;
