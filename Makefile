@@ -78,6 +78,10 @@ fuzz: deps
 	{ cat examples/gallery/spots-brusselator.vna; printf 'at 0 paint A set 6 8 100 100\nat 40 modpar beta 8 +0.0001\nat 90 paint B add -0.5 20 30 40 170 160\nat 99 diffusion A 0.3\n'; } \
 	  > $(FUZZ_BUILD)/corpus/scripts/recorded.vna
 	pgmramp -lr 7 5 | ppmtobmp -bpp=8 > $(FUZZ_BUILD)/corpus/bmp/ramp-7x5.bmp 2>/dev/null
+	{ printf 'model formula\nmap ramp %s\nmap sin gone.png\nmap ramp x.bmp\n' "$(CURDIR)/$(FUZZ_BUILD)/corpus/bmp/ramp-7x5.bmp"; \
+	  printf 'formula A ramp*(1 - A) - A*B^2\nformula B A*B^2 - 0.1*B\ninit A 1 0\n'; \
+	  printf 'initmap B %s 0 0.5\ninitmap A gone.bmp 0\n' "$(CURDIR)/$(FUZZ_BUILD)/corpus/bmp/ramp-7x5.bmp"; } \
+	  > $(FUZZ_BUILD)/corpus/scripts/formula-maps.vna
 	pgmramp -diagonal 16 9 | ppmtobmp -bpp=8 > $(FUZZ_BUILD)/corpus/bmp/diagonal-16x9.bmp 2>/dev/null
 	ppmmake red 1 1 | ppmtobmp -bpp=8 > $(FUZZ_BUILD)/corpus/bmp/dot-1x1.bmp 2>/dev/null
 	pgmramp -lr 7 5 | pnmtopng > $(FUZZ_BUILD)/corpus/png/gray-7x5.png 2>/dev/null

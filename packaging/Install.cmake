@@ -2,7 +2,8 @@
 #
 #   bin/vorna, bin/vorna-cli
 #   share/vorna/            exemple.tpl, new.tpl, gallery/*.vna (found there by the installed
-#                           program, since bin/ holds no templates)
+#                           program, since bin/ holds no templates), formulas/*.vna and the
+#                           pictures they read
 #   share/man/man1/         vorna.1.gz, vorna-cli.1.gz (help2man from the programs' --help)
 #   share/man/man5/         vorna.5.gz, the script format (go-md2man from the README's section)
 #   share/bash-completion/completions/vorna-cli
@@ -23,6 +24,9 @@ install(FILES ${PROJECT_SOURCE_DIR}/examples/exemple.tpl ${PROJECT_SOURCE_DIR}/e
     DESTINATION ${VORNA_DATA})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/gallery/ DESTINATION ${VORNA_DATA}/gallery
     FILES_MATCHING PATTERN "*.vna")
+# The formula examples with the pictures their map and initmap lines name, side by side.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/formulas/ DESTINATION ${VORNA_DATA}/formulas
+    FILES_MATCHING PATTERN "*.vna" PATTERN "*.png")
 install(FILES ${VORNA_PACKAGING}/vorna-cli.bash-completion
     DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME vorna-cli)
 install(FILES ${VORNA_PACKAGING}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vorna)

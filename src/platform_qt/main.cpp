@@ -4,6 +4,7 @@
 
 #include "frontend/StartUp.h"
 #include "imageio/ImageOutput.h"
+#include "imageio/MapPictureReader.h"
 #include "imageio/WriterThread.h"
 #include "platform_qt/CommandLine.h"
 #include "platform_qt/QtPlatform.h"
@@ -25,6 +26,8 @@ int main(int argc, char **argv) {
         MainRDSim.NoteImageFailure(path.c_str(), error);
     });
     MainRDSim.SetImageWriter(&writer);
+    // The scripts' map and initmap pictures in PNG, BMP and TGA.
+    MapPictureReader::Install();
     const int code = VornaMain(platform, argc > 1 ? argv[1] : nullptr);
     MainRDSim.FinishImages();
     MainRDSim.SetImageWriter(nullptr);

@@ -250,6 +250,11 @@ private:
             return true;
         }
         if (name == "pi") return ConstantOperand(3.14159265358979323846, out);
+        const int map = P.MapIndex(name.c_str());
+        if (map >= 0) {
+            out = Operand(Kind::Map, map);
+            return true;
+        }
         return ParameterOperand(name, start, out);
     }
 
@@ -371,6 +376,37 @@ private:
 };
 
 void FormulaProgram::Clear() { *this = FormulaProgram(); }
+
+bool FormulaProgram::Reserved(const char *name) {
+    const std::string text(name);
+    if (text.size() == 1 && text[0] >= 'A' && text[0] <= 'Z') return true;
+    return text == "x" || text == "y" || text == "pi" || FindFunction(text) != nullptr;
+}
+
+int FormulaProgram::DeclareMap(const char *name) {
+    if (name == nullptr || !IsLetter(name[0]) || Reserved(name) || MapIndex(name) >= 0 ||
+        Maps >= MaxMaps) {
+        return -1;
+    }
+    size_t length = 0;
+    for (; name[length] != '\0'; ++length) {
+        if (!IsNameChar(name[length]) || length + 1 >= size_t(NameSize)) return -1;
+    }
+    CopyText(MapNames[Maps], name);
+    return Maps++;
+}
+
+int FormulaProgram::MapIndex(const char *name) const {
+    for (int i = 0; i < Maps; ++i) {
+        if (std::strcmp(MapNames[i], name) == 0) return i;
+    }
+    return -1;
+}
+
+void FormulaProgram::BindMap(int index, const double *values, uint32_t width, uint32_t height) {
+    if (index < 0 || index >= Maps) return;
+    MapPictures[index] = {values, width, height};
+}
 
 FormulaProgram::Result FormulaProgram::Compile(int component, const char *text, int components,
                                                Error &error) {
@@ -532,11 +568,13 @@ bool FormulaProgram::LayOut() {
     int holder[MaxTemporaries] = {};  // the node whose value a taken temporary holds
     Splats = 0;
     ReadsX = false;
+    for (bool &reads : ReadsMap) reads = false;
     // An operand as the block loops read it: a row value through the splat that holds it.
     auto operandOf = [&](uint16_t operand, uint16_t &out) {
         out = placed(operand);
         if (!Uniform(out)) {
             ReadsX |= KindOf(out) == Kind::X;
+            if (KindOf(out) == Kind::Map) ReadsMap[IndexOf(out)] = true;
             return true;
         }
         for (int i = 0; i < Splats; ++i) {
@@ -574,12 +612,15 @@ bool FormulaProgram::LayOut() {
     for (int c = 0; c < MaxComponents; ++c) {
         RowResults[c] = Present[c] ? placed(Results[c]) : Operand(Kind::Constant, 0);
         ReadsX |= Present[c] && KindOf(RowResults[c]) == Kind::X;
+        if (Present[c] && KindOf(RowResults[c]) == Kind::Map) {
+            ReadsMap[IndexOf(RowResults[c])] = true;
+        }
     }
     return true;
 }
 
 void FormulaProgram::Evaluate(const double *components, double x, double y,
-                              const double *parameters, double *results) const {
+                              const double *parameters, double *results, const double *maps) const {
     double values[MaxNodes];
     auto value = [&](uint16_t operand) {
         const int i = IndexOf(operand);
@@ -594,6 +635,8 @@ void FormulaProgram::Evaluate(const double *components, double x, double y,
                 return Constants[i];
             case Kind::Parameter:
                 return parameters[i];
+            case Kind::Map:
+                return maps != nullptr ? maps[i] : 0.0;
             default:
                 return values[i];
         }

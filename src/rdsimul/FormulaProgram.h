@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "rdsimul/PictureMap.h"
+
 class FormulaProgram {
 public:
     static constexpr int MaxComponents = 4;
@@ -15,6 +17,7 @@ public:
     static constexpr int MaxUniforms = 64;     // values the same at every point of a row
     static constexpr int MaxSplats = 64;       // of them, those the block instructions read
     static constexpr int NameSize = 48;        // a parameter name as written, cut to 47 characters
+    static constexpr int MaxMaps = 8;          // pictures the formulas read by name
 
     // The operations; each works on doubles, one point at a time, as the C library and IEEE
     // arithmetic define it. Min and Max: min(a, b) = b < a ? b : a, max(a, b) = a < b ? b : a.
@@ -50,7 +53,8 @@ public:
         Node,
         Temporary,
         Uniform,
-        Splat  // a row value that block instructions read, spread over a block
+        Splat,  // a row value that block instructions read, spread over a block
+        Map     // a map's value at the point
     };
     static constexpr uint16_t Operand(Kind kind, int index) {
         return uint16_t((unsigned(kind) << 12) | unsigned(index));
@@ -114,6 +118,39 @@ public:
     // line end; components: how many components the expression may name (A ..). Done; on a
     // fault the program is left as before and error says what and where.
     Result Compile(int component, const char *text, int components, Error &error);
+    // Makes name a map the formulas read (before they are compiled): its index; -1 when name is
+    // no name a map may have (Reserved, or not a letter followed by letters, digits or '_'), is
+    // a map already, or there are MaxMaps. Clear forgets the maps too.
+    int DeclareMap(const char *name);
+    // The index of the map named name, or -1.
+    int MapIndex(const char *name) const;
+    int MapCount() const { return Maps; }
+    const char *MapNameAt(int index) const { return MapNames[index]; }
+    // Names a formula reads otherwise: a single capital letter, x, y, pi and the functions.
+    static bool Reserved(const char *name);
+    // Gives map index its picture's values (not owned: they must outlive every use of the
+    // program), width x height of them, top row first.
+    void BindMap(int index, const double *values, uint32_t width, uint32_t height);
+    bool MapBound(int index) const { return MapPictures[index].Values != nullptr; }
+    // The value of map index at point (x, y) of a sizeX x sizeY field: the picture stretched
+    // over the field (PictureMap::SourceIndex); 0 for a map without its picture.
+    double MapValueAt(int index, int32_t x, int32_t y, int32_t sizeX, int32_t sizeY) const {
+        const MapPicture &m = MapPictures[index];
+        if (m.Values == nullptr) return 0.0;
+        return m.Values[size_t(PictureMap::SourceIndex(y, m.Height, sizeY)) * m.Width +
+                        size_t(PictureMap::SourceIndex(x, m.Width, sizeX))];
+    }
+    // The row of map index that field row y of a field sizeY high reads (null without picture),
+    // and the picture's width.
+    const double *MapRow(int index, int32_t y, int32_t sizeY) const {
+        const MapPicture &m = MapPictures[index];
+        if (m.Values == nullptr) return nullptr;
+        return m.Values + size_t(PictureMap::SourceIndex(y, m.Height, sizeY)) * m.Width;
+    }
+    uint32_t MapWidth(int index) const { return MapPictures[index].Width; }
+    // Whether a block instruction or a result reads map index.
+    bool UsesMap(int index) const { return ReadsMap[index]; }
+
     // Whether component has a formula; the components in use: one past the last that has one.
     bool Has(int component) const {
         return component >= 0 && component < MaxComponents && Present[component];
@@ -152,10 +189,11 @@ public:
     // Whether a block instruction or a result reads x.
     bool UsesX() const { return ReadsX; }
 
-    // The reference evaluation of one point, node by node: components, x, y and the parameters'
-    // values (by ParameterKeyAt order) in, the terms out (by component).
+    // The reference evaluation of one point, node by node: components, x, y, the parameters'
+    // values (by ParameterKeyAt order) and the maps' values at the point (by index; null when
+    // there are none) in, the terms out (by component).
     void Evaluate(const double *components, double x, double y, const double *parameters,
-                  double *results) const;
+                  double *results, const double *maps = nullptr) const;
 
     // One operation on one point.
     static inline double Apply(Op code, double a, double b) {
@@ -215,6 +253,7 @@ private:
     int BlockInstructions = 0;
     uint16_t RowResults[MaxComponents] = {};
     bool ReadsX = false;
+    bool ReadsMap[MaxMaps] = {};
     uint16_t SplatSources[MaxSplats] = {};
     int Splats = 0;
     double Constants[MaxConstants] = {};
@@ -226,4 +265,12 @@ private:
     int SameKeyIndex[MaxSameKeys] = {};
     char SameKeyNames[MaxSameKeys][NameSize] = {};
     int SameKeys = 0;
+    struct MapPicture {
+        const double *Values = nullptr;
+        uint32_t Width = 0;
+        uint32_t Height = 0;
+    };
+    char MapNames[MaxMaps][NameSize] = {};
+    MapPicture MapPictures[MaxMaps] = {};
+    int Maps = 0;
 };

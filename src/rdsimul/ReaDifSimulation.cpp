@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <new>
+#include <utility>
 
 #include "rdsimul/kernels/FastKernels.h"
 
@@ -153,7 +154,41 @@ ReaDifSimulation::Result ReaDifSimulation::SetInitConcentration(char letter, dou
     if (i < 0) return Refused;
     InitConcentration[i] = mean;
     InitNoise[i] = noise;
+    StartPictures[i] = StartPicture();
     return Done;
+}
+
+ReaDifSimulation::Result ReaDifSimulation::SetMapPicture(const char *name, const char *path,
+                                                         int &error) {
+    error = 0;
+    const int map = name != nullptr ? Formula.MapIndex(name) : -1;
+    if (map < 0 || Formula.MapBound(map)) return Refused;
+    PictureMap picture;
+    if (picture.Load(path, error) != PictureMap::Done) return Refused;
+    Pictures.push_back(std::move(picture));
+    // The values stay where they are when Pictures grows: a vector moves its store whole.
+    Formula.BindMap(map, Pictures.back().Values(), Pictures.back().Width(),
+                    Pictures.back().Height());
+    return Done;
+}
+
+ReaDifSimulation::Result ReaDifSimulation::SetInitPicture(char letter, const char *path, double low,
+                                                          double high, int &error) {
+    error = 0;
+    const int i = GetComponentIndex(letter);
+    if (i < 0 || StartPictures[i].Picture >= 0) return Refused;
+    PictureMap picture;
+    if (picture.Load(path, error) != PictureMap::Done) return Refused;
+    Pictures.push_back(std::move(picture));
+    InitConcentration[i] = low;
+    InitNoise[i] = 0.0;
+    StartPictures[i] = {int(Pictures.size()) - 1, low, high};
+    return Done;
+}
+
+const PictureMap *ReaDifSimulation::GetInitPicture(int index) const {
+    if (index < 0 || index >= MaxSlots || StartPictures[index].Picture < 0) return nullptr;
+    return &Pictures[size_t(StartPictures[index].Picture)];
 }
 
 ReaDifSimulation::Result ReaDifSimulation::SetDiffusionCoeff(char letter, double coefficient,
@@ -242,5 +277,7 @@ ReaDifSimulation::ResetResult ReaDifSimulation::ResetDefaultParameters() {
     for (auto &pair : ReactionParameters) pair[0] = pair[1] = 0.0;
     VaryParameters = 0;
     Formula.Clear();
+    Pictures.clear();
+    for (StartPicture &start : StartPictures) start = StartPicture();
     return ResetResult::Done;
 }

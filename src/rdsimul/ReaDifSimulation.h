@@ -14,6 +14,7 @@
 #include "image3d/PictureRule.h"
 #include "rdsimul/FormulaProgram.h"
 #include "rdsimul/ImageWriter.h"
+#include "rdsimul/PictureMap.h"
 #include "rdsimul/ReactionModels.h"
 #include "rdsimul/ScheduledChange.h"
 #include "rdsimul/ScriptParser.h"
@@ -91,6 +92,19 @@ public:
     static int ParameterKey(const char *name, bool fold);
     // Value under the name's key without case folding; 0.0 for an invalid name.
     double GetReactionParameter(const char *name) const;
+    // Reads the picture at path as the map name, which the formula program has declared
+    // (FormulaProgram::DeclareMap) and which has no picture yet: Done; Refused with error an
+    // errno cause of the picture (PictureMap::Load), or 0 for a name not declared or given twice.
+    [[nodiscard]] Result SetMapPicture(const char *name, const char *path, int &error);
+    // Component letter starts from the picture at path instead of noise: low + (high - low) x
+    // value, in double and rounded to float, the picture stretched over the field; the
+    // component draws no random numbers. Sets the initial concentration to low (the component
+    // has its starting state). Done; Refused for a letter not in use, one whose start is set
+    // already (error 0), or the picture's cause in error.
+    [[nodiscard]] Result SetInitPicture(char letter, const char *path, double low, double high,
+                                        int &error);
+    // The picture component index starts from, or null when it starts from noise.
+    const PictureMap *GetInitPicture(int index) const;
     // Per-component getters: 0.0 for a letter not in use.
     double GetDiffusionCoeff(char letter) const;
     double GetReactionStrength(char letter) const;
@@ -269,6 +283,16 @@ public:
     // The reaction terms of the formula model, set by the script's formula lines: the formula
     // steps refuse unless it has a term for every component in use.
     FormulaProgram Formula;
+    // The pictures of the script's map and initmap lines, in the order read (the formula
+    // program's maps point into them), and per slot the starting picture's index in Pictures
+    // (-1: noise) with its values for black and white.
+    std::vector<PictureMap> Pictures;
+    struct StartPicture {
+        int Picture = -1;
+        double Low = 0.0;
+        double High = 0.0;
+    };
+    StartPicture StartPictures[MaxSlots];
     int32_t CurrentTime = 0;           // iterations done in this run
     int32_t EndTime = 0;               // iterations of the whole run
     int32_t PreviewTime = 0;           // CurrentTime of the last preview

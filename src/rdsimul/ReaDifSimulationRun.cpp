@@ -12,6 +12,25 @@ constexpr double PointsPerMTimesHundredth = 10485.76;
 // Component-point updates per slice: short enough for the caller to stay responsive.
 constexpr double SliceUpdates = 200000.0;
 
+// Every plane of field from picture, stretched over it: low + (high - low) x value, rounded to
+// float once.
+GenImage3D::Result InitFromPicture(Image3DFloat &field, const PictureMap &picture, double low,
+                                   double high) {
+    float *first = field.GetPtrFirstPixel();
+    const int32_t sizeX = field.GetSizeX(), sizeY = field.GetSizeY();
+    if (first == nullptr || sizeX == 0 || sizeY == 0) return GenImage3D::Refused;
+    for (int32_t z = 0; z < field.GetSizeZ(); ++z) {
+        for (int32_t y = 0; y < sizeY; ++y) {
+            float *line = first + ptrdiff_t(z) * field.GetPlaneOffset() +
+                          ptrdiff_t(y) * field.GetLineOffset();
+            for (int32_t x = 0; x < sizeX; ++x) {
+                line[x] = float(low + (high - low) * picture.ValueAt(x, y, sizeX, sizeY));
+            }
+        }
+    }
+    return GenImage3D::Done;
+}
+
 }  // namespace
 
 GenImage3D::Result ReaDifSimulation::Initialize() {
@@ -25,6 +44,13 @@ GenImage3D::Result ReaDifSimulation::Initialize() {
     // All of A first, then B, ...: the seed fixes the whole initial state.
     for (int i = 0; i < ComponentCount && Built(); ++i) {
         if (Components[i] == nullptr) continue;
+        if (const PictureMap *picture = GetInitPicture(i)) {
+            // From its picture: no random numbers, so the other components' noise is the same
+            // as without it.
+            result = InitFromPicture(*Components[i], *picture, StartPictures[i].Low,
+                                     StartPictures[i].High);
+            continue;
+        }
         result = Components[i]->InitRandomNoise(float(InitConcentration[i]), float(InitNoise[i]));
     }
     // The changes recorded at iteration 0 act on the initial noise.

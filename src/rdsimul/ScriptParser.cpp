@@ -1,5 +1,6 @@
 #include "rdsimul/ScriptParser.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdarg>
 #include <cstddef>
@@ -81,11 +82,38 @@ char FormulaLetterOf(std::string_view line) {
     return line[i];
 }
 
+// The word after keyword on a line that starts with it ("map mask logo.png" gives "mask"), or
+// an empty view when the line does not.
+std::string_view WordAfter(std::string_view line, std::string_view keyword) {
+    size_t i = 0;
+    while (i < line.size() && IsBlankChar(line[i])) ++i;
+    if (line.substr(i, keyword.size()) != keyword) return {};
+    i += keyword.size();
+    if (i >= line.size() || !IsBlankChar(line[i])) return {};
+    while (i < line.size() && IsBlankChar(line[i])) ++i;
+    size_t end = i;
+    while (end < line.size() && !IsBlankChar(line[end]) && line[end] != '\r' && line[end] != '\n') {
+        ++end;
+    }
+    return line.substr(i, end - i);
+}
+
+bool SameNameCaseAside(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        const char x = a[i] >= 'A' && a[i] <= 'Z' ? char(a[i] + 32) : a[i];
+        const char y = b[i] >= 'A' && b[i] <= 'Z' ? char(b[i] + 32) : b[i];
+        if (x != y) return false;
+    }
+    return true;
+}
+
 // The keywords a line may start with, as the suggestions offer them.
 const std::vector<const char *> &Keywords() {
     static const std::vector<const char *> keywords = {
-        "model",    "modpar",   "reaction", "diffusion", "init", "size",   "iterations",
-        "randseed", "colormap", "image256", "image16M",  "at",   "formula"};
+        "model",    "modpar",     "reaction", "diffusion", "init",
+        "size",     "iterations", "randseed", "colormap",  "image256",
+        "image16M", "at",         "formula",  "map",       "initmap"};
     return keywords;
 }
 
@@ -174,6 +202,9 @@ ScriptParser::Result ScriptParser::ParseSource(ReaDifSimulation &sim, const char
     // The formula model's components are known before its lines are read: A up to the last
     // letter a formula line names, so that every line may name any of them.
     FormulaLetters = 0;
+    MapLines = 0;
+    ModparWords.clear();
+    ScriptPath = path;
     for (const ScriptText::Line &line : ScriptText::Lines(source)) {
         const std::string_view content(text + line.Begin, line.End - line.Begin);
         if (ScriptText::KindOf(content) != ScriptText::LineKind::Setting) continue;
@@ -181,6 +212,12 @@ ScriptParser::Result ScriptParser::ParseSource(ReaDifSimulation &sim, const char
         if (letter >= 'A' && letter < 'A' + FormulaProgram::MaxComponents) {
             FormulaLetters |= 1u << (letter - 'A');
         }
+        // So are the maps, so that a formula may read a map named on a later line; and the
+        // modpar names, which no map may take.
+        const std::string_view map = WordAfter(content, "map");
+        if (!map.empty()) (void)sim.Formula.DeclareMap(std::string(map).c_str());
+        const std::string_view modpar = WordAfter(content, "modpar");
+        if (!modpar.empty()) ModparWords.emplace_back(modpar);
     }
     for (const ScriptText::Line &line : ScriptText::Lines(source)) {
         ++SourceLine;
@@ -457,6 +494,7 @@ void ScriptParser::ParseLine() {
     if (Line.CMoveMatchWord("modpar") == ProcString::Done) return ParseModpar();
     if (Line.CMoveMatchWord("reaction") == ProcString::Done) return ParseReaction();
     if (Line.CMoveMatchWord("diffusion") == ProcString::Done) return ParseDiffusion();
+    if (Line.CMoveMatchWord("initmap") == ProcString::Done) return ParseInitmap();
     if (Line.CMoveMatchWord("init") == ProcString::Done) return ParseInit();
     if (Line.CMoveMatchWord("size") == ProcString::Done) return ParseSize();
     if (Line.CMoveMatchWord("iterations") == ProcString::Done) return ParseIterations();
@@ -468,6 +506,7 @@ void ScriptParser::ParseLine() {
         return ParseImage(1);
     if (Line.CMoveMatchWord("at") == ProcString::Done) return ParseAt();
     if (Line.CMoveMatchWord("formula") == ProcString::Done) return ParseFormula();
+    if (Line.CMoveMatchWord("map") == ProcString::Done) return ParseMap();
     FailUnknownKeyword();
 }
 
@@ -570,6 +609,118 @@ void ScriptParser::ParseInit() {
     if (!(mean >= -10.0f && mean <= 10.0f) || !(noise >= -10.0f && noise <= 10.0f) || !inUse ||
         Sim->SetInitConcentration(letter, mean, noise) != ReaDifSimulation::Done) {
         return FailWithLastLetter(MsgInitRange);
+    }
+}
+
+std::string ScriptParser::PicturePath(const char *file) const {
+    if (file[0] == '/' || ScriptPath == nullptr) return file;
+    const char *slash = std::strrchr(ScriptPath, '/');
+    if (slash == nullptr) return file;
+    return std::string(ScriptPath, size_t(slash - ScriptPath) + 1) + file;
+}
+
+namespace {
+
+// text as a message shows it: at most size characters, a longer one cut in the middle of a
+// path's folders (its end kept) or at the end of a name, so that the annotation fits its line.
+std::string Shown(const char *text, size_t size, bool keepEnd) {
+    const std::string all(text);
+    if (all.size() <= size) return all;
+    return keepEnd ? "..." + all.substr(all.size() - (size - 3)) : all.substr(0, size - 3) + "...";
+}
+
+}  // namespace
+
+void ScriptParser::FailPicture(const char *written, int error) {
+    const std::string shown = Shown(written, ShownFileSize, true);
+    const char *file = shown.c_str();
+    switch (error) {
+        case ENOENT:
+        case ENOTDIR:
+            FormatMessage(LastErrorMessage, MsgPictureMissing, file);
+            break;
+        case EACCES:
+        case EPERM:
+            FormatMessage(LastErrorMessage, MsgPictureDenied, file);
+            break;
+        case EISDIR:
+            FormatMessage(LastErrorMessage, MsgPictureNotFile, file);
+            break;
+        case EINVAL:
+            FormatMessage(LastErrorMessage, MsgPictureUnknown, file);
+            break;
+        case EFBIG:
+            FormatMessage(LastErrorMessage, MsgPictureTooLarge, file, int(PictureMap::MaxSide));
+            break;
+        default:
+            FormatMessage(LastErrorMessage, MsgPictureUnreadable, file, std::strerror(error));
+            break;
+    }
+}
+
+void ScriptParser::ParseMap() {
+    char name[WordBufferSize];
+    const int32_t nameAt = Line.GetCursorOffset();
+    if (Line.CMoveReadWord(name, WordBufferSize) != ProcString::Done || name[0] == 0 || AtEnd()) {
+        return Fail(MsgMapSyntax);
+    }
+    const int32_t fileAt = Line.GetCursorOffset();
+    if (Line.CMoveReadWord(WordBuffer, WordBufferSize) != ProcString::Done || WordBuffer[0] == 0 ||
+        !AtEnd()) {
+        return Fail(MsgMapSyntax);
+    }
+    ErrorOffset = nameAt;
+    auto failName = [&](int message) {
+        FormatMessage(LastErrorMessage, message, Shown(name, ShownNameSize, false).c_str());
+        ErrorOffset = nameAt;
+    };
+    if (FormulaProgram::Reserved(name)) return failName(MsgMapReserved);
+    for (const std::string &word : ModparWords) {
+        if (SameNameCaseAside(word, name)) return failName(MsgMapIsParameter);
+    }
+    const int map = Sim->Formula.MapIndex(name);
+    if (map < 0) {
+        // The names were declared before the lines were read: one the program did not take is
+        // no name, or one too many.
+        if (Sim->Formula.MapCount() < FormulaProgram::MaxMaps) return failName(MsgMapBadName);
+        FormatMessage(LastErrorMessage, MsgMapTooMany, FormulaProgram::MaxMaps);
+        ErrorOffset = nameAt;
+        return;
+    }
+    if (MapLines & (1u << map)) return failName(MsgMapTwice);
+    MapLines |= 1u << map;
+    int error = 0;
+    if (Sim->SetMapPicture(name, PicturePath(WordBuffer).c_str(), error) !=
+        ReaDifSimulation::Done) {
+        FailPicture(WordBuffer, error);
+        ErrorOffset = fileAt;
+    }
+}
+
+void ScriptParser::ParseInitmap() {
+    char letter = 0;
+    float low = 0.0f;
+    float high = 0.0f;
+    if (Line.CMoveReadCapLetter(letter) != ProcString::Done) return Fail(MsgInitmapSyntax);
+    const int32_t fileAt = Line.GetCursorOffset();
+    if (Line.CMoveReadWord(WordBuffer, WordBufferSize) != ProcString::Done || WordBuffer[0] == 0 ||
+        ReadPlainFloat(low) != ProcString::Done || ReadPlainFloat(high) != ProcString::Done) {
+        return Fail(MsgInitmapSyntax);
+    }
+    if (!AtEnd()) return Fail(MsgInitmapSyntax);
+    if (Sim->ComponentCount == 0) return Fail(MsgNoModelYet);
+    const bool inUse = Sim->GetComponentIndex(letter) >= 0;
+    if (inUse && Sim->GetInitConcentration(letter) != UnsetConcentration) {
+        return Fail(MsgGivenTwice);
+    }
+    if (!(low >= -10.0f && low <= 10.0f) || !(high >= -10.0f && high <= 10.0f) || !inUse) {
+        return FailWithLastLetter(MsgInitmapRange);
+    }
+    int error = 0;
+    if (Sim->SetInitPicture(letter, PicturePath(WordBuffer).c_str(), low, high, error) !=
+        ReaDifSimulation::Done) {
+        FailPicture(WordBuffer, error);
+        ErrorOffset = fileAt;
     }
 }
 

@@ -6,7 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "rdsimul/ScheduledChange.h"
 #include "toolkit/AtomicFileWriter.h"
@@ -41,6 +43,9 @@ public:
     static constexpr int LastErrorMessageSize = 200;
     static constexpr int FullErrorMessageSize = 220;
     static constexpr int WordBufferSize = 208;  // names of 207 characters at most
+    // The longest picture file and map name the messages show; longer ones are cut.
+    static constexpr size_t ShownFileSize = 60;
+    static constexpr size_t ShownNameSize = 47;
     // The largest seed a randseed line holds; every other way to give a seed (the command line,
     // sweeps, the desktop loop) keeps to 1 .. MaxSeed, so that each seed is one a script can
     // give again.
@@ -136,6 +141,14 @@ private:
     void ParseAtPaint(ScheduledChange &change);
     // `formula L EXPRESSION`: the term of component L, compiled into the simulation's program.
     void ParseFormula();
+    // `map NAME FILE`: the picture of a map the formulas read by name.
+    void ParseMap();
+    // `initmap L FILE LOW HIGH`: component L starts from the picture.
+    void ParseInitmap();
+    // A picture file as the script names it, found from the script's folder.
+    std::string PicturePath(const char *file) const;
+    // Sets the line's message for a picture that could not be read (an errno cause).
+    void FailPicture(const char *file, int error);
 
     // Sets the line's message and remembers where the check failed.
     void Fail(int message);
@@ -206,4 +219,7 @@ private:
     int32_t ModelRewrittenLine = 0;
     bool WarningsOutOfMemory = false;
     unsigned FormulaLetters = 0;  // bit c: some line of the script is "formula <'A' + c> ..."
+    unsigned MapLines = 0;        // bit m: a map line of map m was read
+    std::vector<std::string> ModparWords;  // the names of the script's modpar lines
+    const char *ScriptPath = nullptr;      // the script's path during a parse
 };

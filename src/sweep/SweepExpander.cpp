@@ -132,6 +132,21 @@ int SweepExpander::FindLine(const VariedLine &varied) const {
     return -1;
 }
 
+std::string SweepExpander::WithPicturePath(const std::string &line) const {
+    std::vector<std::string> words;
+    std::vector<size_t> starts;
+    SweepText::SplitWords(line, words, &starts);
+    if (words.size() < 3 || (words[0] != "map" && words[0] != "initmap") || words[2][0] == '/') {
+        return line;
+    }
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::path(BasePath).parent_path();
+    const std::filesystem::path file = std::filesystem::absolute(folder / words[2], error);
+    if (error) return line;
+    return line.substr(0, starts[2]) + file.lexically_normal().string() +
+           line.substr(starts[2] + words[2].size());
+}
+
 std::string SweepExpander::VariantText(const std::vector<size_t> &picks, const std::string &name,
                                        uint32_t seed) const {
     std::string text = HeadComment + name + " of " + Base + ".vna" + LineEnd;
@@ -153,6 +168,7 @@ std::string SweepExpander::VariantText(const std::vector<size_t> &picks, const s
             line = line.substr(0, starts[word]) + VariedList[s].Values[picks[s]] +
                    line.substr(starts[word] + words[word].size());
         }
+        line = WithPicturePath(line);
         body += line;
         if (i + 1 == Lines.size() && line.find('\n') == std::string::npos) body += LineEnd;
     }

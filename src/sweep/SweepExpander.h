@@ -64,6 +64,9 @@ private:
     bool ModelReads(const VariedLine &varied);
     // The line of the base that varied varies: its index, or -1 when the base has none.
     int FindLine(const VariedLine &varied) const;
+    // line with the picture of a map or initmap line named from the base script's folder (an
+    // absolute path), so that the variants in their own folder find it; other lines unchanged.
+    std::string WithPicturePath(const std::string &line) const;
     // The text of the variant whose value indexes are picks.
     std::string VariantText(const std::vector<size_t> &picks, const std::string &name,
                             uint32_t seed) const;

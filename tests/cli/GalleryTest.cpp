@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/CliRunner.h"
+#include "imageio/MapPictureReader.h"
 #include "rdsimul/ScriptTestSupport.h"
 
 namespace {
@@ -40,6 +41,14 @@ TEST_P(GalleryTest, RunsToTheEndWithoutOverflow) {
     script = std::regex_replace(script, std::regex("\nsize [0-9]+ [0-9]+\n"), "\nsize 32 32\n");
     std::string path = PathOf("script.vna");
     scripttest::WriteFile(path, script);
+    // The pictures a script names lie beside it; the program reads them as vorna-cli does.
+    MapPictureReader::Install();
+    for (const auto &entry :
+         std::filesystem::directory_iterator(std::filesystem::path(GetParam()).parent_path())) {
+        if (entry.path().extension() == ".png") {
+            std::filesystem::copy_file(entry.path(), PathOf(entry.path().filename().string()));
+        }
+    }
     FILE *out = std::tmpfile();
     FILE *err = std::tmpfile();
     CliOptions options;

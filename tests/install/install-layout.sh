@@ -12,7 +12,8 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 "$cmake" --install "$build" --prefix "$prefix/usr" > /dev/null
 
 want=(bin/vorna-cli share/vorna/exemple.tpl share/vorna/new.tpl
-      share/vorna/gallery/spots-brusselator.vna share/man/man1/vorna-cli.1.gz
+      share/vorna/gallery/spots-brusselator.vna share/vorna/formulas/gray-scott-star-map.vna
+      share/vorna/formulas/star.png share/man/man1/vorna-cli.1.gz
       share/man/man5/vorna.5.gz
       share/bash-completion/completions/vorna-cli share/doc/vorna/copyright
       share/doc/vorna/changelog.Debian.gz)
@@ -44,6 +45,12 @@ work=$(mktemp -d -p "$prefix")
 cp "$prefix/usr/share/vorna/gallery/clouds-diffusion.vna" "$work/"
 "$prefix/usr/bin/vorna-cli" -q "$work/clouds-diffusion.vna" > /dev/null || fail "gallery run"
 ls "$work"/clouds-diffusion_*.bmp > /dev/null 2>&1 || fail "no image from the gallery script"
+# A script that reads a picture, copied with it; shortened, so that it takes a moment.
+cp "$prefix/usr/share/vorna/formulas/star.png" "$work/"
+sed 's/^iterations .*/iterations 20/; s/t+10000/t+20/; s/^size .*/size 40 40/' \
+    "$prefix/usr/share/vorna/formulas/gray-scott-star-map.vna" > "$work/star.vna"
+"$prefix/usr/bin/vorna-cli" -q "$work/star.vna" > /dev/null || fail "picture script run"
+ls "$work"/star_B*.bmp > /dev/null 2>&1 || fail "no image from the picture script"
 
 if [[ $gui == 1 ]]; then
     [[ $(env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/usr/bin/vorna" --version) == "vorna $version" ]] ||

@@ -84,6 +84,37 @@ const FormulaProgram *Program(std::initializer_list<const char *> terms) {
     return &program;
 }
 
+// A formula program that reads two maps, "ink" (a 7 x 5 picture, narrower and shorter than
+// the fields, with lopsided values) and "wide" (61 x 3: wider than most fields, shorter than
+// all), stretched over the field.
+const FormulaProgram *MapProgram(std::initializer_list<const char *> terms) {
+    static std::vector<double> ink = [] {
+        std::vector<double> values(7 * 5);
+        for (size_t i = 0; i < values.size(); ++i) values[i] = double((i * 37) % 11) / 10.0;
+        return values;
+    }();
+    static std::vector<double> wide = [] {
+        std::vector<double> values(61 * 3);
+        for (size_t i = 0; i < values.size(); ++i) values[i] = double((i * 13) % 17) / 16.0;
+        return values;
+    }();
+    static std::vector<std::unique_ptr<FormulaProgram>> programs;
+    programs.push_back(std::make_unique<FormulaProgram>());
+    FormulaProgram &program = *programs.back();
+    EXPECT_EQ(program.DeclareMap("ink"), 0);
+    EXPECT_EQ(program.DeclareMap("wide"), 1);
+    program.BindMap(0, ink.data(), 7, 5);
+    program.BindMap(1, wide.data(), 61, 3);
+    int c = 0;
+    for (const char *term : terms) {
+        FormulaProgram::Error error;
+        EXPECT_EQ(program.Compile(c++, term, int(terms.size()), error),
+                  FormulaProgram::Result::Done)
+            << term << " column " << error.Column;
+    }
+    return &program;
+}
+
 ReactionConstants Constants(std::initializer_list<double> strengths) {
     ReactionConstants k;
     int i = 0;
@@ -171,6 +202,21 @@ std::vector<KernelCase> Models() {
         k.Named[0] = 0.037, k.Named[1] = 0.06;
         add({"formula", RowModel::Formula, k, {0.2, 0.1}, {0.0, 0.0}, {0.8, 0.2}, {0.2, 0.2}});
         cases.back().Components = 2;
+    }
+    {
+        // Gray-Scott steered by maps: feed from one picture, a term that is a map alone.
+        ReactionConstants k = Constants({0.9, 0.9});
+        k.Formula =
+            MapProgram({"(feed + 0.02*ink)*(1 - A) - A*B^2", "A*B^2 - (feed + kill)*B", "wide"});
+        k.Named[0] = 0.037, k.Named[1] = 0.06;
+        add({"formulamap",
+             RowModel::Formula,
+             k,
+             {0.2, 0.1, 0.3},
+             {0.0, 0.0, 0.0},
+             {0.8, 0.2, 0.0},
+             {0.2, 0.2, 0.1}});
+        cases.back().Components = 3;
     }
     {
         // "c" = 0: infinite gain, the fields fill with infinities and NaNs.
@@ -414,7 +460,10 @@ TEST(FastKernels, LargeFieldOnTwoThreadsGivesTheReferenceBits) {
     // blocks: a wide row crosses many, at every width.
     const int level = GetFastSimdLevel();
     for (const KernelCase &m : Models()) {
-        if (std::strcmp(m.Name, "magd1") != 0 && std::strcmp(m.Name, "formula") != 0) continue;
+        if (std::strcmp(m.Name, "magd1") != 0 && std::strcmp(m.Name, "formula") != 0 &&
+            std::strcmp(m.Name, "formulamap") != 0) {
+            continue;
+        }
         for (int simd = SimdPlain; simd <= SupportedSimdLevel(); ++simd) {
             SCOPED_TRACE(std::string(m.Name) + ", level " + std::to_string(simd));
             SetFastSimdLevel(simd);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <set>
 
+#include "image3d/Image3D8.h"
 #include "rdsimul/ScriptTestSupport.h"
 #include "rdsimul/ScriptText.h"
 #include "sweep/SweepExpander.h"
@@ -176,6 +177,27 @@ TEST_F(SweepExpanderTest, RefusalsNameVariantAndLine) {
     faulty.replace(faulty.find("size 24 20"), 10, "size 24 2");
     EXPECT_EQ(expander.LoadBase(Base(faulty)), SweepExpander::Failed);
     EXPECT_NE(expander.Error.find("base.vna:10: "), std::string::npos) << expander.Error;
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SweepExpanderTest, PicturesAreFoundFromTheVariantsFolder) {
+    // An 8-bit BMP beside the base (the core reads it), named relative to the base.
+    Image3D8 picture("p", 3, 2, 1, 0);
+    ASSERT_EQ(picture.SaveFileBMP(PathOf("mask.bmp").c_str(), 0), GenImage3D::Done);
+    std::string base = sweeptest::BaseScript;
+    base.replace(base.find("init B 2.33 0.2\n"), 16, "initmap B mask.bmp 0 1\n");
+    SweepExpander expander;
+    ASSERT_EQ(expander.LoadBase(Base(base)), SweepExpander::Done) << expander.Error;
+    ASSERT_EQ(expander.Expand(VariedLines({"modpar alpha 2,3"}), 0, false), SweepExpander::Done);
+    ASSERT_EQ(expander.WriteAndCheck(Folder()), SweepExpander::Done) << expander.Error;
+    const std::string absolute =
+        (std::filesystem::absolute(Dir) / "mask.bmp").lexically_normal().string();
+    EXPECT_NE(expander.Variants()[0].Text.find("\ninitmap B " + absolute + " 0 1\n"),
+              std::string::npos)
+        << expander.Variants()[0].Text;
 }
 
 }  // namespace

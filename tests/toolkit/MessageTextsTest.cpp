@@ -99,6 +99,18 @@ const std::map<int, std::vector<std::string>> &ExpectedConversions() {
         {MsgExplorerStatus, {"d", "d", "g"}},
         {MsgExplorerFormulaParameter, {"s"}},
         {MsgExplorerMovieWritten, {"s", "d"}},
+        {MsgMapBadName, {"s"}},
+        {MsgMapReserved, {"s"}},
+        {MsgMapIsParameter, {"s"}},
+        {MsgMapTwice, {"s"}},
+        {MsgMapTooMany, {"d"}},
+        {MsgPictureMissing, {"s"}},
+        {MsgPictureDenied, {"s"}},
+        {MsgPictureNotFile, {"s"}},
+        {MsgPictureUnknown, {"s"}},
+        {MsgPictureTooLarge, {"s", "d"}},
+        {MsgPictureUnreadable, {"s", "s"}},
+        {MsgInitmapRange, {"c"}},
     };
     return expected;
 }
@@ -194,6 +206,31 @@ size_t FormattedLength(const char *text, int index) {
             break;
         case 97:
             n = std::snprintf(buffer, sizeof buffer, text, INT_MIN, path.c_str());
+            break;
+        // The picture messages: a map name and a file as the parser shows them (47 and 60
+        // characters), the longest reason the C library gives.
+        case MsgMapBadName:
+        case MsgMapReserved:
+        case MsgMapIsParameter:
+        case MsgMapTwice:
+            n = std::snprintf(buffer, sizeof buffer, text, name47.c_str());
+            break;
+        case MsgMapTooMany:
+        case MsgInitmapRange:
+            n = std::snprintf(buffer, sizeof buffer, text, index == MsgMapTooMany ? INT_MIN : 'D');
+            break;
+        case MsgPictureMissing:
+        case MsgPictureDenied:
+        case MsgPictureNotFile:
+        case MsgPictureUnknown:
+            n = std::snprintf(buffer, sizeof buffer, text, std::string(60, 'f').c_str());
+            break;
+        case MsgPictureTooLarge:
+            n = std::snprintf(buffer, sizeof buffer, text, std::string(60, 'f').c_str(), INT_MIN);
+            break;
+        case MsgPictureUnreadable:
+            n = std::snprintf(buffer, sizeof buffer, text, std::string(60, 'f').c_str(),
+                              std::string(50, 'r').c_str());
             break;
         // The formula messages: a column within a line of 499 characters, names of 47.
         case MsgMissingFormula:
@@ -298,6 +335,9 @@ TEST_F(MessageTextsTest, AnnotationTextsAreSingleLinesThatFitTheParserBuffers) {
             annotations.push_back(index);
         }
         for (int index = MsgFormulaOtherModel; index <= MsgFormulaTooLong; ++index) {
+            annotations.push_back(index);
+        }
+        for (int index = MsgMapSyntax; index <= MsgInitmapRange; ++index) {
             annotations.push_back(index);
         }
         for (int index : annotations) {

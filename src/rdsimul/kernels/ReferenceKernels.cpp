@@ -162,8 +162,13 @@ void ReferenceFormula(float *const *fields, const FieldLayout &layout, const Rea
                 const ptrdiff_t o = line + column;
                 double old[FormulaProgram::MaxComponents] = {};
                 double terms[FormulaProgram::MaxComponents];
+                double maps[FormulaProgram::MaxMaps] = {};
                 for (int c = 0; c < n; ++c) old[c] = fields[c][o];
-                program.Evaluate(old, double(column) / double(layout.SizeX), y, k.Named, terms);
+                for (int m = 0; m < program.MapCount(); ++m) {
+                    maps[m] = program.MapValueAt(m, column, row, layout.SizeX, layout.SizeY);
+                }
+                program.Evaluate(old, double(column) / double(layout.SizeX), y, k.Named, terms,
+                                 maps);
                 for (int c = 0; c < n; ++c) fields[c][o] = float(old[c] + k.Strength[c] * terms[c]);
             }
         }
