@@ -1,5 +1,8 @@
 #include "sweep/ContactMovie.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
@@ -29,6 +32,13 @@ SweepPicture CellPicture(const MovieReader &reader, const ContactSheet &sheet) {
     return cell;
 }
 
+// Removes the contact movie at path when it is a regular file (the sheet's own: its folder was
+// checked); a link or anything else stays.
+void RemoveStale(const std::string &path) {
+    struct stat status;
+    if (lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode)) (void)unlink(path.c_str());
+}
+
 }  // namespace
 
 ContactMovie::Result ContactMovie::Build(const ContactSheet &sheet, const std::string &folder) {
@@ -55,13 +65,15 @@ ContactMovie::Result ContactMovie::Build(const ContactSheet &sheet, const std::s
         if (fps == 0.0) fps = reader->Fps;
         readers[i] = std::move(reader);
     }
+    const std::string path = (dir / FileName).string();
     if (std::all_of(readers.begin(), readers.end(), [](const auto &r) { return r == nullptr; })) {
+        // A contact movie of earlier runs would no longer match the sheet beside it.
+        RemoveStale(path);
         return None;
     }
     MovieSettings settings;
     settings.Fps = fps >= MovieSettings::MinFps && fps <= MovieSettings::MaxFps ? fps : DefaultFps;
     std::unique_ptr<MovieEncoder> encoder = MovieEncoder::Make(MovieEncoder::Format::Mp4);
-    const std::string path = (dir / FileName).string();
     if (encoder == nullptr) {
         Error = path + ": " + FaultText(ENOMEM) + "\n";
         return Failed;
@@ -127,6 +139,7 @@ ContactMovie::Result ContactMovie::Build(const ContactSheet &sheet, const std::s
     int cause = 0;
     if (Frames == 0) {
         Notes += std::string(FileName) + ": the variants' movies hold no frame; not written\n";
+        RemoveStale(path);
         return None;
     }
     if (encoder->End(cause) != MovieEncoder::Done) {

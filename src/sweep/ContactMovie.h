@@ -11,7 +11,8 @@
 
 class ContactMovie {
 public:
-    // What Build answers: None when no variant of the sheet has a movie (nothing written).
+    // What Build answers: None when no variant of the sheet has a movie (nothing written, and a
+    // contact.mp4 of earlier runs removed).
     enum class Result { Failed = 0, Done = 1, None = 2 };
     static constexpr Result Failed = Result::Failed;
     static constexpr Result Done = Result::Done;

@@ -249,12 +249,12 @@ ContactSheet::Result ContactSheet::Scan(const std::string &folder) {
     for (Entry &entry : Entries) {
         // A report that is missing or unreadable says nothing: the field is not marked.
         VariantReport report;
-        if (report.Read(VariantReport::PathOf(folder, entry.Name)) == VariantReport::Done) {
-            entry.Field = report.Final;
-        }
-        // The movie of the contact movie. Of those the last run wrote (its report names them)
-        // the MP4, whose container gives the rate exactly; without a report, the one written
-        // last of those there (a folder may keep movies of earlier runs).
+        const bool reported =
+            report.Read(VariantReport::PathOf(folder, entry.Name)) == VariantReport::Done;
+        if (reported) entry.Field = report.Final;
+        // The movie of the contact movie. Of those the last run wrote (its report names them;
+        // none when it wrote none, whatever earlier runs left) the MP4, whose container gives
+        // the rate exactly; without a report, the one written last of those there.
         std::filesystem::file_time_type newest;
         for (const char *extension : {".mp4", ".webp", ".gif"}) {
             const std::string file = entry.Name + extension;
@@ -263,7 +263,7 @@ ContactSheet::Result ContactSheet::Scan(const std::string &folder) {
             if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(path, missing))) {
                 continue;
             }
-            if (!report.Movies.empty()) {
+            if (reported) {
                 const bool written = std::any_of(
                     report.Movies.begin(), report.Movies.end(), [&](const std::string &movie) {
                         return std::filesystem::path(movie).filename() == file;

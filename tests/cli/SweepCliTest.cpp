@@ -304,7 +304,8 @@ TEST_F(SweepCliTest, MovieTypeGivesEveryVariantItsMovieAndTheSheetAGrowingGrid) 
 
 // --resume keeps a variant whose movies are there and named by its report of a run that ended
 // well; a movie missing, or left by a stopped run (its report says 130), is made again, as is a
-// type the earlier run did not write.
+// type the earlier run did not write. contact.mp4 is made of the movies of the variants' last
+// runs only.
 TEST_F(SweepCliTest, ResumeRedoesOnlyVariantsWithoutTheirFinishedMovies) {
     scripttest::WriteFile(PathOf("base.vna"), Base);
     const std::string vary = "--vary 'modpar beta 6:8:3' ";
@@ -323,6 +324,11 @@ TEST_F(SweepCliTest, ResumeRedoesOnlyVariantsWithoutTheirFinishedMovies) {
     ASSERT_EQ(Shell(Program + " --resume --movie gif --movie webp " + vary + "base.vna"), 0)
         << Output;
     EXPECT_NE(Output.find("3 variants to run (0 already complete)"), std::string::npos) << Output;
+    EXPECT_TRUE(fs::exists(folder / "contact.mp4"));
+    // Run again without movies: the old ones stay, but no grid of them stands beside the new sheet.
+    ASSERT_EQ(Shell(Program + " --quiet " + vary + "base.vna"), 0) << Output;
+    EXPECT_TRUE(fs::exists(folder / "beta6.gif"));
+    EXPECT_FALSE(fs::exists(folder / "contact.mp4"));
 }
 
 // The job files give each variant its movie (and the movie options); the contact sheet made
