@@ -12,6 +12,7 @@
 #include "imageio/PngFile.h"
 #include "imageio/SurfaceMaps.h"
 #include "rdsimul/ScriptParser.h"
+#include "sweep/VariantMovies.h"
 
 namespace {
 
@@ -242,18 +243,21 @@ const OptionSpec Options[] = {
          o.Images.UpscaleToY = int(height);
          return true;
      }},
-    {"movie", 0, Takes::Value, "=FILE", Part::Run,
+    {"movie", 0, Takes::Value, "=FILE|TYPE", Part::Run,
      "also write a movie of the run to FILE: .mp4 (H.264; an odd side is made even with the "
      "texture's own first row or column), .webp (animated, lossless) or .gif (an 8-bit "
      "image's colour map is its palette; true-colour frames are reduced to 256 colours). Its "
-     "first frame is the starting field, then one frame per image the run writes, as the "
-     "images look (colour map, --upscale, --size); may be repeated, one run writes them all. "
+     "first frame is the starting field, then one frame per image the script's image line "
+     "asks for (also with --last), as the images look (colour map, --upscale, --size); may be "
+     "repeated, one run writes them all. With a sweep, TYPE (mp4, webp or gif) instead: every "
+     "variant writes NAME.TYPE beside its images, and the contact sheet gets contact.mp4. "
      "A movie that cannot be written gives exit status 5 and leaves no file; Ctrl-C ends it "
      "with the frames so far",
      [](CliOptions &o, const char *v) {
-         if (MovieEncoder::FormatOf(v) == MovieEncoder::Format::None) {
-             o.ErrorText =
-                 "invalid movie '" + std::string(v) + "' (a name ending in .mp4, .webp or .gif)";
+         // A bare type is a sweep's (Conclude knows whether there is one).
+         if (MovieEncoder::FormatOf(v) == MovieEncoder::Format::None && !VariantMovies::IsType(v)) {
+             o.ErrorText = "invalid movie '" + std::string(v) +
+                           "' (a name ending in .mp4, .webp or .gif; for a sweep mp4, webp or gif)";
              return false;
          }
          for (const std::string &movie : o.Movies) {
@@ -496,12 +500,24 @@ CliOptions::Action CliOptions::Conclude(int operands, char *const operand[]) {
     if (!Movies.empty()) {
         const char *refused = CheckOnly    ? "--check or --annotate"
                               : Rounds > 1 ? "--rounds (one movie is one run)"
-                              : !Varies.empty() || !ContactSheetDir.empty()
-                                  ? "a sweep (--vary, --contact-sheet)"
+                              : !ContactSheetDir.empty()
+                                  ? "--contact-sheet (contact.mp4 is made of the movies the "
+                                    "variants have)"
                                   : nullptr;
         if (refused != nullptr) {
             ErrorText = std::string("--movie does not go with ") + refused;
             return Action::UsageError;
+        }
+        // A sweep's variants each write NAME.TYPE; a run writes the files named.
+        for (const std::string &movie : Movies) {
+            if (VariantMovies::IsType(movie) == Varies.empty()) {
+                ErrorText = Varies.empty() ? "invalid movie '" + movie +
+                                                 "' (a name ending in .mp4, .webp or .gif)"
+                                           : "a sweep's --movie names a type: mp4, webp or gif "
+                                             "(each variant writes NAME.TYPE), not '" +
+                                                 movie + "'";
+                return Action::UsageError;
+            }
         }
     }
     if (!ContactSheetDir.empty()) {
@@ -568,10 +584,14 @@ std::string CliOptions::HelpText() const {
            OptionHelp(Part::Sweep) +
            paragraph(
                "Every variant, run here or from the job files, gets the sweep's -f, --size, "
-               "--upscale, --height, --normal, --normal-dx, --scale and --png-level, and --last "
-               "unless --all-images is given; --resume looks for the files they make; "
+               "--upscale, --height, --normal, --normal-dx, --scale and --png-level, "
+               "--movie-every, "
+               "--fps and --movie-quality, and --last unless --all-images is given (a movie still "
+               "has a frame per image of the script's image line); --resume looks for the files "
+               "they make, a movie only when the variant's run report says it was finished; "
                "--no-overwrite, -n, -c and -a do not go with a sweep. --json prints one object "
-               "per variant as it ends (name, script, values, seed, status, images, and whether "
+               "per variant as it ends (name, script, values, seed, status, images, movies, and "
+               "whether "
                "its final field is uniform when its run report tells it), the rest going to "
                "stderr.") +
            "\n" +

@@ -6,12 +6,14 @@
 
 #include "cli/CliRunner.h"
 #include "rdsimul/kernels/ThreadPool.h"
+#include "sweep/ContactMovie.h"
 #include "sweep/ContactSheet.h"
 #include "sweep/SweepExpander.h"
 #include "sweep/SweepFolder.h"
 #include "sweep/SweepJobFiles.h"
 #include "sweep/SweepManifest.h"
 #include "sweep/SweepRunner.h"
+#include "sweep/VariantMovies.h"
 #include "sweep/VariedLine.h"
 
 namespace {
@@ -24,8 +26,8 @@ std::string ProgramPath() {
 }
 
 // Brings sweep.json up to date with the variants' reports (only in a folder a sweep has marked
-// as its own; one from before sweep.json has none), then lays out the contact sheet: an exit
-// code.
+// as its own; one from before sweep.json has none), then lays out the contact sheet and, when
+// the variants have movies, the contact movie: an exit code.
 int LayOut(const std::string &folder, SweepManifest &manifest, FILE *out, FILE *err) {
     if (SweepFolder::HasMarker(folder, "") && manifest.Update(folder) == SweepManifest::Failed) {
         std::fputs(manifest.Error.c_str(), err);
@@ -37,7 +39,20 @@ int LayOut(const std::string &folder, SweepManifest &manifest, FILE *out, FILE *
         return CliRunner::ExitFileError;
     }
     std::fputs(sheet.Notes.c_str(), err);
-    std::fprintf(out, "%s: index.html and contact.png, %s (%d without an image)\n", folder.c_str(),
+    // The grid growing, when the variants have movies.
+    ContactMovie movie;
+    const ContactMovie::Result made = movie.Build(sheet, folder);
+    std::fputs(movie.Notes.c_str(), err);
+    if (made == ContactMovie::Failed) {
+        std::fputs(movie.Error.c_str(), err);
+        return CliRunner::ExitFileError;
+    }
+    const std::string movieText =
+        made == ContactMovie::Done
+            ? ", contact.mp4 (" + CliRunner::Counted(movie.Frames, "frame", "frames") + ")"
+            : std::string();
+    std::fprintf(out, "%s: index.html and contact.png%s, %s (%d without an image)\n",
+                 folder.c_str(), movieText.c_str(),
                  CliRunner::Counted((long long)sheet.Entries.size(), "variant", "variants").c_str(),
                  sheet.Gaps);
     return CliRunner::ExitDone;
@@ -128,8 +143,13 @@ int CliSweep::Run(const CliOptions &options, FILE *out, FILE *err) {
     int code = Expand(options, expander, folder, err);
     if (code == CliRunner::ExitDone) code = WriteVariants(options, expander, folder, names, err);
     if (code != CliRunner::ExitDone) return code;
+    // Every variant writes NAME.TYPE for each --movie TYPE.
+    VariantMovies movies;
+    movies.Types = options.Movies;
+    movies.Every = options.MovieEvery;
+    movies.Settings = options.Movie;
     SweepManifest manifest;
-    if (manifest.Write(folder, options.ScriptPath, expander, options.Images) !=
+    if (manifest.Write(folder, options.ScriptPath, expander, options.Images, movies) !=
         SweepManifest::Done) {
         std::fputs(manifest.Error.c_str(), err);
         return CliRunner::ExitFileError;
@@ -155,8 +175,10 @@ int CliSweep::Run(const CliOptions &options, FILE *out, FILE *err) {
     const bool small = points <= SweepRunner::SmallFieldPoints;
     if (options.EmitJobs) {
         std::string error;
-        if (SweepJobFiles::Write(folder, names, ProgramPath(), small, options.Images.ToArguments(),
-                                 reports, error) != SweepJobFiles::Done) {
+        std::vector<std::string> runArguments = options.Images.ToArguments();
+        for (const std::string &word : movies.Arguments()) runArguments.push_back(word);
+        if (SweepJobFiles::Write(folder, names, ProgramPath(), small, runArguments, reports, error,
+                                 movies.Types) != SweepJobFiles::Done) {
             std::fputs(error.c_str(), err);
             return CliRunner::ExitFileError;
         }
@@ -170,6 +192,7 @@ int CliSweep::Run(const CliOptions &options, FILE *out, FILE *err) {
     SweepRunner::Settings settings;
     settings.Program = ProgramPath();
     settings.Outputs = options.Images;
+    settings.Movies = movies;
     settings.Threads = options.Threads > 0 ? options.Threads : ThreadPool::DefaultThreadCount();
     settings.Jobs = options.Jobs;
     settings.Resume = options.Resume;

@@ -263,6 +263,8 @@ ReaDifSimulation::ResetResult ReaDifSimulation::ResetDefaultParameters() {
     ImageFormat = 'B';
     ImageStart = 0;
     ImagePeriod = 0;
+    FrameStart = 0;
+    FrameImagePeriod = 0;
     TrueColor = 0;
     Mosaic = 0;
     ImageScale = 0.0;

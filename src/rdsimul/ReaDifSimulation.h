@@ -184,9 +184,10 @@ public:
     using ImageRangeHook = void (*)(void *context, const ImageRange &range);
     void SetImageRangeHook(ImageRangeHook hook, void *context);
     // Called by the run loop with every frame of a movie, the picture the image would get (its
-    // Path empty), after the iteration and before the changes due then: at every image due, or
-    // with a period above 0 every period iterations and at EndTime; never while WriteImages is
-    // false. Nothing is called when hook is null.
+    // Path empty), after the iteration and before the changes due then: at every image the
+    // script's image line asks for (also those KeepFinalImageOnly dropped), or with a period
+    // above 0 every period iterations and at EndTime; never while WriteImages is false. Nothing
+    // is called when hook is null.
     using FrameHook = void (*)(void *context, const ImageJob &frame, int32_t time);
     void SetFrameHook(FrameHook hook, void *context, int32_t period);
     // Hands the picture of ImageComponent at CurrentTime to the frame hook (a movie's first
@@ -210,7 +211,7 @@ public:
     // a multiple of ImagePeriod. No image at all when ImagePeriod is 0 or less.
     bool ImageDue(int64_t time) const;
     // Keeps of the image schedule the script set only the image at EndTime, the run's final
-    // one; a schedule without images stays without.
+    // one; a schedule without images stays without. A movie's frames keep the script's schedule.
     void KeepFinalImageOnly();
     // Images a whole run saves: the iterations 1 .. EndTime at which ImageDue holds, counted
     // without walking them.
@@ -383,7 +384,11 @@ private:
     void *RangeContext = nullptr;
     FrameHook FrameHookFn = nullptr;
     void *FrameContext = nullptr;
-    int32_t FramePeriod = 0;                // 0: a frame with every image
+    int32_t FramePeriod = 0;  // 0: a frame with every image
+    // The script's image schedule once KeepFinalImageOnly has dropped all but the final image:
+    // the frames still follow it (FrameImagePeriod 0: not dropped).
+    int32_t FrameStart = 0;
+    int32_t FrameImagePeriod = 0;
     std::vector<ScheduledChange> Schedule;  // in time order, file order within a time
     size_t NextChange = 0;                  // the first change not yet applied in this run
     ImageWriter *Writer = nullptr;

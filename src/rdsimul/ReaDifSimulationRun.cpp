@@ -77,7 +77,10 @@ void ReaDifSimulation::SetFrameHook(FrameHook hook, void *context, int32_t perio
 
 bool ReaDifSimulation::FrameDue(int64_t time) const {
     if (FrameHookFn == nullptr || !WriteImages) return false;
-    if (FramePeriod == 0) return ImageDue(time);
+    if (FramePeriod == 0) {
+        return ImageDue(time) || (FrameImagePeriod > 0 && time >= FrameStart &&
+                                  (time - FrameStart) % FrameImagePeriod == 0);
+    }
     return time % FramePeriod == 0 || time == EndTime;
 }
 
@@ -130,6 +133,10 @@ void ReaDifSimulation::KeepFinalImageOnly() {
     if (ImagePeriod <= 0 || EndTime <= 0) return;
     // One period as long as the run, starting at its end: due at EndTime and nowhere else, and
     // EndTime a multiple of the period, so the final image is not added a second time.
+    if (FrameImagePeriod == 0) {
+        FrameStart = ImageStart;
+        FrameImagePeriod = ImagePeriod;
+    }
     ImageStart = EndTime;
     ImagePeriod = EndTime;
 }

@@ -249,8 +249,36 @@ ContactSheet::Result ContactSheet::Scan(const std::string &folder) {
     for (Entry &entry : Entries) {
         // A report that is missing or unreadable says nothing: the field is not marked.
         VariantReport report;
-        if (report.Read(VariantReport::PathOf(folder, entry.Name)) == VariantReport::Done) {
-            entry.Field = report.Final;
+        const bool reported =
+            report.Read(VariantReport::PathOf(folder, entry.Name)) == VariantReport::Done;
+        if (reported) entry.Field = report.Final;
+        // The movie of the contact movie. Of those the last run wrote (its report names them;
+        // none when it wrote none, whatever earlier runs left) the MP4, whose container gives
+        // the rate exactly; without a report, the one written last of those there.
+        std::filesystem::file_time_type newest;
+        for (const char *extension : {".mp4", ".webp", ".gif"}) {
+            const std::string file = entry.Name + extension;
+            const std::filesystem::path path = std::filesystem::path(folder) / file;
+            std::error_code missing;
+            if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(path, missing))) {
+                continue;
+            }
+            if (reported) {
+                const bool written = std::any_of(
+                    report.Movies.begin(), report.Movies.end(), [&](const std::string &movie) {
+                        return std::filesystem::path(movie).filename() == file;
+                    });
+                if (written) {
+                    entry.Movie = file;
+                    break;
+                }
+                continue;
+            }
+            const auto time = std::filesystem::last_write_time(path, missing);
+            if (!missing && (entry.Movie.empty() || time > newest)) {
+                entry.Movie = file;
+                newest = time;
+            }
         }
     }
     return Done;
@@ -454,6 +482,43 @@ std::string ContactSheet::Html(const std::string &title) const {
     return page;
 }
 
+SweepPicture ContactSheet::Compose(const std::vector<SweepPicture> &cells, bool markUniform) const {
+    static const SheetFont none;
+    const SheetFont &font = Font != nullptr ? *Font : none;
+    SweepPicture sheet;
+    sheet.Width = Left + uint32_t(Columns) * (PitchX + Margin) + Margin;
+    sheet.Height = Top + uint32_t(Rows) * (PitchY + Margin) + Margin;
+    sheet.Rgb.assign(size_t(sheet.Width) * sheet.Height * 3, 0);
+    sheet.Fill(0x20, 0x20, 0x20);
+    SweepPicture gap;
+    gap.Width = CellWidth;
+    gap.Height = CellHeight;
+    gap.Rgb.assign(size_t(CellWidth) * CellHeight * 3, 0);
+    gap.Fill(0x40, 0x40, 0x40);
+    for (size_t r = 0; r < Rows; ++r) {
+        for (size_t c = 0; c < Columns; ++c) {
+            long index = Cells[r * Columns + c];
+            const uint32_t x = CellX(c);
+            const uint32_t y = CellY(r);
+            if (index < 0 && Axes.size() > 2) continue;  // past the last variant
+            if (index < 0 || size_t(index) >= cells.size() || cells[size_t(index)].Width == 0) {
+                sheet.Paste(gap, x + (PitchX - CellWidth) / 2, y);
+                continue;
+            }
+            const SweepPicture &picture = cells[size_t(index)];
+            // Centred in its cell when smaller than the largest.
+            const uint32_t px = x + (PitchX - picture.Width) / 2;
+            const uint32_t py = y + (CellHeight - picture.Height) / 2;
+            sheet.Paste(picture, px, py);
+            if (markUniform && Entries[size_t(index)].Field == VariantReport::Field::Uniform) {
+                MarkUniform(sheet, font, px, py, picture.Width, picture.Height);
+            }
+        }
+    }
+    Label(font, sheet, CellHeight);
+    return sheet;
+}
+
 ContactSheet::Result ContactSheet::Build(const std::string &folder) {
     Error.clear();
     Gaps = 0;
@@ -497,44 +562,16 @@ ContactSheet::Result ContactSheet::Build(const std::string &folder) {
         cellHeight = std::max(cellHeight, cells[i].Height);
     }
     if (cellWidth == 0) cellWidth = cellHeight = 64;  // only gaps: a sheet of grey squares
+    CellWidth = cellWidth;
+    CellHeight = cellHeight;
     // The headings are text: without the font the sheet is still made, only without them.
-    SheetFont font;
-    Labelled = font.Load(FontPath, LabelPixels) == SheetFont::Done;
+    Font = std::make_unique<SheetFont>();
+    Labelled = Font->Load(FontPath, LabelPixels) == SheetFont::Done;
     if (!Labelled) {
-        Notes += font.Error + ": contact.png is written without its headings and labels\n";
+        Notes += Font->Error + ": contact.png is written without its headings and labels\n";
     }
-    Measure(font, cellWidth, cellHeight);
-    SweepPicture sheet;
-    sheet.Width = Left + uint32_t(Columns) * (PitchX + Margin) + Margin;
-    sheet.Height = Top + uint32_t(Rows) * (PitchY + Margin) + Margin;
-    sheet.Rgb.assign(size_t(sheet.Width) * sheet.Height * 3, 0);
-    sheet.Fill(0x20, 0x20, 0x20);
-    SweepPicture gap;
-    gap.Width = cellWidth;
-    gap.Height = cellHeight;
-    gap.Rgb.assign(size_t(cellWidth) * cellHeight * 3, 0);
-    gap.Fill(0x40, 0x40, 0x40);
-    for (size_t r = 0; r < Rows; ++r) {
-        for (size_t c = 0; c < Columns; ++c) {
-            long index = Cells[r * Columns + c];
-            const uint32_t x = CellX(c);
-            const uint32_t y = CellY(r);
-            if (index < 0 && Axes.size() > 2) continue;  // past the last variant
-            if (index < 0 || cells[size_t(index)].Width == 0) {
-                sheet.Paste(gap, x + (PitchX - cellWidth) / 2, y);
-                continue;
-            }
-            const SweepPicture &picture = cells[size_t(index)];
-            // Centred in its cell when smaller than the largest.
-            const uint32_t px = x + (PitchX - picture.Width) / 2;
-            const uint32_t py = y + (cellHeight - picture.Height) / 2;
-            sheet.Paste(picture, px, py);
-            if (Entries[size_t(index)].Field == VariantReport::Field::Uniform) {
-                MarkUniform(sheet, font, px, py, picture.Width, picture.Height);
-            }
-        }
-    }
-    Label(font, sheet, cellHeight);
+    Measure(*Font, cellWidth, cellHeight);
+    const SweepPicture sheet = Compose(cells, true);
     int code = 0;
     std::string contact = (dir / "contact.png").string();
     if (Writer(contact.c_str(), sheet.Width, sheet.Height, sheet.Rgb.data(),

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,9 @@ public:
         std::string Name;                 // its file name without ".vna"
         std::vector<std::string> Values;  // one per axis
         std::string Image;                // its final image's file name; "" when it has none
+        // Its movie's file name (NAME.mp4, .webp or .gif, the MP4 of its last run when it wrote
+        // several); "" when it has none.
+        std::string Movie;
         std::string Why;  // why a variant has no picture on the sheet; "" when it has one
         // Its final field as its run report (NAME.json) tells it; Unknown without a report.
         VariantReport::Field Field = VariantReport::Field::Unknown;
@@ -65,6 +69,13 @@ public:
     uint32_t CellY(size_t row) const { return Top + Margin + uint32_t(row) * (PitchY + Margin); }
     uint32_t CellBoxWidth() const { return PitchX; }
     uint32_t CellBoxHeight() const { return PitchY; }
+
+    // contact.png as Build lays it out, with cells[i] the picture of Entries[i] (empty: a gap) of
+    // at most CellWidth x CellHeight; markUniform frames the pictures of uniform final fields.
+    SweepPicture Compose(const std::vector<SweepPicture> &cells, bool markUniform) const;
+    // The largest picture of a cell, after Build.
+    uint32_t CellWidth = 0;
+    uint32_t CellHeight = 0;
 
     // The TrueType font of contact.png's text.
     std::string FontPath = SheetFont::DefaultPath;
@@ -104,8 +115,9 @@ private:
 
     RgbWriter Writer;
     RgbReader PngReader;
-    uint32_t Left = 0;    // the band of row headings
-    uint32_t Top = 0;     // the band of column headings
-    uint32_t PitchX = 0;  // a cell's box, without the margin
+    std::unique_ptr<SheetFont> Font;  // contact.png's, kept for Compose
+    uint32_t Left = 0;                // the band of row headings
+    uint32_t Top = 0;                 // the band of column headings
+    uint32_t PitchX = 0;              // a cell's box, without the margin
     uint32_t PitchY = 0;
 };

@@ -122,15 +122,18 @@ SweepFolder::Result SweepFolder::Check(const std::string &folder, const std::str
             Error = InTheWay(path, "not a variant of " + base + " written by a sweep");
             return Refused;
         }
-        // A variant's run report (NAME.json) is the sweep's own, replaced by every run.
-        const std::string report = (fs::path(folder) / (name + ".json")).string();
-        if (Exists(report) && !IsPlainFile(report)) {
-            Error = InTheWay(report, "not a plain file (a link, a folder or a device)");
-            return Refused;
+        // A variant's run report (NAME.json) and its movies (NAME.mp4, .webp, .gif) are the
+        // sweep's own, replaced by every run.
+        for (const char *extension : {".json", ".mp4", ".webp", ".gif"}) {
+            const std::string own = (fs::path(folder) / (name + extension)).string();
+            if (Exists(own) && !IsPlainFile(own)) {
+                Error = InTheWay(own, "not a plain file (a link, a folder or a device)");
+                return Refused;
+            }
         }
     }
-    for (const char *file :
-         {MarkerName, "jobs.txt", "sweep.sbatch", "sweep.json", "index.html", "contact.png"}) {
+    for (const char *file : {MarkerName, "jobs.txt", "sweep.sbatch", "sweep.json", "index.html",
+                             "contact.png", "contact.mp4"}) {
         const std::string path = (fs::path(folder) / file).string();
         if (Exists(path) && !IsPlainFile(path)) {
             Error = InTheWay(path, "not a plain file (a link, a folder or a device)");
@@ -165,8 +168,9 @@ SweepFolder::Result SweepFolder::CheckSheet(const std::string &folder) {
     Error.clear();
     const std::string page = (fs::path(folder) / "index.html").string();
     const std::string picture = (fs::path(folder) / "contact.png").string();
+    const std::string movie = (fs::path(folder) / "contact.mp4").string();
     const std::string thumbs = (fs::path(folder) / "thumbs").string();
-    for (const std::string &path : {page, picture}) {
+    for (const std::string &path : {page, picture, movie}) {
         if (Exists(path) && !IsPlainFile(path)) {
             Error = InTheWay(path, "not a plain file (a link, a folder or a device)");
             return Refused;
@@ -188,9 +192,11 @@ SweepFolder::Result SweepFolder::CheckSheet(const std::string &folder) {
         Error = InTheWay(page, "a page the contact sheet did not write");
         return Refused;
     }
-    if (Exists(picture) && !pageIsOurs) {
-        Error = InTheWay(picture, "a picture without the contact sheet's page beside it");
-        return Refused;
+    for (const std::string &path : {picture, movie}) {
+        if (Exists(path) && !pageIsOurs) {
+            Error = InTheWay(path, "a picture without the contact sheet's page beside it");
+            return Refused;
+        }
     }
     return Done;
 }

@@ -1,8 +1,9 @@
 // SweepFolder: decides, before a sweep writes anything, whether a folder may take its files: one
 // that is missing or empty, or one that already holds this sweep's own files (its marker, or
-// variant scripts of the same base); the sweep's own are then its scripts, their logs and run
-// reports (NAME.json), sweep.json, the job files and the contact sheet. Nothing the sweep did not
-// write is ever replaced. Owns no files until Claim writes the marker.
+// variant scripts of the same base); the sweep's own are then its scripts, their logs, run
+// reports (NAME.json) and movies (NAME.mp4, .webp, .gif), sweep.json, the job files and the
+// contact sheet (with contact.mp4). Nothing the sweep did not write is ever replaced. Owns no
+// files until Claim writes the marker.
 #pragma once
 
 #include <string>
@@ -24,9 +25,9 @@ public:
                                const std::vector<std::string> &names);
     // Makes folder (with its parents) and writes the marker: Done; Refused with Error.
     [[nodiscard]] Result Claim(const std::string &folder, const std::string &basePath);
-    // Whether the contact sheet may write index.html, contact.png and thumbs/ into folder: they
-    // are missing, or the folder is a sweep's (its marker) or they are the sheet's own (a page
-    // the sheet wrote, the picture beside it). Done; Refused with Error.
+    // Whether the contact sheet may write index.html, contact.png, contact.mp4 and thumbs/ into
+    // folder: they are missing, or the folder is a sweep's (its marker) or they are the sheet's
+    // own (a page the sheet wrote, the pictures beside it). Done; Refused with Error.
     [[nodiscard]] Result CheckSheet(const std::string &folder);
 
     // The first character of text that a sweep refuses in a name (a control character: a line

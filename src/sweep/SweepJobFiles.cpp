@@ -43,7 +43,8 @@ SweepJobFiles::Result SweepJobFiles::Write(const std::string &folder,
                                            const std::vector<std::string> &names,
                                            const std::string &program, bool smallFields,
                                            const std::vector<std::string> &runArguments,
-                                           bool reports, std::string &error) {
+                                           bool reports, std::string &error,
+                                           const std::vector<std::string> &movieTypes) {
     std::filesystem::path dir(folder);
     // "out/" names the folder "out" too.
     std::string leaf =
@@ -69,6 +70,9 @@ SweepJobFiles::Result SweepJobFiles::Write(const std::string &folder,
         jobs += smallFields ? " --quiet --threads 1" : " --quiet";
         jobs += options;
         if (reports) jobs += " --json-file " + ShellQuote(leaf + "/" + name + ".json");
+        for (const std::string &type : movieTypes) {
+            jobs += " --movie " + ShellQuote(leaf + "/" + name + "." + type);
+        }
         jobs += " -- ";
         jobs += ShellQuote(leaf + "/" + name + ".vna");
         jobs += '\n';
@@ -81,6 +85,11 @@ SweepJobFiles::Result SweepJobFiles::Write(const std::string &folder,
             : std::string(
                   "# (the folder's name cannot stand in an #SBATCH line: the tasks' logs go\n"
                   "# to the folder sbatch is run from)\n");
+    // The movies' type words are plain letters: they follow the quoted folder as they stand.
+    std::string movies;
+    for (const std::string &type : movieTypes) {
+        movies += " --movie " + ShellQuote(leaf + "/") + "\"${variant%.vna}." + type + "\"";
+    }
     std::string sbatch =
         "#!/bin/bash\n"
         "# A Slurm job array: one variant of the sweep per task. Submit it from the folder that\n"
@@ -105,7 +114,7 @@ SweepJobFiles::Result SweepJobFiles::Write(const std::string &folder,
         "exec \"$vorna_cli\" --quiet --threads \"${SLURM_CPUS_PER_TASK:-1}\"" +
         options +
         (reports ? " --json-file " + ShellQuote(leaf + "/") + "\"${variant%.vna}.json\"" : "") +
-        " -- \\\n  " + ShellQuote(leaf + "/") + "\"$variant\"\n";
+        movies + " -- \\\n  " + ShellQuote(leaf + "/") + "\"$variant\"\n";
     if (WriteFile((dir / "jobs.txt").string(), jobs, error) != Done) return Failed;
     std::string script = (dir / "sweep.sbatch").string();
     if (WriteFile(script, sbatch, error) != Done) return Failed;

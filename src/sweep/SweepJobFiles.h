@@ -18,11 +18,13 @@ constexpr Result Done = Result::Done;
 // reads it. Names with control characters are refused (Failed). smallFields: one thread per
 // variant, else every core of the machine (parallel) or of the task (Slurm). runArguments: the run
 // options every command carries ("-f", "png", ...). reports: each variant writes its run report
-// to folder/NAME.json (--json-file). Done; Failed with error set.
+// to folder/NAME.json (--json-file). movieTypes: each variant writes folder/NAME.TYPE (--movie)
+// for each ("mp4", ...); the movie options go with runArguments. Done; Failed with error set.
 [[nodiscard]] Result Write(const std::string &folder, const std::vector<std::string> &names,
                            const std::string &program, bool smallFields,
                            const std::vector<std::string> &runArguments, bool reports,
-                           std::string &error);
+                           std::string &error,
+                           const std::vector<std::string> &movieTypes = std::vector<std::string>());
 
 // text quoted for a POSIX shell (bash, dash): taken as it stands, whatever bytes it holds but a
 // zero; every path the job files hold goes through it.

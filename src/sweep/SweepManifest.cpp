@@ -66,7 +66,8 @@ std::string ReportMembers(const VariantReport &report) {
 
 SweepManifest::Result SweepManifest::Write(const std::string &folder, const std::string &basePath,
                                            const SweepExpander &expander,
-                                           const ImageOptions &outputs) {
+                                           const ImageOptions &outputs,
+                                           const VariantMovies &movies) {
     Error.clear();
     Base = basePath;
     Varied.clear();
@@ -95,6 +96,7 @@ SweepManifest::Result SweepManifest::Write(const std::string &folder, const std:
             }
             variant.Images += ']';
         }
+        for (const std::string &file : movies.Files(variant.Name)) variant.Movies.push_back(file);
         Variants.push_back(std::move(variant));
     }
     Listed = true;
@@ -153,6 +155,11 @@ SweepManifest::Result SweepManifest::Load(const std::string &folder) {
         if (entry.contains("images") && entry["images"].is_array()) {
             variant.Images = Dump(entry["images"]);
         }
+        if (entry.contains("movies") && entry["movies"].is_array()) {
+            for (const Json &movie : entry["movies"]) {
+                if (movie.is_string()) variant.Movies.push_back(movie);
+            }
+        }
         Variants.push_back(std::move(variant));
     }
     Listed = true;
@@ -173,6 +180,7 @@ std::string SweepManifest::Text() const {
         if (!variant.Seed.is_null()) text += ",\"seed\":" + Dump(variant.Seed);
         text += ",\"images\":";
         text += variant.Images;
+        if (!variant.Movies.empty()) text += ",\"movies\":" + Dump(variant.Movies);
         if (variant.HasStatus) text += ",\"status\":" + std::to_string(variant.Status);
         text += ReportMembers(variant.Report);
         text += v + 1 < Variants.size() ? "},\n" : "}\n";
@@ -239,5 +247,23 @@ std::string SweepManifest::VariantLine(const std::string &folder, const std::str
         if (i != 0) line += ',';
         line += Quote(images[i]);
     }
-    return line + "]" + ReportMembers(report) + "}\n";
+    line += "]";
+    // The movies the report names, else those of the list that are there.
+    std::vector<std::string> movies = report.Movies;
+    if (movies.empty() && variant != nullptr) {
+        for (const Json &movie : variant->Movies) {
+            const fs::path path = fs::path(folder) / movie.get<std::string>();
+            std::error_code error;
+            if (fs::is_regular_file(path, error)) movies.push_back(path.string());
+        }
+    }
+    if (!movies.empty()) {
+        line += ",\"movies\":[";
+        for (size_t i = 0; i < movies.size(); ++i) {
+            if (i != 0) line += ',';
+            line += Quote(movies[i]);
+        }
+        line += "]";
+    }
+    return line + ReportMembers(report) + "}\n";
 }

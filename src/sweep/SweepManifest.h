@@ -1,5 +1,6 @@
 // SweepManifest: sweep.json, the list of what a sweep folder holds: the base, the varied lines,
-// and for each variant its script, values, seed and image paths (relative to the folder), with
+// and for each variant its script, values, seed, image and movie paths (relative to the folder),
+// with
 // what its run report says once it has run. Also makes the line --json prints per variant.
 // Owns the list it wrote or read.
 #pragma once
@@ -12,6 +13,7 @@
 
 #include "imageio/ImageOptions.h"
 #include "sweep/SweepExpander.h"
+#include "sweep/VariantMovies.h"
 #include "sweep/VariantReport.h"
 
 class SweepManifest {
@@ -26,9 +28,10 @@ public:
     static constexpr long long MaxBytes = 1LL << 30;
 
     // Writes folder/sweep.json for the variants of expander, whose base is basePath, with the
-    // images each script writes under outputs: Done; Failed with Error.
+    // images each script writes under outputs and the movies each writes: Done; Failed with Error.
     [[nodiscard]] Result Write(const std::string &folder, const std::string &basePath,
-                               const SweepExpander &expander, const ImageOptions &outputs);
+                               const SweepExpander &expander, const ImageOptions &outputs,
+                               const VariantMovies &movies = VariantMovies());
     // Keeps the exit code of variant name as the runner saw it; Update takes it when the variant
     // left no report.
     void Record(const std::string &name, int status) { Statuses[name] = status; }
@@ -37,8 +40,8 @@ public:
     // read back. Done; Missing; Failed with Error (a sweep.json that is no such list stays).
     [[nodiscard]] Result Update(const std::string &folder);
     // The object --json prints for variant name, on one line: name, script, values, seed,
-    // status, skipped (when resumed), images (those its report names, else those of its script
-    // that are there), uniform and range when its report tells them.
+    // status, skipped (when resumed), images and movies (those its report names, else those of
+    // the list that are there), uniform and range when its report tells them.
     std::string VariantLine(const std::string &folder, const std::string &name, int status,
                             bool skipped) const;
 
@@ -52,6 +55,7 @@ private:
         // The file names of its images in the folder, as a JSON array: a variant that writes an
         // image every iteration lists hundreds of thousands, kept as the text they are written as.
         std::string Images = "[]";
+        nlohmann::ordered_json Movies = nlohmann::ordered_json::array();  // their file names
         bool HasStatus = false;
         int Status = 0;
         VariantReport Report;  // what its report said; Read's defaults without one

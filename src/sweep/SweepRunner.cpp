@@ -139,6 +139,31 @@ bool SweepRunner::IsWhole(const Image &image) {
            width == image.Width && height == image.Height;
 }
 
+bool SweepRunner::MoviesFinished(const std::string &folder, const std::string &name,
+                                 const VariantMovies &movies) {
+    if (movies.Empty()) return true;
+    // A movie is renamed into place also when its run is stopped: only the report of a run
+    // that ended well tells a finished one from one cut short.
+    VariantReport report;
+    if (report.Read(VariantReport::PathOf(folder, name)) != VariantReport::Done ||
+        report.Status != 0) {
+        return false;
+    }
+    for (const std::string &file : movies.Files(name)) {
+        std::error_code error;
+        const std::filesystem::path path = std::filesystem::path(folder) / file;
+        if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(path, error))) {
+            return false;
+        }
+        // The report names the movie as the run was told it: the folder's path may differ.
+        const bool named = std::any_of(
+            report.Movies.begin(), report.Movies.end(),
+            [&](const std::string &m) { return std::filesystem::path(m).filename() == file; });
+        if (!named) return false;
+    }
+    return true;
+}
+
 bool SweepRunner::IsComplete(const std::string &path, const ImageOptions &outputs) {
     std::vector<Image> images;
     uint32_t points = 0;
@@ -162,7 +187,8 @@ SweepRunner::Result SweepRunner::Run(const std::string &folder,
         const bool accepted = ExpectedImages(script, images, points, settings.Outputs);
         if (accepted && points > largest) largest = points;
         if (settings.Resume && accepted &&
-            std::all_of(images.begin(), images.end(), &SweepRunner::IsWhole)) {
+            std::all_of(images.begin(), images.end(), &SweepRunner::IsWhole) &&
+            MoviesFinished(folder, name, settings.Movies)) {
             ++Skipped;
             if (settings.Ended) settings.Ended(name, 0, true);
             continue;
@@ -193,7 +219,8 @@ SweepRunner::Result SweepRunner::Run(const std::string &folder,
     size_t next = 0;
     bool passedOn = false;
     const std::string threadText = std::to_string(perJob);
-    const std::vector<std::string> runArguments = settings.Outputs.ToArguments();
+    std::vector<std::string> runArguments = settings.Outputs.ToArguments();
+    for (const std::string &word : settings.Movies.Arguments()) runArguments.push_back(word);
     while ((Stop == 0 && next < todo.size()) || !running.empty()) {
         if (Stop != 0 && !passedOn) {
             PassOn(SIGINT);
@@ -218,6 +245,14 @@ SweepRunner::Result SweepRunner::Run(const std::string &folder,
             std::vector<const char *> argv = {settings.Program.c_str(), "--quiet", "--threads",
                                               threadText.c_str()};
             for (const std::string &word : runArguments) argv.push_back(word.c_str());
+            std::vector<std::string> movies;
+            for (const std::string &file : settings.Movies.Files(name)) {
+                movies.push_back((std::filesystem::path(folder) / file).string());
+            }
+            for (const std::string &movie : movies) {
+                argv.push_back("--movie");
+                argv.push_back(movie.c_str());
+            }
             if (settings.Reports) {
                 argv.push_back("--json-file");
                 argv.push_back(report.c_str());

@@ -1,6 +1,7 @@
 // SweepRunner: runs the variant scripts of a sweep folder as vorna-cli processes: small fields
 // several at once with one thread each, large ones one after the other with every thread.
-// Skips variants already complete when resuming; stops them all on Ctrl-C. Owns no files.
+// Skips variants already complete (images and movies) when resuming; stops them all on Ctrl-C.
+// Owns no files.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "imageio/ImageOptions.h"
+#include "sweep/VariantMovies.h"
 
 class SweepRunner {
 public:
@@ -31,6 +33,9 @@ public:
         // The image options every variant gets after --quiet --threads N, as arguments
         // (ImageOptions::ToArguments), and what resuming expects of its files.
         ImageOptions Outputs;
+        // The movies each variant writes beside its images (folder/NAME.TYPE); resuming
+        // expects each there and named in the variant's report of a finished run.
+        VariantMovies Movies;
         int Threads = 1;      // threads in all
         int Jobs = 0;         // variants at once; 0 chooses by the field size
         bool Resume = false;  // skip the variants whose images are all present and whole
@@ -62,6 +67,10 @@ public:
     // Whether image is there and whole: a BMP or TGA of its exact size, a PNG that decodes
     // completely to its picture size (an image still being written has another name).
     static bool IsWhole(const Image &image);
+    // Whether the movies of variant name are there as a finished run left them: each a
+    // regular file that its run report (NAME.json) names, the report of a run that ended well.
+    static bool MoviesFinished(const std::string &folder, const std::string &name,
+                               const VariantMovies &movies);
     // Whether every image of the script at path is whole.
     static bool IsComplete(const std::string &path, const ImageOptions &outputs = ImageOptions());
 

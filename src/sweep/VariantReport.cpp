@@ -34,6 +34,13 @@ VariantReport::Result VariantReport::Read(const std::string &path) {
             if (image.is_string()) Images.push_back(image.get<std::string>());
         }
     }
+    if (round.contains("movies") && round["movies"].is_array()) {
+        for (const auto &movie : round["movies"]) {
+            if (movie.is_object() && movie.contains("file") && movie["file"].is_string()) {
+                Movies.push_back(movie["file"].get<std::string>());
+            }
+        }
+    }
     if (round.contains("uniform") && round["uniform"].is_boolean()) {
         Final = round["uniform"].get<bool>() ? Field::Uniform : Field::Patterned;
     }

@@ -1,7 +1,7 @@
 // VariantReport: what a variant's run says of itself in NAME.json, the file vorna-cli's
 // --json-file writes at the end of a run (one JSON object per round, one a line): its exit
-// status, the images it wrote, and whether its final field is uniform, with its range. Owns what
-// it read.
+// status, the images and movies it wrote, and whether its final field is uniform, with its
+// range. Owns what it read.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +26,7 @@ struct VariantReport {
 
     int Status = -1;                  // the round's exit code; -1 when not given
     std::vector<std::string> Images;  // written, as the run named them
+    std::vector<std::string> Movies;  // written, as the run named them
     Field Final = Field::Unknown;
     // The range of the round's last image that has one.
     bool HasRange = false;

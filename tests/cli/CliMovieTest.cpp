@@ -83,6 +83,16 @@ TEST_F(CliMovieTest, OneRunWritesEveryMovieWithAFramePerImage) {
     }
 }
 
+// --last keeps only the final image file; the movie still has a frame per image of the image
+// line (a sweep's variants run so).
+TEST_F(CliMovieTest, LastKeepsTheFramesOfTheImageLine) {
+    const std::string gif = PathOf("l.gif");
+    ASSERT_EQ(RunLine({"-q", "--last", "--movie", gif}), CliRunner::ExitDone) << Text(Err);
+    EXPECT_EQ(Output("identify -format '%w %h,' " + gif), "23 17,23 17,23 17,23 17,");
+    EXPECT_FALSE(fs::exists(PathOf("tex_A000010.bmp")));
+    EXPECT_TRUE(fs::exists(PathOf("tex_A000025.bmp")));
+}
+
 // The GIF's frames after the first are the PNG images of the same run, pixel for pixel: the
 // colour map is the palette.
 TEST_F(CliMovieTest, GifFramesEqualThePngImages) {
@@ -188,7 +198,13 @@ TEST_F(CliMovieTest, ContradictoryMovieOptionsAreUsageErrors) {
         {{"--movie", "m.gif", "--fps", "0"}, "invalid frame rate '0'"},
         {{"--movie", "m.gif", "--movie-quality", "101"}, "invalid movie quality"},
         {{"--movie", "m.gif", "--rounds", "2"}, "--movie does not go with --rounds"},
-        {{"--movie", "m.gif", "--vary", "modpar beta 1:2:2"}, "--movie does not go with a sweep"},
+        // A run's movie is a file, a sweep's a type: each variant writes NAME.TYPE.
+        {{"--movie", "mp4"}, "invalid movie 'mp4' (a name ending in .mp4, .webp or .gif)"},
+        {{"--movie", "m.gif", "--vary", "modpar beta 1:2:2"},
+         "a sweep's --movie names a type: mp4, webp or gif (each variant writes NAME.TYPE), not "
+         "'m.gif'"},
+        {{"--movie", "gif", "--movie", "m.gif", "--vary", "modpar beta 1:2:2"}, "not 'm.gif'"},
+        {{"--movie", "gif", "--contact-sheet", "d"}, "--movie does not go with --contact-sheet"},
     };
     for (const auto &c : cases) {
         std::vector<std::string> arguments = c.arguments;

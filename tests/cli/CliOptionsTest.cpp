@@ -240,6 +240,13 @@ TEST(CliOptionsTest, SweepRefusesTheOptionsItCannotHonourByName) {
         EXPECT_NE(options.ErrorText.find("does not take " + option), std::string::npos)
             << options.ErrorText;
     }
+    // --movie TYPE: every variant writes NAME.TYPE.
+    CliOptions movies;
+    EXPECT_EQ(
+        ParseLine({"--movie", "mp4", "--movie=webp", "--vary", "modpar beta 6,7", "a.vna"}, movies),
+        CliOptions::Action::Sweep)
+        << movies.ErrorText;
+    EXPECT_EQ(movies.Movies, (std::vector<std::string>{"mp4", "webp"}));
     // --json reports a sweep variant by variant.
     CliOptions options;
     EXPECT_EQ(ParseLine({"--json", "--vary", "modpar beta 6,7", "a.vna"}, options),

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <set>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -222,6 +223,142 @@ TEST_F(SweepCliTest, ResumeOfAPngSweepWithOwnSeedsRerunsOnlyTheCutVariant) {
     EXPECT_EQ(Images("base-sweep", ".png"), first);
 }
 
+// A movie's video stream as ffprobe counts it: "width,height,frames".
+std::string ProbeLine(const std::string &path) {
+    std::string text;
+    const std::string command =
+        "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+        "stream=width,height,nb_read_frames -of csv=p=0 '" +
+        path + "' 2>&1";
+    FILE *pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return text;
+    char block[4096];
+    size_t count;
+    while ((count = std::fread(block, 1, sizeof block, pipe)) > 0) text.append(block, count);
+    pclose(pipe);
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    return text;
+}
+
+// --movie mp4: every variant's movie has the starting field and a frame per image of the
+// script's image line (25, 50, 60), though the variant writes only its last image, at the
+// images' size; contact.mp4 has as many frames, the contact sheet's size, and its last frame is
+// the sheet of final images. sweep.json and --json list the movies.
+TEST_F(SweepCliTest, MovieTypeGivesEveryVariantItsMovieAndTheSheetAGrowingGrid) {
+    if (Shell("command -v ffprobe && command -v ffmpeg") != 0) GTEST_SKIP() << "no ffprobe";
+    scripttest::WriteFile(PathOf("base.vna"), Base);
+    const std::string vary = "--vary 'modpar alpha 2,3' --vary 'modpar beta 6:8:3' ";
+    ASSERT_EQ(Shell("(" + Program + " --json --movie mp4 " + vary + "base.vna > out.json)"), 0)
+        << Output;
+    EXPECT_NE(Output.find("contact.mp4 (4 frames)"), std::string::npos) << Output;
+    const fs::path folder = Dir / "base-sweep";
+    std::set<std::string> listed;
+    for (const std::string name : {"alpha2_beta6", "alpha2_beta7", "alpha2_beta8", "alpha3_beta6",
+                                   "alpha3_beta7", "alpha3_beta8"}) {
+        EXPECT_EQ(ProbeLine((folder / (name + ".mp4")).string()), "30,26,4") << name;
+        EXPECT_FALSE(fs::exists(folder / (name + "_A000025.bmp"))) << name;
+    }
+    const nlohmann::json manifest =
+        nlohmann::json::parse(scripttest::ReadFile((folder / "sweep.json").string()));
+    for (const auto &variant : manifest["variants"]) {
+        EXPECT_EQ(variant["movies"],
+                  nlohmann::json::array({variant["name"].get<std::string>() + ".mp4"}));
+    }
+    std::istringstream lines(scripttest::ReadFile(PathOf("out.json")));
+    std::string line;
+    while (std::getline(lines, line)) {
+        const nlohmann::json object = nlohmann::json::parse(line);
+        listed.insert(object["movies"][0].get<std::string>());
+    }
+    EXPECT_EQ(listed.size(), 6u);
+    EXPECT_TRUE(listed.count("base-sweep/alpha3_beta8.mp4")) << *listed.begin();
+
+    // The grid: contact.png's size (made even), a frame per image time.
+    uint32_t width = 0, height = 0;
+    std::vector<uint8_t> sheet;
+    int cause = 0;
+    ASSERT_EQ(
+        PngFile::ReadRgb((folder / "contact.png").string().c_str(), width, height, sheet, cause),
+        PngFile::Done);
+    EXPECT_EQ(
+        ProbeLine((folder / "contact.mp4").string()),
+        std::to_string(width + (width & 1)) + "," + std::to_string(height + (height & 1)) + ",4");
+    ASSERT_EQ(Shell("ffmpeg -v error -i base-sweep/contact.mp4 -vf 'select=eq(n\\,3)' "
+                    "-frames:v 1 last.png"),
+              0)
+        << Output;
+    uint32_t lastWidth = 0, lastHeight = 0;
+    std::vector<uint8_t> last;
+    ASSERT_EQ(PngFile::ReadRgb(PathOf("last.png").c_str(), lastWidth, lastHeight, last, cause),
+              PngFile::Done);
+    // Lossy twice over (the variants' movies, then the grid's): close, not equal.
+    double difference = 0.0;
+    for (uint32_t y = 0; y < height; ++y) {
+        for (uint32_t x = 0; x < width * 3; ++x) {
+            difference += std::abs(int(sheet[size_t(y) * width * 3 + x]) -
+                                   int(last[size_t(y) * lastWidth * 3 + x]));
+        }
+    }
+    EXPECT_LT(difference / (double(width) * height * 3), 6.0);
+}
+
+// --resume keeps a variant whose movies are there and named by its report of a run that ended
+// well; a movie missing, or left by a stopped run (its report says 130), is made again, as is a
+// type the earlier run did not write. contact.mp4 is made of the movies of the variants' last
+// runs only.
+TEST_F(SweepCliTest, ResumeRedoesOnlyVariantsWithoutTheirFinishedMovies) {
+    scripttest::WriteFile(PathOf("base.vna"), Base);
+    const std::string vary = "--vary 'modpar beta 6:8:3' ";
+    ASSERT_EQ(Shell(Program + " --quiet --movie gif " + vary + "base.vna"), 0) << Output;
+    ASSERT_EQ(Shell(Program + " --resume --movie gif " + vary + "base.vna"), 0) << Output;
+    EXPECT_NE(Output.find("0 variants to run (3 already complete)"), std::string::npos) << Output;
+    const fs::path folder = Dir / "base-sweep";
+    fs::remove(folder / "beta6.gif");
+    std::string report = scripttest::ReadFile((folder / "beta7.json").string());
+    ASSERT_NE(report.find("\"status\":0"), std::string::npos) << report;
+    report.replace(report.find("\"status\":0"), 10, "\"status\":130");
+    scripttest::WriteFile((folder / "beta7.json").string(), report);
+    ASSERT_EQ(Shell(Program + " --resume --movie gif " + vary + "base.vna"), 0) << Output;
+    EXPECT_NE(Output.find("2 variants to run (1 already complete)"), std::string::npos) << Output;
+    EXPECT_TRUE(fs::exists(folder / "beta6.gif"));
+    ASSERT_EQ(Shell(Program + " --resume --movie gif --movie webp " + vary + "base.vna"), 0)
+        << Output;
+    EXPECT_NE(Output.find("3 variants to run (0 already complete)"), std::string::npos) << Output;
+    EXPECT_TRUE(fs::exists(folder / "contact.mp4"));
+    // Run again without movies: the old ones stay, but no grid of them stands beside the new sheet.
+    ASSERT_EQ(Shell(Program + " --quiet " + vary + "base.vna"), 0) << Output;
+    EXPECT_TRUE(fs::exists(folder / "beta6.gif"));
+    EXPECT_FALSE(fs::exists(folder / "contact.mp4"));
+}
+
+// The job files give each variant its movie (and the movie options); the contact sheet made
+// afterwards from the folder alone reads the variants' WebP movies into contact.mp4.
+TEST_F(SweepCliTest, JobFilesWriteTheMoviesAndContactSheetMakesTheContactMovie) {
+    if (Shell("command -v ffprobe") != 0) GTEST_SKIP() << "no ffprobe";
+    scripttest::WriteFile(PathOf("base.vna"), Base);
+    ASSERT_EQ(Shell(Program + " --emit-jobs --out jobs --movie webp --movie-every 10 --fps 12 "
+                              "--vary 'modpar beta 6,7' base.vna"),
+              0)
+        << Output;
+    const std::string jobs = scripttest::ReadFile(PathOf("jobs/jobs.txt"));
+    EXPECT_NE(jobs.find("'--movie-every' '10' '--fps' '12' --json-file 'jobs/beta6.json' "
+                        "--movie 'jobs/beta6.webp' -- 'jobs/beta6.vna'"),
+              std::string::npos)
+        << jobs;
+    EXPECT_NE(scripttest::ReadFile(PathOf("jobs/sweep.sbatch"))
+                  .find("--movie 'jobs/'\"${variant%.vna}.webp\""),
+              std::string::npos);
+    ASSERT_EQ(Shell("bash jobs/jobs.txt"), 0) << Output;
+    ASSERT_EQ(Shell(Program + " --contact-sheet jobs"), 0) << Output;
+    if (Shell("webpmux -info jobs/beta6.webp") == 0) {
+        EXPECT_NE(Output.find("Canvas size: 30 x 26"), std::string::npos) << Output;
+        EXPECT_NE(Output.find("Number of frames: 7"), std::string::npos) << Output;
+    }
+    // Frames at 0, 10, ..., 60.
+    const std::string contact = ProbeLine(PathOf("jobs/contact.mp4"));
+    EXPECT_EQ(contact.substr(contact.rfind(',')), ",7") << contact;
+}
+
 // text quoted for the shell the tests run commands with.
 std::string Quoted(const std::string &text) {
     std::string quoted = "'";
@@ -246,7 +383,7 @@ TEST_F(SweepCliTest, SweepNeverWritesOverAFileItDidNotWrite) {
 
     // A folder holding only someone's job file, page or picture.
     for (const char *file :
-         {"jobs.txt", "sweep.sbatch", "sweep.json", "index.html", "contact.png"}) {
+         {"jobs.txt", "sweep.sbatch", "sweep.json", "index.html", "contact.png", "contact.mp4"}) {
         fs::create_directories(Dir / "theirs");
         scripttest::WriteFile(PathOf("theirs/") + file, "theirs");
         EXPECT_EQ(Shell(Program + " --emit-jobs" + vary + "--out theirs beta7.vna"), 3) << file;
@@ -273,12 +410,17 @@ TEST_F(SweepCliTest, SweepNeverWritesOverAFileItDidNotWrite) {
         << Output;
     EXPECT_EQ(scripttest::ReadFile(PathOf("mine/beta8.vna")), "// user script\n");
     fs::remove(Dir / "mine" / "beta8.vna");
-    // A variant's report is replaced by its run: a folder in its place is in the way.
-    fs::remove(Dir / "mine" / "beta8.json");
-    fs::create_directories(Dir / "mine" / "beta8.json");
-    EXPECT_EQ(Shell(Program + " --quiet" + vary + "--out mine beta7.vna"), 3);
-    EXPECT_NE(Output.find("mine/beta8.json: in the way of the sweep"), std::string::npos) << Output;
-    fs::remove(Dir / "mine" / "beta8.json");
+    // A variant's report and movies are replaced by its run: a folder in their place is in the
+    // way.
+    for (const char *own : {"beta8.json", "beta8.mp4", "beta8.gif"}) {
+        fs::remove(Dir / "mine" / own);
+        fs::create_directories(Dir / "mine" / own);
+        EXPECT_EQ(Shell(Program + " --quiet --movie mp4" + vary + "--out mine beta7.vna"), 3);
+        EXPECT_NE(Output.find(std::string("mine/") + own + ": in the way of the sweep"),
+                  std::string::npos)
+            << Output;
+        fs::remove(Dir / "mine" / own);
+    }
     // Another base's sweep does not take this folder.
     scripttest::WriteFile(PathOf("other.vna"), Base);
     EXPECT_EQ(Shell(Program + " --quiet" + vary + "--out mine other.vna"), 3);

@@ -55,6 +55,11 @@ check() {
     # The image types after -f.
     expect "bmp png tga " -f ""
     expect "png " --format = p
+    # Movies after --movie: the movie files of a run, the types of a sweep.
+    touch clip.mp4
+    expect "clip.mp4 other outdir " --movie ""
+    expect "mp4 " --vary 'modpar beta 6,7' --movie m
+    rm clip.mp4
     # A value that is a number or a line: nothing to offer, no script.
     expect "" --seed ""
     expect "" --vary ""
