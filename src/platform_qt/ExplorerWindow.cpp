@@ -200,6 +200,8 @@ void ExplorerWindow::Open() {
 
 void ExplorerWindow::closeEvent(QCloseEvent *event) {
     event->accept();
+    // A movie of the view ends with the view.
+    StopRecording();
     // Closed during a run, the session goes on following it unseen, so that the changes made
     // reach the script when the run is over.
     if (RunFlag == 1) return;
