@@ -55,32 +55,58 @@ void Drag(QWidget *view, QPoint from, QPoint to, Qt::KeyboardModifiers modifiers
     QCoreApplication::sendEvent(view, &release);
 }
 
+// A run of the program through the real window in a fresh folder of its own (English, the
+// working folder, message boxes answered OK), the explorer's session cleared around it.
+class ExplorerWindowRun : public testing::Test {
+protected:
+    void SetUp() override {
+        ResetFrontEndGlobals();
+        TheExplorer.Reset();
+        Dir = std::filesystem::path(testing::TempDir()) / "vorna_qt" /
+              testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::filesystem::remove_all(Dir);
+        std::filesystem::create_directories(Dir);
+        OldDir = std::filesystem::current_path();
+        std::filesystem::current_path(Dir);
+        std::ofstream(Dir / "vorna.ini") << "[Locale]\nlanguage=english\n";
+        Platform.Folder = Dir.string();
+        Boxes.setInterval(20);
+        QObject::connect(&Boxes, &QTimer::timeout, [] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (box != nullptr && box->isVisible()) box->accept();
+        });
+        Boxes.start();
+    }
+    void TearDown() override {
+        std::filesystem::current_path(OldDir);
+        TheExplorer.Reset();
+        ResetFrontEndGlobals();
+    }
+    // A Brusselator of width x height points over iterations, an image every imageEvery.
+    static std::string Brusselator(int width, int height, int iterations, int imageEvery) {
+        return "model brusselator\nmodpar alpha 4.5\nmodpar beta 7.5\nreaction A 0.01\n"
+               "reaction B 0.01\ndiffusion A 0.05\ndiffusion B 0.4\ninit A 4.5 0.5\n"
+               "init B 1.6 0.5\nsize " +
+               std::to_string(width) + " " + std::to_string(height) + "\niterations " +
+               std::to_string(iterations) + "\nrandseed 11\ncolormap gray\nimage256 A t+" +
+               std::to_string(imageEvery) + " autoscale\n";
+    }
+
+    std::filesystem::path Dir;
+    std::filesystem::path OldDir;
+    FolderPlatform Platform;
+    QTimer Boxes;
+};
+
 }  // namespace
 
-TEST(ExplorerWindow, KeyboardAndBrushDuringARunAreRecordedInTheScript) {
-    ResetFrontEndGlobals();
-    TheExplorer.Reset();
-    const std::filesystem::path dir =
-        std::filesystem::path(testing::TempDir()) / "vorna_qt" / "ExplorerWindow";
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    std::ofstream(dir / "vorna.ini") << "[Locale]\nlanguage=english\n";
-    const std::filesystem::path script = dir / "explore.vna";
+TEST_F(ExplorerWindowRun, KeyboardAndBrushDuringARunAreRecordedInTheScript) {
+    const std::filesystem::path script = Dir / "explore.vna";
     std::ofstream(script) << "model brusselator\nmodpar alpha 4.5\nmodpar beta 7.5\n"
                              "reaction A 0.01\nreaction B 0.01\ndiffusion A 0.05\n"
                              "diffusion B 0.4\ninit A 4.5 0.5\ninit B 1.6 0.5\nsize 120 90\n"
                              "iterations 400000\ncolormap rgb 0 0 128 255 255 0\n"
                              "image256 A t+400000 autoscale\n";
-    FolderPlatform platform;
-    platform.Folder = dir.string();
-
-    QTimer boxes;
-    boxes.setInterval(20);
-    QObject::connect(&boxes, &QTimer::timeout, [] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (box != nullptr && box->isVisible()) box->accept();
-    });
-    boxes.start();
 
     bool focusedFirst = false;
     int picturedWidth = 0;
@@ -89,9 +115,9 @@ TEST(ExplorerWindow, KeyboardAndBrushDuringARunAreRecordedInTheScript) {
     QTimer::singleShot(0, [&] {
         // While the run goes on: the keys and the drag, then a Break once both are recorded.
         QTimer::singleShot(200, [&] {
-            QTest::keySequence(platform.Window(), QKeySequence(QStringLiteral("Ctrl+E")));
+            QTest::keySequence(Platform.Window(), QKeySequence(QStringLiteral("Ctrl+E")));
             QCoreApplication::processEvents();
-            ExplorerWindow *explorer = platform.Explorer();
+            ExplorerWindow *explorer = Platform.Explorer();
             ASSERT_NE(explorer, nullptr);
             ASSERT_FALSE(explorer->Fields().empty());
             QLineEdit *first = explorer->Fields().front();
@@ -107,28 +133,28 @@ TEST(ExplorerWindow, KeyboardAndBrushDuringARunAreRecordedInTheScript) {
                  Qt::NoModifier);
         });
         QTimer::singleShot(700, [&] {
-            platform.Explorer()->Refresh();
+            Platform.Explorer()->Refresh();
             // The window as the user sees it, for a reviewer and the README.
             const std::filesystem::path artifacts =
                 std::filesystem::path(VORNA_BINARY_DIR) / "test-artifacts";
             std::filesystem::create_directories(artifacts);
-            platform.Explorer()->grab().save(
+            Platform.Explorer()->grab().save(
                 QString::fromStdString((artifacts / "explorer.png").string()));
-            for (int i = 0; i < platform.Explorer()->RecordList()->count(); ++i) {
-                listed << platform.Explorer()->RecordList()->item(i)->text();
+            for (int i = 0; i < Platform.Explorer()->RecordList()->count(); ++i) {
+                listed << Platform.Explorer()->RecordList()->item(i)->text();
             }
             // Closed before the run ends, the window still hands its record over.
-            platform.Explorer()->close();
-            platform.Deliver(WindowMessage::Command, MenuCommand::Break);
+            Platform.Explorer()->close();
+            Platform.Deliver(WindowMessage::Command, MenuCommand::Break);
         });
-        platform.Deliver(WindowMessage::Command, MenuCommand::Run);
+        Platform.Deliver(WindowMessage::Command, MenuCommand::Run);
         // Back from the run: the record goes into the script in the editor.
         QTest::qWait(100);
-        editorAfter = platform.GetEditorText();
-        platform.SetEditorModified(false);
-        platform.PostCloseRequest();
+        editorAfter = Platform.GetEditorText();
+        Platform.SetEditorModified(false);
+        Platform.PostCloseRequest();
     });
-    (void)VornaMain(platform, script.c_str());
+    (void)VornaMain(Platform, script.c_str());
 
     EXPECT_TRUE(focusedFirst);
     EXPECT_EQ(picturedWidth, 120);
@@ -140,8 +166,6 @@ TEST(ExplorerWindow, KeyboardAndBrushDuringARunAreRecordedInTheScript) {
     EXPECT_NE(editorAfter.find(ChangeRecord::BlockHeading), std::string::npos) << editorAfter;
     EXPECT_NE(editorAfter.find(listed[0].toStdString() + "\n"), std::string::npos) << editorAfter;
     EXPECT_NE(editorAfter.find(listed[1].toStdString() + "\n"), std::string::npos) << editorAfter;
-    TheExplorer.Reset();
-    ResetFrontEndGlobals();
 }
 
 // The view keeps field points square and centred; in the tiled view a point of any of the nine
@@ -178,38 +202,15 @@ TEST(ExplorerWindow, EveryCopyOfTheTiledViewLandsOnTheFieldsPoint) {
 // The promise of the explorer, end to end through the real window: a run changed by a typed
 // value and a drag writes images byte-identical to those its saved script writes when run again
 // from the start.
-TEST(ExplorerWindow, ALiveChangedRunWritesTheImagesOfItsSavedScript) {
-    ResetFrontEndGlobals();
-    TheExplorer.Reset();
-    const std::filesystem::path dir =
-        std::filesystem::path(testing::TempDir()) / "vorna_qt" / "ExplorerReplay";
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    const std::filesystem::path oldDir = std::filesystem::current_path();
-    std::filesystem::current_path(dir);
-    std::ofstream(dir / "vorna.ini") << "[Locale]\nlanguage=english\n";
+TEST_F(ExplorerWindowRun, ALiveChangedRunWritesTheImagesOfItsSavedScript) {
     // Long enough that the changes land in the middle of the run on any machine; five images.
-    std::ofstream(dir / "live.vna") << "model brusselator\nmodpar alpha 4.5\nmodpar beta 7.5\n"
-                                       "reaction A 0.01\nreaction B 0.01\ndiffusion A 0.05\n"
-                                       "diffusion B 0.4\ninit A 4.5 0.5\ninit B 1.6 0.5\n"
-                                       "size 80 60\niterations 200000\nrandseed 11\n"
-                                       "colormap gray\nimage256 A t+40000 autoscale\n";
-    FolderPlatform platform;
-    platform.Folder = dir.string();
-    QTimer boxes;
-    boxes.setInterval(20);
-    QObject::connect(&boxes, &QTimer::timeout, [] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (box != nullptr && box->isVisible()) box->accept();
-    });
-    boxes.start();
-
+    std::ofstream(Dir / "live.vna") << Brusselator(80, 60, 200000, 40000);
     std::string saved;
     QTimer::singleShot(0, [&] {
         QTimer::singleShot(150, [&] {
-            QTest::keySequence(platform.Window(), QKeySequence(QStringLiteral("Ctrl+E")));
+            QTest::keySequence(Platform.Window(), QKeySequence(QStringLiteral("Ctrl+E")));
             QCoreApplication::processEvents();
-            ExplorerWindow *explorer = platform.Explorer();
+            ExplorerWindow *explorer = Platform.Explorer();
             ASSERT_NE(explorer, nullptr);
             ASSERT_GE(explorer->Fields().size(), 2u);
             QLineEdit *beta = explorer->Fields()[1];
@@ -221,21 +222,21 @@ TEST(ExplorerWindow, ALiveChangedRunWritesTheImagesOfItsSavedScript) {
             Drag(view, view->WidgetPoint(5, 5).toPoint(), view->WidgetPoint(70, 50).toPoint(),
                  Qt::ShiftModifier);
         });
-        platform.Deliver(WindowMessage::Command, MenuCommand::Run);
+        Platform.Deliver(WindowMessage::Command, MenuCommand::Run);
         QTest::qWait(100);
-        platform.Explorer()->Refresh();
-        saved = platform.GetEditorText();
-        platform.SetEditorModified(false);
-        platform.PostCloseRequest();
+        Platform.Explorer()->Refresh();
+        saved = Platform.GetEditorText();
+        Platform.SetEditorModified(false);
+        Platform.PostCloseRequest();
     });
-    (void)VornaMain(platform, (dir / "live.vna").c_str());
+    (void)VornaMain(Platform, (Dir / "live.vna").c_str());
 
     ASSERT_NE(saved.find(" modpar beta 6.5\n"), std::string::npos) << saved;
     ASSERT_NE(saved.find(" paint A add "), std::string::npos) << saved;
-    std::ofstream(dir / "again.vna") << saved;
+    std::ofstream(Dir / "again.vna") << saved;
     ReaDifSimulation sim(4);
     int position = 0;
-    ASSERT_EQ(sim.SetParametersFromFile((dir / "again.vna").c_str(), position, 0),
+    ASSERT_EQ(sim.SetParametersFromFile((Dir / "again.vna").c_str(), position, 0),
               ScriptParser::Accepted);
     ASSERT_EQ(sim.Initialize(), GenImage3D::Done);
     ASSERT_EQ(sim.RunSimulation(0), ReaDifSimulation::RunResult::Ran);
@@ -246,39 +247,27 @@ TEST(ExplorerWindow, ALiveChangedRunWritesTheImagesOfItsSavedScript) {
     for (int t = 40000; t <= 200000; t += 40000) {
         char name[32];
         std::snprintf(name, sizeof name, "_A%06d.bmp", t);
-        const std::string live = read(dir / (std::string("live") + name));
+        const std::string live = read(Dir / (std::string("live") + name));
         EXPECT_FALSE(live.empty()) << name;
-        EXPECT_EQ(live, read(dir / (std::string("again") + name))) << name;
+        EXPECT_EQ(live, read(Dir / (std::string("again") + name))) << name;
     }
-    std::filesystem::current_path(oldDir);
-    TheExplorer.Reset();
-    ResetFrontEndGlobals();
 }
 
 // A formula script's panel has a row for every parameter its formulas read; before a run a typed
 // value rewrites that parameter's own modpar line in the editor.
-TEST(ExplorerWindow, FormulaParametersHaveRowsThatEditTheirLines) {
-    ResetFrontEndGlobals();
-    TheExplorer.Reset();
-    const std::filesystem::path dir =
-        std::filesystem::path(testing::TempDir()) / "vorna_qt" / "ExplorerFormula";
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    std::ofstream(dir / "vorna.ini") << "[Locale]\nlanguage=english\n";
-    std::ofstream(dir / "gs.vna") << "model formula\nformula A feed*(1 - A) - A*B^2\n"
+TEST_F(ExplorerWindowRun, FormulaParametersHaveRowsThatEditTheirLines) {
+    std::ofstream(Dir / "gs.vna") << "model formula\nformula A feed*(1 - A) - A*B^2\n"
                                      "formula B A*B^2 - (feed + kill)*B\nmodpar feed 0.0545\n"
                                      "modpar kill 0.062\nreaction A 1\nreaction B 1\n"
                                      "diffusion A 0.8\ndiffusion B 0.4\ninit A 1 0\ninit B 0 0\n"
                                      "size 20 20\niterations 10\ncolormap gray\n"
                                      "image256 B t+10 autoscale\n";
-    FolderPlatform platform;
-    platform.Folder = dir.string();
     std::vector<std::string> values;
     std::string editor;
     QTimer::singleShot(150, [&] {
-        platform.Deliver(WindowMessage::Command, MenuCommand::Explorer);
+        Platform.Deliver(WindowMessage::Command, MenuCommand::Explorer);
         QCoreApplication::processEvents();
-        if (ExplorerWindow *explorer = platform.Explorer(); explorer != nullptr) {
+        if (ExplorerWindow *explorer = Platform.Explorer(); explorer != nullptr) {
             explorer->Refresh();
             for (QLineEdit *field : explorer->Fields()) {
                 values.push_back(field->text().toStdString());
@@ -290,36 +279,21 @@ TEST(ExplorerWindow, FormulaParametersHaveRowsThatEditTheirLines) {
                 QTest::keyClick(kill, Qt::Key_Return);
             }
         }
-        editor = platform.GetEditorText();
-        platform.SetEditorModified(false);
-        platform.PostCloseRequest();
+        editor = Platform.GetEditorText();
+        Platform.SetEditorModified(false);
+        Platform.PostCloseRequest();
     });
-    (void)VornaMain(platform, (dir / "gs.vna").c_str());
+    (void)VornaMain(Platform, (Dir / "gs.vna").c_str());
     // feed, kill, then the strength and coefficient of A and of B.
     EXPECT_EQ(values, (std::vector<std::string>{"0.0545", "0.062", "1", "0.8", "1", "0.4"}));
     EXPECT_NE(editor.find("\nmodpar kill 0.06\n"), std::string::npos) << editor;
-    TheExplorer.Reset();
-    ResetFrontEndGlobals();
 }
 
 // Record movie during a run: a file is asked for, the pictures the view draws go into it until
 // the button is released, and the movie is there, complete, when the status says so.
-TEST(ExplorerWindow, RecordMovieWritesThePicturesTheViewDraws) {
-    ResetFrontEndGlobals();
-    TheExplorer.Reset();
-    const std::filesystem::path dir =
-        std::filesystem::path(testing::TempDir()) / "vorna_qt" / "ExplorerMovie";
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    std::ofstream(dir / "vorna.ini") << "[Locale]\nlanguage=english\n";
-    std::ofstream(dir / "film.vna") << "model brusselator\nmodpar alpha 4.5\nmodpar beta 7.5\n"
-                                       "reaction A 0.01\nreaction B 0.01\ndiffusion A 0.05\n"
-                                       "diffusion B 0.4\ninit A 4.5 0.5\ninit B 1.6 0.5\n"
-                                       "size 120 90\niterations 400000\ncolormap gray\n"
-                                       "image256 A t+400000 autoscale\n";
-    FolderPlatform platform;
-    platform.Folder = dir.string();
-    const std::filesystem::path movie = dir / "view.gif";
+TEST_F(ExplorerWindowRun, RecordMovieWritesThePicturesTheViewDraws) {
+    std::ofstream(Dir / "film.vna") << Brusselator(120, 90, 400000, 400000);
+    const std::filesystem::path movie = Dir / "view.gif";
     QTimer dialogs;
     dialogs.setInterval(20);
     QObject::connect(&dialogs, &QTimer::timeout, [&] {
@@ -327,38 +301,34 @@ TEST(ExplorerWindow, RecordMovieWritesThePicturesTheViewDraws) {
         if (auto *files = qobject_cast<QFileDialog *>(modal); files != nullptr) {
             files->selectFile(QString::fromStdString(movie.string()));
             static_cast<QDialog *>(files)->accept();  // QFileDialog::accept is protected
-        } else if (auto *box = qobject_cast<QMessageBox *>(modal); box != nullptr) {
-            box->accept();
         }
     });
     dialogs.start();
     std::string status;
     QTimer::singleShot(0, [&] {
         QTimer::singleShot(150, [&] {
-            platform.Deliver(WindowMessage::Command, MenuCommand::Explorer);
-            if (ExplorerWindow *explorer = platform.Explorer(); explorer != nullptr) {
+            Platform.Deliver(WindowMessage::Command, MenuCommand::Explorer);
+            if (ExplorerWindow *explorer = Platform.Explorer(); explorer != nullptr) {
                 explorer->RecordMovieButton()->click();
             }
         });
         QTimer::singleShot(900, [&] {
-            if (ExplorerWindow *explorer = platform.Explorer(); explorer != nullptr) {
+            if (ExplorerWindow *explorer = Platform.Explorer(); explorer != nullptr) {
                 explorer->RecordMovieButton()->click();
                 status = explorer->StatusLine()->text().toStdString();
             }
-            platform.Deliver(WindowMessage::Command, MenuCommand::Break);
+            Platform.Deliver(WindowMessage::Command, MenuCommand::Break);
         });
-        platform.Deliver(WindowMessage::Command, MenuCommand::Run);
+        Platform.Deliver(WindowMessage::Command, MenuCommand::Run);
         QTest::qWait(100);
-        platform.SetEditorModified(false);
-        platform.PostCloseRequest();
+        Platform.SetEditorModified(false);
+        Platform.PostCloseRequest();
     });
-    (void)VornaMain(platform, (dir / "film.vna").c_str());
+    (void)VornaMain(Platform, (Dir / "film.vna").c_str());
     EXPECT_EQ(status.rfind("Movie " + movie.string() + " written: ", 0), 0u) << status;
     std::ifstream in(movie, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), {});
     ASSERT_GT(bytes.size(), 6u);
     EXPECT_EQ(bytes.substr(0, 6), "GIF89a");
     EXPECT_EQ(bytes.back(), ';');  // the trailer: the file is complete
-    TheExplorer.Reset();
-    ResetFrontEndGlobals();
 }
