@@ -23,27 +23,15 @@
 using clitest::SmallScript;
 using scripttest::WriteFile;
 
+using scripttest::CommandOutput;
+using scripttest::HaveProgram;
+
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string Output(const std::string &command) {
-    std::string text;
-    FILE *pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return text;
-    char buffer[4096];
-    size_t count;
-    while ((count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, count);
-    pclose(pipe);
-    return text;
-}
-
-bool Have(const char *program) {
-    return std::system((std::string("command -v ") + program + " > /dev/null 2>&1").c_str()) == 0;
-}
-
 std::string Probe(const std::string &path) {
-    return Output(
+    return CommandOutput(
         "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
         "stream=width,height,nb_read_frames,avg_frame_rate -of csv=p=0 " +
         path);
@@ -53,7 +41,7 @@ class CliMovieTest : public clitest::CliRunTest {
 protected:
     void SetUp() override {
         CliRunTest::SetUp();
-        if (!Have("ffprobe") || !Have("identify")) {
+        if (!HaveProgram("ffprobe") || !HaveProgram("identify")) {
             GTEST_SKIP() << "ffprobe (ffmpeg) and identify (ImageMagick) read the movies back";
         }
         Script = PathOf("tex.vna");
@@ -70,9 +58,10 @@ TEST_F(CliMovieTest, OneRunWritesEveryMovieWithAFramePerImage) {
         CliRunner::ExitDone)
         << Text(Err);
     EXPECT_EQ(Probe(mp4), "24,18,12/1,4\n");
-    EXPECT_EQ(Output("identify -format '%w %h %T,' " + gif), "23 17 8,23 17 9,23 17 8,23 17 8,");
-    if (Have("webpmux")) {
-        const std::string info = Output("webpmux -info " + webp);
+    EXPECT_EQ(CommandOutput("identify -format '%w %h %T,' " + gif),
+              "23 17 8,23 17 9,23 17 8,23 17 8,");
+    if (HaveProgram("webpmux")) {
+        const std::string info = CommandOutput("webpmux -info " + webp);
         EXPECT_NE(info.find("Canvas size: 23 x 17"), std::string::npos) << info;
         EXPECT_NE(info.find("Number of frames: 4"), std::string::npos) << info;
     }
@@ -88,7 +77,7 @@ TEST_F(CliMovieTest, OneRunWritesEveryMovieWithAFramePerImage) {
 TEST_F(CliMovieTest, LastKeepsTheFramesOfTheImageLine) {
     const std::string gif = PathOf("l.gif");
     ASSERT_EQ(RunLine({"-q", "--last", "--movie", gif}), CliRunner::ExitDone) << Text(Err);
-    EXPECT_EQ(Output("identify -format '%w %h,' " + gif), "23 17,23 17,23 17,23 17,");
+    EXPECT_EQ(CommandOutput("identify -format '%w %h,' " + gif), "23 17,23 17,23 17,23 17,");
     EXPECT_FALSE(fs::exists(PathOf("tex_A000010.bmp")));
     EXPECT_TRUE(fs::exists(PathOf("tex_A000025.bmp")));
 }
@@ -101,8 +90,8 @@ TEST_F(CliMovieTest, GifFramesEqualThePngImages) {
     const char *images[] = {"tex_A000010.png", "tex_A000020.png", "tex_A000025.png"};
     for (int k = 0; k < 3; ++k) {
         const std::string frame =
-            Output("convert '" + gif + "[" + std::to_string(k + 1) + "]' rgb:-");
-        const std::string image = Output("convert " + PathOf(images[k]) + " rgb:-");
+            CommandOutput("convert '" + gif + "[" + std::to_string(k + 1) + "]' rgb:-");
+        const std::string image = CommandOutput("convert " + PathOf(images[k]) + " rgb:-");
         ASSERT_EQ(image.size(), size_t(23 * 17 * 3)) << images[k];
         EXPECT_TRUE(frame == image) << images[k];
     }
@@ -115,7 +104,8 @@ TEST_F(CliMovieTest, MovieEveryTakesFramesOnItsOwnScheduleAtTheImagesSize) {
     ASSERT_EQ(RunLine({"-q", "--upscale", "2", "--movie-every", "5", "--movie", gif}),
               CliRunner::ExitDone)
         << Text(Err);
-    EXPECT_EQ(Output("identify -format '%wx%h ' " + gif), "46x34 46x34 46x34 46x34 46x34 46x34 ");
+    EXPECT_EQ(CommandOutput("identify -format '%wx%h ' " + gif),
+              "46x34 46x34 46x34 46x34 46x34 46x34 ");
     // The images are still written as the image line asks.
     EXPECT_TRUE(fs::exists(PathOf("tex_A000010.bmp")));
     EXPECT_TRUE(fs::exists(PathOf("tex_A000025.bmp")));
@@ -139,7 +129,7 @@ TEST_F(CliMovieTest, StoppedRunLeavesAPlayableMovie) {
     const std::string probe = Probe(mp4);
     ASSERT_EQ(probe.rfind("120,90,30/1,", 0), 0u) << probe;
     EXPECT_GT(std::atoi(probe.c_str() + 12), 1) << probe;
-    EXPECT_EQ(Output("ffmpeg -v error -i " + mp4 + " -f null - 2>&1"), "");
+    EXPECT_EQ(CommandOutput("ffmpeg -v error -i " + mp4 + " -f null - 2>&1"), "");
 }
 
 // A movie on a full disk, and one whose folder is missing: exit status 5 with the cause, no

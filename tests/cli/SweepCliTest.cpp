@@ -225,17 +225,10 @@ TEST_F(SweepCliTest, ResumeOfAPngSweepWithOwnSeedsRerunsOnlyTheCutVariant) {
 
 // A movie's video stream as ffprobe counts it: "width,height,frames".
 std::string ProbeLine(const std::string &path) {
-    std::string text;
-    const std::string command =
+    std::string text = scripttest::CommandOutput(
         "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
         "stream=width,height,nb_read_frames -of csv=p=0 '" +
-        path + "' 2>&1";
-    FILE *pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return text;
-    char block[4096];
-    size_t count;
-    while ((count = std::fread(block, 1, sizeof block, pipe)) > 0) text.append(block, count);
-    pclose(pipe);
+        path + "' 2>&1");
     if (!text.empty() && text.back() == '\n') text.pop_back();
     return text;
 }

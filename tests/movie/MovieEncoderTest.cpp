@@ -17,25 +17,12 @@
 #include "movie/Mp4Encoder.h"
 #include "rdsimul/ScriptTestSupport.h"
 
+using scripttest::CommandOutput;
+using scripttest::HaveProgram;
+
 namespace {
 
 namespace fs = std::filesystem;
-
-// What command prints on stdout.
-std::string Output(const std::string &command) {
-    std::string text;
-    FILE *pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return text;
-    char buffer[4096];
-    size_t count;
-    while ((count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, count);
-    pclose(pipe);
-    return text;
-}
-
-bool Have(const char *program) {
-    return std::system((std::string("command -v ") + program + " > /dev/null 2>&1").c_str()) == 0;
-}
 
 // A lopsided indexed picture of width x height whose pixels move with k, and its palette.
 struct TestPicture {
@@ -96,32 +83,33 @@ TEST_F(MovieEncoderTest, EachFormatReadsBackWithItsFramesSizeAndRate) {
     const uint32_t width = 21, height = 13;
     const int frames = 9;
     {
-        if (!Have("ffprobe")) GTEST_SKIP() << "ffprobe (Debian's ffmpeg) is not installed";
+        if (!HaveProgram("ffprobe")) GTEST_SKIP() << "ffprobe (Debian's ffmpeg) is not installed";
         Mp4Encoder encoder;
         const std::string path = PathOf("m.mp4");
         Encode(encoder, path, width, height, frames, settings);
-        EXPECT_EQ(Output("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-                         "stream=codec_name,pix_fmt,width,height,nb_read_frames,avg_frame_rate "
-                         "-of csv=p=0 " +
-                         path),
-                  "h264,22,14,yuv420p,30/1,9\n");
+        EXPECT_EQ(
+            CommandOutput("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                          "stream=codec_name,pix_fmt,width,height,nb_read_frames,avg_frame_rate "
+                          "-of csv=p=0 " +
+                          path),
+            "h264,22,14,yuv420p,30/1,9\n");
     }
     {
-        if (!Have("identify")) GTEST_SKIP() << "ImageMagick is not installed";
+        if (!HaveProgram("identify")) GTEST_SKIP() << "ImageMagick is not installed";
         GifEncoder encoder;
         const std::string path = PathOf("m.gif");
         Encode(encoder, path, width, height, frames, settings);
         // Hundredths 3, 4, 3, 3, 4, 3, ...: 30 frames a second on average.
-        EXPECT_EQ(Output("identify -format '%w %h %T,' " + path),
+        EXPECT_EQ(CommandOutput("identify -format '%w %h %T,' " + path),
                   "21 13 3,21 13 4,21 13 3,21 13 3,21 13 4,21 13 3,21 13 3,21 13 4,21 13 3,");
     }
     {
-        if (!Have("webpmux")) GTEST_SKIP() << "webpmux (Debian's webp) is not installed";
+        if (!HaveProgram("webpmux")) GTEST_SKIP() << "webpmux (Debian's webp) is not installed";
         auto encoder = MovieEncoder::Make(MovieEncoder::Format::Webp);
         ASSERT_NE(encoder, nullptr);
         const std::string path = PathOf("m.webp");
         Encode(*encoder, path, width, height, frames, settings);
-        const std::string info = Output("webpmux -info " + path);
+        const std::string info = CommandOutput("webpmux -info " + path);
         EXPECT_NE(info.find("Canvas size: 21 x 13"), std::string::npos) << info;
         EXPECT_NE(info.find("Number of frames: 9"), std::string::npos) << info;
         // The frame table's rows: "  1:    21    13    no  0  0  33 ...", the duration (in
@@ -142,7 +130,7 @@ TEST_F(MovieEncoderTest, EachFormatReadsBackWithItsFramesSizeAndRate) {
 // The MP4's added column and row continue the texture: they repeat the first ones, not the
 // last ones (a white first column beside a black last one tells them apart).
 TEST_F(MovieEncoderTest, Mp4PadsOddSidesWithTheWrapAround) {
-    if (!Have("ffmpeg")) GTEST_SKIP() << "ffmpeg is not installed";
+    if (!HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg is not installed";
     const uint32_t width = 7, height = 5;
     std::vector<uint8_t> bgr(size_t(width) * height * 3, 0);
     for (uint32_t y = 0; y < height; ++y) {
@@ -166,7 +154,7 @@ TEST_F(MovieEncoderTest, Mp4PadsOddSidesWithTheWrapAround) {
     ASSERT_EQ(encoder.Add(frame, error), MovieEncoder::Done);
     ASSERT_EQ(encoder.End(error), MovieEncoder::Done) << error;
     const std::string gray =
-        Output("ffmpeg -v error -i " + path + " -frames:v 1 -f rawvideo -pix_fmt gray -");
+        CommandOutput("ffmpeg -v error -i " + path + " -frames:v 1 -f rawvideo -pix_fmt gray -");
     ASSERT_EQ(gray.size(), size_t(8 * 6));
     auto at = [&](int x, int y) { return int(uint8_t(gray[size_t(y * 8 + x)])); };
     // Column 7 (added) like column 0 on the black rows; row 5 (added) like row 0.
@@ -204,7 +192,7 @@ TEST_F(MovieEncoderTest, FailuresLeaveNoFile) {
 // The recorder: frames queued from another thread all arrive, in order; a movie dropped
 // leaves no file, and one that could not be opened says why at Finish.
 TEST_F(MovieEncoderTest, RecorderWritesEveryFrameOrLeavesNothing) {
-    if (!Have("identify")) GTEST_SKIP() << "ImageMagick is not installed";
+    if (!HaveProgram("identify")) GTEST_SKIP() << "ImageMagick is not installed";
     MovieSettings settings;
     TestPicture picture;
     {
@@ -215,7 +203,7 @@ TEST_F(MovieEncoderTest, RecorderWritesEveryFrameOrLeavesNothing) {
         ASSERT_EQ(recorder.Finish(), MovieEncoder::Done) << recorder.Error();
         EXPECT_EQ(recorder.Frames(), 20);
     }
-    EXPECT_EQ(Output("identify " + PathOf("r.gif") + " | wc -l"), "20\n");
+    EXPECT_EQ(CommandOutput("identify " + PathOf("r.gif") + " | wc -l"), "20\n");
     {
         MovieRecorder recorder(PathOf("dropped.gif"), settings);
         ASSERT_EQ(recorder.Add(picture.Frame(9, 4, 0)), MovieEncoder::Done);

@@ -35,6 +35,7 @@
 #include "platform_qt/QtPlatform.h"
 #include "platform_qt/SettingsFile.h"
 #include "rdsimul/ReaDifSimulation.h"
+#include "rdsimul/ScriptTestSupport.h"
 #include "toolkit/StringTable.h"
 
 namespace {
@@ -694,12 +695,7 @@ TEST_F(QtWindow, RecordMovieWritesTheStartingFieldAndEveryImageOfTheRun) {
     EXPECT_TRUE(checked);
     EXPECT_EQ(RunMoviePath, movie.string());
     // An independent reader: the GIF's frames, one per line.
-    const std::string command = "identify -format '%wx%h\\n' '" + movie.string() + "' 2>&1";
-    std::string frames;
-    if (FILE *pipe = popen(command.c_str(), "r")) {
-        char line[256];
-        while (std::fgets(line, sizeof line, pipe) != nullptr) frames += line;
-        pclose(pipe);
-    }
+    const std::string frames =
+        scripttest::CommandOutput("identify -format '%wx%h\\n' '" + movie.string() + "' 2>&1");
     EXPECT_EQ(frames, "32x24\n32x24\n32x24\n32x24\n");
 }

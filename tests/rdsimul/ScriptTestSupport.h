@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -28,6 +29,24 @@ inline std::string ReadFile(const std::string &path) {
 inline void WriteFile(const std::string &path, const std::string &text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << text;
+}
+
+// What a shell command prints on stdout ("" when it cannot be run): the independent readers
+// (ffprobe, ImageMagick, webpmux) the tests ask about the files written.
+inline std::string CommandOutput(const std::string &command) {
+    std::string text;
+    FILE *pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return text;
+    char buffer[4096];
+    size_t count;
+    while ((count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, count);
+    pclose(pipe);
+    return text;
+}
+
+// Whether program is on the PATH.
+inline bool HaveProgram(const char *program) {
+    return std::system((std::string("command -v ") + program + " > /dev/null 2>&1").c_str()) == 0;
 }
 
 // Message index in the current language, formatted with the letter (twice for the formats

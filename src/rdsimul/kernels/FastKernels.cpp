@@ -272,7 +272,9 @@ constexpr ReactionKernel FastReactionOf() {
 
 // ---- Reaction and diffusion fused, on bands with their edge rows computed first ---------
 
-struct IterationJob {
+// What every job of the fused kernels works on: the fields, their layout, the model's rows and
+// constants.
+struct FieldWork {
     const RowKernels *Rows;
     RowModel Model;
     int Components;
@@ -282,6 +284,9 @@ struct IterationJob {
     ptrdiff_t LineOffset;
     RowConstants K;
     RowDiffusion How[MaxComponents];
+};
+
+struct IterationJob : FieldWork {
     RowStore *Store;
     int Threads;  // threads the work rows were prepared for
     int Pieces;
@@ -512,16 +517,7 @@ BatchStore &Batches() {
     return store;
 }
 
-struct BatchJob {
-    const RowKernels *Rows;
-    RowModel Model;
-    int Components;
-    float *Fields[MaxComponents];
-    int32_t SizeX;
-    int32_t SizeY;
-    ptrdiff_t LineOffset;
-    RowConstants K;
-    RowDiffusion How[MaxComponents];
+struct BatchJob : FieldWork {
     BatchStore *Store;
     int Threads;
     int Bands;
@@ -657,6 +653,24 @@ void BatchPieces(void *context, int index, int /*count*/) {
     }
 }
 
+FieldWork FieldWorkFor(RowModel model, float *const *fields, int components,
+                       const FieldLayout &layout, const RowConstants &k, const RowDiffusion *how) {
+    FieldWork work{};
+    work.Rows = &CurrentRows();
+    work.Model = model;
+    work.Components = components;
+    for (int c = 0; c < components; ++c) {
+        work.Fields[c] = fields[c];
+        work.How[c] = how[c];
+    }
+    work.SizeX = layout.SizeX;
+    work.SizeY = layout.SizeY;
+    work.LineOffset = layout.LineOffset;
+    work.K = k;
+    work.K.Height = layout.SizeY;
+    return work;
+}
+
 // count iterations in batches; false, with nothing changed, where the bands would be too thin
 // for batches of 2 or where the row buffers cannot be had. Called under FastLock.
 bool RunBatches(RowModel model, float *const *fields, int components, const FieldLayout &layout,
@@ -667,18 +681,7 @@ bool RunBatches(RowModel model, float *const *fields, int components, const Fiel
     const BatchShape shape = BatchShapeFor(threads, layout.SizeX, layout.SizeY, components, count);
     if (shape.Levels < 2 || ForcedBandLines.load(std::memory_order_relaxed) < 0) return false;
     BatchJob job;
-    job.Rows = &CurrentRows();
-    job.Model = model;
-    job.Components = components;
-    for (int c = 0; c < components; ++c) {
-        job.Fields[c] = fields[c];
-        job.How[c] = how[c];
-    }
-    job.SizeX = layout.SizeX;
-    job.SizeY = layout.SizeY;
-    job.LineOffset = layout.LineOffset;
-    job.K = k;
-    job.K.Height = layout.SizeY;
+    static_cast<FieldWork &>(job) = FieldWorkFor(model, fields, components, layout, k, how);
     job.Store = &Batches();
     job.Threads = threads;
     job.Bands = shape.Bands;
@@ -713,18 +716,7 @@ bool RunIteration(RowModel model, float *const *fields, int components, const Fi
         return false;
     }
     IterationJob job;
-    job.Rows = &CurrentRows();
-    job.Model = model;
-    job.Components = components;
-    for (int c = 0; c < components; ++c) {
-        job.Fields[c] = fields[c];
-        job.How[c] = how[c];
-    }
-    job.SizeX = layout.SizeX;
-    job.SizeY = layout.SizeY;
-    job.LineOffset = layout.LineOffset;
-    job.K = k;
-    job.K.Height = layout.SizeY;
+    static_cast<FieldWork &>(job) = FieldWorkFor(model, fields, components, layout, k, how);
     job.Store = &Store();
     job.Count = count;
     std::lock_guard<std::mutex> hold(FastLock());
