@@ -127,6 +127,7 @@ bool ExplorerSession::ChangeSetting(const ScheduledChange &change) {
         if (!inRange) return false;
         const std::lock_guard<std::mutex> lock(QueueLock);
         Pending.push_back({change, false});
+        ViewField.Ask();  // the boundary that makes the change shows it
         return true;
     }
     if (RunFlag == 1 || ThePlatform == nullptr || !SettingInRange(change)) return false;
@@ -162,12 +163,14 @@ bool ExplorerSession::Dab(int component, bool add, double value, double radius, 
     change.Radius = radius;
     change.Centres.push_back(centre);
     Pending.push_back({change, !startsStroke});
+    ViewField.Ask();
     return true;
 }
 
 void ExplorerSession::Ask(Request request) {
     const std::lock_guard<std::mutex> lock(QueueLock);
     Asked = request;
+    ViewField.Ask();
 }
 
 void ExplorerSession::Reset() {
@@ -214,6 +217,12 @@ void ExplorerSession::SetOpen(bool open) {
 
 void ExplorerSession::AtSliceBoundary() {
     if (!Open) return;
+    ApplyQueued();
+    // The view shows the field with the changes of this boundary made.
+    ViewField.CaptureIfAsked(MainRDSim, Revision());
+}
+
+void ExplorerSession::ApplyQueued() {
     // What the window queued until now; later changes wait for the next boundary.
     std::vector<Queued> pending;
     Request request = Request::None;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "frontend/ChangeRecord.h"
+#include "frontend/LiveField.h"
 #include "frontend/RunReplay.h"
 #include "rdsimul/ScheduledChange.h"
 
@@ -41,8 +42,11 @@ public:
     void Ask(Request request);
 
     // Between two slices of the run of MainRDSim: the asked request, then the queued changes,
-    // recorded with the iterations done. Called by the run loop.
+    // recorded with the iterations done, then the copy the view asked for. Called by the run
+    // loop.
     void AtSliceBoundary();
+    // The window's view of the run, copied at slice boundaries.
+    LiveField &View() { return ViewField; }
     // Once the run is over, the record goes into the editor's script as its block, marking it
     // modified. Called by the window's timer (and by tests).
     void Poll();
@@ -63,6 +67,7 @@ public:
     void Reset();
 
 private:
+    void ApplyQueued();
     void StartRun();
     void Rebuild(int32_t target, int32_t keepBefore);
 
@@ -88,6 +93,7 @@ private:
     // Counted on the thread at the slice boundary, read by the window's.
     std::atomic<int32_t> RecordRevision = 0;
     double RebuildSeconds = 0.0;
+    LiveField ViewField;
 };
 
 // The explorer of the program's one simulation.

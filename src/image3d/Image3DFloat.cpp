@@ -1,6 +1,7 @@
 #include "image3d/Image3DFloat.h"
 
 #include <cstring>
+#include <vector>
 
 #include "image3d/ColorMapRGBA8.h"
 #include "image3d/FieldStencils.h"
@@ -13,6 +14,18 @@ namespace {
 // The picture index of a value before truncation: scale x v + (offset + 0.499), in double.
 double IndexOf(float v, double scale, double roundedOffset) {
     return scale * double(v) + roundedOffset;
+}
+
+const unsigned char White[3] = {255, 255, 255};
+const unsigned char Black[3] = {0, 0, 0};
+
+// The colour (blue, green, red) of index t before truncation in a map of n entries: white
+// above its last entry, black below 0 and for NaN.
+const unsigned char *ColourOf(double t, int n, const unsigned char *entries) {
+    if (t >= double(n)) return White;
+    if (!(t > -1.0)) return Black;
+    const int i = int(t);
+    return i > n - 1 ? White : entries + size_t(i) * 4;
 }
 
 // One axis of InitFromImage: how many pixels to copy and where they start in each.
@@ -118,25 +131,46 @@ GenImage3D::Result Image3DFloat::FastConvolution2D9NCEN() {
 
 GenImage3D::Result Image3DFloat::FindMinMax(double &minimum, double &maximum) const {
     if (StoreState() != Done || PixelCount == 0) return ErrorState;
-    float low = *PtrFirstPixel;
-    float high = low;
-    const float *p = PtrFirstPixel;
-    for (int z = 0; z < SizeZ; ++z) {
+    // Four vectors of lanes (the compiler's generic vectors: SSE at least): each lane sees
+    // every sixteenth value of a line, and a value replaces a lane's limit only when it lies
+    // beyond it, so that NaN is passed over (unless the first value is NaN) as one running pair
+    // of limits passes it over. Which of 0 and -0 is kept may differ; neither changes a scale.
+    typedef float Lane4 __attribute__((vector_size(16)));
+    constexpr int Width = 4;
+    constexpr int Vectors = 4;
+    const float first = *PtrFirstPixel;
+    Lane4 low[Vectors], high[Vectors];
+    for (int k = 0; k < Vectors; ++k) low[k] = high[k] = Lane4{first, first, first, first};
+    float lowest = first;
+    float highest = first;
+    const float *plane = PtrFirstPixel;
+    for (int z = 0; z < SizeZ; ++z, plane += PlaneOffset) {
         for (int y = 0; y < SizeY; ++y) {
-            for (int x = 0; x < SizeX; ++x) {
-                const float v = *p++;
-                if (v > high) {
-                    high = v;
-                } else if (v < low) {
-                    low = v;
+            const float *line = plane + ptrdiff_t(y) * LineOffset;
+            int x = 0;
+            for (; x + Width * Vectors <= SizeX; x += Width * Vectors) {
+                for (int k = 0; k < Vectors; ++k) {
+                    Lane4 v;
+                    std::memcpy(&v, line + x + Width * k, sizeof v);
+                    low[k] = v < low[k] ? v : low[k];
+                    high[k] = v > high[k] ? v : high[k];
                 }
             }
-            p += LineBorderOffset;
+            for (; x < SizeX; ++x) {
+                const float v = line[x];
+                lowest = v < lowest ? v : lowest;
+                highest = v > highest ? v : highest;
+            }
         }
-        p += PlaneBorderOffset;
     }
-    minimum = low;
-    maximum = high;
+    for (int k = 0; k < Vectors; ++k) {
+        for (int i = 0; i < Width; ++i) {
+            lowest = low[k][i] < lowest ? low[k][i] : lowest;
+            highest = high[k][i] > highest ? high[k][i] : highest;
+        }
+    }
+    minimum = lowest;
+    maximum = highest;
     return Done;
 }
 
@@ -203,18 +237,45 @@ GenImage3D::Result Image3DFloat::ConvertTo(Image3D24 &image, const ColorMapRGBA8
                                            float offset) const {
     const int n = map.GetColorCount();
     const unsigned char *entries = map.GetPtrFirstEntry();
-    static const unsigned char white[3] = {255, 255, 255};
-    static const unsigned char black[3] = {0, 0, 0};
     return ConvertWith<3>(image, scale, offset, [n, entries](unsigned char *pixel, double t) {
-        const unsigned char *colour = black;  // below 0, and NaN
-        if (t >= double(n)) {
-            colour = white;
-        } else if (t > -1.0) {
-            const int i = int(t);
-            colour = i > n - 1 ? white : entries + size_t(i) * 4;
-        }
-        std::memcpy(pixel, colour, 3);
+        std::memcpy(pixel, ColourOf(t, n, entries), 3);
     });
+}
+
+GenImage3D::Result Image3DFloat::ConvertToPixels(uint32_t *pixels, ptrdiff_t stride,
+                                                 const ColorMapRGBA8 &map, float scale,
+                                                 float offset) const {
+    const Result state = StoreState();
+    if (state != Done) return state;
+    if (PixelCount == 0 || pixels == nullptr) return Done;
+    const int n = map.GetColorCount();
+    const unsigned char *entries = map.GetPtrFirstEntry();
+    // Every colour once as a pixel, then one look-up per point.
+    std::vector<uint32_t> colours(size_t(n) + 2);
+    auto pixel = [](const unsigned char *c) {
+        return 0xff000000u | uint32_t(c[2]) << 16 | uint32_t(c[1]) << 8 | uint32_t(c[0]);
+    };
+    for (int i = 0; i < n; ++i) colours[size_t(i)] = pixel(entries + size_t(i) * 4);
+    const uint32_t white = pixel(White);
+    const uint32_t black = pixel(Black);
+    const double s = scale;
+    const double o = double(offset) + 0.499;
+    for (int y = 0; y < SizeY; ++y) {
+        const float *from = PtrFirstPixel + ptrdiff_t(y) * LineOffset;
+        uint32_t *to = pixels + ptrdiff_t(y) * stride;
+        for (int x = 0; x < SizeX; ++x) {
+            const double t = IndexOf(from[x], s, o);
+            uint32_t colour = black;
+            if (t >= double(n)) {
+                colour = white;
+            } else if (t > -1.0) {
+                const int i = int(t);
+                colour = i > n - 1 ? white : colours[size_t(i)];
+            }
+            to[x] = colour;
+        }
+    }
+    return Done;
 }
 
 GenImage3D::Result Image3DFloat::ConvertAutoScaleTo(Image3D8 &image) const {
@@ -229,15 +290,33 @@ GenImage3D::Result Image3DFloat::ConvertAutoScaleTo(Image3D8 &image) const {
 
 GenImage3D::Result Image3DFloat::ConvertAutoScaleTo(Image3D24 &image,
                                                     const ColorMapRGBA8 &map) const {
+    float scale = 0.0f;
+    float offset = 0.0f;
+    const Result scaled = AutoScaleFor(map, scale, offset);
+    if (scaled != Done) return scaled;
+    return ConvertTo(image, map, scale, offset);
+}
+
+GenImage3D::Result Image3DFloat::ConvertAutoScaleToPixels(uint32_t *pixels, ptrdiff_t stride,
+                                                          const ColorMapRGBA8 &map) const {
+    float scale = 0.0f;
+    float offset = 0.0f;
+    const Result scaled = AutoScaleFor(map, scale, offset);
+    if (scaled != Done) return scaled;
+    return ConvertToPixels(pixels, stride, map, scale, offset);
+}
+
+GenImage3D::Result Image3DFloat::AutoScaleFor(const ColorMapRGBA8 &map, float &scale,
+                                              float &offset) const {
     const int n = map.GetColorCount();
     if (n <= 3) return Refused;
     double minimum = 0.0;
     double maximum = 0.0;
     if (FindMinMax(minimum, maximum) != Done) return ErrorState;
     if (minimum == maximum) minimum -= 1.0;
-    const float scale = float(double(n - 3) / (maximum - minimum));
-    const float offset = float(1.0 - minimum * double(scale));
-    return ConvertTo(image, map, scale, offset);
+    scale = float(double(n - 3) / (maximum - minimum));
+    offset = float(1.0 - minimum * double(scale));
+    return Done;
 }
 
 GenImage3D::Result Image3DFloat::InitFromImage(const Image3D8 &image, float scale, float offset) {

@@ -2,6 +2,9 @@
 // one-pixel periodic border; owns its pixel store and carries the whole-field numerical kernels.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
 #include "image3d/GenImage3D.h"
 
 class ColorMapRGBA8;
@@ -63,12 +66,22 @@ public:
     // ConvertTo.
     [[nodiscard]] Result ConvertAutoScaleTo(Image3D8 &image) const;
     [[nodiscard]] Result ConvertAutoScaleTo(Image3D24 &image, const ColorMapRGBA8 &map) const;
+    // The first plane into 32-bit pixels 0xffRRGGBB (a screen's own format), lines stride
+    // pixels apart: the colours the 24-bit ConvertTo and ConvertAutoScaleTo give, in one pass
+    // without a picture between. Results as theirs (nothing is resized).
+    [[nodiscard]] Result ConvertToPixels(uint32_t *pixels, ptrdiff_t stride,
+                                         const ColorMapRGBA8 &map, float scale, float offset) const;
+    [[nodiscard]] Result ConvertAutoScaleToPixels(uint32_t *pixels, ptrdiff_t stride,
+                                                  const ColorMapRGBA8 &map) const;
     // Picture to field, centred axis by axis: pixel = (p - (offset + 0.4999999999)) / scale.
     // Field pixels outside the picture keep their values. Done; ErrorState either store in
     // the error state; Empty either store empty; Refused scale 0.
     [[nodiscard]] Result InitFromImage(const Image3D8 &image, float scale, float offset);
 
 private:
+    // The scale and offset of the automatic conversions through map: Refused for a map of 3
+    // entries or fewer, ErrorState when FindMinMax fails.
+    Result AutoScaleFor(const ColorMapRGBA8 &map, float &scale, float &offset) const;
     // ErrorState, Empty, else Done.
     [[nodiscard]] Result StoreState() const;
     // Sizes and strides of the interior, for the plain loops of FieldStencils.

@@ -19,3 +19,12 @@ void PictureRule::ConvertToPicture(const Image3DFloat &field, Image3D24 &picture
                               float(1.0 + 100.0 * (Offset - 1.0)));
     }
 }
+
+bool PictureRule::ConvertToPixels(const Image3DFloat &field, uint32_t *pixels,
+                                  ptrdiff_t stride) const {
+    if (Map24 == nullptr) return false;
+    if (Scale == 0.0)
+        return field.ConvertAutoScaleToPixels(pixels, stride, *Map24) == Image3DFloat::Done;
+    return field.ConvertToPixels(pixels, stride, *Map24, float(100.0 * Scale),
+                                 float(1.0 + 100.0 * (Offset - 1.0))) == Image3DFloat::Done;
+}

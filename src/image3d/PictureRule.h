@@ -19,4 +19,8 @@ struct PictureRule {
     // caller's step, after any tiling.
     void ConvertToPicture(const Image3DFloat &field, Image3D8 &picture) const;
     void ConvertToPicture(const Image3DFloat &field, Image3D24 &picture) const;
+    // field into 32-bit pixels 0xffRRGGBB, lines stride pixels apart, in the colours of the
+    // 24-bit picture: what a screen shows without a picture between. false (pixels as they
+    // were) where the 24-bit conversion refuses.
+    bool ConvertToPixels(const Image3DFloat &field, uint32_t *pixels, ptrdiff_t stride) const;
 };

@@ -43,13 +43,15 @@
 
 namespace {
 
-// How often the window reads a computing run: at most at the screen's rate, and so that its
-// frames (the copy, the colour map, the drawing) take at most ViewShare of the window thread's
-// time, which on a small machine is time the run's threads lose. A change shows within the
-// interval and a slice.
+// How often the window draws a computing run: at most at the screen's rate, and so that its
+// frames (the colour map and the drawing) take at most ViewShare of the window thread's time,
+// which on a small machine the run's threads lose twice over (one held back, the other waiting
+// for it at the end of a batch). A change shows within a slice and a tick, whatever the pace.
 constexpr double FastestInterval = 1.0 / 60.0;
 constexpr double SlowestInterval = 0.25;
-constexpr double ViewShare = 0.08;
+constexpr double ViewShare = 0.04;
+// How often the panel's values follow a computing run (a drift, a replayed change).
+constexpr double ValuesInterval = 0.25;
 
 using Kind = ScheduledChange::Kind;
 
@@ -413,60 +415,33 @@ void ExplorerWindow::Apply(Row &row, double value) {
     }
 }
 
-bool ExplorerWindow::CopyField() {
-    if (RunFlag != 1 || MainRDSim.ComponentCount == 0) return false;
-    if (MainRDSim.CurrentTime == ShownTime && TheExplorer.Revision() == ShownRevision) return false;
-    int index = MainRDSim.GetComponentIndex(MainRDSim.ImageComponent);
-    if (index < 0) index = 0;
-    const Image3DFloat &source = *MainRDSim.Components[index];
-    const int w = source.GetSizeX();
-    const int h = source.GetSizeY();
-    if (source.GetPtrFirstPixel() == nullptr || w <= 0 || h <= 0) return false;
-    if (!Field || Field->GetSizeX() != w || Field->GetSizeY() != h ||
-        Field->GetLineOffset() != source.GetLineOffset()) {
-        Field = std::make_unique<Image3DFloat>("explorer field", static_cast<unsigned short>(w),
-                                               static_cast<unsigned short>(h), 1,
-                                               source.GetBorderSize());
-        if (Field->GetPtrFirstPixel() == nullptr ||
-            Field->GetLineOffset() != source.GetLineOffset()) {
-            Field.reset();
-            return false;
-        }
-    }
-    for (int y = 0; y < h; ++y) {
-        std::memcpy(Field->GetPtrFirstPixel() + std::ptrdiff_t(y) * source.GetLineOffset(),
-                    source.GetPtrFirstPixel() + std::ptrdiff_t(y) * source.GetLineOffset(),
-                    size_t(w) * sizeof(float));
-    }
-    Rule = MainRDSim.GetPictureRule();
-    ShownTime = MainRDSim.CurrentTime;
-    ShownRevision = TheExplorer.Revision();
-    return true;
-}
-
 void ExplorerWindow::RefreshPicture() {
-    if (!Field) return;
+    if (!Shown.Field) return;
+    const Image3DFloat &field = *Shown.Field;
+    const int w = field.GetSizeX();
+    const int h = field.GetSizeY();
+    // Written straight in the screen's own format, in one pass: drawing it is then a plain
+    // (scaled) copy. The two images take turns, so that the one written is not the one the view
+    // still holds (no copy on write).
+    QImage &shown = Frames[NextFrame];
+    NextFrame = 1 - NextFrame;
+    if (shown.width() != w || shown.height() != h) shown = QImage(w, h, QImage::Format_RGB32);
+    if (shown.isNull()) return;
     // The maps the rule points at are the script's: they stay as parsed while the run goes on.
-    Rule.ConvertToPicture(*Field, *Picture);
-    if (Picture->GetPtrFirstPixel() == nullptr) return;
-    const int w = Picture->GetSizeX();
-    const int h = Picture->GetSizeY();
-    const int stride = w * 3 + Picture->GetAlignedBytes();
-    // Written straight in the screen's own format: drawing it is then a plain (scaled) copy.
-    QImage shown(w, h, QImage::Format_RGB32);
-    const unsigned char *line = Picture->GetPtrFirstPixel();
-    for (int y = 0; y < h; ++y, line += stride) {
-        auto *out = reinterpret_cast<QRgb *>(shown.scanLine(y));
-        for (int x = 0; x < w; ++x) out[x] = qRgb(line[3 * x + 2], line[3 * x + 1], line[3 * x]);
+    if (!Shown.Rule.ConvertToPixels(field, reinterpret_cast<uint32_t *>(shown.bits()),
+                                    shown.bytesPerLine() / 4)) {
+        return;
     }
     Live->SetPicture(shown);
     if (Recorder) {
+        Shown.Rule.ConvertToPicture(field, *Picture);
+        if (Picture->GetPtrFirstPixel() == nullptr) return;
         MovieFrame frame;
         frame.Width = uint32_t(w);
         frame.Height = uint32_t(h);
         frame.Kind = MovieFrame::Layout::Bgr8;
         frame.Pixels = Picture->GetPtrFirstPixel();
-        frame.RowStride = size_t(stride);
+        frame.RowStride = size_t(w * 3 + Picture->GetAlignedBytes());
         if (Recorder->Add(frame) != MovieEncoder::Done) StopRecording();
     }
 }
@@ -491,19 +466,56 @@ void ExplorerWindow::Refresh() {
 }
 
 void ExplorerWindow::Update() {
-    // A run computes on a thread of its own: the simulation is read while that thread waits at
-    // a slice boundary, at most every HeldInterval, so that the run keeps its pace.
+    // A computing run is not stopped for a frame: every interval the window asks, the thread
+    // that computes copies the field at its next slice boundary (at once after a change, which
+    // asks too) and the window draws the copy at its next tick. The run waits at a boundary for
+    // this thread only every ValuesInterval, or when the record grew, for the panel's values
+    // and the record; a paused run is read while it waits, every interval.
     using Clock = std::chrono::steady_clock;
+    auto since = [](Clock::time_point from, Clock::time_point to) {
+        return std::chrono::duration<double>(to - from).count();
+    };
     const Clock::time_point start = Clock::now();
     const double interval = std::clamp((FrameCost + Live->PaintSeconds()) / ViewShare,
                                        FastestInterval, SlowestInterval);
-    if (RunFlag == 1 && std::chrono::duration<double>(start - LastHeld).count() < interval) return;
-    LastHeld = start;
-    // Only what must be read from the run is read while it waits: the values, the record and a
-    // copy of the field; the colour map and the drawing come after it goes on.
+    const bool running = RunFlag == 1;
+    const bool computing = running && PauseFlag == 0;
+    bool fresh = false;
+    if (computing) {
+        LiveField &view = TheExplorer.View();
+        fresh = view.Take(Shown);
+        if (fresh) ShownNow = int(Shown.Time);
+        if (since(LastFrame, start) >= interval) {
+            LastFrame = start;
+            view.Ask();
+        }
+    }
+    const bool held = computing ? TheExplorer.Revision() != ListedRevision ||
+                                      since(LastHeld, start) >= ValuesInterval
+                                : !running || since(LastHeld, start) >= interval;
+    if (held) {
+        LastHeld = start;
+        fresh = ReadHeld(computing) || fresh;
+    }
+    if (fresh) {
+        const Clock::time_point drawing = Clock::now();
+        RefreshPicture();
+        const double spent = since(drawing, Clock::now());
+        FrameCost = FrameCost == 0.0 ? spent : 0.8 * FrameCost + 0.2 * spent;
+    }
+    if (!fresh && !held) return;
+    char status[160];
+    std::snprintf(status, sizeof status, GST.Get(MsgExplorerStatus), ShownNow, ShownEnd,
+                  Live->Zoom());
+    const QString text = QString::fromUtf8(status);
+    if (Status->text() != text) Status->setText(text);
+}
+
+bool ExplorerWindow::ReadHeld(bool computing) {
+    // Only what must be read from the run is read while it waits: the values, the record and
+    // (paused) a copy of the field; the colour map and the drawing come after it goes on.
     const bool running = RunFlag == 1;
     if (running) HoldRun();
-    const Clock::time_point heldAt = Clock::now();
     TheExplorer.Poll();
     const ReaDifSimulation *sim = Followed();
     std::vector<double> values;
@@ -521,21 +533,18 @@ void ExplorerWindow::Update() {
         }
         for (const Row &row : Rows) values.push_back(CurrentValue(*sim, row));
     }
-    const bool fresh = CopyField();
+    bool fresh = false;
+    if (running && !computing &&
+        (MainRDSim.CurrentTime != Shown.Time || TheExplorer.Revision() != Shown.Revision)) {
+        LiveField &view = TheExplorer.View();
+        fresh = view.Capture(MainRDSim, TheExplorer.Revision()) && view.Take(Shown);
+    }
     RefreshRecord();
-    const int now = static_cast<int>(MainRDSim.CurrentTime);
-    const int end = static_cast<int>(MainRDSim.EndTime);
+    ShownNow = static_cast<int>(MainRDSim.CurrentTime);
+    ShownEnd = static_cast<int>(MainRDSim.EndTime);
     if (running) ReleaseRun();
     for (size_t i = 0; i < values.size() && i < Rows.size(); ++i) {
         if (!Rows[i].Slider->isSliderDown()) ShowValue(Rows[i], values[i]);
     }
-    if (fresh) {
-        RefreshPicture();
-        // The time waited for the boundary costs no processor: the rest is counted.
-        const double spent = std::chrono::duration<double>(Clock::now() - heldAt).count();
-        FrameCost = FrameCost == 0.0 ? spent : 0.8 * FrameCost + 0.2 * spent;
-    }
-    char status[160];
-    std::snprintf(status, sizeof status, GST.Get(MsgExplorerStatus), now, end, Live->Zoom());
-    Status->setText(QString::fromUtf8(status));
+    return fresh;
 }

@@ -4,6 +4,7 @@
 // and the picture buffer of the view.
 #pragma once
 
+#include <QImage>
 #include <QWidget>
 #include <chrono>
 #include <functional>
@@ -11,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "image3d/PictureRule.h"
+#include "frontend/LiveField.h"
 #include "rdsimul/ScheduledChange.h"
 
 class ExplorerView;
@@ -72,9 +73,9 @@ private:
     double CurrentValue(const ReaDifSimulation &sim, const Row &row) const;
     void Apply(Row &row, double value);
     void ShowValue(Row &row, double value);
-    // Copies the field shown while the run waits (a few hundred microseconds at 600 x 600);
-    // true when there is a new one to draw.
-    bool CopyField();
+    // Reads the run while it waits at a slice boundary (when one computes): the panel's values,
+    // the record and, when computing is false, the field; true when there is a new field.
+    bool ReadHeld(bool computing);
     // Draws the copied field through the script's colour map, after the run goes on.
     void RefreshPicture();
     void RefreshRecord();
@@ -104,14 +105,16 @@ private:
     int PanelComponents = -1;
     std::string PanelSignature;
     std::unique_ptr<Image3D24> Picture;
-    std::unique_ptr<Image3DFloat> Field;        // the shown component, copied at a slice boundary
-    PictureRule Rule;                           // and how it becomes the picture, copied with it
+    LiveField::Frame Shown;  // the shown component, copied at a boundary
+    QImage Frames[2];        // its pictures, written in turn
+    int NextFrame = 0;
     std::unique_ptr<ReaDifSimulation> SideSim;  // the editor's script, parsed for the panel
     std::string SideText;                       // the text SideSim was parsed from
     bool SideAccepted = false;
+    std::chrono::steady_clock::time_point LastFrame;
     std::chrono::steady_clock::time_point LastHeld;
     double FrameCost = 0.0;  // seconds a new frame takes this thread, smoothed, drawing apart
-    int32_t ShownTime = -1;
-    int32_t ShownRevision = -1;
+    int ShownNow = 0;        // the iterations done and to do, as last read
+    int ShownEnd = 0;
     int32_t ListedRevision = -1;
 };

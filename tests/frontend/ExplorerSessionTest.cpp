@@ -145,6 +145,37 @@ TEST_F(ExplorerSessionTest, ARunChangedLiveWritesTheImagesOfItsSavedScript) {
     }
 }
 
+// The view of a computing run: a copy is made only when asked, and a change asks for one, made
+// at the boundary that makes the change (the dab's value is in it, no iteration after it).
+TEST_F(ExplorerSessionTest, TheViewIsCopiedAtTheBoundaryThatMakesAChange) {
+    Script("spots.vna", LongScript());
+    Start((Dir / "spots.vna").c_str());
+    TheExplorer.SetOpen(true);
+    LiveField::Frame frame;
+    int step = 0;
+    H->OnPump = [&](int) {
+        const int32_t now = MainRDSim.CurrentTime;
+        if (step == 0 && now > 100) {
+            EXPECT_FALSE(TheExplorer.View().Take(frame));  // never asked
+            EXPECT_TRUE(TheExplorer.Dab(0, false, 9.0, 1.5, 19, 9));
+            ++step;
+        } else if (step == 1 && TheExplorer.View().Take(frame)) {
+            ++step;
+        }
+    };
+    ASSERT_TRUE(H->Choose(MenuCommand::Run));
+    ASSERT_EQ(step, 2);
+    ASSERT_TRUE(frame.Field);
+    ASSERT_EQ(TheExplorer.Record().Entries().size(), 1u);
+    EXPECT_EQ(frame.Time, TheExplorer.Record().Entries()[0].Lines.front().Time);
+    EXPECT_EQ(frame.Revision, TheExplorer.Revision());
+    EXPECT_EQ(frame.Field->GetSizeX(), 20);
+    EXPECT_EQ(frame.Field->GetPixelValue(19, 9, 0), 9.0f);
+    EXPECT_EQ(frame.Field->GetPixelValue(0, 9, 0), 9.0f);  // across the edge
+    EXPECT_NE(frame.Field->GetPixelValue(10, 5, 0), 9.0f);
+    EXPECT_FALSE(TheExplorer.View().Take(frame));  // taken once
+}
+
 // A brush stroke held over several slices is one change: its lines at several iterations form
 // one entry, and one undo takes the whole stroke back (not its last slice only).
 TEST_F(ExplorerSessionTest, OneUndoTakesBackAStrokeHeldOverSeveralSlices) {

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 #include "image3d/ColorMapRGBA8.h"
 #include "image3d/Image3D24.h"
@@ -150,4 +152,49 @@ TEST(Image3DFloatTest, InitFromImageInvertsConvertTo) {
     for (int i = 0; i < 8; ++i)
         EXPECT_NEAR(back.GetPixelValue(i % 4, i / 4, 0), field.GetPixelValue(i % 4, i / 4, 0),
                     0.01);
+}
+
+TEST(Image3DFloatTest, ScreenPixelsHaveTheColoursOfThe24BitPicture) {
+    // Values inside and beyond the map, NaN and infinity, over a width with a tail; at a fixed
+    // scale and scaled automatically.
+    Image3DFloat field("f", 37, 3, 1, 1);
+    const float specials[] = {-5.0f,
+                              1e9f,
+                              std::numeric_limits<float>::quiet_NaN(),
+                              std::numeric_limits<float>::infinity(),
+                              999.6f,
+                              0.0f};
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 37; ++x)
+            field.SetPixelValue(x < 6 && y == 1 ? specials[x] : float(x * 27 + y * 5) * 0.75f, x, y,
+                                0);
+    ColorMapRGBA8 map(1000);
+    Distinct(map);
+    const ptrdiff_t stride = 40;
+    for (const bool automatic : {false, true}) {
+        if (automatic) field.SetPixelValue(0.5f, 3, 1, 0);  // no infinity to scale by
+        Image3D24 image("i", 0, 0, 1, 0);
+        std::vector<uint32_t> pixels(size_t(stride) * 3, 0x12345678u);
+        if (automatic) {
+            ASSERT_EQ(field.ConvertAutoScaleTo(image, map), Image3DFloat::Done);
+            ASSERT_EQ(field.ConvertAutoScaleToPixels(pixels.data(), stride, map),
+                      Image3DFloat::Done);
+        } else {
+            ASSERT_EQ(field.ConvertTo(image, map, 1.3f, 2.0f), Image3DFloat::Done);
+            ASSERT_EQ(field.ConvertToPixels(pixels.data(), stride, map, 1.3f, 2.0f),
+                      Image3DFloat::Done);
+        }
+        for (int y = 0; y < 3; ++y) {
+            for (int x = 0; x < 37; ++x) {
+                const unsigned char *bgr = PixelAt(image, x, y);
+                const uint32_t expected =
+                    0xff000000u | uint32_t(bgr[2]) << 16 | uint32_t(bgr[1]) << 8 | bgr[0];
+                EXPECT_EQ(pixels[size_t(y * stride + x)], expected) << x << "," << y;
+            }
+            EXPECT_EQ(pixels[size_t(y * stride + 37)], 0x12345678u);  // past the line: untouched
+        }
+    }
+    ColorMapRGBA8 three(3);
+    std::vector<uint32_t> pixels(size_t(stride) * 3);
+    EXPECT_EQ(field.ConvertAutoScaleToPixels(pixels.data(), stride, three), Image3DFloat::Refused);
 }

@@ -315,3 +315,39 @@ TEST(Image3DFloatTest, OverflowMeansNaNNotInfinity) {
     field.SetPixelValue(std::numeric_limits<float>::quiet_NaN(), 3, 2, 0);
     EXPECT_EQ(field.NumericOverflowDetected(1000.0), Image3DFloat::Overflow::Found);
 }
+
+TEST(Image3DFloatTest, FindMinMaxOverWholeVectorsAndTailsAgreesWithOneRunningPair) {
+    // Widths with and without a tail past the blocks of sixteen, several planes, NaN here and
+    // there and border values that must not count.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const struct {
+        unsigned short x, y, z;
+    } sizes[] = {{1, 1, 1}, {16, 2, 1}, {37, 3, 3}, {64, 5, 2}};
+    for (const auto &size : sizes) {
+        Image3DFloat field("f", size.x, size.y, size.z, 1);
+        uint32_t state = 12345;
+        float low = 0, high = 0;
+        bool first = true;
+        for (int z = 0; z < size.z; ++z)
+            for (int y = 0; y < size.y; ++y)
+                for (int x = 0; x < size.x; ++x) {
+                    state = state * 1664525u + 1013904223u;
+                    const bool hole = !first && (state >> 8) % 11 == 0;
+                    const float v = hole ? nan : float(int(state >> 12 & 0xfff) - 2000);
+                    field.SetPixelValue(v, x, y, z);
+                    if (first) {
+                        low = high = v;
+                        first = false;
+                    } else if (v > high) {
+                        high = v;
+                    } else if (v < low) {
+                        low = v;
+                    }
+                }
+        At(field, -1, 0) = 1e9f;
+        double lo = 0, hi = 0;
+        ASSERT_EQ(field.FindMinMax(lo, hi), Image3DFloat::Done);
+        EXPECT_EQ(lo, low) << size.x << "x" << size.y << "x" << size.z;
+        EXPECT_EQ(hi, high) << size.x << "x" << size.y << "x" << size.z;
+    }
+}
