@@ -533,6 +533,8 @@ void ReleaseRun() {
     if (ActiveWorker != nullptr) ActiveWorker->Release();
 }
 
+bool RunOnWorker() { return ActiveWorker != nullptr; }
+
 void SetRunMenus() {
     ThePlatform->EnableBarEntry(MenuBar::Parameters, false);
     ThePlatform->EnableMenuItem(MenuBar::Edition, 0, false);

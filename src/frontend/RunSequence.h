@@ -13,3 +13,6 @@ void SetIdleMenus();
 // on. Nothing when no worker computes.
 void HoldRun();
 void ReleaseRun();
+// Whether a worker computes the run on its thread now; once it has ended, the simulation is the
+// window thread's again.
+bool RunOnWorker();

@@ -479,7 +479,8 @@ void ExplorerWindow::Update() {
     const double interval = std::clamp((FrameCost + Live->PaintSeconds()) / ViewShare,
                                        FastestInterval, SlowestInterval);
     const bool running = RunFlag == 1;
-    const bool computing = running && PauseFlag == 0;
+    // A run whose worker has ended (its images being written, its end box shown) is read here.
+    const bool computing = running && PauseFlag == 0 && RunOnWorker();
     bool fresh = false;
     if (computing) {
         LiveField &view = TheExplorer.View();
@@ -534,7 +535,11 @@ bool ExplorerWindow::ReadHeld(bool computing) {
         for (const Row &row : Rows) values.push_back(CurrentValue(*sim, row));
     }
     bool fresh = false;
-    if (running && !computing &&
+    // The field is read while the run waits or after its worker ended, and once more after the
+    // run: the view ends on its last iteration.
+    const bool followed = running || FollowingRun;
+    FollowingRun = running;
+    if (followed && !computing && MainRDSim.ComponentCount > 0 &&
         (MainRDSim.CurrentTime != Shown.Time || TheExplorer.Revision() != Shown.Revision)) {
         LiveField &view = TheExplorer.View();
         fresh = view.Capture(MainRDSim, TheExplorer.Revision()) && view.Take(Shown);

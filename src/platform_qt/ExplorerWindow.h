@@ -113,8 +113,9 @@ private:
     bool SideAccepted = false;
     std::chrono::steady_clock::time_point LastFrame;
     std::chrono::steady_clock::time_point LastHeld;
-    double FrameCost = 0.0;  // seconds a new frame takes this thread, smoothed, drawing apart
-    int ShownNow = 0;        // the iterations done and to do, as last read
+    double FrameCost = 0.0;     // seconds a new frame takes this thread, smoothed, drawing apart
+    bool FollowingRun = false;  // the last read found a run
+    int ShownNow = 0;           // the iterations done and to do, as last read
     int ShownEnd = 0;
     int32_t ListedRevision = -1;
 };

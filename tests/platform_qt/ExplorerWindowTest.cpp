@@ -332,3 +332,40 @@ TEST_F(ExplorerWindowRun, RecordMovieWritesThePicturesTheViewDraws) {
     EXPECT_EQ(bytes.substr(0, 6), "GIF89a");
     EXPECT_EQ(bytes.back(), ';');  // the trailer: the file is complete
 }
+
+// The view ends on the run's last iteration, not on the last copy made while it computed: once
+// the run is over, it shows the final field through the script's colour map.
+TEST_F(ExplorerWindowRun, TheViewEndsOnTheRunsLastIteration) {
+    std::ofstream(Dir / "end.vna") << Brusselator(64, 48, 6000, 6000);
+    QImage shown;
+    QImage expected;
+    int32_t endTime = -1;
+    bool started = false;
+    QTimer watch;
+    watch.setInterval(10);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (RunFlag == 1) started = true;
+        if (!started || RunFlag == 1 || endTime >= 0) return;
+        endTime = MainRDSim.CurrentTime;
+        QTimer::singleShot(120, [&] {
+            if (ExplorerWindow *explorer = Platform.Explorer(); explorer != nullptr) {
+                shown = explorer->View()->Picture();
+            }
+            const Image3DFloat &field = *MainRDSim.Components[0];
+            expected = QImage(field.GetSizeX(), field.GetSizeY(), QImage::Format_RGB32);
+            (void)MainRDSim.GetPictureRule().ConvertToPixels(
+                field, reinterpret_cast<uint32_t *>(expected.bits()), expected.bytesPerLine() / 4);
+            Platform.SetEditorModified(false);
+            Platform.PostCloseRequest();
+        });
+    });
+    watch.start();
+    QTimer::singleShot(0, [&] {
+        Platform.Deliver(WindowMessage::Command, MenuCommand::Explorer);
+        Platform.Deliver(WindowMessage::Command, MenuCommand::Run);
+    });
+    (void)VornaMain(Platform, (Dir / "end.vna").c_str());
+    EXPECT_EQ(endTime, 6000);
+    ASSERT_FALSE(shown.isNull());
+    EXPECT_TRUE(shown == expected);
+}
