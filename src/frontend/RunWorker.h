@@ -23,8 +23,9 @@ public:
     static constexpr double FrameSeconds = 1.0 / 60.0;
     // The previews (their rendering here and their drawing by the window, which both take
     // cores from the slices) take at most this share of a run's time: on a large field the
-    // frames come further apart.
-    static constexpr double PreviewShare = 0.05;
+    // frames come further apart. Small, because the rendering here holds up the other threads
+    // of the slices too (at 600 x 600 on 2 cores: about 30 frames a second).
+    static constexpr double PreviewShare = 0.025;
 
     // What the window asks of the slices to come.
     struct Controls {

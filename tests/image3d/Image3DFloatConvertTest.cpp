@@ -41,12 +41,13 @@ class Image3DFloatIndex : public testing::TestWithParam<IndexCase> {};
 
 TEST_P(Image3DFloatIndex, TruncatesTowardZeroAndLimits) {
     const IndexCase c = GetParam();
-    Image3DFloat field("f", 3, 1, 1, 1);
-    for (unsigned short x = 0; x < 3; ++x) field.SetPixelValue(c.value, x, 0, 0);
+    // Seven points: a whole vector of four and a tail of three.
+    Image3DFloat field("f", 7, 1, 1, 1);
+    for (unsigned short x = 0; x < 7; ++x) field.SetPixelValue(c.value, x, 0, 0);
     Image3D8 image("i", 0, 0, 1, 1);  // resized to the field, keeping its own border
     ASSERT_EQ(field.ConvertTo(image, 1.0f, 0.0f), Image3DFloat::Done);
-    ASSERT_EQ(image.GetSizeX(), 3);
-    EXPECT_EQ(PixelAt(image, 2, 0), c.index);
+    ASSERT_EQ(image.GetSizeX(), 7);
+    for (int x = 0; x < 7; ++x) EXPECT_EQ(PixelAt(image, x, 0), c.index) << x;
     EXPECT_EQ(PixelAt(image, -1, 0), 0);
 }
 
