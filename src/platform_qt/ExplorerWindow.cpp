@@ -491,12 +491,14 @@ void ExplorerWindow::Update() {
             view.Ask();
         }
     }
-    const bool held = computing ? TheExplorer.Revision() != ListedRevision ||
+    // A view without a picture yet (just opened) gets one at once, read while the run waits.
+    const bool pictureless = !Shown.Field;
+    const bool held = computing ? pictureless || TheExplorer.Revision() != ListedRevision ||
                                       since(LastHeld, start) >= ValuesInterval
                                 : !running || since(LastHeld, start) >= interval;
     if (held) {
         LastHeld = start;
-        fresh = ReadHeld(computing) || fresh;
+        fresh = ReadHeld(!computing || pictureless) || fresh;
     }
     if (fresh) {
         const Clock::time_point drawing = Clock::now();
@@ -512,9 +514,9 @@ void ExplorerWindow::Update() {
     if (Status->text() != text) Status->setText(text);
 }
 
-bool ExplorerWindow::ReadHeld(bool computing) {
+bool ExplorerWindow::ReadHeld(bool copyField) {
     // Only what must be read from the run is read while it waits: the values, the record and
-    // (paused) a copy of the field; the colour map and the drawing come after it goes on.
+    // (when asked) a copy of the field; the colour map and the drawing come after it goes on.
     const bool running = RunFlag == 1;
     if (running) HoldRun();
     TheExplorer.Poll();
@@ -539,7 +541,7 @@ bool ExplorerWindow::ReadHeld(bool computing) {
     // run: the view ends on its last iteration.
     const bool followed = running || FollowingRun;
     FollowingRun = running;
-    if (followed && !computing && MainRDSim.ComponentCount > 0 &&
+    if (followed && copyField && MainRDSim.ComponentCount > 0 &&
         (MainRDSim.CurrentTime != Shown.Time || TheExplorer.Revision() != Shown.Revision)) {
         LiveField &view = TheExplorer.View();
         fresh = view.Capture(MainRDSim, TheExplorer.Revision()) && view.Take(Shown);

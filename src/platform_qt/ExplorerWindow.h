@@ -74,8 +74,8 @@ private:
     void Apply(Row &row, double value);
     void ShowValue(Row &row, double value);
     // Reads the run while it waits at a slice boundary (when one computes): the panel's values,
-    // the record and, when computing is false, the field; true when there is a new field.
-    bool ReadHeld(bool computing);
+    // the record and, with copyField, the field; true when there is a new field.
+    bool ReadHeld(bool copyField);
     // Draws the copied field through the script's colour map, after the run goes on.
     void RefreshPicture();
     void RefreshRecord();

@@ -458,6 +458,30 @@ bool OneOperand(Op code) {
 }  // namespace
 
 bool FormulaProgram::LayOut() {
+    if (!LayOutWith(true)) return false;
+    SinesMonotone = Monotone();
+    // With sines to bracket, every block value in a temporary of its own where there are
+    // enough: the second bracketing pass then runs only the instructions that read a sine, the
+    // other values still standing from the first.
+    SeparateTemporaries = SinesMonotone && LayOutWith(false);
+    if (SinesMonotone && !SeparateTemporaries && !LayOutWith(true)) return false;
+    bool fromSine[MaxTemporaries] = {};
+    auto reads = [&](uint16_t operand) {
+        return KindOf(operand) == Kind::Temporary && fromSine[IndexOf(operand)];
+    };
+    const Instruction *code = Instructions();
+    for (int k = 0; k < BlockInstructions; ++k) {
+        const Instruction &in = code[k];
+        const bool sine =
+            in.Code == Op::Sin || reads(in.A) || (!OneOperand(in.Code) && reads(in.B)) ||
+            (in.Then != Op::Copy && reads(in.C)) || (in.Other != Op::Copy && reads(in.D));
+        BlockFromSine[k] = sine;
+        if (KindOf(in.Dst) == Kind::Temporary) fromSine[IndexOf(in.Dst)] = sine;
+    }
+    return true;
+}
+
+bool FormulaProgram::LayOutWith(bool reuseTemporaries) {
     // Where each node's value goes: a uniform slot when all its operands are the same along a
     // row, else a temporary (or nowhere, when the next instruction takes it at once).
     uint16_t place[MaxNodes];
@@ -598,7 +622,7 @@ bool FormulaProgram::LayOut() {
         // The temporaries whose last reader is this instruction are free for its value: the
         // block loops read each point's operands before they write its result.
         for (int t = 0; t < MaxTemporaries; ++t) {
-            if (taken[t] && lastUse[holder[t]] <= e) taken[t] = false;
+            if (reuseTemporaries && taken[t] && lastUse[holder[t]] <= e) taken[t] = false;
         }
         int t = 0;
         while (t < MaxTemporaries && taken[t]) ++t;
@@ -617,6 +641,67 @@ bool FormulaProgram::LayOut() {
         }
     }
     return true;
+}
+
+bool FormulaProgram::Monotone() {
+    // Along a row, which nodes are the same at every point, and which take the value of a sine
+    // of the points (directly or through other nodes).
+    bool uniform[MaxNodes] = {};
+    bool fromSine[MaxNodes] = {};
+    int uses[MaxNodes] = {};
+    auto isUniform = [&](uint16_t operand) {
+        const Kind kind = KindOf(operand);
+        if (kind == Kind::Node) return uniform[IndexOf(operand)];
+        return kind == Kind::Constant || kind == Kind::Parameter || kind == Kind::Y;
+    };
+    auto isFromSine = [&](uint16_t operand) {
+        return KindOf(operand) == Kind::Node && fromSine[IndexOf(operand)];
+    };
+    bool sines = false;
+    for (bool &term : TermFromSine) term = false;
+    for (int n = 0; n < Nodes; ++n) {
+        const Instruction &in = NodeList[n];
+        const bool one = OneOperand(in.Code);
+        for (uint16_t operand : {in.A, in.B}) {
+            if (KindOf(operand) == Kind::Node) ++uses[IndexOf(operand)];
+            if (one) break;
+        }
+        uniform[n] = isUniform(in.A) && (one || isUniform(in.B));
+        const bool first = isFromSine(in.A);
+        const bool second = !one && isFromSine(in.B);
+        if (in.Code == Op::Sin && !uniform[n]) {
+            if (first) return false;  // a sine of a sine
+            fromSine[n] = sines = true;
+            continue;
+        }
+        if (!first && !second) continue;
+        if (first && second) return false;
+        switch (in.Code) {
+            case Op::Copy:
+            case Op::Neg:
+            case Op::Add:
+            case Op::Sub:
+            case Op::Mul:
+            case Op::Min:
+            case Op::Max:
+                break;
+            case Op::Div:
+                if (second) return false;  // 1 / s turns round at 0
+                break;
+            default:
+                return false;
+        }
+        fromSine[n] = true;
+    }
+    for (int c = 0; c < MaxComponents; ++c) {
+        if (Present[c] && KindOf(Results[c]) == Kind::Node) ++uses[IndexOf(Results[c])];
+        TermFromSine[c] = Present[c] && isFromSine(Results[c]);
+    }
+    // Each such value read once: the path from a sine to a term never splits and joins again.
+    for (int n = 0; n < Nodes; ++n) {
+        if (fromSine[n] && uses[n] != 1) return false;
+    }
+    return sines;
 }
 
 void FormulaProgram::Evaluate(const double *components, double x, double y,

@@ -188,6 +188,18 @@ public:
     uint16_t ResultOf(int component) const { return RowResults[component]; }
     // Whether a block instruction or a result reads x.
     bool UsesX() const { return ReadsX; }
+    // Whether the block instructions take sines of the points, and every term is a monotone
+    // function of the one sine it reads, if any (through +, -, x, min and max with values free
+    // of sines, and division by them), each value from a sine read once: then a term computed
+    // with a sine a little too low and with one a little too high brackets the term of the
+    // library's sine, and where both round to the same float so does that term.
+    bool SinesAreMonotone() const { return SinesMonotone; }
+    // Whether component's term reads a sine of the points (meaningful when SinesAreMonotone).
+    bool TermReadsSine(int component) const { return TermFromSine[component]; }
+    // Whether every block value has a temporary of its own (only with SinesAreMonotone), and
+    // whether block instruction index reads a sine of the points (or is one).
+    bool SinesApart() const { return SeparateTemporaries; }
+    bool InstructionReadsSine(int index) const { return BlockFromSine[index]; }
 
     // The reference evaluation of one point, node by node: components, x, y, the parameters'
     // values (by ParameterKeyAt order) and the maps' values at the point (by index; null when
@@ -243,6 +255,10 @@ private:
     // Lays the nodes out as RowCode: false when a row would hold more values at once than
     // there are temporaries or uniform slots.
     bool LayOut();
+    // The layout, with temporaries reused once their value is no longer read or not.
+    bool LayOutWith(bool reuseTemporaries);
+    // What SinesAreMonotone answers, from the nodes; sets TermFromSine.
+    bool Monotone();
 
     bool Present[MaxComponents] = {};
     uint16_t Results[MaxComponents] = {};  // a leaf or a node, per component
@@ -253,6 +269,10 @@ private:
     int BlockInstructions = 0;
     uint16_t RowResults[MaxComponents] = {};
     bool ReadsX = false;
+    bool SinesMonotone = false;
+    bool TermFromSine[MaxComponents] = {};
+    bool SeparateTemporaries = false;
+    bool BlockFromSine[MaxNodes] = {};
     bool ReadsMap[MaxMaps] = {};
     uint16_t SplatSources[MaxSplats] = {};
     int Splats = 0;

@@ -204,6 +204,22 @@ std::vector<KernelCase> Models() {
         cases.back().Components = 2;
     }
     {
+        // Sines of the points, taken by the vector sine and bracketed: magd1 written as
+        // formulas, and a third term whose sines pass the vector sine's limit (the library's,
+        // point by point).
+        ReactionConstants k = Constants({0.3, 0.2, 0.1});
+        k.Formula = Program({"(A - A*A*A/3 - B + 0.6*sin(2.5*B))/0.7", "A - 0.9*B + 0.4*sin(2.5*A)",
+                             "0.5*sin(3000000*A) - C"});
+        add({"formulasines",
+             RowModel::Formula,
+             k,
+             {0.2, 0.3, 0.1},
+             {0.0, 0.0, 0.0},
+             {0.5, 0.2, 0.0},
+             {1.0, 1.0, 0.5}});
+        cases.back().Components = 3;
+    }
+    {
         // Gray-Scott steered by maps: feed from one picture, a term that is a map alone.
         ReactionConstants k = Constants({0.9, 0.9});
         k.Formula =

@@ -231,3 +231,41 @@ TEST(FormulaProgram, AnOperationWrittenTwiceIsComputedOnce) {
 }
 
 }  // namespace
+
+// The row kernels bracket a sine of the points only where each term is monotone in the one sine
+// it reads: through +, -, x, min and max with values free of sines and division by them, each
+// value from a sine read once. Sines of row values (y, parameters) are the library's anyway.
+TEST(FormulaProgram, SinesAreBracketedOnlyWhereTheTermsAreMonotoneInThem) {
+    const struct {
+        const char *A;
+        const char *B;
+        bool Monotone;
+    } cases[] = {
+        {"(A - A*A*A/3 - B + d*sin(p*B))/c", "A - k*B + e*sin(p*A)", true},  // magd1
+        {"A + sin(A)", "B", true},
+        {"min(0.5*sin(A), B) - max(B, 0.2)", "-(sin(x)/3)", true},
+        {"sin(A) - sin(x)", "B", false},  // two sines in one term
+        {"sin(A)", "sin(A) - B", false},  // one sine read by two terms counts as read twice
+        {"sin(y) + A", "B", false},       // a row value's sine: no sine of the points
+        {"cos(A)", "B", false},
+        {"sin(A)^2", "B", false},         // the value read twice
+        {"sin(A) * sin(B)", "B", false},  // two sines in one term
+        {"1/sin(A)", "B", false},         // turns round at 0
+        {"exp(sin(A))", "B", false},
+        {"sin(sin(A))", "B", false},
+        {"sin(A)*A + sin(A)", "B", false},  // one sine read twice in one term
+    };
+    for (const auto &c : cases) {
+        FormulaProgram program;
+        FormulaProgram::Error error;
+        ASSERT_EQ(program.Compile(0, c.A, 2, error), FormulaProgram::Result::Done) << c.A;
+        ASSERT_EQ(program.Compile(1, c.B, 2, error), FormulaProgram::Result::Done) << c.B;
+        EXPECT_EQ(program.SinesAreMonotone(), c.Monotone) << c.A << " ; " << c.B;
+    }
+    FormulaProgram magd1;
+    FormulaProgram::Error error;
+    ASSERT_EQ(magd1.Compile(0, "A + 0.1*sin(B)", 2, error), FormulaProgram::Result::Done);
+    ASSERT_EQ(magd1.Compile(1, "B - A", 2, error), FormulaProgram::Result::Done);
+    EXPECT_TRUE(magd1.TermReadsSine(0));
+    EXPECT_FALSE(magd1.TermReadsSine(1));
+}
