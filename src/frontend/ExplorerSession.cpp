@@ -184,11 +184,14 @@ void ExplorerSession::Reset() {
     StrokeOpen = false;
     Changes.Clear();
     Replay.Start();
+    ViewField.Forget();
     ++RecordRevision;
 }
 
 void ExplorerSession::StartRun() {
     InRun = true;
+    // A copy of the last run's field is no view of this one.
+    ViewField.Forget();
     StrokeOpen = false;
     Script = ReadWhole(CurParamFileName);
     Seed = MainRandom.GetSeed();

@@ -53,3 +53,9 @@ bool LiveField::Take(Frame &frame) {
     Fresh = false;
     return true;
 }
+
+void LiveField::Forget() {
+    Asked.store(false, std::memory_order_release);
+    const std::lock_guard<std::mutex> hold(Lock);
+    Fresh = false;
+}

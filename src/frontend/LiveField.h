@@ -35,6 +35,8 @@ public:
     // Window thread: swaps a copy made since the last take into frame; false when there is none
     // (frame unchanged).
     bool Take(Frame &frame);
+    // A copy not taken yet and a request not answered yet are dropped (a new run, a reset).
+    void Forget();
 
 private:
     std::atomic<bool> Asked{false};
