@@ -166,6 +166,17 @@ void Rounds128(long count) {
 #undef VORNA_WIDEN
 #undef VORNA_SHIFT_PAIR
 
+// The rounds of a vector level and the points each round computes.
+struct LevelRounds {
+    void (*Run)(long);
+    double Points;
+};
+LevelRounds RoundsOf(int level) {
+    if (level == SimdAvx512) return {Rounds512, 8.0};
+    if (level == SimdAvx2) return {Rounds256, 4.0};
+    return {Rounds128, 2.0};
+}
+
 #endif
 
 double Now() {
@@ -178,10 +189,7 @@ double Now() {
 double BrusselatorCoreBound(int level, double seconds) {
 #if defined(__x86_64__) && defined(__GNUC__)
     if (level < SimdPlain || level > SupportedSimdLevel()) return 0.0;
-    void (*const rounds)(long) = level == SimdAvx512 ? Rounds512
-                                 : level == SimdAvx2 ? Rounds256
-                                                     : Rounds128;
-    const double points = level == SimdAvx512 ? 8.0 : level == SimdAvx2 ? 4.0 : 2.0;
+    const auto [rounds, points] = RoundsOf(level);
     constexpr long Chunk = 50000;  // about a quarter of a millisecond
     double fastest = 1e30;
     const double start = Now();
@@ -201,10 +209,7 @@ double BrusselatorCoreBound(int level, double seconds) {
 double BrusselatorComputeBound(int level, int threads, double seconds) {
 #if defined(__x86_64__) && defined(__GNUC__)
     if (level < SimdPlain || level > SupportedSimdLevel()) return 0.0;
-    void (*const rounds)(long) = level == SimdAvx512 ? Rounds512
-                                 : level == SimdAvx2 ? Rounds256
-                                                     : Rounds128;
-    const double points = level == SimdAvx512 ? 8.0 : level == SimdAvx2 ? 4.0 : 2.0;
+    const auto [rounds, points] = RoundsOf(level);
     constexpr long Chunk = 1000000;  // rounds between looks at the clock
     threads = std::max(threads, 1);
     double best = 0.0;

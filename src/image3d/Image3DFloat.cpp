@@ -19,13 +19,19 @@ double IndexOf(float v, double scale, double roundedOffset) {
 const unsigned char White[3] = {255, 255, 255};
 const unsigned char Black[3] = {0, 0, 0};
 
-// The colour (blue, green, red) of index t before truncation in a map of n entries: white
-// above its last entry, black below 0 and for NaN.
-const unsigned char *ColourOf(double t, int n, const unsigned char *entries) {
-    if (t >= double(n)) return White;
-    if (!(t > -1.0)) return Black;
+// The colour of index t before truncation in a map of n entries: an entry i < n, n for white
+// (above its last entry) or n + 1 for black (below 0, and NaN).
+int ColourIndex(double t, int n) {
+    if (t >= double(n)) return n;
+    if (!(t > -1.0)) return n + 1;
     const int i = int(t);
-    return i > n - 1 ? White : entries + size_t(i) * 4;
+    return i > n - 1 ? n : i;
+}
+
+// That colour (blue, green, red).
+const unsigned char *ColourOf(double t, int n, const unsigned char *entries) {
+    const int i = ColourIndex(t, n);
+    return i < n ? entries + size_t(i) * 4 : i == n ? White : Black;
 }
 
 // One axis of InitFromImage: how many pixels to copy and where they start in each.
@@ -276,30 +282,22 @@ GenImage3D::Result Image3DFloat::ConvertToPixels(uint32_t *pixels, ptrdiff_t str
     if (PixelCount == 0 || pixels == nullptr) return Done;
     const int n = map.GetColorCount();
     const unsigned char *entries = map.GetPtrFirstEntry();
-    // Every colour once as a pixel, then one look-up per point.
+    // Every colour once as a pixel (white and black after the entries), then one look-up per
+    // point.
     std::vector<uint32_t> colours(size_t(n) + 2);
     auto pixel = [](const unsigned char *c) {
         return 0xff000000u | uint32_t(c[2]) << 16 | uint32_t(c[1]) << 8 | uint32_t(c[0]);
     };
     for (int i = 0; i < n; ++i) colours[size_t(i)] = pixel(entries + size_t(i) * 4);
-    const uint32_t white = pixel(White);
-    const uint32_t black = pixel(Black);
+    colours[size_t(n)] = pixel(White);
+    colours[size_t(n) + 1] = pixel(Black);
     const double s = scale;
     const double o = double(offset) + 0.499;
     for (int y = 0; y < SizeY; ++y) {
         const float *from = PtrFirstPixel + ptrdiff_t(y) * LineOffset;
         uint32_t *to = pixels + ptrdiff_t(y) * stride;
-        for (int x = 0; x < SizeX; ++x) {
-            const double t = IndexOf(from[x], s, o);
-            uint32_t colour = black;
-            if (t >= double(n)) {
-                colour = white;
-            } else if (t > -1.0) {
-                const int i = int(t);
-                colour = i > n - 1 ? white : colours[size_t(i)];
-            }
-            to[x] = colour;
-        }
+        for (int x = 0; x < SizeX; ++x)
+            to[x] = colours[size_t(ColourIndex(IndexOf(from[x], s, o), n))];
     }
     return Done;
 }

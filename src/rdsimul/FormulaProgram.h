@@ -206,6 +206,14 @@ public:
     // there are none) in, the terms out (by component).
     void Evaluate(const double *components, double x, double y, const double *parameters,
                   double *results, const double *maps = nullptr) const;
+    // The same at point (column, row) of a sizeX x sizeY field: its x, y and maps' values there.
+    void EvaluateAt(const double *components, int32_t column, int32_t row, int32_t sizeX,
+                    int32_t sizeY, const double *parameters, double *results) const {
+        double maps[MaxMaps] = {};
+        for (int m = 0; m < Maps; ++m) maps[m] = MapValueAt(m, column, row, sizeX, sizeY);
+        Evaluate(components, double(column) / double(sizeX), double(row) / double(sizeY),
+                 parameters, results, maps);
+    }
 
     // One operation on one point.
     static inline double Apply(Op code, double a, double b) {

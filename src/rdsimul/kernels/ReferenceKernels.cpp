@@ -155,20 +155,14 @@ void ReferenceFormula(float *const *fields, const FieldLayout &layout, const Rea
     const int n = program.ComponentCount();
     for (int32_t z = 0; z < layout.SizeZ; ++z) {
         for (int32_t row = 0; row < layout.SizeY; ++row) {
-            const double y = double(row) / double(layout.SizeY);
             const ptrdiff_t line =
                 ptrdiff_t(z) * layout.PlaneOffset + ptrdiff_t(row) * layout.LineOffset;
             for (int32_t column = 0; column < layout.SizeX; ++column) {
                 const ptrdiff_t o = line + column;
                 double old[FormulaProgram::MaxComponents] = {};
                 double terms[FormulaProgram::MaxComponents];
-                double maps[FormulaProgram::MaxMaps] = {};
                 for (int c = 0; c < n; ++c) old[c] = fields[c][o];
-                for (int m = 0; m < program.MapCount(); ++m) {
-                    maps[m] = program.MapValueAt(m, column, row, layout.SizeX, layout.SizeY);
-                }
-                program.Evaluate(old, double(column) / double(layout.SizeX), y, k.Named, terms,
-                                 maps);
+                program.EvaluateAt(old, column, row, layout.SizeX, layout.SizeY, k.Named, terms);
                 for (int c = 0; c < n; ++c) fields[c][o] = float(old[c] + k.Strength[c] * terms[c]);
             }
         }
