@@ -12,7 +12,7 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release -DVORNA_WERROR=ON
 PACKAGES := g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             qt6-base-dev qt6-image-formats-plugins qt6-translations-l10n libgl-dev netpbm \
             python3-numpy help2man go-md2man libspng-dev imagemagick parallel nlohmann-json3-dev \
-            libstb-dev fonts-dejavu-core \
+            libstb-dev fonts-dejavu-core libxbyak-dev \
             libavcodec-dev libavformat-dev libswscale-dev libwebp-dev libgif-dev libimagequant-dev \
             ffmpeg webp
 # Installed by `make fuzz` only: clang 14 and its runtime libraries, libFuzzer among them.

@@ -100,8 +100,9 @@ inline void Require(ReaDifSimulation::Result result, const char *what) {
 
 // Each reacting model written as formulas, as examples/formulas writes them: the Brusselator, brd1
 // and the Ginzburg-Landau models with the built-in models' arithmetic in its order (the same
-// bits); Schloegl rounds its increment and the Maginu models divide the strength of A by c, which
-// the formulas do per point (other bits, the same work).
+// bits); Schloegl rounds its increment (other bits, the same work); the Maginu models step A by
+// (strength / c) x term, so their formulas leave c out and take strength / c as the strength of
+// A (FormulaStrength), as a script writes them.
 inline std::vector<const char *> FormulaTerms(const char *model) {
     const std::string name = model;
     if (name == "schlogl") return {"((-0.030625*A + 0.07125)*A - 0.039)*A + 0.002"};
@@ -119,13 +120,24 @@ inline std::vector<const char *> FormulaTerms(const char *model) {
                 "c1*A - c2*D + (A^2 + B^2 + C^2 + D^2)*(d2*D - d1*C)",
                 "c1*C + c2*B - (A^2 + B^2 + C^2 + D^2)*(d1*D + d2*C)"};
     }
-    if (name == "maginu") return {"(A - A*A*A/3 - B)/c", "A - k*B"};
-    if (name == "magd1") return {"(A - A*A*A/3 - B + d*sin(p*B))/c", "A - k*B + e*sin(p*A)"};
+    if (name == "maginu") return {"A - A*A*A/3 - B", "A - k*B"};
+    if (name == "magd1") return {"A - A*A*A/3 - B + d*sin(p*B)", "A - k*B + e*sin(p*A)"};
     if (name == "brusselator") return {"alpha - A - A*(beta - A*B)", "A*(beta - A*B)"};
     if (name == "brd1") {
         return {"alpha - A*(beta - A*B) - A*(gamma*A*A*A + 1)", "A*(beta - A*B)"};
     }
     return {};
+}
+
+// The reaction strength of component i in the model's FormulaTerms: the model's, but for A of
+// the Maginu models, whose terms leave out the division by c.
+inline double FormulaStrength(const BenchModel &m, int i) {
+    const std::string name = m.Name;
+    if (i != 0 || (name != "maginu" && name != "magd1")) return m.Strength[i];
+    for (const Parameter &p : m.Parameters) {
+        if (std::string(p.Name) == "c") return m.Strength[0] / p.Value;
+    }
+    return m.Strength[0];
 }
 
 // As an accepted script of the model leaves the simulation; asFormula: the formula model with
@@ -149,7 +161,8 @@ inline void Prepare(ReaDifSimulation &sim, const BenchModel &m, uint16_t size,
     }
     for (int i = 0; i < m.Components; ++i) {
         const char letter = char('A' + i);
-        Require(sim.SetReactionStrength(letter, m.Strength[i]), "reaction strength");
+        Require(sim.SetReactionStrength(letter, asFormula ? FormulaStrength(m, i) : m.Strength[i]),
+                "reaction strength");
         Require(sim.SetDiffusionCoeff(letter, m.Diffusion[i], 0.0), "diffusion coefficient");
         Require(sim.SetInitConcentration(letter, m.Mean[i], m.Noise[i]), "initial concentration");
     }

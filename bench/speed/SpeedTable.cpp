@@ -24,6 +24,7 @@
 #include "../BenchModels.h"
 #include "ComputeBound.h"
 #include "DesktopRun.h"
+#include "formulajit/FormulaJit.h"
 #include "image3d/ColorMapRGBA8.h"
 #include "image3d/Image3D24.h"
 #include "image3d/Image3D8.h"
@@ -315,18 +316,22 @@ void ThreadTable(const std::vector<int> &sizes, const std::string &only, double 
 }  // namespace
 
 // Every reacting model written as formulas against the model itself, at 600 x 600 with the fast
-// kernels, for every vector level the processor has; the levels in turns, twice, each figure the
-// best of its turns.
+// kernels, for every vector level the processor has: the formulas as machine code (what the
+// programs run) and as the instruction list (without a code maker); the levels in turns, twice,
+// each figure the best of its turns.
 void FormulaTable(const std::string &only, double seconds) {
     static const char *const levels[] = {"plain", "AVX2", "AVX-512"};
     const int chosen = GetFastSimdLevel();
     const int top = SupportedSimdLevel();
     std::printf(
         "\nthe models written as formulas (the formula model) against the models themselves, "
-        "600x600, %d thread(s): M points per second and their ratio\n\n",
+        "600x600, %d thread(s): M points per second and their ratio; the formulas as machine "
+        "code, and as the instruction list\n\n",
         GetFastThreadCount());
-    std::printf("| model | level | built-in | formula | formula / built-in |\n");
-    std::printf("|---|---|---:|---:|---:|\n");
+    std::printf(
+        "| model | level | built-in | formula | formula / built-in | instruction list | "
+        "list / built-in |\n");
+    std::printf("|---|---|---:|---:|---:|---:|---:|\n");
     std::vector<const BenchModel *> models;
     for (const BenchModel &m : Models()) {
         if (benchmodels::FormulaTerms(m.Name).empty()) continue;
@@ -336,32 +341,39 @@ void FormulaTable(const std::string &only, double seconds) {
         models.push_back(&m);
     }
     std::vector<std::vector<double>> builtIn(models.size(), std::vector<double>(top + 1, 0.0));
-    std::vector<std::vector<double>> formula = builtIn;
+    std::vector<std::vector<double>> formula = builtIn, list = builtIn;
+    auto best = [&](double &figure, const BenchModel &m, bool asFormula) {
+        figure = std::max(figure, RunThroughput(m, 600, FastKernels(), 100, seconds, asFormula));
+    };
     for (int turn = 0; turn < 2; ++turn) {
         for (int level = SimdPlain; level <= top; ++level) {
             SetFastSimdLevel(level);
             for (size_t i = 0; i < models.size(); ++i) {
-                builtIn[i][level] = std::max(
-                    builtIn[i][level], RunThroughput(*models[i], 600, FastKernels(), 100, seconds));
-                formula[i][level] =
-                    std::max(formula[i][level],
-                             RunThroughput(*models[i], 600, FastKernels(), 100, seconds, true));
+                best(builtIn[i][level], *models[i], false);
+                FormulaJit::Install();
+                best(formula[i][level], *models[i], true);
+                InstallFormulaCodeMaker(nullptr);
+                best(list[i][level], *models[i], true);
+                FormulaJit::Install();
             }
         }
     }
     SetFastSimdLevel(chosen);
     for (size_t i = 0; i < models.size(); ++i) {
         for (int level = SimdPlain; level <= top; ++level) {
-            const double b = builtIn[i][level], f = formula[i][level];
-            std::printf("| %s | %s | %s | %s | %s |\n", models[i]->Name, levels[level],
+            const double b = builtIn[i][level], f = formula[i][level], l = list[i][level];
+            std::printf("| %s | %s | %s | %s | %s | %s | %s |\n", models[i]->Name, levels[level],
                         Cell(b, "%.0f").c_str(), Cell(f, "%.0f").c_str(),
-                        Cell(b > 0 ? f / b : 0, "%.2f").c_str());
+                        Cell(b > 0 ? f / b : 0, "%.2f").c_str(), Cell(l, "%.0f").c_str(),
+                        Cell(b > 0 ? l / b : 0, "%.2f").c_str());
         }
     }
     std::fflush(stdout);
 }
 
 int main(int argc, char **argv) {
+    // Formula models as machine code, as the programs run them.
+    FormulaJit::Install();
     std::string naive, numpy, cli, python = "/usr/bin/python3";
     std::string only;  // ",name,name," when only some models are timed
     double seconds = 1.0;

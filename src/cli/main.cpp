@@ -7,12 +7,15 @@
 #include "cli/CliRunner.h"
 #include "cli/CliSweep.h"
 #include "cli/ModelTable.h"
+#include "formulajit/FormulaJit.h"
 #include "imageio/MapPictureReader.h"
 #include "rdsimul/kernels/FastKernels.h"
 
 int main(int argc, char *argv[]) {
     // The scripts' map and initmap pictures in PNG, BMP and TGA, for runs and sweeps alike.
     MapPictureReader::Install();
+    // Formula models as machine code made for their formulas.
+    FormulaJit::Install();
     CliOptions options;
     switch (options.Parse(argc, argv)) {
         case CliOptions::Action::Help:

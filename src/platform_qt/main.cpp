@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <string>
 
+#include "formulajit/FormulaJit.h"
 #include "frontend/StartUp.h"
 #include "imageio/ImageOutput.h"
 #include "imageio/MapPictureReader.h"
@@ -28,6 +29,8 @@ int main(int argc, char **argv) {
     MainRDSim.SetImageWriter(&writer);
     // The scripts' map and initmap pictures in PNG, BMP and TGA.
     MapPictureReader::Install();
+    // Formula models as machine code made for their formulas.
+    FormulaJit::Install();
     const int code = VornaMain(platform, argc > 1 ? argv[1] : nullptr);
     MainRDSim.FinishImages();
     MainRDSim.SetImageWriter(nullptr);

@@ -1,5 +1,6 @@
 #include "rdsimul/FormulaProgram.h"
 
+#include <atomic>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -478,6 +479,8 @@ bool FormulaProgram::LayOut() {
         BlockFromSine[k] = sine;
         if (KindOf(in.Dst) == Kind::Temporary) fromSine[IndexOf(in.Dst)] = sine;
     }
+    static std::atomic<uint64_t> serials{0};
+    LayoutSerial = serials.fetch_add(1, std::memory_order_relaxed) + 1;
     return true;
 }
 

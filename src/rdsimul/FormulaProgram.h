@@ -201,6 +201,10 @@ public:
     bool SinesApart() const { return SeparateTemporaries; }
     bool InstructionReadsSine(int index) const { return BlockFromSine[index]; }
 
+    // Names the program's laid-out instructions: two programs with the same serial (a program
+    // and its copies) hold the same ones; a program without formulas has serial 0.
+    uint64_t Serial() const { return LayoutSerial; }
+
     // The reference evaluation of one point, node by node: components, x, y, the parameters'
     // values (by ParameterKeyAt order) and the maps' values at the point (by index; null when
     // there are none) in, the terms out (by component).
@@ -268,6 +272,7 @@ private:
     // What SinesAreMonotone answers, from the nodes; sets TermFromSine.
     bool Monotone();
 
+    uint64_t LayoutSerial = 0;
     bool Present[MaxComponents] = {};
     uint16_t Results[MaxComponents] = {};  // a leaf or a node, per component
     Instruction NodeList[MaxNodes] = {};   // Dst unused

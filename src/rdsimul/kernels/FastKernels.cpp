@@ -253,6 +253,7 @@ void FastReaction(float *const *fields, const FieldLayout &layout, const Reactio
     job.K = ToRowConstants(k);
     job.K.Height = layout.SizeY;
     std::lock_guard<std::mutex> hold(FastLock());
+    job.K.FormulaCode = FormulaCodeFor(job.K.Formula, job.Rows->Lanes);
     ThreadPool &pool = ThreadPool::Shared();
     const int threads = pool.GetThreadCount();
     job.Claims = &Claims()[0];
@@ -653,6 +654,7 @@ void BatchPieces(void *context, int index, int /*count*/) {
     }
 }
 
+// Called under FastLock: the formula's code stays valid while it is held.
 FieldWork FieldWorkFor(RowModel model, float *const *fields, int components,
                        const FieldLayout &layout, const RowConstants &k, const RowDiffusion *how) {
     FieldWork work{};
@@ -668,6 +670,7 @@ FieldWork FieldWorkFor(RowModel model, float *const *fields, int components,
     work.LineOffset = layout.LineOffset;
     work.K = k;
     work.K.Height = layout.SizeY;
+    work.K.FormulaCode = FormulaCodeFor(k.Formula, work.Rows->Lanes);
     return work;
 }
 
@@ -715,11 +718,11 @@ bool RunIteration(RowModel model, float *const *fields, int components, const Fi
     } else if (ModelReacts(model) && RowModelComponents(model) != components) {
         return false;
     }
+    std::lock_guard<std::mutex> hold(FastLock());
     IterationJob job;
     static_cast<FieldWork &>(job) = FieldWorkFor(model, fields, components, layout, k, how);
     job.Store = &Store();
     job.Count = count;
-    std::lock_guard<std::mutex> hold(FastLock());
     if (count >= 2 && RunBatches(model, fields, components, layout, k, how, count)) return true;
     ThreadPool &pool = ThreadPool::Shared();
     job.Threads = WorthwhileThreads(pool.GetThreadCount(), int64_t(layout.SizeX) * layout.SizeY,

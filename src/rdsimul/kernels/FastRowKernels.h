@@ -7,6 +7,7 @@
 
 #include "rdsimul/FormulaProgram.h"
 #include "rdsimul/ReactionModels.h"
+#include "rdsimul/kernels/FormulaCode.h"
 
 // The reactions a row kernel knows: the models of ReactionModels.h. Void, plain diffusion, only
 // converts and works on as many components as it is given.
@@ -27,6 +28,9 @@ struct RowConstants {
     const FormulaProgram *Formula = nullptr;
     double Named[FormulaProgram::MaxParameters] = {};
     int32_t Height = 1;
+    // Machine code for the program's block instructions at the row kernels' width (null: they
+    // run the instruction list).
+    FormulaBlockCode FormulaCode = nullptr;
 };
 
 // How a diffusion pass treats one component.
