@@ -1,6 +1,7 @@
 // The built-in models written as formulas (examples/formulas) draw the images of their gallery
 // scripts byte for byte: the same arithmetic in the same order, on a smaller field and a shorter
-// run so that the pairs take seconds.
+// run so that the pairs take seconds; as vorna-cli runs them (machine code) and through the
+// instruction list.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,9 +9,11 @@
 #include <filesystem>
 #include <regex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cli/CliRunner.h"
+#include "formulajit/FormulaJit.h"
 #include "rdsimul/ScriptTestSupport.h"
 
 namespace {
@@ -48,12 +51,16 @@ std::vector<std::pair<std::string, std::string>> RunAndCollect(const std::string
 }
 
 class FormulaGalleryTest : public scripttest::TempDirTest,
-                           public testing::WithParamInterface<std::string> {};
+                           public testing::WithParamInterface<std::tuple<std::string, bool>> {
+protected:
+    void TearDown() override { InstallFormulaCodeMaker(nullptr); }
+};
 
 }  // namespace
 
 TEST_P(FormulaGalleryTest, FormulaDrawsTheBuiltInModelsImagesByteForByte) {
-    const std::string name = GetParam();
+    const std::string name = std::get<0>(GetParam());
+    if (std::get<1>(GetParam())) FormulaJit::Install();
     const auto builtIn =
         RunAndCollect((Examples / "gallery" / name).string(), fs::path(PathOf("builtin")));
     const auto formula =
@@ -66,12 +73,14 @@ TEST_P(FormulaGalleryTest, FormulaDrawsTheBuiltInModelsImagesByteForByte) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(BuiltInModels, FormulaGalleryTest,
-                         testing::Values("spots-brusselator.vna", "fingerprint-brd1.vna",
-                                         "spirals-ginzburglandau.vna", "curls-gld1.vna",
-                                         "swirls-gld2.vna"),
-                         [](const testing::TestParamInfo<std::string> &row) {
-                             std::string stem = fs::path(row.param).stem().string();
-                             std::replace(stem.begin(), stem.end(), '-', '_');
-                             return stem;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    BuiltInModels, FormulaGalleryTest,
+    testing::Combine(testing::Values("spots-brusselator.vna", "fingerprint-brd1.vna",
+                                     "spirals-ginzburglandau.vna", "curls-gld1.vna",
+                                     "swirls-gld2.vna", "labyrinth-maginu.vna", "lava-magd1.vna"),
+                     testing::Bool()),
+    [](const testing::TestParamInfo<std::tuple<std::string, bool>> &row) {
+        std::string stem = fs::path(std::get<0>(row.param)).stem().string();
+        std::replace(stem.begin(), stem.end(), '-', '_');
+        return stem + (std::get<1>(row.param) ? "_machinecode" : "_instructionlist");
+    });
