@@ -12,9 +12,12 @@ using Kind = FormulaProgram::Kind;
 // Room for the longest program: MaxNodes instructions of a few vector instructions each.
 constexpr size_t CodeBytes = 64 * 1024;
 
+// The arithmetic, and the library's functions whose result is the one correctly rounded value
+// (or exact), which the vector instructions give too.
 bool Assemblable(Op code) {
     return code == Op::Copy || code == Op::Neg || code == Op::Add || code == Op::Sub ||
-           code == Op::Mul || code == Op::Div || code == Op::Min || code == Op::Max;
+           code == Op::Mul || code == Op::Div || code == Op::Min || code == Op::Max ||
+           code == Op::Sqrt || code == Op::Abs;
 }
 
 int32_t BlockOffset(size_t blockStart, int index) {
@@ -61,6 +64,7 @@ Xbyak::Xmm FormulaBlockAssembler::Vector(int index) const {
 Xbyak::Address FormulaBlockAssembler::Memory(const Place &place) {
     // rdi: the scratch; rax: the byte offset of the vector's first point in every block.
     if (place.Where == Place::Kind::Signs) return ptr[rip + Signs];
+    if (place.Where == Place::Kind::Magnitudes) return ptr[rip + Magnitudes];
     return ptr[rdi + rax + place.Offset];
 }
 
@@ -119,6 +123,10 @@ void FormulaBlockAssembler::Arithmetic(Op code, const Xbyak::Xmm &t, const Xbyak
         switch (code) {
             case Op::Neg:
                 return xorpd(t, b);
+            case Op::Abs:
+                return andpd(t, b);
+            case Op::Sqrt:
+                return sqrtpd(t, t);
             case Op::Add:
                 return addpd(t, b);
             case Op::Sub:
@@ -136,6 +144,10 @@ void FormulaBlockAssembler::Arithmetic(Op code, const Xbyak::Xmm &t, const Xbyak
     switch (code) {
         case Op::Neg:
             return Lanes == 8 ? vpxorq(t, a, b) : vxorpd(t, a, b);
+        case Op::Abs:
+            return Lanes == 8 ? vpandq(t, a, b) : vandpd(t, a, b);
+        case Op::Sqrt:
+            return vsqrtpd(t, a);
         case Op::Add:
             return vaddpd(t, a, b);
         case Op::Sub:
@@ -155,7 +167,11 @@ void FormulaBlockAssembler::Operation(Op code, int target, Place first, Place se
     if (code == Op::Copy) return Move(target, first);
     // The vector minimum of (b, a) is b < a ? b : a, which is min(a, b); the maximum likewise.
     if (code == Op::Min || code == Op::Max) std::swap(first, second);
+    // Negation flips the sign bit, the absolute value clears it; a square root reads only its
+    // first operand (the second repeats it).
     if (code == Op::Neg) second = Place{Place::Kind::Signs, 0, 0};
+    if (code == Op::Abs) second = Place{Place::Kind::Magnitudes, 0, 0};
+    if (code == Op::Sqrt) second = first;
     const bool firstIsTarget = first.Where == Place::Kind::Register && first.Register == target;
     const bool secondIsTarget = second.Where == Place::Kind::Register && second.Register == target;
     if (Lanes > 1 && first.Where == Place::Kind::Register) {
@@ -214,7 +230,9 @@ void FormulaBlockAssembler::HoldOperands(const FormulaProgram &program) {
     for (int k = 0; k < program.InstructionCount(); ++k) {
         const FormulaProgram::Instruction &in = code[k];
         read(in.A);
-        if (in.Code != Op::Copy && in.Code != Op::Neg) read(in.B);
+        const bool oneOperand =
+            in.Code == Op::Copy || in.Code == Op::Neg || in.Code == Op::Sqrt || in.Code == Op::Abs;
+        if (!oneOperand) read(in.B);
         if (in.Other != Op::Copy) {
             read(in.C);
             read(in.D);
@@ -301,9 +319,12 @@ bool FormulaBlockAssembler::Assemble(const FormulaProgram &program) {
     L(done);
     if (Lanes > 1) vzeroupper();
     ret();
-    // The sign bit of every lane, for negation by exclusive or.
+    // The sign bit of every lane, for negation by exclusive or, and every other bit, for the
+    // absolute value by and.
     align(64);
     L(Signs);
     for (int i = 0; i < 8; ++i) dq(0x8000000000000000ull);
+    L(Magnitudes);
+    for (int i = 0; i < 8; ++i) dq(0x7fffffffffffffffull);
     return true;
 }

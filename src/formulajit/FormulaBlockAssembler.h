@@ -17,16 +17,16 @@ public:
     // or 1 (the plain level: SSE2, two points at a time).
     FormulaBlockAssembler(const FormulaProgram &program, int lanes);
     // The code, or null when the program holds an operation it does not assemble (the library's
-    // functions) or the assembler failed.
+    // functions but sqrt and abs) or the assembler failed.
     FormulaBlockCode Code() const { return Made; }
     // Whether code can be made for program at all.
     static bool Assembles(const FormulaProgram &program);
 
 private:
     // Where an operand is: a vector register, a block of the scratch (its byte offset), or the
-    // sign bits that negate.
+    // constants that negate and take the absolute value.
     struct Place {
-        enum class Kind { Register, Block, Signs } Where = Kind::Block;
+        enum class Kind { Register, Block, Signs, Magnitudes } Where = Kind::Block;
         int Register = 0;
         int32_t Offset = 0;
     };
@@ -59,5 +59,6 @@ private:
     int HeldSplat[FormulaProgram::MaxSplats];
     int HeldComponent[FormulaProgram::MaxComponents];
     Xbyak::Label Signs;
+    Xbyak::Label Magnitudes;
     FormulaBlockCode Made = nullptr;
 };

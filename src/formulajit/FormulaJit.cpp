@@ -3,7 +3,8 @@
 #include "formulajit/FormulaBlockAssembler.h"
 
 FormulaJit::FormulaJit() = default;
-FormulaJit::~FormulaJit() = default;
+// No run after this one may reach the code it drops.
+FormulaJit::~FormulaJit() { UninstallFormulaCodeMaker(this); }
 
 FormulaBlockCode FormulaJit::Make(const FormulaProgram &program, int lanes) {
     std::lock_guard<std::mutex> hold(Lock);

@@ -36,6 +36,12 @@ std::vector<JitCase> Cases() {
          Program({"-min(A, B)*max(A, 0.5) / (1 + A*A) + -A - (A - B)*(B + 0.1)",
                   "max(-A, B) - min(0.25, -B)*-(A - B) - 2/(3 + B*B)"}),
          2, 0.05},
+        // The functions whose library result the vector instructions give: square root and
+        // absolute value.
+        {"functions",
+         Program(
+             {"0.1*sqrt(abs(A)) - A + 0.05*abs(-B)", "0.5*abs(B - 0.3) - B + 0.1*sqrt(A*A + B*B)"}),
+         2, 0.1},
         // Sixteen values alive at once: more than the registers below AVX-512 hold.
         {"manyvalues",
          Program(
@@ -146,12 +152,13 @@ INSTANTIATE_TEST_SUITE_P(
                                      Setting{1, SimdAvx512}, Setting{2, SimdAvx512})),
     CaseName);
 
-// The library's functions stay with the instruction list; a program without them is made once
+// The library's other functions stay with the instruction list; a program without them is made once
 // per width and kept, however many others come between.
 TEST(FormulaJit, MakesCodeForArithmeticOnlyAndKeepsTheProgramsRunLately) {
     FormulaJit jit;
     EXPECT_EQ(jit.Make(*kerneltest::Program({"sin(A) - A"}), 4), nullptr);
     EXPECT_EQ(jit.Make(*kerneltest::Program({"exp(A)*A - A"}), 8), nullptr);
+    EXPECT_EQ(jit.Make(*kerneltest::Program({"A^1.5 - A"}), 1), nullptr);
     const FormulaProgram &kept = *kerneltest::Program({"A*(1 - A) - 0.5*A"});
     const FormulaBlockCode first = jit.Make(kept, 4);
     ASSERT_NE(first, nullptr);

@@ -15,6 +15,10 @@ void InstallFormulaCodeMaker(FormulaCodeMaker *maker) {
     Maker().store(maker, std::memory_order_release);
 }
 
+void UninstallFormulaCodeMaker(FormulaCodeMaker *maker) {
+    Maker().compare_exchange_strong(maker, nullptr, std::memory_order_acq_rel);
+}
+
 FormulaBlockCode FormulaCodeFor(const FormulaProgram *program, int lanes) {
     FormulaCodeMaker *maker = Maker().load(std::memory_order_acquire);
     if (maker == nullptr || program == nullptr || program->InstructionCount() == 0) return nullptr;

@@ -42,5 +42,7 @@ public:
 
 // Makes maker (not owned; null: none) the code maker of every formula run from now on.
 void InstallFormulaCodeMaker(FormulaCodeMaker *maker);
+// No code maker from now on, if maker is the one installed (a maker that goes away).
+void UninstallFormulaCodeMaker(FormulaCodeMaker *maker);
 // The installed maker's code for program at lanes, or null (no maker, no program, or no code).
 FormulaBlockCode FormulaCodeFor(const FormulaProgram *program, int lanes);
