@@ -33,7 +33,8 @@ FormulaBlockAssembler::FormulaBlockAssembler(const FormulaProgram &program, int 
     for (int &held : HeldSplat) held = Unheld;
     for (int &held : HeldComponent) held = Unheld;
     Xbyak::ClearError();
-    if (!Assembles(program) || !Assemble(program) || Xbyak::GetError() != 0) {
+    const bool width = lanes == 1 || lanes == 4 || lanes == 8;
+    if (!width || !Assembles(program) || !Assemble(program) || Xbyak::GetError() != 0) {
         Xbyak::ClearError();
         return;
     }
