@@ -14,6 +14,7 @@ namespace {
 
 using kerneltest::Fields;
 using kerneltest::FirstDifference;
+using kerneltest::Setting;
 
 struct JitCase {
     const char *Name;
@@ -63,29 +64,18 @@ std::vector<JitCase> Cases() {
     };
 }
 
-struct Setting {
-    int Threads;
-    int Level;
-};
-
 void PrintTo(const JitCase &c, std::ostream *os) { *os << c.Name; }
 
-class FormulaJitIdentity : public testing::TestWithParam<std::tuple<JitCase, Setting>> {
+class FormulaJitIdentity : public kerneltest::SettingsTest<std::tuple<JitCase, Setting>> {
 protected:
     void SetUp() override {
-        previousThreads = GetFastThreadCount();
-        previousLevel = GetFastSimdLevel();
-        SetFastSmallFieldRule(false);
+        SettingsTest::SetUp();
         FormulaJit::Install();
     }
     void TearDown() override {
         InstallFormulaCodeMaker(nullptr);
-        SetFastThreadCount(previousThreads);
-        SetFastSimdLevel(previousLevel);
-        SetFastSmallFieldRule(true);
+        SettingsTest::TearDown();
     }
-    int previousThreads = 1;
-    int previousLevel = 0;
 };
 
 // The code's fields against the reference kernels', iteration by iteration and in batches (the
@@ -137,20 +127,9 @@ TEST_P(FormulaJitIdentity, MachineCodeGivesTheReferenceBits) {
     EXPECT_EQ(nan, m.BlowsUp);
 }
 
-std::string CaseName(const testing::TestParamInfo<std::tuple<JitCase, Setting>> &info) {
-    const Setting s = std::get<1>(info.param);
-    static const char *const levels[] = {"plain", "avx2", "avx512"};
-    return std::string(std::get<0>(info.param).Name) + "_" + std::to_string(s.Threads) +
-           "threads_" + levels[s.Level];
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Formulas, FormulaJitIdentity,
-    testing::Combine(testing::ValuesIn(Cases()),
-                     testing::Values(Setting{1, SimdPlain}, Setting{2, SimdPlain},
-                                     Setting{1, SimdAvx2}, Setting{2, SimdAvx2},
-                                     Setting{1, SimdAvx512}, Setting{2, SimdAvx512})),
-    CaseName);
+INSTANTIATE_TEST_SUITE_P(Formulas, FormulaJitIdentity,
+                         testing::Combine(testing::ValuesIn(Cases()), kerneltest::EverySetting()),
+                         kerneltest::CaseName<JitCase>);
 
 // The library's other functions stay with the instruction list; a program without them is made once
 // per width and kept, however many others come between.

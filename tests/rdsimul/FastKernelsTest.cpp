@@ -18,6 +18,7 @@ using kerneltest::Fields;
 using kerneltest::FirstDifference;
 using kerneltest::MapProgram;
 using kerneltest::Program;
+using kerneltest::Setting;
 
 struct KernelCase {
     const char *Name;
@@ -262,34 +263,10 @@ void ExpectSameBits(const KernelCase &m, int32_t w, int32_t h, int iterations) {
     }
 }
 
-struct Setting {
-    int Threads;
-    int Level;
-};
-
 // Readable parameters in the test listing.
 void PrintTo(const KernelCase &m, std::ostream *os) { *os << m.Name; }
-void PrintTo(const Setting &s, std::ostream *os) {
-    *os << s.Threads << " threads, level " << s.Level;
-}
 
-class FastKernelsIdentity : public testing::TestWithParam<std::tuple<KernelCase, Setting>> {
-protected:
-    // Every thread takes part however small the field, so that the bits of the threads' hand-offs
-    // are what these small fields test.
-    void SetUp() override {
-        previousThreads = GetFastThreadCount();
-        previousLevel = GetFastSimdLevel();
-        SetFastSmallFieldRule(false);
-    }
-    void TearDown() override {
-        SetFastThreadCount(previousThreads);
-        SetFastSimdLevel(previousLevel);
-        SetFastSmallFieldRule(true);
-    }
-    int previousThreads = 1;
-    int previousLevel = 0;
-};
+class FastKernelsIdentity : public kerneltest::SettingsTest<std::tuple<KernelCase, Setting>> {};
 
 TEST_P(FastKernelsIdentity, GivesTheReferenceBitsOnAnOddFieldForHundredsOfIterations) {
     const KernelCase &m = std::get<0>(GetParam());
@@ -300,20 +277,9 @@ TEST_P(FastKernelsIdentity, GivesTheReferenceBitsOnAnOddFieldForHundredsOfIterat
     ExpectSameBits(m, 37, 23, 300);
 }
 
-std::string CaseName(const testing::TestParamInfo<std::tuple<KernelCase, Setting>> &info) {
-    const Setting s = std::get<1>(info.param);
-    static const char *const levels[] = {"plain", "avx2", "avx512"};
-    return std::string(std::get<0>(info.param).Name) + "_" + std::to_string(s.Threads) +
-           "threads_" + levels[s.Level];
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    AllModels, FastKernelsIdentity,
-    testing::Combine(testing::ValuesIn(Models()),
-                     testing::Values(Setting{1, SimdPlain}, Setting{2, SimdPlain},
-                                     Setting{1, SimdAvx2}, Setting{2, SimdAvx2},
-                                     Setting{1, SimdAvx512}, Setting{2, SimdAvx512})),
-    CaseName);
+INSTANTIATE_TEST_SUITE_P(AllModels, FastKernelsIdentity,
+                         testing::Combine(testing::ValuesIn(Models()), kerneltest::EverySetting()),
+                         kerneltest::CaseName<KernelCase>);
 
 // Every model of the table with its typical parameters, so that a model added to the table is
 // held to its reference kernel without a test of its own: weak reactions and, among the
@@ -379,7 +345,7 @@ INSTANTIATE_TEST_SUITE_P(
                      testing::Values(Setting{1, SimdPlain}, Setting{3, SimdPlain},
                                      Setting{1, SimdAvx2}, Setting{3, SimdAvx2},
                                      Setting{1, SimdAvx512}, Setting{3, SimdAvx512})),
-    CaseName);
+    kerneltest::CaseName<KernelCase>);
 
 TEST(FastKernels, LargeFieldOnTwoThreadsGivesTheReferenceBits) {
     const int threads = GetFastThreadCount();

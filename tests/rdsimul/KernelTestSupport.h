@@ -9,9 +9,13 @@
 #include <cstring>
 #include <initializer_list>
 #include <memory>
+#include <ostream>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "rdsimul/FormulaProgram.h"
+#include "rdsimul/kernels/FastKernels.h"
 #include "rdsimul/kernels/KernelSet.h"
 
 namespace kerneltest {
@@ -62,11 +66,8 @@ inline long FirstDifference(const Fields &a, const Fields &b, int &component, bo
     return -1;
 }
 
-// A formula program of static storage, for the constants of the cases that point at it.
-inline const FormulaProgram *Program(std::initializer_list<const char *> terms) {
-    static std::vector<std::unique_ptr<FormulaProgram>> programs;
-    programs.push_back(std::make_unique<FormulaProgram>());
-    FormulaProgram &program = *programs.back();
+// Compiles terms into program, one per component from A.
+inline void CompileTerms(FormulaProgram &program, std::initializer_list<const char *> terms) {
     int c = 0;
     for (const char *term : terms) {
         FormulaProgram::Error error;
@@ -74,6 +75,18 @@ inline const FormulaProgram *Program(std::initializer_list<const char *> terms) 
                   FormulaProgram::Result::Done)
             << term << " column " << error.Column;
     }
+}
+
+// A formula program of static storage, for the constants of the cases that point at it.
+inline FormulaProgram &StoredProgram() {
+    static std::vector<std::unique_ptr<FormulaProgram>> programs;
+    programs.push_back(std::make_unique<FormulaProgram>());
+    return *programs.back();
+}
+
+inline const FormulaProgram *Program(std::initializer_list<const char *> terms) {
+    FormulaProgram &program = StoredProgram();
+    CompileTerms(program, terms);
     return &program;
 }
 
@@ -91,21 +104,58 @@ inline const FormulaProgram *MapProgram(std::initializer_list<const char *> term
         for (size_t i = 0; i < values.size(); ++i) values[i] = double((i * 13) % 17) / 16.0;
         return values;
     }();
-    static std::vector<std::unique_ptr<FormulaProgram>> programs;
-    programs.push_back(std::make_unique<FormulaProgram>());
-    FormulaProgram &program = *programs.back();
+    FormulaProgram &program = StoredProgram();
     EXPECT_EQ(program.DeclareMap("ink"), 0);
     EXPECT_EQ(program.DeclareMap("wide"), 1);
     program.BindMap(0, ink.data(), 7, 5);
     program.BindMap(1, wide.data(), 61, 3);
-    int c = 0;
-    for (const char *term : terms) {
-        FormulaProgram::Error error;
-        EXPECT_EQ(program.Compile(c++, term, int(terms.size()), error),
-                  FormulaProgram::Result::Done)
-            << term << " column " << error.Column;
-    }
+    CompileTerms(program, terms);
     return &program;
 }
+
+// A thread count and vector level of the fast kernels.
+struct Setting {
+    int Threads;
+    int Level;
+};
+
+inline void PrintTo(const Setting &s, std::ostream *os) {
+    *os << s.Threads << " threads, level " << s.Level;
+}
+
+// One and two threads at every vector level.
+inline auto EverySetting() {
+    return testing::Values(Setting{1, SimdPlain}, Setting{2, SimdPlain}, Setting{1, SimdAvx2},
+                           Setting{2, SimdAvx2}, Setting{1, SimdAvx512}, Setting{2, SimdAvx512});
+}
+
+// The test name of a case (anything with a Name) at a setting.
+template <class Case>
+std::string CaseName(const testing::TestParamInfo<std::tuple<Case, Setting>> &info) {
+    const Setting s = std::get<1>(info.param);
+    static const char *const levels[] = {"plain", "avx2", "avx512"};
+    return std::string(std::get<0>(info.param).Name) + "_" + std::to_string(s.Threads) +
+           "threads_" + levels[s.Level];
+}
+
+// Restores the fast kernels' thread count and vector level after each test, and lets every
+// thread take part however small the field, so that the bits of the threads' hand-offs are
+// what small fields test.
+template <class Param>
+class SettingsTest : public testing::TestWithParam<Param> {
+protected:
+    void SetUp() override {
+        previousThreads = GetFastThreadCount();
+        previousLevel = GetFastSimdLevel();
+        SetFastSmallFieldRule(false);
+    }
+    void TearDown() override {
+        SetFastThreadCount(previousThreads);
+        SetFastSimdLevel(previousLevel);
+        SetFastSmallFieldRule(true);
+    }
+    int previousThreads = 1;
+    int previousLevel = 0;
+};
 
 }  // namespace kerneltest
