@@ -37,6 +37,12 @@ std::vector<JitCase> Cases() {
          Program({"-min(A, B)*max(A, 0.5) / (1 + A*A) + -A - (A - B)*(B + 0.1)",
                   "max(-A, B) - min(0.25, -B)*-(A - B) - 2/(3 + B*B)"}),
          2, 0.05},
+        // min and max of +0 and -0, whose answer depends on the order of the operands: 1/+0
+        // clamped to 1, 1/-0 to -1.
+        {"signedzeros",
+         Program({"0.01*max(-1, min(1, 1/min(A - A, -(A - A)))) - 0.1*A",
+                  "0.01*max(-1, min(1, 1/max(-(B - B), B - B))) - 0.1*B"}),
+         2, 0.5},
         // The functions whose library result the vector instructions give: square root and
         // absolute value.
         {"functions",
