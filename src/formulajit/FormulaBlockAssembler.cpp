@@ -246,8 +246,8 @@ void FormulaBlockAssembler::HoldOperands(const FormulaProgram &program) {
     }
     int free = TemporaryRegisters - temporaries;
     int next = FirstTemporaryRegister + temporaries;
-    // The most read first: a splat read once costs a load either way; a component read once
-    // costs one load per vector either way.
+    // The most read first, and only values read twice or more: a value read once is a memory
+    // operand of the instruction that reads it, nearly as cheap as a register.
     while (free > 0) {
         int best = 1, splat = -1, component = -1;
         for (int i = 0; i < program.SplatCount(); ++i) {
