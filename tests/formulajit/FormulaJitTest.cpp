@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "formulajit/FormulaBlockAssembler.h"
 #include "formulajit/FormulaJit.h"
 #include "rdsimul/KernelTestSupport.h"
 #include "rdsimul/kernels/FastKernels.h"
