@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <mutex>
 #include <new>
-#include <thread>
 
 #include "rdsimul/kernels/ReferenceKernels.h"
 #include "rdsimul/kernels/ThreadPool.h"
@@ -299,18 +298,32 @@ struct IterationJob : FieldWork {
     alignas(64) std::atomic<int64_t> BandsDone{0};
 };
 
-// Waits until done reaches target. Only a piece claimed by a thread that the system holds back
-// can keep this waiting long.
+// Threads asleep in WaitFor: a count finished is announced to the sleepers only when there are
+// some, so the usual short waits cost no system call.
+alignas(64) std::atomic<int> WaitSleepers{0};
+
+// Waits until done reaches target: a short spin, then asleep. A thread that the system holds
+// back (another program took its core) keeps its partner waiting; the partner's core then
+// falls idle, so the system moves the held-back thread there instead of leaving it queued.
 void WaitFor(const std::atomic<int64_t> &done, int64_t target) {
-    for (int round = 0; done.load(std::memory_order_acquire) < target; ++round) {
+    for (int round = 0;; ++round) {
+        const int64_t now = done.load(std::memory_order_acquire);
+        if (now >= target) return;
         if (round < 2000) {
 #if defined(__x86_64__) || defined(__i386__)
             __builtin_ia32_pause();
 #endif
-        } else {
-            std::this_thread::yield();
+            continue;
         }
+        WaitSleepers.fetch_add(1, std::memory_order_seq_cst);
+        if (done.load(std::memory_order_seq_cst) == now) done.wait(now, std::memory_order_acquire);
+        WaitSleepers.fetch_sub(1, std::memory_order_relaxed);
     }
+}
+
+// done advanced: any thread asleep on it is woken.
+void Announce(std::atomic<int64_t> &done) {
+    if (WaitSleepers.load(std::memory_order_seq_cst) > 0) done.notify_all();
 }
 
 // Phase 1 of a piece: its reacted first and last lines, from the old fields (the neighbouring
@@ -392,7 +405,8 @@ void IterationPieces(void *context, int index, int /*count*/) {
     const int pieces = job.Pieces;
     for (int piece; (piece = job.EdgeClaims->Claim(index, 0)) >= 0;) {
         ReactEdges(job, piece, 0);
-        job.EdgesDone.fetch_add(1, std::memory_order_release);
+        job.EdgesDone.fetch_add(1, std::memory_order_seq_cst);
+        Announce(job.EdgesDone);
     }
     WaitFor(job.EdgesDone, pieces);
     for (int32_t iteration = 0; iteration < job.Count; ++iteration) {
@@ -402,7 +416,8 @@ void IterationPieces(void *context, int index, int /*count*/) {
         for (int piece; (piece = job.BandClaims->Claim(index, iteration)) >= 0;) {
             FilterBand(job, index, piece, parity);
             if (more) ReactEdges(job, piece, parity ^ 1);
-            job.BandsDone.fetch_add(1, std::memory_order_release);
+            job.BandsDone.fetch_add(1, std::memory_order_seq_cst);
+            Announce(job.BandsDone);
         }
     }
 }
@@ -645,7 +660,8 @@ void BatchPieces(void *context, int index, int /*count*/) {
     if (index >= job.Threads) return;
     for (int band; (band = job.BandClaims->Claim(index, 0)) >= 0;) {
         PhaseA(job, index, band);
-        job.BandDone[band].Done.store(job.Serial, std::memory_order_release);
+        job.BandDone[band].Done.store(job.Serial, std::memory_order_seq_cst);
+        Announce(job.BandDone[band].Done);
     }
     for (int boundary; (boundary = job.BoundaryClaims->Claim(index, 0)) >= 0;) {
         WaitFor(job.BandDone[(boundary + job.Bands - 1) % job.Bands].Done, job.Serial);
