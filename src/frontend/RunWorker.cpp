@@ -183,7 +183,9 @@ void RunWorker::Loop() {
             // A boundary: a hold waits here; a pause wakes now and then for its hooks and for
             // a preview asked of the state it stands at.
             AtBoundary = true;
-            Changed.notify_all();
+            // Only a hold waits for a boundary: the window thread is not woken at every slice
+            // for nothing (each wake takes a core from the run for a moment).
+            if (Holds > 0) Changed.notify_all();
             while (!Wanted.Stop && Holds > 0) {
                 Changed.wait(lock);
             }
