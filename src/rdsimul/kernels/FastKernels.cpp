@@ -303,8 +303,8 @@ struct IterationJob : FieldWork {
 alignas(64) std::atomic<int> WaitSleepers{0};
 
 // Waits until done reaches target: a short spin, then asleep. A thread that the system holds
-// back (another program took its core) keeps its partner waiting; the partner's core then
-// falls idle, so the system moves the held-back thread there instead of leaving it queued.
+// back (another program took its core) keeps its partner waiting; asleep, the partner leaves
+// its core to that program or to the held-back thread instead of spinning on it.
 void WaitFor(const std::atomic<int64_t> &done, int64_t target) {
     for (int round = 0;; ++round) {
         const int64_t now = done.load(std::memory_order_acquire);
