@@ -352,7 +352,8 @@ private:
     // ReactionStep installed by hand that is not the chosen model's).
     enum class FuseResult { NotFused = -1, Done = 1 };
     static constexpr FuseResult NotFused = FuseResult::NotFused;
-    [[nodiscard]] FuseResult FusedIteration(int32_t count);
+    // nanTest: as the iteration kernel's (null: no NaN test asked).
+    [[nodiscard]] FuseResult FusedIteration(int32_t count, int *nanTest = nullptr);
     // Iterations from CurrentTime on, at most up to target, that can run back to back as one
     // batch: every one but the last changes nothing the steps read (no parameter drift, the
     // diffusion coefficients fixed and inside the clamp) and is followed by no NaN test and no

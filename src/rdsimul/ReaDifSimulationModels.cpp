@@ -70,7 +70,7 @@ ReaDifSimulation::ReactionStepFunction ReaDifSimulation::StepOfModel(int model) 
     return steps[model];
 }
 
-ReaDifSimulation::FuseResult ReaDifSimulation::FusedIteration(int32_t count) {
+ReaDifSimulation::FuseResult ReaDifSimulation::FusedIteration(int32_t count, int *nanTest) {
     if (Kernels->Iteration == nullptr || ReactionSubSteps != 1 || DiffusionSubSteps != 1) {
         return NotFused;
     }
@@ -88,7 +88,10 @@ ReaDifSimulation::FuseResult ReaDifSimulation::FusedIteration(int32_t count) {
     FieldLayout layout;
     ReactionConstants k;
     if (!GatherReaction(components, fields, layout, k)) return NotFused;
-    if (!Kernels->Iteration(ModelIndex, fields, components, layout, k, DiffusionCoeff, count)) {
+    // The NaN test looks at component A; the kernel's field 0 is it in every model so far.
+    if (fields[0] != Components[0]->GetPtrFirstPixel()) nanTest = nullptr;
+    if (!Kernels->Iteration(ModelIndex, fields, components, layout, k, DiffusionCoeff, count,
+                            nanTest)) {
         return NotFused;
     }
     return FuseResult::Done;

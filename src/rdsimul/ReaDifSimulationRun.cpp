@@ -193,7 +193,11 @@ ReaDifSimulation::RunResult ReaDifSimulation::RunSimulation(int32_t count) {
         // nothing happens between them; whatever it does not cover takes the steps one after
         // the other, one iteration at a time.
         const int32_t batch = QuietIterations(target);
-        if (FusedIteration(batch) == FuseResult::Done) {
+        // The kernel tests for NaN itself where the test follows its last iteration: its threads
+        // look at the lines they have just written. -1: not looked at.
+        int nan = -1;
+        const bool testDue = (CurrentTime + batch - 1) % OverflowTestPeriod == 0;
+        if (FusedIteration(batch, testDue ? &nan : nullptr) == FuseResult::Done) {
             CurrentTime += batch - 1;  // the batch's last iteration is counted below
         } else {
             for (int step = 0; step < ReactionSubSteps; ++step) {
@@ -203,7 +207,8 @@ ReaDifSimulation::RunResult ReaDifSimulation::RunSimulation(int32_t count) {
         }
         // A NaN found here stops the slice before this iteration is counted.
         if (CurrentTime % OverflowTestPeriod == 0 &&
-            first.NumericOverflowDetected(1000.0) != Image3DFloat::Overflow::None) {
+            (nan >= 0 ? nan != 0
+                      : first.NumericOverflowDetected(1000.0) != Image3DFloat::Overflow::None)) {
             ErrorStatus = StatusOverflow;
             break;
         }

@@ -429,6 +429,17 @@ TEST(FastKernels, SineModelGivesTheLibraryBitsOverWideArguments) {
 // neighbours: the bits must not depend on the band height, the thread count, the vector level
 // or how the iterations are cut into batches, down to bands as thin as a batch allows and fields
 // one point wide or one line high.
+// Whether component 0 holds a NaN inside its border.
+bool InteriorHoldsNaN(Fields &f) {
+    const float *first = f.First(0);
+    for (int32_t y = 0; y < f.Layout.SizeY; ++y) {
+        for (int32_t x = 0; x < f.Layout.SizeX; ++x) {
+            if (std::isnan(first[ptrdiff_t(y) * f.Layout.LineOffset + x])) return true;
+        }
+    }
+    return false;
+}
+
 TEST(FastKernels, BatchesGiveTheReferenceBitsForEveryBandHeightThreadCountAndBatchLength) {
     const int threads = GetFastThreadCount();
     const int level = GetFastSimdLevel();
@@ -457,13 +468,17 @@ TEST(FastKernels, BatchesGiveTheReferenceBitsForEveryBandHeightThreadCountAndBat
                             for (int i = 0; i < count; ++i)
                                 StepReference(stepped, m, m.Coefficient);
                             std::vector<float *> p = batched.Pointers();
+                            int nan = -1;
                             ASSERT_TRUE(FastIteration(m.Model, p.data(), m.Components,
-                                                      batched.Layout, m.K, m.Coefficient, count));
+                                                      batched.Layout, m.K, m.Coefficient, count,
+                                                      &nan));
                             done += count;
                             int component = 0;
                             ASSERT_EQ(FirstDifference(stepped, batched, component), -1)
                                 << "batch of " << count << " ending at iteration " << done
                                 << ", component " << component;
+                            EXPECT_EQ(nan, InteriorHoldsNaN(stepped) ? 1 : 0)
+                                << "NaN test after the batch ending at iteration " << done;
                         }
                     }
                 }
@@ -473,6 +488,45 @@ TEST(FastKernels, BatchesGiveTheReferenceBitsForEveryBandHeightThreadCountAndBat
     SetFastBandLines(0);
     SetFastSmallFieldRule(true);
     SetFastSimdLevel(level);
+    SetFastThreadCount(threads);
+}
+
+TEST(FastKernels, NaNTestSeesEveryLineAndOnlyTheInterior) {
+    // Plain diffusion with coefficient 0 keeps every point: a NaN stays on its line, so each
+    // line must be looked at by whichever phase finished it (band middles, the lines around
+    // the boundaries, the wrap at line 0, single iterations). A NaN in the border is none.
+    const int threads = GetFastThreadCount();
+    SetFastSmallFieldRule(false);
+    const double keep[1] = {0.0};
+    const std::pair<int32_t, int32_t> sizes[] = {{45, 41}, {37, 1}, {1, 37}, {19, 5}};
+    for (int t : {1, 2, 3}) {
+        SetFastThreadCount(t);
+        for (int lines : {0, 5, 12}) {
+            SetFastBandLines(lines);
+            for (auto size : sizes) {
+                for (int32_t count : {1, 7, 15}) {
+                    for (int32_t y = -1; y <= size.second; ++y) {
+                        SCOPED_TRACE(std::to_string(t) + " threads, bands of " +
+                                     std::to_string(lines) + " lines, " +
+                                     std::to_string(size.first) + "x" +
+                                     std::to_string(size.second) + ", " + std::to_string(count) +
+                                     " iterations, NaN on line " + std::to_string(y));
+                        Fields f(1, size.first, size.second);
+                        f.Fill(0, 0.5, 0.1, 99u);
+                        f.First(0)[ptrdiff_t(y) * f.Layout.LineOffset + size.first - 1] = NAN;
+                        std::vector<float *> p = f.Pointers();
+                        int nan = -1;
+                        ASSERT_TRUE(FastIteration(RowModel::Void, p.data(), 1, f.Layout,
+                                                  ReactionConstants(), keep, count, &nan));
+                        const bool inside = y >= 0 && y < size.second;
+                        EXPECT_EQ(nan, inside ? 1 : 0);
+                    }
+                }
+            }
+        }
+    }
+    SetFastBandLines(0);
+    SetFastSmallFieldRule(true);
     SetFastThreadCount(threads);
 }
 

@@ -284,7 +284,24 @@ struct FieldWork {
     ptrdiff_t LineOffset;
     RowConstants K;
     RowDiffusion How[MaxComponents];
+    // Where a NaN found in field 0 after the last iteration is noted; null: nobody asked.
+    std::atomic<int> *NanFound;
 };
+
+// Notes a NaN among lines y0 .. y1 - 1 of field 0, once they hold the job's last iteration:
+// tested by the thread that just wrote them, while they are still in its cache.
+void TestForNaN(const FieldWork &work, int32_t y0, int32_t y1) {
+    for (int32_t y = y0; y < y1; ++y) {
+        const float *p = work.Fields[0] + ptrdiff_t(y) * work.LineOffset;
+        // A whole line without an early exit, so that the compiler vectorises the test.
+        int found = 0;
+        for (int32_t x = 0; x < work.SizeX; ++x) found |= p[x] != p[x];  // NaN is unequal to itself
+        if (found != 0) {
+            work.NanFound->store(1, std::memory_order_relaxed);
+            return;
+        }
+    }
+}
 
 struct IterationJob : FieldWork {
     RowStore *Store;
@@ -416,6 +433,11 @@ void IterationPieces(void *context, int index, int /*count*/) {
         for (int piece; (piece = job.BandClaims->Claim(index, iteration)) >= 0;) {
             FilterBand(job, index, piece, parity);
             if (more) ReactEdges(job, piece, parity ^ 1);
+            if (!more && job.NanFound != nullptr) {
+                int32_t y0, y1;
+                BandRange(piece, pieces, job.SizeY, y0, y1);
+                TestForNaN(job, y0, y1);
+            }
             job.BandsDone.fetch_add(1, std::memory_order_seq_cst);
             Announce(job.BandsDone);
         }
@@ -545,6 +567,7 @@ struct BatchJob : FieldWork {
     };
     Flag *BandDone;  // per band: the serial of the last batch whose phase A it finished
     int64_t Serial;
+    bool Final;  // the job's last batch: its lines are tested for NaN when asked
 };
 
 BatchJob::Flag *BandFlags() {
@@ -611,6 +634,8 @@ void PhaseA(const BatchJob &job, int thread, int band) {
         FilterLines(job, thread, y0 + k + 1, y1 - k - 1, edges[BatchStore::Above],
                     edges[BatchStore::First], edges[BatchStore::Last], edges[BatchStore::Below]);
     }
+    // The band's middle is done; the lines around its ends are phase B's.
+    if (job.Final && job.NanFound != nullptr) TestForNaN(job, y0 + job.Levels, y1 - job.Levels);
 }
 
 // Boundary b lies between band b - 1 (the last band for b = 0) and band b.
@@ -627,6 +652,9 @@ void PhaseB(const BatchJob &job, int thread, int boundary) {
         EdgeRows(job, boundary, k, BatchStore::First, below);
         if (boundary != 0) {
             FilterLines(job, thread, y0 - k - 1, y0 + k + 1, above, first, last, below);
+            if (k + 1 == job.Levels && job.Final && job.NanFound != nullptr) {
+                TestForNaN(job, y0 - job.Levels, y0 + job.Levels);
+            }
             continue;
         }
         // Around line 0 the lines wrap: the part at the bottom, then the part at the top, with
@@ -651,6 +679,10 @@ void PhaseB(const BatchJob &job, int thread, int boundary) {
                     bottom[x] = float(start[c][x]);
                 }
             }
+            if (job.Final && job.NanFound != nullptr) {
+                TestForNaN(job, job.SizeY - job.Levels, job.SizeY);
+                TestForNaN(job, 0, job.Levels);
+            }
         }
     }
 }
@@ -672,8 +704,10 @@ void BatchPieces(void *context, int index, int /*count*/) {
 
 // Called under FastLock: the formula's code stays valid while it is held.
 FieldWork FieldWorkFor(RowModel model, float *const *fields, int components,
-                       const FieldLayout &layout, const RowConstants &k, const RowDiffusion *how) {
+                       const FieldLayout &layout, const RowConstants &k, const RowDiffusion *how,
+                       std::atomic<int> *nanFound) {
     FieldWork work{};
+    work.NanFound = nanFound;
     work.Rows = &CurrentRows();
     work.Model = model;
     work.Components = components;
@@ -693,14 +727,16 @@ FieldWork FieldWorkFor(RowModel model, float *const *fields, int components,
 // count iterations in batches; false, with nothing changed, where the bands would be too thin
 // for batches of 2 or where the row buffers cannot be had. Called under FastLock.
 bool RunBatches(RowModel model, float *const *fields, int components, const FieldLayout &layout,
-                const RowConstants &k, const RowDiffusion *how, int32_t count) {
+                const RowConstants &k, const RowDiffusion *how, int32_t count,
+                std::atomic<int> *nanFound) {
     ThreadPool &pool = ThreadPool::Shared();
     const int threads = WorthwhileThreads(
         pool.GetThreadCount(), int64_t(layout.SizeX) * layout.SizeY, BatchPointsPerThread);
     const BatchShape shape = BatchShapeFor(threads, layout.SizeX, layout.SizeY, components, count);
     if (shape.Levels < 2 || ForcedBandLines.load(std::memory_order_relaxed) < 0) return false;
     BatchJob job;
-    static_cast<FieldWork &>(job) = FieldWorkFor(model, fields, components, layout, k, how);
+    static_cast<FieldWork &>(job) =
+        FieldWorkFor(model, fields, components, layout, k, how, nanFound);
     job.Store = &Batches();
     job.Threads = threads;
     job.Bands = shape.Bands;
@@ -711,6 +747,7 @@ bool RunBatches(RowModel model, float *const *fields, int components, const Fiel
     for (int32_t done = 0; done < count;) {
         job.Levels = count - done < shape.Levels ? count - done : shape.Levels;
         job.Serial = ++BatchSerial();
+        job.Final = done + job.Levels == count;
         job.BandClaims->Reset(job.Bands, threads);
         job.BoundaryClaims->Reset(job.Bands, threads);
         if (threads == 1) {
@@ -724,7 +761,8 @@ bool RunBatches(RowModel model, float *const *fields, int components, const Fiel
 }
 
 bool RunIteration(RowModel model, float *const *fields, int components, const FieldLayout &layout,
-                  const RowConstants &k, const RowDiffusion *how, int32_t count) {
+                  const RowConstants &k, const RowDiffusion *how, int32_t count,
+                  int *nanTest = nullptr) {
     if (components < 1 || components > MaxComponents || layout.SizeZ != 1 || layout.SizeX <= 0 ||
         layout.SizeY <= 0 || layout.LineOffset < layout.SizeX + 2 || count < 1) {
         return false;
@@ -735,11 +773,20 @@ bool RunIteration(RowModel model, float *const *fields, int components, const Fi
         return false;
     }
     std::lock_guard<std::mutex> hold(FastLock());
+    // Set by whichever thread finds a NaN; read once every thread is done.
+    std::atomic<int> nanFound{0};
+    std::atomic<int> *const asked = nanTest != nullptr ? &nanFound : nullptr;
     IterationJob job;
-    static_cast<FieldWork &>(job) = FieldWorkFor(model, fields, components, layout, k, how);
+    static_cast<FieldWork &>(job) = FieldWorkFor(model, fields, components, layout, k, how, asked);
     job.Store = &Store();
     job.Count = count;
-    if (count >= 2 && RunBatches(model, fields, components, layout, k, how, count)) return true;
+    auto answer = [&] {
+        if (nanTest != nullptr) *nanTest = nanFound.load(std::memory_order_relaxed);
+        return true;
+    };
+    if (count >= 2 && RunBatches(model, fields, components, layout, k, how, count, asked)) {
+        return answer();
+    }
     ThreadPool &pool = ThreadPool::Shared();
     job.Threads = WorthwhileThreads(pool.GetThreadCount(), int64_t(layout.SizeX) * layout.SizeY,
                                     SinglePointsPerThread);
@@ -754,7 +801,7 @@ bool RunIteration(RowModel model, float *const *fields, int components, const Fi
     } else {
         pool.Run(IterationPieces, &job);
     }
-    return true;
+    return answer();
 }
 
 void FastDiffusion(float *firstPixel, const FieldLayout &layout, double coefficient) {
@@ -766,10 +813,11 @@ void FastDiffusion(float *firstPixel, const FieldLayout &layout, double coeffici
 }
 
 bool FusedIteration(int model, float *const *fields, int components, const FieldLayout &layout,
-                    const ReactionConstants &constants, const double *coefficients, int32_t count) {
+                    const ReactionConstants &constants, const double *coefficients, int32_t count,
+                    int *nanTest) {
     if (model < 0 || model >= ReactionModelCount) return false;
     return FastIteration(RowModel(model), fields, components, layout, constants, coefficients,
-                         count);
+                         count, nanTest);
 }
 
 }  // namespace
@@ -810,9 +858,11 @@ int SetFastBandLines(int lines) {
 }
 
 bool FastIteration(RowModel model, float *const *fields, int components, const FieldLayout &layout,
-                   const ReactionConstants &constants, const double *coefficients, int32_t count) {
+                   const ReactionConstants &constants, const double *coefficients, int32_t count,
+                   int *nanTest) {
     RowDiffusion how[MaxComponents];
     if (components < 1 || components > MaxComponents) return false;
     for (int c = 0; c < components; ++c) how[c] = ToRowDiffusion(coefficients[c]);
-    return RunIteration(model, fields, components, layout, ToRowConstants(constants), how, count);
+    return RunIteration(model, fields, components, layout, ToRowConstants(constants), how, count,
+                        nanTest);
 }

@@ -32,7 +32,8 @@ int SetFastBandLines(int lines);
 // with the bits of the reaction kernel followed by the diffusion kernel on each field. false,
 // with nothing changed, for a layout it does not handle (several planes, an empty field, more
 // than 4 components), for a count below 1, or when its row buffers cannot be had: the caller
-// then runs the two passes itself.
+// then runs the two passes itself. nanTest, when not null, gets 1 when fields[0] holds a NaN
+// after the last iteration and 0 when not, tested by the threads as they finish their lines.
 bool FastIteration(RowModel model, float *const *fields, int components, const FieldLayout &layout,
                    const ReactionConstants &constants, const double *coefficients,
-                   int32_t count = 1);
+                   int32_t count = 1, int *nanTest = nullptr);

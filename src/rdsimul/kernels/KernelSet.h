@@ -45,10 +45,12 @@ using DiffusionKernel = void (*)(float *firstPixel, const FieldLayout &layout, d
 // index of ReactionModelTable; plain diffusion reacts nothing) on fields[0 .. components - 1],
 // then the diffusion pass of each field with coefficients[c], leaving the same bits as the two
 // passes one after the other. false, with nothing changed, when it cannot: the caller then runs
-// the passes itself.
+// the passes itself. nanTest, when not null, asks whether fields[0] holds a NaN after the last
+// iteration: the kernel sets it to 1 or 0 while the lines are at hand, or leaves it as it was
+// when it did not look (the caller then looks itself).
 using IterationKernel = bool (*)(int model, float *const *fields, int components,
                                  const FieldLayout &layout, const ReactionConstants &constants,
-                                 const double *coefficients, int32_t count);
+                                 const double *coefficients, int32_t count, int *nanTest);
 
 struct KernelSet {
     const char *Name;
