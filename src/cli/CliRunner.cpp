@@ -480,8 +480,11 @@ ReaDifSimulation::RunResult CliRunner::RunSlices(ProgressDisplay &progress) {
     ReaDifSimulation::RunResult status = ReaDifSimulation::RunResult::Ran;
     while (sim.CurrentTime < sim.EndTime) {
         Clock::time_point sliceStart = Clock::now();
-        status = sim.RunSimulation(pacer.Next());
-        pacer.Record(SecondsSince(sliceStart));
+        const int64_t before = sim.CurrentTime;
+        status = sim.RunSimulation(SlicePacer::OnGrid(before, pacer.Next(), pacer.Next(),
+                                                      sim.EndTime,
+                                                      ReaDifSimulation::OverflowTestPeriod));
+        pacer.Record(int32_t(sim.CurrentTime - before), SecondsSince(sliceStart));
         progress.Update(sim.CurrentTime, SecondsSince(start));
         Writer->Deliver();
         if (status != ReaDifSimulation::RunResult::Ran ||

@@ -214,9 +214,15 @@ void RunWorker::Loop() {
         const double interval = FrameInterval(c.SharedView ? PreviewShare / 2 : PreviewShare);
         const bool frameDue = !framed || before - lastFrame >= interval;
         const int64_t sinceAsked = c.PreviewAsked ? 0 : lastPreview;
-        const int32_t steps = c.Previews ? PreviewSliceSize(pacer.Next(), frameDue, sim.CurrentTime,
-                                                            sim.EndTime, c.RefreshRate, sinceAsked)
-                                         : pacer.Next();
+        int32_t steps = c.Previews ? PreviewSliceSize(pacer.Next(), frameDue, sim.CurrentTime,
+                                                      sim.EndTime, c.RefreshRate, sinceAsked)
+                                   : pacer.Next();
+        // Previews every few iterations keep their iterations; otherwise the slice ends where
+        // the kernel's batches do.
+        if (!c.Previews || c.RefreshRate <= 1) {
+            steps = SlicePacer::OnGrid(sim.CurrentTime, steps, pacer.Next(), sim.EndTime,
+                                       ReaDifSimulation::OverflowTestPeriod);
+        }
         const int32_t start = sim.CurrentTime;
         if (sim.RunSimulation(steps) != ReaDifSimulation::RunResult::Ran) {
             break;

@@ -26,6 +26,13 @@ public:
     // from its pace and still grows from Next().
     void Record(int32_t iterations, double seconds);
 
+    // A slice of steps from iteration now moved to end on a multiple of grid (where the run's
+    // NaN test falls, so that the fused kernel gets whole batches: a slice ending elsewhere cuts
+    // two of them short): down to the last multiple within it, or, for a slice that does not
+    // reach one, up to the next when that keeps it within limit iterations. A slice that
+    // reaches end, or cannot be moved, stays as it is.
+    static int32_t OnGrid(int64_t now, int32_t steps, int32_t limit, int64_t end, int32_t grid);
+
 private:
     int32_t Max;
     double Target = TargetSeconds;

@@ -32,6 +32,29 @@ std::map<std::string, std::string> FilesOf(const fs::path &dir) {
 
 }  // namespace
 
+TEST(SlicePacer, SlicesMoveOntoTheGridOfTheNaNTest) {
+    struct Case {
+        int64_t Now;
+        int32_t Steps, Limit;
+        int64_t End;
+        int32_t Grid, Expected;
+    };
+    const Case cases[] = {
+        {0, 50, 50, 1000, 15, 45},    // down to the last multiple within the slice
+        {7, 50, 50, 1000, 15, 38},    // from anywhere, onto the grid
+        {30, 45, 45, 1000, 15, 45},   // already on it
+        {3, 1, 50, 1000, 15, 12},     // a short slice up to the next multiple, within limit
+        {3, 1, 10, 1000, 15, 1},      // ... but not beyond it
+        {990, 20, 20, 1000, 15, 20},  // the run's last slice ends at the end
+        {988, 1, 20, 1000, 15, 2},    // up, at most to the end
+        {5, 7, 7, 1000, 1, 7},        // no grid
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(SlicePacer::OnGrid(c.Now, c.Steps, c.Limit, c.End, c.Grid), c.Expected)
+            << "from " << c.Now << ", " << c.Steps << " steps";
+    }
+}
+
 TEST(SlicePacer, StartsWithOneIterationAndNeverLeavesOneToTheBound) {
     // Bound 100: quick slices double, a slow one shrinks to what fits in 75 ms, a slice too
     // quick for the clock counts as quick, the bound caps, and nothing goes below 1.
