@@ -481,9 +481,8 @@ ReaDifSimulation::RunResult CliRunner::RunSlices(ProgressDisplay &progress) {
     while (sim.CurrentTime < sim.EndTime) {
         Clock::time_point sliceStart = Clock::now();
         const int64_t before = sim.CurrentTime;
-        status = sim.RunSimulation(SlicePacer::OnGrid(before, pacer.Next(), pacer.Next(),
-                                                      sim.EndTime,
-                                                      ReaDifSimulation::OverflowTestPeriod));
+        status = sim.RunSimulation(SlicePacer::OnGrid(
+            before, pacer.Next(), pacer.Next(), sim.EndTime, ReaDifSimulation::OverflowTestPeriod));
         pacer.Record(int32_t(sim.CurrentTime - before), SecondsSince(sliceStart));
         progress.Update(sim.CurrentTime, SecondsSince(start));
         Writer->Deliver();

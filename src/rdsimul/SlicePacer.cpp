@@ -7,8 +7,7 @@ SlicePacer::SlicePacer(int32_t maxIterations, double target, int32_t firstIterat
     Size = firstIterations < 1 ? 1 : (firstIterations > Max ? Max : firstIterations);
 }
 
-int32_t SlicePacer::OnGrid(int64_t now, int32_t steps, int32_t limit, int64_t end,
-                           int32_t grid) {
+int32_t SlicePacer::OnGrid(int64_t now, int32_t steps, int32_t limit, int64_t end, int32_t grid) {
     const int64_t stop = now + steps;
     if (grid <= 1 || steps < 1 || stop >= end || stop % grid == 0) return steps;
     const int64_t below = stop - stop % grid;
