@@ -14,6 +14,8 @@ ExplorerView::ExplorerView(QWidget *parent) : QWidget(parent) {
     setMinimumSize(200, 200);
     setMouseTracking(false);
     setCursor(Qt::CrossCursor);
+    // The view paints every pixel it covers: nothing needs painting beneath it first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void ExplorerView::SetPicture(const QImage &picture) {
@@ -84,14 +86,25 @@ void ExplorerView::paintEvent(QPaintEvent *) {
         }
     } timed{start, PaintCost};
     QPainter painter(this);
-    painter.fillRect(rect(), Qt::black);
-    if (Shown.isNull()) return;
+    if (Shown.isNull()) {
+        painter.fillRect(rect(), Qt::black);
+        return;
+    }
     QPointF origin;
     double scale = 1.0;
     Layout(origin, scale);
+    // Black around the picture only (the screen pixels it covers only in part included): the
+    // picture covers the rest.
+    const int copies = Tiled ? 3 : 1;
+    const QPoint inside(int(std::ceil(origin.x())), int(std::ceil(origin.y())));
+    const QPoint beyond(int(std::floor(origin.x() + copies * Shown.width() * scale)),
+                        int(std::floor(origin.y() + copies * Shown.height() * scale)));
+    const QRect covered(inside, beyond - QPoint(1, 1));
+    for (const QRect &margin : QRegion(rect()).subtracted(QRegion(covered))) {
+        painter.fillRect(margin, Qt::black);
+    }
     // Nearest neighbour: every field point an even block of screen pixels.
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    const int copies = Tiled ? 3 : 1;
     const QSizeF tile(Shown.width() * scale, Shown.height() * scale);
     for (int ty = 0; ty < copies; ++ty) {
         for (int tx = 0; tx < copies; ++tx) {

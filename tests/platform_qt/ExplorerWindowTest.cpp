@@ -199,6 +199,48 @@ TEST(ExplorerWindow, EveryCopyOfTheTiledViewLandsOnTheFieldsPoint) {
     EXPECT_EQ(y, 6);
 }
 
+// The view paints every pixel it covers, at any zoom and scale: the picture, black around it,
+// and nothing left over from what was there before.
+TEST(ExplorerWindow, ViewPaintsThePictureAndBlackAroundItAndNothingElse) {
+    ExplorerView view;
+    QImage picture(20, 10, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    view.SetPicture(picture);
+    // Scales and origins that fall between screen pixels.
+    for (QSize size : {QSize(333, 211), QSize(301, 157), QSize(517, 389)}) {
+        view.resize(size);
+        for (bool tiled : {false, true}) {
+            view.SetTiled(tiled);
+            for (double zoom : {1.0, 0.37, 3.3}) {
+                view.SetZoom(zoom);
+                const QImage shown = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+                int black = 0;
+                int red = 0;
+                for (int y = 0; y < shown.height(); ++y) {
+                    for (int x = 0; x < shown.width(); ++x) {
+                        const QRgb pixel = shown.pixel(x, y);
+                        if (pixel == qRgb(0, 0, 0)) {
+                            ++black;
+                        } else if (pixel == qRgb(255, 0, 0)) {
+                            ++red;
+                        } else {
+                            ADD_FAILURE()
+                                << "pixel " << x << "," << y << " " << std::hex << pixel << std::dec
+                                << ", " << size.width() << "x" << size.height() << ", zoom " << zoom
+                                << (tiled ? ", tiled" : "");
+                            return;
+                        }
+                    }
+                }
+                EXPECT_GT(red, 0);
+                if (zoom < 1.0) {
+                    EXPECT_GT(black, 0);
+                }
+            }
+        }
+    }
+}
+
 // The promise of the explorer, end to end through the real window: a run changed by a typed
 // value and a drag writes images byte-identical to those its saved script writes when run again
 // from the start.
