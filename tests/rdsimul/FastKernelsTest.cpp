@@ -425,10 +425,6 @@ TEST(FastKernels, SineModelGivesTheLibraryBitsOverWideArguments) {
     SetFastSimdLevel(level);
 }
 
-// Batches of several iterations run band by band, each band through the whole batch before its
-// neighbours: the bits must not depend on the band height, the thread count, the vector level
-// or how the iterations are cut into batches, down to bands as thin as a batch allows and fields
-// one point wide or one line high.
 // Whether component 0 holds a NaN inside its border.
 bool InteriorHoldsNaN(Fields &f) {
     const float *first = f.First(0);
@@ -440,6 +436,11 @@ bool InteriorHoldsNaN(Fields &f) {
     return false;
 }
 
+// Batches of several iterations run band by band, each band through the whole batch before its
+// neighbours: the bits must not depend on the band height, the thread count, the vector level
+// or how the iterations are cut into batches, down to bands as thin as a batch allows and fields
+// one point wide or one line high. The NaN test the kernel makes on request agrees with a scan
+// of the reference field after every batch.
 TEST(FastKernels, BatchesGiveTheReferenceBitsForEveryBandHeightThreadCountAndBatchLength) {
     const int threads = GetFastThreadCount();
     const int level = GetFastSimdLevel();
