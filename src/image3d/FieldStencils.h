@@ -24,3 +24,11 @@ void PeriodiseBorder1(float *firstPixel, const FloatPlanes &planes);
 void NinePointFilter(float *firstPixel, const FloatPlanes &planes, double centre, double neighbour);
 // In place: pixel c becomes (S9 - c) x 0.125, the mean of its 8 neighbours. As above otherwise.
 void NinePointMean(float *firstPixel, const FloatPlanes &planes);
+
+// Whether the count floats from line on hold a NaN. The whole line without an early exit, so
+// that the compiler vectorises the test where it is inlined.
+inline bool LineHoldsNaN(const float *line, int32_t count) {
+    int found = 0;
+    for (int32_t x = 0; x < count; ++x) found |= line[x] != line[x];  // NaN is unequal to itself
+    return found != 0;
+}

@@ -187,11 +187,7 @@ Image3DFloat::Overflow Image3DFloat::NumericOverflowDetected(double /*limit*/) c
     const float *p = PtrFirstPixel;
     for (int z = 0; z < SizeZ; ++z) {
         for (int y = 0; y < SizeY; ++y) {
-            // A whole line without an early exit, so that the compiler vectorises the test;
-            // the answer is the same.
-            int found = 0;
-            for (int x = 0; x < SizeX; ++x) found |= p[x] != p[x];  // NaN is unequal to itself
-            if (found != 0) return Overflow::Found;
+            if (LineHoldsNaN(p, SizeX)) return Overflow::Found;
             p += SizeX + LineBorderOffset;
         }
         p += PlaneBorderOffset;

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <new>
 
+#include "image3d/FieldStencils.h"
 #include "rdsimul/kernels/ReferenceKernels.h"
 #include "rdsimul/kernels/ThreadPool.h"
 
@@ -292,11 +293,7 @@ struct FieldWork {
 // tested by the thread that just wrote them, while they are still in its cache.
 void TestForNaN(const FieldWork &work, int32_t y0, int32_t y1) {
     for (int32_t y = y0; y < y1; ++y) {
-        const float *p = work.Fields[0] + ptrdiff_t(y) * work.LineOffset;
-        // A whole line without an early exit, so that the compiler vectorises the test.
-        int found = 0;
-        for (int32_t x = 0; x < work.SizeX; ++x) found |= p[x] != p[x];  // NaN is unequal to itself
-        if (found != 0) {
+        if (LineHoldsNaN(work.Fields[0] + ptrdiff_t(y) * work.LineOffset, work.SizeX)) {
             work.NanFound->store(1, std::memory_order_relaxed);
             return;
         }
